@@ -1,0 +1,76 @@
+# Shared build helpers: warnings, tests with labels and time-outs, sub-folders.
+
+function(keldar_set_warnings target)
+  target_compile_options(${target} PRIVATE -Wall -Wextra -Wpedantic)
+  if(KELDAR_WERROR)
+    target_compile_options(${target} PRIVATE -Werror)
+  endif()
+endfunction()
+
+# Adds every immediate sub-folder of `parent` that holds a CMakeLists.txt.
+function(keldar_add_subfolders parent)
+  file(GLOB children LIST_DIRECTORIES true ${CMAKE_SOURCE_DIR}/${parent}/*)
+  list(SORT children)
+  foreach(child IN LISTS children)
+    if(IS_DIRECTORY ${child} AND EXISTS ${child}/CMakeLists.txt)
+      get_filename_component(name ${child} NAME)
+      if(NOT KELDAR_WITH_GUI AND EXISTS ${child}/.needs-gui)
+        continue()
+      endif()
+      add_subdirectory(${child} ${CMAKE_BINARY_DIR}/${parent}/${name})
+    endif()
+  endforeach()
+endfunction()
+
+# keldar_add_test(NAME name SOURCES ... LIBS ... LABELS ... [TIMEOUT s] [DISPLAY]
+#                 [RESOURCE_LOCK lock] [ENVIRONMENT VAR=value ...])
+# One ctest entry per executable. DISPLAY runs it under Xvfb (when no display is
+# set) with Mesa's software OpenGL, for widget and OpenGL tests.
+function(keldar_add_test)
+  cmake_parse_arguments(T "DISPLAY" "NAME;TIMEOUT;RESOURCE_LOCK"
+                        "SOURCES;LIBS;LABELS;ENVIRONMENT" ${ARGN})
+  if(NOT KELDAR_WITH_TESTS)
+    return()
+  endif()
+  add_executable(${T_NAME} ${T_SOURCES})
+  target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} GTest::gtest GTest::gmock GTest::gtest_main)
+  keldar_set_warnings(${T_NAME})
+  if(T_DISPLAY)
+    add_test(NAME ${T_NAME}
+             COMMAND ${CMAKE_SOURCE_DIR}/scripts/with-display $<TARGET_FILE:${T_NAME}>)
+    list(APPEND T_ENVIRONMENT LIBGL_ALWAYS_SOFTWARE=1)
+  else()
+    add_test(NAME ${T_NAME} COMMAND ${T_NAME})
+  endif()
+  if(NOT T_TIMEOUT)
+    set(T_TIMEOUT 120)
+  endif()
+  set_tests_properties(${T_NAME} PROPERTIES TIMEOUT ${T_TIMEOUT} LABELS "${T_LABELS}")
+  if(T_ENVIRONMENT)
+    set_tests_properties(${T_NAME} PROPERTIES ENVIRONMENT "${T_ENVIRONMENT}")
+  endif()
+  if(T_RESOURCE_LOCK)
+    set_tests_properties(${T_NAME} PROPERTIES RESOURCE_LOCK ${T_RESOURCE_LOCK})
+  endif()
+endfunction()
+
+# keldar_add_fuzzer(NAME name SOURCES ... LIBS ... LABELS ...)
+# The sources define LLVMFuzzerTestOneInput. In the fuzz build this makes the
+# libFuzzer program `fuzz-<name>`; in ordinary builds with tests it makes a
+# replay program that runs the seed corpus and the kept crash inputs
+# (fuzz/<name>/corpus, fuzz/<name>/regressions) as a regression test.
+function(keldar_add_fuzzer)
+  cmake_parse_arguments(F "" "NAME" "SOURCES;LIBS;LABELS" ${ARGN})
+  set(dir ${CMAKE_SOURCE_DIR}/fuzz/${F_NAME})
+  if(KELDAR_WITH_FUZZERS)
+    add_executable(fuzz-${F_NAME} ${F_SOURCES})
+    target_link_libraries(fuzz-${F_NAME} PRIVATE ${F_LIBS})
+    target_link_options(fuzz-${F_NAME} PRIVATE -fsanitize=fuzzer)
+  elseif(KELDAR_WITH_TESTS)
+    add_executable(fuzz-replay-${F_NAME} ${F_SOURCES} ${CMAKE_SOURCE_DIR}/fuzz/ReplayMain.cpp)
+    target_link_libraries(fuzz-replay-${F_NAME} PRIVATE ${F_LIBS})
+    add_test(NAME fuzz-replay-${F_NAME}
+             COMMAND fuzz-replay-${F_NAME} ${dir}/corpus ${dir}/regressions)
+    set_tests_properties(fuzz-replay-${F_NAME} PROPERTIES TIMEOUT 300 LABELS "${F_LABELS}")
+  endif()
+endfunction()
