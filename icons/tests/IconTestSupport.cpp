@@ -1,0 +1,119 @@
+#include "IconTestSupport.h"
+
+#include <QDirIterator>
+#include <QDomDocument>
+#include <QFile>
+#include <QPainter>
+#include <QSvgRenderer>
+
+namespace Keldar::Icons::Testing {
+
+QStringList iconPaths()
+{
+    return {
+        ":/keldar-icons/Capture/Record.svg",
+        ":/keldar-icons/Capture/StillCapture.svg",
+        ":/keldar-icons/Capture/StopRecording.svg",
+        ":/keldar-icons/Device-Parameters/Frequency.svg",
+        ":/keldar-icons/Device-Parameters/Gain.svg",
+        ":/keldar-icons/Device-Parameters/Range.svg",
+        ":/keldar-icons/Display-Controls/AdditionalDisplays.svg",
+        ":/keldar-icons/Display-Controls/Filters.svg",
+        ":/keldar-icons/Display-Controls/Palette.svg",
+        ":/keldar-icons/General/Add.svg",
+        ":/keldar-icons/General/Close.svg",
+        ":/keldar-icons/General/CloseFile.svg",
+        ":/keldar-icons/General/ConfigSpanner.svg",
+        ":/keldar-icons/General/Delete.svg",
+        ":/keldar-icons/General/Edit.svg",
+        ":/keldar-icons/General/OpenFile.svg",
+        ":/keldar-icons/General/SettingsCog.svg",
+        ":/keldar-icons/General/Subtract.svg",
+        ":/keldar-icons/Measurement/Measure.svg",
+        ":/keldar-icons/Measurement/MeasureCircleCentre.svg",
+        ":/keldar-icons/Measurement/MeasureLine.svg",
+        ":/keldar-icons/Measurement/MeasureRectangle.svg",
+        ":/keldar-icons/Ondrix/DisconnectFromSonar.svg",
+        ":/keldar-icons/Ondrix/FanOrientationDown.svg",
+        ":/keldar-icons/Ondrix/FanOrientationLeft.svg",
+        ":/keldar-icons/Ondrix/FanOrientationRight.svg",
+        ":/keldar-icons/Ondrix/FanOrientationUp.svg",
+        ":/keldar-icons/Ondrix/FanRotation.svg",
+        ":/keldar-icons/Ondrix/HorizontalFlip.svg",
+        ":/keldar-icons/Ondrix/ListSonars.svg",
+        ":/keldar-icons/Ondrix/Overlay.svg",
+        ":/keldar-icons/Playback/AddBookmark.svg",
+        ":/keldar-icons/Playback/Bookmark.svg",
+        ":/keldar-icons/Playback/Export.svg",
+        ":/keldar-icons/Playback/Loop.svg",
+        ":/keldar-icons/Playback/Pause.svg",
+        ":/keldar-icons/Playback/Play.svg",
+        ":/keldar-icons/Playback/Scrub.svg",
+        ":/keldar-icons/Playback/Speed.svg",
+        ":/keldar-icons/Logos/KeldarLogo.svg",
+        ":/keldar-icons/Logos/OndrixLogo.svg",
+        ":/keldar-icons/Logos/LumivaneLogo.svg",
+    };
+}
+
+QStringList registeredSvgPaths()
+{
+    QStringList paths;
+    QDirIterator it(QStringLiteral(":/keldar-icons"), {QStringLiteral("*.svg")}, QDir::Files,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext())
+        paths << it.next();
+    paths.sort();
+    return paths;
+}
+
+QByteArray readResource(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return file.readAll();
+}
+
+namespace {
+
+void recolourElement(QDomElement element, const QString& fill, const QString& stroke)
+{
+    if (element.attribute(QStringLiteral("fill")) != QLatin1String("none"))
+        element.setAttribute(QStringLiteral("fill"), fill);
+    const QString drawn = element.attribute(QStringLiteral("stroke"));
+    if (!drawn.isEmpty() && drawn != QLatin1String("none"))
+        element.setAttribute(QStringLiteral("stroke"), stroke);
+    for (QDomElement child = element.firstChildElement(); !child.isNull(); child = child.nextSiblingElement())
+        recolourElement(child, fill, stroke);
+}
+
+} // namespace
+
+QByteArray recolour(const QByteArray& svg, const QColor& fill, const QColor& stroke)
+{
+    QDomDocument document;
+    if (!document.setContent(svg))
+        return {};
+    recolourElement(document.documentElement(), fill.name(QColor::HexRgb), stroke.name(QColor::HexRgb));
+    return document.toByteArray(-1);
+}
+
+QImage render(const QByteArray& svg, int size)
+{
+    QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QSvgRenderer renderer(svg);
+    if (!renderer.isValid())
+        return image;
+    QSizeF natural = renderer.defaultSize();
+    natural.scale(size, size, Qt::KeepAspectRatio);
+    const QRectF target((size - natural.width()) / 2.0, (size - natural.height()) / 2.0, natural.width(),
+                        natural.height());
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    renderer.render(&painter, target);
+    return image;
+}
+
+} // namespace Keldar::Icons::Testing
