@@ -1,0 +1,103 @@
+#include <keldar/gui/KeldarLogo.h>
+
+#include <keldar/gui/SvgFileError.h>
+
+#include <QDomDocument>
+#include <QEvent>
+
+namespace Keldar::GUI::Widgets::Displays {
+
+namespace {
+
+// Elements of the artwork painted in the second colour: those whose id starts
+// with "second" (for example "secondColour" or "second-1").
+QStringList findSecondColourIds(const QByteArray& source)
+{
+    QStringList ids;
+    QDomDocument document;
+    if (!document.setContent(source))
+        return ids;
+    QList<QDomElement> pending{document.documentElement()};
+    while (!pending.isEmpty()) {
+        const QDomElement element = pending.takeFirst();
+        const QString id = element.attribute(QStringLiteral("id"));
+        if (id.startsWith(QLatin1String("second"), Qt::CaseInsensitive))
+            ids << id;
+        else
+            for (QDomElement child = element.firstChildElement(); !child.isNull(); child = child.nextSiblingElement())
+                pending << child;
+    }
+    return ids;
+}
+
+} // namespace
+
+KeldarLogo::KeldarLogo(QWidget* parent) : SvgLabel(parent)
+{
+    try {
+        loadImage(QString::fromLatin1(resourcePath));
+        secondColourIds = findSecondColourIds(getCurrentSource());
+    } catch (const Helpers::Svg::SvgFileError&) {
+        // Without the icon resources the logo stays blank rather than taking
+        // the capture or the window down with it.
+    }
+    applySecondColour();
+}
+
+void KeldarLogo::setFirstColour(const QColor& colour)
+{
+    firstColour = colour;
+    svgChanged();
+}
+
+void KeldarLogo::setSecondColour(const QColor& colour)
+{
+    secondColour = colour;
+    applySecondColour();
+}
+
+void KeldarLogo::setColours(const QColor& first, const QColor& second)
+{
+    firstColour = first;
+    secondColour = second;
+    applySecondColour();
+}
+
+QColor KeldarLogo::getFirstColour() const
+{
+    return getDefaultFillColour();
+}
+
+QColor KeldarLogo::getSecondColour() const
+{
+    return secondColour.isValid() ? secondColour : palette().color(QPalette::Highlight);
+}
+
+QColor KeldarLogo::getDefaultFillColour() const
+{
+    return firstColour.isValid() ? firstColour : palette().color(foregroundRole());
+}
+
+QColor KeldarLogo::getDefaultStrokeColour() const
+{
+    return getDefaultFillColour();
+}
+
+void KeldarLogo::changeEvent(QEvent* event)
+{
+    if (event->type() == QEvent::PaletteChange && !secondColour.isValid())
+        applySecondColour();
+    SvgLabel::changeEvent(event);
+}
+
+void KeldarLogo::applySecondColour()
+{
+    const QColor colour = getSecondColour();
+    for (const QString& id : secondColourIds) {
+        setFillColour(colour, id);
+        setStrokeColour(colour, id);
+    }
+    svgChanged();
+}
+
+} // namespace Keldar::GUI::Widgets::Displays
