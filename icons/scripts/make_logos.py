@@ -63,23 +63,27 @@ def wordmark(text, x, y, height, weight, tracking):
 
 
 def fan_bands(cx, cy, radii, half_angle, heading=0.0):
-    """Concentric bands of a sonar fan as filled ring sectors, apex at (cx, cy)."""
+    """Concentric bands of a sonar fan as filled ring sectors, apex at (cx, cy).
+    A band with inner radius 0 is the solid tip of the fan."""
     parts = []
     for inner, outer in radii:
         a0, a1 = heading - half_angle, heading + half_angle
         o0, o1 = polar(cx, cy, outer, a0), polar(cx, cy, outer, a1)
+        head = f"M{pt(*o0)} A{fmt(outer)} {fmt(outer)} 0 0 1 {pt(*o1)} "
+        if inner <= 0:
+            parts.append(head + f"L{pt(cx, cy)} Z")
+            continue
         i1, i0 = polar(cx, cy, inner, a1), polar(cx, cy, inner, a0)
-        parts.append(f"M{pt(*o0)} A{fmt(outer)} {fmt(outer)} 0 0 1 {pt(*o1)} L{pt(*i1)} "
-                     f"A{fmt(inner)} {fmt(inner)} 0 0 0 {pt(*i0)} Z")
+        parts.append(head + f"L{pt(*i1)} A{fmt(inner)} {fmt(inner)} 0 0 0 {pt(*i0)} Z")
     return " ".join(parts)
 
 
 def fan_emblem(cx, cy, size):
-    """The sonar fan mark shared by the product and viewer logos; `size` is its height."""
+    """The sonar fan mark shared by the product and viewer logos and the app icon:
+    a wide fan split by two range rings. `size` is its height, its width is
+    about 1.7 times that."""
     k = size / 20.0
-    bands = fan_bands(cx, cy, [(5.2 * k, 9.2 * k), (11 * k, 15 * k), (16.8 * k, 20 * k)], 42)
-    apex = outline_polyline([(cx, cy - 1.6 * k)], 2.2 * k)
-    return bands + " " + apex
+    return fan_bands(cx, cy, [(0, 6.2 * k), (7.6 * k, 12.8 * k), (14.2 * k, 20 * k)], 60)
 
 
 def document(width, height, comment, elements):
@@ -109,19 +113,19 @@ def keldar_logo():
 
 
 def ondrix_logo():
-    emblem = fan_emblem(15, 27, 22)
-    text, width = wordmark("ONDRIX", 35, 7, 20, 0.19, 0.34)
-    total = 35 + width + 3
+    emblem = fan_emblem(20, 27, 22)
+    text, width = wordmark("ONDRIX", 44, 7, 20, 0.19, 0.34)
+    total = 44 + width + 3
     comment = 'Ondrix product logo, one colour: the fill of element "logo" (or of the whole document).'
     return document(total, 34, comment, [f'<g id="logo">\n{filled("mark", emblem, "#1d232b")}\n'
                                          f'{filled("name", text, "#1d232b")}\n</g>'])
 
 
 def lumivane_logo():
-    emblem = fan_emblem(41, 66, 58)
-    product, product_width = wordmark("ONDRIX", 92, 14, 13, 0.16, 0.7)
-    viewer, viewer_width = wordmark("LUMIVANE", 92, 36, 26, 0.19, 0.32)
-    total = 92 + max(product_width, viewer_width) + 6
+    emblem = fan_emblem(46, 62, 50)
+    product, product_width = wordmark("ONDRIX", 100, 14, 13, 0.16, 0.7)
+    viewer, viewer_width = wordmark("LUMIVANE", 100, 36, 26, 0.19, 0.32)
+    total = 100 + max(product_width, viewer_width) + 6
     comment = ('Ondrix Lumivane logo. Recolour through fill: "text" (the word ONDRIX, usually the '
                'foreground colour), "text2" (LUMIVANE) and "logo" (the fan mark), usually the accent.')
     return document(total, 72, comment, [filled("text", product, "#1d232b"),
