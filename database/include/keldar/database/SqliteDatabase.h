@@ -1,0 +1,42 @@
+#pragma once
+
+#include <keldar/database/DatabaseTypes.h>
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+
+struct sqlite3;
+
+namespace Keldar::Database {
+
+// One connection to an SQLite file. The connection is opened in serialised
+// mode, so a reader thread and a writer thread may share it; each statement
+// step and the capture of its error code happen under the connection's mutex.
+class SqliteDatabase {
+public:
+    // Throws FileIsNotDatabase when the file exists but is not a database (or
+    // is damaged beyond reading its schema), DatabaseError for other failures.
+    SqliteDatabase(const std::string& path, OpenMode mode);
+    ~SqliteDatabase();
+
+    SqliteDatabase(const SqliteDatabase&) = delete;
+    SqliteDatabase& operator=(const SqliteDatabase&) = delete;
+
+    // Runs statements without parameters. Throws FileIsNotDatabase when SQLite
+    // reports the file is not a database; other failures give false.
+    bool executeSimpleQuery(const std::string& sql);
+
+    std::int64_t getLastInsertedRowId() const;
+    int getLastErrorCode() const;
+    std::string getLastErrorMessage() const;
+
+    sqlite3* getHandle() const { return db_; }
+    void setLastErrorCode(int code);
+
+private:
+    sqlite3* db_ = nullptr;
+    std::atomic<int> lastErrorCode_{0};
+};
+
+} // namespace Keldar::Database

@@ -1,0 +1,117 @@
+#include <keldar/database/SqliteDatabase.h>
+
+#include <keldar/database/FileIsNotDatabase.h>
+
+#include <sqlite3.h>
+
+namespace Keldar::Database {
+
+namespace {
+
+// Holds the connection's own (recursive) mutex so that a step and the error
+// code it leaves behind are read together, even with a second thread about.
+class ConnectionLock {
+public:
+    explicit ConnectionLock(sqlite3* db) : mutex_(sqlite3_db_mutex(db)) { sqlite3_mutex_enter(mutex_); }
+    ~ConnectionLock() { sqlite3_mutex_leave(mutex_); }
+    ConnectionLock(const ConnectionLock&) = delete;
+    ConnectionLock& operator=(const ConnectionLock&) = delete;
+
+private:
+    sqlite3_mutex* mutex_;
+};
+
+bool meansNotADatabase(int code)
+{
+    const int primary = code & 0xff;
+    return primary == SQLITE_NOTADB || primary == SQLITE_CORRUPT;
+}
+
+} // namespace
+
+SqliteDatabase::SqliteDatabase(const std::string& path, OpenMode mode)
+{
+    const int flags = static_cast<int>(mode) | SQLITE_OPEN_FULLMUTEX;
+    const int rc = sqlite3_open_v2(path.c_str(), &db_, flags, nullptr);
+    if (rc != SQLITE_OK) {
+        const std::string message = db_ != nullptr ? sqlite3_errmsg(db_) : sqlite3_errstr(rc);
+        sqlite3_close_v2(db_);
+        db_ = nullptr;
+        throw DatabaseError("Cannot open database \"" + path + "\": " + message, rc);
+    }
+    sqlite3_extended_result_codes(db_, 1);
+    // A recorder and a reader (another process, or the player) may touch the
+    // file at once; wait for a lock rather than failing at the first try.
+    sqlite3_busy_timeout(db_, 5000);
+
+    // SQLite opens lazily: read the schema now so a file that is not a
+    // database is refused here, where callers expect it.
+    sqlite3_stmt* probe = nullptr;
+    int probeRc = sqlite3_prepare_v2(db_, "SELECT COUNT(*) FROM sqlite_master;", -1, &probe, nullptr);
+    if (probeRc == SQLITE_OK) {
+        probeRc = sqlite3_step(probe);
+        if (probeRc == SQLITE_ROW || probeRc == SQLITE_DONE) {
+            probeRc = SQLITE_OK;
+        } else {
+            probeRc = sqlite3_extended_errcode(db_);
+        }
+    } else {
+        probeRc = sqlite3_extended_errcode(db_);
+    }
+    sqlite3_finalize(probe);
+    if (probeRc != SQLITE_OK) {
+        const std::string message = sqlite3_errstr(probeRc);
+        sqlite3_close_v2(db_);
+        db_ = nullptr;
+        if (meansNotADatabase(probeRc)) {
+            throw FileIsNotDatabase("File is not a database: " + path, probeRc);
+        }
+        throw DatabaseError("Cannot read database \"" + path + "\": " + message, probeRc);
+    }
+}
+
+SqliteDatabase::~SqliteDatabase()
+{
+    sqlite3_close_v2(db_);
+}
+
+bool SqliteDatabase::executeSimpleQuery(const std::string& sql)
+{
+    int code = SQLITE_OK;
+    {
+        ConnectionLock lock(db_);
+        if (sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK) {
+            code = sqlite3_extended_errcode(db_);
+            lastErrorCode_ = code;
+        }
+    }
+    if (code == SQLITE_OK) {
+        return true;
+    }
+    if ((code & 0xff) == SQLITE_NOTADB) {
+        throw FileIsNotDatabase("File is not a database", code);
+    }
+    return false;
+}
+
+std::int64_t SqliteDatabase::getLastInsertedRowId() const
+{
+    return sqlite3_last_insert_rowid(db_);
+}
+
+int SqliteDatabase::getLastErrorCode() const
+{
+    return lastErrorCode_;
+}
+
+std::string SqliteDatabase::getLastErrorMessage() const
+{
+    return sqlite3_errstr(lastErrorCode_);
+}
+
+void SqliteDatabase::setLastErrorCode(int code)
+{
+    lastErrorCode_ = code;
+}
+
+} // namespace Keldar::Database

@@ -1,0 +1,64 @@
+#pragma once
+
+#include <keldar/logging/Bookmark.h>
+#include <keldar/logging/DataEntry.h>
+#include <keldar/logging/DataSource.h>
+#include <keldar/logging/DataSourceProperty.h>
+#include <keldar/logging/EntryIndexFilter.h>
+#include <keldar/logging/LogMetadataEntry.h>
+#include <keldar/logging/LogResourceEntry.h>
+#include <keldar/logging/PropertyValue.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace Keldar::Logging {
+
+class LogFileInterface {
+public:
+    LogFileInterface() = default;
+    LogFileInterface(LogFileInterface&&) noexcept = default;
+    LogFileInterface& operator=(LogFileInterface&&) noexcept = default;
+    LogFileInterface(const LogFileInterface&) = delete;
+    LogFileInterface& operator=(const LogFileInterface&) = delete;
+    virtual ~LogFileInterface() = default;
+
+    virtual std::filesystem::path getFilePath() const = 0;
+    virtual std::vector<DataSource> getDataSources() const = 0;
+    virtual std::optional<PropertyValue> getDataSourceProperty(int dataSourceId, const std::string& key) const = 0;
+    virtual std::vector<DataSourceProperty> getAllDataSourceProperties() const = 0;
+    virtual std::vector<std::int32_t> getEntryIndex(const EntryIndexFilter& filter) const = 0;
+    virtual std::int32_t getFirstEntryId() const = 0;
+    virtual std::int32_t getLastEntryId() const = 0;
+    virtual std::int32_t getEntryCount() const = 0;
+    virtual std::optional<DataEntry> readEntry(int entryId) const = 0;
+    virtual std::optional<PropertyValue> getMetadataValue(const std::string& key) const = 0;
+    virtual std::vector<LogMetadataEntry> getAllMetadata() const = 0;
+    virtual std::optional<std::vector<std::uint8_t>> getResource(const std::string& name) const = 0;
+    virtual std::vector<LogResourceEntry> getAllResources() const = 0;
+    virtual std::optional<std::vector<std::uint8_t>> getThumbnail() const = 0;
+    virtual std::vector<Bookmark> getBookmarks() const = 0;
+    // Keeps the source's own id (used when copying a log).
+    virtual bool addDataSource(const DataSource& source) = 0;
+    // Lets the file assign the id and writes it back into the record.
+    virtual bool addDataSource(DataSource& source) = 0;
+    virtual bool addDataSourceProperty(const DataSourceProperty& property) = 0;
+    virtual bool logData(const DataEntry& entry) = 0;
+    virtual bool addMetadata(const LogMetadataEntry& entry);
+    virtual bool addMetadata(const std::string& key, PropertyValue value) = 0;
+    virtual bool addResource(const LogResourceEntry& entry);
+    virtual bool addResource(const std::string& name, const std::vector<std::uint8_t>& data) = 0;
+    virtual bool setThumbnail(const std::vector<std::uint8_t>& data) = 0;
+    virtual bool addBookmark(const Bookmark& bookmark) = 0;
+    virtual bool updateBookmark(const Bookmark& bookmark) = 0;
+    virtual bool removeBookmark(const Bookmark& bookmark) = 0;
+    virtual std::string getLastError() const = 0;
+    // first/last of -1 stand for the first/last entry id; limit -1 means no limit.
+    virtual std::vector<DataEntry> readEntries(int first, int last, const EntryIndexFilter& filter,
+                                               int limit) const = 0;
+};
+
+} // namespace Keldar::Logging

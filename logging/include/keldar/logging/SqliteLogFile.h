@@ -1,0 +1,81 @@
+#pragma once
+
+#include <keldar/logging/LogFileInterface.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <string>
+
+namespace Keldar::Logging {
+
+class LogFileImpl;
+
+// A log file stored as an SQLite database.
+//
+// While open the file runs with a write-ahead log, so a process killed while
+// recording leaves a file that SQLite recovers to its last committed entry.
+// Closing checkpoints the log and returns the file to an ordinary single-file
+// database.
+class SqliteLogFile : public LogFileInterface {
+public:
+    // Opens a log, or creates the schema in a missing or empty file. Throws
+    // LegacyLogFileError, NotALogFileError or a Database::DatabaseError.
+    explicit SqliteLogFile(const std::filesystem::path& path);
+    // Creates a new log with the standard metadata. The path must not exist.
+    SqliteLogFile(const std::string& path, const std::string& timeZone, const std::string& applicationName,
+                  const std::string& applicationVersion, std::int8_t compressionLevel,
+                  std::int64_t createdDateTime);
+    ~SqliteLogFile() override;
+
+    SqliteLogFile(SqliteLogFile&& other) noexcept;
+    SqliteLogFile& operator=(SqliteLogFile&& other) noexcept;
+
+    std::filesystem::path getFilePath() const override;
+    std::vector<DataSource> getDataSources() const override;
+    std::optional<PropertyValue> getDataSourceProperty(int dataSourceId, const std::string& key) const override;
+    std::vector<DataSourceProperty> getAllDataSourceProperties() const override;
+    std::vector<std::int32_t> getEntryIndex(const EntryIndexFilter& filter) const override;
+    std::int32_t getFirstEntryId() const override;
+    std::int32_t getLastEntryId() const override;
+    std::int32_t getEntryCount() const override;
+    std::optional<DataEntry> readEntry(int entryId) const override;
+    std::optional<PropertyValue> getMetadataValue(const std::string& key) const override;
+    std::vector<LogMetadataEntry> getAllMetadata() const override;
+    std::optional<std::vector<std::uint8_t>> getResource(const std::string& name) const override;
+    std::vector<LogResourceEntry> getAllResources() const override;
+    std::optional<std::vector<std::uint8_t>> getThumbnail() const override;
+    std::vector<Bookmark> getBookmarks() const override;
+    bool addDataSource(const DataSource& source) override;
+    bool addDataSource(DataSource& source) override;
+    bool addDataSourceProperty(const DataSourceProperty& property) override;
+    bool logData(const DataEntry& entry) override;
+    using LogFileInterface::addMetadata;
+    bool addMetadata(const std::string& key, PropertyValue value) override;
+    using LogFileInterface::addResource;
+    bool addResource(const std::string& name, const std::vector<std::uint8_t>& data) override;
+    bool setThumbnail(const std::vector<std::uint8_t>& data) override;
+    bool addBookmark(const Bookmark& bookmark) override;
+    bool updateBookmark(const Bookmark& bookmark) override;
+    bool removeBookmark(const Bookmark& bookmark) override;
+    std::string getLastError() const override;
+    std::vector<DataEntry> readEntries(int first, int last, const EntryIndexFilter& filter,
+                                       int limit) const override;
+
+    bool isResourceCompressionSupported() const;
+    bool isBookmarkPayloadsSupported() const;
+    std::int8_t getCompressionLevel() const;
+    std::int32_t getLogVersion() const;
+    // True when this open created the schema.
+    bool isNewFile() const;
+
+    // Groups many writes into one commit (used by bulk copies). Not for use
+    // while another thread writes through the same file.
+    bool beginTransaction();
+    bool commitTransaction();
+
+private:
+    std::unique_ptr<LogFileImpl> impl_;
+};
+
+} // namespace Keldar::Logging

@@ -1,0 +1,325 @@
+#include <keldar/logging/LogFilePlayer.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <condition_variable>
+#include <mutex>
+#include <optional>
+#include <thread>
+
+namespace Keldar::Logging::Playback {
+
+namespace {
+
+using SteadyClock = std::chrono::steady_clock;
+
+std::int64_t wholeMillisecondsSince(SteadyClock::time_point start)
+{
+    return std::chrono::duration_cast<std::chrono::milliseconds>(SteadyClock::now() - start).count();
+}
+
+} // namespace
+
+struct LogFilePlayer::State {
+    std::unique_ptr<LogFileInterface> file;
+    std::vector<DataSource> dataSources;
+    std::vector<PlayerBookmark> bookmarks;
+    std::vector<std::int32_t> entryIndex;
+    FrameCallback callback;
+    std::atomic<bool> loop{false};
+    std::atomic<float> speed{1.0F};
+    std::int32_t maximumGap = 500;
+
+    std::mutex mutex;
+    std::condition_variable wake;
+    std::thread thread;
+
+    std::optional<DataEntry> currentEntry;
+    std::int32_t currentFrame = 0;
+    std::int64_t previousTimestamp = 0;
+    bool playing = false;
+
+    void loadBookmarks();
+    // Moves to the next frame and loads its entry; false at the end of the
+    // entries (without loop) or when the entry cannot be read.
+    bool advance();
+    void run();
+    void stopAndJoin();
+};
+
+void LogFilePlayer::State::loadBookmarks()
+{
+    bookmarks.clear();
+    for (auto& bookmark : file->getBookmarks()) {
+        PlayerBookmark placed;
+        placed.entryId = bookmark.entryId;
+        placed.title = std::move(bookmark.title);
+        placed.comments = std::move(bookmark.comments);
+        const auto position = std::lower_bound(entryIndex.begin(), entryIndex.end(), bookmark.entryId);
+        placed.frameIndex = position == entryIndex.end() ? static_cast<std::int32_t>(entryIndex.size()) - 1
+                                                         : static_cast<std::int32_t>(position - entryIndex.begin());
+        bookmarks.push_back(std::move(placed));
+    }
+}
+
+bool LogFilePlayer::State::advance()
+{
+    const auto frameCount = static_cast<std::int32_t>(entryIndex.size());
+    ++currentFrame;
+    if (currentFrame >= frameCount) {
+        if (!loop || frameCount == 0) {
+            currentFrame = std::max(frameCount - 1, 0);
+            return false;
+        }
+        currentFrame = 0;
+        previousTimestamp = 0;
+    }
+    if (currentFrame < 0) {
+        currentFrame = 0;
+    }
+    currentEntry = file->readEntry(entryIndex[static_cast<std::size_t>(currentFrame)]);
+    return currentEntry.has_value();
+}
+
+void LogFilePlayer::State::run()
+{
+    std::int64_t overrun = 0;
+    while (true) {
+        const auto t0 = SteadyClock::now();
+        bool advanced = false;
+        try {
+            advanced = advance();
+        } catch (...) {
+            advanced = false;
+        }
+        if (!advanced) {
+            std::lock_guard lock(mutex);
+            playing = false;
+            return;
+        }
+
+        const std::int64_t gap = currentEntry->timestamp - previousTimestamp;
+        std::int64_t wait = std::min<std::int64_t>(maximumGap, gap);
+        // A gap of maximumGap or more is waited as exactly maximumGap, whatever
+        // the speed; that also caps the first frame, where previousTimestamp is 0.
+        if (wait != maximumGap) {
+            wait = std::llroundf(static_cast<float>(gap) / speed.load()) - overrun;
+        }
+        previousTimestamp = currentEntry->timestamp;
+        const std::int64_t prep = wholeMillisecondsSince(t0);
+
+        const auto t2 = SteadyClock::now();
+        std::unique_lock lock(mutex);
+        const auto now = SteadyClock::now();
+        auto deadline = now;
+        if (wait >= 1) {
+            const auto maximumWait = std::chrono::duration_cast<std::chrono::milliseconds>(SteadyClock::time_point::max() - now);
+            deadline = wait >= maximumWait.count() ? SteadyClock::time_point::max() : now + std::chrono::milliseconds(wait);
+        }
+        wake.wait_until(lock, deadline, [this] { return !playing; });
+        const std::int64_t waited = wholeMillisecondsSince(t2);
+        const auto t4 = SteadyClock::now();
+        if (!playing) {
+            return;
+        }
+        lock.unlock();
+
+        DataEntry entry = std::move(*currentEntry);
+        currentEntry.reset();
+        try {
+            if (callback) {
+                callback(currentFrame, std::move(entry));
+            }
+        } catch (...) {
+            std::lock_guard endLock(mutex);
+            playing = false;
+            return;
+        }
+        overrun = wholeMillisecondsSince(t4) + waited - wait + prep;
+    }
+}
+
+void LogFilePlayer::State::stopAndJoin()
+{
+    std::unique_lock lock(mutex);
+    if (!playing) {
+        lock.unlock();
+        if (thread.joinable()) {
+            thread.join();
+        }
+        return;
+    }
+    playing = false;
+    lock.unlock();
+    wake.notify_all();
+    if (thread.joinable()) {
+        thread.join();
+    }
+}
+
+LogFilePlayer::LogFilePlayer(std::unique_ptr<LogFileInterface> file, const std::vector<KD_LogDataSourceType>& types,
+                             FrameCallback callback, bool loop, std::int32_t maximumGap)
+    : state_(std::make_unique<State>())
+{
+    state_->file = std::move(file);
+    state_->callback = std::move(callback);
+    state_->loop = loop;
+    state_->maximumGap = maximumGap;
+
+    EntryIndexFilter filter;
+    for (const auto& source : state_->file->getDataSources()) {
+        if (std::find(types.begin(), types.end(), source.type) != types.end()) {
+            state_->dataSources.push_back(source);
+            filter.dataSources.push_back(source.id);
+        }
+    }
+    state_->entryIndex = state_->file->getEntryIndex(filter);
+    state_->loadBookmarks();
+}
+
+LogFilePlayer::~LogFilePlayer()
+{
+    if (state_) {
+        state_->stopAndJoin();
+    }
+}
+
+LogFilePlayer::LogFilePlayer(LogFilePlayer&&) noexcept = default;
+
+LogFilePlayer& LogFilePlayer::operator=(LogFilePlayer&& other) noexcept
+{
+    if (this != &other) {
+        if (state_) {
+            state_->stopAndJoin();
+        }
+        state_ = std::move(other.state_);
+    }
+    return *this;
+}
+
+void LogFilePlayer::play()
+{
+    State& state = *state_;
+    {
+        std::lock_guard lock(state.mutex);
+        if (state.playing) {
+            return;
+        }
+        state.playing = true;
+    }
+    if (state.thread.joinable()) {
+        state.thread.join();
+    }
+    state.thread = std::thread([&state] { state.run(); });
+}
+
+void LogFilePlayer::stop()
+{
+    state_->stopAndJoin();
+}
+
+bool LogFilePlayer::isPlaying() const
+{
+    std::lock_guard lock(state_->mutex);
+    return state_->playing;
+}
+
+void LogFilePlayer::seek(std::int32_t frame, const FrameCallback& callback)
+{
+    State& state = *state_;
+    const bool wasPlaying = isPlaying();
+    if (wasPlaying) {
+        stop();
+    }
+    state.currentFrame = frame - 1;
+    if (state.advance()) {
+        state.previousTimestamp = state.currentEntry->timestamp;
+        DataEntry entry = std::move(*state.currentEntry);
+        state.currentEntry.reset();
+        const FrameCallback& target = callback ? callback : state.callback;
+        if (target) {
+            target(frame, std::move(entry));
+        }
+    }
+    if (wasPlaying) {
+        play();
+    }
+}
+
+void LogFilePlayer::setLoopPlayback(bool loop)
+{
+    state_->loop = loop;
+}
+
+void LogFilePlayer::setPlaybackSpeedMultiplier(float speed)
+{
+    state_->speed = speed;
+}
+
+std::int32_t LogFilePlayer::getFrameCount() const
+{
+    return static_cast<std::int32_t>(state_->entryIndex.size());
+}
+
+std::int32_t LogFilePlayer::getTotalPlayTime()
+{
+    State& state = *state_;
+    const bool wasPlaying = isPlaying();
+    if (wasPlaying) {
+        stop();
+    }
+    const std::int32_t keptFrame = state.currentFrame;
+    std::int64_t first = 0;
+    std::int64_t last = 0;
+    state.currentFrame = -1;
+    if (state.advance()) {
+        first = state.currentEntry->timestamp;
+    }
+    state.currentFrame = getFrameCount() - 2;
+    if (state.advance()) {
+        last = state.currentEntry->timestamp;
+    }
+    state.currentEntry.reset();
+    state.currentFrame = keptFrame;
+    if (wasPlaying) {
+        play();
+    }
+    return static_cast<std::int32_t>(last - first);
+}
+
+const std::vector<PlayerBookmark>& LogFilePlayer::getBookmarks() const
+{
+    return state_->bookmarks;
+}
+
+const std::vector<DataSource>& LogFilePlayer::getDataSources() const
+{
+    return state_->dataSources;
+}
+
+const LogFileInterface& LogFilePlayer::getUnderlyingLogFile() const
+{
+    return *state_->file;
+}
+
+void LogFilePlayer::addBookmark(std::int32_t entryId, const std::string& title, const std::string& comments)
+{
+    state_->file->addBookmark(Bookmark{entryId, title, comments, {}});
+    state_->loadBookmarks();
+}
+
+void LogFilePlayer::updateBookmark(std::int32_t entryId, const std::string& title, const std::string& comments)
+{
+    state_->file->updateBookmark(Bookmark{entryId, title, comments, {}});
+    state_->loadBookmarks();
+}
+
+void LogFilePlayer::removeBookmark(std::int32_t entryId)
+{
+    state_->file->removeBookmark(Bookmark{entryId, {}, {}, {}});
+    state_->loadBookmarks();
+}
+
+} // namespace Keldar::Logging::Playback

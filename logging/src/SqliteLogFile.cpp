@@ -1,0 +1,867 @@
+#include <keldar/logging/SqliteLogFile.h>
+
+#include "LogFileImpl.h"
+#include "PayloadCodec.h"
+
+#include <keldar/database/BindParameterVisitor.h>
+#include <keldar/database/FileIsNotDatabase.h>
+#include <keldar/database/ReturnPropertyValueVisitor.h>
+#include <keldar/database/SqliteQuery.h>
+#include <keldar/logging/LegacyLogFileError.h>
+#include <keldar/logging/NotALogFileError.h>
+
+#include <algorithm>
+#include <array>
+#include <fstream>
+#include <limits>
+
+namespace Keldar::Logging {
+
+using Database::BindMode;
+using Database::ColumnValue;
+using Database::QueryResult;
+using Database::SqliteDatabase;
+using Database::SqliteQuery;
+
+namespace {
+
+constexpr std::uint32_t legacyLogMagic = 0x11223344;
+
+constexpr std::array<const char*, 9> schemaStatements{
+    "CREATE TABLE dataSources(dataSourceId INTEGER PRIMARY KEY,dataSourceType INT NOT NULL,"
+    "dataSourceName TEXT NOT NULL);",
+    "CREATE TABLE dataSourceProperties(dataSourceId INT NOT NULL REFERENCES dataSources(dataSourceId),"
+    "key TEXT NOT NULL,value NOT NULL);",
+    "CREATE INDEX dataSourcePropertiesIndex ON dataSourceProperties(dataSourceId);",
+    "CREATE TABLE data(entryId INTEGER PRIMARY KEY,timestamp INT NOT NULL,type INT NOT NULL,"
+    "dataSourceId INT NOT NULL REFERENCES dataSources(dataSourceId),length INT NOT NULL,payload BLOB NOT NULL);",
+    "CREATE INDEX dataDataSourceIndex ON data(dataSourceId);",
+    "CREATE TABLE metadata(key TEXT NOT NULL, value NOT NULL);",
+    "CREATE TABLE resources(name TEXT NOT NULL, payload NOT NULL);",
+    "CREATE TABLE bookmarks(entryId INT NOT NULL REFERENCES data(entryId), title TEXT NOT NULL, "
+    "comments TEXT, payload BLOB);",
+    "CREATE INDEX bookmarkIndex ON bookmarks(entryId);",
+};
+constexpr std::size_t bookmarksTableStatement = 7;
+
+constexpr std::array<const char*, 6> logTables{
+    "dataSources", "dataSourceProperties", "data", "metadata", "resources", "bookmarks",
+};
+
+constexpr int currentLogVersion = 4;
+
+enum class WriteOperation { Other, LogData, AddDataSourceProperty };
+
+std::string messageForErrorCode(int code, WriteOperation operation)
+{
+    switch (code) {
+    case 13:
+        return "Filesystem full.";
+    case 266:
+    case 778:
+        return "IO error while reading or writing to the file.";
+    case 787:
+        if (operation == WriteOperation::LogData) {
+            return "Attempted to log data against a data source that did not exist in the file.";
+        }
+        if (operation == WriteOperation::AddDataSourceProperty) {
+            return "Attempted to add a data source property for a data source that did not exist in the file.";
+        }
+        return "Unknown internal error";
+    default:
+        return "Unknown internal error";
+    }
+}
+
+PropertyValue toPropertyValue(const ColumnValue& value)
+{
+    return std::visit(Database::ReturnPropertyValueVisitor{}, value);
+}
+
+std::optional<std::int64_t> asInteger(const std::optional<ColumnValue>& value)
+{
+    if (!value) {
+        return std::nullopt;
+    }
+    if (const auto* integer = std::get_if<std::int64_t>(&*value)) {
+        return *integer;
+    }
+    return std::nullopt;
+}
+
+std::string asText(const std::optional<ColumnValue>& value)
+{
+    if (!value) {
+        return {};
+    }
+    if (const auto* text = std::get_if<std::string>(&*value)) {
+        return *text;
+    }
+    if (const auto* bytes = std::get_if<std::vector<std::uint8_t>>(&*value)) {
+        return std::string(bytes->begin(), bytes->end());
+    }
+    return {};
+}
+
+// Blob columns may hold text in files written by other tools; both carry bytes.
+std::optional<std::vector<std::uint8_t>> asBytes(const std::optional<ColumnValue>& value)
+{
+    if (!value) {
+        return std::nullopt;
+    }
+    if (const auto* bytes = std::get_if<std::vector<std::uint8_t>>(&*value)) {
+        return *bytes;
+    }
+    if (const auto* text = std::get_if<std::string>(&*value)) {
+        return std::vector<std::uint8_t>(text->begin(), text->end());
+    }
+    return std::nullopt;
+}
+
+std::int32_t clampToInt32(std::int64_t value)
+{
+    if (value < std::numeric_limits<std::int32_t>::min()) {
+        return std::numeric_limits<std::int32_t>::min();
+    }
+    if (value > std::numeric_limits<std::int32_t>::max()) {
+        return std::numeric_limits<std::int32_t>::max();
+    }
+    return static_cast<std::int32_t>(value);
+}
+
+// Builds the filter clause and remembers how to bind it.
+std::string buildFilterClause(const EntryIndexFilter& filter)
+{
+    std::string clause;
+    bool anyColumn = false;
+    const auto appendList = [&](const char* column, const char* parameter, std::size_t count) {
+        if (count == 0) {
+            return;
+        }
+        clause += anyColumn ? " AND " : " ";
+        clause += column;
+        clause += " IN (";
+        for (std::size_t i = 0; i < count; ++i) {
+            if (i > 0) {
+                clause += ", ";
+            }
+            clause += parameter + std::to_string(i);
+        }
+        clause += ")";
+        anyColumn = true;
+    };
+    appendList("data.type", ":type", filter.dataTypes.size());
+    appendList("data.dataSourceId", ":source", filter.dataSources.size());
+    appendList("dataSources.dataSourceType", ":sourceType", filter.dataSourceTypes.size());
+    if (!anyColumn) {
+        return {};
+    }
+    // The first column follows "WHERE " directly.
+    return "WHERE" + clause;
+}
+
+void bindFilter(SqliteQuery& query, const EntryIndexFilter& filter)
+{
+    for (std::size_t i = 0; i < filter.dataTypes.size(); ++i) {
+        query.bindParameter(":type" + std::to_string(i), static_cast<std::int64_t>(filter.dataTypes[i]));
+    }
+    for (std::size_t i = 0; i < filter.dataSources.size(); ++i) {
+        query.bindParameter(":source" + std::to_string(i), static_cast<int>(filter.dataSources[i]));
+    }
+    for (std::size_t i = 0; i < filter.dataSourceTypes.size(); ++i) {
+        query.bindParameter(":sourceType" + std::to_string(i), static_cast<int>(filter.dataSourceTypes[i]));
+    }
+}
+
+std::optional<std::int64_t> countRows(SqliteDatabase& database, const std::string& sql,
+                                      const EntryIndexFilter* filter = nullptr)
+{
+    SqliteQuery query(database, sql);
+    if (filter != nullptr) {
+        bindFilter(query, *filter);
+    }
+    if (query.executeStep() != QueryResult::Row) {
+        return std::nullopt;
+    }
+    return asInteger(query.getValueFromColumn(0));
+}
+
+std::size_t reserveSize(std::optional<std::int64_t> count)
+{
+    // A count is only a hint; a damaged file must not make us reserve gigabytes.
+    constexpr std::int64_t maximumReserve = 1 << 20;
+    if (!count || *count <= 0) {
+        return 0;
+    }
+    return static_cast<std::size_t>(std::min(*count, maximumReserve));
+}
+
+void throwForNonDatabase(const std::filesystem::path& path)
+{
+    std::ifstream file(path, std::ios::binary);
+    std::array<unsigned char, 4> bytes{};
+    if (file.read(reinterpret_cast<char*>(bytes.data()), bytes.size()) && file.gcount() == 4) {
+        const std::uint32_t magic = static_cast<std::uint32_t>(bytes[0]) | (static_cast<std::uint32_t>(bytes[1]) << 8)
+            | (static_cast<std::uint32_t>(bytes[2]) << 16) | (static_cast<std::uint32_t>(bytes[3]) << 24);
+        if (magic == legacyLogMagic) {
+            throw LegacyLogFileError();
+        }
+    }
+    throw NotALogFileError();
+}
+
+struct CreationMetadata {
+    std::string timeZone;
+    std::string applicationName;
+    std::string applicationVersion;
+    std::int8_t compressionLevel;
+    std::int64_t createdDateTime;
+};
+
+bool insertMetadata(SqliteDatabase& database, const std::string& key, const PropertyValue& value)
+{
+    SqliteQuery insert(database, "INSERT INTO metadata (key, value) VALUES (:key, :value);");
+    insert.bindParameter(":key", key, BindMode::NoCopy);
+    std::visit(Database::BindParameterVisitor(insert, ":value", BindMode::Copy), value);
+    return insert.executeStep() == QueryResult::Done;
+}
+
+// Schema and, for a created log, its standard metadata go in one transaction,
+// so an interrupted creation never leaves a file with only some of the tables.
+bool createSchema(SqliteDatabase& database, const CreationMetadata* creation)
+{
+    if (!database.executeSimpleQuery("BEGIN IMMEDIATE;")) {
+        return false;
+    }
+    bool ok = true;
+    for (const char* statement : schemaStatements) {
+        ok = ok && database.executeSimpleQuery(statement);
+    }
+    if (ok && creation != nullptr) {
+        ok = insertMetadata(database, "createdDateTime", creation->createdDateTime)
+            && insertMetadata(database, "applicationName", creation->applicationName)
+            && insertMetadata(database, "applicationVersion", creation->applicationVersion)
+            && insertMetadata(database, "currentTimeZone", creation->timeZone)
+            && insertMetadata(database, "logVersion", std::int32_t{currentLogVersion})
+            && insertMetadata(database, "compressionLevel", std::int32_t{creation->compressionLevel});
+    }
+    if (!ok) {
+        database.executeSimpleQuery("ROLLBACK;");
+        return false;
+    }
+    return database.executeSimpleQuery("COMMIT;");
+}
+
+bool hasAllLogTables(SqliteDatabase& database)
+{
+    SqliteQuery query(database, "SELECT name FROM sqlite_master WHERE type='table' AND name=:tableName;");
+    std::size_t found = 0;
+    for (const char* table : logTables) {
+        query.resetQuery();
+        query.bindParameter(":tableName", std::string(table), BindMode::Copy);
+        if (query.executeStep() == QueryResult::Row) {
+            ++found;
+        }
+    }
+    return found == logTables.size();
+}
+
+bool enableWriteAheadLog(SqliteDatabase& database)
+{
+    SqliteQuery query(database, "PRAGMA journal_mode = WAL;");
+    if (query.executeStep() != QueryResult::Row) {
+        return false;
+    }
+    return asText(query.getValueFromColumn(0)) == "wal";
+}
+
+std::int64_t readIntegerMetadata(const SqliteLogFile& file, const std::string& key)
+{
+    const auto value = file.getMetadataValue(key);
+    if (!value) {
+        return 0;
+    }
+    if (const auto* integer = std::get_if<std::int64_t>(&*value)) {
+        return *integer;
+    }
+    if (const auto* small = std::get_if<std::int32_t>(&*value)) {
+        return *small;
+    }
+    return 0;
+}
+
+void openLog(LogFileImpl& impl, const std::filesystem::path& path, const CreationMetadata* creation)
+{
+    impl.filePath = path;
+    try {
+        impl.database = std::make_unique<SqliteDatabase>(path.string(), Database::OpenMode::ReadWriteCreate);
+        SqliteDatabase& database = *impl.database;
+        database.executeSimpleQuery("PRAGMA foreign_keys = on;");
+
+        const auto tableCount = countRows(database, "SELECT COUNT(*) FROM sqlite_master WHERE type='table';");
+        if (!tableCount) {
+            throw NotALogFileError();
+        }
+        if (*tableCount == 0) {
+            if (!createSchema(database, creation)) {
+                throw Database::DatabaseError("Cannot create the log file schema.", database.getLastErrorCode());
+            }
+            impl.isNew = true;
+        } else {
+            if (!hasAllLogTables(database)) {
+                throw NotALogFileError();
+            }
+            // Some older files carry a bookmarks table whose foreign key cannot
+            // be checked; such a table is rebuilt (its bookmarks are lost).
+            if (!database.executeSimpleQuery("PRAGMA foreign_key_check(bookmarks);")) {
+                database.executeSimpleQuery("DROP TABLE bookmarks;");
+                database.executeSimpleQuery(schemaStatements[bookmarksTableStatement]);
+            }
+        }
+
+        // A write-ahead log keeps every committed entry through a crash of the
+        // writing process; without fsync on each commit it stays cheap.
+        impl.writeAheadLogEnabled = enableWriteAheadLog(database);
+        database.executeSimpleQuery("PRAGMA synchronous = NORMAL;");
+    } catch (const Database::FileIsNotDatabase&) {
+        impl.database.reset();
+        throwForNonDatabase(path);
+    }
+}
+
+} // namespace
+
+LogFileImpl::~LogFileImpl()
+{
+    if (!database || !writeAheadLogEnabled) {
+        return;
+    }
+    try {
+        // Leave an ordinary single-file database behind. Both steps fail
+        // harmlessly while another connection still has the file open.
+        database->executeSimpleQuery("PRAGMA wal_checkpoint(TRUNCATE);");
+        database->executeSimpleQuery("PRAGMA journal_mode = DELETE;");
+    } catch (...) {
+        // Closing must not throw; the -wal file will be recovered on next open.
+    }
+}
+
+void LogFileImpl::setLastError(std::string message)
+{
+    std::lock_guard lock(errorMutex_);
+    lastError_ = std::move(message);
+}
+
+std::string LogFileImpl::getLastError() const
+{
+    std::lock_guard lock(errorMutex_);
+    return lastError_;
+}
+
+SqliteLogFile::SqliteLogFile(const std::filesystem::path& path) : impl_(std::make_unique<LogFileImpl>())
+{
+    openLog(*impl_, path, nullptr);
+    if (!impl_->isNew) {
+        impl_->logVersion = clampToInt32(readIntegerMetadata(*this, "logVersion"));
+        const std::int64_t level = readIntegerMetadata(*this, "compressionLevel");
+        impl_->compressionLevel = static_cast<std::int8_t>(
+            std::clamp<std::int64_t>(level, std::numeric_limits<std::int8_t>::min(),
+                                     std::numeric_limits<std::int8_t>::max()));
+    }
+}
+
+SqliteLogFile::SqliteLogFile(const std::string& path, const std::string& timeZone,
+                             const std::string& applicationName, const std::string& applicationVersion,
+                             std::int8_t compressionLevel, std::int64_t createdDateTime)
+    : impl_(std::make_unique<LogFileImpl>())
+{
+    const CreationMetadata creation{timeZone, applicationName, applicationVersion, compressionLevel,
+                                    createdDateTime};
+    openLog(*impl_, std::filesystem::path(path), &creation);
+    if (!impl_->isNew) {
+        // Never write a second set of standard metadata into someone's log.
+        impl_.reset();
+        throw std::runtime_error("Cannot create file as file already exists.");
+    }
+    impl_->compressionLevel = compressionLevel;
+    impl_->logVersion = currentLogVersion;
+}
+
+SqliteLogFile::~SqliteLogFile() = default;
+SqliteLogFile::SqliteLogFile(SqliteLogFile&& other) noexcept = default;
+SqliteLogFile& SqliteLogFile::operator=(SqliteLogFile&& other) noexcept = default;
+
+std::filesystem::path SqliteLogFile::getFilePath() const
+{
+    return impl_->filePath;
+}
+
+std::vector<DataSource> SqliteLogFile::getDataSources() const
+{
+    std::vector<DataSource> sources;
+    SqliteQuery query(*impl_->database, "SELECT dataSourceId, dataSourceType, dataSourceName FROM dataSources;");
+    while (query.executeStep() == QueryResult::Row) {
+        DataSource source;
+        source.id = static_cast<std::int8_t>(asInteger(query.getValueFromColumn(0)).value_or(-1));
+        source.type = static_cast<KD_LogDataSourceType>(asInteger(query.getValueFromColumn(1)).value_or(0));
+        source.name = asText(query.getValueFromColumn(2));
+        sources.push_back(std::move(source));
+    }
+    return sources;
+}
+
+std::optional<PropertyValue> SqliteLogFile::getDataSourceProperty(int dataSourceId, const std::string& key) const
+{
+    SqliteQuery query(*impl_->database,
+                      "SELECT value FROM dataSourceProperties WHERE dataSourceId = :id AND key = :key;");
+    query.bindParameter(":id", dataSourceId);
+    query.bindParameter(":key", key, BindMode::NoCopy);
+    if (query.executeStep() != QueryResult::Row) {
+        return std::nullopt;
+    }
+    const auto value = query.getValueFromColumn(0);
+    if (!value) {
+        return std::nullopt;
+    }
+    return toPropertyValue(*value);
+}
+
+std::vector<DataSourceProperty> SqliteLogFile::getAllDataSourceProperties() const
+{
+    std::vector<DataSourceProperty> properties;
+    properties.reserve(reserveSize(countRows(*impl_->database, "SELECT COUNT(*) FROM dataSourceProperties;")));
+    SqliteQuery query(*impl_->database, "SELECT dataSourceId, key, value FROM dataSourceProperties;");
+    while (query.executeStep() == QueryResult::Row) {
+        const auto value = query.getValueFromColumn(2);
+        if (!value) {
+            continue;
+        }
+        DataSourceProperty property;
+        property.dataSourceId = static_cast<std::int8_t>(asInteger(query.getValueFromColumn(0)).value_or(-1));
+        property.key = asText(query.getValueFromColumn(1));
+        property.value = toPropertyValue(*value);
+        properties.push_back(std::move(property));
+    }
+    return properties;
+}
+
+std::vector<std::int32_t> SqliteLogFile::getEntryIndex(const EntryIndexFilter& filter) const
+{
+    const std::string join =
+        "FROM data INNER JOIN dataSources ON data.dataSourceId = dataSources.dataSourceId " + buildFilterClause(filter);
+    std::vector<std::int32_t> index;
+    index.reserve(reserveSize(countRows(*impl_->database, "SELECT COUNT(*) " + join + ";", &filter)));
+    SqliteQuery query(*impl_->database, "SELECT entryId " + join + " ORDER BY entryId;");
+    bindFilter(query, filter);
+    while (query.executeStep() == QueryResult::Row) {
+        if (const auto id = asInteger(query.getValueFromColumn(0))) {
+            index.push_back(clampToInt32(*id));
+        }
+    }
+    return index;
+}
+
+namespace {
+
+std::int32_t readCount(LogFileImpl& impl, const char* sql)
+{
+    SqliteQuery query(*impl.database, sql);
+    const QueryResult result = query.executeStep();
+    if (result == QueryResult::Row) {
+        if (const auto value = asInteger(query.getValueFromColumn(0))) {
+            return clampToInt32(*value);
+        }
+        impl.setLastError("The log file holds no data entries.");
+        return -1;
+    }
+    impl.setLastError(messageForErrorCode(impl.database->getLastErrorCode(), WriteOperation::Other));
+    return -1;
+}
+
+// Decodes one entry row; columns: [entryId,] timestamp, type, dataSourceId, payload.
+std::optional<DataEntry> entryFromRow(LogFileImpl& impl, const SqliteQuery& query, int firstColumn,
+                                      std::int32_t entryId)
+{
+    const auto timestamp = asInteger(query.getValueFromColumn(firstColumn));
+    const auto type = asInteger(query.getValueFromColumn(firstColumn + 1));
+    const auto source = asInteger(query.getValueFromColumn(firstColumn + 2));
+    const auto stored = asBytes(query.getValueFromColumn(firstColumn + 3));
+    if (!timestamp || !type || !source || !stored) {
+        impl.setLastError("Data entry " + std::to_string(entryId) + " is damaged.");
+        return std::nullopt;
+    }
+    auto payload = PayloadCodec::decode(*stored, impl.compressionLevel);
+    if (!payload) {
+        impl.setLastError("Data entry " + std::to_string(entryId) + " has a damaged payload.");
+        return std::nullopt;
+    }
+    DataEntry entry;
+    entry.entryId = entryId;
+    entry.timestamp = *timestamp;
+    entry.type = static_cast<std::uint32_t>(*type);
+    entry.dataSourceId = static_cast<std::int8_t>(*source);
+    entry.payload = std::move(*payload);
+    return entry;
+}
+
+} // namespace
+
+std::int32_t SqliteLogFile::getFirstEntryId() const
+{
+    return readCount(*impl_, "SELECT MIN(entryId) FROM data;");
+}
+
+std::int32_t SqliteLogFile::getLastEntryId() const
+{
+    return readCount(*impl_, "SELECT MAX(entryId) FROM data;");
+}
+
+std::int32_t SqliteLogFile::getEntryCount() const
+{
+    return readCount(*impl_, "SELECT COUNT(*) FROM data;");
+}
+
+std::optional<DataEntry> SqliteLogFile::readEntry(int entryId) const
+{
+    SqliteQuery query(*impl_->database,
+                      "SELECT timestamp, type, dataSourceId, payload FROM data WHERE entryId = :entryId;");
+    query.bindParameter(":entryId", entryId);
+    if (query.executeStep() != QueryResult::Row) {
+        return std::nullopt;
+    }
+    return entryFromRow(*impl_, query, 0, entryId);
+}
+
+std::vector<DataEntry> SqliteLogFile::readEntries(int first, int last, const EntryIndexFilter& filter,
+                                                  int limit) const
+{
+    if (first == -1) {
+        first = getFirstEntryId();
+    }
+    if (last == -1) {
+        last = getLastEntryId();
+    }
+    if (first == -1 || last == -1 || first > last || limit == 0) {
+        return {};
+    }
+    std::string clause = buildFilterClause(filter);
+    clause += clause.empty() ? "WHERE" : " AND";
+    clause += " (data.entryId BETWEEN :minimumEntryId AND :maximumEntryId)";
+    const std::string sql =
+        "SELECT data.entryId, data.timestamp, data.type, data.dataSourceId, data.payload FROM data "
+        "INNER JOIN dataSources ON data.dataSourceId = dataSources.dataSourceId "
+        + clause + " ORDER BY entryId " + (limit >= 0 ? "LIMIT :limit" : "") + ";";
+    SqliteQuery query(*impl_->database, sql);
+    bindFilter(query, filter);
+    query.bindParameter(":minimumEntryId", first);
+    query.bindParameter(":maximumEntryId", last);
+    if (limit >= 0) {
+        query.bindParameter(":limit", limit);
+    }
+    std::vector<DataEntry> entries;
+    if (limit > 0) {
+        entries.reserve(std::min<std::size_t>(static_cast<std::size_t>(limit), 4096));
+    }
+    while (query.executeStep() == QueryResult::Row) {
+        const auto id = asInteger(query.getValueFromColumn(0));
+        if (!id) {
+            continue;
+        }
+        if (auto entry = entryFromRow(*impl_, query, 1, clampToInt32(*id))) {
+            entries.push_back(std::move(*entry));
+        }
+    }
+    return entries;
+}
+
+std::optional<PropertyValue> SqliteLogFile::getMetadataValue(const std::string& key) const
+{
+    SqliteQuery query(*impl_->database, "SELECT value FROM metadata WHERE key = :key;");
+    query.bindParameter(":key", key, BindMode::NoCopy);
+    if (query.executeStep() != QueryResult::Row) {
+        return std::nullopt;
+    }
+    const auto value = query.getValueFromColumn(0);
+    if (!value) {
+        return std::nullopt;
+    }
+    return toPropertyValue(*value);
+}
+
+std::vector<LogMetadataEntry> SqliteLogFile::getAllMetadata() const
+{
+    std::vector<LogMetadataEntry> metadata;
+    SqliteQuery query(*impl_->database, "SELECT key, value FROM metadata;");
+    while (query.executeStep() == QueryResult::Row) {
+        const auto value = query.getValueFromColumn(1);
+        if (!value) {
+            continue;
+        }
+        metadata.push_back(LogMetadataEntry{asText(query.getValueFromColumn(0)), toPropertyValue(*value)});
+    }
+    return metadata;
+}
+
+std::optional<std::vector<std::uint8_t>> SqliteLogFile::getResource(const std::string& name) const
+{
+    SqliteQuery query(*impl_->database, "SELECT payload FROM resources WHERE name = :name;");
+    query.bindParameter(":name", name, BindMode::NoCopy);
+    if (query.executeStep() != QueryResult::Row) {
+        return std::nullopt;
+    }
+    const auto stored = asBytes(query.getValueFromColumn(0));
+    if (!stored) {
+        return std::nullopt;
+    }
+    const int level = isResourceCompressionSupported() ? impl_->compressionLevel : 0;
+    auto data = PayloadCodec::decode(*stored, level);
+    if (!data) {
+        impl_->setLastError("Resource \"" + name + "\" is damaged.");
+    }
+    return data;
+}
+
+std::vector<LogResourceEntry> SqliteLogFile::getAllResources() const
+{
+    std::vector<LogResourceEntry> resources;
+    SqliteQuery query(*impl_->database, "SELECT name, payload FROM resources;");
+    const int level = isResourceCompressionSupported() ? impl_->compressionLevel : 0;
+    while (query.executeStep() == QueryResult::Row) {
+        const auto stored = asBytes(query.getValueFromColumn(1));
+        auto name = asText(query.getValueFromColumn(0));
+        auto data = stored ? PayloadCodec::decode(*stored, level) : std::nullopt;
+        if (!data) {
+            impl_->setLastError("Resource \"" + name + "\" is damaged.");
+            continue;
+        }
+        resources.push_back(LogResourceEntry{std::move(name), std::move(*data)});
+    }
+    return resources;
+}
+
+std::optional<std::vector<std::uint8_t>> SqliteLogFile::getThumbnail() const
+{
+    return getResource("thumbnail");
+}
+
+std::vector<Bookmark> SqliteLogFile::getBookmarks() const
+{
+    const bool withPayload = isBookmarkPayloadsSupported();
+    std::vector<Bookmark> bookmarks;
+    SqliteQuery query(*impl_->database, withPayload ? "SELECT entryId, title, comments, payload FROM bookmarks;"
+                                                    : "SELECT entryId, title, comments FROM bookmarks;");
+    while (query.executeStep() == QueryResult::Row) {
+        Bookmark bookmark;
+        bookmark.entryId = clampToInt32(asInteger(query.getValueFromColumn(0)).value_or(0));
+        bookmark.title = asText(query.getValueFromColumn(1));
+        bookmark.comments = asText(query.getValueFromColumn(2));
+        if (withPayload) {
+            const auto stored = asBytes(query.getValueFromColumn(3));
+            if (stored) {
+                auto payload = PayloadCodec::decode(*stored, impl_->compressionLevel);
+                if (payload) {
+                    bookmark.payload = std::move(*payload);
+                } else {
+                    impl_->setLastError("The payload of the bookmark on entry " + std::to_string(bookmark.entryId)
+                                        + " is damaged.");
+                }
+            }
+        }
+        bookmarks.push_back(std::move(bookmark));
+    }
+    return bookmarks;
+}
+
+namespace {
+
+bool finishWrite(LogFileImpl& impl, SqliteQuery& query, WriteOperation operation)
+{
+    if (query.executeStep() == QueryResult::Done) {
+        return true;
+    }
+    impl.setLastError(messageForErrorCode(impl.database->getLastErrorCode(), operation));
+    return false;
+}
+
+} // namespace
+
+bool SqliteLogFile::addDataSource(const DataSource& source)
+{
+    SqliteQuery query(*impl_->database,
+                      "INSERT INTO dataSources (dataSourceId, dataSourceType, dataSourceName) VALUES "
+                      "(:dataSourceId, :dataSourceType, :dataSourceName);");
+    query.bindParameter(":dataSourceId", static_cast<int>(source.id));
+    query.bindParameter(":dataSourceType", static_cast<int>(source.type));
+    query.bindParameter(":dataSourceName", source.name, BindMode::NoCopy);
+    return finishWrite(*impl_, query, WriteOperation::Other);
+}
+
+bool SqliteLogFile::addDataSource(DataSource& source)
+{
+    SqliteQuery query(*impl_->database, "INSERT INTO dataSources (dataSourceType, dataSourceName) VALUES "
+                                        "(:dataSourceType, :dataSourceName);");
+    query.bindParameter(":dataSourceType", static_cast<int>(source.type));
+    query.bindParameter(":dataSourceName", source.name, BindMode::NoCopy);
+    if (!finishWrite(*impl_, query, WriteOperation::Other)) {
+        return false;
+    }
+    source.id = static_cast<std::int8_t>(query.getInsertedRowId());
+    return true;
+}
+
+bool SqliteLogFile::addDataSourceProperty(const DataSourceProperty& property)
+{
+    SqliteQuery query(*impl_->database, "INSERT INTO dataSourceProperties (dataSourceId, key, value) VALUES "
+                                        "(:dataSourceId, :key, :value);");
+    query.bindParameter(":dataSourceId", static_cast<int>(property.dataSourceId));
+    query.bindParameter(":key", property.key, BindMode::NoCopy);
+    std::visit(Database::BindParameterVisitor(query, ":value", BindMode::NoCopy), property.value);
+    return finishWrite(*impl_, query, WriteOperation::AddDataSourceProperty);
+}
+
+bool SqliteLogFile::logData(const DataEntry& entry)
+{
+    const auto stored = PayloadCodec::encode(entry.payload, impl_->compressionLevel);
+    SqliteQuery query(*impl_->database, "INSERT INTO data (timestamp, type, dataSourceId, length, payload) VALUES "
+                                        "(:timestamp, :type, :dataSourceId, :length, :payload);");
+    query.bindParameter(":timestamp", entry.timestamp);
+    query.bindParameter(":type", static_cast<std::int64_t>(entry.type));
+    query.bindParameter(":dataSourceId", static_cast<int>(entry.dataSourceId));
+    query.bindParameter(":length", static_cast<std::int64_t>(stored.size()));
+    query.bindParameter(":payload", stored, BindMode::NoCopy);
+    return finishWrite(*impl_, query, WriteOperation::LogData);
+}
+
+bool SqliteLogFile::addMetadata(const std::string& key, PropertyValue value)
+{
+    SqliteQuery lookup(*impl_->database, "SELECT * FROM metadata WHERE key = :key;");
+    lookup.bindParameter(":key", key, BindMode::NoCopy);
+    if (lookup.executeStep() == QueryResult::Row) {
+        return false;
+    }
+    SqliteQuery query(*impl_->database, "INSERT INTO metadata (key, value) VALUES (:key, :value);");
+    query.bindParameter(":key", key, BindMode::NoCopy);
+    std::visit(Database::BindParameterVisitor(query, ":value", BindMode::Copy), value);
+    return finishWrite(*impl_, query, WriteOperation::Other);
+}
+
+bool SqliteLogFile::addResource(const std::string& name, const std::vector<std::uint8_t>& data)
+{
+    SqliteQuery lookup(*impl_->database, "SELECT * FROM resources WHERE name = :name;");
+    lookup.bindParameter(":name", name, BindMode::NoCopy);
+    if (lookup.executeStep() == QueryResult::Row) {
+        return false;
+    }
+    const int level = isResourceCompressionSupported() ? impl_->compressionLevel : 0;
+    const auto stored = PayloadCodec::encode(data, level);
+    SqliteQuery query(*impl_->database, "INSERT INTO resources (name, payload) VALUES (:name, :payload);");
+    query.bindParameter(":name", name, BindMode::NoCopy);
+    query.bindParameter(":payload", stored, BindMode::NoCopy);
+    return finishWrite(*impl_, query, WriteOperation::Other);
+}
+
+bool SqliteLogFile::setThumbnail(const std::vector<std::uint8_t>& data)
+{
+    const auto count = countRows(*impl_->database, "SELECT COUNT(*) FROM resources WHERE name = 'thumbnail';");
+    if (!count) {
+        impl_->setLastError(messageForErrorCode(impl_->database->getLastErrorCode(), WriteOperation::Other));
+        return false;
+    }
+    if (*count == 0) {
+        return addResource("thumbnail", data);
+    }
+    const int level = isResourceCompressionSupported() ? impl_->compressionLevel : 0;
+    const auto stored = PayloadCodec::encode(data, level);
+    SqliteQuery query(*impl_->database, "UPDATE resources SET payload = :payload WHERE name = 'thumbnail';");
+    query.bindParameter(":payload", stored, BindMode::NoCopy);
+    return finishWrite(*impl_, query, WriteOperation::Other);
+}
+
+bool SqliteLogFile::addBookmark(const Bookmark& bookmark)
+{
+    if (isBookmarkPayloadsSupported()) {
+        const auto stored = PayloadCodec::encode(bookmark.payload, impl_->compressionLevel);
+        SqliteQuery query(*impl_->database, "INSERT INTO bookmarks (entryId, title, comments, payload) VALUES "
+                                            "(:entryId, :title, :comments, :payload);");
+        query.bindParameter(":entryId", bookmark.entryId);
+        query.bindParameter(":title", bookmark.title, BindMode::NoCopy);
+        query.bindParameter(":comments", bookmark.comments, BindMode::NoCopy);
+        query.bindParameter(":payload", stored, BindMode::NoCopy);
+        return finishWrite(*impl_, query, WriteOperation::Other);
+    }
+    SqliteQuery query(*impl_->database,
+                      "INSERT INTO bookmarks (entryId, title, comments) VALUES (:entryId, :title, :comments);");
+    query.bindParameter(":entryId", bookmark.entryId);
+    query.bindParameter(":title", bookmark.title, BindMode::NoCopy);
+    query.bindParameter(":comments", bookmark.comments, BindMode::NoCopy);
+    return finishWrite(*impl_, query, WriteOperation::Other);
+}
+
+bool SqliteLogFile::updateBookmark(const Bookmark& bookmark)
+{
+    if (isBookmarkPayloadsSupported()) {
+        const auto stored = PayloadCodec::encode(bookmark.payload, impl_->compressionLevel);
+        SqliteQuery query(*impl_->database, "UPDATE bookmarks SET title = :title, comments = :comments, "
+                                            "payload = :payload WHERE entryId = :entryId;");
+        query.bindParameter(":entryId", bookmark.entryId);
+        query.bindParameter(":title", bookmark.title, BindMode::NoCopy);
+        query.bindParameter(":comments", bookmark.comments, BindMode::NoCopy);
+        query.bindParameter(":payload", stored, BindMode::NoCopy);
+        return finishWrite(*impl_, query, WriteOperation::Other);
+    }
+    SqliteQuery query(*impl_->database,
+                      "UPDATE bookmarks SET title = :title, comments = :comments WHERE entryId = :entryId;");
+    query.bindParameter(":entryId", bookmark.entryId);
+    query.bindParameter(":title", bookmark.title, BindMode::NoCopy);
+    query.bindParameter(":comments", bookmark.comments, BindMode::NoCopy);
+    return finishWrite(*impl_, query, WriteOperation::Other);
+}
+
+bool SqliteLogFile::removeBookmark(const Bookmark& bookmark)
+{
+    SqliteQuery query(*impl_->database, "DELETE FROM bookmarks WHERE entryId = :entryId;");
+    query.bindParameter(":entryId", bookmark.entryId);
+    return finishWrite(*impl_, query, WriteOperation::Other);
+}
+
+std::string SqliteLogFile::getLastError() const
+{
+    return impl_->getLastError();
+}
+
+bool SqliteLogFile::isResourceCompressionSupported() const
+{
+    return impl_->logVersion >= 3;
+}
+
+bool SqliteLogFile::isBookmarkPayloadsSupported() const
+{
+    return impl_->logVersion >= 4;
+}
+
+std::int8_t SqliteLogFile::getCompressionLevel() const
+{
+    return impl_->compressionLevel;
+}
+
+std::int32_t SqliteLogFile::getLogVersion() const
+{
+    return impl_->logVersion;
+}
+
+bool SqliteLogFile::isNewFile() const
+{
+    return impl_->isNew;
+}
+
+bool SqliteLogFile::beginTransaction()
+{
+    return impl_->database->executeSimpleQuery("BEGIN IMMEDIATE;");
+}
+
+bool SqliteLogFile::commitTransaction()
+{
+    return impl_->database->executeSimpleQuery("COMMIT;");
+}
+
+} // namespace Keldar::Logging
