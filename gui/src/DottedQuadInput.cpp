@@ -17,6 +17,7 @@ int octetOf(quint32 packed, int index)
 
 DottedQuadInput::DottedQuadInput(QWidget* parent) : QWidget(parent)
 {
+    qRegisterMetaType<Keldar::DottedQuadValue>();
     auto* layout = new QHBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(2);

@@ -120,6 +120,7 @@ RangeSlider::RangeSlider(QWidget* parent) : RangeSlider(Qt::Horizontal, parent) 
 RangeSlider::RangeSlider(Qt::Orientation orientation, QWidget* parent)
     : QSlider(orientation, parent), d(std::make_unique<Private>(this))
 {
+    qRegisterMetaType<Handle>();
     d->lower = d->lowerPos = minimum();
     d->upper = d->upperPos = maximum();
     // Stand-ins that a stylesheet can address; only their classes matter.

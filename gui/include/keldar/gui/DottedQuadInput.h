@@ -2,6 +2,7 @@
 
 #include <keldar/core/DottedQuadValue.h>
 
+#include <QMetaType>
 #include <QWidget>
 
 #include <array>
@@ -37,3 +38,6 @@ private:
 };
 
 } // namespace Keldar::GUI::Widgets::Inputs
+
+// Lets the value travel through queued connections and signal spies.
+Q_DECLARE_METATYPE(Keldar::DottedQuadValue)

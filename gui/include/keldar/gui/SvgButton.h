@@ -9,11 +9,14 @@ namespace Keldar::GUI::Widgets::Buttons {
 
 // A push button drawn as a recoloured SVG icon: the foreground colour normally,
 // the accent foreground colour while pressed or checked. The accent colour is
-// the dynamic property "svg-button-accentForegroundColour", so stylesheets can
-// set it with qproperty-svg-button-accentForegroundColour.
+// kept in the dynamic property "svg-button-accentForegroundColour". Stylesheets
+// set it through the declared property: qproperty-accentForegroundColour (the
+// toolkit only lets stylesheets write declared properties, and a declared
+// property cannot carry hyphens).
 class SvgButton : public QPushButton, public Bases::SvgWidget, public Bases::ScalableWidget
 {
     Q_OBJECT
+    Q_PROPERTY(QColor accentForegroundColour READ getAccentForegroundColour WRITE setAccentForegroundColour)
 
 public:
     explicit SvgButton(QWidget* parent = nullptr);
