@@ -1,0 +1,62 @@
+#pragma once
+
+#include <QPointF>
+
+#include <cstdint>
+#include <string>
+
+class QWidget;
+
+namespace Keldar::DataProcessing::Units {
+class AbstractUnit;
+}
+
+namespace Keldar::GUI::Widgets::Bases {
+class OpenGLWidgetPainter;
+}
+
+namespace Keldar::Ondrix::Visualisation {
+
+// A drag-to-measure tool on the fan display. Points are the display's
+// normalised device coordinates (-1..1, y up), fixed to the screen; lengths
+// are turned into metres with the image range and the view's scale.
+class MeasuringToolBase {
+public:
+    enum ToolState : std::int32_t { Idle = 0, Measuring = 1, Done = 2 };
+
+    MeasuringToolBase() = default;
+    virtual ~MeasuringToolBase() = default;
+
+    MeasuringToolBase(const MeasuringToolBase&) = delete;
+    MeasuringToolBase& operator=(const MeasuringToolBase&) = delete;
+
+    virtual void begin(QWidget* widget, QPointF point);
+    virtual void update(QPointF point, double range, float scaleX, float scaleY);
+    virtual double calculate(double range, float scaleX, float scaleY) = 0;
+    // Draws nothing without a unit: there is no sensible fallback.
+    virtual void draw(GUI::Widgets::Bases::OpenGLWidgetPainter& painter) = 0;
+    virtual void finish(QWidget* widget);
+    virtual bool hasMeasurement() const;
+    virtual void clear();
+
+    ToolState getState() const { return state; }
+    void setUnit(const DataProcessing::Units::AbstractUnit* newUnit) { unit = newUnit; }
+    const DataProcessing::Units::AbstractUnit* getUnit() const { return unit; }
+    float getValue() const { return value; }
+    QPointF getStartPoint() const { return start; }
+    QPointF getEndPoint() const { return end; }
+    // "<label><value in the unit, two decimals><ASCII symbol>"; empty without a unit.
+    std::string getText() const;
+
+protected:
+    virtual const char* label() const = 0;
+
+    ToolState state = Idle;
+    QPointF start;
+    QPointF end;
+    const DataProcessing::Units::AbstractUnit* unit = nullptr;
+    float value = 0.F;
+    float radius = 0.F;
+};
+
+}  // namespace Keldar::Ondrix::Visualisation

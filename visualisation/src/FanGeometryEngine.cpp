@@ -1,0 +1,540 @@
+#include <keldar/visualisation/FanGeometryEngine.h>
+
+#include <keldar/ondrix/OndrixImage.h>
+#include <keldar/visualisation/AquaPalette.h>
+#include <keldar/visualisation/ClampThresholds.h>
+#include <keldar/visualisation/DespeckleFilter.h>
+#include <keldar/visualisation/FanGeometry.h>
+#include <keldar/visualisation/FirePalette.h>
+#include <keldar/visualisation/StandardPalettes.h>
+
+#include <QOpenGLBuffer>
+#include <QOpenGLContext>
+#include <QOpenGLFunctions>
+#include <QOpenGLShaderProgram>
+#include <QPolygonF>
+
+#ifndef GL_RED
+#define GL_RED 0x1903
+#endif
+#ifndef GL_R8
+#define GL_R8 0x8229
+#endif
+#ifndef GL_R16
+#define GL_R16 0x822A
+#endif
+
+namespace Keldar::Ondrix::Visualisation {
+
+namespace {
+constexpr int firePaletteIndex = 6;
+constexpr int aquaPaletteIndex = 7;
+constexpr int initialRampWidth = 256;
+constexpr int initialRampHeight = 396;
+}  // namespace
+
+struct FanGeometryEngine::Private {
+    std::unique_ptr<QOpenGLShaderProgram> program;
+
+    int kernelSize = 0;
+    float clampLevel = 0.F;
+    ClampThresholds thresholds;
+    DespeckleMethod despeckleMethod = DespeckleMethod::Prefiltered;
+    DespeckleFilter despeckle;
+    std::vector<std::uint16_t> filtered;
+
+    std::unique_ptr<Palettes::StandardPalettes> standard = std::make_unique<Palettes::StandardPalettes>();
+    std::unique_ptr<Palettes::FirePalette> fire = std::make_unique<Palettes::FirePalette>();
+    std::unique_ptr<Palettes::AquaPalette> aqua = std::make_unique<Palettes::AquaPalette>();
+
+    // Row 1/12 is the sixth standard band, so the sixth is the starting palette.
+    float paletteRow = 1.F / 12.F;
+    int paletteIndex = 5;
+
+    GLuint intensityTexture = 0;
+    int textureWidth = 0;
+    int textureHeight = 0;
+    GLenum textureFormat = 0;
+    bool intensityDirty = false;
+
+    std::unique_ptr<QOpenGLBuffer> vertexBuffer;
+    bool vertexBufferStale = true;
+    std::vector<float> vertices;
+    std::vector<float> sectorLines;
+    std::array<std::vector<float>, 5> rangeArcs;
+    int geometryBuilds = 0;
+
+    std::uint16_t beamCount = 256;
+    std::uint16_t rangeLineCount = 0;
+    float aperture = 130.F;
+    std::int16_t startAngle = 25;
+    std::vector<std::int16_t> bearings = std::vector<std::int16_t>(256, 0);
+    std::vector<std::uint8_t> bytes;
+    bool flipped = false;
+    double range = 0.0;
+    double gain = 0.0;
+    bool geometryDirty = true;
+
+    QMatrix4x4 hitTestProjection;
+    bool hitTestValid = false;
+    QPolygonF outline;
+
+    const DataProcessing::Units::AbstractUnit* distanceUnit = nullptr;
+
+    Palettes::AbstractPalette& currentPalette()
+    {
+        if (paletteIndex == firePaletteIndex) {
+            return *fire;
+        }
+        if (paletteIndex == aquaPaletteIndex) {
+            return *aqua;
+        }
+        return *standard;
+    }
+
+    Palettes::AbstractDynamicPalette* currentDynamicPalette() const
+    {
+        if (paletteIndex == firePaletteIndex) {
+            return fire.get();
+        }
+        if (paletteIndex == aquaPaletteIndex) {
+            return aqua.get();
+        }
+        return nullptr;
+    }
+};
+
+FanGeometryEngine::FanGeometryEngine() : d(std::make_unique<Private>()) {}
+
+FanGeometryEngine::~FanGeometryEngine() = default;
+
+void FanGeometryEngine::newImage(const OndrixImage& image)
+{
+    const std::size_t width = image.getWidth();
+    const std::size_t height = image.getHeight();
+    if (image.getBearings().size() < width || image.getData().size() < width * height) {
+        return;
+    }
+    d->range = image.getRange();
+    d->gain = image.getGain();
+    if (image.getWidth() != d->beamCount) {
+        d->beamCount = image.getWidth();
+        d->geometryDirty = true;
+    }
+    d->rangeLineCount = image.getHeight();
+    const auto& bearings = image.getBearings();
+    const bool firstBearingChanged =
+        width > 0 && (d->bearings.empty() || bearings.front() != d->bearings.front());
+    if (firstBearingChanged || d->geometryDirty) {
+        d->bearings.assign(bearings.begin(), bearings.begin() + static_cast<std::ptrdiff_t>(width));
+        d->aperture = FanGeometry::aperture(d->bearings);
+        d->startAngle = FanGeometry::startAngle(d->aperture);
+        d->geometryDirty = true;
+    }
+    d->bytes.assign(image.getData().begin(),
+                    image.getData().begin() + static_cast<std::ptrdiff_t>(width * height));
+    d->thresholds.update(d->bytes, d->clampLevel);
+    d->intensityDirty = true;
+}
+
+void FanGeometryEngine::setDespeckleLevel(int kernelSize)
+{
+    if (kernelSize != d->kernelSize && d->despeckleMethod == DespeckleMethod::Prefiltered) {
+        d->intensityDirty = !d->bytes.empty() || d->intensityDirty;
+    }
+    d->kernelSize = std::max(0, kernelSize);
+}
+
+int FanGeometryEngine::getDespeckleLevel() const
+{
+    return d->kernelSize;
+}
+
+void FanGeometryEngine::setDespeckleMethod(DespeckleMethod method)
+{
+    if (method != d->despeckleMethod) {
+        d->despeckleMethod = method;
+        d->intensityDirty = !d->bytes.empty() || d->intensityDirty;
+    }
+}
+
+FanGeometryEngine::DespeckleMethod FanGeometryEngine::getDespeckleMethod() const
+{
+    return d->despeckleMethod;
+}
+
+void FanGeometryEngine::setClampLevel(float level)
+{
+    d->clampLevel = level;
+}
+
+float FanGeometryEngine::getClampLevel() const
+{
+    return d->clampLevel;
+}
+
+float FanGeometryEngine::getLowerThreshold() const
+{
+    return d->thresholds.getLower();
+}
+
+float FanGeometryEngine::getUpperThreshold() const
+{
+    return d->thresholds.getUpper();
+}
+
+void FanGeometryEngine::setDistanceUnit(const DataProcessing::Units::AbstractUnit* unit)
+{
+    d->distanceUnit = unit;
+}
+
+void FanGeometryEngine::setPalette(int palette)
+{
+    d->paletteIndex = palette;
+    d->paletteRow = palette <= 5 ? Palettes::StandardPalettes::rowCoordinate(palette) : 0.5F;
+}
+
+int FanGeometryEngine::getPalette() const
+{
+    return d->paletteIndex;
+}
+
+float FanGeometryEngine::getPaletteRow() const
+{
+    return d->paletteRow;
+}
+
+void FanGeometryEngine::setPaletteModifier(std::uint8_t modifier)
+{
+    if (auto* dynamic = d->currentDynamicPalette()) {
+        dynamic->setModifier(modifier);
+    }
+}
+
+void FanGeometryEngine::toggleFlip()
+{
+    d->flipped = !d->flipped;
+    d->geometryDirty = true;
+}
+
+bool FanGeometryEngine::isFlipped() const
+{
+    return d->flipped;
+}
+
+void FanGeometryEngine::configure(const FanDisplayOptions::DisplaySettings& settings)
+{
+    setPalette(settings.palette);
+    setPaletteModifier(settings.paletteModifier);
+    d->flipped = settings.horizontalFlip;
+    d->geometryDirty = true;
+}
+
+FanDisplayOptions::DisplaySettings FanGeometryEngine::currentSettings() const
+{
+    FanDisplayOptions::DisplaySettings settings;
+    settings.palette = d->paletteIndex;
+    const auto* dynamic = d->currentDynamicPalette();
+    settings.paletteModifier = dynamic != nullptr ? dynamic->getModifier() : 0;
+    settings.horizontalFlip = d->flipped;
+    return settings;
+}
+
+const Palettes::AbstractDynamicPalette& FanGeometryEngine::getFirePalette() const
+{
+    return *d->fire;
+}
+
+const Palettes::AbstractDynamicPalette& FanGeometryEngine::getAquaPalette() const
+{
+    return *d->aqua;
+}
+
+double FanGeometryEngine::getImageRange() const
+{
+    return d->range;
+}
+
+double FanGeometryEngine::getImageGain() const
+{
+    return d->gain;
+}
+
+std::uint16_t FanGeometryEngine::getBeamCount() const
+{
+    return d->beamCount;
+}
+
+std::uint16_t FanGeometryEngine::getRangeLineCount() const
+{
+    return d->rangeLineCount;
+}
+
+float FanGeometryEngine::getAperture() const
+{
+    return d->aperture;
+}
+
+std::int16_t FanGeometryEngine::getStartAngle() const
+{
+    return d->startAngle;
+}
+
+bool FanGeometryEngine::initialiseResources()
+{
+    auto program = std::make_unique<QOpenGLShaderProgram>();
+    bool ok = program->addShaderFromSourceFile(
+        QOpenGLShader::Vertex, QStringLiteral(":/keldar-ondrix-visualisation/shaders/fan-image/VertexShader.glsl"));
+    ok = program->addShaderFromSourceFile(
+             QOpenGLShader::Fragment,
+             QStringLiteral(":/keldar-ondrix-visualisation/shaders/fan-image/FragmentShader.glsl")) &&
+         ok;
+    program->bindAttributeLocation("aPosition", 0);
+    program->bindAttributeLocation("aTextureCoords", 1);
+    ok = ok && program->link();
+    d->program = std::move(program);
+
+    // Keep the modifiers across a new context; the tables are regenerated at
+    // their next bind, so a dynamic palette is never drawn from empty storage.
+    const std::uint8_t fireModifier = d->fire->getModifier();
+    const std::uint8_t aquaModifier = d->aqua->getModifier();
+    if (d->standard->isInitialised()) {
+        d->standard = std::make_unique<Palettes::StandardPalettes>();
+        d->fire = std::make_unique<Palettes::FirePalette>();
+        d->aqua = std::make_unique<Palettes::AquaPalette>();
+    }
+    d->standard->initialise();
+    d->fire->initialise();
+    d->aqua->initialise();
+    d->fire->setModifier(fireModifier);
+    d->aqua->setModifier(aquaModifier);
+
+    d->vertexBuffer = std::make_unique<QOpenGLBuffer>(QOpenGLBuffer::VertexBuffer);
+    d->vertexBuffer->create();
+    d->vertexBufferStale = true;
+
+    // Until the first image: a ramp, so that the palette is visible.
+    d->intensityTexture = 0;
+    d->textureWidth = 0;
+    if (d->bytes.empty()) {
+        std::vector<std::uint8_t> ramp(static_cast<std::size_t>(initialRampWidth) * initialRampHeight);
+        for (std::size_t i = 0; i < ramp.size(); ++i) {
+            ramp[i] = static_cast<std::uint8_t>(i % initialRampWidth);
+        }
+        std::swap(ramp, d->bytes);
+        const auto beams = d->beamCount;
+        const auto lines = d->rangeLineCount;
+        d->beamCount = initialRampWidth;
+        d->rangeLineCount = initialRampHeight;
+        uploadIntensities();
+        d->beamCount = beams;
+        d->rangeLineCount = lines;
+        std::swap(ramp, d->bytes);
+    } else {
+        d->intensityDirty = true;
+    }
+    return ok;
+}
+
+void FanGeometryEngine::uploadIntensities()
+{
+    auto* f = QOpenGLContext::currentContext()->functions();
+    const int width = d->beamCount;
+    const int height = d->rangeLineCount;
+    d->intensityDirty = false;
+    if (width == 0 || height == 0 || d->bytes.size() < static_cast<std::size_t>(width) * height) {
+        return;
+    }
+    const bool prefilter = d->despeckleMethod == DespeckleMethod::Prefiltered && d->kernelSize > 1;
+    const void* data = d->bytes.data();
+    GLenum internalFormat = GL_R8;
+    GLenum type = GL_UNSIGNED_BYTE;
+    if (prefilter) {
+        d->despeckle.apply(d->bytes, width, height, d->kernelSize, d->filtered);
+        data = d->filtered.data();
+        internalFormat = GL_R16;
+        type = GL_UNSIGNED_SHORT;
+    }
+
+    if (d->intensityTexture == 0) {
+        f->glGenTextures(1, &d->intensityTexture);
+    }
+    GLint previousUnit = 0;
+    f->glGetIntegerv(GL_ACTIVE_TEXTURE, &previousUnit);
+    GLint previousAlignment = 4;
+    f->glGetIntegerv(GL_UNPACK_ALIGNMENT, &previousAlignment);
+    f->glActiveTexture(GL_TEXTURE1);
+    f->glBindTexture(GL_TEXTURE_2D, d->intensityTexture);
+    // Rows of an odd beam count are not 4-byte aligned.
+    f->glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    if (width == d->textureWidth && height == d->textureHeight && internalFormat == d->textureFormat) {
+        f->glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, width, height, GL_RED, type, data);
+    } else {
+        f->glTexImage2D(GL_TEXTURE_2D, 0, static_cast<GLint>(internalFormat), width, height, 0, GL_RED, type,
+                        data);
+        f->glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+        f->glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+        // Repeating would blend the first beam into the last and the far range
+        // into the apex at the fan's edges.
+        f->glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+        f->glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+        d->textureWidth = width;
+        d->textureHeight = height;
+        d->textureFormat = internalFormat;
+    }
+    f->glPixelStorei(GL_UNPACK_ALIGNMENT, previousAlignment);
+    f->glActiveTexture(static_cast<GLenum>(previousUnit));
+}
+
+void FanGeometryEngine::rebuildGeometry()
+{
+    d->vertices = FanGeometry::vertices(d->bearings, d->flipped);
+    d->sectorLines = FanGeometry::sectorLines(d->startAngle, d->aperture);
+    d->rangeArcs = FanGeometry::rangeArcs(d->startAngle, d->aperture, d->bearings.size());
+    d->geometryDirty = false;
+    d->vertexBufferStale = true;
+    d->hitTestValid = false;
+    ++d->geometryBuilds;
+}
+
+void FanGeometryEngine::draw(const QMatrix4x4& projection)
+{
+    auto* context = QOpenGLContext::currentContext();
+    if (context == nullptr || !d->program) {
+        return;
+    }
+    // Re-resolved every time: the fan display and its magnifier draw the same
+    // engine in two contexts.
+    auto* f = context->functions();
+    if (d->geometryDirty) {
+        rebuildGeometry();
+    }
+    if (d->vertexBufferStale && !d->vertices.empty()) {
+        d->vertexBuffer->bind();
+        d->vertexBuffer->allocate(d->vertices.data(), static_cast<int>(d->vertices.size() * sizeof(float)));
+        d->vertexBuffer->release();
+        d->vertexBufferStale = false;
+    }
+    if (d->intensityDirty) {
+        uploadIntensities();
+    }
+    const int vertexCount = FanGeometry::drawnVertexCount(d->bearings.size());
+    if (vertexCount == 0 || d->intensityTexture == 0 || d->textureWidth == 0) {
+        return;
+    }
+
+    const bool prefiltered = d->despeckleMethod == DespeckleMethod::Prefiltered;
+    d->program->bind();
+    d->currentPalette().bind(0);
+    d->program->setUniformValue("palettes", 0);
+    f->glActiveTexture(GL_TEXTURE1);
+    f->glBindTexture(GL_TEXTURE_2D, d->intensityTexture);
+    d->program->setUniformValue("intensities", 1);
+    d->program->setUniformValue("chosenPalette", d->paletteRow);
+    d->program->setUniformValue("projection", projection);
+    d->program->setUniformValue("Spread", DespeckleFilter::Spread);
+    d->program->setUniformValue("KernelSize", prefiltered ? 0 : d->kernelSize);
+    d->program->setUniformValue("TexelSize", 1.F / static_cast<float>(d->textureWidth),
+                                1.F / static_cast<float>(d->textureHeight));
+    d->program->setUniformValue("UpperThreshold", d->thresholds.getUpper());
+    d->program->setUniformValue("LowerThreshold", d->thresholds.getLower());
+
+    d->vertexBuffer->bind();
+    d->program->enableAttributeArray(0);
+    d->program->enableAttributeArray(1);
+    d->program->setAttributeBuffer(0, GL_FLOAT, 0, 2, 16);
+    d->program->setAttributeBuffer(1, GL_FLOAT, 8, 2, 16);
+    f->glDrawArrays(GL_TRIANGLES, 0, vertexCount);
+    d->program->disableAttributeArray(0);
+    d->program->disableAttributeArray(1);
+    d->vertexBuffer->release();
+
+    f->glBindTexture(GL_TEXTURE_2D, 0);
+    f->glActiveTexture(GL_TEXTURE0);
+    f->glBindTexture(GL_TEXTURE_2D, 0);
+    d->program->release();
+}
+
+void FanGeometryEngine::releaseResources()
+{
+    if (auto* context = QOpenGLContext::currentContext()) {
+        if (d->intensityTexture != 0) {
+            context->functions()->glDeleteTextures(1, &d->intensityTexture);
+        }
+    }
+    d->intensityTexture = 0;
+    d->textureWidth = 0;
+    d->textureHeight = 0;
+    const std::uint8_t fireModifier = d->fire->getModifier();
+    const std::uint8_t aquaModifier = d->aqua->getModifier();
+    d->standard = std::make_unique<Palettes::StandardPalettes>();
+    d->fire = std::make_unique<Palettes::FirePalette>();
+    d->aqua = std::make_unique<Palettes::AquaPalette>();
+    d->fire->setModifier(fireModifier);
+    d->aqua->setModifier(aquaModifier);
+    d->vertexBuffer.reset();
+    d->program.reset();
+    d->vertexBufferStale = true;
+}
+
+const std::vector<float>& FanGeometryEngine::getSectorLines()
+{
+    if (d->geometryDirty) {
+        rebuildGeometry();
+    }
+    return d->sectorLines;
+}
+
+const std::array<std::vector<float>, 5>& FanGeometryEngine::getRangeArcs()
+{
+    if (d->geometryDirty) {
+        rebuildGeometry();
+    }
+    return d->rangeArcs;
+}
+
+const std::vector<float>& FanGeometryEngine::getVertices()
+{
+    if (d->geometryDirty) {
+        rebuildGeometry();
+    }
+    return d->vertices;
+}
+
+int FanGeometryEngine::getDrawnVertexCount() const
+{
+    return FanGeometry::drawnVertexCount(d->bearings.size());
+}
+
+int FanGeometryEngine::getGeometryBuildCount() const
+{
+    return d->geometryBuilds;
+}
+
+std::vector<RangeLabel> FanGeometryEngine::buildRangeLabels(float rotation) const
+{
+    return FanGeometry::rangeLabels(d->startAngle, d->aperture, rotation, d->range, d->distanceUnit);
+}
+
+QRectF FanGeometryEngine::boundingBox(float rotation) const
+{
+    return FanGeometry::boundingBox(d->startAngle, d->aperture, rotation);
+}
+
+bool FanGeometryEngine::containsPoint(QPointF point, const QMatrix4x4& projection)
+{
+    if (d->geometryDirty) {
+        rebuildGeometry();
+    }
+    if (!d->hitTestValid || projection != d->hitTestProjection) {
+        d->outline.clear();
+        for (const QPointF& p : FanGeometry::outline(d->startAngle, d->aperture, d->bearings.size())) {
+            d->outline.append(projection.map(p));
+        }
+        d->hitTestProjection = projection;
+        d->hitTestValid = true;
+    }
+    return d->outline.size() > 2 && d->outline.containsPoint(point, Qt::OddEvenFill);
+}
+
+}  // namespace Keldar::Ondrix::Visualisation

@@ -1,0 +1,57 @@
+#include <keldar/visualisation/MeasuringToolBase.h>
+
+#include <keldar/core/Units.h>
+
+#include <QWidget>
+
+#include <cstdio>
+
+namespace Keldar::Ondrix::Visualisation {
+
+void MeasuringToolBase::begin(QWidget* widget, QPointF point)
+{
+    clear();
+    state = Measuring;
+    if (widget != nullptr) {
+        widget->setCursor(Qt::CrossCursor);
+    }
+    start = point;
+    end = point;
+}
+
+void MeasuringToolBase::update(QPointF point, double range, float scaleX, float scaleY)
+{
+    end = point;
+    calculate(range, scaleX, scaleY);
+}
+
+void MeasuringToolBase::finish(QWidget* widget)
+{
+    state = Done;
+    if (widget != nullptr) {
+        widget->setCursor(Qt::ArrowCursor);
+    }
+}
+
+bool MeasuringToolBase::hasMeasurement() const
+{
+    return value != 0.F;
+}
+
+void MeasuringToolBase::clear()
+{
+    state = Idle;
+    value = 0.F;
+}
+
+std::string MeasuringToolBase::getText() const
+{
+    if (unit == nullptr) {
+        return {};
+    }
+    char number[64];
+    std::snprintf(number, sizeof number, "%.2f", unit->fromSI(value));
+    return std::string(label()) + number + unit->getAsciiSymbol();
+}
+
+}  // namespace Keldar::Ondrix::Visualisation

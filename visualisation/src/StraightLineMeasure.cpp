@@ -1,0 +1,44 @@
+#include <keldar/visualisation/StraightLineMeasure.h>
+
+#include <keldar/gui/OpenGLWidgetPainter.h>
+#include <keldar/maths/Geometry.h>
+
+#include <QColor>
+
+namespace Keldar::Ondrix::Visualisation {
+
+using Painter = GUI::Widgets::Bases::OpenGLWidgetPainter;
+
+double StraightLineMeasure::calculate(double range, float scaleX, float scaleY)
+{
+    if (scaleX == 0.F || scaleY == 0.F) {
+        value = 0.F;
+        return 0.0;
+    }
+    const double k = static_cast<double>(scaleY) / scaleX;
+    const double length = Maths::Geometry::distanceBetween({start.x() * k, start.y()}, {end.x() * k, end.y()});
+    value = static_cast<float>(length * range / scaleY);
+    return value;
+}
+
+void StraightLineMeasure::draw(Painter& painter)
+{
+    if (unit == nullptr) {
+        return;
+    }
+    const QColor red("red");
+    // Centred on the end point with its bottom edge there; bit 32 is set as
+    // the display's other clients do and carries no meaning for the painter.
+    constexpr std::uint8_t aboveEndPoint = Painter::AlignHCentre | 32;
+    painter.drawText(static_cast<float>(end.x()), static_cast<float>(end.y()), 0, getText(), aboveEndPoint,
+                     true);
+    painter.drawLine(static_cast<float>(start.x()), static_cast<float>(start.y()), static_cast<float>(end.x()),
+                     static_cast<float>(end.y()), 2, red, true);
+}
+
+const char* StraightLineMeasure::label() const
+{
+    return "Distance: ";
+}
+
+}  // namespace Keldar::Ondrix::Visualisation
