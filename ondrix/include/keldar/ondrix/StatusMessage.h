@@ -1,0 +1,32 @@
+#pragma once
+
+#include <keldar/ondrix/StatusFields.h>
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <span>
+
+namespace Keldar::Ondrix::Status {
+
+/// One status datagram as received: its first 142 bytes, zero-filled when the
+/// datagram was shorter. Copied whole to every listener.
+class Message
+{
+public:
+    static constexpr std::size_t size = 142;
+
+    Message() = default;
+    /// Takes the first `size` bytes of `datagram`; missing bytes stay zero.
+    explicit Message(std::span<const std::byte> datagram);
+
+    [[nodiscard]] const std::array<std::byte, size>& bytes() const { return m_bytes; }
+    [[nodiscard]] bool hasValidMagic() const;
+    /// The fields the host reads, in the sonar's own units (Celsius, bar).
+    [[nodiscard]] StatusFields fields() const;
+
+private:
+    std::array<std::byte, size> m_bytes{};
+};
+
+} // namespace Keldar::Ondrix::Status

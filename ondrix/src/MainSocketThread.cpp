@@ -1,0 +1,405 @@
+#include <keldar/ondrix/ConnectionError.h>
+#include <keldar/ondrix/MainSocketThread.h>
+#include <keldar/ondrix/MessageBuilding.h>
+#include <keldar/ondrix/MessageType.h>
+#include <keldar/ondrix/ProtocolLayout.h>
+
+#include "WakeupEvent.h"
+
+#include <boost/asio/io_context.hpp>
+#include <boost/asio/ip/tcp.hpp>
+#include <poll.h>
+#include <sys/socket.h>
+
+#include <algorithm>
+#include <array>
+#include <atomic>
+#include <condition_variable>
+#include <cstring>
+#include <mutex>
+#include <optional>
+#include <thread>
+
+namespace Keldar::Ondrix {
+
+namespace asio = boost::asio;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+constexpr std::size_t chunkSize = 65536;
+// Between connect attempts while the constructor still waits: a sonar that is
+// just starting may accept a moment later.
+constexpr std::chrono::milliseconds connectRetryPause{100};
+
+std::uint16_t readU16(const std::byte* p)
+{
+    std::uint16_t v = 0;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+}
+
+std::uint32_t readU32(const std::byte* p)
+{
+    std::uint32_t v = 0;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+}
+
+enum class HeadState { Incomplete, Complete, Garbage };
+
+// What sits at the head of the receive buffer. The size check is done in 64
+// bits so that payloadSize + 16 cannot wrap.
+HeadState examineHead(const std::byte* data, std::size_t size, std::size_t& length)
+{
+    namespace H = ProtocolLayout::Header;
+    if (size < 2) {
+        return HeadState::Incomplete;
+    }
+    if (readU16(data) != H::magicValue) {
+        return HeadState::Garbage;
+    }
+    if (size < H::size) {
+        return HeadState::Incomplete;
+    }
+    const std::uint64_t whole = std::uint64_t{readU32(data + H::payloadSize)} + H::size;
+    if (whole > MainSocketThread::maximumMessageSize) {
+        return HeadState::Garbage;
+    }
+    length = static_cast<std::size_t>(whole);
+    return size >= length ? HeadState::Complete : HeadState::Incomplete;
+}
+
+// Offset of the next possible message start after a garbage head, or `size`.
+std::size_t nextMagic(const std::byte* data, std::size_t size)
+{
+    for (std::size_t i = 1; i + 1 < size; ++i) {
+        if (data[i] == std::byte{0x7C} && data[i + 1] == std::byte{0x3A}) {
+            return i;
+        }
+    }
+    // A lone 0x7C at the very end may be the first half of a magic.
+    return size > 0 && data[size - 1] == std::byte{0x7C} ? size - 1 : size;
+}
+
+} // namespace
+
+struct MainSocketThread::Private
+{
+    Endpoint endpoint;
+    ParameterSource parameters;
+
+    std::atomic<bool> onDemand{false};
+    std::atomic<bool> running{false};
+    std::atomic<bool> connected{false};
+    std::atomic<bool> alive{true};
+    std::atomic<bool> dispatching{false};
+
+    std::mutex connectMutex;
+    std::condition_variable connectCondition;
+
+    std::mutex sendMutex;
+    std::vector<std::byte> sendQueue;
+
+    WakeupEvent wakeup;
+    std::thread thread;
+
+    void enqueue(const std::vector<std::byte>& message)
+    {
+        {
+            std::lock_guard lock(sendMutex);
+            sendQueue.insert(sendQueue.end(), message.begin(), message.end());
+        }
+        wakeup.notify();
+    }
+
+    std::vector<std::byte> buildFire() const
+    {
+        return MessageBuilding::buildFireRequest(parameters(), endpoint.serialNumber, onDemand.load());
+    }
+
+    // Waits for `events` on `fd` (and the wake-up event) until `deadline`.
+    // Returns the socket's revents, 0 on time-out or wake-up.
+    short waitFor(int fd, short events, Clock::time_point deadline)
+    {
+        const auto ms = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
+        std::array<pollfd, 2> fds{{{fd, events, 0}, {wakeup.fd(), POLLIN, 0}}};
+        ::poll(fds.data(), fds.size(), static_cast<int>(std::max<long long>(0, ms)));
+        if (fds[1].revents != 0) {
+            wakeup.drain();
+        }
+        return fds[0].revents;
+    }
+
+    std::optional<asio::ip::tcp::socket> connect(asio::io_context& context);
+};
+
+std::optional<asio::ip::tcp::socket> MainSocketThread::Private::connect(asio::io_context& context)
+{
+    boost::system::error_code error;
+    const auto address = asio::ip::make_address(endpoint.address, error);
+    if (error) {
+        return std::nullopt;
+    }
+    const asio::ip::tcp::endpoint remote(address, endpoint.port);
+    const auto deadline = Clock::now() + endpoint.connectWait;
+
+    while (running.load() && Clock::now() < deadline) {
+        asio::ip::tcp::socket socket(context);
+        socket.open(remote.protocol(), error);
+        if (error) {
+            return std::nullopt;
+        }
+        // Non-blocking so that an address that never answers cannot hold the
+        // thread (and the destructor's join) for the system's connect time-out.
+        socket.non_blocking(true, error);
+        socket.connect(remote, error);
+        if (error == asio::error::would_block || error == asio::error::in_progress) {
+            const short revents = waitFor(socket.native_handle(), POLLOUT, deadline);
+            if (revents != 0) {
+                int socketError = 0;
+                socklen_t length = sizeof socketError;
+                ::getsockopt(socket.native_handle(), SOL_SOCKET, SO_ERROR, &socketError, &length);
+                error = socketError == 0 ? boost::system::error_code{}
+                                         : boost::system::error_code(socketError, boost::system::system_category());
+            } else {
+                error = asio::error::timed_out;
+            }
+        }
+        if (!error) {
+            return socket;
+        }
+        socket.close(error);
+        waitFor(-1, 0, std::min(deadline, Clock::now() + connectRetryPause));
+    }
+    return std::nullopt;
+}
+
+MainSocketThread::MainSocketThread(Endpoint endpoint, ParameterSource parameters)
+    : d(std::make_unique<Private>())
+{
+    d->endpoint = std::move(endpoint);
+    d->parameters = std::move(parameters);
+    d->running = true;
+    d->thread = std::thread([this] { run(); });
+
+    std::unique_lock lock(d->connectMutex);
+    const bool connected = d->connectCondition.wait_for(lock, d->endpoint.connectWait + std::chrono::milliseconds(200),
+                                                        [this] { return d->connected.load() || !d->alive.load(); });
+    lock.unlock();
+    if (!connected || !d->connected.load()) {
+        d->running = false;
+        d->wakeup.notify();
+        d->thread.join();
+        throw ConnectionError("Could not connect to sonar.");
+    }
+}
+
+MainSocketThread::~MainSocketThread()
+{
+    d->running = false;
+    d->wakeup.notify();
+    if (d->thread.joinable()) {
+        d->thread.join();
+    }
+}
+
+void MainSocketThread::sendFire()
+{
+    d->enqueue(d->buildFire());
+}
+
+void MainSocketThread::sendUserConfig()
+{
+    d->enqueue(MessageBuilding::buildUserConfig(d->endpoint.serialNumber));
+}
+
+void MainSocketThread::sendUserConfig(bool dhcp, std::uint32_t address, std::uint32_t mask)
+{
+    d->enqueue(MessageBuilding::buildUserConfig(d->endpoint.serialNumber, dhcp, address, mask));
+}
+
+void MainSocketThread::setOnDemand(bool onDemand)
+{
+    d->onDemand = onDemand;
+}
+
+bool MainSocketThread::isOnDemand() const
+{
+    return d->onDemand.load();
+}
+
+void MainSocketThread::startDispatching()
+{
+    d->dispatching = true;
+    d->wakeup.notify();
+}
+
+bool MainSocketThread::isAlive() const
+{
+    return d->alive.load();
+}
+
+void MainSocketThread::dispatch(const std::vector<std::byte>& message)
+{
+    namespace H = ProtocolLayout::Header;
+    const auto id = static_cast<MessageType>(readU16(message.data() + H::messageId));
+    const std::uint16_t version = readU16(message.data() + H::messageVersion);
+    switch (static_cast<std::uint16_t>(id)) {
+    case static_cast<std::uint16_t>(MessageType::SimplePingResult):
+        if (version == ProtocolLayout::pingResultV2Version) {
+            pingResultV2Received.emit(message);
+        } else {
+            pingResultReceived.emit(message);
+        }
+        // Continuous mode: every result asks for exactly one next ping.
+        if (!d->onDemand.load()) {
+            d->enqueue(d->buildFire());
+        }
+        break;
+    case static_cast<std::uint16_t>(MessageType::UserConfig):
+        userConfigReceived.emit(message);
+        break;
+    case 0x80:
+        unknownMessage0x80Received.emit(message);
+        break;
+    default:
+        break;
+    }
+}
+
+void MainSocketThread::run()
+{
+    asio::io_context context;
+    std::optional<asio::ip::tcp::socket> socket;
+    try {
+        socket = d->connect(context);
+        if (!socket) {
+            {
+                std::lock_guard lock(d->connectMutex);
+                d->alive = false;
+            }
+            d->connectCondition.notify_all();
+            return;
+        }
+        {
+            std::lock_guard lock(d->connectMutex);
+            d->connected = true;
+        }
+        d->connectCondition.notify_all();
+
+        socket->set_option(asio::socket_base::keep_alive(true));
+        socket->set_option(asio::ip::tcp::no_delay(true));
+        socket->set_option(asio::socket_base::reuse_address(true));
+        socket->set_option(asio::socket_base::linger(true, 3));
+
+        std::vector<std::byte> received;
+        std::size_t head = 0;  // first unconsumed byte of `received`
+        std::vector<std::byte> outgoing;
+        std::size_t outgoingHead = 0;
+        bool peerOpen = true;
+
+        while (d->running.load() && peerOpen) {
+            {
+                std::lock_guard lock(d->sendMutex);
+                outgoing.insert(outgoing.end(), d->sendQueue.begin(), d->sendQueue.end());
+                d->sendQueue.clear();
+            }
+            const bool wantWrite = outgoingHead < outgoing.size();
+            std::array<pollfd, 2> fds{
+                {{socket->native_handle(), static_cast<short>(POLLIN | (wantWrite ? POLLOUT : 0)), 0},
+                 {d->wakeup.fd(), POLLIN, 0}}};
+            if (::poll(fds.data(), fds.size(), -1) < 0 && errno != EINTR) {
+                break;
+            }
+            if (fds[1].revents != 0) {
+                d->wakeup.drain();
+            }
+
+            if ((fds[0].revents & (POLLIN | POLLHUP | POLLERR)) != 0) {
+                // Read what is there, in chunks, without blocking.
+                for (int i = 0; i < 64; ++i) {
+                    const std::size_t used = received.size();
+                    received.resize(used + chunkSize);
+                    boost::system::error_code error;
+                    const std::size_t n = socket->read_some(asio::buffer(received.data() + used, chunkSize), error);
+                    received.resize(used + n);
+                    if (error == asio::error::would_block || error == asio::error::try_again) {
+                        break;
+                    }
+                    if (error) {  // eof or reset: the session is over
+                        peerOpen = false;
+                        break;
+                    }
+                    if (n < chunkSize) {
+                        break;
+                    }
+                }
+            }
+
+            while (d->dispatching.load() && head < received.size()) {
+                std::size_t length = 0;
+                const std::byte* data = received.data() + head;
+                const std::size_t available = received.size() - head;
+                const HeadState state = examineHead(data, available, length);
+                if (state == HeadState::Incomplete) {
+                    break;
+                }
+                if (state == HeadState::Garbage) {
+                    // Skip to the next possible message rather than dropping the
+                    // whole buffer, which would also lose a good message behind
+                    // the garbage and stall continuous imaging.
+                    head += nextMagic(data, available);
+                    continue;
+                }
+                const std::vector<std::byte> message(data, data + length);
+                head += length;
+                dispatch(message);
+            }
+            if (head == received.size()) {
+                received.clear();
+                head = 0;
+            } else if (head > chunkSize && head > received.size() / 2) {
+                received.erase(received.begin(), received.begin() + static_cast<std::ptrdiff_t>(head));
+                head = 0;
+            }
+
+            {
+                std::lock_guard lock(d->sendMutex);
+                outgoing.insert(outgoing.end(), d->sendQueue.begin(), d->sendQueue.end());
+                d->sendQueue.clear();
+            }
+            while (outgoingHead < outgoing.size()) {
+                boost::system::error_code error;
+                const std::size_t toWrite = std::min(chunkSize, outgoing.size() - outgoingHead);
+                const std::size_t n = socket->write_some(asio::buffer(outgoing.data() + outgoingHead, toWrite), error);
+                if (error == asio::error::would_block || error == asio::error::try_again) {
+                    break;
+                }
+                if (error) {
+                    peerOpen = false;
+                    break;
+                }
+                outgoingHead += n;
+            }
+            if (outgoingHead == outgoing.size()) {
+                outgoing.clear();
+                outgoingHead = 0;
+            }
+        }
+    } catch (...) {
+        // Errors end the session silently; the device replaces it.
+    }
+    if (socket && socket->is_open()) {
+        boost::system::error_code ignored;
+        socket->shutdown(asio::ip::tcp::socket::shutdown_both, ignored);
+        socket->close(ignored);
+    }
+    {
+        std::lock_guard lock(d->connectMutex);
+        d->alive = false;
+    }
+    d->connectCondition.notify_all();
+}
+
+} // namespace Keldar::Ondrix

@@ -1,0 +1,173 @@
+// ondrix-sim: plays one or more Ondrix sonars on loopback addresses, for
+// tests, demos and users without a sonar.
+
+#include <keldar/sim/SimulatedSonar.h>
+
+#include <CLI/CLI.hpp>
+#include <arpa/inet.h>
+
+#include <atomic>
+#include <csignal>
+#include <iostream>
+#include <memory>
+#include <thread>
+#include <vector>
+
+namespace {
+
+std::atomic<bool> stopRequested{false};
+
+extern "C" void onSignal(int /*signal*/)
+{
+    stopRequested = true;
+}
+
+// 127.0.0.2 + n, staying inside 127.0.0.0/8.
+std::string nthAddress(const std::string& first, unsigned n)
+{
+    in_addr parsed{};
+    ::inet_pton(AF_INET, first.c_str(), &parsed);
+    parsed.s_addr = htonl(ntohl(parsed.s_addr) + n);
+    char text[INET_ADDRSTRLEN] = {};
+    ::inet_ntop(AF_INET, &parsed, text, sizeof text);
+    return text;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    CLI::App app{"Simulates Ondrix imaging sonars on loopback addresses (127.x.x.x) for tests and demos.\n"
+                 "Each sonar sends status datagrams to the listener and serves the command and data\n"
+                 "session on its own loopback address.",
+                 "ondrix-sim"};
+
+    Keldar::Sim::SimulatedSonarConfig base;
+    unsigned count = 1;
+    double duration = 0.0;
+    int statusIntervalMs = 500;
+    bool versionOne = false;
+    double silenceAfter = -1.0;
+    double silenceFor = 0.0;
+    double dropEvery = 0.0;
+    double garbageEvery = 0.0;
+    std::size_t garbageBytes = 64;
+    bool quiet = false;
+    std::uint16_t tcpPort = base.tcpPort;
+
+    app.add_option("--sonars", count, "Number of sonars to simulate (serials and addresses count up)")
+        ->check(CLI::Range(1U, 200U))
+        ->capture_default_str();
+    app.add_option("--serial", base.serialNumber, "Serial number of the first sonar")->capture_default_str();
+    app.add_option("--part", base.partNumber, "Part (model) number, e.g. 1032 Rostrel A, 1041 Pelmar A")
+        ->capture_default_str();
+    app.add_option("--firmware", base.firmwareVersion, "Firmware version number")->capture_default_str();
+    app.add_option("--address", base.address, "Loopback address of the first sonar")->capture_default_str();
+    app.add_option("--mask", base.subnetMask, "Subnet mask the sonars report")->capture_default_str();
+    app.add_option("--port", tcpPort, "TCP port of each sonar's session")->capture_default_str();
+    app.add_option("--status-address", base.statusDestination,
+                   "Loopback address the status datagrams are sent to")
+        ->capture_default_str();
+    app.add_option("--status-port", base.statusPort, "UDP port the status datagrams are sent to")
+        ->capture_default_str();
+    app.add_option("--status-interval-ms", statusIntervalMs, "Milliseconds between status datagrams")
+        ->check(CLI::Range(10, 60000))
+        ->capture_default_str();
+    app.add_flag("--version-1", versionOne, "Answer with version-1 ping results (no attitude)");
+    app.add_flag("--four-bit", base.fourBitSamples, "Pack image samples 4 bits each");
+    app.add_flag("--fast", base.ignorePacing, "Answer every fire request at once, ignoring the ping rate");
+    app.add_option("--range-lines", base.rangeLines, "Range lines (rows) per image")
+        ->check(CLI::Range(1, 4000))
+        ->capture_default_str();
+    app.add_option("--seed", base.seed, "Seed of the generated scene")->capture_default_str();
+
+    app.add_flag("--overheat-warning", base.status.overheatWarning, "Report the overheat warning");
+    app.add_flag("--overheated", base.status.overheated, "Report overheated");
+    app.add_flag("--brownout", base.status.brownoutPause, "Report a pause in the boot stage for a brownout");
+    app.add_flag("--mag-switch", base.status.magSwitchPause,
+                 "Report a pause in the boot stage by the magnetic switch");
+    app.add_flag("--transmit-failure", base.status.transmitFailure, "Report a transmit circuit failure");
+    app.add_flag("--refuse", base.status.refuseConnections, "Refuse connections (status word and closed port)");
+
+    app.add_option("--silence-after", silenceAfter, "Fault: stop broadcasting status this many seconds after start");
+    app.add_option("--silence-for", silenceFor, "Fault: ... for this many seconds")->capture_default_str();
+    app.add_option("--drop-every", dropEvery, "Fault: drop the TCP session every this many seconds");
+    app.add_option("--garbage-every", garbageEvery, "Fault: send bytes that are not a message every N seconds");
+    app.add_option("--garbage-bytes", garbageBytes, "Fault: how many garbage bytes to send")->capture_default_str();
+    app.add_option("--split", base.splitSize, "Fault: write every message in pieces of this many bytes");
+
+    app.add_option("--duration", duration, "Stop after this many seconds (0: run until interrupted)")
+        ->capture_default_str();
+    app.add_flag("-q,--quiet", quiet, "Print nothing but errors");
+
+    CLI11_PARSE(app, argc, argv);
+    base.statusInterval = std::chrono::milliseconds(statusIntervalMs);
+    base.resultVersion = versionOne ? 1 : 2;
+    base.tcpPort = tcpPort;
+
+    std::vector<std::unique_ptr<Keldar::Sim::SimulatedSonar>> sonars;
+    try {
+        for (unsigned i = 0; i < count; ++i) {
+            auto config = base;
+            config.serialNumber = base.serialNumber + i;
+            config.address = nthAddress(base.address, i);
+            config.seed = base.seed + i;
+            auto sonar = std::make_unique<Keldar::Sim::SimulatedSonar>(config);
+            sonar->start();
+            if (!quiet) {
+                std::cout << "sonar " << config.serialNumber << " at " << config.address << ":" << sonar->tcpPort()
+                          << ", status to " << config.statusDestination << ":" << config.statusPort << std::endl;
+            }
+            sonars.push_back(std::move(sonar));
+        }
+    } catch (const std::exception& error) {
+        std::cerr << "ondrix-sim: " << error.what() << std::endl;
+        return 1;
+    }
+
+    std::signal(SIGINT, onSignal);
+    std::signal(SIGTERM, onSignal);
+
+    using Clock = std::chrono::steady_clock;
+    const auto start = Clock::now();
+    auto seconds = [&] { return std::chrono::duration<double>(Clock::now() - start).count(); };
+    bool silenced = false;
+    double lastDrop = 0.0;
+    double lastGarbage = 0.0;
+    while (!stopRequested.load()) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        const double t = seconds();
+        if (duration > 0.0 && t >= duration) {
+            break;
+        }
+        if (!silenced && silenceAfter >= 0.0 && t >= silenceAfter) {
+            silenced = true;
+            for (auto& sonar : sonars) {
+                sonar->pauseStatus(std::chrono::milliseconds(static_cast<long long>(silenceFor * 1000.0)));
+            }
+        }
+        if (dropEvery > 0.0 && t - lastDrop >= dropEvery) {
+            lastDrop = t;
+            for (auto& sonar : sonars) {
+                sonar->dropConnection();
+            }
+        }
+        if (garbageEvery > 0.0 && t - lastGarbage >= garbageEvery) {
+            lastGarbage = t;
+            for (auto& sonar : sonars) {
+                sonar->sendGarbage(garbageBytes);
+            }
+        }
+    }
+
+    for (auto& sonar : sonars) {
+        sonar->stop();
+        if (!quiet) {
+            const auto c = sonar->counters();
+            std::cout << "sonar " << sonar->serialNumber() << ": " << c.connectionsAccepted << " sessions, "
+                      << c.fireRequests << " fire requests, " << c.pingResultsSent << " ping results, "
+                      << c.statusDatagramsSent << " status datagrams" << std::endl;
+        }
+    }
+    return 0;
+}
