@@ -94,7 +94,9 @@ def rasterise(size, shapes, target, out_size=None):
         f.write(to_mvg(size, shapes))
         name = f.name
     try:
-        command = ["convert", "-size", f"{size}x{size}", "-background", "none", f"MVG:{name}"]
+        # No time stamps in the files, so regenerating unchanged art changes nothing.
+        command = ["convert", "-size", f"{size}x{size}", "-background", "none", f"MVG:{name}",
+                   "-define", "png:exclude-chunks=date,time"]
         if out_size:
             command += ["-resize", f"{out_size}x{out_size}"]
         subprocess.run(command + [target], check=True)

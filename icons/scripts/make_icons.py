@@ -375,10 +375,10 @@ def fan_right():
 
 @icon("Ondrix", "FanRotation")
 def fan_rotation():
-    start, end = 140, 400
-    tip = polar(12, 12, 9.5, end)
+    start, end = 150, 410
+    tip = polar(12, 12, 9, end)
     return [fan(12, 14, 7.5, 38),
-            line(arc_path(12, 12, 9.5, start, end)),
+            line(arc_path(12, 12, 9, start, end)),
             arrow_head(tip[0], tip[1], end + 90, 3.2)]
 
 
@@ -392,8 +392,8 @@ def horizontal_flip():
 @icon("Ondrix", "Overlay")
 def overlay():
     # The fan with its range arc and sector lines drawn over it.
-    parts = [fan(12, 20.5, 17, 40), line(arc_path(12, 20.5, 10, -40, 40))]
-    for angle in (-14, 14):
+    parts = [fan(12, 20.5, 17, 35), line(arc_path(12, 20.5, 10, -35, 35))]
+    for angle in (-12, 12):
         x, y = polar(12, 20.5, 17, angle)
         parts.append(line(f"M12 20.5 L{pt(x, y)}"))
     return parts

@@ -1,10 +1,15 @@
 #include "IconTestSupport.h"
 
+#include <keldar/icons/Icons.h>
+
 #include <QDirIterator>
+#include <QGuiApplication>
 #include <QDomDocument>
 #include <QFile>
 #include <QPainter>
 #include <QSvgRenderer>
+
+#include <cstdlib>
 
 namespace Keldar::Icons::Testing {
 
@@ -114,6 +119,39 @@ QImage render(const QByteArray& svg, int size)
     painter.setRenderHint(QPainter::Antialiasing);
     renderer.render(&painter, target);
     return image;
+}
+
+void ensureGuiApplication()
+{
+    // The one call that makes the linker keep the icon library, as in the viewer.
+    KD_Icons_initialise();
+    if (QGuiApplication::instance())
+        return;
+    static int argc = 1;
+    static char name[] = "keldar-icons-test";
+    static char* argv[] = {name, nullptr};
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    static QGuiApplication app(argc, argv);
+}
+
+InkCount countInk(const QImage& image, const QColor& colour)
+{
+    const QImage plain = image.convertToFormat(QImage::Format_ARGB32);
+    const int tolerance = 24;
+    InkCount count;
+    for (int y = 0; y < plain.height(); ++y) {
+        const QRgb* line = reinterpret_cast<const QRgb*>(plain.constScanLine(y));
+        for (int x = 0; x < plain.width(); ++x) {
+            if (qAlpha(line[x]) < 64)
+                continue;
+            ++count.visible;
+            if (std::abs(qRed(line[x]) - colour.red()) <= tolerance &&
+                std::abs(qGreen(line[x]) - colour.green()) <= tolerance &&
+                std::abs(qBlue(line[x]) - colour.blue()) <= tolerance)
+                ++count.matching;
+        }
+    }
+    return count;
 }
 
 } // namespace Keldar::Icons::Testing

@@ -24,4 +24,16 @@ QByteArray recolour(const QByteArray& svg, const QColor& fill, const QColor& str
 // Renders a document centred into a transparent square image of `size` pixels.
 QImage render(const QByteArray& svg, int size);
 
+// Tests render with QPainter and decode images, which wants a QGuiApplication.
+void ensureGuiApplication();
+
+// Counts the clearly visible pixels (alpha of at least a quarter) of an image and
+// how many of them have `colour` (within a small tolerance per channel).
+struct InkCount
+{
+    int visible = 0;
+    int matching = 0;
+};
+InkCount countInk(const QImage& image, const QColor& colour);
+
 } // namespace Keldar::Icons::Testing
