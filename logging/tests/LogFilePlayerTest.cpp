@@ -1,0 +1,393 @@
+// Playback: pacing by timestamps, speed, gaps, loop, end, stop, seek, total
+// play time, bookmarks as frames, and errors on the playback thread.
+#include "TestLogs.h"
+
+#include <keldar/logging/LogFilePlayer.h>
+#include <keldar/logging/SqliteLogFile.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+
+using namespace Keldar::Logging;
+using namespace Keldar::Logging::Playback;
+using namespace Keldar::Logging::Testing;
+using namespace std::chrono_literals;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+struct Delivery {
+    std::int32_t frame;
+    std::int32_t entryId;
+    Clock::time_point at;
+    std::thread::id thread;
+};
+
+// Collects deliveries and lets a test wait for a number of them.
+class Recorder {
+public:
+    LogFilePlayer::FrameCallback callback()
+    {
+        return [this](std::int32_t frame, DataEntry entry) {
+            std::lock_guard lock(mutex_);
+            deliveries_.push_back({frame, entry.entryId, Clock::now(), std::this_thread::get_id()});
+            changed_.notify_all();
+        };
+    }
+
+    bool waitFor(std::size_t count, std::chrono::milliseconds timeout = 5s)
+    {
+        std::unique_lock lock(mutex_);
+        return changed_.wait_for(lock, timeout, [&] { return deliveries_.size() >= count; });
+    }
+
+    std::vector<Delivery> deliveries()
+    {
+        std::lock_guard lock(mutex_);
+        return deliveries_;
+    }
+
+    std::vector<std::int32_t> frames()
+    {
+        std::vector<std::int32_t> result;
+        for (const auto& delivery : deliveries()) {
+            result.push_back(delivery.frame);
+        }
+        return result;
+    }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::vector<Delivery> deliveries_;
+};
+
+std::int64_t millisecondsBetween(const Delivery& a, const Delivery& b)
+{
+    return std::chrono::duration_cast<std::chrono::milliseconds>(b.at - a.at).count();
+}
+
+// A log whose entries have the given timestamps, one sonar source.
+std::unique_ptr<SqliteLogFile> logWithTimestamps(const TempFolder& folder, const std::vector<std::int64_t>& stamps,
+                                                 const std::string& name = "play.ondrix")
+{
+    auto file = createLog(folder.file(name));
+    DataSource source{-1, KD_LogDataSourceType_Sonar, "Ondrix"};
+    file->addDataSource(source);
+    for (const auto stamp : stamps) {
+        file->logData(DataEntry{0, source.id, 0, {1, 2, 3}, stamp});
+    }
+    return file;
+}
+
+bool waitUntilStopped(LogFilePlayer& player, std::chrono::milliseconds timeout = 5s)
+{
+    const auto deadline = Clock::now() + timeout;
+    while (player.isPlaying()) {
+        if (Clock::now() > deadline) {
+            return false;
+        }
+        std::this_thread::sleep_for(2ms);
+    }
+    return true;
+}
+
+} // namespace
+
+TEST(PlayerPacing, GapsBeyondMaximumAreWaitedAsMaximumAtAnySpeed)
+{
+    TempFolder folder;
+    for (float speed : {1.0F, 4.0F}) {
+        Recorder recorder;
+        LogFilePlayer player(logWithTimestamps(folder, {1000, 3000, 5000}, "gap" + std::to_string(int(speed))),
+                             {KD_LogDataSourceType_Sonar}, recorder.callback(), false, 150);
+        player.setPlaybackSpeedMultiplier(speed);
+        const auto start = Clock::now();
+        player.play();
+        ASSERT_TRUE(recorder.waitFor(2));
+        const auto deliveries = recorder.deliveries();
+        const auto first = std::chrono::duration_cast<std::chrono::milliseconds>(deliveries[0].at - start).count();
+        EXPECT_GE(first, 140) << "speed " << speed;
+        EXPECT_GE(millisecondsBetween(deliveries[0], deliveries[1]), 140) << "speed " << speed;
+        EXPECT_LT(millisecondsBetween(deliveries[0], deliveries[1]), 400) << "speed " << speed;
+    }
+}
+
+TEST(PlayerPacing, ShortGapsScaleWithSpeed)
+{
+    TempFolder folder;
+    std::vector<std::int64_t> stamps;
+    for (int i = 0; i < 8; ++i) {
+        stamps.push_back(10000 + 100 * i);
+    }
+    const auto span = [&](float speed) {
+        Recorder recorder;
+        LogFilePlayer player(logWithTimestamps(folder, stamps, "speed" + std::to_string(int(speed * 10))),
+                             {KD_LogDataSourceType_Sonar}, recorder.callback(), false, 500);
+        player.setPlaybackSpeedMultiplier(speed);
+        player.play();
+        EXPECT_TRUE(recorder.waitFor(7));
+        const auto deliveries = recorder.deliveries();
+        // From frame 2 to frame 7: five gaps of 100 ms of log time.
+        return millisecondsBetween(deliveries[0], deliveries[6]);
+    };
+    const auto normal = span(1.0F);
+    const auto doubled = span(2.0F);
+    EXPECT_GE(normal, 550);
+    EXPECT_LT(normal, 900);
+    EXPECT_GE(doubled, 270);
+    EXPECT_LT(doubled, 480);
+}
+
+TEST(PlayerPacing, EarlierTimestampIsDeliveredWithoutWaiting)
+{
+    TempFolder folder;
+    Recorder recorder;
+    LogFilePlayer player(logWithTimestamps(folder, {5000, 5100, 2000}), {KD_LogDataSourceType_Sonar},
+                         recorder.callback(), false, 500);
+    player.seek(0);
+    player.play();
+    ASSERT_TRUE(recorder.waitFor(3));
+    const auto deliveries = recorder.deliveries();
+    EXPECT_GE(millisecondsBetween(deliveries[0], deliveries[1]), 90);
+    EXPECT_LT(millisecondsBetween(deliveries[1], deliveries[2]), 60);
+}
+
+TEST(PlayerLifecycle, FreshPlayerStartsAtFrameOneAndStopsAtTheEnd)
+{
+    TempFolder folder;
+    Recorder recorder;
+    LogFilePlayer player(logWithTimestamps(folder, {0, 1, 2, 3}), {KD_LogDataSourceType_Sonar}, recorder.callback(),
+                         false, 20);
+    EXPECT_EQ(player.getFrameCount(), 4);
+    player.play();
+    ASSERT_TRUE(waitUntilStopped(player));
+    EXPECT_EQ(recorder.frames(), (std::vector<std::int32_t>{1, 2, 3}));
+    EXPECT_NE(recorder.deliveries()[0].thread, std::this_thread::get_id());
+    // Playing again at the end delivers nothing more.
+    player.play();
+    ASSERT_TRUE(waitUntilStopped(player));
+    EXPECT_EQ(recorder.frames().size(), 3u);
+}
+
+TEST(PlayerLifecycle, LoopReturnsToFirstFrameAfterMaximumGap)
+{
+    TempFolder folder;
+    Recorder recorder;
+    LogFilePlayer player(logWithTimestamps(folder, {1000, 1010, 1020}), {KD_LogDataSourceType_Sonar},
+                         recorder.callback(), true, 120);
+    player.play();
+    ASSERT_TRUE(recorder.waitFor(5));
+    player.stop();
+    const auto deliveries = recorder.deliveries();
+    EXPECT_EQ(deliveries[0].frame, 1);
+    EXPECT_EQ(deliveries[1].frame, 2);
+    EXPECT_EQ(deliveries[2].frame, 0);
+    EXPECT_EQ(deliveries[3].frame, 1);
+    EXPECT_GE(millisecondsBetween(deliveries[1], deliveries[2]), 110);
+    EXPECT_LT(millisecondsBetween(deliveries[2], deliveries[3]), 100);
+}
+
+TEST(PlayerLifecycle, StopDuringLongWaitReturnsAtOnceWithoutDelivering)
+{
+    TempFolder folder;
+    Recorder recorder;
+    LogFilePlayer player(logWithTimestamps(folder, {0, 10000}), {KD_LogDataSourceType_Sonar}, recorder.callback(),
+                         false, 30000);
+    player.play();
+    std::this_thread::sleep_for(50ms);
+    const auto before = Clock::now();
+    player.stop();
+    EXPECT_LT(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - before).count(), 500);
+    EXPECT_FALSE(player.isPlaying());
+    EXPECT_TRUE(recorder.frames().empty());
+}
+
+TEST(PlayerLifecycle, DestroyingAPlayingPlayerStopsIt)
+{
+    TempFolder folder;
+    Recorder recorder;
+    const auto before = Clock::now();
+    {
+        LogFilePlayer player(logWithTimestamps(folder, {0, 10000}), {KD_LogDataSourceType_Sonar},
+                             recorder.callback(), false, 30000);
+        player.play();
+        std::this_thread::sleep_for(20ms);
+    }
+    EXPECT_LT(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - before).count(), 2000);
+}
+
+TEST(PlayerSeek, SeekDeliversOnCallerThreadAndPlaybackContinuesAfterIt)
+{
+    TempFolder folder;
+    Recorder recorder;
+    LogFilePlayer player(logWithTimestamps(folder, {0, 10, 20, 30, 40, 50}), {KD_LogDataSourceType_Sonar},
+                         recorder.callback(), false, 50);
+    std::vector<std::int32_t> soughtIds;
+    player.seek(3, [&](std::int32_t frame, DataEntry entry) {
+        EXPECT_EQ(frame, 3);
+        soughtIds.push_back(entry.entryId);
+    });
+    EXPECT_EQ(soughtIds, (std::vector<std::int32_t>{4}));
+    EXPECT_TRUE(recorder.frames().empty());
+    player.seek(2);
+    ASSERT_EQ(recorder.frames(), (std::vector<std::int32_t>{2}));
+    EXPECT_EQ(recorder.deliveries()[0].thread, std::this_thread::get_id());
+    player.play();
+    ASSERT_TRUE(waitUntilStopped(player));
+    EXPECT_EQ(recorder.frames(), (std::vector<std::int32_t>{2, 3, 4, 5}));
+}
+
+TEST(PlayerSeek, SeekWhilePlayingKeepsPlaying)
+{
+    TempFolder folder;
+    Recorder recorder;
+    std::vector<std::int64_t> stamps;
+    for (int i = 0; i < 50; ++i) {
+        stamps.push_back(i * 40);
+    }
+    LogFilePlayer player(logWithTimestamps(folder, stamps), {KD_LogDataSourceType_Sonar}, recorder.callback(), false,
+                         500);
+    player.play();
+    ASSERT_TRUE(recorder.waitFor(1));
+    player.seek(40);
+    EXPECT_TRUE(player.isPlaying());
+    ASSERT_TRUE(recorder.waitFor(4));
+    const auto frames = recorder.frames();
+    const auto sought = std::find(frames.begin(), frames.end(), 40);
+    ASSERT_NE(sought, frames.end());
+    ASSERT_NE(sought + 1, frames.end());
+    EXPECT_EQ(*(sought + 1), 41);
+    player.stop();
+}
+
+TEST(PlayerSeek, TotalPlayTimeKeepsPositionAndState)
+{
+    TempFolder folder;
+    Recorder recorder;
+    LogFilePlayer player(logWithTimestamps(folder, {5000, 5100, 5350, 7250}), {KD_LogDataSourceType_Sonar},
+                         recorder.callback(), false, 20);
+    player.seek(1);
+    EXPECT_EQ(player.getTotalPlayTime(), 2250);
+    player.play();
+    ASSERT_TRUE(waitUntilStopped(player));
+    EXPECT_EQ(recorder.frames(), (std::vector<std::int32_t>{1, 2, 3}));
+}
+
+TEST(PlayerSources, TypeListSelectsSourcesAndNoMatchPlaysEverything)
+{
+    TempFolder folder;
+    auto file = createLog(folder.file("two.ondrix"));
+    DataSource sonar{-1, KD_LogDataSourceType_Sonar, "sonar"};
+    DataSource other{-1, static_cast<KD_LogDataSourceType>(3), "gps"};
+    file->addDataSource(sonar);
+    file->addDataSource(other);
+    for (int i = 0; i < 6; ++i) {
+        file->logData(DataEntry{0, i % 2 == 0 ? sonar.id : other.id, 0, {}, i});
+    }
+    auto second = std::make_unique<SqliteLogFile>(folder.file("two.ondrix"));
+    LogFilePlayer sonarOnly(std::move(file), {KD_LogDataSourceType_Sonar}, {}, false, 10);
+    EXPECT_EQ(sonarOnly.getFrameCount(), 3);
+    ASSERT_EQ(sonarOnly.getDataSources().size(), 1u);
+    EXPECT_EQ(sonarOnly.getDataSources()[0].name, "sonar");
+    LogFilePlayer noMatch(std::move(second), {static_cast<KD_LogDataSourceType>(9)}, {}, false, 10);
+    EXPECT_EQ(noMatch.getFrameCount(), 6);
+    EXPECT_TRUE(noMatch.getDataSources().empty());
+}
+
+TEST(PlayerBookmarks, BookmarksMapToFramesAndFollowEdits)
+{
+    TempFolder folder;
+    auto file = createLog(folder.file("bm.ondrix"));
+    DataSource sonar{-1, KD_LogDataSourceType_Sonar, "sonar"};
+    DataSource other{-1, static_cast<KD_LogDataSourceType>(3), "gps"};
+    file->addDataSource(sonar);
+    file->addDataSource(other);
+    // Sonar entries 1,3,5,7; the other source 2,4,6,8.
+    for (int i = 0; i < 8; ++i) {
+        file->logData(DataEntry{0, i % 2 == 0 ? sonar.id : other.id, 0, {}, i});
+    }
+    file->addBookmark({4, "between", "c", {}});
+    file->addBookmark({8, "past the last sonar entry", "", {}});
+    LogFilePlayer player(std::move(file), {KD_LogDataSourceType_Sonar}, {}, false, 10);
+    auto bookmarks = player.getBookmarks();
+    ASSERT_EQ(bookmarks.size(), 2u);
+    EXPECT_EQ(bookmarks[0].frameIndex, 2); // first sonar id not less than 4 is 5, frame 2
+    EXPECT_EQ(bookmarks[0].comments, "c");
+    EXPECT_EQ(bookmarks[1].frameIndex, 3);
+
+    player.addBookmark(1, "start", "");
+    player.updateBookmark(4, "renamed", "new");
+    player.removeBookmark(8);
+    bookmarks = player.getBookmarks();
+    ASSERT_EQ(bookmarks.size(), 2u);
+    EXPECT_EQ(bookmarks[0].title, "renamed");
+    EXPECT_EQ(bookmarks[1].title, "start");
+    EXPECT_EQ(bookmarks[1].frameIndex, 0);
+    EXPECT_EQ(player.getUnderlyingLogFile().getBookmarks().size(), 2u);
+}
+
+TEST(PlayerBookmarks, EditingBookmarksWhilePlayingIsSafe)
+{
+    TempFolder folder;
+    std::vector<std::int64_t> stamps(200);
+    for (std::size_t i = 0; i < stamps.size(); ++i) {
+        stamps[i] = static_cast<std::int64_t>(i);
+    }
+    Recorder recorder;
+    LogFilePlayer player(logWithTimestamps(folder, stamps), {KD_LogDataSourceType_Sonar}, recorder.callback(), true,
+                         5);
+    player.play();
+    for (int i = 1; i <= 60; ++i) {
+        player.addBookmark(i, "b" + std::to_string(i), "");
+        if (i % 3 == 0) {
+            player.removeBookmark(i);
+        }
+    }
+    ASSERT_TRUE(recorder.waitFor(20));
+    EXPECT_TRUE(player.isPlaying());
+    player.stop();
+    EXPECT_EQ(player.getBookmarks().size(), 40u);
+}
+
+TEST(PlayerErrors, ThrowingCallbackEndsPlaybackAndPlayerStaysUsable)
+{
+    TempFolder folder;
+    int calls = 0;
+    LogFilePlayer player(logWithTimestamps(folder, {0, 1, 2, 3, 4}), {KD_LogDataSourceType_Sonar},
+                         [&](std::int32_t frame, DataEntry) {
+                             ++calls;
+                             if (frame == 2) {
+                                 throw std::runtime_error("viewer failed");
+                             }
+                         },
+                         false, 10);
+    player.play();
+    ASSERT_TRUE(waitUntilStopped(player));
+    EXPECT_EQ(calls, 2);
+    player.play();
+    ASSERT_TRUE(waitUntilStopped(player));
+    EXPECT_EQ(calls, 4);
+}
+
+TEST(PlayerErrors, UnreadableEntryEndsPlayback)
+{
+    TempFolder folder;
+    const auto path = folder.file("damaged.ondrix");
+    {
+        auto file = createLog(path, 6);
+        fillLog(*file, 5, 0, 1, 100);
+    }
+    runSql(path, "UPDATE data SET payload = x'FFFFFF7F0102' WHERE entryId = 4;");
+    Recorder recorder;
+    LogFilePlayer player(std::make_unique<SqliteLogFile>(path), {KD_LogDataSourceType_Sonar}, recorder.callback(),
+                         false, 10);
+    player.play();
+    ASSERT_TRUE(waitUntilStopped(player));
+    EXPECT_EQ(recorder.frames(), (std::vector<std::int32_t>{1, 2}));
+}
