@@ -1,0 +1,115 @@
+#pragma once
+
+// Helpers shared by the loopback tests: free ports, waiting for conditions
+// without fixed sleeps, and a thread-safe record of signal emissions.
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <stdexcept>
+#include <thread>
+#include <vector>
+
+namespace NetTest {
+
+using namespace std::chrono_literals;
+
+// A port the system considers free right now, for `type` (SOCK_DGRAM or
+// SOCK_STREAM) on 127.0.0.1.
+inline std::uint16_t freePort(int type)
+{
+    const int fd = ::socket(AF_INET, type, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = 0;
+    if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+        ::close(fd);
+        throw std::runtime_error("no free port");
+    }
+    socklen_t length = sizeof address;
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+    ::close(fd);
+    return ntohs(address.sin_port);
+}
+
+inline std::uint16_t freeUdpPort() { return freePort(SOCK_DGRAM); }
+
+// Polls `condition` every few milliseconds until it holds or `timeout` passes.
+inline bool waitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout)
+{
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (std::chrono::steady_clock::now() < deadline) {
+        if (condition()) {
+            return true;
+        }
+        std::this_thread::sleep_for(5ms);
+    }
+    return condition();
+}
+
+// Records values emitted on another thread.
+template<typename T>
+class Recorder
+{
+public:
+    void add(T value)
+    {
+        std::lock_guard lock(m_mutex);
+        m_values.push_back(std::move(value));
+    }
+    std::vector<T> values() const
+    {
+        std::lock_guard lock(m_mutex);
+        return m_values;
+    }
+    std::size_t size() const
+    {
+        std::lock_guard lock(m_mutex);
+        return m_values.size();
+    }
+    bool waitForSize(std::size_t n, std::chrono::milliseconds timeout) const
+    {
+        return waitUntil([&] { return size() >= n; }, timeout);
+    }
+
+private:
+    mutable std::mutex m_mutex;
+    std::vector<T> m_values;
+};
+
+// Sends raw datagrams to 127.0.0.1:port.
+class DatagramSender
+{
+public:
+    explicit DatagramSender(std::uint16_t port)
+        : m_fd(::socket(AF_INET, SOCK_DGRAM, 0))
+    {
+        m_destination.sin_family = AF_INET;
+        m_destination.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        m_destination.sin_port = htons(port);
+    }
+    ~DatagramSender() { ::close(m_fd); }
+    DatagramSender(const DatagramSender&) = delete;
+    DatagramSender& operator=(const DatagramSender&) = delete;
+
+    template<typename Bytes>
+    void send(const Bytes& bytes) const
+    {
+        ::sendto(m_fd, bytes.data(), bytes.size(), 0, reinterpret_cast<const sockaddr*>(&m_destination),
+                 sizeof m_destination);
+    }
+
+private:
+    int m_fd;
+    sockaddr_in m_destination{};
+};
+
+} // namespace NetTest
