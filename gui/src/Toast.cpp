@@ -4,6 +4,7 @@
 #include <keldar/gui/Scaling.h>
 #include <keldar/gui/Slide.h>
 
+#include <QFile>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPainter>
@@ -35,7 +36,11 @@ QString affirmativeText(AffirmativeButton button, const QString& custom) {
 
 // The close icon recoloured: the line icon's opaque pixels take the colour.
 QIcon closeIcon(const QColor& colour, int size) {
-    QSvgRenderer renderer(QStringLiteral(":/keldar-icons/General/Close.svg"));
+    const QString iconPath = QStringLiteral(":/keldar-icons/General/Close.svg");
+    QSvgRenderer renderer;
+    if (QFile::exists(iconPath)) {
+        renderer.load(iconPath);
+    }
     QPixmap pixmap(size, size);
     pixmap.fill(Qt::transparent);
     QPainter painter(&pixmap);
