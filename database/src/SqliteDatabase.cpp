@@ -4,6 +4,11 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
+#include <array>
+#include <filesystem>
+#include <fstream>
+
 namespace Keldar::Database {
 
 namespace {
@@ -27,10 +32,31 @@ bool meansNotADatabase(int code)
     return primary == SQLITE_NOTADB || primary == SQLITE_CORRUPT;
 }
 
+// SQLite takes some short non-database files for empty databases and would
+// then write a schema over their bytes; an existing, non-empty file must start
+// with the SQLite header to count as a database.
+bool startsLikeDatabaseOrIsEmpty(const std::string& path)
+{
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(path, error) || std::filesystem::file_size(path, error) == 0) {
+        return true;
+    }
+    static constexpr char header[] = "SQLite format 3";
+    std::array<char, sizeof header> bytes{};
+    std::ifstream file(path, std::ios::binary);
+    if (!file.read(bytes.data(), bytes.size())) {
+        return false;
+    }
+    return std::equal(bytes.begin(), bytes.end(), header);
+}
+
 } // namespace
 
 SqliteDatabase::SqliteDatabase(const std::string& path, OpenMode mode)
 {
+    if (!startsLikeDatabaseOrIsEmpty(path)) {
+        throw FileIsNotDatabase("File is not a database: " + path, SQLITE_NOTADB);
+    }
     const int flags = static_cast<int>(mode) | SQLITE_OPEN_FULLMUTEX;
     const int rc = sqlite3_open_v2(path.c_str(), &db_, flags, nullptr);
     if (rc != SQLITE_OK) {

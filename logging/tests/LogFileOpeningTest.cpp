@@ -226,3 +226,12 @@ TEST(LogFileClosing, DanglingBookmarksSurviveOpening)
     ASSERT_EQ(file.getBookmarks().size(), 1u);
     EXPECT_EQ(file.getBookmarks()[0].title, "kept");
 }
+
+TEST(LogFileRecognition, TinyNonDatabaseFileIsRefusedAndNotOverwritten)
+{
+    TempFolder folder;
+    const auto path = folder.file("tiny.ondrix");
+    writeBytes(path, {1});
+    EXPECT_THROW(SqliteLogFile file(path), NotALogFileError);
+    EXPECT_EQ(readBytes(path), (std::vector<std::uint8_t>{1}));
+}
