@@ -83,7 +83,7 @@ def fan_emblem(cx, cy, size):
     a wide fan split by two range rings. `size` is its height, its width is
     about 1.7 times that."""
     k = size / 20.0
-    return fan_bands(cx, cy, [(0, 6.2 * k), (7.6 * k, 12.8 * k), (14.2 * k, 20 * k)], 60)
+    return fan_bands(cx, cy, [(0, 6.6 * k), (7.5 * k, 13.2 * k), (14.1 * k, 20 * k)], 60)
 
 
 def document(width, height, comment, elements):
@@ -102,10 +102,10 @@ def filled(element_id, d, colour):
 def keldar_logo():
     # Emblem: a transducer bar sending two wave fronts, then the name.
     emblem = outline_polyline([(4, 6), (4, 30)], 2.1)
-    for r in (7.5, 14):
+    for r in (6.5, 12):
         emblem += " " + outline_polyline(sample_arc(4, 18, r, r, 45, 135, 24), 2.1)
-    text, width = wordmark("KELDAR", 26, 8, 20, 0.2, 0.36)
-    total = 26 + width + 4
+    text, width = wordmark("KELDAR", 30, 8, 20, 0.2, 0.36)
+    total = 30 + width + 4
     comment = ('Keldar logo. First colour: element "firstColour" (and the document fill); '
                'second colour: element "secondColour". Both are set through fill.')
     return document(total, 36, comment, [filled("firstColour", text, "#1d232b"),
