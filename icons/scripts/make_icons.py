@@ -337,13 +337,10 @@ def list_sonars():
 
 @icon("Ondrix", "DisconnectFromSonar")
 def disconnect_from_sonar():
-    plug = [line("M1.5 12 H5"),
-            line("M5 8.5 H7.5 a2 2 0 0 1 2 2 V13.5 a2 2 0 0 1 -2 2 H5 Z"),
-            line("M9.5 10 H11.5 M9.5 14 H11.5"),
-            line("M18.5 8.5 H17 a3.5 3.5 0 0 0 -3.5 3.5 a3.5 3.5 0 0 0 3.5 3.5 H18.5 Z"),
-            line("M18.5 12 H22.5")]
-    sparks = [line("M10 4.5 L11 6.5 M13.5 3.5 V6 M17 4.5 L15.8 6.5")]
-    return [group(plug, rotate=-45)] + [group(sparks, rotate=45)]
+    # The sonar fan struck through: stop talking to this sonar.
+    return [fan(12, 19.5, 14, 40),
+            line(arc_path(12, 19.5, 7.5, -40, 40)),
+            line("M3.5 3.5 L20.5 20.5")]
 
 
 def orientation(heading):
