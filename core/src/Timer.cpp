@@ -1,5 +1,6 @@
 #include <keldar/core/Timer.h>
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
@@ -25,6 +26,10 @@ struct Timer::State
 };
 
 namespace {
+
+// steady_clock::now() + interval must not overflow (which would put the
+// deadline in the past and fire at once); ~35 years is "never" for a timer.
+constexpr std::int64_t longestWaitMs = std::int64_t{1} << 40;
 
 void finish(std::thread& worker)
 {
@@ -93,7 +98,8 @@ void Timer::start()
         std::unique_lock lock(s.mutex);
         const auto current = [&] { return s.running && s.run == run; };
         while (true) {
-            const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(s.intervalMs);
+            const auto wait = std::chrono::milliseconds(std::min(s.intervalMs, longestWaitMs));
+            const auto deadline = std::chrono::steady_clock::now() + wait;
             s.wake.wait_until(lock, deadline, [&] { return !current(); });
             if (!current()) {
                 return;

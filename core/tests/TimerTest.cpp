@@ -6,6 +6,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <future>
+#include <limits>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -78,6 +79,25 @@ TEST(TimerFiring, DoesNotFireBeforeItsInterval)
     std::this_thread::sleep_for(30ms);
     timer.stop();
     EXPECT_EQ(counter.count(), 0);
+}
+
+TEST(TimerFiring, HugeIntervalMeansNeverRatherThanAtOnce)
+{
+    CallCounter counter;
+    Timer timer(std::numeric_limits<std::int64_t>::max(), [&] { counter.hit(); });
+    timer.start();
+    std::this_thread::sleep_for(30ms);
+    timer.stop();
+    EXPECT_EQ(counter.count(), 0);
+}
+
+TEST(TimerFiring, NegativeIntervalIsTreatedAsZero)
+{
+    CallCounter counter;
+    Timer timer(-5, [&] { counter.hit(); }, true);
+    EXPECT_EQ(timer.getInterval(), 0);
+    timer.start();
+    EXPECT_TRUE(counter.waitFor(1));
 }
 
 TEST(TimerSingleShot, FiresOnceAndStopsItself)
