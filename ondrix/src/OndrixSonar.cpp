@@ -68,6 +68,9 @@ struct OndrixSonarPrivate
     bool transmitFailureReported = false;
 
     std::atomic<std::int64_t> lastStatusTime{0};
+    // Set first thing in the destructor: a watchdog tick that starts after it
+    // returns at once instead of trying another (2 s) reconnection.
+    std::atomic<bool> destroying{false};
 
     // Shared ownership lets a caller keep the session alive while it queues a
     // message, even if the watchdog drops it at that moment; the last holder
@@ -198,6 +201,9 @@ OndrixSonar::OndrixSonar(DeviceInfo info, const Status::StatusSocketThread* list
     });
 
     d->tickConnection = connect(listener->tick, [this, makeSession, connectMainComms] {
+        if (d->destroying.load()) {
+            return;
+        }
         const auto elapsed = std::chrono::nanoseconds(nowNs() - d->lastStatusTime.load());
         std::shared_ptr<MainSocketThread> current = d->currentSession();
 
@@ -250,6 +256,7 @@ OndrixSonar::~OndrixSonar()
 {
     // Stop the status handling and the watchdog first (each disconnect waits
     // for a running call to finish), then end the session.
+    d->destroying = true;
     d->statusConnection.disconnect();
     d->tickConnection.disconnect();
     std::shared_ptr<MainSocketThread> session;

@@ -9,13 +9,14 @@
 //   }
 //   KELDAR_CLI_COMMAND(scan, addScan)
 //
-// A command reports failure by throwing CLI::RuntimeError("message", exitCode);
-// main prints the message to stderr and exits with that code.
+// A command reports failure with Keldar::Cli::fail("message", exitCode), which
+// prints the message to stderr and makes main exit with that code.
 
 #include <CLI/CLI.hpp>
 
 #include <cstdint>
 #include <functional>
+#include <iostream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -47,6 +48,12 @@ struct ListenOptions {
     std::uint16_t port = 52102;
     std::uint16_t sonarPort = 52100;
 };
+
+[[noreturn]] inline void fail(const std::string& message, int exitCode = 1)
+{
+    std::cerr << "ondrix-cli: " << message << std::endl;
+    throw CLI::RuntimeError(exitCode);
+}
 
 inline void addListenOptions(CLI::App& command, ListenOptions& options)
 {

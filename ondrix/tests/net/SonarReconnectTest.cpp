@@ -1,0 +1,163 @@
+#include "SimRig.h"
+
+#include <gtest/gtest.h>
+
+using namespace NetTest;
+using Keldar::Ondrix::OndrixImage;
+using Keldar::Ondrix::OndrixSonar;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+struct Events
+{
+    Recorder<Clock::time_point> offline;
+    Recorder<Clock::time_point> reconnected;
+    Recorder<Clock::time_point> failed;
+    Recorder<Clock::time_point> images;
+    Recorder<OndrixSonar::OperationParameters> initial;
+
+    void attach(OndrixSonar& sonar)
+    {
+        sonar.sonarOffline.connect([this] { offline.add(Clock::now()); });
+        sonar.sonarReconnected.connect([this] { reconnected.add(Clock::now()); });
+        sonar.sonarReconnectFailed.connect([this] { failed.add(Clock::now()); });
+        sonar.newImage.connect([this](const OndrixImage&) { images.add(Clock::now()); });
+        sonar.initialParameters.connect([this](const OndrixSonar::OperationParameters& p) { initial.add(p); });
+    }
+};
+
+} // namespace
+
+TEST(SonarReconnect, SilenceTakesTheSonarOfflineAndItsReturnReconnects)
+{
+    Events events;
+    SimRig rig;
+    OndrixSonar* sonar = rig.connect();
+    ASSERT_NE(sonar, nullptr);
+    events.attach(*sonar);
+    sonar->setGain(66.0);
+    sonar->beginImaging(OndrixSonar::PingControl::Continuous);
+    ASSERT_TRUE(events.images.waitForSize(3, 3000ms));
+
+    const auto silenceStart = Clock::now();
+    rig.sim.pauseStatus(4000ms);
+    ASSERT_TRUE(events.offline.waitForSize(1, 6000ms));
+    const auto offlineAfter = events.offline.values()[0] - silenceStart;
+    EXPECT_GE(offlineAfter, 2900ms);
+    EXPECT_LT(offlineAfter, 4000ms);
+    EXPECT_FALSE(sonar->hasSession());
+
+    ASSERT_TRUE(events.reconnected.waitForSize(1, 5000ms));
+    EXPECT_GE(events.reconnected.values()[0] - silenceStart, 3900ms);
+    EXPECT_EQ(events.offline.size(), 1U);
+    EXPECT_EQ(events.failed.size(), 0U);
+    // The new session repeats the start-up: parameters reported, configuration
+    // asked for, continuous imaging resumed with the same settings.
+    ASSERT_EQ(events.initial.size(), 2U);
+    EXPECT_EQ(events.initial.values()[1].gain, 66.0);
+    const std::size_t imagesBefore = events.images.size();
+    ASSERT_TRUE(events.images.waitForSize(imagesBefore + 3, 3000ms));
+    EXPECT_EQ(rig.sim.counters().connectionsAccepted, 2U);
+    EXPECT_EQ(rig.sim.counters().userConfigQueries, 2U);
+}
+
+TEST(SonarReconnect, RefusedConnectionGivesNoSonarAfterTheConnectWait)
+{
+    SimRig rig([](auto& config) { config.status.refuseConnections = true; });
+    ASSERT_TRUE(rig.waitVisible());
+    EXPECT_FALSE(rig.manager->getVisibleSonars().at(rig.sim.serialNumber()).connectable);
+    const auto before = Clock::now();
+    EXPECT_EQ(rig.manager->getSonar(rig.sim.serialNumber()), nullptr);
+    const auto elapsed = Clock::now() - before;
+    EXPECT_GE(elapsed, 2000ms);
+    EXPECT_LT(elapsed, 3500ms);
+}
+
+TEST(SonarReconnect, RefusingSonarFailsEveryReconnectUntilItAcceptsAgain)
+{
+    Events events;
+    SimRig rig;
+    OndrixSonar* sonar = rig.connect();
+    ASSERT_NE(sonar, nullptr);
+    events.attach(*sonar);
+    sonar->beginImaging(OndrixSonar::PingControl::Continuous);
+    ASSERT_TRUE(events.images.waitForSize(2, 3000ms));
+
+    // The sonar closes its port (dropping our session) but keeps broadcasting.
+    auto status = rig.sim.getStatus();
+    status.refuseConnections = true;
+    rig.sim.setStatus(status);
+    ASSERT_TRUE(events.offline.waitForSize(1, 3000ms));
+    ASSERT_TRUE(events.failed.waitForSize(2, 8000ms));
+    EXPECT_EQ(events.reconnected.size(), 0U);
+
+    status.refuseConnections = false;
+    rig.sim.setStatus(status);
+    ASSERT_TRUE(events.reconnected.waitForSize(1, 6000ms));
+    const std::size_t imagesBefore = events.images.size();
+    EXPECT_TRUE(events.images.waitForSize(imagesBefore + 2, 3000ms));
+}
+
+TEST(SonarReconnect, DroppedSessionIsReplacedWhileTheSonarStillBroadcasts)
+{
+    Events events;
+    SimRig rig;
+    OndrixSonar* sonar = rig.connect();
+    ASSERT_NE(sonar, nullptr);
+    events.attach(*sonar);
+    sonar->beginImaging(OndrixSonar::PingControl::Continuous);
+    ASSERT_TRUE(events.images.waitForSize(2, 3000ms));
+    rig.sim.dropConnection();
+    ASSERT_TRUE(events.offline.waitForSize(1, 3000ms));
+    ASSERT_TRUE(events.reconnected.waitForSize(1, 3000ms));
+    const std::size_t imagesBefore = events.images.size();
+    EXPECT_TRUE(events.images.waitForSize(imagesBefore + 2, 3000ms));
+}
+
+TEST(SonarReconnect, DestroyingTheDeviceDuringReconnectAttemptsIsSafe)
+{
+    Events events;
+    SimRig rig;
+    OndrixSonar* sonar = rig.connect();
+    ASSERT_NE(sonar, nullptr);
+    events.attach(*sonar);
+    auto status = rig.sim.getStatus();
+    status.refuseConnections = true;
+    rig.sim.setStatus(status);
+    ASSERT_TRUE(events.offline.waitForSize(1, 3000ms));
+    std::this_thread::sleep_for(600ms);  // most likely inside a 2.1 s attempt now
+    const auto before = Clock::now();
+    rig.sonar.reset();
+    EXPECT_LT(Clock::now() - before, 3000ms);
+    const std::size_t failedAfter = events.failed.size();
+    std::this_thread::sleep_for(600ms);
+    EXPECT_LE(events.failed.size(), failedAfter);
+}
+
+TEST(SonarReconnect, CallsFromTheApplicationThreadRaceSafelyWithReplacement)
+{
+    Events events;
+    SimRig rig;
+    OndrixSonar* sonar = rig.connect();
+    ASSERT_NE(sonar, nullptr);
+    events.attach(*sonar);
+    sonar->beginImaging(OndrixSonar::PingControl::OnDemand);
+    std::atomic<bool> done{false};
+    std::thread user([&] {
+        double gain = 0;
+        while (!done.load()) {
+            sonar->setGain(gain = gain >= 100 ? 0 : gain + 1);
+            sonar->setRange(gain);
+            sonar->ping();
+            std::this_thread::sleep_for(2ms);
+        }
+    });
+    for (int i = 0; i < 3; ++i) {
+        rig.sim.dropConnection();
+        ASSERT_TRUE(events.reconnected.waitForSize(static_cast<std::size_t>(i + 1), 4000ms));
+    }
+    done = true;
+    user.join();
+    EXPECT_GT(events.images.size(), 0U);
+}
