@@ -2,6 +2,11 @@
 
 #include <keldar/gui/SvgFileError.h>
 
+#if __has_include(<keldar/icons/Icons.h>)
+#include <keldar/icons/Icons.h>
+#define KELDAR_GUI_HAS_ICONS 1
+#endif
+
 #include <QDomDocument>
 #include <QEvent>
 
@@ -34,6 +39,11 @@ QStringList findSecondColourIds(const QByteArray& source)
 
 KeldarLogo::KeldarLogo(QWidget* parent) : SvgLabel(parent)
 {
+#ifdef KELDAR_GUI_HAS_ICONS
+    // The logo lives in the icon library, whose resources register only once
+    // the library is loaded; calling into it keeps the link.
+    KD_Icons_initialise();
+#endif
     try {
         loadImage(QString::fromLatin1(resourcePath));
         secondColourIds = findSecondColourIds(getCurrentSource());

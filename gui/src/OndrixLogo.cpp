@@ -2,10 +2,20 @@
 
 #include <keldar/gui/SvgFileError.h>
 
+#if __has_include(<keldar/icons/Icons.h>)
+#include <keldar/icons/Icons.h>
+#define KELDAR_GUI_HAS_ICONS 1
+#endif
+
 namespace Keldar::GUI::Widgets::Displays {
 
 OndrixLogo::OndrixLogo(QWidget* parent) : SvgLabel(parent)
 {
+#ifdef KELDAR_GUI_HAS_ICONS
+    // The logo lives in the icon library, whose resources register only once
+    // the library is loaded; calling into it keeps the link.
+    KD_Icons_initialise();
+#endif
     try {
         loadImage(QString::fromLatin1(resourcePath));
     } catch (const Helpers::Svg::SvgFileError&) {

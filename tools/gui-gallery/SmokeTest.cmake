@@ -1,0 +1,23 @@
+# Runs the gallery into an empty folder and fails unless it exits cleanly,
+# prints no warnings and writes a non-trivial picture for every page and theme.
+file(REMOVE_RECURSE ${OUTPUT})
+execute_process(COMMAND ${GALLERY} ${OUTPUT}
+                RESULT_VARIABLE result OUTPUT_VARIABLE out ERROR_VARIABLE err)
+if(NOT result EQUAL 0)
+  message(FATAL_ERROR "gui-gallery failed (${result}):\n${out}\n${err}")
+endif()
+if(err MATCHES "QPainter::|Could not|does not have a property|Unknown property|QLayout")
+  message(FATAL_ERROR "gui-gallery printed warnings:\n${err}")
+endif()
+foreach(theme dark light midnight forest)
+  foreach(page controls icons logos popouts attitude toasts)
+    set(png ${OUTPUT}/${theme}-${page}.png)
+    if(NOT EXISTS ${png})
+      message(FATAL_ERROR "missing ${png}")
+    endif()
+    file(SIZE ${png} size)
+    if(size LESS 2000)
+      message(FATAL_ERROR "${png} is suspiciously small (${size} bytes)")
+    endif()
+  endforeach()
+endforeach()
