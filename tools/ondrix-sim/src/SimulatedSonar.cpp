@@ -121,7 +121,8 @@ struct SimulatedSonar::Private
     std::atomic<bool> running{false};
     std::atomic<std::uint16_t> boundPort{0};
     int listenFd = -1;
-    EventFd wakeup;
+    EventFd wakeup;        // the server thread's
+    EventFd statusWakeup;  // the status thread's: each thread drains its own
     std::thread statusThread;
     std::thread serverThread;
 
@@ -235,22 +236,29 @@ void SimulatedSonar::Private::statusLoop()
 
     auto next = Clock::now();
     while (running.load()) {
-        bool paused = false;
-        {
-            std::lock_guard lock(mutex);
-            paused = Clock::now() < statusPausedUntil;
+        if (Clock::now() >= next) {
+            bool paused = false;
+            {
+                std::lock_guard lock(mutex);
+                paused = Clock::now() < statusPausedUntil;
+            }
+            if (!paused) {
+                const auto datagram = buildStatus();
+                ::sendto(fd, datagram.data(), datagram.size(), 0, reinterpret_cast<const sockaddr*>(&destination),
+                         sizeof destination);
+                std::lock_guard lock(mutex);
+                ++counters.statusDatagramsSent;
+            }
+            next += config.statusInterval;
+            if (next < Clock::now()) {
+                next = Clock::now() + config.statusInterval;  // fell behind: do not burst
+            }
         }
-        if (!paused) {
-            const auto datagram = buildStatus();
-            ::sendto(fd, datagram.data(), datagram.size(), 0, reinterpret_cast<const sockaddr*>(&destination),
-                     sizeof destination);
-            std::lock_guard lock(mutex);
-            ++counters.statusDatagramsSent;
-        }
-        next += config.statusInterval;
         const auto wait = std::chrono::ceil<std::chrono::milliseconds>(next - Clock::now()).count();
-        pollfd pfd{wakeup.fd(), POLLIN, 0};
-        ::poll(&pfd, 1, static_cast<int>(std::max<long long>(0, wait)));
+        pollfd pfd{statusWakeup.fd(), POLLIN, 0};
+        if (::poll(&pfd, 1, static_cast<int>(std::max<long long>(0, wait))) > 0) {
+            statusWakeup.drain();
+        }
     }
     ::close(fd);
 }
@@ -524,6 +532,7 @@ void SimulatedSonar::stop()
 {
     d->running = false;
     d->wakeup.notify();
+    d->statusWakeup.notify();
     if (d->serverThread.joinable()) {
         d->serverThread.join();
     }

@@ -1,0 +1,235 @@
+#include <keldar/ondrix/ConnectionError.h>
+#include <keldar/ondrix/MainSocketThread.h>
+#include <keldar/ondrix/MessageParsing.h>
+#include <keldar/ondrix/StatusSocketThread.h>
+#include <keldar/sim/SimulatedSonar.h>
+
+#include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <mutex>
+#include <thread>
+
+using Keldar::Ondrix::MainSocketThread;
+using Keldar::Ondrix::OperationParameters;
+using Keldar::Sim::SimulatedSonar;
+using Keldar::Sim::SimulatedSonarConfig;
+using namespace std::chrono_literals;
+
+namespace {
+
+std::uint16_t freeUdpPort()
+{
+    const int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    socklen_t length = sizeof address;
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+    ::close(fd);
+    return ntohs(address.sin_port);
+}
+
+SimulatedSonarConfig loopbackConfig()
+{
+    SimulatedSonarConfig config;
+    config.tcpPort = 0;
+    config.statusPort = freeUdpPort();
+    config.statusInterval = 50ms;
+    config.rangeLines = 40;
+    return config;
+}
+
+bool waitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout)
+{
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (std::chrono::steady_clock::now() < deadline) {
+        if (condition()) {
+            return true;
+        }
+        std::this_thread::sleep_for(5ms);
+    }
+    return condition();
+}
+
+// A session to the simulator through the library's own client.
+struct Client
+{
+    std::mutex mutex;
+    OperationParameters parameters;
+    std::atomic<int> results{0};
+    std::vector<std::vector<std::byte>> messages;
+    std::unique_ptr<MainSocketThread> session;
+
+    Client(const SimulatedSonar& sim, bool onDemand)
+    {
+        session = std::make_unique<MainSocketThread>(
+            MainSocketThread::Endpoint{"127.0.0.2", sim.serialNumber(), sim.tcpPort(), 2100ms}, [this] {
+                std::lock_guard lock(mutex);
+                return parameters;
+            });
+        auto record = [this](const std::vector<std::byte>& m) {
+            std::lock_guard lock(mutex);
+            messages.push_back(m);
+            ++results;
+        };
+        session->pingResultReceived.connect(record);
+        session->pingResultV2Received.connect(record);
+        session->setOnDemand(onDemand);
+        session->startDispatching();
+    }
+};
+
+} // namespace
+
+TEST(SimulatorSafety, RefusesAddressesOutsideLoopback)
+{
+    auto config = loopbackConfig();
+    config.address = "192.168.1.20";
+    EXPECT_THROW(SimulatedSonar{config}, std::invalid_argument);
+    config = loopbackConfig();
+    config.statusDestination = "255.255.255.255";
+    EXPECT_THROW(SimulatedSonar{config}, std::invalid_argument);
+    config = loopbackConfig();
+    config.statusDestination = "10.0.0.1";
+    EXPECT_THROW(SimulatedSonar{config}, std::invalid_argument);
+    EXPECT_TRUE(SimulatedSonar::isLoopback("127.12.0.9"));
+    EXPECT_FALSE(SimulatedSonar::isLoopback("128.0.0.1"));
+    EXPECT_FALSE(SimulatedSonar::isLoopback("localhost"));
+}
+
+TEST(SimulatorStatus, BroadcastsItsIdentityAndFlags)
+{
+    auto config = loopbackConfig();
+    config.serialNumber = 5150;
+    config.partNumber = 2420;
+    config.firmwareVersion = 99;
+    config.status.overheated = true;
+    config.status.transmitFailure = true;
+    Keldar::Ondrix::Status::StatusSocketThread listener("127.0.0.1", config.statusPort, 100ms);
+    std::mutex mutex;
+    std::vector<Keldar::Ondrix::StatusFields> seen;
+    listener.statusReceived.connect([&](Keldar::Ondrix::Status::Message m) {
+        std::lock_guard lock(mutex);
+        seen.push_back(m.fields());
+    });
+    listener.start();
+    SimulatedSonar sim(config);
+    sim.start();
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            std::lock_guard lock(mutex);
+            return seen.size() >= 3;
+        },
+        3000ms));
+    std::lock_guard lock(mutex);
+    const auto f = seen.back();
+    EXPECT_EQ(f.serialNumber, 5150U);
+    EXPECT_EQ(static_cast<unsigned>(f.partNumber), 2420U);
+    EXPECT_EQ(f.firmwareVersion, 99);
+    EXPECT_EQ((f.statusWord >> 14U) & 3U, 3U);
+    EXPECT_NE(f.statusWord & (1U << 16U), 0U);
+    EXPECT_EQ(f.connectionRefusal, 0U);
+    EXPECT_EQ(f.ipAddress, 0x0200007FU);  // 127.0.0.2, first octet in the low byte
+    EXPECT_GT(f.internalTemperature, 60.0);
+}
+
+TEST(SimulatorStatus, PauseStopsTheBroadcastForItsDuration)
+{
+    auto config = loopbackConfig();
+    SimulatedSonar sim(config);
+    sim.start();
+    ASSERT_TRUE(waitUntil([&] { return sim.counters().statusDatagramsSent >= 2; }, 2000ms));
+    sim.pauseStatus(400ms);
+    std::this_thread::sleep_for(60ms);
+    const auto during = sim.counters().statusDatagramsSent;
+    std::this_thread::sleep_for(250ms);
+    EXPECT_EQ(sim.counters().statusDatagramsSent, during);
+    EXPECT_TRUE(waitUntil([&] { return sim.counters().statusDatagramsSent > during; }, 2000ms));
+}
+
+TEST(SimulatorPings, FollowsThePingRateUnlessToldToIgnoreIt)
+{
+    auto config = loopbackConfig();
+    SimulatedSonar sim(config);
+    sim.start();
+    Client client(sim, false);
+    {
+        std::lock_guard lock(client.mutex);
+        client.parameters.pingRate = Keldar::Ondrix::PingRate::Rate2Hz;
+    }
+    client.session->sendFire();
+    std::this_thread::sleep_for(1200ms);
+    // 2 Hz: the first ping at once, then one every 0.5 s.
+    EXPECT_GE(client.results.load(), 2);
+    EXPECT_LE(client.results.load(), 4);
+
+    sim.setIgnorePacing(true);
+    const int before = client.results.load();
+    std::this_thread::sleep_for(1000ms);
+    EXPECT_GT(client.results.load() - before, 20);
+}
+
+TEST(SimulatorPings, ResultsFollowTheRequest)
+{
+    auto config = loopbackConfig();
+    config.partNumber = 1042;  // Sevanth A: 1200 and 2100 kHz
+    SimulatedSonar sim(config);
+    sim.start();
+    Client client(sim, true);
+    {
+        std::lock_guard lock(client.mutex);
+        client.parameters.range = 7.5;
+        client.parameters.gain = 31.0;
+        client.parameters.frequency = Keldar::Ondrix::Frequency::High;
+        client.parameters.fullBeams = true;
+    }
+    client.session->sendFire();
+    ASSERT_TRUE(waitUntil([&] { return client.results.load() == 1; }, 3000ms));
+    std::lock_guard lock(client.mutex);
+    const auto parsed = Keldar::Ondrix::MessageParsing::parseSimplePingResultV2(client.messages[0]);
+    EXPECT_EQ(parsed.image.getWidth(), 512);
+    EXPECT_EQ(parsed.image.getHeight(), 40);
+    EXPECT_DOUBLE_EQ(parsed.image.getRange(), 7.5);
+    EXPECT_DOUBLE_EQ(parsed.image.getGain(), 31.0);
+    EXPECT_DOUBLE_EQ(parsed.image.getFrequency(), 2100000.0);
+    EXPECT_EQ(Keldar::Ondrix::MessageParsing::getSerialNumber(client.messages[0]),
+              static_cast<std::uint16_t>(sim.serialNumber() & 0xFFFFU));
+}
+
+TEST(SimulatorNetworkConfig, TakesOnlyLoopbackAddresses)
+{
+    auto config = loopbackConfig();
+    SimulatedSonar sim(config);
+    sim.start();
+    Client client(sim, true);
+    // 10.1.2.3 as the user configuration carries it (first octet high).
+    client.session->sendUserConfig(false, 0x0A010203U, 0xFFFFFF00U);
+    ASSERT_TRUE(waitUntil([&] { return sim.counters().userConfigsApplied == 1; }, 2000ms));
+    EXPECT_EQ(sim.networkConfig().address, "127.0.0.2");
+    client.session->sendUserConfig(false, 0x7F000009U, 0xFFFF0000U);
+    ASSERT_TRUE(waitUntil([&] { return sim.counters().userConfigsApplied == 2; }, 2000ms));
+    EXPECT_EQ(sim.networkConfig().address, "127.0.0.9");
+    EXPECT_EQ(sim.networkConfig().subnetMask, "255.255.0.0");
+}
+
+TEST(SimulatorFaults, RefusingClosesThePortAndDropsTheSession)
+{
+    auto config = loopbackConfig();
+    SimulatedSonar sim(config);
+    sim.start();
+    Client client(sim, true);
+    ASSERT_TRUE(waitUntil([&] { return sim.hasClient(); }, 2000ms));
+    auto status = sim.getStatus();
+    status.refuseConnections = true;
+    sim.setStatus(status);
+    EXPECT_TRUE(waitUntil([&] { return !client.session->isAlive(); }, 2000ms));
+    EXPECT_THROW(MainSocketThread({"127.0.0.2", 1, sim.tcpPort(), 300ms}, [] { return OperationParameters{}; }),
+                 Keldar::Ondrix::ConnectionError);
+}
