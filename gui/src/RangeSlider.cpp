@@ -415,7 +415,12 @@ void RangeSlider::paintEvent(QPaintEvent*)
         handleOption.activeSubControls = d->pressed == handle ? QStyle::SC_SliderHandle : QStyle::SC_None;
         if (d->pressed == handle)
             handleOption.state |= QStyle::State_Sunken;
+        // Stylesheet styles repaint the whole slider (background, sub-page and
+        // add-page) with every handle; the clip keeps that to the handle itself.
+        painter.save();
+        painter.setClipRect(d->handleRect(d->positionOf(handle)));
         style()->drawComplexControl(QStyle::CC_Slider, &handleOption, &painter, this);
+        painter.restore();
     }
 }
 

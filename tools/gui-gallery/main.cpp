@@ -136,6 +136,7 @@ QWidget* controlsBlock(const QStringList& icons, bool inverted)
         toggle->setState(i % 2 == 1);
         toggle->setImmutable(i >= 2);
         toggles->addWidget(toggle);
+        toggles->addSpacing(4);
         toggles->addWidget(new QLabel(QStringList{"Off", "On", "Locked off", "Locked on"}.at(i)));
         toggles->addSpacing(8);
     }
@@ -156,6 +157,7 @@ QWidget* controlsBlock(const QStringList& icons, bool inverted)
 
     grid->addWidget(new QLabel("Icon buttons"), row, 0);
     auto* buttons = new QHBoxLayout;
+    buttons->setSpacing(6);
     const QStringList names{"Add", "Subtract", "ConfigSpanner", "Play", "Pause", "Record"};
     for (int i = 0; i < names.size(); ++i) {
         auto* button = new SvgButton(iconNamed(icons, names.at(i), i * 5));
@@ -165,6 +167,7 @@ QWidget* controlsBlock(const QStringList& icons, bool inverted)
         button->setFixedSize(40, 40);
         buttons->addWidget(button);
     }
+    buttons->addSpacing(8);
     buttons->addWidget(new QLabel("(second checked, last disabled)"));
     buttons->addStretch();
     grid->addLayout(buttons, row++, 1);
@@ -176,8 +179,10 @@ QWidget* controlsBlock(const QStringList& icons, bool inverted)
     auto* active = new FloatingWidgetHandle;
     active->applyActiveStyle();
     active->setFixedSize(40, 12);
+    handles->setSpacing(8);
     handles->addWidget(inactive);
     handles->addWidget(new QLabel("docked"));
+    handles->addSpacing(12);
     handles->addWidget(active);
     handles->addWidget(new QLabel("torn off"));
     handles->addStretch();
@@ -260,7 +265,7 @@ void renderLogos(Theming::ThemeManager& themes, const QString& folder, const QSt
 {
     const QColor foreground = themes.getThemeColour("@primaryForeground");
     const QColor accent = themes.getThemeColour("@accent");
-    auto page = makePage({960, 620});
+    auto page = makePage({960, 560});
     auto* layout = new QVBoxLayout(page.get());
     layout->setContentsMargins(24, 24, 24, 24);
     layout->setSpacing(14);
@@ -274,8 +279,8 @@ void renderLogos(Theming::ThemeManager& themes, const QString& folder, const QSt
     product->setFixedHeight(60);
     layout->addWidget(product);
 
-    layout->addWidget(heading("Capture branding (80 px logos, 40 px from the corners)"));
-    QImage capture(640, 300, QImage::Format_ARGB32_Premultiplied);
+    layout->addWidget(heading("Capture branding: a 1920 \u00d7 540 frame with 80 px logos 40 px from the corners, shown at half size"));
+    QImage capture(1920, 540, QImage::Format_ARGB32_Premultiplied);
     {
         QPainter painter(&capture);
         QLinearGradient sea(0, 0, 0, capture.height());
@@ -286,7 +291,7 @@ void renderLogos(Theming::ThemeManager& themes, const QString& folder, const QSt
     Tools::CaptureTools::addKeldarLogo(capture, Qt::white, accent, Tools::CaptureTools::TopLeft, 80);
     Tools::CaptureTools::addOndrixLogo(capture, Qt::white, Tools::CaptureTools::TopRight, 80);
     auto* picture = new QLabel;
-    picture->setPixmap(QPixmap::fromImage(capture));
+    picture->setPixmap(QPixmap::fromImage(capture.scaledToWidth(960 - 48, Qt::SmoothTransformation)));
     layout->addWidget(picture);
     layout->addStretch();
     save(*page, folder, theme, "logos");
@@ -327,7 +332,7 @@ void renderPopOuts(const QStringList& icons, const QString& folder, const QStrin
     toolbar->setAttribute(Qt::WA_StyledBackground);
     toolbar->setGeometry(0, 0, 64, 560);
     QList<PopOutWidgetButton*> buttons;
-    const QStringList names{"ConfigSpanner", "Palette", "Ruler"};
+    const QStringList names{"ConfigSpanner", "Palette", "Measure"};
     for (int i = 0; i < 3; ++i) {
         auto* button = new PopOutWidgetButton(iconNamed(icons, names.at(i), 7 + i * 9), toolbar);
         button->setGeometry(10, 20 + i * 60, 44, 44);
