@@ -10,6 +10,9 @@
 // - One recursive mutex per signal serialises connect, disconnect and
 //   emission, so a listener may disconnect from another thread; a slot may
 //   connect, disconnect or re-emit the same signal from inside its call.
+//   Disconnecting from another thread waits for a running emission to end,
+//   so a slot must never wait for a thread that is about to connect to,
+//   disconnect from or emit the same signal.
 // - Cleanup after an emission also runs when a slot throws.
 
 #include <cstdint>
