@@ -250,3 +250,26 @@ TEST_F(RangeSliderTest, RangeColourDefaultsToDodgerBlue)
     slider->setRangeColour(Qt::red);
     EXPECT_EQ(slider->getRangeColour(), QColor(Qt::red));
 }
+
+TEST_F(RangeSliderTest, StylesheetCanColourTheSpan)
+{
+    slider->setStyleSheet("qproperty-rangeColour: #AA672A;");
+    slider->ensurePolished();
+    EXPECT_EQ(slider->getRangeColour(), QColor("#AA672A"));
+}
+
+TEST_F(RangeSliderTest, BothHandlesAndTheSpanAreDrawnUnderAStylesheet)
+{
+    // Stylesheet styles repaint the whole slider with each handle; a second
+    // handle must not wipe out the first one or the span.
+    slider->setStyleSheet("QSlider { background: #000000; }"
+                          "QSlider::groove:horizontal { background: #404040; height: 6px; }"
+                          "QSlider::handle:horizontal { background: #00FF00; width: 12px; margin: -5px 0; }"
+                          "QSlider::sub-page:horizontal { background: #FFFF00; }");
+    slider->setRangeColour(QColor(255, 0, 0));
+    const QImage image = slider->grab().toImage();
+    const int y = slider->handleCentre(20).y();
+    EXPECT_EQ(image.pixelColor(slider->handleCentre(20).x(), y), QColor(0, 255, 0));
+    EXPECT_EQ(image.pixelColor(slider->handleCentre(80).x(), y), QColor(0, 255, 0));
+    EXPECT_EQ(image.pixelColor(slider->handleCentre(50).x(), y), QColor(255, 0, 0));
+}

@@ -11,6 +11,8 @@ namespace Keldar::GUI::Widgets::Controls {
 class RangeSlider : public QSlider
 {
     Q_OBJECT
+    // Lets a theme's stylesheet colour the span: qproperty-rangeColour.
+    Q_PROPERTY(QColor rangeColour READ getRangeColour WRITE setRangeColour)
 
 public:
     enum Handle { NoHandle = 0, LowerHandle = 1, UpperHandle = 2 };
