@@ -27,8 +27,7 @@ void CircleAreaFromCentreMeasure::draw(Painter& painter)
     if (unit == nullptr) {
         return;
     }
-    painter.drawText(static_cast<float>(start.x()), static_cast<float>(start.y()), 0, getText(),
-                     Painter::AlignHCentre | Painter::AlignVCentre, true);
+    drawText(painter, start, Painter::AlignHCentre | Painter::AlignVCentre);
     painter.drawCircle(start, radius, 2, QColor("red"));
 }
 

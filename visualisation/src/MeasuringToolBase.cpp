@@ -1,6 +1,10 @@
 #include <keldar/visualisation/MeasuringToolBase.h>
 
 #include <keldar/core/Units.h>
+#include <keldar/gui/OpenGLWidgetPainter.h>
+
+#include <QColor>
+#include <QFont>
 
 #include <QWidget>
 
@@ -52,6 +56,21 @@ std::string MeasuringToolBase::getText() const
     char number[64];
     std::snprintf(number, sizeof number, "%.2f", unit->fromSI(value));
     return std::string(label()) + number + unit->getAsciiSymbol();
+}
+
+}  // namespace Keldar::Ondrix::Visualisation
+
+namespace Keldar::Ondrix::Visualisation {
+
+void MeasuringToolBase::drawText(GUI::Widgets::Bases::OpenGLWidgetPainter& painter, QPointF at,
+                                 std::uint8_t alignment) const
+{
+    // Text takes its colour from the font atlas, so red needs its own atlas
+    // (built once, then looked up by key).
+    const int previous = painter.getCurrentFont();
+    painter.setFont(painter.addFont(QFont(QStringLiteral("Verdana"), 14), QColor("red")));
+    painter.drawText(static_cast<float>(at.x()), static_cast<float>(at.y()), 0, getText(), alignment, true);
+    painter.setFont(previous);
 }
 
 }  // namespace Keldar::Ondrix::Visualisation

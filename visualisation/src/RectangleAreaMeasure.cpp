@@ -29,8 +29,7 @@ void RectangleAreaMeasure::draw(Painter& painter)
         return;
     }
     const QPointF middle = (start + end) / 2.0;
-    painter.drawText(static_cast<float>(middle.x()), static_cast<float>(middle.y()), 0, getText(),
-                     Painter::AlignHCentre | Painter::AlignVCentre, true);
+    drawText(painter, middle, Painter::AlignHCentre | Painter::AlignVCentre);
     const auto sx = static_cast<float>(start.x());
     const auto sy = static_cast<float>(start.y());
     const auto ex = static_cast<float>(end.x());

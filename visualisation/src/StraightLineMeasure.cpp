@@ -30,8 +30,7 @@ void StraightLineMeasure::draw(Painter& painter)
     // Centred on the end point with its bottom edge there; bit 32 is set as
     // the display's other clients do and carries no meaning for the painter.
     constexpr std::uint8_t aboveEndPoint = Painter::AlignHCentre | 32;
-    painter.drawText(static_cast<float>(end.x()), static_cast<float>(end.y()), 0, getText(), aboveEndPoint,
-                     true);
+    drawText(painter, end, aboveEndPoint);
     painter.drawLine(static_cast<float>(start.x()), static_cast<float>(start.y()), static_cast<float>(end.x()),
                      static_cast<float>(end.y()), 2, red, true);
 }

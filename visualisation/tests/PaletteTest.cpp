@@ -238,3 +238,10 @@ TEST(DynamicPaletteModifier, TableIsRegeneratedOncePerDrawAfterAChangeOnly)
     display.grabFramebuffer();
     EXPECT_EQ(fire.getGenerationCount(), afterFirstDraw + 2);
 }
+
+TEST(VisualisationResources, DevicePicturesAreRegisteredUnderTheLibraryPrefix)
+{
+    ensureApplication();
+    const QImage picture(QStringLiteral(":/keldar-ondrix-visualisation/icons/devices/Ondrix.png"));
+    EXPECT_FALSE(picture.isNull());
+}

@@ -50,6 +50,8 @@ public:
 
 protected:
     virtual const char* label() const = 0;
+    // Draws the text in the tools' red, leaving the painter's font as it was.
+    void drawText(GUI::Widgets::Bases::OpenGLWidgetPainter& painter, QPointF at, std::uint8_t alignment) const;
 
     ToolState state = Idle;
     QPointF start;
