@@ -82,6 +82,57 @@ std::size_t nextMagic(const std::byte* data, std::size_t size)
     return size > 0 && data[size - 1] == std::byte{0x7C} ? size - 1 : size;
 }
 
+// The receive buffer: grows without zero-filling (a full-beam ping result is
+// half a megabyte) and drops consumed bytes by moving the rest to the front.
+class ReceiveBuffer
+{
+public:
+    std::byte* data() { return m_data.get() + m_head; }
+    std::size_t size() const { return m_size - m_head; }
+    void consume(std::size_t n)
+    {
+        m_head += n;
+        if (m_head == m_size) {
+            m_head = 0;
+            m_size = 0;
+        }
+    }
+    void clear() { m_head = m_size = 0; }
+    // Room for at least `n` more bytes at writeArea().
+    void reserveTail(std::size_t n)
+    {
+        if (m_capacity - m_size >= n) {
+            return;
+        }
+        const std::size_t live = size();
+        if (m_head > 0 && m_capacity - live >= n) {
+            std::memmove(m_data.get(), m_data.get() + m_head, live);
+        } else {
+            std::size_t capacity = std::max<std::size_t>(m_capacity * 2, chunkSize);
+            while (capacity - live < n) {
+                capacity *= 2;
+            }
+            auto grown = std::make_unique_for_overwrite<std::byte[]>(capacity);
+            if (live > 0) {
+                std::memcpy(grown.get(), m_data.get() + m_head, live);
+            }
+            m_data = std::move(grown);
+            m_capacity = capacity;
+        }
+        m_head = 0;
+        m_size = live;
+    }
+    std::byte* writeArea() { return m_data.get() + m_size; }
+    std::size_t tailRoom() const { return m_capacity - m_size; }
+    void commit(std::size_t n) { m_size += n; }
+
+private:
+    std::unique_ptr<std::byte[]> m_data;
+    std::size_t m_capacity = 0;
+    std::size_t m_head = 0;
+    std::size_t m_size = 0;
+};
+
 } // namespace
 
 struct MainSocketThread::Private
@@ -293,8 +344,7 @@ void MainSocketThread::run()
         socket->set_option(asio::socket_base::reuse_address(true));
         socket->set_option(asio::socket_base::linger(true, 3));
 
-        std::vector<std::byte> received;
-        std::size_t head = 0;  // first unconsumed byte of `received`
+        ReceiveBuffer received;
         std::vector<std::byte> outgoing;
         std::size_t outgoingHead = 0;
         bool peerOpen = true;
@@ -319,11 +369,11 @@ void MainSocketThread::run()
             if ((fds[0].revents & (POLLIN | POLLHUP | POLLERR)) != 0) {
                 // Read what is there, in chunks, without blocking.
                 for (int i = 0; i < 64; ++i) {
-                    const std::size_t used = received.size();
-                    received.resize(used + chunkSize);
+                    received.reserveTail(chunkSize);
                     boost::system::error_code error;
-                    const std::size_t n = socket->read_some(asio::buffer(received.data() + used, chunkSize), error);
-                    received.resize(used + n);
+                    const std::size_t room = received.tailRoom();
+                    const std::size_t n = socket->read_some(asio::buffer(received.writeArea(), room), error);
+                    received.commit(n);
                     if (error == asio::error::would_block || error == asio::error::try_again) {
                         break;
                     }
@@ -331,37 +381,34 @@ void MainSocketThread::run()
                         peerOpen = false;
                         break;
                     }
-                    if (n < chunkSize) {
+                    if (n < room) {
                         break;
                     }
                 }
             }
 
-            while (d->dispatching.load() && head < received.size()) {
+            while (d->dispatching.load() && received.size() > 0) {
                 std::size_t length = 0;
-                const std::byte* data = received.data() + head;
-                const std::size_t available = received.size() - head;
+                const std::byte* data = received.data();
+                const std::size_t available = received.size();
                 const HeadState state = examineHead(data, available, length);
                 if (state == HeadState::Incomplete) {
+                    // Make room for the rest of a large message in one go.
+                    if (length > available) {
+                        received.reserveTail(length - available);
+                    }
                     break;
                 }
                 if (state == HeadState::Garbage) {
                     // Skip to the next possible message rather than dropping the
                     // whole buffer, which would also lose a good message behind
                     // the garbage and stall continuous imaging.
-                    head += nextMagic(data, available);
+                    received.consume(nextMagic(data, available));
                     continue;
                 }
                 const std::vector<std::byte> message(data, data + length);
-                head += length;
+                received.consume(length);
                 dispatch(message);
-            }
-            if (head == received.size()) {
-                received.clear();
-                head = 0;
-            } else if (head > chunkSize && head > received.size() / 2) {
-                received.erase(received.begin(), received.begin() + static_cast<std::ptrdiff_t>(head));
-                head = 0;
             }
 
             {

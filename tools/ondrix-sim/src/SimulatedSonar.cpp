@@ -138,6 +138,10 @@ struct SimulatedSonar::Private
     };
     CacheKey cacheKey;
     SonarImage cachedImage;
+    // The whole message for cacheKey (and the frequency asked for): a fast
+    // stream resends it until the scene moves on, 10 times a second.
+    std::uint8_t cachedFrequencyCode = 0;
+    std::vector<std::byte> cachedMessage;
 
     explicit Private(SimulatedSonarConfig c)
         : config(std::move(c))
@@ -156,7 +160,7 @@ struct SimulatedSonar::Private
     void statusLoop();
     void serverLoop();
     std::vector<std::byte> buildStatus();
-    std::vector<std::byte> buildPingResult(const std::vector<std::byte>& fire);
+    const std::vector<std::byte>& buildPingResult(const std::vector<std::byte>& fire);
     std::vector<std::byte> handleUserConfig(const std::vector<std::byte>& message);
     bool sendAll(int fd, const std::vector<std::byte>& bytes);
 };
@@ -263,7 +267,7 @@ void SimulatedSonar::Private::statusLoop()
     ::close(fd);
 }
 
-std::vector<std::byte> SimulatedSonar::Private::buildPingResult(const std::vector<std::byte>& fire)
+const std::vector<std::byte>& SimulatedSonar::Private::buildPingResult(const std::vector<std::byte>& fire)
 {
     namespace F = Layout::FireRequest;
     const auto frequencyCode = readAt<std::uint8_t>(fire, F::frequency);
@@ -278,11 +282,13 @@ std::vector<std::byte> SimulatedSonar::Private::buildPingResult(const std::vecto
     const double t = elapsedSeconds();
     CacheKey key{static_cast<std::uint16_t>(fullBeams ? 512 : 256), config.rangeLines, range, gain,
                  static_cast<std::int64_t>(std::floor(t * 10.0))};
-    if (!(key == cacheKey)) {
-        const double safeRange = std::isfinite(range) && range > 0.0 ? range : 1.0;
-        cachedImage = generator.generate(key.beams, key.ranges, safeRange, gain, t);
-        cacheKey = key;
+    if (key == cacheKey && frequencyCode == cachedFrequencyCode && !cachedMessage.empty()) {
+        return cachedMessage;
     }
+    const double safeRange = std::isfinite(range) && range > 0.0 ? range : 1.0;
+    cachedImage = generator.generate(key.beams, key.ranges, safeRange, gain, t);
+    cacheKey = key;
+    cachedFrequencyCode = frequencyCode;
 
     Ondrix::MessageBuilding::ImageDescription image;
     image.sourceId = static_cast<std::uint16_t>(config.serialNumber & 0xFFFFU);
@@ -301,8 +307,9 @@ std::vector<std::byte> SimulatedSonar::Private::buildPingResult(const std::vecto
     // Pitch and roll drift slowly, in degrees.
     image.attitudeFirst = 3.0 * std::sin(t / 7.0);
     image.attitudeSecond = 5.0 * std::sin(t / 11.0);
-    return config.resultVersion == 2 ? Ondrix::MessageBuilding::buildSimplePingResultV2(image)
-                                     : Ondrix::MessageBuilding::buildSimplePingResult(image, 1);
+    cachedMessage = config.resultVersion == 2 ? Ondrix::MessageBuilding::buildSimplePingResultV2(image)
+                                              : Ondrix::MessageBuilding::buildSimplePingResult(image, 1);
+    return cachedMessage;
 }
 
 std::vector<std::byte> SimulatedSonar::Private::handleUserConfig(const std::vector<std::byte>& message)
