@@ -59,7 +59,7 @@ BasicPopOutWidget::BasicPopOutWidget(Bases::PopOutWidgetControl* control, int di
         // The slide out leaves the panel lower by its distance; put it back so
         // the next show starts from the right place.
         if (state == Hidden || state == Hiding)
-            move(pos() - QPoint(0, slideDistance));
+            move(restingPosition);
     });
     if (parent)
         parent->installEventFilter(this);
@@ -71,14 +71,26 @@ BasicPopOutWidget::~BasicPopOutWidget()
     disconnect(dockWhenHidden);
 }
 
+void BasicPopOutWidget::settleSlide()
+{
+    // A slide cut short leaves the panel part-way; put it back where it rests
+    // before starting another, or every interrupted hide would lower it.
+    if (slide->state() != QAbstractAnimation::Stopped) {
+        slide->stop();
+        move(restingPosition);
+    }
+}
+
 void BasicPopOutWidget::showPopOut()
 {
+    settleSlide();
     raise();
     if (docked) {
         reposition();
         applyShape();
         setFocus();
     }
+    restingPosition = pos();
     state = Showing;
     slide->setDirection(Animations::Slide::FromBelow);
     slide->slide();
@@ -87,6 +99,8 @@ void BasicPopOutWidget::showPopOut()
 
 void BasicPopOutWidget::hidePopOut()
 {
+    settleSlide();
+    restingPosition = pos();
     state = Hiding;
     slide->setDirection(Animations::Slide::OutDown);
     slide->slide();

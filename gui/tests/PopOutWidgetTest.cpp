@@ -188,10 +188,25 @@ TEST_F(PopOutWidgetTest, ToggledBackOnWhileFadingOutItStays)
     button->setChecked(true);
     button->setChecked(false);
     EXPECT_EQ(popOut->getState(), int(BasicPopOutWidget::Hiding));
+    QTest::qWait(100);
     button->setChecked(true);
     QTest::qWait(400);
     EXPECT_TRUE(popOut->isVisible());
     EXPECT_EQ(popOut->getState(), int(BasicPopOutWidget::Shown));
+    EXPECT_EQ(popOut->pos(), expectedDockedPosition()) << "an interrupted slide must not leave it lower";
+}
+
+TEST_F(PopOutWidgetTest, UndockedPopOutReturnsWhereItWasAfterAnInterruptedHide)
+{
+    showAndSettle();
+    dragHandleBy({-200, -150});
+    const QPoint torn = popOut->pos();
+    popOut->hidePopOut();
+    QTest::qWait(100);
+    popOut->showPopOut();
+    QTRY_COMPARE_WITH_TIMEOUT(popOut->getState(), int(BasicPopOutWidget::Shown), settle);
+    QTest::qWait(100);
+    EXPECT_EQ(popOut->pos(), torn);
 }
 
 TEST_F(PopOutWidgetTest, DraggingTheHandleTearsItOff)

@@ -221,7 +221,7 @@ QWidget* controlsBlock(const QStringList& icons, bool inverted)
 
 void renderControls(const QStringList& icons, const QString& folder, const QString& theme)
 {
-    auto page = makePage({960, 820});
+    auto page = makePage({960, 670});
     auto* layout = new QVBoxLayout(page.get());
     layout->setContentsMargins(16, 16, 16, 16);
     layout->setSpacing(16);
@@ -279,7 +279,7 @@ void renderLogos(Theming::ThemeManager& themes, const QString& folder, const QSt
     product->setFixedHeight(60);
     layout->addWidget(product);
 
-    layout->addWidget(heading("Capture branding: a 1920 \u00d7 540 frame with 80 px logos 40 px from the corners, shown at half size"));
+    layout->addWidget(heading("Capture branding: a 1920 \u00d7 540 frame with 80 px logos 40 px from the corners, scaled down"));
     QImage capture(1920, 540, QImage::Format_ARGB32_Premultiplied);
     {
         QPainter painter(&capture);

@@ -87,6 +87,7 @@ private:
     void applyDockedMargins();
     void applyShape();
     void finishDocking();
+    void settleSlide();
     QWidget* referenceWidget() const;
 
     Bases::PopOutWidgetControl* control;
@@ -101,6 +102,7 @@ private:
     QMetaObject::Connection dockWhenHidden;
     QMetaObject::Connection handleDock;
     int state = Hidden;
+    QPoint restingPosition;
 };
 
 } // namespace Keldar::GUI::Widgets::Containers
