@@ -48,12 +48,19 @@ QWidget* DraggableWidget::dragTarget()
 
 void DraggableWidget::setDragHandle(QWidget* newHandle)
 {
+    // The widget always watches itself, so that it becomes its own handle
+    // again if a handle is removed or destroyed.
     QWidget* previous = dragTarget();
-    previous->removeEventFilter(this);
-    previous->unsetCursor();
+    if (previous != this) {
+        previous->removeEventFilter(this);
+        previous->unsetCursor();
+    }
     dragging = false;
     handle = newHandle;
-    dragTarget()->installEventFilter(this);
+    if (handle) {
+        handle->installEventFilter(this);
+        unsetCursor();
+    }
     updateCursor();
 }
 

@@ -119,6 +119,16 @@ TEST_F(DraggableWidgetTest, OnlyTheHandleStartsADrag)
     EXPECT_EQ(handle->cursor().shape(), Qt::OpenHandCursor);
 }
 
+TEST_F(DraggableWidgetTest, WidgetIsItsOwnHandleAgainOnceTheHandleIsGone)
+{
+    auto* handle = new QWidget(first);
+    first->setDragHandle(handle);
+    delete handle;
+    drag(first, {{100, 100}, {120, 130}});
+    EXPECT_EQ(first->pos(), QPoint(30, 40));
+    EXPECT_EQ(first->cursor().shape(), Qt::OpenHandCursor);
+}
+
 TEST_F(DraggableWidgetTest, GroupStopsAWidgetAtTheSpacingFromAnother)
 {
     DraggableWidgetGroup group({first, second});
