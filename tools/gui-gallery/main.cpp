@@ -245,7 +245,9 @@ void renderIcons(const QStringList& icons, const QString& folder, const QString&
         auto* cell = new QVBoxLayout;
         cell->setSpacing(4);
         auto* icon = new SvgLabel(icons.at(i));
-        icon->setFixedSize(36, 36);
+        // Logos are wide: give them the cell's width rather than a square.
+        const bool logo = QFileInfo(icons.at(i)).baseName().endsWith("Logo");
+        icon->setFixedSize(logo ? 104 : 36, 36);
         cell->addWidget(icon, 0, Qt::AlignHCenter);
         auto* name = new QLabel(QFileInfo(icons.at(i)).baseName());
         name->setAlignment(Qt::AlignHCenter);
