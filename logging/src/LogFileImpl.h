@@ -1,5 +1,6 @@
 #pragma once
 
+#include <keldar/database/BackgroundCheckpointer.h>
 #include <keldar/database/SqliteDatabase.h>
 
 #include <cstdint>
@@ -28,6 +29,8 @@ public:
     // Set once the write-ahead log is on; closing then folds it back into the
     // main file and returns to a rollback journal.
     bool writeAheadLogEnabled = false;
+    // Stopped first when closing, before the final checkpoint.
+    std::unique_ptr<Database::BackgroundCheckpointer> checkpointer;
 
 private:
     // The player's thread and the owner's thread may both fail at once.

@@ -323,6 +323,14 @@ void openLog(LogFileImpl& impl, const std::filesystem::path& path, const Creatio
         // writing process; without fsync on each commit it stays cheap.
         impl.writeAheadLogEnabled = enableWriteAheadLog(database);
         database.executeSimpleQuery("PRAGMA synchronous = NORMAL;");
+        if (impl.writeAheadLogEnabled) {
+            // Commits only append to the log; a helper thread copies it into
+            // the database. The writer's own checkpoint stays as a backstop
+            // should the helper fall far behind.
+            database.executeSimpleQuery("PRAGMA wal_autocheckpoint = 16384;");
+            impl.checkpointer = std::make_unique<Database::BackgroundCheckpointer>(path.string(),
+                                                                                   std::chrono::milliseconds(50));
+        }
     } catch (const Database::FileIsNotDatabase&) {
         impl.database.reset();
         throwForNonDatabase(path);
@@ -333,6 +341,7 @@ void openLog(LogFileImpl& impl, const std::filesystem::path& path, const Creatio
 
 LogFileImpl::~LogFileImpl()
 {
+    checkpointer.reset();
     if (!database || !writeAheadLogEnabled) {
         return;
     }
