@@ -1,0 +1,65 @@
+// Opens mutated bytes as a log file and reads everything in it. Any outcome but
+// a crash, a hang or a sanitizer report is fine: the log errors, empty results.
+#include <keldar/database/DatabaseError.h>
+#include <keldar/logging/LegacyLogFileError.h>
+#include <keldar/logging/NotALogFileError.h>
+#include <keldar/logging/SqliteLogFile.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <unistd.h>
+
+namespace {
+
+std::filesystem::path scratchPath()
+{
+    static const std::filesystem::path path =
+        std::filesystem::temp_directory_path() / ("keldar-fuzz-logfile-" + std::to_string(getpid()) + ".ondrix");
+    return path;
+}
+
+void removeScratch(const std::filesystem::path& path)
+{
+    std::error_code error;
+    for (const char* suffix : {"", "-wal", "-shm", "-journal"}) {
+        std::filesystem::remove(path.string() + suffix, error);
+    }
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    const auto path = scratchPath();
+    removeScratch(path);
+    {
+        std::ofstream out(path, std::ios::binary);
+        out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
+    }
+    try {
+        Keldar::Logging::SqliteLogFile file(path);
+        file.getDataSources();
+        file.getAllDataSourceProperties();
+        file.getDataSourceProperty(1, "serialNumber");
+        file.getAllMetadata();
+        file.getAllResources();
+        file.getThumbnail();
+        file.getBookmarks();
+        file.getFirstEntryId();
+        file.getLastEntryId();
+        file.getEntryCount();
+        const auto index = file.getEntryIndex({{0, 1}, {}, {KD_LogDataSourceType_Sonar}});
+        for (const auto id : file.getEntryIndex({})) {
+            file.readEntry(id);
+        }
+        file.readEntries(-1, -1, {}, 16);
+    } catch (const Keldar::Logging::NotALogFileError&) {
+    } catch (const Keldar::Logging::LegacyLogFileError&) {
+    } catch (const Keldar::Database::DatabaseError&) {
+    }
+    removeScratch(path);
+    return 0;
+}
