@@ -1,0 +1,231 @@
+// ondrix-cli log info | slice | clone | bookmarks: inspect and export log files.
+
+#include "Commands.h"
+#include "Json.h"
+
+#include <keldar/logging/Algorithms.h>
+#include <keldar/logging/SqliteLogFile.h>
+
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <sstream>
+
+namespace {
+
+using Keldar::Logging::PropertyValue;
+using Keldar::Logging::SqliteLogFile;
+
+// Opening a missing path would create a new log; refuse instead.
+std::unique_ptr<SqliteLogFile> openLog(const std::string& path)
+{
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(path, error)) {
+        Keldar::Cli::fail("log file does not exist: " + path, 2);
+    }
+    try {
+        return std::make_unique<SqliteLogFile>(std::filesystem::path(path));
+    } catch (const std::exception& exception) {
+        Keldar::Cli::fail(path + ": " + exception.what(), 3);
+    }
+}
+
+std::string valueText(const PropertyValue& value, bool json)
+{
+    return std::visit(
+        [json](const auto& held) -> std::string {
+            using T = std::decay_t<decltype(held)>;
+            if constexpr (std::is_same_v<T, std::string>) {
+                return json ? Keldar::Cli::jsonString(held) : held;
+            } else if constexpr (std::is_same_v<T, double>) {
+                return Keldar::Cli::jsonNumber(held);
+            } else {
+                return std::to_string(held);
+            }
+        },
+        value);
+}
+
+struct EntrySpan {
+    std::int32_t count = 0;
+    std::optional<std::int32_t> first;
+    std::optional<std::int32_t> last;
+    std::optional<std::int64_t> durationMs;
+};
+
+EntrySpan entrySpan(const SqliteLogFile& file)
+{
+    EntrySpan span;
+    span.count = std::max(file.getEntryCount(), 0);
+    if (span.count == 0) {
+        return span;
+    }
+    span.first = file.getFirstEntryId();
+    span.last = file.getLastEntryId();
+    const auto firstEntry = file.readEntry(*span.first);
+    const auto lastEntry = file.readEntry(*span.last);
+    if (firstEntry && lastEntry) {
+        span.durationMs = lastEntry->timestamp - firstEntry->timestamp;
+    }
+    return span;
+}
+
+void printInfoJson(const SqliteLogFile& file)
+{
+    using Keldar::Cli::jsonString;
+    std::ostringstream out;
+    out << "{\"path\":" << jsonString(file.getFilePath().string()) << ",\"logVersion\":" << file.getLogVersion()
+        << ",\"compressionLevel\":" << static_cast<int>(file.getCompressionLevel()) << ",\"metadata\":[";
+    bool first = true;
+    for (const auto& entry : file.getAllMetadata()) {
+        out << (first ? "" : ",") << "{\"key\":" << jsonString(entry.key) << ",\"value\":" << valueText(entry.value, true)
+            << "}";
+        first = false;
+    }
+    out << "],\"dataSources\":[";
+    const auto properties = file.getAllDataSourceProperties();
+    first = true;
+    for (const auto& source : file.getDataSources()) {
+        out << (first ? "" : ",") << "{\"id\":" << static_cast<int>(source.id)
+            << ",\"type\":" << static_cast<int>(source.type) << ",\"name\":" << jsonString(source.name)
+            << ",\"properties\":{";
+        bool firstProperty = true;
+        for (const auto& property : properties) {
+            if (property.dataSourceId == source.id) {
+                out << (firstProperty ? "" : ",") << jsonString(property.key) << ":" << valueText(property.value, true);
+                firstProperty = false;
+            }
+        }
+        out << "}}";
+        first = false;
+    }
+    const EntrySpan span = entrySpan(file);
+    out << "],\"entryCount\":" << span.count << ",\"firstEntryId\":"
+        << (span.first ? std::to_string(*span.first) : "null")
+        << ",\"lastEntryId\":" << (span.last ? std::to_string(*span.last) : "null")
+        << ",\"durationMs\":" << (span.durationMs ? std::to_string(*span.durationMs) : "null") << ",\"bookmarks\":[";
+    first = true;
+    for (const auto& bookmark : file.getBookmarks()) {
+        out << (first ? "" : ",") << "{\"entryId\":" << bookmark.entryId << ",\"title\":" << jsonString(bookmark.title)
+            << ",\"comments\":" << jsonString(bookmark.comments) << "}";
+        first = false;
+    }
+    out << "]}\n";
+    std::cout << out.str();
+}
+
+void printInfoText(const SqliteLogFile& file)
+{
+    std::cout << "file: " << file.getFilePath().string() << "\n"
+              << "log version: " << file.getLogVersion() << "\n"
+              << "compression level: " << static_cast<int>(file.getCompressionLevel()) << "\n"
+              << "metadata:\n";
+    for (const auto& entry : file.getAllMetadata()) {
+        std::cout << "  " << entry.key << " = " << valueText(entry.value, false) << "\n";
+    }
+    std::cout << "data sources:\n";
+    const auto properties = file.getAllDataSourceProperties();
+    for (const auto& source : file.getDataSources()) {
+        std::cout << "  " << static_cast<int>(source.id) << ": " << source.name << " (type "
+                  << static_cast<int>(source.type) << ")\n";
+        for (const auto& property : properties) {
+            if (property.dataSourceId == source.id) {
+                std::cout << "    " << property.key << " = " << valueText(property.value, false) << "\n";
+            }
+        }
+    }
+    const EntrySpan span = entrySpan(file);
+    std::cout << "entries: " << span.count << "\n";
+    if (span.first && span.last) {
+        std::cout << "first entry id: " << *span.first << "\nlast entry id: " << *span.last << "\n";
+    }
+    if (span.durationMs) {
+        std::cout << "duration: " << static_cast<double>(*span.durationMs) / 1000.0 << " s\n";
+    }
+    const auto bookmarks = file.getBookmarks();
+    std::cout << "bookmarks: " << bookmarks.size() << "\n";
+    for (const auto& bookmark : bookmarks) {
+        std::cout << "  entry " << bookmark.entryId << ": " << bookmark.title
+                  << (bookmark.comments.empty() ? "" : " - " + bookmark.comments) << "\n";
+    }
+}
+
+struct ExportOptions {
+    std::string file;
+    std::int32_t first = -1;
+    std::int32_t last = -1;
+    std::string out;
+    std::optional<int> compression;
+};
+
+void runExport(const ExportOptions& options, bool whole)
+{
+    const auto source = openLog(options.file);
+    const auto level = static_cast<std::int8_t>(options.compression.value_or(source->getCompressionLevel()));
+    std::unique_ptr<Keldar::Logging::LogFileInterface> output;
+    if (whole) {
+        output = Keldar::Logging::Algorithms::clone(*source, options.out, "ondrix-cli", "1", level);
+    } else {
+        output = Keldar::Logging::Algorithms::slice(*source, options.first, options.last, options.out, "ondrix-cli",
+                                                    "1", level);
+    }
+    if (!output) {
+        Keldar::Cli::fail(whole ? "Failed to clone log file" : "Failed to slice log file", 4);
+    }
+    std::cout << output->getFilePath().string() << "\n";
+}
+
+void addExportOptions(CLI::App& command, ExportOptions& options)
+{
+    command.add_option("FILE", options.file, "Log file")->required();
+    command.add_option("--out", options.out, "Output path; empty adds \"_exported\" to the source's name");
+    command.add_option("--compression", options.compression,
+                       "Compression level of the output, -1 (default level) to 9; the source's level when absent")
+        ->check(CLI::Range(-1, 9));
+}
+
+void addLog(CLI::App& app)
+{
+    auto* log = app.add_subcommand("log", "Inspect and export log files");
+    log->require_subcommand(1);
+
+    auto infoFile = std::make_shared<std::string>();
+    auto infoJson = std::make_shared<bool>(false);
+    auto* info = log->add_subcommand("info", "Version, compression, metadata, sources, entries and bookmarks");
+    info->add_option("FILE", *infoFile, "Log file")->required();
+    info->add_flag("--json", *infoJson, "One JSON object");
+    info->callback([infoFile, infoJson] {
+        const auto file = openLog(*infoFile);
+        if (*infoJson) {
+            printInfoJson(*file);
+        } else {
+            printInfoText(*file);
+        }
+    });
+
+    auto sliceOptions = std::make_shared<ExportOptions>();
+    auto* slice = log->add_subcommand("slice", "Copy entries FIRST..LAST (inclusive ids) into a new log");
+    addExportOptions(*slice, *sliceOptions);
+    slice->add_option("--first", sliceOptions->first, "First entry id")->required();
+    slice->add_option("--last", sliceOptions->last, "Last entry id")->required();
+    slice->callback([sliceOptions] { runExport(*sliceOptions, false); });
+
+    auto cloneOptions = std::make_shared<ExportOptions>();
+    auto* clone = log->add_subcommand("clone", "Copy a whole log into a new log in the current format");
+    addExportOptions(*clone, *cloneOptions);
+    clone->callback([cloneOptions] { runExport(*cloneOptions, true); });
+
+    auto bookmarksFile = std::make_shared<std::string>();
+    auto* bookmarks = log->add_subcommand("bookmarks", "List the bookmarks: entry id, title, comments");
+    bookmarks->add_option("FILE", *bookmarksFile, "Log file")->required();
+    bookmarks->callback([bookmarksFile] {
+        const auto file = openLog(*bookmarksFile);
+        for (const auto& bookmark : file->getBookmarks()) {
+            std::cout << bookmark.entryId << "\t" << bookmark.title << "\t" << bookmark.comments << "\n";
+        }
+    });
+}
+
+} // namespace
+
+KELDAR_CLI_COMMAND(log, addLog)
