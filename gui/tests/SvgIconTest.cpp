@@ -107,6 +107,14 @@ TEST(SvgRecolouring, UnknownIdChangesNothing)
     EXPECT_EQ(handler.getSource(QColor("#ff0000"), QColor()), plain);
 }
 
+TEST(SvgRecolouring, MalformedDocumentIsHandedBackUntouched)
+{
+    const QByteArray broken = "<svg xmlns=\"http://www.w3.org/2000/svg\"><rect fill=\"#000\"";
+    SvgHandler handler = SvgHandler::fromData(broken);
+    handler.setFillColour(QColor("#00ff00"));
+    EXPECT_EQ(handler.getSource(QColor("#ff0000"), QColor()), broken);
+}
+
 TEST(SvgRecolouring, RenderedIconTakesTheDefaultColour)
 {
     SvgHandler handler = SvgHandler::fromData(square);
