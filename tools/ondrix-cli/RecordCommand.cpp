@@ -1,0 +1,268 @@
+// ondrix-cli record: records a live sonar into a new log file the way the
+// viewer does - every raw ping result one entry, through the flat interface.
+
+#include "Commands.h"
+
+#include <keldar/logging/FlatInterface.h>
+#include <keldar/ondrix/ConnectionManager.h>
+#include <keldar/ondrix/OndrixSonar.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdlib>
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <thread>
+
+namespace {
+
+using Keldar::Ondrix::OndrixSonar;
+using Keldar::Ondrix::Utilities::ConnectionManager;
+using Clock = std::chrono::steady_clock;
+
+struct RecordOptions {
+    std::uint32_t serial = 0;
+    std::optional<unsigned> count;
+    std::optional<double> seconds;
+    std::string folder = ".";
+    bool compression = false;
+    double discoverySeconds = 5.0;
+    double imageTimeoutSeconds = 5.0;
+    Keldar::Cli::ListenOptions listen;
+};
+
+// "yyyyMMdd_hhmmss" in local time.
+std::string localTimeStamp()
+{
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    char text[32];
+    std::strftime(text, sizeof text, "%Y%m%d_%H%M%S", &local);
+    return text;
+}
+
+// The IANA name of the local zone, as far as the system tells it.
+std::string localTimeZoneName()
+{
+    if (const char* zone = std::getenv("TZ"); zone != nullptr && *zone != '\0') {
+        return *zone == ':' ? zone + 1 : zone;
+    }
+    std::ifstream configured("/etc/timezone");
+    std::string name;
+    if (std::getline(configured, name) && !name.empty()) {
+        return name;
+    }
+    std::error_code error;
+    const auto target = std::filesystem::read_symlink("/etc/localtime", error).string();
+    if (const auto at = target.find("zoneinfo/"); !error && at != std::string::npos) {
+        return target.substr(at + 9);
+    }
+    return "UTC";
+}
+
+std::string takeMessage(KD_LogError*& error, const std::string& fallback)
+{
+    const char* text = nullptr;
+    std::string message = KD_LogError_GetErrorMessage(error, &text) && text != nullptr ? text : fallback;
+    KD_LogError_Destroy(error);
+    error = nullptr;
+    return message;
+}
+
+// Writes raw messages from the session thread; stop() makes later messages a
+// no-op and waits for a write in progress before the file is closed.
+class Recording {
+public:
+    Recording(KD_LogFile* file, KD_LogDataSource* source) : file_(file), source_(source) {}
+    ~Recording() { stop(); }
+    Recording(const Recording&) = delete;
+    Recording& operator=(const Recording&) = delete;
+
+    void write(const std::vector<std::byte>& bytes, int version)
+    {
+        std::lock_guard lock(mutex_);
+        if (file_ == nullptr) {
+            return;
+        }
+        // Type 0 is a version-1 ping result, 1 a version-2 one.
+        KD_LogDataEntry* entry = KD_LogDataEntry_Create(source_, version != 1 ? 1U : 0U,
+                                                        reinterpret_cast<const std::uint8_t*>(bytes.data()),
+                                                        bytes.size());
+        KD_LogError* error = nullptr;
+        if (KD_LogFile_LogData(file_, entry, &error)) {
+            ++written_;
+        } else {
+            ++failed_;
+            lastError_ = takeMessage(error, "Unknown internal error");
+        }
+        KD_LogDataEntry_Destroy(entry);
+        changed_.notify_all();
+    }
+
+    // Waits until `count` entries are written, the deadline passes or no
+    // message arrives for `silence`; returns the number written.
+    unsigned waitFor(std::optional<unsigned> count, Clock::time_point deadline, std::chrono::duration<double> silence)
+    {
+        std::unique_lock lock(mutex_);
+        while (true) {
+            const unsigned before = written_ + failed_;
+            if (count && written_ >= *count) {
+                break;
+            }
+            const auto until = std::min(deadline, Clock::now() + std::chrono::duration_cast<Clock::duration>(silence));
+            changed_.wait_until(lock, until, [&] { return written_ + failed_ != before; });
+            if (Clock::now() >= deadline || written_ + failed_ == before) {
+                break;
+            }
+        }
+        return written_;
+    }
+
+    void stop()
+    {
+        std::lock_guard lock(mutex_);
+        if (file_ != nullptr) {
+            KD_LogFile_Destroy(file_);
+            file_ = nullptr;
+        }
+    }
+
+    unsigned failures()
+    {
+        std::lock_guard lock(mutex_);
+        return failed_;
+    }
+
+    std::string lastError()
+    {
+        std::lock_guard lock(mutex_);
+        return lastError_;
+    }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    KD_LogFile* file_;
+    KD_LogDataSource* source_;
+    unsigned written_ = 0;
+    unsigned failed_ = 0;
+    std::string lastError_;
+};
+
+void runRecord(const RecordOptions& options)
+{
+    std::error_code fsError;
+    if (!std::filesystem::is_directory(options.folder, fsError)) {
+        Keldar::Cli::fail("the log folder does not exist: " + options.folder, 2);
+    }
+    ConnectionManager manager(ConnectionManager::Settings{options.listen.address, options.listen.port,
+                                                          options.listen.sonarPort});
+    manager.startListening();
+    const auto discoveryDeadline = Clock::now() + std::chrono::duration<double>(options.discoverySeconds);
+    std::optional<Keldar::Ondrix::DeviceInfo> info;
+    while (Clock::now() < discoveryDeadline) {
+        const auto table = manager.getVisibleSonars();
+        if (const auto it = table.find(options.serial); it != table.end()) {
+            info = it->second;
+            break;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    if (!info) {
+        Keldar::Cli::fail("sonar " + std::to_string(options.serial) + " was not seen", 2);
+    }
+    std::unique_ptr<OndrixSonar> sonar = manager.getSonar(options.serial);
+    if (!sonar) {
+        Keldar::Cli::fail("could not connect to sonar " + std::to_string(options.serial), 3);
+    }
+
+    const std::filesystem::path path =
+        (std::filesystem::path(options.folder) / localTimeStamp()).replace_extension(".ondrix");
+    KD_LogError* error = nullptr;
+    KD_LogConfig* config = KD_LogConfig_Create("ondrix-cli", "1", localTimeZoneName().c_str());
+    KD_LogConfig_SetCompressionLevel(config, options.compression ? -1 : 0, nullptr);
+    KD_LogFile* file = KD_LogFile_Create(path.string().c_str(), config, &error);
+    KD_LogConfig_Destroy(config);
+    if (file == nullptr) {
+        sonar.reset();
+        Keldar::Cli::fail(takeMessage(error, "cannot create " + path.string()), 4);
+    }
+    const std::string sourceName = "Ondrix " + sonar->getSpec().name;
+    KD_LogDataSource* source = KD_LogDataSource_Create(KD_LogDataSourceType_Sonar, sourceName.c_str());
+    KD_LogFile_AddDataSource(file, source, &error);
+    for (const auto& [key, value] : {std::pair<const char*, std::int32_t>{"serialNumber",
+                                                                           static_cast<std::int32_t>(sonar->getSerialNumber())},
+                                     {"modelNumber", static_cast<std::int32_t>(sonar->getModelNumber())}}) {
+        KD_LogDataSourceProperty* property = KD_LogDataSourceProperty_CreateInt32(source, key, value);
+        KD_LogFile_AddDataSourceProperty(file, property, &error);
+        KD_LogDataSourceProperty_Destroy(property);
+    }
+    KD_LogError_Destroy(error);
+
+    auto recording = std::make_unique<Recording>(file, source);
+    auto connection = sonar->rawMessage.connect(
+        [&recording](const std::vector<std::byte>& bytes, Keldar::Ondrix::MessageType, int version) {
+            recording->write(bytes, version);
+        });
+    sonar->beginImaging(OndrixSonar::PingControl::Continuous);
+
+    const auto deadline = options.seconds ? Clock::now() + std::chrono::duration_cast<Clock::duration>(
+                                                               std::chrono::duration<double>(*options.seconds))
+                                          : Clock::time_point::max();
+    const unsigned written =
+        recording->waitFor(options.count, deadline, std::chrono::duration<double>(options.imageTimeoutSeconds));
+    // Close the file first (waiting for a write in progress), then detach.
+    recording->stop();
+    connection.disconnect();
+    sonar.reset();
+    const unsigned failures = recording->failures();
+    const std::string lastError = recording->lastError();
+    recording.reset();
+    KD_LogDataSource_Destroy(source);
+
+    std::cout << path.string() << "\n" << written << " entries\n";
+    if (failures > 0) {
+        Keldar::Cli::fail(std::to_string(failures) + " entries could not be written: " + lastError, 5);
+    }
+    if (options.count && written < *options.count) {
+        Keldar::Cli::fail("the sonar stopped sending after " + std::to_string(written) + " entries", 6);
+    }
+}
+
+void addRecord(CLI::App& app)
+{
+    auto options = std::make_shared<RecordOptions>();
+    auto* command = app.add_subcommand("record", "Record a live sonar into a new log file named by local time");
+    command->add_option("--serial", options->serial, "Serial number of the sonar")->required();
+    auto* count = command->add_option("--count", options->count, "Number of ping results to record")
+                      ->check(CLI::Range(1U, 100000000U));
+    auto* seconds = command->add_option("--seconds", options->seconds, "How long to record")
+                        ->check(CLI::Range(0.1, 864000.0));
+    count->excludes(seconds);
+    seconds->excludes(count);
+    command->add_option("--folder", options->folder, "Folder for the log file")->capture_default_str();
+    command->add_flag("--compression", options->compression, "Compress the payloads (default level)");
+    command->add_option("--discovery-seconds", options->discoverySeconds, "How long to wait for the sonar to be seen")
+        ->check(CLI::Range(0.1, 3600.0))
+        ->capture_default_str();
+    command->add_option("--image-timeout", options->imageTimeoutSeconds,
+                        "Stop when no ping result arrives for this many seconds")
+        ->check(CLI::Range(0.1, 3600.0))
+        ->capture_default_str();
+    Keldar::Cli::addListenOptions(*command, options->listen);
+    command->callback([options] {
+        if (!options->count && !options->seconds) {
+            Keldar::Cli::fail("record needs --count N or --seconds T", 1);
+        }
+        runRecord(*options);
+    });
+}
+
+} // namespace
+
+KELDAR_CLI_COMMAND(record, addRecord)
