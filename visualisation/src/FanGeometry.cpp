@@ -87,6 +87,41 @@ std::vector<float> FanGeometry::vertices(const std::vector<std::int16_t>& bearin
     return buffer;
 }
 
+std::vector<float> FanGeometry::wedgeVertices(const std::vector<std::int16_t>& bearings, bool flipped,
+                                              int maximumWedges)
+{
+    const std::size_t n = bearings.size();
+    if (n < 2) {
+        return {};
+    }
+    if (maximumWedges <= 0) {
+        auto all = vertices(bearings, flipped);
+        all.resize((n - 1) * 3 * FloatsPerVertex);
+        return all;
+    }
+    const auto limit = static_cast<std::size_t>(maximumWedges);
+    const std::size_t step = (n - 1 + limit - 1) / limit;
+    std::vector<std::size_t> edges;
+    for (std::size_t k = 0; k < n - 1; k += step) {
+        edges.push_back(k);
+    }
+    edges.push_back(n - 1);
+    const auto last = static_cast<float>(n - 1);
+    std::vector<float> buffer;
+    buffer.reserve((edges.size() - 1) * 3 * FloatsPerVertex);
+    for (std::size_t e = 0; e + 1 < edges.size(); ++e) {
+        const std::size_t a = edges[e];
+        const std::size_t b = edges[e + 1];
+        const float ua = flipped ? 1.F - static_cast<float>(a) / last : static_cast<float>(a) / last;
+        const float ub = flipped ? 1.F - static_cast<float>(b) / last : static_cast<float>(b) / last;
+        const float thetaA = toRadians(90.0 - bearings[a] / 100.0);
+        const float thetaB = toRadians(90.0 - bearings[b] / 100.0);
+        buffer.insert(buffer.end(), {0.F, 0.F, 0.F, 0.F, std::cos(thetaA), std::sin(thetaA), ua, 1.F,
+                                     std::cos(thetaB), std::sin(thetaB), ub, 1.F});
+    }
+    return buffer;
+}
+
 int FanGeometry::drawnVertexCount(std::size_t beamCount)
 {
     return beamCount < 2 ? 0 : static_cast<int>(3 * beamCount - 3);

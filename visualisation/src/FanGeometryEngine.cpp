@@ -60,6 +60,7 @@ struct FanGeometryEngine::Private {
     std::unique_ptr<QOpenGLBuffer> vertexBuffer;
     bool vertexBufferStale = true;
     std::vector<float> vertices;
+    int maximumWedges = 64;
     std::vector<float> sectorLines;
     std::array<std::vector<float>, 5> rangeArcs;
     int geometryBuilds = 0;
@@ -388,7 +389,7 @@ void FanGeometryEngine::uploadIntensities()
 
 void FanGeometryEngine::rebuildGeometry()
 {
-    d->vertices = FanGeometry::vertices(d->bearings, d->flipped);
+    d->vertices = FanGeometry::wedgeVertices(d->bearings, d->flipped, d->maximumWedges);
     d->sectorLines = FanGeometry::sectorLines(d->startAngle, d->aperture);
     d->rangeArcs = FanGeometry::rangeArcs(d->startAngle, d->aperture, d->bearings.size());
     d->geometryDirty = false;
@@ -418,7 +419,7 @@ void FanGeometryEngine::draw(const QMatrix4x4& projection)
     if (d->intensityDirty) {
         uploadIntensities();
     }
-    const int vertexCount = FanGeometry::drawnVertexCount(d->bearings.size());
+    const auto vertexCount = static_cast<int>(d->vertices.size() / FanGeometry::FloatsPerVertex);
     if (vertexCount == 0 || d->intensityTexture == 0 || d->textureWidth == 0) {
         return;
     }
@@ -438,6 +439,7 @@ void FanGeometryEngine::draw(const QMatrix4x4& projection)
                                 1.F / static_cast<float>(d->textureHeight));
     d->program->setUniformValue("UpperThreshold", d->thresholds.getUpper());
     d->program->setUniformValue("LowerThreshold", d->thresholds.getLower());
+    d->program->setUniformValue("RayTexture", d->maximumWedges > 0 ? 1 : 0);
 
     d->vertexBuffer->bind();
     d->program->enableAttributeArray(0);
@@ -501,9 +503,22 @@ const std::vector<float>& FanGeometryEngine::getVertices()
     return d->vertices;
 }
 
-int FanGeometryEngine::getDrawnVertexCount() const
+int FanGeometryEngine::getDrawnVertexCount()
 {
-    return FanGeometry::drawnVertexCount(d->bearings.size());
+    return static_cast<int>(getVertices().size() / FanGeometry::FloatsPerVertex);
+}
+
+void FanGeometryEngine::setMaximumWedges(int wedges)
+{
+    if (wedges != d->maximumWedges) {
+        d->maximumWedges = wedges;
+        d->geometryDirty = true;
+    }
+}
+
+int FanGeometryEngine::getMaximumWedges() const
+{
+    return d->maximumWedges;
 }
 
 int FanGeometryEngine::getGeometryBuildCount() const

@@ -7,6 +7,7 @@
 #include <QMatrix4x4>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <numbers>
 
@@ -256,4 +257,124 @@ TEST(FanEngineImages, SingleBeamImageIsAcceptedAndDrawsNothing)
     EXPECT_EQ(engine.getDrawnVertexCount(), 0);
     EXPECT_TRUE(engine.getVertices().empty());
     EXPECT_FALSE(engine.containsPoint({0.0, 0.5}, QMatrix4x4()));
+}
+
+namespace {
+
+// Texture coordinate u that a triangle list gives the model point p, or -1
+// when no triangle holds it. A ray-layout mesh carries u * v, as the shader
+// divides it back.
+double textureUAt(const std::vector<float>& mesh, double px, double py, bool rayLayout = false)
+{
+    for (std::size_t t = 0; t + 12 <= mesh.size(); t += 12) {
+        const double x0 = mesh[t], y0 = mesh[t + 1], x1 = mesh[t + 4], y1 = mesh[t + 5];
+        const double x2 = mesh[t + 8], y2 = mesh[t + 9];
+        const double det = (y1 - y2) * (x0 - x2) + (x2 - x1) * (y0 - y2);
+        if (det == 0.0) {
+            continue;
+        }
+        const double a = ((y1 - y2) * (px - x2) + (x2 - x1) * (py - y2)) / det;
+        const double b = ((y2 - y0) * (px - x2) + (x0 - x2) * (py - y2)) / det;
+        const double c = 1.0 - a - b;
+        if (a >= -1e-9 && b >= -1e-9 && c >= -1e-9) {
+            const double u = a * mesh[t + 2] + b * mesh[t + 6] + c * mesh[t + 10];
+            const double v = a * mesh[t + 3] + b * mesh[t + 7] + c * mesh[t + 11];
+            return rayLayout ? u / v : u;
+        }
+    }
+    return -1.0;
+}
+
+// Bearings spaced as a line array steers them: even in sine, not in angle.
+std::vector<std::int16_t> sineSpacedBearings(std::uint16_t beams)
+{
+    std::vector<std::int16_t> bearings(beams);
+    const double edge = std::sin(65.0 * std::numbers::pi / 180.0);
+    for (std::size_t k = 0; k < beams; ++k) {
+        const double s = (2.0 * k / (beams - 1) - 1.0) * edge;
+        bearings[k] = static_cast<std::int16_t>(std::lround(std::asin(s) * 180.0 / std::numbers::pi * 100.0));
+    }
+    return bearings;
+}
+
+}  // namespace
+
+TEST(FanWedges, ZeroLimitOrFewBeamsGiveTheFanOfEveryBeam)
+{
+    const auto bearings = spreadBearings(40, -6500, 6500);
+    const auto perBeam = FanGeometry::vertices(bearings, false);
+    const auto unlimited = FanGeometry::wedgeVertices(bearings, false, 0);
+    ASSERT_EQ(unlimited.size(), 39U * 12U);
+    EXPECT_TRUE(std::equal(unlimited.begin(), unlimited.end(), perBeam.begin()));
+    const auto limited = FanGeometry::wedgeVertices(bearings, false, 64);
+    ASSERT_EQ(limited.size(), 39U * 12U);
+    // One wedge per beam still, but in the ray layout: u * v, zero at the apex.
+    EXPECT_EQ(limited[2], 0.F);
+    EXPECT_FLOAT_EQ(limited[6], perBeam[6]);
+    EXPECT_TRUE(FanGeometry::wedgeVertices({5}, false, 64).empty());
+}
+
+TEST(FanWedges, WedgesCoverTheSameSectorWithinTheLimit)
+{
+    const auto bearings = sineSpacedBearings(512);
+    const auto wedges = FanGeometry::wedgeVertices(bearings, false, 64);
+    ASSERT_FALSE(wedges.empty());
+    EXPECT_LE(wedges.size() / 12, 64U);
+    EXPECT_NEAR(degrees(std::atan2(wedges[5], wedges[4])), 90.0 - bearings.front() / 100.0, 1e-3);
+    const std::size_t last = wedges.size() - 4;
+    EXPECT_NEAR(degrees(std::atan2(wedges[last + 1], wedges[last])), 90.0 - bearings.back() / 100.0, 1e-3);
+    EXPECT_FLOAT_EQ(wedges[last + 2], 1.F);
+    const auto flipped = FanGeometry::wedgeVertices(bearings, true, 64);
+    EXPECT_FLOAT_EQ(flipped[6], 1.F);
+    EXPECT_FLOAT_EQ(flipped[last + 2], 0.F);
+}
+
+TEST(FanWedges, EveryPixelReadsTheBeamAtItsBearing)
+{
+    // The ideal: the beam index at a point follows from its bearing alone,
+    // interpolated in the bearing table, whatever the distance from the apex.
+    const auto bearings = sineSpacedBearings(512);
+    auto idealU = [&](double angleDegrees) {
+        const double bearing = (90.0 - angleDegrees) * 100.0;
+        for (std::size_t k = 0; k + 1 < bearings.size(); ++k) {
+            if (bearing >= bearings[k] && bearing <= bearings[k + 1]) {
+                const double along = bearings[k + 1] == bearings[k]
+                                         ? 0.0
+                                         : (bearing - bearings[k]) / (bearings[k + 1] - bearings[k]);
+                return (static_cast<double>(k) + along) / 511.0;
+            }
+        }
+        return -1.0;
+    };
+    const auto wedges = FanGeometry::wedgeVertices(bearings, false, 64);
+    const double beam = 1.0 / 511.0;
+    double worst = 0.0;
+    int compared = 0;
+    for (int i = 1; i < 60; ++i) {
+        for (int j = 1; j < 40; ++j) {
+            const double r = j / 40.0;
+            const double angleDegrees = 25.0 + 130.0 * i / 60.0;
+            const double angle = angleDegrees * std::numbers::pi / 180.0;
+            const double ideal = idealU(angleDegrees);
+            const double drawn = textureUAt(wedges, r * std::cos(angle), r * std::sin(angle), true);
+            if (ideal < 0.0 || drawn < 0.0) {
+                continue;
+            }
+            worst = std::max(worst, std::abs(ideal - drawn));
+            ++compared;
+        }
+    }
+    EXPECT_GT(compared, 2000);
+    // 64 wedges of 8 sine-spaced beams stay within 0.12 of a beam.
+    EXPECT_LT(worst, 0.15 * beam);
+}
+
+TEST(FanWedges, EngineDrawsTheLimitedFan)
+{
+    FanGeometryEngine engine;
+    engine.newImage(constantImage(512, 10, 10.0, 1));
+    EXPECT_EQ(engine.getMaximumWedges(), 64);
+    EXPECT_LE(engine.getDrawnVertexCount(), 64 * 3);
+    engine.setMaximumWedges(0);
+    EXPECT_EQ(engine.getDrawnVertexCount(), 3 * 512 - 3);
 }

@@ -106,7 +106,7 @@ constexpr std::uint16_t fewLines = 100;
 TEST_F(RenderFixture, PrefilteredDespeckleMatchesTheDirectShader)
 {
     display.newImageReceived(Testing::imageOf(fewBeams, fewLines, 10.0, speckle(11, fewBeams, fewLines)));
-    display.setPalette(FanDisplayOptions::StandardSix);
+    display.setPalette(FanDisplayOptions::StandardOne);
     display.setDespeckleLevel(15);
     display.getEngine().setDespeckleMethod(FanGeometryEngine::DespeckleMethod::Direct);
     const QImage direct = display.grabFramebuffer();

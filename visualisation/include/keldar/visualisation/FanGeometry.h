@@ -38,6 +38,18 @@ public:
     static std::vector<float> vertices(const std::vector<std::int16_t>& bearings, bool flipped);
     static int drawnVertexCount(std::size_t beamCount);
 
+    // The same fan drawn with at most `maximumWedges` triangles, each spanning
+    // several beams between beams whose real bearings it keeps. A software
+    // rasteriser shades whole pixel blocks, so hundreds of needle-thin
+    // triangles cost several times their area. The vertices carry (u * v, v)
+    // with u = 0 at the apex: dividing the interpolated first coordinate by the
+    // second gives a u that is constant along each ray and linear across the
+    // wedge's chord, within a small fraction of a beam of the per-beam fan.
+    // maximumWedges 0 gives the per-beam fan of vertices() (plain u). The
+    // result holds exactly the triangles to draw (3 vertices each).
+    static std::vector<float> wedgeVertices(const std::vector<std::int16_t>& bearings, bool flipped,
+                                            int maximumWedges);
+
     // Five segments from the apex as x,y pairs (20 floats).
     static std::vector<float> sectorLines(std::int16_t start, float aperture);
     // Arcs at 1/5 ... 5/5 of the range, N points each; empty below two beams.

@@ -87,7 +87,11 @@ public:
     const std::array<std::vector<float>, 5>& getRangeArcs();
     // Vertex buffer contents (x, y, u, v per vertex), rebuilt first if dirty.
     const std::vector<float>& getVertices();
-    int getDrawnVertexCount() const;
+    int getDrawnVertexCount();
+    // At most this many triangles make up the drawn fan (0: one per pair of
+    // neighbouring beams). See FanGeometry::wedgeVertices.
+    void setMaximumWedges(int wedges);
+    int getMaximumWedges() const;
     // How often the geometry has been rebuilt; lets callers see that a
     // repeated image costs no rebuild.
     int getGeometryBuildCount() const;

@@ -8,14 +8,22 @@ uniform int KernelSize;
 uniform vec2 TexelSize;
 uniform float UpperThreshold;
 uniform float LowerThreshold;
+// Set when the vertices carry u * v instead of u: the fan is then drawn with
+// wedges spanning several beams, and dividing by v (0 at the apex, 1 on the
+// arc) keeps u constant along each ray, so every pixel reads its own beam.
+uniform int RayTexture;
 
 varying vec2 vTextureCoords;
 
 void main()
 {
+    vec2 coords = vTextureCoords;
+    if (RayTexture != 0) {
+        coords.x = vTextureCoords.y > 0.000001 ? vTextureCoords.x / vTextureCoords.y : 0.5;
+    }
     float intensity;
     if (KernelSize == 0) {
-        intensity = texture2D(intensities, vTextureCoords).r;
+        intensity = texture2D(intensities, coords).r;
     } else {
         // Normalised Gaussian over a square kernel; the constant factor is
         // kept so the weights read as the textbook formula.
@@ -28,7 +36,7 @@ void main()
             for (int j = -h; j <= h; ++j) {
                 float w = factor * pow(2.71828, -float(i * i + j * j) / twoSigmaSquared);
                 vec2 offset = vec2(float(i) * TexelSize.x, float(j) * TexelSize.y);
-                total += w * texture2D(intensities, vTextureCoords + offset).r;
+                total += w * texture2D(intensities, coords + offset).r;
                 weights += w;
             }
         }

@@ -1,0 +1,160 @@
+// Frame rate of the fan display at 1920 x 1080 with a new 512 x 1000 image per
+// frame and every overlay on, with despeckle off and at the largest kernel
+// (done once per image, and for comparison by the direct per-pixel shader).
+// Run under a display, e.g. scripts/with-display with LIBGL_ALWAYS_SOFTWARE=1.
+
+#include <keldar/core/Units.h>
+#include <keldar/ondrix/OndrixImage.h>
+#include <keldar/sim/SonarImageGenerator.h>
+#include <keldar/visualisation/FanDisplay.h>
+#include <keldar/visualisation/FanGeometryEngine.h>
+#include <keldar/visualisation/MeasuringToolBase.h>
+#include <keldar/visualisation/ZoomDisplay.h>
+
+#include <QApplication>
+#include <QMouseEvent>
+#include <QOpenGLContext>
+#include <QOpenGLFunctions>
+#include <QTest>
+#include <benchmark/benchmark.h>
+
+#include <memory>
+#include <vector>
+
+using namespace Keldar::Ondrix::Visualisation;
+using Method = FanGeometryEngine::DespeckleMethod;
+
+namespace {
+
+struct Scene {
+    QWidget window;
+    FanDisplay* display = nullptr;
+    Keldar::DataProcessing::Units::Distance::Metres metres;
+    std::vector<Keldar::Ondrix::OndrixImage> images;
+
+    Scene()
+    {
+        const Keldar::Sim::SonarImageGenerator generator(7);
+        for (int i = 0; i < 8; ++i) {
+            auto image = generator.generate(512, 1000, 40.0, 60.0, 0.2 * i);
+            images.emplace_back(512, 1000, 40.0, 60.0, 900.0, std::move(image.bearings), std::move(image.samples));
+        }
+        window.resize(1920, 1080);
+        display = new FanDisplay(&window);
+        display->setGeometry(0, 0, 1920, 1080);
+        display->setDistanceUnit(&metres);
+        window.show();
+        if (!QTest::qWaitForWindowExposed(&window)) {
+            std::fprintf(stderr, "window not exposed\n");
+        }
+        // A measurement on screen as well, so every overlay is drawn.
+        display->newImageReceived(images.front());
+        display->repaint();
+        auto pixel = [&](QPointF ndc) { return QPointF((ndc.x() + 1) * 960, (1 - ndc.y()) * 540); };
+        QMouseEvent press(QEvent::MouseButtonPress, pixel({-0.2, 0.0}), Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(display, &press);
+        QMouseEvent move(QEvent::MouseMove, pixel({0.3, 0.4}), Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(display, &move);
+        QMouseEvent release(QEvent::MouseButtonRelease, pixel({0.3, 0.4}), Qt::LeftButton, Qt::NoButton,
+                            Qt::NoModifier);
+        QCoreApplication::sendEvent(display, &release);
+    }
+};
+
+Scene* scene = nullptr;
+
+void renderFrames(benchmark::State& state, int kernel, Method method)
+{
+    FanDisplay& display = *scene->display;
+    display.getEngine().setDespeckleMethod(method);
+    display.setDespeckleLevel(kernel);
+    display.setClampLevel(0.02F);
+    std::size_t next = 0;
+    for (auto _ : state) {
+        display.newImageReceived(scene->images[next++ % scene->images.size()]);
+        // Paints and presents now; finishing makes the software renderer's
+        // work count in this frame rather than leak into the next.
+        display.repaint();
+        display.makeCurrent();
+        QOpenGLContext::currentContext()->functions()->glFinish();
+        display.doneCurrent();
+    }
+    state.counters["fps"] = benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+    if (display.getMeasuringTool().getState() == MeasuringToolBase::Idle) {
+        state.SkipWithError("the measurement overlay was lost");
+    }
+}
+
+// Breakdown: the same frame without any overlay, to see what the overlays cost.
+void DespeckleOffNoOverlays(benchmark::State& state)
+{
+    FanDisplay& display = *scene->display;
+    for (auto feature : {FanDisplayOptions::RangeLabels, FanDisplayOptions::RangeArcs, FanDisplayOptions::SectorLines}) {
+        display.setOverlayFeature(feature, false);
+    }
+    renderFrames(state, 0, Method::Prefiltered);
+    for (auto feature : {FanDisplayOptions::RangeLabels, FanDisplayOptions::RangeArcs, FanDisplayOptions::SectorLines}) {
+        display.setOverlayFeature(feature, true);
+    }
+}
+
+// Breakdown: the floor, a frame of the same size that draws no fan at all
+// (an image with a single beam), so only clearing and presenting remain.
+void EmptyFrame(benchmark::State& state)
+{
+    FanDisplay& display = *scene->display;
+    const Keldar::Ondrix::OndrixImage single(1, 1000, 40.0, 60.0, 900.0, {0}, std::vector<std::uint8_t>(1000, 9));
+    for (auto _ : state) {
+        display.newImageReceived(single);
+        display.repaint();
+        display.makeCurrent();
+        QOpenGLContext::currentContext()->functions()->glFinish();
+        display.doneCurrent();
+    }
+    state.counters["fps"] = benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+}
+
+void DespeckleOff(benchmark::State& state)
+{
+    renderFrames(state, 0, Method::Prefiltered);
+}
+
+// Breakdown: the fan drawn with one needle-thin triangle per beam pair.
+void DespeckleOffPerBeamTriangles(benchmark::State& state)
+{
+    scene->display->getEngine().setMaximumWedges(0);
+    renderFrames(state, 0, Method::Prefiltered);
+    scene->display->getEngine().setMaximumWedges(64);
+}
+
+void DespeckleKernel15Prefiltered(benchmark::State& state)
+{
+    renderFrames(state, 15, Method::Prefiltered);
+}
+
+void DespeckleKernel15DirectShader(benchmark::State& state)
+{
+    renderFrames(state, 15, Method::Direct);
+}
+
+}  // namespace
+
+BENCHMARK(EmptyFrame)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(3.0);
+BENCHMARK(DespeckleOffNoOverlays)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(3.0);
+BENCHMARK(DespeckleOff)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(3.0);
+BENCHMARK(DespeckleOffPerBeamTriangles)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(3.0);
+BENCHMARK(DespeckleKernel15Prefiltered)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(3.0);
+BENCHMARK(DespeckleKernel15DirectShader)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(3.0);
+
+int main(int argc, char** argv)
+{
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    QApplication application(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    Scene sharedScene;
+    scene = &sharedScene;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    scene = nullptr;
+    return 0;
+}
