@@ -30,9 +30,10 @@ class Discovery : public ::testing::Test
 {
 protected:
     std::uint16_t port = freeUdpPort();
+    // Before the manager, so that the listener thread has stopped before it goes.
+    Recorder<ConnectionManager::VisibleSonars> changes;
     ConnectionManager manager{ConnectionManager::Settings{"127.0.0.1", port, 52100, std::chrono::milliseconds(200),
                                                           std::chrono::milliseconds(2100)}};
-    Recorder<ConnectionManager::VisibleSonars> changes;
     Keldar::Connection connection = manager.visibleSonarsChanged.connect(
         [this](const ConnectionManager::VisibleSonars& table) { changes.add(table); });
     DatagramSender sender{port};

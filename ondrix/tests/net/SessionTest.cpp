@@ -142,11 +142,11 @@ protected:
     FakeSonar sonar;
     std::mutex parameterMutex;
     OperationParameters parameters;
-    std::unique_ptr<MainSocketThread> session;
     Recorder<Bytes> v1;
     Recorder<Bytes> v2;
     Recorder<Bytes> config;
     Recorder<Bytes> id0x80;
+    std::unique_ptr<MainSocketThread> session;  // last: its thread uses everything above
 
     void SetUp() override
     {

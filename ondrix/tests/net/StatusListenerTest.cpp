@@ -100,6 +100,7 @@ TEST_F(StatusListener, TicksAtItsPeriodWithoutAnyTraffic)
     for (std::size_t i = 1; i < values.size(); ++i) {
         EXPECT_GE(values[i] - values[i - 1], 90ms);
     }
+    listener.stop();  // before `ticks` goes
 }
 
 TEST(StatusListenerErrors, UnusableAddressIsRetriedWhileTicksGoOn)

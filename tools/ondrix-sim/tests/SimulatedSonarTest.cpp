@@ -112,9 +112,9 @@ TEST(SimulatorStatus, BroadcastsItsIdentityAndFlags)
     config.firmwareVersion = 99;
     config.status.overheated = true;
     config.status.transmitFailure = true;
-    Keldar::Ondrix::Status::StatusSocketThread listener("127.0.0.1", config.statusPort, 100ms);
     std::mutex mutex;
     std::vector<Keldar::Ondrix::StatusFields> seen;
+    Keldar::Ondrix::Status::StatusSocketThread listener("127.0.0.1", config.statusPort, 100ms);
     listener.statusReceived.connect([&](Keldar::Ondrix::Status::Message m) {
         std::lock_guard lock(mutex);
         seen.push_back(m.fields());
