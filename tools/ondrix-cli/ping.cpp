@@ -12,6 +12,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <sstream>
 #include <thread>
 
 namespace {
@@ -114,9 +115,10 @@ void runPing(const PingOptions& options)
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
     if (!info) {
-        Keldar::Cli::fail("sonar " + std::to_string(options.serial) + " was not seen within " +
-                              std::to_string(options.discoverySeconds) + " s",
-                          2);
+        std::ostringstream message;
+        message << "sonar " << options.serial << " was not seen within " << options.discoverySeconds
+                << " s (listening on " << options.listen.address << ":" << options.listen.port << ")";
+        Keldar::Cli::fail(message.str(), 2);
     }
     if (!info->connectable) {
         Keldar::Cli::fail("sonar " + std::to_string(options.serial) + " (" + info->spec.name + " at " +
@@ -172,9 +174,9 @@ void runPing(const PingOptions& options)
         const auto record = queue.pop(timeout);
         if (!record) {
             sonar.reset();
-            Keldar::Cli::fail("no image from sonar " + std::to_string(options.serial) + " within " +
-                                  std::to_string(options.imageTimeoutSeconds) + " s",
-                              4);
+            std::ostringstream message;
+            message << "no image from sonar " << options.serial << " within " << options.imageTimeoutSeconds << " s";
+            Keldar::Cli::fail(message.str(), 4);
         }
         printImage(i, *record, options.json);
     }

@@ -1,0 +1,64 @@
+#!/usr/bin/env bash
+# Runs ondrix-sim and ondrix-cli against each other over loopback and checks
+# what a user would see: scan lists the sonars, ping prints images, and the
+# failures exit non-zero with a clear message.
+set -euo pipefail
+sim=$1
+cli=$2
+
+free_port() {
+  python3 -c 'import socket,sys; s=socket.socket(socket.AF_INET, getattr(socket, sys.argv[1])); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])' "$1"
+}
+status_port=$(free_port SOCK_DGRAM)
+tcp_port=$(free_port SOCK_STREAM)
+listen=(--listen-address 127.0.0.1 --listen-port "$status_port" --sonar-port "$tcp_port")
+work=$(mktemp -d)
+pids=()
+cleanup() {
+  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+  wait 2>/dev/null || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+fail() { echo "FAILED: $*" >&2; exit 1; }
+
+"$sim" --quiet --sonars 2 --serial 51001 --address 127.0.0.2 --port "$tcp_port" \
+  --status-port "$status_port" --status-interval-ms 200 --range-lines 100 --duration 60 &
+pids+=($!)
+"$sim" --quiet --serial 52001 --part 1041 --address 127.0.0.9 --port "$tcp_port" --refuse \
+  --status-port "$status_port" --status-interval-ms 200 --duration 60 &
+pids+=($!)
+
+"$cli" scan --help | grep -q -- "--json" || fail "scan --help does not document --json"
+"$cli" ping --help | grep -q -- "--serial" || fail "ping --help does not document --serial"
+
+"$cli" scan --json --seconds 1.5 "${listen[@]}" > "$work/scan.json"
+[ "$(wc -l < "$work/scan.json")" -eq 3 ] || { cat "$work/scan.json"; fail "scan did not list three sonars"; }
+grep -q '"serial":51001,"model":"Rostrel A","partNumber":1032,"ip":"127.0.0.2","mask":"255.0.0.0","firmware":"412","connectable":true' \
+  "$work/scan.json" || { cat "$work/scan.json"; fail "scan line of 51001 is wrong"; }
+grep -q '"serial":51002,.*"ip":"127.0.0.3"' "$work/scan.json" || fail "second simulated sonar missing"
+grep -q '"serial":52001,"model":"Pelmar A".*"connectable":false' "$work/scan.json" || fail "refusing sonar not marked"
+
+"$cli" ping --serial 51002 --count 3 --json --gain 70 "${listen[@]}" > "$work/ping.json"
+[ "$(wc -l < "$work/ping.json")" -eq 3 ] || { cat "$work/ping.json"; fail "ping did not print three images"; }
+grep -q '^{"width":256,"height":100,"range":2.5,"gain":70,"frequency":750000,"pitch":.*,"roll":.*}$' "$work/ping.json" \
+  || { cat "$work/ping.json"; fail "ping JSON is wrong"; }
+
+"$cli" ping --serial 51001 --count 2 --full-beams "${listen[@]}" > "$work/ping.txt"
+grep -q "^image 2: 512 beams x 100 ranges" "$work/ping.txt" || { cat "$work/ping.txt"; fail "text ping is wrong"; }
+
+set +e
+"$cli" ping --serial 59999 --discovery-seconds 1 "${listen[@]}" > /dev/null 2> "$work/unseen.err"
+code=$?
+set -e
+[ $code -ne 0 ] || fail "ping of an unseen sonar succeeded"
+grep -q "was not seen" "$work/unseen.err" || fail "no clear message for an unseen sonar"
+
+set +e
+"$cli" ping --serial 52001 "${listen[@]}" > /dev/null 2> "$work/refused.err"
+code=$?
+set -e
+[ $code -ne 0 ] || fail "ping of a refusing sonar succeeded"
+grep -q "refuses connections" "$work/refused.err" || fail "no clear message for a refusing sonar"
+
+echo "ondrix-cli end to end: all checks passed"
