@@ -3,6 +3,8 @@
 
 #include <QApplication>
 #include <QFile>
+#include <QLabel>
+#include <QPushButton>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -248,7 +250,68 @@ TEST_F(ThemeManagerTest, ClearingSupplementalStylesKeepsTheBase) {
     EXPECT_TRUE(qApp->styleSheet().contains("[class=\"inverted\"]"));
 }
 
+QStringList& styleWarnings() {
+    static QStringList warnings;
+    return warnings;
+}
+
+void collectStyleWarnings(QtMsgType type, const QMessageLogContext&, const QString& message) {
+    if (type == QtWarningMsg && message.contains("style", Qt::CaseInsensitive)) {
+        styleWarnings() << message;
+    }
+}
+
+TEST_F(ThemeManagerTest, EveryThemeInstallsAStylesheetTheToolkitCanParse) {
+    ThemeManager manager(qApp);
+    for (int theme = 0; theme < 4; ++theme) {
+        styleWarnings().clear();
+        manager.setTheme(theme);
+        QWidget container;
+        container.setProperty("class", "inverted");
+        auto* button = new QPushButton("b", &container);
+        auto* label = new QLabel("l", &container);
+        container.ensurePolished();
+        button->ensurePolished();
+        label->ensurePolished();
+        EXPECT_TRUE(styleWarnings().isEmpty()) << "theme " << theme << ": "
+                                               << styleWarnings().join('\n').toStdString();
+    }
+}
+
+TEST_F(ThemeManagerTest, ContainerLayersSwapTheBackgrounds) {
+    ThemeManager manager(qApp);
+    QWidget normal;
+    auto* normalButton = new QPushButton("b", &normal);
+    QWidget inverted;
+    inverted.setProperty("class", "inverted");
+    auto* invertedButton = new QPushButton("b", &inverted);
+    auto* nested = new QWidget(&inverted);
+    nested->setProperty("class", "normal");
+    auto* nestedButton = new QPushButton("b", nested);
+    for (QWidget* w : {&normal, &inverted}) {
+        w->resize(100, 60);
+        w->ensurePolished();
+    }
+    const auto backgroundOf = [](QWidget* w) {
+        w->ensurePolished();
+        const QImage image = w->grab().toImage();
+        return image.pixelColor(image.width() / 2, image.height() - 2);
+    };
+    const QColor primary = manager.getThemeColour("@primaryBackground");
+    const QColor secondary = manager.getThemeColour("@secondaryBackground");
+    nested->setGeometry(0, 0, 50, 20);  // leaves the inverted container's lower part uncovered
+    for (QPushButton* b : {normalButton, invertedButton, nestedButton}) {
+        b->resize(60, 30);
+    }
+    EXPECT_EQ(backgroundOf(&normal), primary);
+    EXPECT_EQ(backgroundOf(normalButton), secondary);
+    EXPECT_EQ(backgroundOf(&inverted), secondary);
+    EXPECT_EQ(backgroundOf(invertedButton), primary);
+    EXPECT_EQ(backgroundOf(nestedButton), secondary) << "a normal container inside an inverted one";
+}
+
 int main(int argc, char** argv) {
+    qInstallMessageHandler(collectStyleWarnings);
     QApplication application(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
