@@ -138,8 +138,9 @@ struct SimulatedSonar::Private
     };
     CacheKey cacheKey;
     SonarImage cachedImage;
-    // The whole message for cacheKey (and the frequency asked for): a fast
-    // stream resends it until the scene moves on, 10 times a second.
+    // The whole message for cacheKey (and the frequency asked for): a stream
+    // that ignores pacing resends it until the scene moves on, 10 times a
+    // second; a paced one builds every result afresh (attitude, readings).
     std::uint8_t cachedFrequencyCode = 0;
     std::vector<std::byte> cachedMessage;
 
@@ -282,12 +283,20 @@ const std::vector<std::byte>& SimulatedSonar::Private::buildPingResult(const std
     const double t = elapsedSeconds();
     CacheKey key{static_cast<std::uint16_t>(fullBeams ? 512 : 256), config.rangeLines, range, gain,
                  static_cast<std::int64_t>(std::floor(t * 10.0))};
-    if (key == cacheKey && frequencyCode == cachedFrequencyCode && !cachedMessage.empty()) {
+    bool fast = false;
+    {
+        std::lock_guard lock(mutex);
+        fast = ignorePacing;
+    }
+    const bool sameScene = key == cacheKey;
+    if (fast && sameScene && frequencyCode == cachedFrequencyCode && !cachedMessage.empty()) {
         return cachedMessage;
     }
-    const double safeRange = std::isfinite(range) && range > 0.0 ? range : 1.0;
-    cachedImage = generator.generate(key.beams, key.ranges, safeRange, gain, t);
-    cacheKey = key;
+    if (!sameScene) {
+        const double safeRange = std::isfinite(range) && range > 0.0 ? range : 1.0;
+        cachedImage = generator.generate(key.beams, key.ranges, safeRange, gain, t);
+        cacheKey = key;
+    }
     cachedFrequencyCode = frequencyCode;
 
     Ondrix::MessageBuilding::ImageDescription image;
