@@ -3,6 +3,7 @@
 #include <QEvent>
 
 #include <algorithm>
+#include <map>
 
 namespace Keldar::GUI::Helpers::Widgets {
 
@@ -31,7 +32,11 @@ bool ToastDisplayManager::displayToast(Toast* toast, int durationMs) {
     }
 
     connect(toast, &Toast::hidden, this, &ToastDisplayManager::relayout);
-    const int n = static_cast<int>(toasts.size());
+    // Toasts stack per edge: after a change of location, new toasts start
+    // their own stack instead of queueing behind those at the other edge.
+    const auto n = static_cast<int>(std::count_if(toasts.begin(), toasts.end(), [&](const QPointer<Toast>& listed) {
+        return listed && listed->getLocation() == toast->getLocation();
+    }));
     toast->setYMargin(n * (toast->height() + Toast::DefaultMargin) + initialOffset,
                       false);
     toast->show(durationMs);
@@ -40,13 +45,20 @@ bool ToastDisplayManager::displayToast(Toast* toast, int durationMs) {
 }
 
 void ToastDisplayManager::relayout() {
-    int k = 0;
+    placeVisibleToasts(true);
+}
+
+void ToastDisplayManager::placeVisibleToasts(bool animated) {
+    std::map<ToastLocation, int> positions;
     for (const auto& toast : toasts) {
         if (!toast || toast->isHidden()) {
             continue;
         }
-        toast->setYMargin(k * (toast->height() + Toast::DefaultMargin) + initialOffset,
-                          true);
+        int& k = positions[toast->getLocation()];
+        if (!animated) {
+            toast->setXMargin(Toast::DefaultMargin);
+        }
+        toast->setYMargin(k * (toast->height() + Toast::DefaultMargin) + initialOffset, animated);
         ++k;
     }
 }
@@ -92,16 +104,7 @@ std::vector<ToastDisplayManager::Toast*> ToastDisplayManager::getToasts() const 
 
 bool ToastDisplayManager::eventFilter(QObject* watched, QEvent* event) {
     if (watched == widget && event->type() == QEvent::Resize) {
-        int k = 0;
-        for (const auto& toast : toasts) {
-            if (!toast || toast->isHidden()) {
-                continue;
-            }
-            toast->setXMargin(Toast::DefaultMargin);
-            toast->setYMargin(k * (toast->height() + Toast::DefaultMargin) + initialOffset,
-                              false);
-            ++k;
-        }
+        placeVisibleToasts(false);
     }
     return QObject::eventFilter(watched, event);
 }

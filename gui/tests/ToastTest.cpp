@@ -88,6 +88,15 @@ TEST_F(ToastWindow, BottomToastsStackUpwardsFromTheBottomEdge) {
     EXPECT_EQ(first->x(), window.width() - 8 - first->width());
 }
 
+TEST_F(ToastWindow, EachEdgeKeepsItsOwnStack) {
+    Toast* top = window.newToast(ToastType::Info, "top", 0);
+    window.setToastLocation(ToastLocation::BottomCentre, 8);
+    Toast* bottom = window.newToast(ToastType::Info, "bottom", 0);
+    EXPECT_TRUE(waitForTop(top, 8));
+    EXPECT_TRUE(waitForTop(bottom, window.height() - 8 - bottom->height()))
+        << "not queued behind the toast at the top";
+}
+
 TEST_F(ToastWindow, InitialOffsetMovesTheStack) {
     window.setToastLocation(ToastLocation::TopLeft, 50);
     Toast* first = window.newToast(ToastType::Info, "first", 0);

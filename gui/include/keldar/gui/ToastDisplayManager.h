@@ -42,6 +42,8 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    void placeVisibleToasts(bool animated);
+
     QWidget* widget;
     ToastLocation location;
     int initialOffset;
