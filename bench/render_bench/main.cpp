@@ -26,7 +26,8 @@ using Method = FanGeometryEngine::DespeckleMethod;
 
 namespace {
 
-struct Scene {
+struct Scene
+{
     QWidget window;
     FanDisplay* display = nullptr;
     Keldar::DataProcessing::Units::Distance::Metres metres;
@@ -37,7 +38,8 @@ struct Scene {
         const Keldar::Sim::SonarImageGenerator generator(7);
         for (int i = 0; i < 8; ++i) {
             auto image = generator.generate(512, 1000, 40.0, 60.0, 0.2 * i);
-            images.emplace_back(512, 1000, 40.0, 60.0, 900.0, std::move(image.bearings), std::move(image.samples));
+            images.emplace_back(512, 1000, 40.0, 60.0, 900.0, std::move(image.bearings),
+                                std::move(image.samples));
         }
         window.resize(1920, 1080);
         display = new FanDisplay(&window);
@@ -51,7 +53,8 @@ struct Scene {
         display->newImageReceived(images.front());
         display->repaint();
         auto pixel = [&](QPointF ndc) { return QPointF((ndc.x() + 1) * 960, (1 - ndc.y()) * 540); };
-        QMouseEvent press(QEvent::MouseButtonPress, pixel({-0.2, 0.0}), Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+        QMouseEvent press(QEvent::MouseButtonPress, pixel({-0.2, 0.0}), Qt::LeftButton, Qt::LeftButton,
+                          Qt::NoModifier);
         QCoreApplication::sendEvent(display, &press);
         QMouseEvent move(QEvent::MouseMove, pixel({0.3, 0.4}), Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
         QCoreApplication::sendEvent(display, &move);
@@ -79,7 +82,8 @@ void renderFrames(benchmark::State& state, int kernel, Method method)
         QOpenGLContext::currentContext()->functions()->glFinish();
         display.doneCurrent();
     }
-    state.counters["fps"] = benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+    state.counters["fps"] =
+        benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
     if (display.getMeasuringTool().getState() == MeasuringToolBase::Idle) {
         state.SkipWithError("the measurement overlay was lost");
     }
@@ -89,11 +93,13 @@ void renderFrames(benchmark::State& state, int kernel, Method method)
 void DespeckleOffNoOverlays(benchmark::State& state)
 {
     FanDisplay& display = *scene->display;
-    for (auto feature : {FanDisplayOptions::RangeLabels, FanDisplayOptions::RangeArcs, FanDisplayOptions::SectorLines}) {
+    for (auto feature :
+         {FanDisplayOptions::RangeLabels, FanDisplayOptions::RangeArcs, FanDisplayOptions::SectorLines}) {
         display.setOverlayFeature(feature, false);
     }
     renderFrames(state, 0, Method::Prefiltered);
-    for (auto feature : {FanDisplayOptions::RangeLabels, FanDisplayOptions::RangeArcs, FanDisplayOptions::SectorLines}) {
+    for (auto feature :
+         {FanDisplayOptions::RangeLabels, FanDisplayOptions::RangeArcs, FanDisplayOptions::SectorLines}) {
         display.setOverlayFeature(feature, true);
     }
 }
@@ -103,7 +109,8 @@ void DespeckleOffNoOverlays(benchmark::State& state)
 void EmptyFrame(benchmark::State& state)
 {
     FanDisplay& display = *scene->display;
-    const Keldar::Ondrix::OndrixImage single(1, 1000, 40.0, 60.0, 900.0, {0}, std::vector<std::uint8_t>(1000, 9));
+    const Keldar::Ondrix::OndrixImage single(1, 1000, 40.0, 60.0, 900.0, {0},
+                                             std::vector<std::uint8_t>(1000, 9));
     for (auto _ : state) {
         display.newImageReceived(single);
         display.repaint();
@@ -111,7 +118,8 @@ void EmptyFrame(benchmark::State& state)
         QOpenGLContext::currentContext()->functions()->glFinish();
         display.doneCurrent();
     }
-    state.counters["fps"] = benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+    state.counters["fps"] =
+        benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
 }
 
 void DespeckleOff(benchmark::State& state)
@@ -137,7 +145,7 @@ void DespeckleKernel15DirectShader(benchmark::State& state)
     renderFrames(state, 15, Method::Direct);
 }
 
-}  // namespace
+} // namespace
 
 BENCHMARK(EmptyFrame)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(3.0);
 BENCHMARK(DespeckleOffNoOverlays)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(3.0);

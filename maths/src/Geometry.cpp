@@ -48,4 +48,4 @@ double pythagorasForShortSide(double side, double hypotenuse)
     return squared > 0.0 ? std::sqrt(squared) : 0.0;
 }
 
-}  // namespace Keldar::Maths::Geometry
+} // namespace Keldar::Maths::Geometry

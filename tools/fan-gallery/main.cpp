@@ -33,8 +33,9 @@ Keldar::Ondrix::OndrixImage simulatedImage(double range, double time)
     return {512, 1000, range, 60.0, 900.0, std::move(image.bearings), std::move(image.samples)};
 }
 
-class Gallery {
-public:
+class Gallery
+{
+  public:
     explicit Gallery(QString folder) : folder(std::move(folder))
     {
         window.resize(frameWidth, frameHeight);
@@ -83,13 +84,16 @@ public:
     void drag(QPointF from, QPointF to)
     {
         auto pixel = [this](QPointF ndc) {
-            return QPointF((ndc.x() + 1.0) * display->width() / 2.0, (1.0 - ndc.y()) * display->height() / 2.0);
+            return QPointF((ndc.x() + 1.0) * display->width() / 2.0,
+                           (1.0 - ndc.y()) * display->height() / 2.0);
         };
-        QMouseEvent press(QEvent::MouseButtonPress, pixel(from), Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+        QMouseEvent press(QEvent::MouseButtonPress, pixel(from), Qt::LeftButton, Qt::LeftButton,
+                          Qt::NoModifier);
         QCoreApplication::sendEvent(display, &press);
         QMouseEvent move(QEvent::MouseMove, pixel(to), Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
         QCoreApplication::sendEvent(display, &move);
-        QMouseEvent release(QEvent::MouseButtonRelease, pixel(to), Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
+        QMouseEvent release(QEvent::MouseButtonRelease, pixel(to), Qt::LeftButton, Qt::NoButton,
+                            Qt::NoModifier);
         QCoreApplication::sendEvent(display, &release);
     }
 
@@ -99,13 +103,13 @@ public:
     ZoomDisplay* zoom = nullptr;
     double range = 30.0;
 
-private:
+  private:
     QString folder;
     Units::Distance::Metres metres;
     Units::Area::SquareMetres squareMetres;
 };
 
-}  // namespace
+} // namespace
 
 int main(int argc, char* argv[])
 {
@@ -115,7 +119,8 @@ int main(int argc, char* argv[])
     QApplication::setApplicationVersion(QStringLiteral("1.0"));
 
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral("Renders simulated sonar images through the fan display."));
+    parser.setApplicationDescription(
+        QStringLiteral("Renders simulated sonar images through the fan display."));
     parser.addHelpOption();
     parser.addVersionOption();
     parser.addPositionalArgument(QStringLiteral("folder"), QStringLiteral("Where to write the PNG files."));
@@ -170,7 +175,7 @@ int main(int argc, char* argv[])
     }) && ok;
     ok = gallery.shot(QStringLiteral("measure-distance"), [&] {
         gallery.display->setPalette(FanDisplayOptions::StandardTwo);
-        gallery.display->grabFramebuffer();  // fit first, so the drag maps to the final view
+        gallery.display->grabFramebuffer(); // fit first, so the drag maps to the final view
         gallery.drag({-0.3, -0.2}, {0.25, 0.45});
     }) && ok;
     ok = gallery.shot(QStringLiteral("measure-rectangle"), [&] {
@@ -194,7 +199,8 @@ int main(int argc, char* argv[])
     }) && ok;
     ok = gallery.shot(QStringLiteral("branding"), [&] {
         gallery.display->setPalette(FanDisplayOptions::StandardTwo);
-        gallery.display->setBrandingColours(QColor(230, 230, 230), QColor(30, 144, 255), QColor(230, 230, 230));
+        gallery.display->setBrandingColours(QColor(230, 230, 230), QColor(30, 144, 255),
+                                            QColor(230, 230, 230));
         gallery.display->setBranding(true);
     }) && ok;
     gallery.display->setBranding(false);

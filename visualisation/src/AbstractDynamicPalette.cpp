@@ -49,4 +49,4 @@ void AbstractDynamicPalette::upload(const Table& table)
     texture()->setData(QOpenGLTexture::RGBA, QOpenGLTexture::UInt8, table.data());
 }
 
-}  // namespace Keldar::Ondrix::Visualisation::Palettes
+} // namespace Keldar::Ondrix::Visualisation::Palettes

@@ -40,4 +40,4 @@ QOpenGLTexture* AbstractPalette::texture() const
     return paletteTexture.get();
 }
 
-}  // namespace Keldar::Ondrix::Visualisation::Palettes
+} // namespace Keldar::Ondrix::Visualisation::Palettes

@@ -6,7 +6,7 @@ namespace {
 constexpr double navy[3] = {0.0, 0.0, 64.0};
 constexpr double blue[3] = {8.0, 40.0, 128.0};
 constexpr double green[3] = {50.0, 250.0, 64.0};
-}  // namespace
+} // namespace
 
 AquaPalette::Table AquaPalette::table(std::uint8_t modifier)
 {
@@ -35,4 +35,4 @@ void AquaPalette::generate()
     upload(table(getModifier()));
 }
 
-}  // namespace Keldar::Ondrix::Visualisation::Palettes
+} // namespace Keldar::Ondrix::Visualisation::Palettes

@@ -32,4 +32,4 @@ void ClampThresholds::update(const std::vector<std::uint8_t>& samples, float cla
     }
 }
 
-}  // namespace Keldar::Ondrix::Visualisation
+} // namespace Keldar::Ondrix::Visualisation

@@ -24,8 +24,8 @@ std::vector<float> DespeckleFilter::weights(int kernelSize)
     return result;
 }
 
-void DespeckleFilter::apply(const std::vector<std::uint8_t>& samples, int width, int height,
-                            int kernelSize, std::vector<std::uint16_t>& out)
+void DespeckleFilter::apply(const std::vector<std::uint8_t>& samples, int width, int height, int kernelSize,
+                            std::vector<std::uint16_t>& out)
 {
     const auto count = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
     out.resize(count);
@@ -75,4 +75,4 @@ void DespeckleFilter::apply(const std::vector<std::uint8_t>& samples, int width,
     }
 }
 
-}  // namespace Keldar::Ondrix::Visualisation
+} // namespace Keldar::Ondrix::Visualisation

@@ -27,7 +27,8 @@ namespace Keldar::Ondrix::Visualisation {
 using namespace FanDisplayOptions;
 using Painter = GUI::Widgets::Bases::OpenGLWidgetPainter;
 
-struct FanDisplay::Private {
+struct FanDisplay::Private
+{
     FanGeometryEngine engine;
     // Owned, but a container it is placed in may delete it first.
     QPointer<ZoomDisplay> zoomDisplay;
@@ -140,9 +141,15 @@ void FanDisplay::verticalFlip()
 void FanDisplay::setOverlayFeature(OverlayFeature feature, bool enabled)
 {
     switch (feature) {
-    case RangeLabels: d->rangeLabels = enabled; break;
-    case RangeArcs: d->rangeArcs = enabled; break;
-    case SectorLines: d->sectorLines = enabled; break;
+    case RangeLabels:
+        d->rangeLabels = enabled;
+        break;
+    case RangeArcs:
+        d->rangeArcs = enabled;
+        break;
+    case SectorLines:
+        d->sectorLines = enabled;
+        break;
     }
     update();
 }
@@ -150,9 +157,15 @@ void FanDisplay::setOverlayFeature(OverlayFeature feature, bool enabled)
 void FanDisplay::toggleOverlayFeature(OverlayFeature feature)
 {
     switch (feature) {
-    case RangeLabels: d->rangeLabels = !d->rangeLabels; break;
-    case RangeArcs: d->rangeArcs = !d->rangeArcs; break;
-    case SectorLines: d->sectorLines = !d->sectorLines; break;
+    case RangeLabels:
+        d->rangeLabels = !d->rangeLabels;
+        break;
+    case RangeArcs:
+        d->rangeArcs = !d->rangeArcs;
+        break;
+    case SectorLines:
+        d->sectorLines = !d->sectorLines;
+        break;
     }
     update();
 }
@@ -160,9 +173,12 @@ void FanDisplay::toggleOverlayFeature(OverlayFeature feature)
 bool FanDisplay::overlayFeatureIsEnabled(OverlayFeature feature) const
 {
     switch (feature) {
-    case RangeLabels: return d->rangeLabels;
-    case RangeArcs: return d->rangeArcs;
-    case SectorLines: return d->sectorLines;
+    case RangeLabels:
+        return d->rangeLabels;
+    case RangeArcs:
+        return d->rangeArcs;
+    case SectorLines:
+        return d->sectorLines;
     }
     return false;
 }
@@ -393,8 +409,9 @@ void FanDisplay::paintGL()
         ++d->fontRebuilds;
     }
     if (d->clearColourDirty) {
-        f->glClearColor(static_cast<float>(d->clearColour.redF()), static_cast<float>(d->clearColour.greenF()),
-                        static_cast<float>(d->clearColour.blueF()), static_cast<float>(d->clearColour.alphaF()));
+        f->glClearColor(
+            static_cast<float>(d->clearColour.redF()), static_cast<float>(d->clearColour.greenF()),
+            static_cast<float>(d->clearColour.blueF()), static_cast<float>(d->clearColour.alphaF()));
         d->clearColourDirty = false;
     }
     f->glClear(GL_COLOR_BUFFER_BIT);
@@ -422,7 +439,8 @@ void FanDisplay::paintGL()
     }
     if (d->rangeLabels) {
         for (const RangeLabel& label : d->engine.buildRangeLabels(getCurrentRotation())) {
-            painter->drawText(label.x, label.y, label.angle, label.text, label.alignment, label.ignoreTransform);
+            painter->drawText(label.x, label.y, label.angle, label.text, label.alignment,
+                              label.ignoreTransform);
         }
     }
     if (d->tool->getState() != MeasuringToolBase::Idle) {
@@ -459,9 +477,8 @@ void FanDisplay::drawBranding()
             logo.setStyleSheet(QStringLiteral("background: transparent;"));
             logo.setAttribute(Qt::WA_TranslucentBackground);
             const QSizeF svg = logo.getSvgSize();
-            const int logoWidth = svg.height() > 0.0
-                                      ? static_cast<int>(logoHeight * svg.width() / svg.height())
-                                      : logoHeight;
+            const int logoWidth =
+                svg.height() > 0.0 ? static_cast<int>(logoHeight * svg.width() / svg.height()) : logoHeight;
             logo.setFixedSize(std::max(1, logoWidth), std::max(1, logoHeight));
             QImage image(logo.size(), QImage::Format_ARGB32_Premultiplied);
             image.fill(Qt::transparent);
@@ -478,7 +495,8 @@ void FanDisplay::drawBranding()
     }
     auto* painter = getPainter();
     painter->drawImage(-0.95F, 0.95F, d->makerLogo, true);
-    const float productX = 0.95F - 2.F * static_cast<float>(d->productLogo.width()) / static_cast<float>(width());
+    const float productX =
+        0.95F - 2.F * static_cast<float>(d->productLogo.width()) / static_cast<float>(width());
     painter->drawImage(productX, 0.95F, d->productLogo, true);
 }
 
@@ -500,8 +518,10 @@ bool FanDisplay::onZoomRegionBorder(QPointF point) const
         return false;
     }
     const QMatrix4x4 toFan = getCurrentProjection() * d->zoomDisplay->getCurrentProjection().inverted();
-    const QRectF outer = QRectF(toFan.map(QPointF(-1.05, 1.05)), toFan.map(QPointF(1.05, -1.05))).normalized();
-    const QRectF inner = QRectF(toFan.map(QPointF(-0.95, 0.95)), toFan.map(QPointF(0.95, -0.95))).normalized();
+    const QRectF outer =
+        QRectF(toFan.map(QPointF(-1.05, 1.05)), toFan.map(QPointF(1.05, -1.05))).normalized();
+    const QRectF inner =
+        QRectF(toFan.map(QPointF(-0.95, 0.95)), toFan.map(QPointF(0.95, -0.95))).normalized();
     return outer.contains(point) && !inner.contains(point);
 }
 
@@ -536,8 +556,8 @@ void FanDisplay::mouseMoveEvent(QMouseEvent* event)
     const QPointF p = toDeviceCoordinates(event->localPos());
     if (d->draggingZoomRegion && d->zoomDisplay) {
         const QPointF q = zoomRegionGrabPoint(p);
-        d->zoomDisplay->pan(static_cast<float>(d->zoomGrab.x() - q.x()), static_cast<float>(d->zoomGrab.y() - q.y()),
-                            false);
+        d->zoomDisplay->pan(static_cast<float>(d->zoomGrab.x() - q.x()),
+                            static_cast<float>(d->zoomGrab.y() - q.y()), false);
     } else if (d->zoomDisplay && d->zoomDisplay->isVisible() && onZoomRegionBorder(p)) {
         setCursor(Qt::OpenHandCursor);
     } else if (d->tool->getState() != MeasuringToolBase::Measuring) {
@@ -554,8 +574,8 @@ void FanDisplay::mouseMoveEvent(QMouseEvent* event)
     const QPointF pointer(p.x() * ratio, p.y());
     const QPointF apex(t.x * ratio, t.y);
     const double range = d->engine.getImageRange();
-    const double r = Maths::Geometry::distanceBetween({pointer.x(), pointer.y()}, {apex.x(), apex.y()}) * range /
-                     s.y;
+    const double r =
+        Maths::Geometry::distanceBetween({pointer.x(), pointer.y()}, {apex.x(), apex.y()}) * range / s.y;
     auto phi = static_cast<float>(std::atan2(pointer.y() - apex.y(), pointer.x() - apex.x()));
     if (pointer.y() < apex.y()) {
         phi += static_cast<float>(2.0 * std::numbers::pi);
@@ -598,4 +618,4 @@ void FanDisplay::mouseReleaseEvent(QMouseEvent* event)
     update();
 }
 
-}  // namespace Keldar::Ondrix::Visualisation
+} // namespace Keldar::Ondrix::Visualisation

@@ -39,7 +39,7 @@ std::string formatDistance(double metres, const DataProcessing::Units::AbstractU
     return std::string(buffer) + unit.getAsciiSymbol();
 }
 
-}  // namespace
+} // namespace
 
 float FanGeometry::aperture(const std::vector<std::int16_t>& bearings)
 {
@@ -138,9 +138,8 @@ std::vector<float> FanGeometry::sectorLines(std::int16_t start, float aperture)
     return points;
 }
 
-std::array<std::vector<float>, FanGeometry::ArcCount> FanGeometry::rangeArcs(std::int16_t start,
-                                                                           float aperture,
-                                                                           std::size_t beamCount)
+std::array<std::vector<float>, FanGeometry::ArcCount>
+FanGeometry::rangeArcs(std::int16_t start, float aperture, std::size_t beamCount)
 {
     std::array<std::vector<float>, ArcCount> arcs;
     if (beamCount < 2) {
@@ -210,8 +209,8 @@ std::vector<RangeLabel> FanGeometry::rangeLabels(std::int16_t start, float apert
     if (unit == nullptr) {
         return labels;
     }
-    constexpr std::uint8_t startsAtPoint = 16;  // vertically centred, text begins at x
-    constexpr std::uint8_t endsAtPoint = 18;    // vertically centred, text ends at x
+    constexpr std::uint8_t startsAtPoint = 16; // vertically centred, text begins at x
+    constexpr std::uint8_t endsAtPoint = 18;   // vertically centred, text ends at x
     const float rightAngle = toRadians(90.0 - aperture / 2.0);
     const float leftAngle = toRadians(90.0 + aperture / 2.0);
     const int rightLabelAngle = start - 90;
@@ -251,4 +250,4 @@ std::vector<RangeLabel> FanGeometry::rangeLabels(std::int16_t start, float apert
     return labels;
 }
 
-}  // namespace Keldar::Ondrix::Visualisation
+} // namespace Keldar::Ondrix::Visualisation

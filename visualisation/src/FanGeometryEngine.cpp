@@ -31,9 +31,10 @@ constexpr int firePaletteIndex = 6;
 constexpr int aquaPaletteIndex = 7;
 constexpr int initialRampWidth = 256;
 constexpr int initialRampHeight = 396;
-}  // namespace
+} // namespace
 
-struct FanGeometryEngine::Private {
+struct FanGeometryEngine::Private
+{
     std::unique_ptr<QOpenGLShaderProgram> program;
 
     int kernelSize = 0;
@@ -285,7 +286,8 @@ bool FanGeometryEngine::initialiseResources()
 {
     auto program = std::make_unique<QOpenGLShaderProgram>();
     bool ok = program->addShaderFromSourceFile(
-        QOpenGLShader::Vertex, QStringLiteral(":/keldar-ondrix-visualisation/shaders/fan-image/VertexShader.glsl"));
+        QOpenGLShader::Vertex,
+        QStringLiteral(":/keldar-ondrix-visualisation/shaders/fan-image/VertexShader.glsl"));
     ok = program->addShaderFromSourceFile(
              QOpenGLShader::Fragment,
              QStringLiteral(":/keldar-ondrix-visualisation/shaders/fan-image/FragmentShader.glsl")) &&
@@ -552,4 +554,4 @@ bool FanGeometryEngine::containsPoint(QPointF point, const QMatrix4x4& projectio
     return d->outline.size() > 2 && d->outline.containsPoint(point, Qt::OddEvenFill);
 }
 
-}  // namespace Keldar::Ondrix::Visualisation
+} // namespace Keldar::Ondrix::Visualisation

@@ -14,7 +14,7 @@ int ramp(int i, int from)
     return 255 * (i - from) / (255 - from);
 }
 
-}  // namespace
+} // namespace
 
 FirePalette::Table FirePalette::table(std::uint8_t modifier)
 {
@@ -36,4 +36,4 @@ void FirePalette::generate()
     upload(table(getModifier()));
 }
 
-}  // namespace Keldar::Ondrix::Visualisation::Palettes
+} // namespace Keldar::Ondrix::Visualisation::Palettes

@@ -58,7 +58,7 @@ std::string MeasuringToolBase::getText() const
     return std::string(label()) + number + unit->getAsciiSymbol();
 }
 
-}  // namespace Keldar::Ondrix::Visualisation
+} // namespace Keldar::Ondrix::Visualisation
 
 namespace Keldar::Ondrix::Visualisation {
 
@@ -73,4 +73,4 @@ void MeasuringToolBase::drawText(GUI::Widgets::Bases::OpenGLWidgetPainter& paint
     painter.setFont(previous);
 }
 
-}  // namespace Keldar::Ondrix::Visualisation
+} // namespace Keldar::Ondrix::Visualisation

@@ -42,4 +42,4 @@ const char* RectangleAreaMeasure::label() const
     return "Area: ";
 }
 
-}  // namespace Keldar::Ondrix::Visualisation
+} // namespace Keldar::Ondrix::Visualisation

@@ -27,4 +27,4 @@ float StandardPalettes::rowCoordinate(int band)
     return 1.0F - (static_cast<float>(band) / 6.0F + 1.0F / 12.0F);
 }
 
-}  // namespace Keldar::Ondrix::Visualisation::Palettes
+} // namespace Keldar::Ondrix::Visualisation::Palettes

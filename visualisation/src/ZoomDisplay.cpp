@@ -101,8 +101,8 @@ void ZoomDisplay::setRotation(float degrees)
     const double f = Maths::Geometry::positiveAngleRelativeToXAxis(
         {std::round(100.0 * t.x) / 100.0, std::round(100.0 * t.y) / 100.0});
     const double rho = Maths::Geometry::distanceBetween({0.0, 0.0}, {t.x, t.y});
-    translate(static_cast<float>(rho * std::cos(delta + f)), static_cast<float>(rho * std::sin(delta + f)), 0.F,
-              true);
+    translate(static_cast<float>(rho * std::cos(delta + f)), static_cast<float>(rho * std::sin(delta + f)),
+              0.F, true);
 }
 
 void ZoomDisplay::setClearColour(const QColor& colour)
@@ -139,7 +139,8 @@ void ZoomDisplay::resizeEvent(QResizeEvent* event)
 {
     const QSize previous = event->oldSize();
     OpenGLWidget::resizeEvent(event);
-    if (previous.width() < 1 || previous.height() < 1 || event->size().width() < 1 || event->size().height() < 1) {
+    if (previous.width() < 1 || previous.height() < 1 || event->size().width() < 1 ||
+        event->size().height() < 1) {
         return;
     }
     // A larger magnifier shows more of the fan at the same pixel size.
@@ -147,4 +148,4 @@ void ZoomDisplay::resizeEvent(QResizeEvent* event)
           static_cast<float>(previous.height()) / static_cast<float>(event->size().height()), 1.F, false);
 }
 
-}  // namespace Keldar::Ondrix::Visualisation
+} // namespace Keldar::Ondrix::Visualisation

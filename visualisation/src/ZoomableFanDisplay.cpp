@@ -85,4 +85,4 @@ void ZoomableFanDisplay::resizeGL(int w, int h)
     // paint from within one would repaint forever.
 }
 
-}  // namespace Keldar::Ondrix::Visualisation
+} // namespace Keldar::Ondrix::Visualisation

@@ -19,8 +19,9 @@ namespace Units = Keldar::DataProcessing::Units;
 
 namespace {
 
-class FanDisplayFixture : public ::testing::Test {
-protected:
+class FanDisplayFixture : public ::testing::Test
+{
+  protected:
     void SetUp() override { ensureApplication(); }
 
     void showAt(int w, int h)
@@ -28,7 +29,7 @@ protected:
         display.resize(w, h);
         display.show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&display));
-        display.grabFramebuffer();  // runs a paint, and with it the fit
+        display.grabFramebuffer(); // runs a paint, and with it the fit
     }
 
     // Widget pixel position of a point in normalised device coordinates.
@@ -39,7 +40,8 @@ protected:
 
     void mouse(QEvent::Type type, QPointF ndc, Qt::MouseButton button = Qt::LeftButton)
     {
-        const Qt::MouseButtons buttons = type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::MouseButtons(button);
+        const Qt::MouseButtons buttons =
+            type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::MouseButtons(button);
         QMouseEvent event(type, pixelOf(ndc), button, buttons, Qt::NoModifier);
         QCoreApplication::sendEvent(&display, &event);
     }
@@ -52,7 +54,8 @@ protected:
     }
 
     // Declared first: the application must exist before the widget.
-    struct Application {
+    struct Application
+    {
         Application() { ensureApplication(); }
     } application;
     FanDisplay display;
@@ -60,7 +63,7 @@ protected:
     Units::Area::SquareMetres squareMetres;
 };
 
-}  // namespace
+} // namespace
 
 TEST_F(FanDisplayFixture, WideWidgetFitsTheFanToNinetyPercentOfTheHeightCentred)
 {
@@ -157,8 +160,8 @@ TEST_F(FanDisplayFixture, MouseToTheRightReadsAPositiveBearingAndOffset)
     QSignalSpy positions(&display, &FanDisplay::newMousePosition);
     // 30 degrees right of ahead, half the range out.
     const double a = 30.0 * 3.14159265358979 / 180.0;
-    mouse(QEvent::MouseMove, display.getCurrentProjection().map(QPointF(0.5 * std::sin(a), 0.5 * std::cos(a))),
-          Qt::NoButton);
+    mouse(QEvent::MouseMove,
+          display.getCurrentProjection().map(QPointF(0.5 * std::sin(a), 0.5 * std::cos(a))), Qt::NoButton);
     ASSERT_EQ(positions.count(), 1);
     const auto args = positions.takeFirst();
     EXPECT_NEAR(args[3].toDouble(), 30.0, 0.5);
@@ -181,7 +184,7 @@ TEST_F(FanDisplayFixture, DragMeasuresFiveMetresAndFollowsTheRange)
 {
     display.setDistanceUnit(&metres);
     display.newImageReceived(constantImage(256, 100, 9.0, 50));
-    showAt(800, 400);  // k = 2, sy = 1.8
+    showAt(800, 400); // k = 2, sy = 1.8
     drag({-0.25, 0.2}, {0.25, 0.2});
     auto& tool = display.getMeasuringTool();
     EXPECT_EQ(tool.getState(), MeasuringToolBase::Done);
@@ -247,7 +250,7 @@ TEST_F(FanDisplayFixture, FrameRateCountsImagesOfThePreviousSecond)
     display.setClock([&now] { return now; });
     QSignalSpy rates(&display, &FanDisplay::frameRateChanged);
     const auto image = constantImage(32, 8, 10.0, 1);
-    display.newImageReceived(image);  // opens second 5
+    display.newImageReceived(image); // opens second 5
     rates.clear();
     now = 5'400;
     display.newImageReceived(image);
@@ -308,4 +311,30 @@ TEST_F(FanDisplayFixture, SettingsRoundTripKeepsPaletteFlipColoursAndOverlays)
     EXPECT_TRUE(back.rangeArcs);
     EXPECT_FALSE(back.sectorLines);
     EXPECT_FLOAT_EQ(back.rotation, 45.F);
+}
+
+TEST_F(FanDisplayFixture, BrandingPutsBothLogosInTheTopCorners)
+{
+    display.setClearColour(QColor(0, 0, 0));
+    display.newImageReceived(constantImage(256, 100, 10.0, 0));
+    showAt(800, 480);
+    auto litPixels = [](const QImage& frame, QRect area) {
+        int lit = 0;
+        for (int y = area.top(); y <= area.bottom(); ++y) {
+            for (int x = area.left(); x <= area.right(); ++x) {
+                lit += qRed(frame.pixel(x, y)) > 128 ? 1 : 0;
+            }
+        }
+        return lit;
+    };
+    const QRect topLeft(0, 0, 200, 50);
+    const QRect topRight(600, 0, 200, 50);
+    QImage frame = display.grabFramebuffer();
+    EXPECT_EQ(litPixels(frame, topLeft), 0);
+    EXPECT_EQ(litPixels(frame, topRight), 0);
+    display.setBrandingColours(QColor(255, 255, 255), QColor(255, 255, 255), QColor(255, 255, 255));
+    display.setBranding(true);
+    frame = display.grabFramebuffer();
+    EXPECT_GT(litPixels(frame, topLeft), 50);
+    EXPECT_GT(litPixels(frame, topRight), 50);
 }

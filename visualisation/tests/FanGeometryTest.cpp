@@ -24,7 +24,7 @@ double degrees(double radians)
 
 const std::vector<std::int16_t> fullFan = spreadBearings(256, -6500, 6500);
 
-}  // namespace
+} // namespace
 
 TEST(FanSector, ApertureAndStartAngleOfA130DegreeFan)
 {
@@ -297,7 +297,7 @@ std::vector<std::int16_t> sineSpacedBearings(std::uint16_t beams)
     return bearings;
 }
 
-}  // namespace
+} // namespace
 
 TEST(FanWedges, ZeroLimitOrFewBeamsGiveTheFanOfEveryBeam)
 {

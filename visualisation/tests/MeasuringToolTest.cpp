@@ -67,7 +67,7 @@ TEST(StraightLineMeasurement, TextUsesTheUnitsAsciiSymbol)
     StraightLineMeasure tool;
     tool.begin(nullptr, {0.0, 0.0});
     tool.update({0.0, 0.5}, 10.0, 1.F, 1.F);
-    EXPECT_EQ(tool.getText(), "");  // no unit yet: nothing to show
+    EXPECT_EQ(tool.getText(), ""); // no unit yet: nothing to show
     tool.setUnit(&feet);
     EXPECT_EQ(tool.getText(), "Distance: 16.40ft");
 }
@@ -76,7 +76,7 @@ TEST(RectangleAreaMeasurement, AreaIsWidthTimesHeightInMetres)
 {
     RectangleAreaMeasure tool;
     tool.begin(nullptr, {-0.25, 0.0});
-    const double width = tool.calculate(9.0, 0.9F, 1.8F);  // no drag yet
+    const double width = tool.calculate(9.0, 0.9F, 1.8F); // no drag yet
     EXPECT_EQ(width, 0.0);
     tool.update({0.25, 0.36}, 9.0, 0.9F, 1.8F);
     // width 0.5 * 2 * 9 / 1.8 = 5 m, height 0.36 * 9 / 1.8 = 1.8 m.
@@ -100,7 +100,7 @@ TEST(RectangleAreaMeasurement, TextInSquareFeet)
     RectangleAreaMeasure tool;
     tool.setUnit(&squareFeet);
     tool.begin(nullptr, {0.0, 0.0});
-    tool.update({0.1, 0.1}, 10.0, 1.F, 1.F);  // 1 m x 1 m
+    tool.update({0.1, 0.1}, 10.0, 1.F, 1.F); // 1 m x 1 m
     EXPECT_EQ(tool.getText(), "Area: 10.76sq. ft");
 }
 

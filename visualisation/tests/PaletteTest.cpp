@@ -17,7 +17,8 @@ using Testing::ensureApplication;
 
 namespace {
 
-struct Rgb {
+struct Rgb
+{
     int r, g, b;
 };
 
@@ -32,7 +33,7 @@ int alpha(const AbstractDynamicPalette::Table& table, int i)
     return table[static_cast<std::size_t>(4 * i + 3)];
 }
 
-}  // namespace
+} // namespace
 
 TEST(StandardPaletteImage, IsTwoHundredFiftySixBySixtyWithTenRowBands)
 {
@@ -41,7 +42,7 @@ TEST(StandardPaletteImage, IsTwoHundredFiftySixBySixtyWithTenRowBands)
     ASSERT_FALSE(image.isNull());
     EXPECT_EQ(image.width(), 256);
     EXPECT_EQ(image.height(), 60);
-    EXPECT_EQ(image.depth(), 32);  // Qt expands the 24-bit file on load
+    EXPECT_EQ(image.depth(), 32); // Qt expands the 24-bit file on load
     for (int band = 0; band < 6; ++band) {
         for (int row = 1; row < 10; ++row) {
             for (int i = 0; i < 256; i += 15) {
@@ -58,18 +59,60 @@ TEST(StandardPaletteImage, EachBandPassesThroughItsSampleColours)
     const std::array<int, 9> positions{0, 32, 64, 96, 128, 160, 192, 224, 255};
     // One sample row per band: grey, amber, blue, green, red, spectrum.
     const std::array<std::array<std::array<int, 3>, 9>, 6> bands{{
-        {{{1, 1, 1}, {49, 49, 49}, {95, 95, 95}, {125, 125, 125}, {153, 153, 153}, {183, 183, 183},
-          {213, 213, 213}, {234, 234, 234}, {254, 254, 254}}},
-        {{{2, 1, 0}, {64, 41, 0}, {126, 80, 0}, {186, 118, 0}, {242, 157, 6}, {255, 243, 204},
-          {255, 247, 223}, {255, 251, 239}, {255, 255, 255}}},
-        {{{0, 2, 6}, {0, 60, 148}, {0, 99, 177}, {0, 147, 204}, {1, 193, 230}, {47, 222, 243},
-          {96, 250, 255}, {211, 253, 255}, {255, 255, 255}}},
-        {{{0, 2, 0}, {12, 59, 3}, {57, 99, 0}, {114, 148, 0}, {169, 194, 1}, {206, 223, 46},
-          {242, 250, 95}, {252, 254, 214}, {255, 255, 255}}},
-        {{{3, 0, 0}, {85, 12, 7}, {167, 24, 13}, {215, 55, 19}, {212, 111, 22}, {206, 175, 26},
-          {218, 202, 26}, {236, 218, 25}, {253, 234, 25}}},
-        {{{0, 0, 0}, {0, 0, 103}, {0, 33, 191}, {0, 114, 252}, {52, 173, 202}, {184, 229, 70},
-          {255, 255, 0}, {255, 255, 135}, {255, 255, 255}}},
+        {{{1, 1, 1},
+          {49, 49, 49},
+          {95, 95, 95},
+          {125, 125, 125},
+          {153, 153, 153},
+          {183, 183, 183},
+          {213, 213, 213},
+          {234, 234, 234},
+          {254, 254, 254}}},
+        {{{2, 1, 0},
+          {64, 41, 0},
+          {126, 80, 0},
+          {186, 118, 0},
+          {242, 157, 6},
+          {255, 243, 204},
+          {255, 247, 223},
+          {255, 251, 239},
+          {255, 255, 255}}},
+        {{{0, 2, 6},
+          {0, 60, 148},
+          {0, 99, 177},
+          {0, 147, 204},
+          {1, 193, 230},
+          {47, 222, 243},
+          {96, 250, 255},
+          {211, 253, 255},
+          {255, 255, 255}}},
+        {{{0, 2, 0},
+          {12, 59, 3},
+          {57, 99, 0},
+          {114, 148, 0},
+          {169, 194, 1},
+          {206, 223, 46},
+          {242, 250, 95},
+          {252, 254, 214},
+          {255, 255, 255}}},
+        {{{3, 0, 0},
+          {85, 12, 7},
+          {167, 24, 13},
+          {215, 55, 19},
+          {212, 111, 22},
+          {206, 175, 26},
+          {218, 202, 26},
+          {236, 218, 25},
+          {253, 234, 25}}},
+        {{{0, 0, 0},
+          {0, 0, 103},
+          {0, 33, 191},
+          {0, 114, 252},
+          {52, 173, 202},
+          {184, 229, 70},
+          {255, 255, 0},
+          {255, 255, 135},
+          {255, 255, 255}}},
     }};
     for (int band = 0; band < 6; ++band) {
         for (std::size_t s = 0; s < positions.size(); ++s) {
@@ -91,7 +134,8 @@ TEST(StandardPaletteImage, BandsRunSmoothlyBetweenSamples)
     // and a monotone cubic may be up to three times steeper than the secant).
     for (int band = 0; band < 6; ++band) {
         for (int i = 1; i < 256; ++i) {
-            EXPECT_LE(Testing::channelDifference(image.pixel(i - 1, 10 * band), image.pixel(i, 10 * band)), 20)
+            EXPECT_LE(Testing::channelDifference(image.pixel(i - 1, 10 * band), image.pixel(i, 10 * band)),
+                      20)
                 << "band " << band << " entry " << i;
         }
     }

@@ -22,9 +22,11 @@ QPointF centreOf(const ZoomDisplay& zoom)
     return zoom.getCurrentProjection().inverted().map(QPointF(0.0, 0.0));
 }
 
-class ZoomFixture : public ::testing::Test {
-protected:
-    struct Application {
+class ZoomFixture : public ::testing::Test
+{
+  protected:
+    struct Application
+    {
         Application() { ensureApplication(); }
     } application;
     QWidget window;
@@ -63,7 +65,7 @@ protected:
     }
 };
 
-}  // namespace
+} // namespace
 
 TEST_F(ZoomFixture, ZoomInStopsAtTheLastIndexAndOutAtTheFirst)
 {
@@ -108,7 +110,7 @@ TEST_F(ZoomFixture, TurningTheFanKeepsTheSameFanPointInTheMiddle)
     zoom->pan(0.4F, 0.6F, false);
     const QPointF before = centreOf(*zoom);
     display->setRotation(90);
-    display->grabFramebuffer();  // the fan display passes its rotation on at every paint
+    display->grabFramebuffer(); // the fan display passes its rotation on at every paint
     EXPECT_FLOAT_EQ(zoom->getCurrentRotation(), 90.F);
     const QPointF after = centreOf(*zoom);
     EXPECT_NEAR(after.x(), before.x(), 0.01);
@@ -119,7 +121,7 @@ TEST_F(ZoomFixture, DraggingTheRegionBorderMovesItWithThePointer)
 {
     zoom->reset();
     display->grabFramebuffer();
-    const QPointF edge = onFan(QPointF(1.0, 0.0));  // middle of the right border
+    const QPointF edge = onFan(QPointF(1.0, 0.0)); // middle of the right border
     const QPointF corner = onFan(QPointF(-1.0, 1.0));
     mouse(QEvent::MouseButtonPress, edge);
     const QPointF moved = edge + QPointF(0.1, 0.05);
@@ -157,9 +159,11 @@ TEST_F(ZoomFixture, MagnifierDrawsTheSharedFan)
 
 namespace {
 
-class ZoomableFixture : public ::testing::Test {
-protected:
-    struct Application {
+class ZoomableFixture : public ::testing::Test
+{
+  protected:
+    struct Application
+    {
         Application() { ensureApplication(); }
     } application;
     ZoomableFanDisplay display;
@@ -177,7 +181,7 @@ protected:
     float fitted = 0.F;
 };
 
-}  // namespace
+} // namespace
 
 TEST_F(ZoomableFixture, AnimatedZoomReachesItsLevelInTenTicks)
 {

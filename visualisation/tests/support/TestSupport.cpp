@@ -14,8 +14,9 @@ QApplication* application = nullptr;
 
 // Deletes the application before static destruction, while Qt's thread
 // storage still exists (a function-static QApplication crashes at exit).
-class ApplicationEnvironment : public ::testing::Environment {
-public:
+class ApplicationEnvironment : public ::testing::Environment
+{
+  public:
     void TearDown() override
     {
         delete application;
@@ -25,7 +26,7 @@ public:
 
 [[maybe_unused]] auto* const environment = ::testing::AddGlobalTestEnvironment(new ApplicationEnvironment);
 
-}  // namespace
+} // namespace
 
 void ensureApplication()
 {
@@ -62,7 +63,8 @@ OndrixImage imageOf(std::uint16_t beams, std::uint16_t lines, double range, std:
 
 int channelDifference(QRgb a, QRgb b)
 {
-    return std::max({std::abs(qRed(a) - qRed(b)), std::abs(qGreen(a) - qGreen(b)), std::abs(qBlue(a) - qBlue(b))});
+    return std::max(
+        {std::abs(qRed(a) - qRed(b)), std::abs(qGreen(a) - qGreen(b)), std::abs(qBlue(a) - qBlue(b))});
 }
 
-}  // namespace Keldar::Ondrix::Visualisation::Testing
+} // namespace Keldar::Ondrix::Visualisation::Testing

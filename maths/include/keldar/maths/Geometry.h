@@ -2,7 +2,8 @@
 
 namespace Keldar::Maths::Geometry {
 
-struct Point {
+struct Point
+{
     double x = 0.0;
     double y = 0.0;
 };
@@ -25,4 +26,4 @@ double sineRuleForSide(double angleA, double sideB, double angleB);
 // (rounding at the edge of a triangle) the result is 0, never NaN.
 double pythagorasForShortSide(double side, double hypotenuse);
 
-}  // namespace Keldar::Maths::Geometry
+} // namespace Keldar::Maths::Geometry

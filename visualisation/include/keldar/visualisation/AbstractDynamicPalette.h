@@ -10,10 +10,11 @@ namespace Keldar::Ondrix::Visualisation::Palettes {
 // A generated 256 x 1 palette whose shape follows a one-byte modifier. The
 // table is regenerated lazily, at most once per bind and only after the
 // modifier was set.
-class AbstractDynamicPalette : public AbstractPalette {
-public:
+class AbstractDynamicPalette : public AbstractPalette
+{
+  public:
     static constexpr int Entries = 256;
-    using Table = std::array<std::uint8_t, Entries * 4>;  // RGBA bytes
+    using Table = std::array<std::uint8_t, Entries * 4>; // RGBA bytes
 
     void initialise() override;
     void bind(unsigned unit) override;
@@ -26,13 +27,13 @@ public:
     // How often the table has been generated; lets tests see lazy regeneration.
     int getGenerationCount() const;
 
-protected:
+  protected:
     void upload(const Table& table);
 
-private:
+  private:
     bool generationNeeded = false;
     std::uint8_t modifier = 0;
     int generations = 0;
 };
 
-}  // namespace Keldar::Ondrix::Visualisation::Palettes
+} // namespace Keldar::Ondrix::Visualisation::Palettes

@@ -9,8 +9,9 @@ namespace Keldar::Ondrix::Visualisation::Palettes {
 // A colour table held in a 2-D OpenGL texture that the fan shader samples at
 // (intensity, row). Created before any context exists; initialise, bind and
 // destruction need the owning display's context current.
-class AbstractPalette {
-public:
+class AbstractPalette
+{
+  public:
     AbstractPalette();
     virtual ~AbstractPalette();
 
@@ -23,11 +24,11 @@ public:
 
     bool isInitialised() const;
 
-protected:
+  protected:
     QOpenGLTexture* texture() const;
 
-private:
+  private:
     std::unique_ptr<QOpenGLTexture> paletteTexture;
 };
 
-}  // namespace Keldar::Ondrix::Visualisation::Palettes
+} // namespace Keldar::Ondrix::Visualisation::Palettes

@@ -4,15 +4,16 @@
 
 namespace Keldar::Ondrix::Visualisation {
 
-class CircleAreaFromCentreMeasure : public MeasuringToolBase {
-public:
+class CircleAreaFromCentreMeasure : public MeasuringToolBase
+{
+  public:
     double calculate(double range, float scaleX, float scaleY) override;
     void draw(GUI::Widgets::Bases::OpenGLWidgetPainter& painter) override;
     void clear() override;
     float getRadius() const { return radius; }
 
-protected:
+  protected:
     const char* label() const override;
 };
 
-}  // namespace Keldar::Ondrix::Visualisation
+} // namespace Keldar::Ondrix::Visualisation

@@ -10,8 +10,9 @@ namespace Keldar::Ondrix::Visualisation {
 // separable, and a linear filter commutes with the texture lookup, so filtering
 // the intensity texture gives the shader's picture away from the edges.
 // Output is 16-bit so that the filtered levels keep their fractions.
-class DespeckleFilter {
-public:
+class DespeckleFilter
+{
+  public:
     static constexpr float Spread = 5.F;
 
     // The shader's 1-D weights for offsets -h..h, h = (kernelSize - 1) / 2,
@@ -23,8 +24,8 @@ public:
     void apply(const std::vector<std::uint8_t>& samples, int width, int height, int kernelSize,
                std::vector<std::uint16_t>& out);
 
-private:
+  private:
     std::vector<float> rowPass;
 };
 
-}  // namespace Keldar::Ondrix::Visualisation
+} // namespace Keldar::Ondrix::Visualisation

@@ -28,10 +28,11 @@ class ZoomDisplay;
 // Shows each sonar image as a fan-shaped sector, with range arcs, sector lines,
 // range labels, a measuring tool, optional branding and the zoom region of its
 // magnifier drawn on top.
-class FanDisplay : public GUI::Widgets::Bases::OpenGLWidget {
+class FanDisplay : public GUI::Widgets::Bases::OpenGLWidget
+{
     Q_OBJECT
 
-public:
+  public:
     explicit FanDisplay(QWidget* parent = nullptr);
     ~FanDisplay() override;
 
@@ -68,11 +69,11 @@ public:
     // Fits the fan into w x h: centred, filling 90 % of the limiting side.
     void resizeGL(int w, int h) override;
 
-signals:
+  signals:
     void frameRateChanged(int frameRate);
     void newMousePosition(double x, double y, double r, double theta);
 
-public slots:
+  public slots:
     void newImageReceived(const Keldar::Ondrix::OndrixImage& image);
     void sonarDisconnected();
     void setMeasurementMode(Keldar::Ondrix::Visualisation::FanDisplayOptions::MeasurementMode mode);
@@ -83,7 +84,7 @@ public slots:
     void setPalette(Keldar::Ondrix::Visualisation::FanDisplayOptions::Palette palette);
     void setPaletteModifier(std::uint8_t modifier);
 
-protected:
+  protected:
     void initialise() override;
     void paintGL() override;
     void resizeEvent(QResizeEvent* event) override;
@@ -94,7 +95,7 @@ protected:
     // The widget position in normalised device coordinates (-1..1, y up).
     QPointF toDeviceCoordinates(QPointF position) const;
 
-private:
+  private:
     friend class ZoomDisplay;
     bool onZoomRegionBorder(QPointF point) const;
     QPointF zoomRegionGrabPoint(QPointF point) const;
@@ -105,4 +106,4 @@ private:
     std::unique_ptr<Private> d;
 };
 
-}  // namespace Keldar::Ondrix::Visualisation
+} // namespace Keldar::Ondrix::Visualisation

@@ -6,7 +6,8 @@
 
 namespace Keldar::Ondrix::Visualisation::FanDisplayOptions {
 
-enum Palette : std::int32_t {
+enum Palette : std::int32_t
+{
     StandardOne = 0,
     StandardTwo = 1,
     StandardThree = 2,
@@ -17,20 +18,23 @@ enum Palette : std::int32_t {
     DynamicAqua = 7,
 };
 
-enum MeasurementMode : std::int32_t {
+enum MeasurementMode : std::int32_t
+{
     StraightLine = 0,
     RectangleArea = 1,
     CircleAreaFromCentre = 2,
 };
 
-enum OverlayFeature : std::int32_t {
+enum OverlayFeature : std::int32_t
+{
     RangeLabels = 0,
     RangeArcs = 1,
     SectorLines = 2,
 };
 
 // The fan display's look, shared with the display panels and the video export.
-struct DisplaySettings {
+struct DisplaySettings
+{
     std::int32_t palette = StandardOne;
     std::uint8_t paletteModifier = 0;
     bool horizontalFlip = false;
@@ -48,4 +52,4 @@ struct DisplaySettings {
     float rotation = 0.F;
 };
 
-}  // namespace Keldar::Ondrix::Visualisation::FanDisplayOptions
+} // namespace Keldar::Ondrix::Visualisation::FanDisplayOptions

@@ -20,9 +20,10 @@ namespace Keldar::Ondrix::Visualisation {
 // bearings to the right. The textured fan follows the real bearings; the
 // outline, arcs, sector lines and labels use the symmetric sector from the
 // start angle S over the aperture A.
-class FanGeometry {
-public:
-    static constexpr int FloatsPerVertex = 4;  // x, y, u, v
+class FanGeometry
+{
+  public:
+    static constexpr int FloatsPerVertex = 4; // x, y, u, v
     static constexpr int ArcCount = 5;
     static constexpr int SectorLineCount = 5;
 
@@ -68,4 +69,4 @@ public:
                                                const DataProcessing::Units::AbstractUnit* unit);
 };
 
-}  // namespace Keldar::Ondrix::Visualisation
+} // namespace Keldar::Ondrix::Visualisation

@@ -31,12 +31,17 @@ class AbstractDynamicPalette;
 // the shader with its despeckle and clamp, the palettes, and the overlay
 // geometry. Both displays draw it with their own projection, in one shared
 // set of OpenGL objects.
-class FanGeometryEngine {
-public:
+class FanGeometryEngine
+{
+  public:
     // How a despeckle kernel is applied. Both give the same picture away from
     // the fan's edges; Prefiltered blurs the texture once per image on the
     // processor, Direct loops over the kernel for every screen pixel.
-    enum class DespeckleMethod { Prefiltered, Direct };
+    enum class DespeckleMethod
+    {
+        Prefiltered,
+        Direct
+    };
 
     FanGeometryEngine();
     ~FanGeometryEngine();
@@ -100,7 +105,7 @@ public:
     QRectF boundingBox(float rotation) const;
     bool containsPoint(QPointF point, const QMatrix4x4& projection);
 
-private:
+  private:
     void rebuildGeometry();
     void uploadIntensities();
 
@@ -108,4 +113,4 @@ private:
     std::unique_ptr<Private> d;
 };
 
-}  // namespace Keldar::Ondrix::Visualisation
+} // namespace Keldar::Ondrix::Visualisation

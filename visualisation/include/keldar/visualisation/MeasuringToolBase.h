@@ -20,9 +20,15 @@ namespace Keldar::Ondrix::Visualisation {
 // A drag-to-measure tool on the fan display. Points are the display's
 // normalised device coordinates (-1..1, y up), fixed to the screen; lengths
 // are turned into metres with the image range and the view's scale.
-class MeasuringToolBase {
-public:
-    enum ToolState : std::int32_t { Idle = 0, Measuring = 1, Done = 2 };
+class MeasuringToolBase
+{
+  public:
+    enum ToolState : std::int32_t
+    {
+        Idle = 0,
+        Measuring = 1,
+        Done = 2
+    };
 
     MeasuringToolBase() = default;
     virtual ~MeasuringToolBase() = default;
@@ -48,10 +54,11 @@ public:
     // "<label><value in the unit, two decimals><ASCII symbol>"; empty without a unit.
     std::string getText() const;
 
-protected:
+  protected:
     virtual const char* label() const = 0;
     // Draws the text in the tools' red, leaving the painter's font as it was.
-    void drawText(GUI::Widgets::Bases::OpenGLWidgetPainter& painter, QPointF at, std::uint8_t alignment) const;
+    void drawText(GUI::Widgets::Bases::OpenGLWidgetPainter& painter, QPointF at,
+                  std::uint8_t alignment) const;
 
     ToolState state = Idle;
     QPointF start;
@@ -61,4 +68,4 @@ protected:
     float radius = 0.F;
 };
 
-}  // namespace Keldar::Ondrix::Visualisation
+} // namespace Keldar::Ondrix::Visualisation

@@ -7,7 +7,8 @@ namespace Keldar::Ondrix::Visualisation {
 
 // One range label as the fan display hands it to the painter's drawText:
 // position in model space, angle in degrees, painter alignment flags.
-struct RangeLabel {
+struct RangeLabel
+{
     std::string text;
     float x = 0.F;
     float y = 0.F;
@@ -16,4 +17,4 @@ struct RangeLabel {
     bool ignoreTransform = false;
 };
 
-}  // namespace Keldar::Ondrix::Visualisation
+} // namespace Keldar::Ondrix::Visualisation

@@ -4,13 +4,14 @@
 
 namespace Keldar::Ondrix::Visualisation {
 
-class RectangleAreaMeasure : public MeasuringToolBase {
-public:
+class RectangleAreaMeasure : public MeasuringToolBase
+{
+  public:
     double calculate(double range, float scaleX, float scaleY) override;
     void draw(GUI::Widgets::Bases::OpenGLWidgetPainter& painter) override;
 
-protected:
+  protected:
     const char* label() const override;
 };
 
-}  // namespace Keldar::Ondrix::Visualisation
+} // namespace Keldar::Ondrix::Visualisation

@@ -7,10 +7,10 @@
 namespace Keldar::Ondrix::Visualisation::Palettes {
 
 // The six fixed palettes, one band each in the palette image resource.
-class StandardPalettes : public AbstractPalette {
-public:
-    static constexpr const char* ResourcePath =
-        ":/keldar-ondrix-visualisation/texture-images/palettes.bmp";
+class StandardPalettes : public AbstractPalette
+{
+  public:
+    static constexpr const char* ResourcePath = ":/keldar-ondrix-visualisation/texture-images/palettes.bmp";
     static constexpr int BandCount = 6;
     static constexpr int RowsPerBand = 10;
 
@@ -22,4 +22,4 @@ public:
     static float rowCoordinate(int band);
 };
 
-}  // namespace Keldar::Ondrix::Visualisation::Palettes
+} // namespace Keldar::Ondrix::Visualisation::Palettes

@@ -4,13 +4,14 @@
 
 namespace Keldar::Ondrix::Visualisation {
 
-class StraightLineMeasure : public MeasuringToolBase {
-public:
+class StraightLineMeasure : public MeasuringToolBase
+{
+  public:
     double calculate(double range, float scaleX, float scaleY) override;
     void draw(GUI::Widgets::Bases::OpenGLWidgetPainter& painter) override;
 
-protected:
+  protected:
     const char* label() const override;
 };
 
-}  // namespace Keldar::Ondrix::Visualisation
+} // namespace Keldar::Ondrix::Visualisation

@@ -12,10 +12,11 @@ class FanGeometryEngine;
 // A magnifier that draws its fan display's engine at 4 to 10 times the scale.
 // It has no OpenGL objects of its own, so it must live in the fan display's
 // window (or the application must share contexts).
-class ZoomDisplay : public GUI::Widgets::Bases::OpenGLWidget {
+class ZoomDisplay : public GUI::Widgets::Bases::OpenGLWidget
+{
     Q_OBJECT
 
-public:
+  public:
     static constexpr int ZoomLevels = 10;
     static float zoomForIndex(int index);
 
@@ -35,12 +36,12 @@ public:
     void setClearColour(const QColor& colour);
     QColor getClearColour() const;
 
-protected:
+  protected:
     void initialise() override;
     void paintGL() override;
     void resizeEvent(QResizeEvent* event) override;
 
-private:
+  private:
     void applyZoom();
 
     FanGeometryEngine& engine;
@@ -50,4 +51,4 @@ private:
     int zoomIndex = 0;
 };
 
-}  // namespace Keldar::Ondrix::Visualisation
+} // namespace Keldar::Ondrix::Visualisation

@@ -8,10 +8,11 @@ namespace Keldar::Ondrix::Visualisation {
 
 // A fan display that can itself be magnified about the centre of the fan,
 // optionally with a ten-step animation.
-class ZoomableFanDisplay : public FanDisplay {
+class ZoomableFanDisplay : public FanDisplay
+{
     Q_OBJECT
 
-public:
+  public:
     static constexpr int AnimationSteps = 10;
     static constexpr int AnimationIntervalMs = 30;
 
@@ -25,11 +26,11 @@ public:
 
     void resizeGL(int w, int h) override;
 
-public slots:
+  public slots:
     // One animation step; the timer calls it every 30 ms while animating.
     void animationTick();
 
-private:
+  private:
     // Rescales from `from` to `to` times the fitted scale and keeps the model
     // point under the widget centre in place.
     void rescaleAboutCentre(float from, float to);
@@ -40,4 +41,4 @@ private:
     QTimer timer;
 };
 
-}  // namespace Keldar::Ondrix::Visualisation
+} // namespace Keldar::Ondrix::Visualisation
