@@ -84,17 +84,26 @@ void copyMetadata(const LogFileInterface& source, LogFileInterface& output, cons
 void copyEntries(const LogFileInterface& source, SqliteLogFile& output, std::int32_t lowest, std::int32_t highest)
 {
     const EntryIndexFilter everything;
+    // Payloads stored at the output's own level are copied as they are
+    // instead of being inflated and deflated again.
+    const auto* sqliteSource = dynamic_cast<const SqliteLogFile*>(&source);
+    const bool copyStored = sqliteSource != nullptr && sqliteSource->getCompressionLevel() == output.getCompressionLevel();
     int batchLimit = maximumBatchEntries;
     std::int32_t next = lowest;
     while (next <= highest) {
-        auto batch = source.readEntries(next, highest, everything, batchLimit);
+        auto batch = copyStored ? sqliteSource->readStoredEntries(next, highest, batchLimit)
+                                : source.readEntries(next, highest, everything, batchLimit);
         if (batch.empty()) {
             break;
         }
         std::size_t bytes = 0;
         output.beginTransaction();
         for (const auto& entry : batch) {
-            output.logData(entry);
+            if (copyStored) {
+                output.logStoredData(entry);
+            } else {
+                output.logData(entry);
+            }
             bytes += entry.payload.size();
         }
         output.commitTransaction();
@@ -163,7 +172,9 @@ std::unique_ptr<LogFileInterface> slice(const LogFileInterface& source, std::int
     }
     const std::int32_t lowest = *begin;
     const std::int32_t highest = *(end - 1);
+    output->setBulkWriting(true);
     copyEntries(source, *output, lowest, highest);
+    output->setBulkWriting(false);
 
     output->beginTransaction();
     for (auto bookmark : source.getBookmarks()) {

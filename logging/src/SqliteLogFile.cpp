@@ -489,7 +489,7 @@ std::int32_t readCount(LogFileImpl& impl, const char* sql)
 
 // Decodes one entry row; columns: [entryId,] timestamp, type, dataSourceId, payload.
 std::optional<DataEntry> entryFromRow(LogFileImpl& impl, const SqliteQuery& query, int firstColumn,
-                                      std::int32_t entryId)
+                                      std::int32_t entryId, bool decode = true)
 {
     const auto timestamp = asInteger(query.getValueFromColumn(firstColumn));
     const auto type = asInteger(query.getValueFromColumn(firstColumn + 1));
@@ -499,7 +499,7 @@ std::optional<DataEntry> entryFromRow(LogFileImpl& impl, const SqliteQuery& quer
         impl.setLastError("Data entry " + std::to_string(entryId) + " is damaged.");
         return std::nullopt;
     }
-    auto payload = PayloadCodec::decode(*stored, impl.compressionLevel);
+    auto payload = decode ? PayloadCodec::decode(*stored, impl.compressionLevel) : stored;
     if (!payload) {
         impl.setLastError("Data entry " + std::to_string(entryId) + " has a damaged payload.");
         return std::nullopt;
@@ -544,6 +544,17 @@ std::optional<DataEntry> SqliteLogFile::readEntry(int entryId) const
 std::vector<DataEntry> SqliteLogFile::readEntries(int first, int last, const EntryIndexFilter& filter,
                                                   int limit) const
 {
+    return readEntryRange(first, last, filter, limit, true);
+}
+
+std::vector<DataEntry> SqliteLogFile::readStoredEntries(int first, int last, int limit) const
+{
+    return readEntryRange(first, last, EntryIndexFilter{}, limit, false);
+}
+
+std::vector<DataEntry> SqliteLogFile::readEntryRange(int first, int last, const EntryIndexFilter& filter, int limit,
+                                                     bool decode) const
+{
     if (first == -1) {
         first = getFirstEntryId();
     }
@@ -576,7 +587,7 @@ std::vector<DataEntry> SqliteLogFile::readEntries(int first, int last, const Ent
         if (!id) {
             continue;
         }
-        if (auto entry = entryFromRow(*impl_, query, 1, clampToInt32(*id))) {
+        if (auto entry = entryFromRow(*impl_, query, 1, clampToInt32(*id), decode)) {
             entries.push_back(std::move(*entry));
         }
     }
@@ -730,7 +741,16 @@ bool SqliteLogFile::addDataSourceProperty(const DataSourceProperty& property)
 
 bool SqliteLogFile::logData(const DataEntry& entry)
 {
-    const auto stored = PayloadCodec::encode(entry.payload, impl_->compressionLevel);
+    return logStored(entry, PayloadCodec::encode(entry.payload, impl_->compressionLevel));
+}
+
+bool SqliteLogFile::logStoredData(const DataEntry& entry)
+{
+    return logStored(entry, entry.payload);
+}
+
+bool SqliteLogFile::logStored(const DataEntry& entry, const std::vector<std::uint8_t>& stored)
+{
     SqliteQuery query(*impl_->database, "INSERT INTO data (timestamp, type, dataSourceId, length, payload) VALUES "
                                         "(:timestamp, :type, :dataSourceId, :length, :payload);");
     query.bindParameter(":timestamp", entry.timestamp);
@@ -861,6 +881,33 @@ std::int32_t SqliteLogFile::getLogVersion() const
 bool SqliteLogFile::isNewFile() const
 {
     return impl_->isNew;
+}
+
+bool SqliteLogFile::setBulkWriting(bool enabled)
+{
+    LogFileImpl& impl = *impl_;
+    if (enabled) {
+        if (!impl.writeAheadLogEnabled) {
+            return true;
+        }
+        impl.checkpointer.reset();
+        impl.database->executeSimpleQuery("PRAGMA wal_checkpoint(TRUNCATE);");
+        SqliteQuery query(*impl.database, "PRAGMA journal_mode = DELETE;");
+        const bool switched = query.executeStep() == QueryResult::Row && asText(query.getValueFromColumn(0)) == "delete";
+        impl.writeAheadLogEnabled = !switched;
+        impl.database->executeSimpleQuery("PRAGMA synchronous = OFF;");
+        return switched;
+    }
+    if (impl.writeAheadLogEnabled) {
+        return true;
+    }
+    impl.database->executeSimpleQuery("PRAGMA synchronous = NORMAL;");
+    impl.writeAheadLogEnabled = enableWriteAheadLog(*impl.database);
+    if (impl.writeAheadLogEnabled) {
+        impl.checkpointer = std::make_unique<Database::BackgroundCheckpointer>(impl.filePath.string(),
+                                                                               std::chrono::milliseconds(50));
+    }
+    return impl.writeAheadLogEnabled;
 }
 
 bool SqliteLogFile::beginTransaction()

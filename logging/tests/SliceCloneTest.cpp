@@ -228,3 +228,45 @@ TEST(Clone, EmptyLogCopiesDescriptionButNoEntries)
     EXPECT_EQ(copy->getAllResources().size(), 2u);
     EXPECT_TRUE(copy->getMetadataValue("vessel"));
 }
+
+TEST(Slice, SameLevelCopiesStoredBytesAndLeavesAnOrdinaryFile)
+{
+    TempFolder folder;
+    auto source = richLog(folder.file("src.ondrix"), 6, 40, 3000);
+    const auto sourceBlobs = [&] {
+        source.reset();
+        std::vector<std::string> blobs;
+        sqlite3* db = nullptr;
+        sqlite3_open(folder.file("src.ondrix").string().c_str(), &db);
+        sqlite3_stmt* statement = nullptr;
+        sqlite3_prepare_v2(db, "SELECT hex(payload) FROM data WHERE entryId BETWEEN 5 AND 9 ORDER BY entryId;", -1,
+                           &statement, nullptr);
+        while (sqlite3_step(statement) == SQLITE_ROW) {
+            blobs.emplace_back(reinterpret_cast<const char*>(sqlite3_column_text(statement, 0)));
+        }
+        sqlite3_finalize(statement);
+        sqlite3_close(db);
+        return blobs;
+    }();
+    SqliteLogFile reopened(folder.file("src.ondrix"));
+    {
+        auto output = sliceOf(reopened, 5, 9, folder.file("out.ondrix"), 6);
+        ASSERT_TRUE(output);
+        // Still writable in the normal way after the bulk copy.
+        EXPECT_TRUE(output->addBookmark({2, "after", "", {}}));
+        EXPECT_EQ(output->readEntry(3)->payload, recordedPayload(7, 3000));
+    }
+    EXPECT_FALSE(std::filesystem::exists(folder.file("out.ondrix").string() + "-wal"));
+    EXPECT_EQ(integrityCheck(folder.file("out.ondrix")), "ok");
+    sqlite3* db = nullptr;
+    sqlite3_open(folder.file("out.ondrix").string().c_str(), &db);
+    sqlite3_stmt* statement = nullptr;
+    sqlite3_prepare_v2(db, "SELECT hex(payload) FROM data ORDER BY entryId;", -1, &statement, nullptr);
+    std::vector<std::string> copied;
+    while (sqlite3_step(statement) == SQLITE_ROW) {
+        copied.emplace_back(reinterpret_cast<const char*>(sqlite3_column_text(statement, 0)));
+    }
+    sqlite3_finalize(statement);
+    sqlite3_close(db);
+    EXPECT_EQ(copied, sourceBlobs);
+}

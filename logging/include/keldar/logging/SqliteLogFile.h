@@ -74,7 +74,23 @@ public:
     bool beginTransaction();
     bool commitTransaction();
 
+    // For filling a new file in large transactions: a rollback journal writes
+    // appended pages once, where the write-ahead log writes them twice.
+    // Commits stay atomic either way. Turn it off again to go back to the
+    // write-ahead log.
+    bool setBulkWriting(bool enabled);
+
+    // Entries with their payloads as stored (compressed when the level is not
+    // 0), for copying between files of the same compression level.
+    std::vector<DataEntry> readStoredEntries(int first, int last, int limit) const;
+    // Logs an entry whose payload is already in this file's stored form.
+    bool logStoredData(const DataEntry& entry);
+
 private:
+    std::vector<DataEntry> readEntryRange(int first, int last, const EntryIndexFilter& filter, int limit,
+                                          bool decode) const;
+    bool logStored(const DataEntry& entry, const std::vector<std::uint8_t>& stored);
+
     std::unique_ptr<LogFileImpl> impl_;
 };
 
