@@ -8,6 +8,7 @@
 #include <keldar/visualisation/FirePalette.h>
 #include <keldar/visualisation/StandardPalettes.h>
 
+#include <QFile>
 #include <QOpenGLBuffer>
 #include <QOpenGLContext>
 #include <QOpenGLFunctions>
@@ -35,7 +36,10 @@ constexpr int initialRampHeight = 396;
 
 struct FanGeometryEngine::Private
 {
+    // The full fan shader, and the same source built without the kernel loop
+    // for frames that need no blur in the shader.
     std::unique_ptr<QOpenGLShaderProgram> program;
+    std::unique_ptr<QOpenGLShaderProgram> singleSampleProgram;
 
     int kernelSize = 0;
     float clampLevel = 0.F;
@@ -282,20 +286,42 @@ std::int16_t FanGeometryEngine::getStartAngle() const
     return d->startAngle;
 }
 
-bool FanGeometryEngine::initialiseResources()
+namespace {
+
+std::unique_ptr<QOpenGLShaderProgram> buildProgram(const QByteArray& vertexSource, QByteArray fragmentSource,
+                                                   const QByteArray& define, bool& ok)
 {
+    if (!define.isEmpty()) {
+        // Directly after the version line, which must stay first.
+        const int lineEnd = fragmentSource.indexOf('\n');
+        fragmentSource.insert(lineEnd + 1, "#define " + define + "\n");
+    }
     auto program = std::make_unique<QOpenGLShaderProgram>();
-    bool ok = program->addShaderFromSourceFile(
-        QOpenGLShader::Vertex,
-        QStringLiteral(":/keldar-ondrix-visualisation/shaders/fan-image/VertexShader.glsl"));
-    ok = program->addShaderFromSourceFile(
-             QOpenGLShader::Fragment,
-             QStringLiteral(":/keldar-ondrix-visualisation/shaders/fan-image/FragmentShader.glsl")) &&
-         ok;
+    ok = program->addShaderFromSourceCode(QOpenGLShader::Vertex, vertexSource) && ok;
+    ok = program->addShaderFromSourceCode(QOpenGLShader::Fragment, fragmentSource) && ok;
     program->bindAttributeLocation("aPosition", 0);
     program->bindAttributeLocation("aTextureCoords", 1);
     ok = ok && program->link();
-    d->program = std::move(program);
+    return program;
+}
+
+QByteArray readResource(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+} // namespace
+
+bool FanGeometryEngine::initialiseResources()
+{
+    const QByteArray vertexSource =
+        readResource(QStringLiteral(":/keldar-ondrix-visualisation/shaders/fan-image/VertexShader.glsl"));
+    const QByteArray fragmentSource =
+        readResource(QStringLiteral(":/keldar-ondrix-visualisation/shaders/fan-image/FragmentShader.glsl"));
+    bool ok = !vertexSource.isEmpty() && !fragmentSource.isEmpty();
+    d->program = buildProgram(vertexSource, fragmentSource, {}, ok);
+    d->singleSampleProgram = buildProgram(vertexSource, fragmentSource, "SINGLE_SAMPLE", ok);
 
     // Keep the modifiers across a new context; the tables are regenerated at
     // their next bind, so a dynamic palette is never drawn from empty storage.
@@ -403,7 +429,7 @@ void FanGeometryEngine::rebuildGeometry()
 void FanGeometryEngine::draw(const QMatrix4x4& projection)
 {
     auto* context = QOpenGLContext::currentContext();
-    if (context == nullptr || !d->program) {
+    if (context == nullptr || !d->program || !d->singleSampleProgram) {
         return;
     }
     // Re-resolved every time: the fan display and its magnifier draw the same
@@ -427,36 +453,38 @@ void FanGeometryEngine::draw(const QMatrix4x4& projection)
     }
 
     const bool prefiltered = d->despeckleMethod == DespeckleMethod::Prefiltered;
-    d->program->bind();
+    const int shaderKernel = prefiltered ? 0 : d->kernelSize;
+    QOpenGLShaderProgram& program = shaderKernel == 0 ? *d->singleSampleProgram : *d->program;
+    program.bind();
     d->currentPalette().bind(0);
-    d->program->setUniformValue("palettes", 0);
+    program.setUniformValue("palettes", 0);
     f->glActiveTexture(GL_TEXTURE1);
     f->glBindTexture(GL_TEXTURE_2D, d->intensityTexture);
-    d->program->setUniformValue("intensities", 1);
-    d->program->setUniformValue("chosenPalette", d->paletteRow);
-    d->program->setUniformValue("projection", projection);
-    d->program->setUniformValue("Spread", DespeckleFilter::Spread);
-    d->program->setUniformValue("KernelSize", prefiltered ? 0 : d->kernelSize);
-    d->program->setUniformValue("TexelSize", 1.F / static_cast<float>(d->textureWidth),
-                                1.F / static_cast<float>(d->textureHeight));
-    d->program->setUniformValue("UpperThreshold", d->thresholds.getUpper());
-    d->program->setUniformValue("LowerThreshold", d->thresholds.getLower());
-    d->program->setUniformValue("RayTexture", d->maximumWedges > 0 ? 1 : 0);
+    program.setUniformValue("intensities", 1);
+    program.setUniformValue("chosenPalette", d->paletteRow);
+    program.setUniformValue("projection", projection);
+    program.setUniformValue("Spread", DespeckleFilter::Spread);
+    program.setUniformValue("KernelSize", shaderKernel);
+    program.setUniformValue("TexelSize", 1.F / static_cast<float>(d->textureWidth),
+                            1.F / static_cast<float>(d->textureHeight));
+    program.setUniformValue("UpperThreshold", d->thresholds.getUpper());
+    program.setUniformValue("LowerThreshold", d->thresholds.getLower());
+    program.setUniformValue("RayTexture", d->maximumWedges > 0 ? 1 : 0);
 
     d->vertexBuffer->bind();
-    d->program->enableAttributeArray(0);
-    d->program->enableAttributeArray(1);
-    d->program->setAttributeBuffer(0, GL_FLOAT, 0, 2, 16);
-    d->program->setAttributeBuffer(1, GL_FLOAT, 8, 2, 16);
+    program.enableAttributeArray(0);
+    program.enableAttributeArray(1);
+    program.setAttributeBuffer(0, GL_FLOAT, 0, 2, 16);
+    program.setAttributeBuffer(1, GL_FLOAT, 8, 2, 16);
     f->glDrawArrays(GL_TRIANGLES, 0, vertexCount);
-    d->program->disableAttributeArray(0);
-    d->program->disableAttributeArray(1);
+    program.disableAttributeArray(0);
+    program.disableAttributeArray(1);
     d->vertexBuffer->release();
 
     f->glBindTexture(GL_TEXTURE_2D, 0);
     f->glActiveTexture(GL_TEXTURE0);
     f->glBindTexture(GL_TEXTURE_2D, 0);
-    d->program->release();
+    program.release();
 }
 
 void FanGeometryEngine::releaseResources()
@@ -478,6 +506,7 @@ void FanGeometryEngine::releaseResources()
     d->aqua->setModifier(aquaModifier);
     d->vertexBuffer.reset();
     d->program.reset();
+    d->singleSampleProgram.reset();
     d->vertexBufferStale = true;
 }
 

@@ -22,6 +22,11 @@ void main()
         coords.x = vTextureCoords.y > 0.000001 ? vTextureCoords.x / vTextureCoords.y : 0.5;
     }
     float intensity;
+#ifdef SINGLE_SAMPLE
+    // Built without the kernel loop for when no blur is wanted here: a software
+    // renderer would otherwise still run one masked pass through it per pixel.
+    intensity = texture2D(intensities, coords).r;
+#else
     if (KernelSize == 0) {
         intensity = texture2D(intensities, coords).r;
     } else {
@@ -42,6 +47,7 @@ void main()
         }
         intensity = total / weights;
     }
+#endif
     float clamped = clamp(intensity, LowerThreshold, UpperThreshold);
     gl_FragColor = texture2D(palettes, vec2(clamped, chosenPalette));
 }
