@@ -228,3 +228,16 @@ TEST_F(ZoomableFixture, TimerDrivesTheAnimation)
     EXPECT_TRUE(QTest::qWaitFor([&] { return !display.isAnimating(); }, 3000));
     EXPECT_FLOAT_EQ(display.getCurrentZoom(), 2.F);
 }
+
+TEST_F(ZoomFixture, HoverOnTheRegionBorderShowsAnOpenHand)
+{
+    zoom->reset();
+    display->grabFramebuffer();
+    mouse(QEvent::MouseMove, onFan(QPointF(1.0, 0.0)));
+    EXPECT_EQ(display->cursor().shape(), Qt::OpenHandCursor);
+    mouse(QEvent::MouseMove, onFan(QPointF(0.0, 0.0)));
+    EXPECT_FALSE(display->testAttribute(Qt::WA_SetCursor)) << "away from the border the cursor is unset";
+    zoom->hide();
+    mouse(QEvent::MouseMove, onFan(QPointF(1.0, 0.0)));
+    EXPECT_FALSE(display->testAttribute(Qt::WA_SetCursor)) << "a hidden magnifier has no region to grab";
+}
