@@ -107,9 +107,9 @@ TEST(SignalDisconnection, SlotDisconnectingItselfIsNotCalledAgain)
     EXPECT_EQ(signal.slotCount(), 1U);
 }
 
-// A slot that tears down a later listener (for instance by destroying its
-// owner) must not see that listener called afterwards in the same emission.
-TEST(SignalDisconnection, LaterSlotDisconnectedDuringEmissionIsSkipped)
+// Disconnection through a Connection is deferred while an emission runs: a
+// later slot still gets this emission's call, and none after it.
+TEST(SignalDisconnection, LaterSlotDisconnectedDuringEmissionRunsThisTimeOnly)
 {
     Signal<> signal;
     std::vector<std::string> log;
@@ -121,7 +121,8 @@ TEST(SignalDisconnection, LaterSlotDisconnectedDuringEmissionIsSkipped)
     later = signal.connect([&] { log.push_back("later"); });
     signal();
     signal();
-    EXPECT_EQ(log, (std::vector<std::string>{"first", "first"}));
+    EXPECT_EQ(log, (std::vector<std::string>{"first", "later", "first"}));
+    EXPECT_EQ(signal.slotCount(), 1U);
 }
 
 TEST(SignalDisconnection, ObserverDestroyedByEarlierSlotIsNotCalled)
@@ -227,8 +228,13 @@ TEST(SignalConnectDuringEmission, ReentrantEmissionKeepsOuterWalkIntact)
     removable = signal.connect([&](int depth) { seen.push_back(100 + depth); });
     signal.connect([&](int depth) { seen.push_back(200 + depth); });
     signal(0);
-    EXPECT_EQ(seen, (std::vector<int>{0, 1, 201, 200}));
+    // The disconnected slot keeps its calls in the running emissions (inner and
+    // outer) and is erased only when the outermost one ends.
+    EXPECT_EQ(seen, (std::vector<int>{0, 1, 101, 201, 100, 200}));
     EXPECT_EQ(signal.slotCount(), 2U);
+    seen.clear();
+    signal(2);
+    EXPECT_EQ(seen, (std::vector<int>{2, 202}));
 }
 
 TEST(SignalFailures, EmptyCallbackThrowsAndLeavesSignalUsable)

@@ -4,8 +4,10 @@
 // synchronously on the emitting thread, in the order they were connected.
 //
 // Safety rules the implementation keeps:
-// - A slot disconnected while an emission is running is not called again,
-//   not even later in that same emission (its owner may already be gone).
+// - A slot disconnected through its Connection while an emission is running
+//   is still called in that emission if its turn has not come, and is erased
+//   when the emission ends. A slot cut by its Observer's destruction is never
+//   called again, not even later in the same emission: its owner is gone.
 // - Connections stay queryable after their signal died (weak references).
 // - One recursive mutex per signal serialises connect, disconnect and
 //   emission, so a listener may disconnect from another thread; a slot may
@@ -46,6 +48,9 @@ struct SignalCore
         // Set when the slot is disconnected during an emission; the record is
         // erased when the outermost emission ends.
         bool removed = false;
+        // Set when the slot must not be called any more, even by the emission
+        // that is running (spent one-shot, or its observer is being destroyed).
+        bool skip = false;
     };
 
     std::recursive_mutex mutex;
@@ -66,7 +71,7 @@ struct SignalCore
         }
     }
 
-    void disconnect(const std::weak_ptr<std::uint8_t>& weakToken)
+    void disconnect(const std::weak_ptr<std::uint8_t>& weakToken, bool skipRemaining)
     {
         std::lock_guard lock(mutex);
         const auto token = weakToken.lock();
@@ -79,6 +84,7 @@ struct SignalCore
         }
         if (emitDepth > 0) {
             it->second.removed = true;
+            it->second.skip = it->second.skip || skipRemaining;
             it->second.token.reset();
         } else {
             slots.erase(it);
@@ -103,13 +109,15 @@ public:
 
     bool isConnected() const { return !m_token.expired(); }
 
-    void disconnect() const
+    // skipRemaining: also keep the slot from being called by an emission that
+    // is running now (its owner is about to die).
+    void disconnect(bool skipRemaining = false) const
     {
         if (m_token.expired()) {
             return;
         }
         if (const auto core = m_core.lock()) {
-            core->disconnect(m_token);
+            core->disconnect(m_token, skipRemaining);
         }
     }
 
@@ -126,7 +134,7 @@ public:
 
     template<typename... Args>
     Connection(const ConnectionData<Args...>& data) // NOLINT(google-explicit-constructor)
-        : m_disconnect([data] { data.disconnect(); })
+        : m_disconnect([data](bool skipRemaining) { data.disconnect(skipRemaining); })
         , m_isConnected([data] { return data.isConnected(); })
     {
     }
@@ -134,14 +142,25 @@ public:
     void disconnect() const
     {
         if (m_disconnect) {
-            m_disconnect();
+            m_disconnect(false);
         }
     }
 
     bool isConnected() const { return m_isConnected && m_isConnected(); }
 
 private:
-    std::function<void()> m_disconnect;
+    friend class Observer;
+
+    // Used by a dying observer: the slot is not called again, even by an
+    // emission that is running now.
+    void sever() const
+    {
+        if (m_disconnect) {
+            m_disconnect(true);
+        }
+    }
+
+    std::function<void(bool)> m_disconnect;
     std::function<bool()> m_isConnected;
 };
 
@@ -217,11 +236,12 @@ public:
 
         for (auto it = core->slots.begin(); it != core->slots.end(); ++it) {
             auto& slot = it->second;
-            if (slot.removed) {
+            if (slot.skip) {
                 continue;
             }
             if (slot.oneShot) {
                 slot.removed = true;
+                slot.skip = true;
                 // The token dies after the call so that the slot reads as
                 // connected while it runs.
                 auto token = std::move(slot.token);
@@ -291,7 +311,7 @@ protected:
     void disconnectAll()
     {
         for (const auto& connection : m_connections) {
-            connection.disconnect();
+            connection.sever();
         }
         m_connections.clear();
     }
