@@ -123,7 +123,7 @@ BENCHMARK(BM_LogData)
     ->Repetitions(3)
     ->ReportAggregatesOnly(true);
 
-enum class Journal { Rollback = 0, WriteAheadNormal = 1, WriteAheadOff = 2, OneTransaction = 3 };
+enum class Journal { Rollback = 0, WriteAheadNormal = 1, WriteAheadOff = 2, OneTransaction = 3, OneTransactionLargePages = 4 };
 
 // Raw SQLite inserts of the same blobs into the same table, committed one per
 // entry like logData (Rollback: journal in memory without sync, the settings
@@ -137,9 +137,13 @@ void BM_RawInsert(benchmark::State& state)
     removeLog(path);
     sqlite3* db = nullptr;
     sqlite3_open(path.string().c_str(), &db);
+    if (journal == Journal::OneTransactionLargePages) {
+        sqlite3_exec(db, "PRAGMA page_size = 65536;", nullptr, nullptr, nullptr);
+    }
     switch (journal) {
     case Journal::Rollback:
     case Journal::OneTransaction:
+    case Journal::OneTransactionLargePages:
         sqlite3_exec(db, "PRAGMA synchronous = OFF; PRAGMA journal_mode = MEMORY;", nullptr, nullptr, nullptr);
         break;
     case Journal::WriteAheadNormal:
@@ -153,7 +157,7 @@ void BM_RawInsert(benchmark::State& state)
                  "CREATE TABLE data(entryId INTEGER PRIMARY KEY,timestamp INT NOT NULL,type INT NOT NULL,"
                  "dataSourceId INT NOT NULL,length INT NOT NULL,payload BLOB NOT NULL);",
                  nullptr, nullptr, nullptr);
-    if (journal == Journal::OneTransaction) {
+    if (journal == Journal::OneTransaction || journal == Journal::OneTransactionLargePages) {
         sqlite3_exec(db, "BEGIN;", nullptr, nullptr, nullptr);
     }
     sqlite3_stmt* insert = nullptr;
@@ -172,7 +176,7 @@ void BM_RawInsert(benchmark::State& state)
         sqlite3_reset(insert);
     }
     sqlite3_finalize(insert);
-    if (journal == Journal::OneTransaction) {
+    if (journal == Journal::OneTransaction || journal == Journal::OneTransactionLargePages) {
         sqlite3_exec(db, "COMMIT;", nullptr, nullptr, nullptr);
     }
     sqlite3_close(db);
@@ -183,7 +187,7 @@ void BM_RawInsert(benchmark::State& state)
                                                 benchmark::Counter::kIsRate);
 }
 BENCHMARK(BM_RawInsert)
-    ->ArgsProduct({{128 * 1024, 512 * 1024}, {0, 1, 2, 3}})
+    ->ArgsProduct({{128 * 1024, 512 * 1024}, {0, 1, 2, 3, 4}})
     ->ArgNames({"bytes", "journal"})
     ->Unit(benchmark::kMillisecond)
     ->Iterations(300)
