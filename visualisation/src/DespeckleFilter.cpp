@@ -36,40 +36,40 @@ void DespeckleFilter::apply(const std::vector<std::uint8_t>& samples, int width,
     const std::vector<float> w = weights(kernelSize);
     const int h = static_cast<int>(w.size() / 2);
     rowPass.resize(count);
+    padded.resize(static_cast<std::size_t>(width + 2 * h));
+    accumulator.resize(static_cast<std::size_t>(width));
 
     // Along each row (across beams), then along each column (across ranges).
+    // Each tap is a whole-row multiply-add, which the compiler vectorises.
     for (int y = 0; y < height; ++y) {
         const std::uint8_t* row = samples.data() + static_cast<std::size_t>(y) * width;
+        std::fill(padded.begin(), padded.begin() + h, static_cast<float>(row[0]));
+        std::copy(row, row + width, padded.begin() + h);
+        std::fill(padded.begin() + h + width, padded.end(), static_cast<float>(row[width - 1]));
         float* dst = rowPass.data() + static_cast<std::size_t>(y) * width;
-        for (int x = 0; x < width; ++x) {
-            float acc = 0.F;
-            if (x >= h && x + h < width) {
-                const std::uint8_t* src = row + x - h;
-                for (int i = 0; i <= 2 * h; ++i) {
-                    acc += w[static_cast<std::size_t>(i)] * src[i];
-                }
-            } else {
-                for (int i = -h; i <= h; ++i) {
-                    acc += w[static_cast<std::size_t>(i + h)] * row[std::clamp(x + i, 0, width - 1)];
-                }
+        std::fill(dst, dst + width, 0.F);
+        for (int i = 0; i <= 2 * h; ++i) {
+            const float weight = w[static_cast<std::size_t>(i)];
+            const float* src = padded.data() + i;
+            for (int x = 0; x < width; ++x) {
+                dst[x] += weight * src[x];
             }
-            dst[x] = acc;
         }
     }
     constexpr float toSixteenBits = 65535.F / 255.F;
-    std::vector<const float*> rows(static_cast<std::size_t>(2 * h + 1));
     for (int y = 0; y < height; ++y) {
+        std::fill(accumulator.begin(), accumulator.end(), 0.F);
         for (int j = -h; j <= h; ++j) {
             const int source = std::clamp(y + j, 0, height - 1);
-            rows[static_cast<std::size_t>(j + h)] = rowPass.data() + static_cast<std::size_t>(source) * width;
+            const float weight = w[static_cast<std::size_t>(j + h)] * toSixteenBits;
+            const float* src = rowPass.data() + static_cast<std::size_t>(source) * width;
+            for (int x = 0; x < width; ++x) {
+                accumulator[static_cast<std::size_t>(x)] += weight * src[x];
+            }
         }
         std::uint16_t* dst = out.data() + static_cast<std::size_t>(y) * width;
         for (int x = 0; x < width; ++x) {
-            float acc = 0.F;
-            for (std::size_t j = 0; j < rows.size(); ++j) {
-                acc += w[j] * rows[j][x];
-            }
-            const float level = std::clamp(acc * toSixteenBits + 0.5F, 0.F, 65535.F);
+            const float level = std::clamp(accumulator[static_cast<std::size_t>(x)] + 0.5F, 0.F, 65535.F);
             dst[x] = static_cast<std::uint16_t>(level);
         }
     }

@@ -26,6 +26,8 @@ class DespeckleFilter
 
   private:
     std::vector<float> rowPass;
+    std::vector<float> padded;
+    std::vector<float> accumulator;
 };
 
 } // namespace Keldar::Ondrix::Visualisation
