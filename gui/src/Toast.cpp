@@ -219,10 +219,12 @@ void Toast::setXMargin(int pixels) {
 }
 
 void Toast::settle() {
+    // Toasts only ever slide vertically; the horizontal place may have changed
+    // since the slide started (a resized window), so only y is taken over.
     for (Animations::Slide* slide : {slideIn, move}) {
         if (slide->state() == QAbstractAnimation::Running) {
             slide->stop();
-            QWidget::move(slide->endValue().toPoint());
+            QWidget::move(pos().x(), slide->endValue().toPoint().y());
         }
     }
 }

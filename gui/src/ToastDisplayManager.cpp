@@ -55,10 +55,10 @@ void ToastDisplayManager::placeVisibleToasts(bool animated) {
             continue;
         }
         int& k = positions[toast->getLocation()];
+        toast->setYMargin(k * (toast->height() + Toast::DefaultMargin) + initialOffset, animated);
         if (!animated) {
             toast->setXMargin(Toast::DefaultMargin);
         }
-        toast->setYMargin(k * (toast->height() + Toast::DefaultMargin) + initialOffset, animated);
         ++k;
     }
 }
