@@ -2,6 +2,7 @@
 #include <QMap>
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <QThread>
 
 #include <gtest/gtest.h>
 
@@ -22,10 +23,22 @@ QMap<QString, QString> runProbe(const QStringList& arguments, const QMap<QString
     }
     QProcess probe;
     probe.setProcessEnvironment(environment);
-    probe.start(QStringLiteral(KELDAR_GUI_TEST_HELPER_DIR "/gui-test-ScalingProbe"), arguments);
+    // A virtual display started alongside other tests can take a moment to
+    // accept clients; only that failure is retried.
+    bool finished = false;
+    QByteArray errors;
+    for (int attempt = 0; attempt < 10; ++attempt) {
+        probe.start(QStringLiteral(KELDAR_GUI_TEST_HELPER_DIR "/gui-test-ScalingProbe"), arguments);
+        finished = probe.waitForFinished(30000);
+        errors = probe.readAllStandardError();
+        if (!finished || probe.exitCode() == 0 || !errors.contains("could not connect to display")) {
+            break;
+        }
+        QThread::msleep(300);
+    }
     QMap<QString, QString> result;
-    if (!probe.waitForFinished(30000) || probe.exitCode() != 0) {
-        ADD_FAILURE() << "probe failed: " << probe.readAllStandardError().toStdString();
+    if (!finished || probe.exitCode() != 0) {
+        ADD_FAILURE() << "probe failed: " << errors.toStdString();
         return result;
     }
     for (const QByteArray& line : probe.readAllStandardOutput().split('\n')) {
