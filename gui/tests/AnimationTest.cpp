@@ -61,14 +61,16 @@ TEST(FadeOut, ToANonZeroLowerOpacityNeverHides) {
 TEST(FadeInterruption, FadeInDuringFadeOutNeverHidesTheWidget) {
     QWidget widget;
     widget.show();
-    Fade fade(&widget, 0.0, 1.0, 150, true);
+    // Long enough that the fade-out is still running on a loaded machine.
+    Fade fade(&widget, 0.0, 1.0, 800, true);
     QSignalSpy hidden(&fade, &Fade::targetHidden);
     QSignalSpy finished(&fade, &Fade::fadeFinished);
     fade.fadeOut();
     QTest::qWait(40);
+    ASSERT_EQ(fade.state(), QAbstractAnimation::Running);
     fade.fadeIn();
-    ASSERT_TRUE(finished.wait(2000));
-    QTest::qWait(200);  // past the end the interrupted fade-out would have had
+    ASSERT_TRUE(finished.wait(5000));
+    QTest::qWait(900);  // past the end the interrupted fade-out would have had
     EXPECT_EQ(hidden.count(), 0);
     EXPECT_EQ(finished.count(), 1);
     EXPECT_TRUE(widget.isVisible());
