@@ -71,6 +71,11 @@ struct OndrixSonarPrivate
     // Set first thing in the destructor: a watchdog tick that starts after it
     // returns at once instead of trying another (2 s) reconnection.
     std::atomic<bool> destroying{false};
+    // Continuous imaging lives on one fire request per result: if a result is
+    // ever lost (a corrupted stream, a sonar that skipped a request), nothing
+    // would ask again. The watchdog re-asks after this long without a result.
+    std::atomic<std::int64_t> lastResultTime{0};
+    std::int64_t lastStallFire = 0;  // listener thread only
 
     // Shared ownership lets a caller keep the session alive while it queues a
     // message, even if the watchdog drops it at that moment; the last holder
@@ -122,6 +127,7 @@ OndrixSonar::OndrixSonar(DeviceInfo info, const Status::StatusSocketThread* list
     // rather than allowed to end the session thread.
     auto connectMainComms = [this](MainSocketThread& session) {
         connect(session.pingResultReceived, [this](const std::vector<std::byte>& message) {
+            d->lastResultTime = nowNs();
             try {
                 auto parsed = MessageParsing::parseSimplePingResult(message);
                 newImage.emit(parsed.image);
@@ -130,6 +136,7 @@ OndrixSonar::OndrixSonar(DeviceInfo info, const Status::StatusSocketThread* list
             }
         });
         connect(session.pingResultV2Received, [this](const std::vector<std::byte>& message) {
+            d->lastResultTime = nowNs();
             try {
                 auto parsed = MessageParsing::parseSimplePingResultV2(message);
                 newImage.emit(parsed.image);
@@ -222,6 +229,17 @@ OndrixSonar::OndrixSonar(DeviceInfo info, const Status::StatusSocketThread* list
             return;
         }
         if (current) {
+            bool continuous = false;
+            {
+                std::lock_guard lock(d->parameterMutex);
+                continuous = d->pingControl == PingControl::Continuous;
+            }
+            const std::int64_t now = nowNs();
+            const std::int64_t quietSince = std::max(d->lastResultTime.load(), d->lastStallFire);
+            if (continuous && now - quietSince >= std::chrono::nanoseconds(stalledAfter).count()) {
+                d->lastStallFire = now;
+                current->sendFire();
+            }
             return;
         }
         std::shared_ptr<MainSocketThread> fresh;
@@ -239,6 +257,7 @@ OndrixSonar::OndrixSonar(DeviceInfo info, const Status::StatusSocketThread* list
             control = d->pingControl.value_or(PingControl::Continuous);
         }
         initialParameters.emit(parameters);
+        d->lastResultTime = nowNs();
         fresh->setOnDemand(control != PingControl::Continuous);
         fresh->sendUserConfig();
         if (control == PingControl::Continuous) {
@@ -277,6 +296,7 @@ void OndrixSonar::beginImaging(PingControl control)
         parameters = d->parameters;
     }
     initialParameters.emit(parameters);
+    d->lastResultTime = nowNs();
     if (const auto session = d->currentSession()) {
         session->setOnDemand(control != PingControl::Continuous);
         session->sendUserConfig();

@@ -51,6 +51,7 @@ int main(int argc, char** argv)
     double silenceFor = 0.0;
     double dropEvery = 0.0;
     double garbageEvery = 0.0;
+    double oversizedEvery = 0.0;
     std::size_t garbageBytes = 64;
     bool quiet = false;
     std::uint16_t tcpPort = base.tcpPort;
@@ -90,11 +91,15 @@ int main(int argc, char** argv)
     app.add_flag("--refuse", base.status.refuseConnections, "Refuse connections (status word and closed port)");
 
     app.add_option("--silence-after", silenceAfter, "Fault: stop broadcasting status this many seconds after start");
-    app.add_option("--silence-for", silenceFor, "Fault: ... for this many seconds")->capture_default_str();
+    app.add_option("--silence-for", silenceFor, "Fault: how many seconds that silence lasts")->capture_default_str();
     app.add_option("--drop-every", dropEvery, "Fault: drop the TCP session every this many seconds");
     app.add_option("--garbage-every", garbageEvery, "Fault: send bytes that are not a message every N seconds");
     app.add_option("--garbage-bytes", garbageBytes, "Fault: how many garbage bytes to send")->capture_default_str();
+    app.add_option("--oversized-every", oversizedEvery,
+                   "Fault: send a header announcing a 4 GiB message every N seconds");
     app.add_option("--split", base.splitSize, "Fault: write every message in pieces of this many bytes");
+    app.footer("A network configuration sent to a simulated sonar is reported back; its address is taken on only\n"
+               "when it is a loopback address, so that the simulator never advertises a real network.");
 
     app.add_option("--duration", duration, "Stop after this many seconds (0: run until interrupted)")
         ->capture_default_str();
@@ -134,6 +139,7 @@ int main(int argc, char** argv)
     bool silenced = false;
     double lastDrop = 0.0;
     double lastGarbage = 0.0;
+    double lastOversized = 0.0;
     while (!stopRequested.load()) {
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
         const double t = seconds();
@@ -150,6 +156,12 @@ int main(int argc, char** argv)
             lastDrop = t;
             for (auto& sonar : sonars) {
                 sonar->dropConnection();
+            }
+        }
+        if (oversizedEvery > 0.0 && t - lastOversized >= oversizedEvery) {
+            lastOversized = t;
+            for (auto& sonar : sonars) {
+                sonar->sendOversizedHeader();
             }
         }
         if (garbageEvery > 0.0 && t - lastGarbage >= garbageEvery) {

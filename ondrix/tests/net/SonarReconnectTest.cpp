@@ -161,3 +161,40 @@ TEST(SonarReconnect, CallsFromTheApplicationThreadRaceSafelyWithReplacement)
     user.join();
     EXPECT_GT(events.images.size(), 0U);
 }
+
+TEST(SonarStall, LostPingResultDoesNotEndContinuousImaging)
+{
+    Events events;
+    SimRig rig;
+    OndrixSonar* sonar = rig.connect();
+    ASSERT_NE(sonar, nullptr);
+    events.attach(*sonar);
+    sonar->beginImaging(OndrixSonar::PingControl::Continuous);
+    ASSERT_TRUE(events.images.waitForSize(3, 3000ms));
+    rig.sim.ignoreFireRequests(1);
+    // The chain of one request per result is now broken...
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            const auto images = events.images.values();
+            return Clock::now() - images.back() > 500ms;
+        },
+        3000ms));
+    const std::size_t stalledAt = events.images.size();
+    // ...until the watchdog asks again, without dropping the session.
+    ASSERT_TRUE(events.images.waitForSize(stalledAt + 3, 8000ms));
+    EXPECT_EQ(events.offline.size(), 0U);
+    EXPECT_EQ(rig.sim.counters().connectionsAccepted, 1U);
+}
+
+TEST(SonarStall, OnDemandModeIsNeverPingedByTheWatchdog)
+{
+    Events events;
+    SimRig rig;
+    OndrixSonar* sonar = rig.connect();
+    ASSERT_NE(sonar, nullptr);
+    events.attach(*sonar);
+    sonar->beginImaging(OndrixSonar::PingControl::OnDemand);
+    std::this_thread::sleep_for(6000ms);
+    EXPECT_EQ(rig.sim.counters().fireRequests, 0U);
+    EXPECT_EQ(events.images.size(), 0U);
+}

@@ -115,6 +115,7 @@ struct SimulatedSonar::Private
     bool dropRequested = false;
     std::vector<std::byte> injected;  // raw bytes to write before anything else
     std::size_t splitSize = 0;
+    std::size_t firesToIgnore = 0;
     bool ignorePacing = false;
     bool clientConnected = false;
 
@@ -493,12 +494,19 @@ void SimulatedSonar::Private::serverLoop()
                 const auto id = readAt<std::uint16_t>(message, Layout::Header::messageId);
                 if (id == static_cast<std::uint16_t>(Ondrix::MessageType::SimpleFire) &&
                     message.size() >= Layout::FireRequest::size) {
+                    bool ignore = false;
                     {
                         std::lock_guard lock(mutex);
                         ++counters.fireRequests;
                         lastFire = message;
+                        if (firesToIgnore > 0) {
+                            --firesToIgnore;
+                            ignore = true;
+                        }
                     }
-                    pendingFires.push_back(std::move(message));
+                    if (!ignore) {
+                        pendingFires.push_back(std::move(message));
+                    }
                 } else if (id == static_cast<std::uint16_t>(Ondrix::MessageType::UserConfig)) {
                     if (!sendAll(client, handleUserConfig(message))) {
                         closeClient();
@@ -625,6 +633,12 @@ void SimulatedSonar::sendOversizedHeader()
         d->injected.insert(d->injected.end(), header.begin(), header.end());
     }
     d->wakeup.notify();
+}
+
+void SimulatedSonar::ignoreFireRequests(std::size_t count)
+{
+    std::lock_guard lock(d->mutex);
+    d->firesToIgnore = count;
 }
 
 void SimulatedSonar::setSplitSize(std::size_t bytes)

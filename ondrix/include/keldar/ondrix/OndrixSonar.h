@@ -48,6 +48,9 @@ public:
     static constexpr std::uint16_t defaultPort = 52100;
     static constexpr std::chrono::milliseconds defaultConnectWait{2100};
     static constexpr std::chrono::milliseconds offlineAfter{3000};
+    /// In continuous mode, a watchdog tick this long after the last ping
+    /// result sends a fresh fire request: a lost result must not end imaging.
+    static constexpr std::chrono::milliseconds stalledAfter{5000};
 
     /// Connects at once (waiting up to `connectWait`); throws ConnectionError
     /// when the sonar does not accept. `listener` must outlive this object.

@@ -100,6 +100,8 @@ public:
     void sendGarbage(std::size_t bytes);
     /// Sends a header announcing a message far larger than any real one.
     void sendOversizedHeader();
+    /// Leaves the next `count` fire requests unanswered, as if they were lost.
+    void ignoreFireRequests(std::size_t count);
     void setSplitSize(std::size_t bytes);
     void setIgnorePacing(bool ignore);
 
