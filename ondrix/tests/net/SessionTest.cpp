@@ -370,3 +370,41 @@ TEST(SessionConnect, ListenerThatAppearsDuringTheWaitIsReached)
                                      [] { return OperationParameters{}; }));
     late.join();
 }
+
+TEST_F(Session, LargeMessagesInUnevenPiecesArriveWhole)
+{
+    start(true);
+    // Two 1 MiB results and a small one, cut at awkward places, so the
+    // receive buffer has to grow, wrap and move its contents.
+    Building::ImageDescription image;
+    image.beams = 512;
+    image.ranges = 2048;
+    image.range = 50.0;
+    image.gain = 12.0;
+    image.bearings = std::vector<std::int16_t>(512, 0);
+    image.samples.resize(512U * 2048U);
+    for (std::size_t i = 0; i < image.samples.size(); ++i) {
+        image.samples[i] = static_cast<std::uint8_t>(i * 7U);
+    }
+    const Bytes big = Building::buildSimplePingResultV2(image);
+    image.gain = 13.0;
+    const Bytes big2 = Building::buildSimplePingResultV2(image);
+    const Bytes all = concat({big, pingResult(1.0, 2), big2});
+    std::size_t offset = 0;
+    std::size_t piece = 1;
+    while (offset < all.size()) {
+        const std::size_t n = std::min(piece, all.size() - offset);
+        sonar.send(Bytes(all.begin() + static_cast<std::ptrdiff_t>(offset),
+                         all.begin() + static_cast<std::ptrdiff_t>(offset + n)));
+        offset += n;
+        piece = piece * 3 + 17;  // 1, 20, 77, ... then capped below
+        if (piece > 300000) {
+            piece = 4099;
+        }
+    }
+    ASSERT_TRUE(v2.waitForSize(3, 5000ms));
+    const auto received = v2.values();
+    EXPECT_EQ(received[0], big);
+    EXPECT_EQ(received[1], pingResult(1.0, 2));
+    EXPECT_EQ(received[2], big2);
+}
