@@ -241,10 +241,18 @@ MainSocketThread::MainSocketThread(Endpoint endpoint, ParameterSource parameters
     d->running = true;
     d->thread = std::thread([this] { run(); });
 
-    std::unique_lock lock(d->connectMutex);
-    const bool connected = d->connectCondition.wait_for(lock, d->endpoint.connectWait + std::chrono::milliseconds(200),
-                                                        [this] { return d->connected.load() || !d->alive.load(); });
-    lock.unlock();
+    // Waits in short slices so that a cancel request is seen promptly.
+    auto cancelled = [this] { return d->endpoint.cancel && d->endpoint.cancel->load(); };
+    const auto deadline = Clock::now() + d->endpoint.connectWait + std::chrono::milliseconds(200);
+    bool connected = false;
+    {
+        std::unique_lock lock(d->connectMutex);
+        while (!connected && !cancelled() && Clock::now() < deadline) {
+            connected = d->connectCondition.wait_for(lock, std::chrono::milliseconds(50), [this] {
+                return d->connected.load() || !d->alive.load();
+            });
+        }
+    }
     if (!connected || !d->connected.load()) {
         d->running = false;
         d->wakeup.notify();

@@ -71,6 +71,8 @@ struct OndrixSonarPrivate
     // Set first thing in the destructor: a watchdog tick that starts after it
     // returns at once instead of trying another (2 s) reconnection.
     std::atomic<bool> destroying{false};
+    // Abandons a reconnection attempt in progress when the device goes.
+    std::shared_ptr<std::atomic<bool>> cancelConnect = std::make_shared<std::atomic<bool>>(false);
     // Continuous imaging lives on one fire request per result: if a result is
     // ever lost (a corrupted stream, a sonar that skipped a request), nothing
     // would ask again. The watchdog re-asks after this long without a result.
@@ -118,7 +120,8 @@ OndrixSonar::OndrixSonar(DeviceInfo info, const Status::StatusSocketThread* list
 
     auto makeSession = [this] {
         auto session = std::make_shared<MainSocketThread>(
-            MainSocketThread::Endpoint{d->info.ipAddress, d->info.serialNumber, d->port, d->connectWait},
+            MainSocketThread::Endpoint{d->info.ipAddress, d->info.serialNumber, d->port, d->connectWait,
+                                       d->cancelConnect},
             [this] { return d->snapshot(); });
         return session;
     };
@@ -276,6 +279,7 @@ OndrixSonar::~OndrixSonar()
     // Stop the status handling and the watchdog first (each disconnect waits
     // for a running call to finish), then end the session.
     d->destroying = true;
+    d->cancelConnect->store(true);
     d->statusConnection.disconnect();
     d->tickConnection.disconnect();
     std::shared_ptr<MainSocketThread> session;

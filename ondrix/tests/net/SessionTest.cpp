@@ -408,3 +408,19 @@ TEST_F(Session, LargeMessagesInUnevenPiecesArriveWhole)
     EXPECT_EQ(received[1], pingResult(1.0, 2));
     EXPECT_EQ(received[2], big2);
 }
+
+TEST(SessionConnect, CancelAbandonsTheWaitAtOnce)
+{
+    const std::uint16_t port = freePort(SOCK_STREAM);
+    auto cancel = std::make_shared<std::atomic<bool>>(false);
+    std::thread canceller([cancel] {
+        std::this_thread::sleep_for(200ms);
+        cancel->store(true);
+    });
+    const auto before = std::chrono::steady_clock::now();
+    EXPECT_THROW(MainSocketThread({"127.0.0.1", 1, port, std::chrono::milliseconds(2100), cancel},
+                                  [] { return OperationParameters{}; }),
+                 Keldar::Ondrix::ConnectionError);
+    EXPECT_LT(std::chrono::steady_clock::now() - before, 1000ms);
+    canceller.join();
+}

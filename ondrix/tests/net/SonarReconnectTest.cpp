@@ -129,7 +129,8 @@ TEST(SonarReconnect, DestroyingTheDeviceDuringReconnectAttemptsIsSafe)
     std::this_thread::sleep_for(600ms);  // most likely inside a 2.1 s attempt now
     const auto before = Clock::now();
     rig.sonar.reset();
-    EXPECT_LT(Clock::now() - before, 3000ms);
+    // A reconnection attempt in progress is abandoned, not waited out.
+    EXPECT_LT(Clock::now() - before, 1000ms);
     const std::size_t failedAfter = events.failed.size();
     std::this_thread::sleep_for(600ms);
     EXPECT_LE(events.failed.size(), failedAfter);

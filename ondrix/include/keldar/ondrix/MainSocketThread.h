@@ -3,6 +3,7 @@
 #include <keldar/core/Signal.h>
 #include <keldar/ondrix/SonarTypes.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
@@ -37,6 +38,9 @@ public:
         std::uint32_t serialNumber = 0;
         std::uint16_t port = defaultPort;
         std::chrono::milliseconds connectWait = defaultConnectWait;
+        /// When set (from any thread) while the constructor still waits, the
+        /// attempt is abandoned at once with ConnectionError.
+        std::shared_ptr<const std::atomic<bool>> cancel = nullptr;
     };
 
     /// Returns a consistent copy of the parameters the next fire request is
