@@ -5,7 +5,7 @@
 namespace Keldar::Ondrix {
 
 // Part numbers reported by the sonars. Values outside this list are legal on
-// the wire and map to the "Unknown" specification.
+// the wire and map to the "Unknown" model entry.
 enum class ModelNumber : std::uint16_t {
     Unknown = 0,
     PelmarA1041 = 1041,

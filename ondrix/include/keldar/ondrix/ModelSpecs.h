@@ -15,7 +15,7 @@ class ModelSpecs
 public:
     ModelSpecs() = delete;
 
-    // Keys are the part numbers that share one specification.
+    // Keys are the part numbers that share one model entry.
     static const std::map<std::vector<ModelNumber>, ModelSpec> models;
 
     // Unlisted part numbers give the "Unknown" entry.
