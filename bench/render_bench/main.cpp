@@ -33,6 +33,8 @@ struct Scene
     FanDisplay* display = nullptr;
     Keldar::DataProcessing::Units::Distance::Metres metres;
     std::vector<Keldar::Ondrix::OndrixImage> images;
+    // Without an exposed window a repaint draws nothing and the figures lie.
+    bool exposed = false;
 
     Scene()
     {
@@ -47,9 +49,7 @@ struct Scene
         display->setGeometry(0, 0, 1920, 1080);
         display->setDistanceUnit(&metres);
         window.show();
-        if (!QTest::qWaitForWindowExposed(&window)) {
-            std::fprintf(stderr, "window not exposed\n");
-        }
+        exposed = QTest::qWaitForWindowExposed(&window);
         // A measurement on screen as well, so every overlay is drawn.
         display->newImageReceived(images.front());
         display->repaint();
@@ -65,26 +65,61 @@ struct Scene
     }
 };
 
+// Counts the paints the display really receives, so that a run in which
+// repaints were dropped reports an error instead of an impossible frame rate.
+class PaintCounter : public QObject
+{
+  public:
+    int paints = 0;
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::Paint) {
+            ++paints;
+        }
+        return QObject::eventFilter(watched, event);
+    }
+};
+
 Scene* scene = nullptr;
+PaintCounter* paintCounter = nullptr;
+
+void checkEveryFramePainted(benchmark::State& state, int paintsBefore)
+{
+    const auto frames = static_cast<double>(state.iterations());
+    const double painted = paintCounter->paints - paintsBefore;
+    state.counters["painted"] = painted / frames;
+    if (painted < 0.99 * frames) {
+        state.SkipWithError("frames were not painted");
+    }
+}
 
 void renderFrames(benchmark::State& state, int kernel, Method method)
 {
+    if (!scene->exposed) {
+        state.SkipWithError("the window was not exposed");
+        return;
+    }
     FanDisplay& display = *scene->display;
     display.getEngine().setDespeckleMethod(method);
     display.setDespeckleLevel(kernel);
     display.setClampLevel(0.02F);
     std::size_t next = 0;
+    const int paintsBefore = paintCounter->paints;
     for (auto _ : state) {
         display.newImageReceived(scene->images[next++ % scene->images.size()]);
         // Paints and presents now; finishing makes the software renderer's
         // work count in this frame rather than leak into the next.
-        display.repaint();
+        display.update();
+        QCoreApplication::processEvents();
         display.makeCurrent();
         QOpenGLContext::currentContext()->functions()->glFinish();
         display.doneCurrent();
     }
     state.counters["fps"] =
         benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+    checkEveryFramePainted(state, paintsBefore);
     if (display.getMeasuringTool().getState() == MeasuringToolBase::Idle) {
         state.SkipWithError("the measurement overlay was lost");
     }
@@ -109,18 +144,25 @@ void DespeckleOffNoOverlays(benchmark::State& state)
 // (an image with a single beam), so only clearing and presenting remain.
 void EmptyFrame(benchmark::State& state)
 {
+    if (!scene->exposed) {
+        state.SkipWithError("the window was not exposed");
+        return;
+    }
     FanDisplay& display = *scene->display;
     const Keldar::Ondrix::OndrixImage single(1, 1000, 40.0, 60.0, 900.0, {0},
                                              std::vector<std::uint8_t>(1000, 9));
+    const int paintsBefore = paintCounter->paints;
     for (auto _ : state) {
         display.newImageReceived(single);
-        display.repaint();
+        display.update();
+        QCoreApplication::processEvents();
         display.makeCurrent();
         QOpenGLContext::currentContext()->functions()->glFinish();
         display.doneCurrent();
     }
     state.counters["fps"] =
         benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+    checkEveryFramePainted(state, paintsBefore);
 }
 
 void DespeckleOff(benchmark::State& state)
@@ -175,6 +217,9 @@ int main(int argc, char** argv)
     benchmark::Initialize(&argc, argv);
     Scene sharedScene;
     scene = &sharedScene;
+    PaintCounter counter;
+    paintCounter = &counter;
+    sharedScene.display->installEventFilter(&counter);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
     scene = nullptr;
