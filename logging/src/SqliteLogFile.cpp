@@ -809,44 +809,42 @@ bool SqliteLogFile::setThumbnail(const std::vector<std::uint8_t>& data)
     return finishWrite(*impl_, query, WriteOperation::Other);
 }
 
-bool SqliteLogFile::addBookmark(const Bookmark& bookmark)
+namespace {
+
+// Adding and updating a bookmark bind the same columns; the payload column is
+// written only from log version 4 on.
+bool writeBookmark(LogFileImpl& impl, const Bookmark& bookmark, bool withPayload, const char* sqlWithPayload,
+                   const char* sqlWithoutPayload)
 {
-    if (isBookmarkPayloadsSupported()) {
-        const auto stored = PayloadCodec::encode(bookmark.payload, impl_->compressionLevel);
-        SqliteQuery query(*impl_->database, "INSERT INTO bookmarks (entryId, title, comments, payload) VALUES "
-                                            "(:entryId, :title, :comments, :payload);");
-        query.bindParameter(":entryId", bookmark.entryId);
-        query.bindParameter(":title", bookmark.title, BindMode::NoCopy);
-        query.bindParameter(":comments", bookmark.comments, BindMode::NoCopy);
-        query.bindParameter(":payload", stored, BindMode::NoCopy);
-        return finishWrite(*impl_, query, WriteOperation::Other);
-    }
-    SqliteQuery query(*impl_->database,
-                      "INSERT INTO bookmarks (entryId, title, comments) VALUES (:entryId, :title, :comments);");
+    SqliteQuery query(*impl.database, withPayload ? sqlWithPayload : sqlWithoutPayload);
     query.bindParameter(":entryId", bookmark.entryId);
     query.bindParameter(":title", bookmark.title, BindMode::NoCopy);
     query.bindParameter(":comments", bookmark.comments, BindMode::NoCopy);
-    return finishWrite(*impl_, query, WriteOperation::Other);
+    // Bound without a copy: it must live until the statement has been stepped.
+    std::vector<std::uint8_t> stored;
+    if (withPayload) {
+        stored = PayloadCodec::encode(bookmark.payload, impl.compressionLevel);
+        query.bindParameter(":payload", stored, BindMode::NoCopy);
+    }
+    return finishWrite(impl, query, WriteOperation::Other);
+}
+
+} // namespace
+
+bool SqliteLogFile::addBookmark(const Bookmark& bookmark)
+{
+    return writeBookmark(*impl_, bookmark, isBookmarkPayloadsSupported(),
+                         "INSERT INTO bookmarks (entryId, title, comments, payload) VALUES "
+                         "(:entryId, :title, :comments, :payload);",
+                         "INSERT INTO bookmarks (entryId, title, comments) VALUES (:entryId, :title, :comments);");
 }
 
 bool SqliteLogFile::updateBookmark(const Bookmark& bookmark)
 {
-    if (isBookmarkPayloadsSupported()) {
-        const auto stored = PayloadCodec::encode(bookmark.payload, impl_->compressionLevel);
-        SqliteQuery query(*impl_->database, "UPDATE bookmarks SET title = :title, comments = :comments, "
-                                            "payload = :payload WHERE entryId = :entryId;");
-        query.bindParameter(":entryId", bookmark.entryId);
-        query.bindParameter(":title", bookmark.title, BindMode::NoCopy);
-        query.bindParameter(":comments", bookmark.comments, BindMode::NoCopy);
-        query.bindParameter(":payload", stored, BindMode::NoCopy);
-        return finishWrite(*impl_, query, WriteOperation::Other);
-    }
-    SqliteQuery query(*impl_->database,
-                      "UPDATE bookmarks SET title = :title, comments = :comments WHERE entryId = :entryId;");
-    query.bindParameter(":entryId", bookmark.entryId);
-    query.bindParameter(":title", bookmark.title, BindMode::NoCopy);
-    query.bindParameter(":comments", bookmark.comments, BindMode::NoCopy);
-    return finishWrite(*impl_, query, WriteOperation::Other);
+    return writeBookmark(*impl_, bookmark, isBookmarkPayloadsSupported(),
+                         "UPDATE bookmarks SET title = :title, comments = :comments, "
+                         "payload = :payload WHERE entryId = :entryId;",
+                         "UPDATE bookmarks SET title = :title, comments = :comments WHERE entryId = :entryId;");
 }
 
 bool SqliteLogFile::removeBookmark(const Bookmark& bookmark)
