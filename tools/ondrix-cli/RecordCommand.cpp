@@ -2,6 +2,7 @@
 // viewer does - every raw ping result one entry, through the flat interface.
 
 #include "Commands.h"
+#include "SonarLookup.h"
 
 #include <keldar/logging/FlatInterface.h>
 #include <keldar/ondrix/ConnectionManager.h>
@@ -163,16 +164,7 @@ void runRecord(const RecordOptions& options)
     ConnectionManager manager(ConnectionManager::Settings{options.listen.address, options.listen.port,
                                                           options.listen.sonarPort});
     manager.startListening();
-    const auto discoveryDeadline = Clock::now() + std::chrono::duration<double>(options.discoverySeconds);
-    std::optional<Keldar::Ondrix::DeviceInfo> info;
-    while (Clock::now() < discoveryDeadline) {
-        const auto table = manager.getVisibleSonars();
-        if (const auto it = table.find(options.serial); it != table.end()) {
-            info = it->second;
-            break;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
+    const auto info = Keldar::Cli::waitForSonar(manager, options.serial, options.discoverySeconds);
     if (!info) {
         Keldar::Cli::fail("sonar " + std::to_string(options.serial) + " was not seen", 2);
     }

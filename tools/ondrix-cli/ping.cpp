@@ -1,6 +1,7 @@
 // ondrix-cli ping: connects to one sonar, images, prints one line per image.
 
 #include "Commands.h"
+#include "SonarLookup.h"
 #include "Json.h"
 
 #include <keldar/ondrix/ConnectionManager.h>
@@ -104,16 +105,7 @@ void runPing(const PingOptions& options)
                                                           options.listen.sonarPort});
     manager.startListening();
 
-    const auto deadline = Clock::now() + std::chrono::duration<double>(options.discoverySeconds);
-    std::optional<Keldar::Ondrix::DeviceInfo> info;
-    while (Clock::now() < deadline) {
-        const auto table = manager.getVisibleSonars();
-        if (const auto it = table.find(options.serial); it != table.end()) {
-            info = it->second;
-            break;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
+    const auto info = Keldar::Cli::waitForSonar(manager, options.serial, options.discoverySeconds);
     if (!info) {
         std::ostringstream message;
         message << "sonar " << options.serial << " was not seen within " << options.discoverySeconds
