@@ -2,6 +2,8 @@
 
 #include <keldar/database/SqliteDatabase.h>
 
+#include "ConnectionLock.h"
+
 #include <sqlite3.h>
 
 #include <limits>
@@ -9,17 +11,6 @@
 namespace Keldar::Database {
 
 namespace {
-
-class ConnectionLock {
-public:
-    explicit ConnectionLock(sqlite3* db) : mutex_(sqlite3_db_mutex(db)) { sqlite3_mutex_enter(mutex_); }
-    ~ConnectionLock() { sqlite3_mutex_leave(mutex_); }
-    ConnectionLock(const ConnectionLock&) = delete;
-    ConnectionLock& operator=(const ConnectionLock&) = delete;
-
-private:
-    sqlite3_mutex* mutex_;
-};
 
 sqlite3_destructor_type destructorFor(BindMode mode)
 {
