@@ -15,14 +15,19 @@ struct SonarImage {
     std::vector<std::uint8_t> samples;
 };
 
-/// Makes images that look like a multibeam imaging sonar over a seabed: a bed
-/// return that rises with range, a few point and extended targets that cast
-/// acoustic shadows, speckle, brightness that follows the gain and a scene
-/// that drifts slowly so that a recording shows change.
+/// Makes images that look like a forward-looking multibeam imaging sonar over
+/// a seabed: a dark water column near the sonar, a bed return that comes in at
+/// some range, rises and then fades gently towards the far edge, Rayleigh
+/// speckle over a textured bed with brighter rocky patches, round and long
+/// targets that are bright on their leading face and cast dark acoustic
+/// shadows behind them, brightness that follows the gain (mid-to-dark grey at
+/// the middle setting) and a scene that moves slowly so that a recording shows
+/// change.
 ///
-/// The scene is laid out in metres around the sonar, so changing the range
-/// zooms in or out of the same scene. The output depends only on the seed and
-/// the arguments of generate(): the same inputs give the same image.
+/// Targets are laid out in metres around the sonar at distances from about
+/// 1 m to 150 m, so any range setting shows some of them. The output depends
+/// only on the seed and the arguments of generate(): the same inputs give the
+/// same image.
 class SonarImageGenerator {
 public:
     explicit SonarImageGenerator(std::uint32_t seed);
@@ -37,18 +42,37 @@ public:
     [[nodiscard]] static std::vector<std::int16_t> makeBearings(std::uint16_t beams);
 
 private:
+    // A round object (boulder, tyre, point reflector) on the bed.
     struct Target {
         double distance;   // metres from the sonar at time 0
         double angle;      // radians, 0 ahead
         double radius;     // metres
-        double height;     // metres above the bed, sets the shadow length
-        double strength;   // echo strength, 0-1
+        double shadow;     // shadow length per metre of range behind it
+        double strength;   // echo in dB above the bed at its strongest
         double swing;      // radians of slow angular wobble
         double period;     // seconds per wobble
     };
 
+    // A long straight object (pipe) or a box (block, wreck part) lying on the
+    // bed: a rectangle seen from above.
+    struct Slab {
+        double distance;    // metres from the sonar to its centre at time 0
+        double angle;       // radians, 0 ahead
+        double heading;     // radians, orientation of its long side
+        double halfLength;  // metres
+        double halfWidth;   // metres
+        double shadow;      // shadow length per metre of range behind it
+        double strength;    // echo in dB above the bed at its leading face
+        double top;         // dB above the bed on its top, behind the face
+        double swing;       // radians of slow angular wobble
+        double period;      // seconds per wobble
+    };
+
     std::uint32_t seed;
     std::vector<Target> targets;
+    std::vector<Slab> slabs;
+    std::vector<float> texture;  // bed texture in dB, tiled square
+    std::vector<float> speckle;  // speckle in dB, drawn from a fixed table
 };
 
 }  // namespace Keldar::Sim
