@@ -15,14 +15,14 @@ constexpr double halfApertureDegrees = 65.0;
 
 // Levels are worked out in dB relative to the strongest bed return and mapped
 // to counts at the end, the way a sonar log-compresses its samples.
-constexpr double countsPerDb = 255.0 / 50.0;  // 50 dB of display range
-constexpr double bedCounts = 90.0;            // bed peak at the middle gain, before speckle
-constexpr double gainDbPerPercent = 0.4;      // 20 dB either side of the middle setting
-constexpr double waterDb = -19.0;             // empty water: the noise floor
-constexpr double shadowDb = -17.0;            // a shadow is noise plus a little multipath
-constexpr double bedOnset = 0.14;             // fraction of the range where the bed comes in
-constexpr double targetSpeckle = 0.45;
-constexpr double sidelobeReach = 1.8;         // how far across a round echo smears, in radii        // strong echoes fluctuate less than the bed
+constexpr double countsPerDb = 255.0 / 50.0; // 50 dB of display range
+constexpr double bedCounts = 82.0;           // bed peak at the middle gain, before speckle
+constexpr double gainDbPerPercent = 0.4;     // 20 dB either side of the middle setting
+constexpr double waterDb = -19.0;            // empty water: the noise floor
+constexpr double shadowDb = -17.0;           // a shadow is noise plus a little multipath
+constexpr double bedOnset = 0.14;            // fraction of the range where the bed comes in
+constexpr double targetSpeckle = 0.45;       // strong echoes fluctuate less than the bed
+constexpr double sidelobeReach = 1.8;        // how far across a round echo smears, in radii
 
 constexpr int textureBits = 8;
 constexpr int textureSize = 1 << textureBits;
@@ -102,7 +102,8 @@ std::vector<double> fractalNoise(std::uint64_t key, std::initializer_list<std::p
 
 // What one beam meets: an echo from `echoStart` to `faceEnd` at `faceDb`, a
 // weaker top surface to `echoEnd` at `topDb`, then a shadow to `shadowEnd`.
-struct Hit {
+struct Hit
+{
     double echoStart;
     double faceEnd;
     double echoEnd;
@@ -111,10 +112,9 @@ struct Hit {
     double topDb;
 };
 
-}  // namespace
+} // namespace
 
-SonarImageGenerator::SonarImageGenerator(std::uint32_t seedValue)
-    : seed(seedValue)
+SonarImageGenerator::SonarImageGenerator(std::uint32_t seedValue) : seed(seedValue)
 {
     std::uint64_t state = mix(seedValue);
     auto next = [&state] {
@@ -168,8 +168,10 @@ SonarImageGenerator::SonarImageGenerator(std::uint32_t seedValue)
 
     // Bed texture in dB: broad patches of a few dB, plus rocky outcrops where a
     // second, finer field is high.
-    const std::vector<double> broad = fractalNoise(mix(state ^ 0x51ULL), {{64, 1.0}, {32, 0.6}, {16, 0.4}, {8, 0.3}, {4, 0.2}});
-    const std::vector<double> rocks = fractalNoise(mix(state ^ 0x52ULL), {{32, 0.6}, {16, 1.0}, {8, 0.7}, {4, 0.5}, {2, 0.35}});
+    const std::vector<double> broad =
+        fractalNoise(mix(state ^ 0x51ULL), {{64, 1.0}, {32, 0.6}, {16, 0.4}, {8, 0.3}, {4, 0.2}});
+    const std::vector<double> rocks =
+        fractalNoise(mix(state ^ 0x52ULL), {{32, 0.6}, {16, 1.0}, {8, 0.7}, {4, 0.5}, {2, 0.35}});
     texture.resize(broad.size());
     for (std::size_t i = 0; i < broad.size(); ++i) {
         texture[i] = static_cast<float>(2.5 * broad[i] + 9.0 * smoothstep(1.1, 1.9, rocks[i]));
@@ -213,7 +215,9 @@ SonarImage SonarImageGenerator::generate(std::uint16_t beams, std::uint16_t rang
     const double time = std::isfinite(timeSeconds) ? timeSeconds : 0.0;
     // Speckle decorrelates ten times a second, like a platform that is never
     // quite still.
-    const auto frame = static_cast<std::uint64_t>(static_cast<std::int64_t>(std::floor(time * 10.0)));
+    // (Clamped first: converting an out-of-range double to an integer is undefined.)
+    const double tick = std::clamp(std::floor(time * 10.0), -1e18, 1e18);
+    const auto frame = static_cast<std::uint64_t>(static_cast<std::int64_t>(tick));
     const std::uint64_t frameKey = mix(mix(seed) ^ frame);
     const double rowMetres = rangeMetres / ranges;
     const double twoPi = 2.0 * std::numbers::pi;
@@ -234,16 +238,19 @@ SonarImage SonarImageGenerator::generate(std::uint16_t beams, std::uint16_t rang
         waterByRow[r] = static_cast<float>(waterDb + 14.0 * std::exp(-f / 0.012));
     }
 
-    struct Placed {
+    struct Placed
+    {
         double x, y, radius, shadow, strength;
     };
     std::vector<Placed> placed;
     placed.reserve(targets.size());
     for (const Target& t : targets) {
         const double angle = t.angle - yaw + t.swing * std::sin(twoPi * time / t.period);
-        placed.push_back({t.distance * std::sin(angle), t.distance * std::cos(angle), t.radius, t.shadow, t.strength});
+        placed.push_back(
+            {t.distance * std::sin(angle), t.distance * std::cos(angle), t.radius, t.shadow, t.strength});
     }
-    struct PlacedSlab {
+    struct PlacedSlab
+    {
         double cx, cy, ax, ay, halfLength, halfWidth, shadow, strength, top;
     };
     std::vector<PlacedSlab> placedSlabs;
@@ -257,7 +264,7 @@ SonarImage SonarImageGenerator::generate(std::uint16_t beams, std::uint16_t rang
     }
 
     const double cellsPerMetre = textureCellsPerRange / rangeMetres;
-    const double textureOffset = 1024.0;  // keeps texture coordinates positive for truncation
+    const double textureOffset = 1024.0; // keeps texture coordinates positive for truncation
     const double rowsPerCell = static_cast<double>(ranges) / textureCellsPerRange;
     const auto stride = static_cast<std::size_t>(std::clamp(rowsPerCell / 2.0, 1.0, 4.0));
     std::vector<Hit> hits;
@@ -361,7 +368,8 @@ SonarImage SonarImageGenerator::generate(std::uint16_t beams, std::uint16_t rang
             const double faceDb = p.strength + 10.0 * std::log10(0.15 + 0.85 * face);
             const double faceEnd = start + std::max(3.0 * rowMetres, halfChord);
             const double back = along + halfChord;
-            hits.push_back({start, faceEnd, std::max(faceEnd, back), back + along * p.shadow, faceDb, faceDb - 6.0});
+            hits.push_back(
+                {start, faceEnd, std::max(faceEnd, back), back + along * p.shadow, faceDb, faceDb - 6.0});
         }
         for (const PlacedSlab& s : placedSlabs) {
             // Ray against the rectangle in its own frame (long side along a).
@@ -373,7 +381,8 @@ SonarImage SonarImageGenerator::generate(std::uint16_t beams, std::uint16_t rang
             double leave = 1e9;
             double facing = 0.0;
             bool missed = false;
-            for (const auto& [o, d, half] : {std::tuple{ox, dx, s.halfLength}, std::tuple{oy, dy, s.halfWidth}}) {
+            for (const auto& [o, d, half] :
+                 {std::tuple{ox, dx, s.halfLength}, std::tuple{oy, dy, s.halfWidth}}) {
                 if (std::abs(d) < 1e-12) {
                     if (std::abs(o) > half) {
                         missed = true;
@@ -395,12 +404,13 @@ SonarImage SonarImageGenerator::generate(std::uint16_t beams, std::uint16_t rang
             const double span = leave - enter;
             const double faceDb = s.strength + 10.0 * std::log10(0.25 + 0.75 * facing);
             const double faceEnd = enter + std::min(span, std::max(2.0 * rowMetres, 0.35 * span));
-            hits.push_back({enter, faceEnd, leave, leave + leave * s.shadow, faceDb, s.top + (faceDb - s.strength)});
+            hits.push_back(
+                {enter, faceEnd, leave, leave + leave * s.shadow, faceDb, s.top + (faceDb - s.strength)});
         }
 
         auto rowAt = [&](double metres) {
-            return static_cast<std::size_t>(std::clamp(std::ceil(metres / rowMetres - 0.5), 0.0,
-                                                        static_cast<double>(ranges)));
+            return static_cast<std::size_t>(
+                std::clamp(std::ceil(metres / rowMetres - 0.5), 0.0, static_cast<double>(ranges)));
         };
         // Shadows first, so that an echo inside another object's shadow still shows.
         for (const Hit& h : hits) {
@@ -417,7 +427,8 @@ SonarImage SonarImageGenerator::generate(std::uint16_t beams, std::uint16_t rang
         }
         for (const Hit& h : hits) {
             const std::size_t faceEnd = std::max(rowAt(h.faceEnd), rowAt(h.echoStart) + 1);
-            for (std::size_t r = rowAt(h.echoStart); r < std::min(faceEnd, static_cast<std::size_t>(ranges)); ++r) {
+            for (std::size_t r = rowAt(h.echoStart); r < std::min(faceEnd, static_cast<std::size_t>(ranges));
+                 ++r) {
                 level[r] = std::max(level[r], static_cast<float>(h.faceDb));
                 speckleWeight[r] = static_cast<float>(targetSpeckle);
             }
@@ -456,4 +467,4 @@ SonarImage SonarImageGenerator::generate(std::uint16_t beams, std::uint16_t rang
     return image;
 }
 
-}  // namespace Keldar::Sim
+} // namespace Keldar::Sim

@@ -14,18 +14,23 @@ using Keldar::Sim::SonarImageGenerator;
 namespace {
 
 // A generated image with its size, so the helpers can address samples.
-struct Picture {
+struct Picture
+{
     SonarImage image;
     std::size_t beams;
     std::size_t ranges;
 
-    [[nodiscard]] int at(std::size_t row, std::size_t beam) const { return image.samples[row * beams + beam]; }
+    [[nodiscard]] int at(std::size_t row, std::size_t beam) const
+    {
+        return image.samples[row * beams + beam];
+    }
 };
 
-Picture make(std::uint32_t seed, std::size_t beams, std::size_t ranges, double range, double gain, double time)
+Picture make(std::uint32_t seed, std::size_t beams, std::size_t ranges, double range, double gain,
+             double time)
 {
-    return {SonarImageGenerator(seed).generate(static_cast<std::uint16_t>(beams), static_cast<std::uint16_t>(ranges),
-                                               range, gain, time),
+    return {SonarImageGenerator(seed).generate(static_cast<std::uint16_t>(beams),
+                                               static_cast<std::uint16_t>(ranges), range, gain, time),
             beams, ranges};
 }
 
@@ -85,7 +90,8 @@ std::vector<double> smoothed(const Picture& p)
 // Beams in which a bright echo (well above the bed at its range) is followed,
 // farther along the same beam, by a run of rows well below the bed at their
 // range. Rows start past the water column so that its darkness cannot count.
-struct EchoAndShadow {
+struct EchoAndShadow
+{
     int beams = 0;
     double echoSum = 0.0;
     double shadowSum = 0.0;
@@ -169,7 +175,7 @@ double meanAbsoluteDifference(const std::vector<double>& a, const std::vector<do
     return sum / static_cast<double>(a.size());
 }
 
-}  // namespace
+} // namespace
 
 TEST(SonarImageShape, SizesFollowBeamsAndRanges)
 {
@@ -200,6 +206,7 @@ TEST(SonarImageShape, ZeroSizesOrBadInputsGiveNoCrash)
     // Odd sizes and extreme times still fill every sample without overrunning.
     EXPECT_EQ(generator.generate(1, 1, 10.0, 50.0, -1e9).samples.size(), 1U);
     EXPECT_EQ(generator.generate(3, 7, 150.0, 200.0, 1e9).samples.size(), 21U);
+    EXPECT_EQ(generator.generate(3, 7, 150.0, 50.0, 1e300).samples.size(), 21U);
 }
 
 TEST(SonarImageDeterminism, SameSeedAndInputsGiveSameImage)
