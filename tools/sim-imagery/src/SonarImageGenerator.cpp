@@ -28,8 +28,7 @@ constexpr int textureBits = 8;
 constexpr int textureSize = 1 << textureBits;
 constexpr int textureMask = textureSize - 1;
 constexpr double textureCellsPerRange = 110.0;
-constexpr int speckleBits = 12;
-constexpr std::uint32_t speckleMask = (1U << speckleBits) - 1U;
+constexpr unsigned speckleBits = 12;
 
 // splitmix64: a cheap, well-mixed hash so that the scene and the speckle are
 // pure functions of the seed and images are reproducible.
@@ -275,8 +274,9 @@ SonarImage SonarImageGenerator::generate(std::uint16_t beams, std::uint16_t rang
     const auto zeroCounts = static_cast<float>(bedCounts + gainDb * countsPerDb);
     const auto perDb = static_cast<float>(countsPerDb);
 
-    // Speckle for a sample is picked by combining a random key per row with
-    // one per beam; the table is shuffled, so neighbours are independent.
+    // Speckle for a sample is picked by combining a random 32-bit key per row
+    // with one per beam and taking the top bits of a multiplicative hash, so
+    // that no two rows or beams repeat each other.
     std::vector<std::uint32_t> rowKeys(ranges);
     std::vector<std::uint32_t> beamKeys(beams);
     std::uint64_t key = frameKey;
@@ -439,7 +439,9 @@ SonarImage SonarImageGenerator::generate(std::uint16_t beams, std::uint16_t rang
 
         const std::uint32_t beamKey = beamKeys[b];
         for (std::size_t r = 0; r < ranges; ++r) {
-            const float db = level[r] + speckleWeight[r] * speckle[(rowKeys[r] ^ beamKey) & speckleMask];
+            const float db =
+                level[r] +
+                speckleWeight[r] * speckle[((rowKeys[r] ^ beamKey) * 0x9E3779B1U) >> (32U - speckleBits)];
             // Far-off levels are cut first so that the conversion to int
             // cannot overflow; the clamps then compile to branch-free moves.
             const float counts = std::min(std::max(zeroCounts + db * perDb, -1000.0F), 1000.0F);
