@@ -75,7 +75,11 @@ std::vector<std::byte> compress(const std::byte* data, std::size_t size, Compres
     if (level < -1 || level > 9) {
         return {};
     }
-    auto* compressor = compressors.get(level == -1 ? 6 : level);
+    // The default is the fastest level: on sonar images every level from 1 to 6
+    // stores within 0.5 % of the same size (the gain is in the Huffman coding,
+    // not in matches), while level 6 takes twice as long, and recording
+    // compresses on the sonar's network thread.
+    auto* compressor = compressors.get(level == DefaultCompression ? 1 : level);
     if (compressor == nullptr) {
         return {};
     }

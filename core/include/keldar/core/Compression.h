@@ -5,7 +5,7 @@
 
 namespace Keldar::Compression {
 
-// zlib scale: -1 the default (6), 0 stored, 1 fastest ... 9 smallest.
+// zlib scale: -1 the default (the fastest, 1), 0 stored, 1 fastest ... 9 smallest.
 using CompressionLevel = int;
 inline constexpr CompressionLevel DefaultCompression = -1;
 
