@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Runs ondrix-sim and ondrix-cli against each other over loopback and checks
 # what a user would see: scan lists the sonars, ping prints images, and the
-# failures exit non-zero with a clear message.
+# failures exit non-zero with a clear message; a recording reads back through
+# the log commands.
 set -euo pipefail
 sim=$1
 cli=$2
@@ -60,5 +61,31 @@ code=$?
 set -e
 [ $code -ne 0 ] || fail "ping of a refusing sonar succeeded"
 grep -q "refuses connections" "$work/refused.err" || fail "no clear message for a refusing sonar"
+
+# Record five pings, then read the recording back with the log commands.
+mkdir "$work/logs"
+"$cli" record --serial 51001 --count 5 --folder "$work/logs" --compression "${listen[@]}" > "$work/record.txt"
+log=$(ls "$work"/logs/*.ondrix)
+[[ "$(basename "$log")" =~ ^[0-9]{8}_[0-9]{6}\.ondrix$ ]] || fail "recording not named by local date and time: $log"
+"$cli" log info "$log" --json > "$work/info.json"
+grep -q '"logVersion":4,"compressionLevel":-1' "$work/info.json" || { cat "$work/info.json"; fail "log info header"; }
+grep -q '"metadata":\[{"key":"createdDateTime".*{"key":"applicationName".*{"key":"applicationVersion".*{"key":"currentTimeZone".*{"key":"logVersion".*{"key":"compressionLevel"' \
+  "$work/info.json" || { cat "$work/info.json"; fail "standard metadata not in order"; }
+grep -q '"name":"Ondrix Rostrel A","properties":{"serialNumber":51001,"modelNumber":1032}' "$work/info.json" \
+  || { cat "$work/info.json"; fail "recorded data source is wrong"; }
+grep -q '"entryCount":5,"firstEntryId":1,"lastEntryId":5' "$work/info.json" || { cat "$work/info.json"; fail "recorded entry count"; }
+
+"$cli" log slice "$log" --first 2 --last 4 > /dev/null
+sliced="${log%.ondrix}_exported.ondrix"
+[ -f "$sliced" ] || fail "slice without --out did not follow the _exported naming"
+"$cli" log info "$sliced" --json | grep -q '"entryCount":3,"firstEntryId":1,"lastEntryId":3' || fail "slice entry range"
+"$cli" log clone "$log" --out "$work/clone.ondrix" --compression 0 > /dev/null
+"$cli" log info "$work/clone.ondrix" --json | grep -q '"compressionLevel":0,.*"entryCount":5' || fail "clone"
+set +e
+"$cli" log slice "$log" --first 4 --last 2 --out "$work/bad.ondrix" > /dev/null 2>&1
+code=$?
+set -e
+[ $code -ne 0 ] || fail "a reversed slice range succeeded"
+"$cli" log bookmarks "$log" > /dev/null || fail "log bookmarks"
 
 echo "ondrix-cli end to end: all checks passed"
