@@ -4,6 +4,7 @@
 //
 //   session_bench --benchmark_repetitions=5 --benchmark_report_aggregates_only=true
 
+#include <keldar/sim/LoopbackPort.h>
 #include <keldar/ondrix/ConnectionManager.h>
 #include <keldar/ondrix/OndrixSonar.h>
 #include <keldar/sim/SimulatedSonar.h>
@@ -30,15 +31,7 @@ namespace {
 
 std::uint16_t freeUdpPort()
 {
-    const int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    socklen_t length = sizeof address;
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-    ::close(fd);
-    return ntohs(address.sin_port);
+    return Keldar::Sim::freeLoopbackPort(SOCK_DGRAM);
 }
 
 double processCpuSeconds()

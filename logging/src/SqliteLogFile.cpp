@@ -422,12 +422,12 @@ std::vector<DataSource> SqliteLogFile::getDataSources() const
     return sources;
 }
 
-std::optional<PropertyValue> SqliteLogFile::getDataSourceProperty(int dataSourceId, const std::string& key) const
+namespace {
+
+// The first column of the statement's first row as a property value; empty for
+// no row or SQL NULL.
+std::optional<PropertyValue> firstValueAsProperty(SqliteQuery& query)
 {
-    SqliteQuery query(*impl_->database,
-                      "SELECT value FROM dataSourceProperties WHERE dataSourceId = :id AND key = :key;");
-    query.bindParameter(":id", dataSourceId);
-    query.bindParameter(":key", key, BindMode::NoCopy);
     if (query.executeStep() != QueryResult::Row) {
         return std::nullopt;
     }
@@ -436,6 +436,17 @@ std::optional<PropertyValue> SqliteLogFile::getDataSourceProperty(int dataSource
         return std::nullopt;
     }
     return toPropertyValue(*value);
+}
+
+} // namespace
+
+std::optional<PropertyValue> SqliteLogFile::getDataSourceProperty(int dataSourceId, const std::string& key) const
+{
+    SqliteQuery query(*impl_->database,
+                      "SELECT value FROM dataSourceProperties WHERE dataSourceId = :id AND key = :key;");
+    query.bindParameter(":id", dataSourceId);
+    query.bindParameter(":key", key, BindMode::NoCopy);
+    return firstValueAsProperty(query);
 }
 
 std::vector<DataSourceProperty> SqliteLogFile::getAllDataSourceProperties() const
@@ -601,14 +612,7 @@ std::optional<PropertyValue> SqliteLogFile::getMetadataValue(const std::string& 
 {
     SqliteQuery query(*impl_->database, "SELECT value FROM metadata WHERE key = :key;");
     query.bindParameter(":key", key, BindMode::NoCopy);
-    if (query.executeStep() != QueryResult::Row) {
-        return std::nullopt;
-    }
-    const auto value = query.getValueFromColumn(0);
-    if (!value) {
-        return std::nullopt;
-    }
-    return toPropertyValue(*value);
+    return firstValueAsProperty(query);
 }
 
 std::vector<LogMetadataEntry> SqliteLogFile::getAllMetadata() const

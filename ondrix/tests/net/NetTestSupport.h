@@ -3,6 +3,8 @@
 // Helpers shared by the loopback tests: free ports, waiting for conditions
 // without fixed sleeps, and a thread-safe record of signal emissions.
 
+#include <keldar/sim/LoopbackPort.h>
+
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -23,22 +25,7 @@ using namespace std::chrono_literals;
 
 // A port the system considers free right now, for `type` (SOCK_DGRAM or
 // SOCK_STREAM) on 127.0.0.1.
-inline std::uint16_t freePort(int type)
-{
-    const int fd = ::socket(AF_INET, type, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    address.sin_port = 0;
-    if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
-        ::close(fd);
-        throw std::runtime_error("no free port");
-    }
-    socklen_t length = sizeof address;
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-    ::close(fd);
-    return ntohs(address.sin_port);
-}
+inline std::uint16_t freePort(int type) { return Keldar::Sim::freeLoopbackPort(type); }
 
 inline std::uint16_t freeUdpPort() { return freePort(SOCK_DGRAM); }
 

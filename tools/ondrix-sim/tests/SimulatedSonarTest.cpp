@@ -1,3 +1,4 @@
+#include <keldar/sim/LoopbackPort.h>
 #include <keldar/ondrix/ConnectionError.h>
 #include <keldar/ondrix/MainSocketThread.h>
 #include <keldar/ondrix/MessageParsing.h>
@@ -25,15 +26,7 @@ namespace {
 
 std::uint16_t freeUdpPort()
 {
-    const int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    socklen_t length = sizeof address;
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-    ::close(fd);
-    return ntohs(address.sin_port);
+    return Keldar::Sim::freeLoopbackPort(SOCK_DGRAM);
 }
 
 SimulatedSonarConfig loopbackConfig()
