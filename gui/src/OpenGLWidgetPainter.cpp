@@ -484,6 +484,10 @@ void OpenGLWidgetPainter::drawImage(float x, float y, const QImage& image, bool 
               ignoreTransform);
 }
 
+bool OpenGLWidgetPainter::forgetImage(const QImage& image) {
+    return d->imageCache.erase(image.cacheKey()) > 0;
+}
+
 void OpenGLWidgetPainter::setImageCacheMode(ImageCacheMode mode) {
     d->cacheMode = mode;
 }

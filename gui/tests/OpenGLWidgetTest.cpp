@@ -362,6 +362,19 @@ TEST_F(PainterTest, CachedImageKeepsItsFirstPosition) {
     EXPECT_EQ(again.pixelColor(110, 55), QColor(Qt::red)) << "later frames too";
 }
 
+TEST_F(PainterTest, ForgottenImageIsPlacedAnewByItsNextDraw) {
+    const QImage red = solidImage(40, 20, Qt::red);
+    render([&](Painter& p) { p.drawImage(-0.5F, 0.5F, red); });
+    widget.makeCurrent();
+    EXPECT_TRUE(widget.getPainter()->forgetImage(red));
+    EXPECT_FALSE(widget.getPainter()->forgetImage(red)) << "only one entry was held";
+    EXPECT_EQ(widget.getPainter()->getCachedImageCount(), 0U);
+    widget.doneCurrent();
+    const QImage image = render([&](Painter& p) { p.drawImage(0.5F, -0.5F, red); });
+    EXPECT_EQ(image.pixelColor(110, 55), QColor(Qt::black));
+    EXPECT_EQ(image.pixelColor(310, 155), QColor(Qt::red));
+}
+
 TEST_F(PainterTest, UncachedImagesGoWhereTheyAreDrawn) {
     widget.makeCurrent();
     widget.getPainter()->setImageCacheMode(Painter::ImageCacheMode::Off);

@@ -53,6 +53,7 @@ struct FanDisplay::Private
     QImage makerLogo;
     QImage productLogo;
     bool brandingDirty = true;
+    QSize brandingSize; // the widget size the logos were rendered for
 
     std::unique_ptr<MeasuringToolBase> tool = std::make_unique<StraightLineMeasure>();
     MeasurementMode measurementMode = StraightLine;
@@ -471,7 +472,15 @@ void FanDisplay::drawBranding()
 {
     using GUI::Widgets::Displays::KeldarLogo;
     using GUI::Widgets::Displays::OndrixLogo;
-    if (d->brandingDirty) {
+    auto* painter = getPainter();
+    // The painter keeps a cached image at the place and size of its first
+    // draw, so after a resize the logos would be stretched with the widget.
+    // They are rendered anew for the new size, keeping a twelfth of the height,
+    // and the old images are dropped from the painter's cache.
+    if (d->brandingDirty || d->brandingSize != size()) {
+        painter->forgetImage(d->makerLogo);
+        painter->forgetImage(d->productLogo);
+        d->brandingSize = size();
         const int logoHeight = height() / 12;
         auto render = [logoHeight](auto& logo) {
             logo.setStyleSheet(QStringLiteral("background: transparent;"));
@@ -493,7 +502,6 @@ void FanDisplay::drawBranding()
         d->productLogo = render(product);
         d->brandingDirty = false;
     }
-    auto* painter = getPainter();
     painter->drawImage(-0.95F, 0.95F, d->makerLogo, true);
     const float productX =
         0.95F - 2.F * static_cast<float>(d->productLogo.width()) / static_cast<float>(width());

@@ -1,6 +1,7 @@
 #include "support/TestSupport.h"
 
 #include <keldar/core/Units.h>
+#include <keldar/gui/OpenGLWidgetPainter.h>
 #include <keldar/visualisation/FanDisplay.h>
 #include <keldar/visualisation/FanGeometryEngine.h>
 #include <keldar/visualisation/MeasuringToolBase.h>
@@ -337,4 +338,43 @@ TEST_F(FanDisplayFixture, BrandingPutsBothLogosInTheTopCorners)
     frame = display.grabFramebuffer();
     EXPECT_GT(litPixels(frame, topLeft), 50);
     EXPECT_GT(litPixels(frame, topRight), 50);
+}
+
+TEST_F(FanDisplayFixture, BrandingKeepsItsShapeAndATwelfthOfTheHeightAfterResizes)
+{
+    display.setClearColour(QColor(0, 0, 0));
+    display.newImageReceived(constantImage(256, 100, 10.0, 0));
+    display.setBrandingColours(QColor(255, 255, 255), QColor(255, 255, 255), QColor(255, 255, 255));
+    display.setBranding(true);
+    // Lit extent of the top-left logo (the fan stays clear of that corner).
+    auto logoExtent = [](const QImage& frame) {
+        QPoint last(-1, -1);
+        for (int y = 0; y < frame.height() / 4; ++y) {
+            for (int x = 0; x < frame.width() / 2; ++x) {
+                if (qRed(frame.pixel(x, y)) > 128) {
+                    last = QPoint(std::max(last.x(), x), std::max(last.y(), y));
+                }
+            }
+        }
+        return last;
+    };
+    showAt(800, 480);
+    const QPoint first = logoExtent(display.grabFramebuffer());
+    ASSERT_GT(first.x(), 0);
+    ASSERT_GT(first.y(), 0);
+
+    showAt(1600, 480); // wider only: the logo must not be stretched
+    const QPoint wider = logoExtent(display.grabFramebuffer());
+    // The left margin is a fixed share of the width, so the right edge moves by it.
+    EXPECT_NEAR(wider.x(), first.x() + 0.025 * 800, 3);
+    EXPECT_NEAR(wider.y(), first.y(), 1);
+
+    showAt(800, 960); // twice as tall: the logo follows in both directions
+    const QPoint taller = logoExtent(display.grabFramebuffer());
+    EXPECT_NEAR(taller.y(), 2 * first.y(), 0.1 * first.y() + 2);
+    EXPECT_NEAR(taller.x() - 0.025 * 800, 2 * (first.x() - 0.025 * 800), 0.1 * first.x() + 4);
+
+    display.makeCurrent();
+    EXPECT_EQ(display.getPainter()->getCachedImageCount(), 2U) << "replaced logos leave no textures behind";
+    display.doneCurrent();
 }

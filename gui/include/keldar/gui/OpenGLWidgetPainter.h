@@ -98,6 +98,11 @@ public:
     // One texel per pixel.
     void drawImage(float x, float y, const QImage& image, bool ignoreTransform = false);
 
+    // Drops the cached texture and quad of an image (by its cache key), so a
+    // caller that replaces an image for good does not leave the old one
+    // behind. Needs the widget's context current. Returns whether one was held.
+    bool forgetImage(const QImage& image);
+
     void setImageCacheMode(ImageCacheMode mode);
     ImageCacheMode getImageCacheMode() const;
     std::size_t getCachedImageCount() const;
