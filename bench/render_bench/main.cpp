@@ -2,6 +2,8 @@
 // frame and every overlay on, with despeckle off and at the largest kernel
 // (done once per image, and for comparison by the direct per-pixel shader).
 // Run under a display, e.g. scripts/with-display with LIBGL_ALWAYS_SOFTWARE=1.
+// Two reference floors (a bare OpenGL widget and a native window that only
+// clear) show how much of a frame is the toolkit's composition.
 
 #include <keldar/core/Units.h>
 #include <keldar/ondrix/OndrixImage.h>
@@ -16,7 +18,9 @@
 #include <QMouseEvent>
 #include <QOpenGLContext>
 #include <QOpenGLFunctions>
+#include <QOpenGLWidget>
 #include <QTest>
+#include <QWindow>
 #include <benchmark/benchmark.h>
 
 #include <memory>
@@ -165,6 +169,79 @@ void EmptyFrame(benchmark::State& state)
     checkEveryFramePainted(state, paintsBefore);
 }
 
+// Reference floors, outside the fan display: the same 1920 x 1080 frame that
+// only clears, once as a bare toolkit OpenGL widget (rendered into its own
+// framebuffer, then composed with the window's other widgets and presented)
+// and once drawn straight into a native window. The difference is what the
+// toolkit's composition costs on this renderer before any fan is drawn.
+class ClearingWidget : public QOpenGLWidget
+{
+  public:
+    using QOpenGLWidget::QOpenGLWidget;
+    int paints = 0;
+
+  protected:
+    void paintGL() override
+    {
+        auto* f = context()->functions();
+        f->glClearColor(0.1F, 0.1F, 0.1F, 1.0F);
+        f->glClear(GL_COLOR_BUFFER_BIT);
+        ++paints;
+    }
+};
+
+void BareWidgetClearOnly(benchmark::State& state)
+{
+    QWidget window;
+    window.resize(1920, 1080);
+    auto* widget = new ClearingWidget(&window);
+    widget->setGeometry(0, 0, 1920, 1080);
+    window.show();
+    if (!QTest::qWaitForWindowExposed(&window)) {
+        state.SkipWithError("the window was not exposed");
+        return;
+    }
+    QCoreApplication::processEvents();
+    const int paintsBefore = widget->paints;
+    for (auto _ : state) {
+        widget->update();
+        QCoreApplication::processEvents();
+        widget->makeCurrent();
+        QOpenGLContext::currentContext()->functions()->glFinish();
+        widget->doneCurrent();
+    }
+    state.counters["fps"] =
+        benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+    if (widget->paints - paintsBefore < 0.99 * static_cast<double>(state.iterations())) {
+        state.SkipWithError("frames were not painted");
+    }
+}
+
+void NativeWindowClearOnly(benchmark::State& state)
+{
+    QWindow window;
+    window.setSurfaceType(QSurface::OpenGLSurface);
+    window.resize(1920, 1080);
+    window.show();
+    QOpenGLContext context;
+    if (!QTest::qWaitForWindowExposed(&window) || !context.create()) {
+        state.SkipWithError("no exposed window with an OpenGL context");
+        return;
+    }
+    for (auto _ : state) {
+        context.makeCurrent(&window);
+        auto* f = context.functions();
+        f->glViewport(0, 0, 1920, 1080);
+        f->glClearColor(0.1F, 0.1F, 0.1F, 1.0F);
+        f->glClear(GL_COLOR_BUFFER_BIT);
+        context.swapBuffers(&window);
+        f->glFinish();
+    }
+    context.doneCurrent();
+    state.counters["fps"] =
+        benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+}
+
 void DespeckleOff(benchmark::State& state)
 {
     renderFrames(state, 0, Method::Prefiltered);
@@ -203,6 +280,8 @@ void PrefilterOneImageKernel15(benchmark::State& state)
 } // namespace
 
 BENCHMARK(PrefilterOneImageKernel15)->Unit(benchmark::kMillisecond);
+BENCHMARK(BareWidgetClearOnly)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(3.0);
+BENCHMARK(NativeWindowClearOnly)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(3.0);
 BENCHMARK(EmptyFrame)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(3.0);
 BENCHMARK(DespeckleOffNoOverlays)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(3.0);
 BENCHMARK(DespeckleOff)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(3.0);
