@@ -86,6 +86,23 @@ class PaintCounter : public QObject
     }
 };
 
+// Paints and presents one frame now; finishing makes the software renderer's
+// work count in this frame rather than leak into the next.
+void presentFrame(QOpenGLWidget& widget)
+{
+    widget.update();
+    QCoreApplication::processEvents();
+    widget.makeCurrent();
+    QOpenGLContext::currentContext()->functions()->glFinish();
+    widget.doneCurrent();
+}
+
+void reportFrameRate(benchmark::State& state)
+{
+    state.counters["fps"] =
+        benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+}
+
 Scene* scene = nullptr;
 PaintCounter* paintCounter = nullptr;
 
@@ -113,16 +130,9 @@ void renderFrames(benchmark::State& state, int kernel, Method method)
     const int paintsBefore = paintCounter->paints;
     for (auto _ : state) {
         display.newImageReceived(scene->images[next++ % scene->images.size()]);
-        // Paints and presents now; finishing makes the software renderer's
-        // work count in this frame rather than leak into the next.
-        display.update();
-        QCoreApplication::processEvents();
-        display.makeCurrent();
-        QOpenGLContext::currentContext()->functions()->glFinish();
-        display.doneCurrent();
+        presentFrame(display);
     }
-    state.counters["fps"] =
-        benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+    reportFrameRate(state);
     checkEveryFramePainted(state, paintsBefore);
     if (display.getMeasuringTool().getState() == MeasuringToolBase::Idle) {
         state.SkipWithError("the measurement overlay was lost");
@@ -158,14 +168,9 @@ void EmptyFrame(benchmark::State& state)
     const int paintsBefore = paintCounter->paints;
     for (auto _ : state) {
         display.newImageReceived(single);
-        display.update();
-        QCoreApplication::processEvents();
-        display.makeCurrent();
-        QOpenGLContext::currentContext()->functions()->glFinish();
-        display.doneCurrent();
+        presentFrame(display);
     }
-    state.counters["fps"] =
-        benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+    reportFrameRate(state);
     checkEveryFramePainted(state, paintsBefore);
 }
 
@@ -204,14 +209,9 @@ void BareWidgetClearOnly(benchmark::State& state)
     QCoreApplication::processEvents();
     const int paintsBefore = widget->paints;
     for (auto _ : state) {
-        widget->update();
-        QCoreApplication::processEvents();
-        widget->makeCurrent();
-        QOpenGLContext::currentContext()->functions()->glFinish();
-        widget->doneCurrent();
+        presentFrame(*widget);
     }
-    state.counters["fps"] =
-        benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+    reportFrameRate(state);
     if (widget->paints - paintsBefore < 0.99 * static_cast<double>(state.iterations())) {
         state.SkipWithError("frames were not painted");
     }
@@ -238,8 +238,7 @@ void NativeWindowClearOnly(benchmark::State& state)
         f->glFinish();
     }
     context.doneCurrent();
-    state.counters["fps"] =
-        benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+    reportFrameRate(state);
 }
 
 void DespeckleOff(benchmark::State& state)
