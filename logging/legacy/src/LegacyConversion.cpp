@@ -1,0 +1,179 @@
+#include <keldar/logging/legacy/LegacyConversion.h>
+#include <keldar/logging/legacy/LegacyLogReader.h>
+#include <keldar/logging/legacy/RecordTranslator.h>
+
+#include "OutputFiles.h"
+
+#include <keldar/core/Chrono.h>
+#include <keldar/core/Filesystem.h>
+#include <keldar/ondrix/MessageParsing.h>
+#include <keldar/ondrix/ProtocolLayout.h>
+
+#include <cstring>
+#include <fstream>
+
+namespace Keldar::Logging::Legacy {
+
+namespace {
+
+// Entries are committed in transactions of about this many payload bytes:
+// large enough that commits cost little, small enough to bound the journal.
+constexpr std::size_t transactionBytes = 32U << 20;
+
+class ConvertedLogWriter {
+public:
+    explicit ConvertedLogWriter(SqliteLogFile& output) : output_(output) {}
+
+    void write(ConvertedEntry converted)
+    {
+        const std::int8_t sourceId = sourceFor(converted);
+        const std::size_t size = converted.payload.size();
+        const DataEntry entry{0, sourceId, converted.type, std::move(converted.payload), converted.timestamp};
+        check(output_.logData(entry));
+        bytesSinceCommit_ += size;
+        if (bytesSinceCommit_ >= transactionBytes) {
+            check(output_.commitTransaction() && output_.beginTransaction());
+            bytesSinceCommit_ = 0;
+        }
+    }
+
+private:
+    // A data source is added the first time one of its entries comes, with
+    // the identity of the sonar that sent that first message.
+    std::int8_t sourceFor(const ConvertedEntry& converted)
+    {
+        const bool sonar = converted.source == ConvertedSource::Sonar;
+        std::optional<std::int8_t>& id = sonar ? sonarId_ : unknownId_;
+        if (id) {
+            return *id;
+        }
+        std::int32_t serialNumber = 0;
+        std::int32_t modelNumber = 0;
+        if (sonar) {
+            // Every sonar entry starts with a checked message header.
+            std::vector<std::byte> header(Ondrix::ProtocolLayout::Header::size);
+            std::memcpy(header.data(), converted.payload.data(), header.size());
+            serialNumber = Ondrix::MessageParsing::getSerialNumber(header);
+            modelNumber = static_cast<std::int32_t>(Ondrix::MessageParsing::getModelNumber(header));
+        }
+        DataSource source{-1, KD_LogDataSourceType_Sonar, sonar ? "Ondrix Sonar" : "Unknown"};
+        check(output_.addDataSource(source));
+        check(output_.addDataSourceProperty({source.id, "serialNumber", serialNumber}));
+        check(output_.addDataSourceProperty({source.id, "modelNumber", modelNumber}));
+        id = source.id;
+        return source.id;
+    }
+
+    // A write the new log refuses (a full disk, say) must fail the
+    // conversion: a log silently missing entries would replace the original.
+    void check(bool written) const
+    {
+        if (!written) {
+            throw ConversionError(output_.getLastError());
+        }
+    }
+
+    SqliteLogFile& output_;
+    std::optional<std::int8_t> sonarId_;
+    std::optional<std::int8_t> unknownId_;
+    std::size_t bytesSinceCommit_ = 0;
+};
+
+// Reads every group into `output`; false when cancelled.
+bool convertRecords(LegacyLogReader& reader, SqliteLogFile& output, const Progress& progress)
+{
+    ConvertedLogWriter writer(output);
+    RecordTranslator translator;
+    output.setBulkWriting(true);
+    output.beginTransaction();
+    while (!progress.cancelled()) {
+        const std::size_t groupSize = reader.scanGroup();
+        if (groupSize == 0) {
+            output.commitTransaction();
+            output.setBulkWriting(false);
+            return true;
+        }
+        for (std::size_t i = 0; i < groupSize; ++i) {
+            if (auto converted = translator.translate(reader.readRecord(), i, groupSize)) {
+                writer.write(std::move(*converted));
+            }
+            progress.value(static_cast<std::int64_t>(reader.getPosition() / 1024));
+        }
+    }
+    return false;
+}
+
+} // namespace
+
+std::unique_ptr<SqliteLogFile> convertLegacyLogFile(const std::string& path, const ConversionSettings& settings,
+                                                    const Progress& progress, std::filesystem::path* keptOriginal)
+{
+    const std::filesystem::path input(path);
+    const std::uintmax_t size = std::filesystem::file_size(input);
+    progress.range(0, static_cast<std::int64_t>(size / 1024));
+    progress.value(0);
+
+    std::ifstream in(input, std::ios::binary);
+    if (!in) {
+        throw ConversionError(cannotOpenFileMessage);
+    }
+    // The header is checked before any output exists.
+    LegacyLogReader reader(in);
+
+    const auto outputPath = Filesystem::makeUniqueFilePath(Filesystem::appendTextToFilename(input, "_temp"));
+    std::unique_ptr<SqliteLogFile> output;
+    bool finished = false;
+    try {
+        output = std::make_unique<SqliteLogFile>(outputPath.string(), settings.timeZone, settings.applicationName,
+                                                 convertedApplicationVersion, settings.compressionLevel,
+                                                 Chrono::msSinceUnixEpoch());
+        finished = convertRecords(reader, *output, progress);
+    } catch (...) {
+        output.reset();
+        removeOutput(outputPath);
+        throw;
+    }
+    in.close();
+    output.reset();
+    if (!finished) {
+        removeOutput(outputPath);
+        return nullptr;
+    }
+
+    // Only now does the original move, and it is put back if the new log
+    // cannot take its place.
+    const auto kept = Filesystem::makeUniqueFilePath(input.string() + ".old");
+    try {
+        std::filesystem::rename(input, kept);
+    } catch (...) {
+        removeOutput(outputPath);
+        throw;
+    }
+    try {
+        std::filesystem::rename(outputPath, input);
+    } catch (...) {
+        std::error_code error;
+        std::filesystem::rename(kept, input, error);
+        removeOutput(outputPath);
+        throw;
+    }
+    if (keptOriginal != nullptr) {
+        *keptOriginal = kept;
+    }
+    return std::make_unique<SqliteLogFile>(input);
+}
+
+std::unique_ptr<SqliteLogFile> convertLegacyLogFile(const std::string& path, const KD_LogConfig* config,
+                                                    const std::string& applicationName, const Progress& progress)
+{
+    ConversionSettings settings;
+    settings.applicationName = applicationName;
+    const char* timeZone = nullptr;
+    if (KD_LogConfig_GetTimeZone(config, &timeZone) && timeZone != nullptr) {
+        settings.timeZone = timeZone;
+    }
+    KD_LogConfig_GetCompressionLevel(config, &settings.compressionLevel);
+    return convertLegacyLogFile(path, settings, progress);
+}
+
+} // namespace Keldar::Logging::Legacy

@@ -1,0 +1,101 @@
+#include "LegacyBytes.h"
+#include "TestLogs.h"
+
+#include <keldar/logging/legacy/LegacyConversion.h>
+#include <keldar/ondrix/MessageBuilding.h>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using namespace Keldar::Logging;
+using namespace Keldar::Logging::Legacy;
+using namespace Keldar::Logging::Legacy::Testing;
+using Keldar::Logging::Testing::readBytes;
+using Keldar::Logging::Testing::TempFolder;
+namespace Build = Keldar::Ondrix::MessageBuilding;
+
+constexpr std::int64_t createdAt = 1700000000123;
+
+// A current log of `count` sonar messages, types cycling 0, 1, 2, at
+// timestamps 77 ms apart starting from a time with milliseconds.
+std::vector<DataEntry> makeLog(const std::filesystem::path& path, int count)
+{
+    SqliteLogFile log(path.string(), "UTC", "test", "1", -1, createdAt);
+    DataSource source{-1, KD_LogDataSourceType_Sonar, "Ondrix Rostrel A"};
+    log.addDataSource(source);
+    std::vector<DataEntry> entries;
+    for (int i = 0; i < count; ++i) {
+        Build::ImageDescription image;
+        image.sourceId = 7;
+        image.beams = 1;
+        image.ranges = 3;
+        image.bearings = {static_cast<std::int16_t>(i)};
+        image.samples = {static_cast<std::uint8_t>(i), 1, 2};
+        const auto type = static_cast<std::uint32_t>(i % 3);
+        const auto message = type == 0   ? Build::buildSimplePingResult(image)
+                             : type == 1 ? Build::buildSimplePingResultV2(image)
+                                         : Build::buildFullFireResult(image);
+        entries.push_back({0, source.id, type, toBytes(message), createdAt + 77 * i});
+        log.logData(entries.back());
+    }
+    return entries;
+}
+
+Playback::LogFilePlayer playerOf(const std::filesystem::path& path)
+{
+    return Playback::LogFilePlayer(std::make_unique<SqliteLogFile>(path), {KD_LogDataSourceType_Sonar}, {}, false,
+                                   500);
+}
+
+TEST(LegacyExport, ExportedRangeConvertsBackToTheSameEntries)
+{
+    TempFolder folder;
+    const auto path = folder.file("dive.ondrix");
+    const auto entries = makeLog(path, 6);
+    auto player = playerOf(path);
+
+    std::vector<std::int64_t> values;
+    const auto exported = exportToLegacyLog(player, 1, 4, {.setValue = [&](std::int64_t v) { values.push_back(v); }});
+    ASSERT_TRUE(exported);
+    EXPECT_EQ(*exported, folder.file("dive_legacy.ondrix"));
+    EXPECT_EQ(values, (std::vector<std::int64_t>{1, 1, 2, 3, 4}));
+
+    const Bytes bytes = readBytes(*exported);
+    EXPECT_EQ(field(bytes, 0, 4), 0x11223344U);
+    EXPECT_DOUBLE_EQ(doubleField(bytes, 40), createdAt / 1000.0);
+    // The first record holds a version-2 ping result (frame 1, type 1).
+    EXPECT_EQ(field(bytes, 48 + 8, 2), 10U);
+    EXPECT_EQ(field(bytes, 48 + 10, 2), 2U);
+    EXPECT_EQ(field(bytes, 48 + 32, 4), entries[1].payload.size());
+
+    const auto converted = convertLegacyLogFile(exported->string(), {"UTC", "test", 0});
+    ASSERT_TRUE(converted);
+    const auto back = converted->readEntries(-1, -1, {}, -1);
+    ASSERT_EQ(back.size(), 4U);
+    for (std::size_t i = 0; i < back.size(); ++i) {
+        EXPECT_EQ(back[i].payload, entries[i + 1].payload) << i;
+        EXPECT_EQ(back[i].type, entries[i + 1].type) << i;
+        EXPECT_EQ(back[i].timestamp, entries[i + 1].timestamp) << i;
+    }
+
+    EXPECT_EQ(exportToLegacyLog(player, 0, 0), folder.file("dive_legacy_1.ondrix")) << "names are made unique";
+}
+
+TEST(LegacyExport, CancelRemovesTheFileAndRangesOutsideTheLogAreRefused)
+{
+    TempFolder folder;
+    const auto path = folder.file("dive.ondrix");
+    makeLog(path, 3);
+    auto player = playerOf(path);
+
+    EXPECT_FALSE(exportToLegacyLog(player, 0, 2, {.wasCancelled = [] { return true; }}));
+    EXPECT_FALSE(std::filesystem::exists(folder.file("dive_legacy.ondrix")));
+
+    EXPECT_THROW(exportToLegacyLog(player, 2, 1), std::out_of_range);
+    EXPECT_THROW(exportToLegacyLog(player, 0, 3), std::out_of_range);
+    EXPECT_THROW(exportToLegacyLog(player, -1, 0), std::out_of_range);
+    EXPECT_FALSE(std::filesystem::exists(folder.file("dive_legacy.ondrix")));
+}
+
+} // namespace
