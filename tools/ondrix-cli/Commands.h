@@ -41,6 +41,26 @@ struct CommandRegistrar {
     }
 };
 
+/// Sub-commands that join a command registered in another file (such as more
+/// `log` commands); main adds them once every command exists.
+struct SubcommandRegistration {
+    std::string parent;
+    CommandRegistration registration;
+};
+
+inline std::vector<SubcommandRegistration>& subcommandRegistry()
+{
+    static std::vector<SubcommandRegistration> registry;
+    return registry;
+}
+
+struct SubcommandRegistrar {
+    SubcommandRegistrar(std::string parent, CommandRegistration registration)
+    {
+        subcommandRegistry().push_back({std::move(parent), std::move(registration)});
+    }
+};
+
 /// Where to listen for the sonars' status datagrams. The defaults are those of
 /// a real installation; tests and demos pass a loopback address and a free port.
 struct ListenOptions {
@@ -75,4 +95,11 @@ inline void addListenOptions(CLI::App& command, ListenOptions& options)
 #define KELDAR_CLI_COMMAND(name, function)                                                                          \
     namespace {                                                                                                     \
     const ::Keldar::Cli::CommandRegistrar KELDAR_CLI_COMMAND_CONCAT(keldarCliCommand_, name){function};             \
+    }
+
+/// Registers `function` (void(CLI::App& parentCommand)) to add sub-commands to
+/// the command named `parent`.
+#define KELDAR_CLI_SUBCOMMAND(parent, name, function)                                                               \
+    namespace {                                                                                                     \
+    const ::Keldar::Cli::SubcommandRegistrar KELDAR_CLI_COMMAND_CONCAT(keldarCliSubcommand_, name){#parent, function}; \
     }

@@ -10,6 +10,9 @@ int main(int argc, char** argv)
     for (const auto& registration : Keldar::Cli::commandRegistry()) {
         registration(app);
     }
+    for (const auto& [parent, registration] : Keldar::Cli::subcommandRegistry()) {
+        registration(*app.get_subcommand(parent));
+    }
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& error) {

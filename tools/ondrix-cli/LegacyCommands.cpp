@@ -1,0 +1,90 @@
+// ondrix-cli log convert-legacy | export-legacy: the bridges to the older log
+// format, doing what the viewer does behind its progress dialogs.
+
+#include "Commands.h"
+
+#include <keldar/logging/legacy/LegacyConversion.h>
+
+#include <filesystem>
+#include <memory>
+
+namespace {
+
+using namespace Keldar::Logging;
+
+void requireFile(const std::string& path)
+{
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(path, error)) {
+        Keldar::Cli::fail("log file does not exist: " + path, 2);
+    }
+}
+
+struct ConvertOptions {
+    std::string file;
+    bool compression = false;
+    std::string timeZone;
+};
+
+void runConvert(const ConvertOptions& options)
+{
+    requireFile(options.file);
+    const Legacy::ConversionSettings settings{options.timeZone, "ondrix-cli",
+                                              static_cast<std::int8_t>(options.compression ? -1 : 0)};
+    std::filesystem::path kept;
+    try {
+        const auto log = Legacy::convertLegacyLogFile(options.file, settings, {}, &kept);
+        std::cout << log->getFilePath().string() << "\noriginal kept as " << kept.string() << "\n";
+    } catch (const Legacy::ConversionError& error) {
+        Keldar::Cli::fail(options.file + ": The log file could not be converted because: " + error.what(), 5);
+    } catch (const std::exception& error) {
+        Keldar::Cli::fail(options.file + ": " + error.what(), 5);
+    }
+}
+
+struct ExportOptions {
+    std::string file;
+    int from = 0;
+    int to = 0;
+};
+
+void runExport(const ExportOptions& options)
+{
+    requireFile(options.file);
+    try {
+        Playback::LogFilePlayer player(std::make_unique<SqliteLogFile>(std::filesystem::path(options.file)),
+                                       {KD_LogDataSourceType_Sonar}, {}, false, 500);
+        const auto written = Legacy::exportToLegacyLog(player, options.from, options.to);
+        std::cout << written.value().string() << "\n";
+    } catch (const Legacy::LegacyExportError& error) {
+        Keldar::Cli::fail(options.file + ": Something went wrong: " + error.what(), 4);
+    } catch (const std::exception& error) {
+        Keldar::Cli::fail(options.file + ": " + error.what(), 3);
+    }
+}
+
+void addLegacyCommands(CLI::App& log)
+{
+    auto convert = std::make_shared<ConvertOptions>();
+    auto* convertCommand = log.add_subcommand(
+        "convert-legacy", "Convert an older-format log in place into the current format; the original is kept "
+                          "beside it with \".old\" added");
+    convertCommand->add_option("FILE", convert->file, "Older-format log file")->required();
+    convertCommand->add_flag("--compression", convert->compression, "Compress the payloads (default level)");
+    convertCommand->add_option("--time-zone", convert->timeZone,
+                               "IANA time zone recorded in the log; empty shows its times in the viewer's zone");
+    convertCommand->callback([convert] { runConvert(*convert); });
+
+    auto exportOptions = std::make_shared<ExportOptions>();
+    auto* exportCommand = log.add_subcommand(
+        "export-legacy", "Write frames FROM..TO (inclusive, counted from 0) to a new older-format file beside the "
+                         "log, named with \"_legacy\" added; prints its path");
+    exportCommand->add_option("FILE", exportOptions->file, "Log file")->required();
+    exportCommand->add_option("--from", exportOptions->from, "First frame")->required();
+    exportCommand->add_option("--to", exportOptions->to, "Last frame")->required();
+    exportCommand->callback([exportOptions] { runExport(*exportOptions); });
+}
+
+} // namespace
+
+KELDAR_CLI_SUBCOMMAND(log, legacy, addLegacyCommands)
