@@ -160,12 +160,18 @@ TEST(LegacyConversion, HeaderOnlyFileBecomesAnEmptyLog)
     const auto path = folder.file("empty.ondrix");
     writeBytes(path, fileHeader(1.0));
     std::int64_t maximum = -1;
-    const auto log = convertLegacyLogFile(path.string(), settings,
+    KD_LogConfig* config = KD_LogConfig_Create("ignored", "ignored", "Asia/Tokyo");
+    ASSERT_TRUE(KD_LogConfig_SetCompressionLevel(config, 4, nullptr));
+    const auto log = convertLegacyLogFile(path.string(), config, "Ondrix Lumivane",
                                           {.setRange = [&](std::int64_t, std::int64_t max) { maximum = max; }});
+    KD_LogConfig_Destroy(config);
     ASSERT_TRUE(log);
     EXPECT_EQ(log->getEntryCount(), 0);
     EXPECT_TRUE(log->getDataSources().empty());
     EXPECT_EQ(maximum, 0);
+    EXPECT_EQ(log->getCompressionLevel(), 4);
+    EXPECT_EQ(log->getMetadataValue("currentTimeZone"), PropertyValue{std::string("Asia/Tokyo")});
+    EXPECT_EQ(log->getMetadataValue("applicationName"), PropertyValue{std::string("Ondrix Lumivane")});
     EXPECT_TRUE(std::filesystem::exists(folder.file("empty.ondrix.old")));
 }
 
