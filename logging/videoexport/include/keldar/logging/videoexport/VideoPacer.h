@@ -1,0 +1,34 @@
+#pragma once
+
+#include <cstdint>
+
+namespace Keldar::Logging::VideoExport {
+
+// Turns log entries, paced by their timestamps, into frames of a 30 frames a
+// second video in real time: a long gap repeats the last frame, a burst
+// drops entries that arrive less than a frame after the one written before.
+class VideoPacer {
+public:
+    // What to write for one entry, in order.
+    struct Step {
+        std::int64_t repeats = 0;   // copies of the previous frame image
+        bool writeEntry = false;    // then the entry's own frame
+    };
+
+    // The frame period the video is paced by, in milliseconds.
+    static constexpr double framePeriod = 33.333332;
+
+    // The first entry fixes the start of the video.
+    Step next(std::int64_t timestamp);
+
+    // Frames written so far; the relative time stamp of an entry is read
+    // from it before the entry's own step.
+    std::int64_t getFramesWritten() const { return framesWritten_; }
+
+private:
+    bool started_ = false;
+    std::int64_t startTime_ = 0;
+    std::int64_t framesWritten_ = 0;
+};
+
+} // namespace Keldar::Logging::VideoExport

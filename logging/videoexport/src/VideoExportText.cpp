@@ -1,0 +1,48 @@
+#include <keldar/logging/videoexport/VideoExportText.h>
+
+#include <keldar/core/Chrono.h>
+#include <keldar/core/Filesystem.h>
+#include <keldar/logging/videoexport/VideoPacer.h>
+
+#include <cmath>
+#include <cstdio>
+
+namespace Keldar::Logging::VideoExport {
+
+std::string relativeTimestampText(std::int64_t framesWritten)
+{
+    const auto t = static_cast<std::int64_t>(std::trunc(static_cast<double>(framesWritten) * VideoPacer::framePeriod));
+    char text[32];
+    std::snprintf(text, sizeof text, "%02lld:%02lld:%02lld", static_cast<long long>(t / 3600000),
+                  static_cast<long long>((t / 60000) % 60), static_cast<long long>((t / 1000) % 60));
+    return text;
+}
+
+std::string absoluteTimestampText(std::int64_t msSinceEpoch, const std::string& timeZone)
+{
+    // Whole seconds, so that %S carries no fraction; the day of the month
+    // comes without a leading zero.
+    const std::int64_t seconds = msSinceEpoch - ((msSinceEpoch % 1000) + 1000) % 1000;
+    std::string text = Chrono::getDateTimeString("%a %d %b %Y %H:%M:%S", seconds, timeZone);
+    if (text.size() > 4 && text[4] == '0') {
+        text.erase(4, 1);
+    }
+    if (const auto dot = text.rfind('.'); dot != std::string::npos) {
+        text.erase(dot);
+    }
+    return text;
+}
+
+std::string sonarDetailsText(const std::string& modelName, std::int64_t serialNumber)
+{
+    return modelName + " (" + std::to_string(serialNumber) + ")";
+}
+
+std::filesystem::path exportedVideoPath(const std::filesystem::path& logPath)
+{
+    auto path = Filesystem::appendTextToFilename(logPath, "_exported");
+    path.replace_extension(".avi");
+    return Filesystem::makeUniqueFilePath(path);
+}
+
+} // namespace Keldar::Logging::VideoExport
