@@ -11,20 +11,20 @@
 #include <keldar/logging/legacy/LegacyLogWriter.h>
 #include <keldar/ondrix/MessageBuilding.h>
 
+#include "../support/ChildRun.h"
+
 #include <benchmark/benchmark.h>
 
-#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <random>
 #include <string>
-#include <sys/resource.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 using namespace Keldar::Logging;
 namespace Build = Keldar::Ondrix::MessageBuilding;
+using Keldar::Bench::removeLog;
 
 namespace {
 
@@ -42,14 +42,6 @@ std::uint64_t fileMegabytes()
 {
     const char* text = std::getenv("KELDAR_BENCH_LEGACY_MB");
     return text != nullptr ? std::strtoull(text, nullptr, 10) : 1024;
-}
-
-void removeLog(const std::filesystem::path& path)
-{
-    std::error_code error;
-    for (const char* suffix : {"", "-wal", "-shm", "-journal"}) {
-        std::filesystem::remove(path.string() + suffix, error);
-    }
 }
 
 // Version-2 ping results of 512 beams by 256 ranges (about 132 kB each), ten
@@ -90,46 +82,33 @@ std::filesystem::path legacyFile()
     return path;
 }
 
-// Resident memory now, which a child starts with.
-long currentRssKilobytes()
-{
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line)) {
-        if (line.rfind("VmRSS:", 0) == 0) {
-            return std::strtol(line.c_str() + 6, nullptr, 10);
-        }
-    }
-    return 0;
-}
+struct Measured {
+    long peakKilobytes = 0;
+    double cpuSeconds = 0.0;
+};
 
 // Runs `work` in a child; returns its wall-clock seconds and adds its peak
-// resident memory above the parent's to `peakKilobytes`.
+// memory and processor time to `measured`.
 template <typename Work>
-double runInChild(benchmark::State& state, long& peakKilobytes, Work work)
+double timeInChild(benchmark::State& state, Measured& measured, Work work)
 {
-    const long parent = currentRssKilobytes();
-    const auto start = std::chrono::steady_clock::now();
-    const pid_t child = fork();
-    if (child == 0) {
-        _exit(work() ? 0 : 1);
-    }
-    int status = 0;
-    rusage usage{};
-    wait4(child, &status, 0, &usage);
-    const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+    const auto run = Keldar::Bench::runInChild(work);
+    if (!run.succeeded) {
         state.SkipWithError("the child failed");
     }
-    peakKilobytes = std::max(peakKilobytes, usage.ru_maxrss - parent);
-    return elapsed.count();
+    measured.peakKilobytes = std::max(measured.peakKilobytes, run.peakKilobytes);
+    measured.cpuSeconds += run.cpuSeconds;
+    return run.seconds;
 }
 
-void reportRate(benchmark::State& state, std::uint64_t bytes, long peakKilobytes)
+// MB/s over wall-clock time, MB per processor second of the child (what the
+// job costs when the machine is shared), and peak resident MB.
+void reportRate(benchmark::State& state, std::uint64_t bytes, const Measured& measured)
 {
-    state.counters["MB/s"] = benchmark::Counter(static_cast<double>(state.iterations() * bytes) / 1e6,
-                                                benchmark::Counter::kIsRate);
-    state.counters["peakMB"] = static_cast<double>(peakKilobytes) / 1024.0;
+    const double megabytes = static_cast<double>(state.iterations() * bytes) / 1e6;
+    state.counters["MB/s"] = benchmark::Counter(megabytes, benchmark::Counter::kIsRate);
+    state.counters["MB/cpu_s"] = megabytes / std::max(measured.cpuSeconds, 1e-9);
+    state.counters["peakMB"] = static_cast<double>(measured.peakKilobytes) / 1024.0;
 }
 
 void BM_ConvertLegacy(benchmark::State& state)
@@ -138,16 +117,16 @@ void BM_ConvertLegacy(benchmark::State& state)
     const auto input = legacyFile();
     const auto bytes = std::filesystem::file_size(input);
     const auto kept = std::filesystem::path(input.string() + ".old");
-    long peakKilobytes = 0;
+    Measured measured;
     for (auto _ : state) {
-        state.SetIterationTime(runInChild(state, peakKilobytes, [&] {
+        state.SetIterationTime(timeInChild(state, measured, [&] {
             return Legacy::convertLegacyLogFile(input.string(), {"UTC", "bench", level}) != nullptr;
         }));
         // Put the original back for the next run.
         removeLog(input);
         std::filesystem::rename(kept, input);
     }
-    reportRate(state, bytes, peakKilobytes);
+    reportRate(state, bytes, measured);
 }
 BENCHMARK(BM_ConvertLegacy)
     ->Arg(0)
@@ -163,25 +142,25 @@ void BM_ExportLegacy(benchmark::State& state)
     // A current log made once by converting a copy of the generated file,
     // in a child so that this process stays small.
     const auto current = scratchFolder() / "current.ondrix";
-    long peakKilobytes = 0;
+    Measured measured;
     if (!std::filesystem::exists(current)) {
         std::filesystem::copy_file(legacyFile(), current);
-        runInChild(state, peakKilobytes, [&] {
+        timeInChild(state, measured, [&] {
             return Legacy::convertLegacyLogFile(current.string(), {"UTC", "bench", 0}) != nullptr;
         });
         std::filesystem::remove(current.string() + ".old");
-        peakKilobytes = 0;
+        measured = {};
     }
     const auto bytes = std::filesystem::file_size(legacyFile());
     for (auto _ : state) {
-        state.SetIterationTime(runInChild(state, peakKilobytes, [&] {
+        state.SetIterationTime(timeInChild(state, measured, [&] {
             Playback::LogFilePlayer player(std::make_unique<SqliteLogFile>(current), {KD_LogDataSourceType_Sonar}, {},
                                            false, 500);
             return Legacy::exportToLegacyLog(player, 0, player.getFrameCount() - 1).has_value();
         }));
         std::filesystem::remove(scratchFolder() / "current_legacy.ondrix");
     }
-    reportRate(state, bytes, peakKilobytes);
+    reportRate(state, bytes, measured);
 }
 BENCHMARK(BM_ExportLegacy)
     ->UseManualTime()

@@ -11,6 +11,8 @@
 #include <keldar/sim/SonarImageGenerator.h>
 #endif
 
+#include "../support/ChildRun.h"
+
 #include <benchmark/benchmark.h>
 #include <sqlite3.h>
 
@@ -24,6 +26,7 @@
 #include <unistd.h>
 
 using namespace Keldar::Logging;
+using Keldar::Bench::removeLog;
 
 namespace {
 
@@ -35,14 +38,6 @@ std::filesystem::path scratchFolder()
         return path;
     }();
     return folder;
-}
-
-void removeLog(const std::filesystem::path& path)
-{
-    std::error_code error;
-    for (const char* suffix : {"", "-wal", "-shm", "-journal"}) {
-        std::filesystem::remove(path.string() + suffix, error);
-    }
 }
 
 // Sonar-like payloads: generated imagery when the simulator's generator is
@@ -271,18 +266,6 @@ std::filesystem::path sliceSource(std::size_t bytes, std::int8_t level)
     return path;
 }
 
-long currentRssKilobytes()
-{
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line)) {
-        if (line.rfind("VmRSS:", 0) == 0) {
-            return std::strtol(line.c_str() + 6, nullptr, 10);
-        }
-    }
-    return 0;
-}
-
 // Slices the whole source in a child process so that its peak resident memory
 // can be read on its own.
 void BM_Slice(benchmark::State& state)
@@ -294,22 +277,17 @@ void BM_Slice(benchmark::State& state)
     long peakKilobytes = 0;
     for (auto _ : state) {
         removeLog(output);
-        const long before = currentRssKilobytes();
-        const pid_t child = fork();
-        if (child == 0) {
+        const auto run = Keldar::Bench::runInChild([&] {
             SqliteLogFile file(source);
-            auto sliced = Algorithms::slice(file, file.getFirstEntryId(), file.getLastEntryId(), output.string(),
-                                            "bench", "1", level);
-            _exit(sliced ? 0 : 1);
-        }
-        int status = 0;
-        rusage usage{};
-        wait4(child, &status, 0, &usage);
-        if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+            return Algorithms::slice(file, file.getFirstEntryId(), file.getLastEntryId(), output.string(), "bench",
+                                     "1", level)
+                != nullptr;
+        });
+        if (!run.succeeded) {
             state.SkipWithError("slice failed");
             break;
         }
-        peakKilobytes = std::max(peakKilobytes, usage.ru_maxrss - before);
+        peakKilobytes = std::max(peakKilobytes, run.peakKilobytes);
     }
     removeLog(output);
     state.counters["MB/s"] = benchmark::Counter(static_cast<double>(state.iterations() * bytes) / 1e6,
