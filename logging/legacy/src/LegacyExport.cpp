@@ -58,6 +58,10 @@ std::optional<std::filesystem::path> exportToLegacyLog(Playback::LogFilePlayer& 
     };
 
     LegacyLogWriter writer(out, creationTimeOf(log));
+    // Each entry is kept until the next one has been read: freeing it at once
+    // lets the allocator hand its pages back to the system, only to fault
+    // them in again for the next entry, which costs more than the copying.
+    DataEntry previous;
     for (int frame = start; frame <= end; ++frame) {
         bool delivered = false;
         player.seek(frame, [&](std::int32_t, DataEntry entry) {
@@ -65,6 +69,7 @@ std::optional<std::filesystem::path> exportToLegacyLog(Playback::LogFilePlayer& 
             const std::uint16_t versionFlag = entry.type == 1 ? versionTwoFlag : 0;
             writer.writeRecord(RecordKind::sonarMessage, versionFlag, static_cast<double>(entry.timestamp) / 1000.0,
                                entry.payload.data(), entry.payload.size());
+            previous = std::move(entry);
         });
         // A short file must not be reported as a finished export.
         if (!delivered || !out) {
