@@ -11,7 +11,7 @@
 #include <keldar/logging/legacy/LegacyLogWriter.h>
 #include <keldar/ondrix/MessageBuilding.h>
 
-#include "../support/ChildRun.h"
+#include "../support/BenchSupport.h"
 
 #include <benchmark/benchmark.h>
 
@@ -30,11 +30,7 @@ namespace {
 
 std::filesystem::path scratchFolder()
 {
-    static const std::filesystem::path folder = [] {
-        auto path = std::filesystem::temp_directory_path() / ("keldar-export-bench-" + std::to_string(getpid()));
-        std::filesystem::create_directories(path);
-        return path;
-    }();
+    static const std::filesystem::path folder = Keldar::Bench::makeScratchFolder("keldar-export-bench");
     return folder;
 }
 
@@ -173,13 +169,5 @@ BENCHMARK(BM_ExportLegacy)
 
 int main(int argc, char** argv)
 {
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
-        return 1;
-    }
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    std::error_code error;
-    std::filesystem::remove_all(scratchFolder(), error);
-    return 0;
+    return Keldar::Bench::runBenchmarks(argc, argv, scratchFolder());
 }

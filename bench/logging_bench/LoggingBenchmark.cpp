@@ -11,7 +11,7 @@
 #include <keldar/sim/SonarImageGenerator.h>
 #endif
 
-#include "../support/ChildRun.h"
+#include "../support/BenchSupport.h"
 
 #include <benchmark/benchmark.h>
 #include <sqlite3.h>
@@ -32,11 +32,7 @@ namespace {
 
 std::filesystem::path scratchFolder()
 {
-    static const std::filesystem::path folder = [] {
-        auto path = std::filesystem::temp_directory_path() / ("keldar-logging-bench-" + std::to_string(getpid()));
-        std::filesystem::create_directories(path);
-        return path;
-    }();
+    static const std::filesystem::path folder = Keldar::Bench::makeScratchFolder("keldar-logging-bench");
     return folder;
 }
 
@@ -315,13 +311,5 @@ int main(int argc, char** argv)
             ->Unit(benchmark::kMillisecond)
             ->Iterations(1);
     }
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
-        return 1;
-    }
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    std::error_code error;
-    std::filesystem::remove_all(scratchFolder(), error);
-    return 0;
+    return Keldar::Bench::runBenchmarks(argc, argv, scratchFolder());
 }

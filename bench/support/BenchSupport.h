@@ -1,7 +1,9 @@
 #pragma once
 
-// Helpers shared by the benchmarks that measure a whole job in a child
-// process, so that its peak resident memory is its own.
+// Helpers shared by the benchmarks: a scratch folder, log removal, and whole
+// jobs measured in a child process so that their peak memory is their own.
+
+#include <benchmark/benchmark.h>
 
 #include <algorithm>
 #include <chrono>
@@ -14,6 +16,15 @@
 #include <unistd.h>
 
 namespace Keldar::Bench {
+
+// A new folder under the temporary directory, named for this process; the
+// benchmark removes it when it ends.
+inline std::filesystem::path makeScratchFolder(const std::string& prefix)
+{
+    auto path = std::filesystem::temp_directory_path() / (prefix + "-" + std::to_string(getpid()));
+    std::filesystem::create_directories(path);
+    return path;
+}
 
 // Removes a log file and whatever journal files SQLite left beside it.
 inline void removeLog(const std::filesystem::path& path)
@@ -61,6 +72,21 @@ ChildRun runInChild(Work work)
     const auto toSeconds = [](const timeval& t) { return static_cast<double>(t.tv_sec) + t.tv_usec / 1e6; };
     return {WIFEXITED(status) && WEXITSTATUS(status) == 0, elapsed.count(),
             toSeconds(usage.ru_utime) + toSeconds(usage.ru_stime), std::max(0L, usage.ru_maxrss - before)};
+}
+
+// The body of a benchmark program's main: runs what is registered, then
+// removes the scratch folder.
+inline int runBenchmarks(int argc, char** argv, const std::filesystem::path& scratch)
+{
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
+        return 1;
+    }
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    std::error_code error;
+    std::filesystem::remove_all(scratch, error);
+    return 0;
 }
 
 } // namespace Keldar::Bench
