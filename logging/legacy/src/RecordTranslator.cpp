@@ -62,6 +62,15 @@ std::uint32_t sonarMessageType(const std::vector<std::uint8_t>& payload)
             return fullFireResultType;
         case Ondrix::MessageType::SimplePingResult:
             return Ondrix::MessageParsing::getMessageVersion(header) == 2 ? pingResultV2Type : pingResultV1Type;
+        case Ondrix::MessageType::SimpleFire:
+            // A ping result rebuilt from an older image record, exported back
+            // to this format: a fire request is never recorded, and has
+            // version 2 and no room for an image.
+            if (Ondrix::MessageParsing::getMessageVersion(header) == 0
+                && payload.size() >= Layout::pingResultV1.fixedSize) {
+                return pingResultV1Type;
+            }
+            throw ConversionError(unsupportedDataTypeMessage);
         default:
             throw ConversionError(unsupportedDataTypeMessage);
         }
@@ -84,7 +93,7 @@ std::vector<std::uint8_t> buildPingResult(const ImageConfiguration& configuratio
     image.samples = samples;
     std::vector<std::byte> message;
     try {
-        message = Ondrix::MessageBuilding::buildSimplePingResult(image);
+        message = Ondrix::MessageBuilding::buildSimplePingResult(image, 0);
     } catch (const std::length_error&) {
         throw ConversionError(notWellFormedMessage);
     }

@@ -138,6 +138,7 @@ TEST(LegacyConversion, RebuildsOlderImagesAsVersionOnePingResults)
     ASSERT_EQ(message.size(), 122U + 6U + samples.size());
     EXPECT_EQ(field(message, 0, 2), 0x3A7CU);
     EXPECT_EQ(field(message, 6, 2), 21U);
+    EXPECT_EQ(field(message, 8, 2), 0U) << "message version";
     EXPECT_EQ(field(message, 10, 4), message.size() - 16);
     EXPECT_EQ(message[16], 2U) << "frequency mode";
     EXPECT_EQ(field(message, 110, 4), 128U);

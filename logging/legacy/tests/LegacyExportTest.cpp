@@ -82,6 +82,33 @@ TEST(LegacyExport, ExportedRangeConvertsBackToTheSameEntries)
     EXPECT_EQ(exportToLegacyLog(player, 0, 0), folder.file("dive_legacy_1.ondrix")) << "names are made unique";
 }
 
+// Images rebuilt from older records carry the id the older viewer gave them;
+// exported again they must still convert.
+TEST(LegacyExport, RebuiltOlderImagesConvertAgainAfterExport)
+{
+    TempFolder folder;
+    const auto path = folder.file("old.ondrix");
+    Keldar::Logging::Testing::writeBytes(
+        path, concat({fileHeader(), record({.kind = 20, .time = 10.0, .payload = configuration(3, 50, 1, 2, {-5, 5})}),
+                      record({.kind = 21, .time = 10.0, .payload = {1, 2, 3, 4}}),
+                      record({.kind = 21, .time = 10.1, .payload = {5, 6, 7, 8}})}));
+    const auto converted = convertLegacyLogFile(path.string(), {"UTC", "test", 0});
+    ASSERT_TRUE(converted);
+    const auto before = converted->readEntries(-1, -1, {}, -1);
+    auto player = playerOf(path);
+    const auto exported = exportToLegacyLog(player, 0, 1);
+    ASSERT_TRUE(exported);
+    const auto again = convertLegacyLogFile(exported->string(), {"UTC", "test", 0});
+    ASSERT_TRUE(again);
+    const auto after = again->readEntries(-1, -1, {}, -1);
+    ASSERT_EQ(after.size(), 2U);
+    for (std::size_t i = 0; i < after.size(); ++i) {
+        EXPECT_EQ(after[i].payload, before[i].payload) << i;
+        EXPECT_EQ(after[i].type, 0U) << i;
+        EXPECT_EQ(after[i].timestamp, before[i].timestamp) << i;
+    }
+}
+
 TEST(LegacyExport, CancelRemovesTheFileAndRangesOutsideTheLogAreRefused)
 {
     TempFolder folder;
