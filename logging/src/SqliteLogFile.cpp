@@ -293,16 +293,33 @@ std::int64_t readIntegerMetadata(const SqliteLogFile& file, const std::string& k
     return 0;
 }
 
-void openLog(LogFileImpl& impl, const std::filesystem::path& path, const CreationMetadata* creation)
+bool isMissingOrEmpty(const std::filesystem::path& path)
+{
+    std::error_code error;
+    const auto size = std::filesystem::file_size(path, error);
+    return error || size == 0;
+}
+
+// A log is only switched to the write-ahead log by a handle that creates it
+// (a recording or an export): opening an existing log leaves its bytes, its
+// journal mode and its folder exactly as they were, so logs on read-only
+// media or shared folders open and a reader never rewrites the header.
+// Occasional writes through such a handle (bookmarks) still commit
+// atomically through the default rollback journal.
+void openLog(LogFileImpl& impl, const std::filesystem::path& path, const CreationMetadata* creation,
+             bool readOnly)
 {
     impl.filePath = path;
     try {
-        impl.database = std::make_unique<SqliteDatabase>(path.string(), Database::OpenMode::ReadWriteCreate);
+        const bool creating = !readOnly && isMissingOrEmpty(path);
+        const auto mode = readOnly ? Database::OpenMode::ReadOnly
+                                   : (creating ? Database::OpenMode::ReadWriteCreate : Database::OpenMode::ReadWrite);
+        impl.database = std::make_unique<SqliteDatabase>(path.string(), mode);
         SqliteDatabase& database = *impl.database;
         database.executeSimpleQuery("PRAGMA foreign_keys = on;");
 
         const auto tableCount = countRows(database, "SELECT COUNT(*) FROM sqlite_master WHERE type='table';");
-        if (!tableCount) {
+        if (!tableCount || (*tableCount == 0 && readOnly)) {
             throw NotALogFileError();
         }
         if (*tableCount == 0) {
@@ -316,10 +333,13 @@ void openLog(LogFileImpl& impl, const std::filesystem::path& path, const Creatio
             }
             // Some older files carry a bookmarks table whose foreign key cannot
             // be checked; such a table is rebuilt (its bookmarks are lost).
-            if (!database.executeSimpleQuery("PRAGMA foreign_key_check(bookmarks);")) {
+            if (!readOnly && !database.executeSimpleQuery("PRAGMA foreign_key_check(bookmarks);")) {
                 database.executeSimpleQuery("DROP TABLE bookmarks;");
                 database.executeSimpleQuery(schemaStatements[bookmarksTableStatement]);
             }
+        }
+        if (!impl.isNew) {
+            return;
         }
 
         // A write-ahead log keeps every committed entry through a crash of the
@@ -372,7 +392,19 @@ std::string LogFileImpl::getLastError() const
 
 SqliteLogFile::SqliteLogFile(const std::filesystem::path& path) : impl_(std::make_unique<LogFileImpl>())
 {
-    openLog(*impl_, path, nullptr);
+    openLog(*impl_, path, nullptr, false);
+    readVersion();
+}
+
+SqliteLogFile::SqliteLogFile(const std::filesystem::path& path, Access access)
+    : impl_(std::make_unique<LogFileImpl>())
+{
+    openLog(*impl_, path, nullptr, access == Access::ReadOnly);
+    readVersion();
+}
+
+void SqliteLogFile::readVersion()
+{
     if (!impl_->isNew) {
         impl_->logVersion = clampToInt32(readIntegerMetadata(*this, "logVersion"));
         const std::int64_t level = readIntegerMetadata(*this, "compressionLevel");
@@ -389,7 +421,7 @@ SqliteLogFile::SqliteLogFile(const std::string& path, const std::string& timeZon
 {
     const CreationMetadata creation{timeZone, applicationName, applicationVersion, compressionLevel,
                                     createdDateTime};
-    openLog(*impl_, std::filesystem::path(path), &creation);
+    openLog(*impl_, std::filesystem::path(path), &creation, false);
     if (!impl_->isNew) {
         // Never write a second set of standard metadata into someone's log.
         impl_.reset();
@@ -497,7 +529,7 @@ std::int32_t readCount(LogFileImpl& impl, const char* sql)
         impl.setLastError("The log file holds no data entries.");
         return -1;
     }
-    impl.setLastError(messageForErrorCode(impl.database->getLastErrorCode(), WriteOperation::Other));
+    impl.setLastError(messageForErrorCode(query.getLastErrorCode(), WriteOperation::Other));
     return -1;
 }
 
@@ -706,7 +738,7 @@ bool finishWrite(LogFileImpl& impl, SqliteQuery& query, WriteOperation operation
     if (query.executeStep() == QueryResult::Done) {
         return true;
     }
-    impl.setLastError(messageForErrorCode(impl.database->getLastErrorCode(), operation));
+    impl.setLastError(messageForErrorCode(query.getLastErrorCode(), operation));
     return false;
 }
 
@@ -798,9 +830,11 @@ bool SqliteLogFile::addResource(const std::string& name, const std::vector<std::
 
 bool SqliteLogFile::setThumbnail(const std::vector<std::uint8_t>& data)
 {
-    const auto count = countRows(*impl_->database, "SELECT COUNT(*) FROM resources WHERE name = 'thumbnail';");
+    SqliteQuery counting(*impl_->database, "SELECT COUNT(*) FROM resources WHERE name = 'thumbnail';");
+    const auto count =
+        counting.executeStep() == QueryResult::Row ? asInteger(counting.getValueFromColumn(0)) : std::nullopt;
     if (!count) {
-        impl_->setLastError(messageForErrorCode(impl_->database->getLastErrorCode(), WriteOperation::Other));
+        impl_->setLastError(messageForErrorCode(counting.getLastErrorCode(), WriteOperation::Other));
         return false;
     }
     if (*count == 0) {

@@ -13,15 +13,25 @@ class LogFileImpl;
 
 // A log file stored as an SQLite database.
 //
-// While open the file runs with a write-ahead log, so a process killed while
-// recording leaves a file that SQLite recovers to its last committed entry.
-// Closing checkpoints the log and returns the file to an ordinary single-file
-// database.
+// A log created by this object (a recording, an export) runs with a
+// write-ahead log while open, so a process killed while recording leaves a
+// file that SQLite recovers to its last committed entry; closing checkpoints
+// it and returns the file to an ordinary single-file database. An existing
+// log is opened as it is: reading it changes nothing on disk.
 class SqliteLogFile : public LogFileInterface {
 public:
+    enum class Access {
+        ReadWrite,
+        // Never writes: a missing or empty file is not created but refused.
+        ReadOnly,
+    };
+
     // Opens a log, or creates the schema in a missing or empty file. Throws
     // LegacyLogFileError, NotALogFileError or a Database::DatabaseError.
     explicit SqliteLogFile(const std::filesystem::path& path);
+    // With Access::ReadOnly a missing file throws a Database::DatabaseError
+    // and an empty one NotALogFileError; writes through the object fail.
+    SqliteLogFile(const std::filesystem::path& path, Access access);
     // Creates a new log with the standard metadata. The path must not exist.
     SqliteLogFile(const std::string& path, const std::string& timeZone, const std::string& applicationName,
                   const std::string& applicationVersion, std::int8_t compressionLevel,
@@ -87,6 +97,7 @@ public:
     bool logStoredData(const DataEntry& entry);
 
 private:
+    void readVersion();
     std::vector<DataEntry> readEntryRange(int first, int last, const EntryIndexFilter& filter, int limit,
                                           bool decode) const;
     bool logStored(const DataEntry& entry, const std::vector<std::uint8_t>& stored);
