@@ -50,6 +50,10 @@ constexpr std::array<const char*, 6> logTables{
 
 constexpr int currentLogVersion = 4;
 
+// SQLite's code for a uniqueness refusal, also given when a metadata key or
+// resource name that exists is refused before any statement runs.
+constexpr int refusedAsDuplicate = 2067;
+
 enum class WriteOperation { Other, LogData, AddDataSourceProperty };
 
 std::string messageForErrorCode(int code, WriteOperation operation)
@@ -598,6 +602,38 @@ std::vector<DataEntry> SqliteLogFile::readStoredEntries(int first, int last, int
     return readEntryRange(first, last, EntryIndexFilter{}, limit, false);
 }
 
+bool SqliteLogFile::visitEntries(int first, int last, bool decode, const EntryVisitor& visit) const
+{
+    SqliteQuery query(*impl_->database,
+                      "SELECT data.entryId, data.timestamp, data.type, data.dataSourceId, data.payload FROM data "
+                      "INNER JOIN dataSources ON data.dataSourceId = dataSources.dataSourceId "
+                      "WHERE (data.entryId BETWEEN :minimumEntryId AND :maximumEntryId) ORDER BY entryId;");
+    query.bindParameter(":minimumEntryId", first);
+    query.bindParameter(":maximumEntryId", last);
+    while (true) {
+        const QueryResult result = query.executeStep();
+        if (result == QueryResult::Done) {
+            return true;
+        }
+        if (result != QueryResult::Row) {
+            return false;
+        }
+        const auto id = asInteger(query.getValueFromColumn(0));
+        if (!id) {
+            return false;
+        }
+        const std::int32_t entryId = clampToInt32(*id);
+        if (!visit(entryId, entryFromRow(*impl_, query, 1, entryId, decode))) {
+            return true;
+        }
+    }
+}
+
+int SqliteLogFile::getLastWriteErrorCode() const
+{
+    return impl_->lastWriteErrorCode;
+}
+
 std::vector<DataEntry> SqliteLogFile::readEntryRange(int first, int last, const EntryIndexFilter& filter, int limit,
                                                      bool decode) const
 {
@@ -736,8 +772,10 @@ namespace {
 bool finishWrite(LogFileImpl& impl, SqliteQuery& query, WriteOperation operation)
 {
     if (query.executeStep() == QueryResult::Done) {
+        impl.lastWriteErrorCode = 0;
         return true;
     }
+    impl.lastWriteErrorCode = query.getLastErrorCode();
     impl.setLastError(messageForErrorCode(query.getLastErrorCode(), operation));
     return false;
 }
@@ -805,6 +843,7 @@ bool SqliteLogFile::addMetadata(const std::string& key, PropertyValue value)
     SqliteQuery lookup(*impl_->database, "SELECT * FROM metadata WHERE key = :key;");
     lookup.bindParameter(":key", key, BindMode::NoCopy);
     if (lookup.executeStep() == QueryResult::Row) {
+        impl_->lastWriteErrorCode = refusedAsDuplicate;
         return false;
     }
     SqliteQuery query(*impl_->database, "INSERT INTO metadata (key, value) VALUES (:key, :value);");
@@ -818,6 +857,7 @@ bool SqliteLogFile::addResource(const std::string& name, const std::vector<std::
     SqliteQuery lookup(*impl_->database, "SELECT * FROM resources WHERE name = :name;");
     lookup.bindParameter(":name", name, BindMode::NoCopy);
     if (lookup.executeStep() == QueryResult::Row) {
+        impl_->lastWriteErrorCode = refusedAsDuplicate;
         return false;
     }
     const int level = isResourceCompressionSupported() ? impl_->compressionLevel : 0;

@@ -4,6 +4,8 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
+#include <optional>
 #include <memory>
 #include <string>
 
@@ -95,6 +97,20 @@ public:
     std::vector<DataEntry> readStoredEntries(int first, int last, int limit) const;
     // Logs an entry whose payload is already in this file's stored form.
     bool logStoredData(const DataEntry& entry);
+
+    // Hands the entries first..last to `visit` one at a time in id order, so
+    // a copy holds only one entry in memory; payloads decoded or as stored.
+    // An entry that cannot be read is handed over empty. `visit` returns
+    // false to stop early. False when the file could not be read up to the
+    // end of the range (a damaged page): the rest was not visited.
+    using EntryVisitor = std::function<bool(std::int32_t entryId, std::optional<DataEntry> entry)>;
+    bool visitEntries(int first, int last, bool decode, const EntryVisitor& visit) const;
+
+    // SQLite's extended result code of the last write that failed, 0 when
+    // the last write succeeded. Tells a write the file refused for its
+    // content (a constraint, 19 in the low byte) from one it could not store
+    // (a full disk, an I/O error).
+    int getLastWriteErrorCode() const;
 
 private:
     void readVersion();
