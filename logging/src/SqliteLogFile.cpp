@@ -993,14 +993,32 @@ bool SqliteLogFile::setBulkWriting(bool enabled)
     return impl.writeAheadLogEnabled;
 }
 
+namespace {
+
+// Transactions are run by the writing thread alone, so the connection's code
+// is this statement's.
+bool runTransactionStatement(LogFileImpl& impl, const char* sql)
+{
+    if (impl.database->executeSimpleQuery(sql)) {
+        impl.lastWriteErrorCode = 0;
+        return true;
+    }
+    const int code = impl.database->getLastErrorCode();
+    impl.lastWriteErrorCode = code;
+    impl.setLastError(messageForErrorCode(code, WriteOperation::Other));
+    return false;
+}
+
+} // namespace
+
 bool SqliteLogFile::beginTransaction()
 {
-    return impl_->database->executeSimpleQuery("BEGIN IMMEDIATE;");
+    return runTransactionStatement(*impl_, "BEGIN IMMEDIATE;");
 }
 
 bool SqliteLogFile::commitTransaction()
 {
-    return impl_->database->executeSimpleQuery("COMMIT;");
+    return runTransactionStatement(*impl_, "COMMIT;");
 }
 
 } // namespace Keldar::Logging

@@ -50,7 +50,8 @@ public:
     // Delivers `frame` (in [0, frame count)) on the calling thread, to
     // `callback` or to the player's own when it is empty; playback then
     // continues after it.
-    // A frame outside that range is ignored and gives false.
+    // A frame outside that range is ignored and gives false, as does one
+    // whose entry cannot be read (nothing is delivered then).
     bool seek(std::int32_t frame, const FrameCallback& callback = {});
     void setLoopPlayback(bool loop);
     // Must be greater than 0.
