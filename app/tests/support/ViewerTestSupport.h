@@ -6,12 +6,16 @@
 #include <keldar/ondrix/ConnectionManager.h>
 #include <keldar/sim/SimulatedSonar.h>
 
+#include <QStringList>
 #include <QTemporaryDir>
+#include <QVariant>
 
 #include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <utility>
+#include <vector>
 
 class QApplication;
 
@@ -61,6 +65,47 @@ struct LoopbackNetwork
     [[nodiscard]] Sim::SimulatedSonarConfig sonarConfig(std::uint32_t serialNumber, int host = 2) const;
     /// Started; stopped when the returned object goes away.
     [[nodiscard]] std::unique_ptr<Sim::SimulatedSonar> startSonar(std::uint32_t serialNumber, int host = 2) const;
+};
+
+} // namespace Keldar::OndrixLumivane::Testing
+
+namespace Keldar::OndrixLumivane {
+class LumivaneApplication;
+class LumivaneWindow;
+class MainController;
+} // namespace Keldar::OndrixLumivane
+
+namespace Keldar::OndrixLumivane::Testing {
+
+/// A whole viewer as the program builds it (application object set up, window
+/// shown, listening on a private loopback network), with a private settings
+/// store. Message boxes are answered with their default button and recorded
+/// instead of blocking.
+class ViewerSession
+{
+public:
+    ViewerSession();
+    ~ViewerSession();
+    ViewerSession(const ViewerSession&) = delete;
+    ViewerSession& operator=(const ViewerSession&) = delete;
+
+    /// Writes a key of the "GeneralSettings" group.
+    void setGeneralSetting(const QString& key, const QVariant& value) const;
+
+    /// Texts of the toasts on show (dismissed ones have faded out).
+    [[nodiscard]] QStringList shownToasts() const;
+    [[nodiscard]] bool toastShown(const QString& text) const;
+
+    /// Fraction of the fan display's pixels that differ from its clear colour.
+    [[nodiscard]] double fanCoverage() const;
+
+    TemporarySettings settings;
+    LoopbackNetwork network;
+    LumivaneApplication* application = nullptr;
+    MainController* controller = nullptr;
+    std::unique_ptr<LumivaneWindow> window;
+    /// Title and text of every message box shown, in order.
+    std::vector<std::pair<QString, QString>> messageBoxes;
 };
 
 } // namespace Keldar::OndrixLumivane::Testing

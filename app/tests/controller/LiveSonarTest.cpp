@@ -1,0 +1,276 @@
+// The live half of the viewer end to end: the real window and controller
+// against simulated sonars on loopback.
+
+#include "support/ViewerTestSupport.h"
+
+#include "application/LumivaneApplication.h"
+#include "application/LumivaneWindow.h"
+#include "application/SettingsStore.h"
+#include "controller/MainController.h"
+
+#include <keldar/ondrix/ProtocolLayout.h>
+
+#include <QStackedWidget>
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+using namespace Keldar::OndrixLumivane;
+using namespace Keldar::OndrixLumivane::Testing;
+using Keldar::Sim::SimulatedStatus;
+
+namespace {
+
+constexpr std::uint32_t serial = 40001;
+
+bool connected(const ViewerSession& viewer)
+{
+    return viewer.controller->isConnected() && viewer.window->getMode() == LumivaneWindow::LiveSonar;
+}
+
+bool connectTo(ViewerSession& viewer, std::uint32_t serialNumber)
+{
+    viewer.controller->connectWhenSeen(serialNumber);
+    return waitFor([&] { return connected(viewer); });
+}
+
+// What the simulator last heard in a fire request.
+struct FireRequest
+{
+    double range = 0;
+    double gain = 0;
+    unsigned frequency = 0;
+    unsigned pingRate = 0;
+    unsigned bandwidth = 0;
+    unsigned gamma = 0;
+    bool gainAssist = false;
+    bool fullBeams = false;
+    bool gainBoost = false;
+};
+
+std::optional<FireRequest> lastFireRequest(const Keldar::Sim::SimulatedSonar& sonar)
+{
+    namespace L = Keldar::Ondrix::ProtocolLayout::FireRequest;
+    const auto bytes = sonar.lastFireRequest();
+    if (!bytes || bytes->size() < L::size) {
+        return std::nullopt;
+    }
+    const auto* raw = reinterpret_cast<const unsigned char*>(bytes->data());
+    FireRequest request;
+    std::memcpy(&request.range, raw + L::range, sizeof(double));
+    std::memcpy(&request.gain, raw + L::gain, sizeof(double));
+    request.frequency = raw[L::frequency];
+    request.pingRate = raw[L::pingRate];
+    request.bandwidth = raw[L::bandwidth];
+    request.gamma = raw[L::gamma];
+    request.gainAssist = (raw[L::flags] & L::flagGainAssist) != 0;
+    request.fullBeams = (raw[L::flags] & L::flagFullBeams) != 0;
+    std::uint32_t extended = 0;
+    std::memcpy(&extended, raw + L::extendedFlags, sizeof(extended));
+    request.gainBoost = (extended & L::extendedFlagGainBoost) != 0;
+    return request;
+}
+
+} // namespace
+
+TEST(LiveSonar, ConnectingShowsTheSonarAndItsImages)
+{
+    ViewerSession viewer;
+    auto sonar = viewer.network.startSonar(serial);
+    ASSERT_TRUE(connectTo(viewer, serial));
+
+    EXPECT_EQ(viewer.window->windowTitle(),
+              QString("Ondrix %1 [40001]").arg(QString::fromStdString(viewer.controller->getSonar()->getSpec().name)));
+    EXPECT_TRUE(waitFor([&] { return viewer.toastShown("Connected!"); }));
+    auto* area = viewer.window->findChild<QStackedWidget*>("mainDisplayArea");
+    ASSERT_NE(area, nullptr);
+    EXPECT_EQ(area->currentWidget()->objectName(), "sonarDisplay");
+
+    // The fan is drawn from the images: a good part of the display is no
+    // longer the background.
+    EXPECT_TRUE(waitFor([&] { return viewer.controller->imagesShown() >= 5 && viewer.fanCoverage() > 0.1; }))
+        << "coverage " << viewer.fanCoverage();
+
+    // Connecting again while connected lets the first connection go cleanly.
+    viewer.controller->connectToSonar(serial);
+    EXPECT_TRUE(waitFor([&] { return connected(viewer); }));
+    const auto shown = viewer.controller->imagesShown();
+    EXPECT_TRUE(waitFor([&] { return viewer.controller->imagesShown() > shown + 3; }));
+
+    // Disconnecting clears every toast and returns to the home page.
+    viewer.controller->disconnectFromSonar();
+    EXPECT_TRUE(waitFor([&] { return viewer.shownToasts().isEmpty(); })) << viewer.shownToasts().join("; ").toStdString();
+    EXPECT_EQ(area->currentWidget()->objectName(), "homeDisplay");
+    EXPECT_EQ(viewer.window->getMode(), LumivaneWindow::NoSource);
+    EXPECT_TRUE(viewer.window->windowTitle().isEmpty());
+}
+
+TEST(LiveSonar, StatusAlarmsComeAndGo)
+{
+    ViewerSession viewer;
+    auto sonar = viewer.network.startSonar(serial);
+    ASSERT_TRUE(connectTo(viewer, serial));
+    const QString tooHot = "The sonar is getting too hot.";
+    const QString overheated =
+        "The sonar has overheated, it will no longer function until the temperature has dropped.";
+    const QString power = "Insufficient power supply - power-cycle the sonar to continue.";
+
+    SimulatedStatus status;
+    status.overheatWarning = true;
+    sonar->setStatus(status);
+    EXPECT_TRUE(waitFor([&] { return viewer.toastShown(tooHot); }));
+
+    status.overheatWarning = false;
+    status.overheated = true;
+    sonar->setStatus(status);
+    EXPECT_TRUE(waitFor([&] { return viewer.toastShown(overheated) && !viewer.toastShown(tooHot); }));
+
+    status.overheated = false;
+    sonar->setStatus(status);
+    EXPECT_TRUE(waitFor([&] { return !viewer.toastShown(overheated) && !viewer.toastShown(tooHot); }));
+
+    // A brownout holds the sonar; the next image says it is running again.
+    status.brownoutPause = true;
+    sonar->setStatus(status);
+    EXPECT_TRUE(waitFor([&] { return viewer.toastShown(power); }));
+    status.brownoutPause = false;
+    sonar->setStatus(status);
+    const auto shown = viewer.controller->imagesShown();
+    EXPECT_TRUE(waitFor([&] { return viewer.controller->imagesShown() > shown && !viewer.toastShown(power); }));
+
+    status.transmitFailure = true;
+    sonar->setStatus(status);
+    EXPECT_TRUE(waitFor([&] { return !viewer.messageBoxes.empty(); }));
+    ASSERT_EQ(viewer.messageBoxes.size(), 1U);
+    EXPECT_EQ(viewer.messageBoxes[0].first, "Transmit Circuit Failure");
+    EXPECT_EQ(viewer.messageBoxes[0].second, "Critical! Internal hardware failure.");
+}
+
+TEST(LiveSonar, SilenceAndReconnection)
+{
+    ViewerSession viewer;
+    auto sonar = viewer.network.startSonar(serial);
+    ASSERT_TRUE(connectTo(viewer, serial));
+    const QString offline = "The sonar has been disconnected. Reconnect to continue operation.";
+
+    sonar->pauseStatus(std::chrono::milliseconds(4500));
+    EXPECT_TRUE(waitFor([&] { return viewer.toastShown(offline); }));
+    const auto shown = viewer.controller->imagesShown();
+    EXPECT_TRUE(waitFor([&] { return !viewer.toastShown(offline) && viewer.controller->imagesShown() > shown; }));
+    EXPECT_TRUE(connected(viewer));
+
+    // The sonar comes back but no longer takes connections: the viewer gives up.
+    SimulatedStatus status;
+    status.refuseConnections = true;
+    sonar->pauseStatus(std::chrono::milliseconds(4500));
+    sonar->setStatus(status);
+    EXPECT_TRUE(waitFor([&] { return viewer.toastShown("Failed to reconnect to the sonar."); },
+                        std::chrono::seconds(30)));
+    EXPECT_FALSE(viewer.controller->isConnected());
+    EXPECT_EQ(viewer.window->getMode(), LumivaneWindow::NoSource);
+    auto* area = viewer.window->findChild<QStackedWidget*>("mainDisplayArea");
+    EXPECT_EQ(area->currentWidget()->objectName(), "homeDisplay");
+}
+
+TEST(LiveSonar, SavedParametersComeBackOnReconnection)
+{
+    ViewerSession viewer;
+    viewer.setGeneralSetting("saveSonarParams", true);
+    auto sonar = viewer.network.startSonar(serial);
+    ASSERT_TRUE(connectTo(viewer, serial));
+
+    auto& controller = *viewer.controller;
+    controller.setFrequency(Keldar::Ondrix::Frequency::High);
+    controller.setRange(7.5);
+    controller.setGain(33.0);
+    controller.setPingRate(static_cast<int>(Keldar::Ondrix::PingRate::Rate5Hz));
+    controller.setBandwidthLimit(42);
+    controller.setGainAssist(true);
+    controller.setGainBoost(false);
+    controller.setFullBeams(true);
+    controller.setEnvironmentParams(1485.5, 31.0);
+    controller.setGamma(200);
+    controller.disconnectFromSonar();
+    ASSERT_FALSE(controller.isConnected());
+
+    // Defaults for the new connection, which the saved values must override.
+    controller.setBandwidthLimit(100);
+    controller.setEnvironmentParams(1500.0, 0.0);
+    const auto before = sonar->counters().fireRequests;
+    ASSERT_TRUE(connectTo(viewer, serial));
+    ASSERT_TRUE(waitFor([&] { return sonar->counters().fireRequests > before + 2; }));
+    const auto request = lastFireRequest(*sonar);
+    ASSERT_TRUE(request);
+    EXPECT_DOUBLE_EQ(request->range, 7.5);
+    EXPECT_DOUBLE_EQ(request->gain, 33.0);
+    EXPECT_EQ(request->frequency, static_cast<unsigned>(Keldar::Ondrix::Frequency::High));
+    EXPECT_EQ(request->pingRate, static_cast<unsigned>(Keldar::Ondrix::PingRate::Rate5Hz));
+    EXPECT_EQ(request->bandwidth, 42U);
+    EXPECT_EQ(request->gamma, 200U);
+    EXPECT_TRUE(request->gainAssist);
+    EXPECT_FALSE(request->gainBoost);
+    EXPECT_TRUE(request->fullBeams);
+    // Environment is kept by the sonar object, not sent.
+    EXPECT_DOUBLE_EQ(controller.getSonar()->getSpeedOfSound(), 1485.5);
+    EXPECT_DOUBLE_EQ(controller.getSonar()->getSalinity(), 31.0);
+}
+
+TEST(LiveSonar, AutoConnectOnlyToALoneConnectableSonar)
+{
+    ViewerSession viewer;
+    viewer.setGeneralSetting("autoConnect", true);
+    std::vector<std::uint32_t> listed;
+    QObject::connect(viewer.controller, &MainController::newVisibleSonarsList, viewer.window.get(),
+                     [&](const MainController::VisibleSonars& list) {
+                         listed.clear();
+                         for (const auto& entry : list) {
+                             listed.push_back(entry.first);
+                         }
+                     });
+
+    {
+        // One that refuses connections is listed but not connectable.
+        auto config = viewer.network.sonarConfig(40010, 3);
+        config.status.refuseConnections = true;
+        Keldar::Sim::SimulatedSonar refusing(config);
+        refusing.start();
+        EXPECT_TRUE(waitFor([&] { return listed.size() == 1; }));
+        EXPECT_FALSE(viewer.controller->isConnected());
+        refusing.stop();
+        EXPECT_TRUE(waitFor([&] { return listed.empty(); }));
+    }
+    {
+        // Two powered up together: the user chooses. The first is heard
+        // alone for a moment, which must not be taken for a lone sonar.
+        auto first = viewer.network.startSonar(40011, 4);
+        auto second = viewer.network.startSonar(40012, 5);
+        EXPECT_TRUE(waitFor([&] { return listed.size() == 2; }));
+        const auto seenTogether = first->counters().statusDatagramsSent;
+        EXPECT_TRUE(waitFor([&] { return first->counters().statusDatagramsSent > seenTogether + 20; }));
+        EXPECT_FALSE(viewer.controller->isConnected());
+        first->stop();
+        second->stop();
+        EXPECT_TRUE(waitFor([&] { return listed.empty(); }));
+    }
+    EXPECT_FALSE(viewer.controller->isConnected());
+    auto lone = viewer.network.startSonar(40013, 6);
+    EXPECT_TRUE(waitFor([&] { return connected(viewer); }));
+    EXPECT_EQ(viewer.controller->getSonar()->getSerialNumber(), 40013U);
+}
+
+TEST(LiveSonar, ConnectWhenSeenWaitsForThatSonar)
+{
+    ViewerSession viewer;
+    viewer.controller->connectWhenSeen(40021);
+    auto other = viewer.network.startSonar(40020, 2);
+    // The wrong sonar is seen first and left alone.
+    EXPECT_TRUE(waitFor([&] { return !viewer.controller->isConnected() &&
+                                     viewer.window->getMode() == LumivaneWindow::NoSource &&
+                                     other->counters().statusDatagramsSent > 5; }));
+    EXPECT_FALSE(viewer.controller->isConnected());
+    auto wanted = viewer.network.startSonar(40021, 3);
+    EXPECT_TRUE(waitFor([&] { return connected(viewer); }));
+    EXPECT_EQ(viewer.controller->getSonar()->getSerialNumber(), 40021U);
+    EXPECT_EQ(other->counters().connectionsAccepted, 0U);
+}
