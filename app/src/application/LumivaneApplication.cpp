@@ -11,6 +11,7 @@
 #include <QApplication>
 #include <QIcon>
 #include <QProcess>
+#include <QScreen>
 
 #include <cerrno>
 #include <cstdio>
@@ -102,6 +103,11 @@ void LumivaneApplication::start(LumivaneWindow* window, std::optional<std::uint3
 {
     d->window = window;
     window->setAttribute(Qt::WA_OpaquePaintEvent);
+    // Without a window manager (a bare X server) maximising does nothing:
+    // fill the screen first, so the window is as large either way.
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        window->setGeometry(screen->availableGeometry());
+    }
     window->showMaximized();
     emit uiConstructed();
     if (connectSerial) {

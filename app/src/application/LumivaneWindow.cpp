@@ -2,6 +2,8 @@
 
 #include "application/LumivaneApplication.h"
 #include "controller/MainController.h"
+#include "sonarcontrols/MainToolbar.h"
+#include "sonarcontrols/SonarControlToolbar.h"
 
 #include <keldar/gui/CaptureTools.h>
 #include <keldar/gui/KeldarLogo.h>
@@ -44,6 +46,8 @@ struct LumivaneWindow::Private
 
     QWidget* sidebar = nullptr;
     QVBoxLayout* sidebarLayout = nullptr;
+    MainToolbar* mainToolbar = nullptr;
+    SonarControlToolbar* sonarControlToolbar = nullptr;
     QStackedWidget* mainDisplayArea = nullptr;
     QWidget* sonarDisplay = nullptr;
     FanDisplay* fanDisplay = nullptr;
@@ -95,6 +99,12 @@ void LumivaneWindow::buildWidgetTree()
     d->sidebarLayout->setObjectName(QStringLiteral("verticalLayout"));
     d->sidebarLayout->setSpacing(6);
     d->sidebarLayout->setContentsMargins(8, 8, 8, 8);
+    d->mainToolbar = new MainToolbar(d->sidebar);
+    d->mainToolbar->setObjectName(QStringLiteral("mainToolbar"));
+    d->sidebarLayout->addWidget(d->mainToolbar);
+    d->sonarControlToolbar = new SonarControlToolbar(d->sidebar);
+    d->sonarControlToolbar->setObjectName(QStringLiteral("sonarControlToolbar"));
+    d->sidebarLayout->addWidget(d->sonarControlToolbar);
     d->sidebarLayout->addStretch(1);
 
     d->mainDisplayArea = new QStackedWidget(central);
@@ -158,17 +168,46 @@ void LumivaneWindow::buildWidgetTree()
     horizontalLayout->addWidget(d->overflowSidebar);
     setCentralWidget(central);
     d->mainDisplayArea->setCurrentIndex(homePage);
+    // The pop-outs open over the display area, so they move there once it exists.
+    d->mainToolbar->placePopOuts();
+    d->sonarControlToolbar->placePopOuts();
 }
 
 void LumivaneWindow::wire()
 {
     MainController* controller = d->controller;
+    MainToolbar* mainToolbar = d->mainToolbar;
+    SonarControlToolbar* sonarControls = d->sonarControlToolbar;
     connect(controller, &MainController::connectedToSonar, this, &LumivaneWindow::onConnectedToSonar);
+    connect(controller, &MainController::connectedToSonar, mainToolbar, &MainToolbar::sonarConnected);
     connect(controller, &MainController::connectionFailed, this, [this] {
         newToast(ToastType::Error, QStringLiteral("Failed to connect."), StandardToastDuration);
     });
     connect(controller, &MainController::sonarDetails, this, &LumivaneWindow::onReceiveSonarDetails);
     connect(controller, &MainController::disconnectedFromSonar, this, &LumivaneWindow::resetGui);
+    connect(controller, &MainController::disconnectedFromSonar, mainToolbar, &MainToolbar::resetToolbar);
+    connect(controller, &MainController::newVisibleSonarsList, mainToolbar, &MainToolbar::newVisibleSonarsList);
+    connect(controller, &MainController::sonarSpec, sonarControls, &SonarControlToolbar::newSonarSpec);
+    connect(controller, &MainController::initialSonarParameters, sonarControls,
+            &SonarControlToolbar::setOperatingParameters);
+    connect(controller, &MainController::newNetworkConfig, sonarControls, &SonarControlToolbar::newNetworkConfig);
+
+    connect(mainToolbar, &MainToolbar::connectToSonar, controller, &MainController::connectToSonar);
+    connect(mainToolbar, &MainToolbar::disconnectFromSonar, controller, &MainController::disconnectFromSonar);
+
+    connect(sonarControls, &SonarControlToolbar::newRangeRequested, controller, &MainController::setRange);
+    connect(sonarControls, &SonarControlToolbar::newGainRequested, controller, &MainController::setGain);
+    connect(sonarControls, &SonarControlToolbar::newFrequencyRequested, controller, &MainController::setFrequency);
+    connect(sonarControls, &SonarControlToolbar::newGammaRequested, controller, &MainController::setGamma);
+    connect(sonarControls, &SonarControlToolbar::newGainAssistSettingRequested, controller,
+            &MainController::setGainAssist);
+    connect(sonarControls, &SonarControlToolbar::newGainBoostSettingRequested, controller,
+            &MainController::setGainBoost);
+    connect(sonarControls, &SonarControlToolbar::newFullBeamsSettingRequested, controller,
+            &MainController::setFullBeams);
+    connect(sonarControls, &SonarControlToolbar::newPingRateRequested, controller, &MainController::setPingRate);
+    connect(sonarControls, &SonarControlToolbar::newNetworkConfigRequested, controller,
+            &MainController::setNetworkConfig);
     connect(controller, &MainController::newImage, d->fanDisplay, &FanDisplay::newImageReceived);
 
     connect(d->application, &LumivaneApplication::uiConstructed, this, &LumivaneWindow::onUiConstructed);
@@ -182,6 +221,7 @@ void LumivaneWindow::onUiConstructed()
 {
     d->fanDisplay->setDistanceUnit(d->application->getDistanceUnit());
     d->fanDisplay->setAreaUnit(d->application->getAreaUnit());
+    d->sonarControlToolbar->hide();
     d->mainDisplayArea->setCurrentIndex(homePage);
 }
 
@@ -199,6 +239,7 @@ void LumivaneWindow::onConnectedToSonar()
 {
     d->mode = LiveSonar;
     d->mainDisplayArea->setCurrentIndex(sonarPage);
+    d->sonarControlToolbar->activate(LiveSonar);
 }
 
 void LumivaneWindow::onReceiveSonarDetails(uint32_t serialNumber, std::string modelName, std::string,
@@ -210,6 +251,8 @@ void LumivaneWindow::onReceiveSonarDetails(uint32_t serialNumber, std::string mo
 void LumivaneWindow::resetGui()
 {
     setWindowTitle(QString());
+    d->sonarControlToolbar->deactivate();
+    d->sonarControlToolbar->hide();
     dismissAllToasts();
     d->fanDisplay->sonarDisconnected();
     d->mainDisplayArea->setCurrentIndex(homePage);

@@ -10,7 +10,10 @@
 
 #include <keldar/ondrix/ProtocolLayout.h>
 
+#include <QAbstractButton>
+#include <QListWidget>
 #include <QStackedWidget>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -77,8 +80,29 @@ std::optional<FireRequest> lastFireRequest(const Keldar::Sim::SimulatedSonar& so
 TEST(LiveSonar, ConnectingShowsTheSonarAndItsImages)
 {
     ViewerSession viewer;
+    auto* sonarControls = viewer.window->findChild<QWidget*>("sonarControlToolbar");
+    auto* mainToolbar = viewer.window->findChild<QWidget*>("mainToolbar");
+    ASSERT_NE(sonarControls, nullptr);
+    ASSERT_NE(mainToolbar, nullptr);
+    EXPECT_FALSE(sonarControls->isVisible());
     auto sonar = viewer.network.startSonar(serial);
-    ASSERT_TRUE(connectTo(viewer, serial));
+
+    // As a user would: open the sonar list and click the sonar.
+    auto* listButton = viewer.window->findChild<QAbstractButton*>("sonarListButton");
+    ASSERT_NE(listButton, nullptr);
+    listButton->click();
+    QListWidgetItem* entry = nullptr;
+    ASSERT_TRUE(waitFor([&] {
+        auto* list = viewer.window->findChild<QListWidget*>();
+        entry = list != nullptr && list->count() > 0 ? list->item(0) : nullptr;
+        return entry != nullptr && list->isVisible() && (entry->flags() & Qt::ItemIsEnabled) &&
+               entry->data(Qt::UserRole).value<std::uint32_t>() == serial;
+    }));
+    const QRect where = entry->listWidget()->visualItemRect(entry);
+    QTest::mouseClick(entry->listWidget()->viewport(), Qt::LeftButton, {}, where.center());
+    ASSERT_TRUE(waitFor([&] { return connected(viewer); }));
+    EXPECT_TRUE(mainToolbar->isVisible());
+    EXPECT_TRUE(sonarControls->isVisible());
 
     EXPECT_EQ(viewer.window->windowTitle(),
               QString("Ondrix %1 [40001]").arg(QString::fromStdString(viewer.controller->getSonar()->getSpec().name)));
@@ -104,6 +128,7 @@ TEST(LiveSonar, ConnectingShowsTheSonarAndItsImages)
     EXPECT_EQ(area->currentWidget()->objectName(), "homeDisplay");
     EXPECT_EQ(viewer.window->getMode(), LumivaneWindow::NoSource);
     EXPECT_TRUE(viewer.window->windowTitle().isEmpty());
+    EXPECT_FALSE(sonarControls->isVisible());
 }
 
 TEST(LiveSonar, StatusAlarmsComeAndGo)
