@@ -138,7 +138,9 @@ void LumivaneWindow::buildWidgetTree()
     d->lumivaneLogo->setMinimumHeight(250);
     d->lumivaneLogo->setMaximumHeight(250);
     d->lumivaneLogo->setHorizontalAlignment(SvgLabel::Centre);
-    verticalLayout2->addWidget(d->lumivaneLogo, 0, Qt::AlignHCenter);
+    // Full width: the label centres the picture itself, and a label only as
+    // wide as its hint would shrink the picture to fit that width.
+    verticalLayout2->addWidget(d->lumivaneLogo);
     d->versionNumber = new QLabel(widget);
     d->versionNumber->setObjectName(QStringLiteral("versionNumber"));
     d->versionNumber->setAlignment(Qt::AlignTop | Qt::AlignHCenter);
@@ -151,7 +153,7 @@ void LumivaneWindow::buildWidgetTree()
     d->keldarLogo->setSizeIncrement(12, 5);
     d->keldarLogo->setContentsMargins(0, 0, 0, 0);
     d->keldarLogo->setHorizontalAlignment(SvgLabel::Centre);
-    verticalLayout2->addWidget(d->keldarLogo, 0, Qt::AlignHCenter);
+    verticalLayout2->addWidget(d->keldarLogo);
     verticalLayout2->addStretch(1);
     gridLayout2->addWidget(widget, 0, 0);
     d->mainDisplayArea->addWidget(d->homeDisplay);
