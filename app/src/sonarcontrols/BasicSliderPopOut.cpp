@@ -53,6 +53,9 @@ BasicSliderPopOut::BasicSliderPopOut(GUI::Widgets::Bases::PopOutWidgetControl* b
     handle->setObjectName(QStringLiteral("handle"));
 
     auto* layout = new QHBoxLayout(this);
+    // The bubble's own margins are enough: pop-outs of neighbouring buttons
+    // must not overlap when several are open.
+    layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(6);
     layout->addWidget(sliderLabel);
     if (showPlusMinus) {

@@ -38,6 +38,7 @@ FrequencyControl::FrequencyControl(GUI::Widgets::Bases::PopOutWidgetControl* but
     auto* handle = new GUI::Widgets::AddOns::FloatingWidgetHandle(this);
     handle->setObjectName(QStringLiteral("handle"));
     auto* layout = new QHBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(6);
     layout->addWidget(primaryButton);
     layout->addWidget(secondaryButton);

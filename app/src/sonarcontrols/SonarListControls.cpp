@@ -2,6 +2,7 @@
 
 #include <keldar/core/DottedQuadValue.h>
 
+#include <QEvent>
 #include <QListWidget>
 #include <QMetaType>
 #include <QVBoxLayout>
@@ -36,6 +37,7 @@ SonarListControls::SonarListControls(GUI::Widgets::Bases::PopOutWidgetControl* b
     list->setSpacing(2);
     list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(list);
     connect(list, &QListWidget::itemClicked, this, &SonarListControls::sonarClicked);
     onNewListAvailable({});
@@ -89,12 +91,34 @@ void SonarListControls::onNewListAvailable(SonarMap sonars)
         auto* item = new QListWidgetItem(QStringLiteral("No sonars detected"), list);
         item->setFlags(item->flags() & ~(Qt::ItemIsSelectable | Qt::ItemIsEnabled));
     }
+    dimUnavailableEntries();
     // Tall enough for every entry up to a handful; beyond that the list scrolls.
     const int rows = std::clamp(list->count(), 1, 4);
     const int rowHeight = std::max(list->sizeHintForRow(0), iconSize) + 2 * list->spacing();
     list->setFixedHeight(rows * rowHeight + 2 * list->frameWidth());
     list->setMinimumWidth(list->sizeHintForColumn(0) + 2 * list->frameWidth() + 4);
     adjustSize();
+}
+
+void SonarListControls::changeEvent(QEvent* event)
+{
+    BasicPopOutWidget::changeEvent(event);
+    if (event->type() == QEvent::StyleChange || event->type() == QEvent::PaletteChange) {
+        dimUnavailableEntries();
+    }
+}
+
+void SonarListControls::dimUnavailableEntries()
+{
+    // The theme's stylesheet gives list entries one colour whatever their state.
+    QColor dimmed = list->palette().color(QPalette::Text);
+    dimmed.setAlphaF(0.45);
+    for (int row = 0; row < list->count(); ++row) {
+        QListWidgetItem* item = list->item(row);
+        if (!(item->flags() & Qt::ItemIsEnabled)) {
+            item->setForeground(dimmed);
+        }
+    }
 }
 
 void SonarListControls::sonarClicked(QListWidgetItem* item)

@@ -41,7 +41,13 @@ public Q_SLOTS:
     void onNewListAvailable(Keldar::OndrixLumivane::SonarListControls::SonarMap sonars);
     void sonarClicked(QListWidgetItem* item);
 
+protected:
+    void changeEvent(QEvent* event) override;
+
 private:
+    // Unavailable sonars in a dimmed text colour of the current theme.
+    void dimUnavailableEntries();
+
     QListWidget* list;
 };
 

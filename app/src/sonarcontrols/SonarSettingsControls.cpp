@@ -8,6 +8,7 @@
 #include <keldar/ondrix/SonarTypes.h>
 
 #include <QComboBox>
+#include <QFont>
 #include <QFrame>
 #include <QVariant>
 #include <QGridLayout>
@@ -38,6 +39,9 @@ QLabel* heading(const QString& text, QWidget* parent)
 {
     auto* label = new QLabel(text, parent);
     label->setProperty("class", QStringLiteral("sectionHeading"));
+    QFont font = label->font();
+    font.setBold(true);
+    label->setFont(font);
     return label;
 }
 
@@ -99,19 +103,18 @@ SonarSettingsControls::SonarSettingsControls(GUI::Widgets::Bases::PopOutWidgetCo
     handle->setObjectName(QStringLiteral("handle"));
     handle->setFixedHeight(10);
     auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(6);
     layout->addWidget(handle);
 
     layout->addWidget(heading(QStringLiteral("Advanced"), this));
     auto* advanced = section();
-    auto* gammaRow = new QWidget(this);
-    auto* gammaLayout = new QHBoxLayout(gammaRow);
-    gammaLayout->setContentsMargins(0, 0, 0, 0);
-    gammaLayout->addWidget(gammaSlider, 1);
-    gammaLayout->addWidget(gammaValue);
+    auto* gammaRow = new QHBoxLayout;
+    gammaRow->addWidget(gammaSlider, 1);
+    gammaRow->addWidget(gammaValue);
     const int gammaRowIndex = advanced->rowCount();
     advanced->addWidget(new QLabel(QStringLiteral("Gamma:"), this), gammaRowIndex, 0);
-    advanced->addWidget(gammaRow, gammaRowIndex, 1);
+    advanced->addLayout(gammaRow, gammaRowIndex, 1);
     addRow(advanced, QStringLiteral("Gain Assist:"), gainAssistToggle, this);
     addRow(advanced, QStringLiteral("Gain Boost:"), gainBoostToggle, this);
     addRow(advanced, QStringLiteral("512 Beams:"), fullBeamsToggle, this);
