@@ -122,7 +122,12 @@ TEST(LiveSonar, ConnectingShowsTheSonarAndItsImages)
     const auto shown = viewer.controller->imagesShown();
     EXPECT_TRUE(waitFor([&] { return viewer.controller->imagesShown() > shown + 3; }));
 
-    // Disconnecting clears every toast and returns to the home page.
+    // Disconnecting clears every toast, lasting ones too, and returns to the
+    // home page.
+    SimulatedStatus hot;
+    hot.overheatWarning = true;
+    sonar->setStatus(hot);
+    ASSERT_TRUE(waitFor([&] { return viewer.toastShown("The sonar is getting too hot."); }));
     viewer.controller->disconnectFromSonar();
     EXPECT_TRUE(waitFor([&] { return viewer.shownToasts().isEmpty(); })) << viewer.shownToasts().join("; ").toStdString();
     EXPECT_EQ(area->currentWidget()->objectName(), "homeDisplay");
