@@ -4,6 +4,7 @@
 
 #include <keldar/gui/BasicPopOutWidget.h>
 #include <keldar/gui/DraggableWidgetGroup.h>
+#include <keldar/gui/SvgButton.h>
 
 #include <QAbstractButton>
 #include <QSettings>
@@ -48,6 +49,18 @@ void ToolbarBase::setPopOutDirection(int direction)
             popOut->setPopOutDirection(direction);
         }
     }
+}
+
+void ToolbarBase::prepareButton(GUI::Widgets::Buttons::SvgButton* button, const QString& name, const QString& toolTip)
+{
+    // Three quarters of a base unit: the sidebar stays narrow beside the display.
+    constexpr float scale = 0.75F;
+    button->setObjectName(name);
+    button->setToolTip(toolTip);
+    button->setScalingMode(GUI::Widgets::Bases::ScalableWidget::FixedScaling);
+    button->setHorizontalScaling(scale);
+    button->setVerticalScaling(scale);
+    button->applyScaling();
 }
 
 QSettings& ToolbarBase::settings() const

@@ -14,6 +14,9 @@ class QSettings;
 namespace Keldar::GUI::Widgets::Bases {
 class DraggableWidgetGroup;
 }
+namespace Keldar::GUI::Widgets::Buttons {
+class SvgButton;
+}
 namespace Keldar::GUI::Widgets::Containers {
 class BasicPopOutWidget;
 }
@@ -38,6 +41,9 @@ public:
     static GUI::Widgets::Bases::DraggableWidgetGroup& popOutGroup();
 
     const std::vector<QPointer<BasicPopOutWidget>>& getPopOuts() const;
+
+    // Names a toolbar button and gives it the toolbars' common size.
+    static void prepareButton(GUI::Widgets::Buttons::SvgButton* button, const QString& name, const QString& toolTip);
 
     // The three keys that remember one pop-out: docked, position, and whether
     // its button was checked (which opens it).

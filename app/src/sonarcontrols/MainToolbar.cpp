@@ -22,12 +22,7 @@ template<typename Button>
 Button* makeButton(const QString& name, const QString& icon, const QString& toolTip, QWidget* parent)
 {
     auto* button = new Button(icon, parent);
-    button->setObjectName(name);
-    button->setToolTip(toolTip);
-    button->setScalingMode(GUI::Widgets::Bases::ScalableWidget::FixedScaling);
-    button->setHorizontalScaling(static_cast<float>(MainToolbar::buttonScale));
-    button->setVerticalScaling(static_cast<float>(MainToolbar::buttonScale));
-    button->applyScaling();
+    ToolbarBase::prepareButton(button, name, toolTip);
     return button;
 }
 

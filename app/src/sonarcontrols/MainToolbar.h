@@ -27,7 +27,6 @@ public:
     // (parent, title, folder, filter) → chosen path or empty; a seam so that
     // tests can answer the open-file dialog.
     using FileChooser = std::function<QString(QWidget*, const QString&, const QString&, const QString&)>;
-    static constexpr double buttonScale = 0.75;
 
     explicit MainToolbar(QWidget* parent = nullptr);
 

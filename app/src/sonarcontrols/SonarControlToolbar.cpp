@@ -26,17 +26,10 @@ using GUI::Widgets::Buttons::PopOutWidgetButton;
 
 namespace {
 
-constexpr double buttonScale = 0.75;
-
 PopOutWidgetButton* makeButton(const QString& name, const QString& icon, const QString& toolTip, QWidget* parent)
 {
     auto* button = new PopOutWidgetButton(icon, parent);
-    button->setObjectName(name);
-    button->setToolTip(toolTip);
-    button->setScalingMode(GUI::Widgets::Bases::ScalableWidget::FixedScaling);
-    button->setHorizontalScaling(static_cast<float>(buttonScale));
-    button->setVerticalScaling(static_cast<float>(buttonScale));
-    button->applyScaling();
+    ToolbarBase::prepareButton(button, name, toolTip);
     return button;
 }
 

@@ -2,6 +2,7 @@
 // window against in-process simulated sonars on loopback. What the user sets
 // must be what the simulator reads in its next fire request.
 
+#include "sonarcontrols/UserActions.h"
 #include "support/ViewerTestSupport.h"
 
 #include "application/LumivaneApplication.h"
@@ -24,7 +25,6 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QSlider>
-#include <QSpinBox>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -35,6 +35,8 @@ namespace {
 using GUI::Widgets::Controls::ToggleSwitch;
 using Sim::SimulatedFireRequest;
 using Testing::ViewerSession;
+using Testing::click;
+using Testing::typeOctet;
 using Testing::waitFor;
 
 // The window's own toolbars when it holds them; otherwise toolbars put into
@@ -89,13 +91,6 @@ struct Controls
                          &MainController::setNetworkConfig);
     }
 };
-
-void click(QWidget* widget)
-{
-    ASSERT_NE(widget, nullptr);
-    ASSERT_TRUE(widget->isVisible()) << widget->objectName().toStdString();
-    QTest::mouseClick(widget, Qt::LeftButton);
-}
 
 template<typename Predicate>
 bool nextFire(const Sim::SimulatedSonar& sonar, Predicate predicate)
@@ -246,16 +241,6 @@ TEST(SonarControlsEndToEnd, SonarOptionsReachTheNextFireRequest)
     click(session.find<ToggleSwitch>(options, "fullBeamsToggle"));
     EXPECT_TRUE(nextFire(sonar, [](const SimulatedFireRequest& f) { return f.fullBeams; }));
     EXPECT_TRUE(waitFor([&] { return session.imageWidth == 512; }));
-}
-
-void typeOctet(QWidget* input, const char* box, int value)
-{
-    auto* spin = input->findChild<QSpinBox*>(QString::fromLatin1(box));
-    ASSERT_NE(spin, nullptr);
-    spin->setFocus();
-    spin->selectAll();
-    QTest::keyClicks(spin, QString::number(value));
-    ASSERT_EQ(spin->value(), value);
 }
 
 TEST(SonarControlsEndToEnd, NetworkSettingsAreAppliedOrReportedAsNotApplied)

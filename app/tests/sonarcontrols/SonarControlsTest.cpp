@@ -8,6 +8,7 @@
 #include "sonarcontrols/SonarControlToolbar.h"
 #include "sonarcontrols/SonarListControls.h"
 #include "sonarcontrols/SonarSettingsControls.h"
+#include "sonarcontrols/UserActions.h"
 #include "support/ViewerTestSupport.h"
 
 #include <keldar/core/Units/Feet.h>
@@ -29,7 +30,6 @@
 #include <QPushButton>
 #include <QSettings>
 #include <QSlider>
-#include <QSpinBox>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -43,18 +43,13 @@ using GUI::Widgets::Controls::ToggleSwitch;
 using GUI::Widgets::Inputs::DottedQuadInput;
 using Ondrix::Frequency;
 using Ondrix::ModelNumber;
+using Testing::click;
+using Testing::typeOctet;
 using Testing::waitFor;
 
 Ondrix::ModelSpec specOf(unsigned partNumber)
 {
     return Ondrix::ModelSpecs::getModelSpec(static_cast<ModelNumber>(partNumber));
-}
-
-void click(QWidget* widget)
-{
-    ASSERT_NE(widget, nullptr);
-    ASSERT_TRUE(widget->isVisible()) << widget->objectName().toStdString();
-    QTest::mouseClick(widget, Qt::LeftButton);
 }
 
 // A main window (for its toasts) with a sidebar and a display area named as the
@@ -369,16 +364,6 @@ TEST(SonarSettingsControls, SubnetMaskMustBeOnesThenZeros)
     EXPECT_FALSE(SonarSettingsControls::isValidSubnetMask(0xFFFFFFFFU));  // 255.255.255.255
     EXPECT_FALSE(SonarSettingsControls::isValidSubnetMask(0x00FFFFFFU));  // 0.255.255.255
     EXPECT_FALSE(SonarSettingsControls::isValidSubnetMask(0xFFFFFF01U));
-}
-
-void typeOctet(DottedQuadInput* input, const char* box, int value)
-{
-    auto* spin = input->findChild<QSpinBox*>(QString::fromLatin1(box));
-    ASSERT_NE(spin, nullptr);
-    spin->setFocus();
-    spin->selectAll();
-    QTest::keyClicks(spin, QString::number(value));
-    ASSERT_EQ(spin->value(), value);
 }
 
 TEST(SonarSettingsControls, NetworkApplyWaitsForTheSonarsAnswer)
