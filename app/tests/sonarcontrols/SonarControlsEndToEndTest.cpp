@@ -21,7 +21,6 @@
 
 #include <QComboBox>
 #include <QLabel>
-#include <QLayout>
 #include <QListWidget>
 #include <QPushButton>
 #include <QSlider>
@@ -39,8 +38,7 @@ using Testing::click;
 using Testing::typeOctet;
 using Testing::waitFor;
 
-// The window's own toolbars when it holds them; otherwise toolbars put into
-// its sidebar and wired to the controller as the window wires them.
+// The window's own toolbars, wired by the window.
 struct Controls
 {
     MainToolbar* main = nullptr;
@@ -50,45 +48,9 @@ struct Controls
         : main(viewer.window->findChild<MainToolbar*>(QStringLiteral("mainToolbar")))
         , sonar(viewer.window->findChild<SonarControlToolbar*>(QStringLiteral("sonarControlToolbar")))
     {
-        if (main != nullptr && sonar != nullptr) {
-            return;
+        if (main == nullptr || sonar == nullptr) {
+            throw std::runtime_error("the window does not hold the main and sonar control toolbars");
         }
-        QWidget* sidebar = viewer.window->findChild<QWidget*>(QStringLiteral("sidebar"));
-        if (sidebar == nullptr || sidebar->layout() == nullptr) {
-            throw std::runtime_error("the window has no sidebar to hold the toolbars");
-        }
-        main = new MainToolbar;
-        sonar = new SonarControlToolbar;
-        sidebar->layout()->addWidget(main);
-        sidebar->layout()->addWidget(sonar);
-        main->placePopOuts();
-        sonar->placePopOuts();
-        sonar->hide();
-        MainController* controller = viewer.controller;
-        QObject::connect(controller, &MainController::connectedToSonar, main, &MainToolbar::sonarConnected);
-        QObject::connect(controller, &MainController::connectedToSonar, sonar, [this] { sonar->activate(1); });
-        QObject::connect(controller, &MainController::disconnectedFromSonar, main, &MainToolbar::resetToolbar);
-        QObject::connect(controller, &MainController::disconnectedFromSonar, sonar, &ToolbarBase::deactivate);
-        QObject::connect(controller, &MainController::newVisibleSonarsList, main, &MainToolbar::newVisibleSonarsList);
-        QObject::connect(controller, &MainController::sonarSpec, sonar, &SonarControlToolbar::newSonarSpec);
-        QObject::connect(controller, &MainController::initialSonarParameters, sonar,
-                         &SonarControlToolbar::setOperatingParameters);
-        QObject::connect(controller, &MainController::newNetworkConfig, sonar, &SonarControlToolbar::newNetworkConfig);
-        QObject::connect(main, &MainToolbar::connectToSonar, controller, &MainController::connectToSonar);
-        QObject::connect(main, &MainToolbar::disconnectFromSonar, controller, &MainController::disconnectFromSonar);
-        QObject::connect(sonar, &SonarControlToolbar::newRangeRequested, controller, &MainController::setRange);
-        QObject::connect(sonar, &SonarControlToolbar::newGainRequested, controller, &MainController::setGain);
-        QObject::connect(sonar, &SonarControlToolbar::newFrequencyRequested, controller, &MainController::setFrequency);
-        QObject::connect(sonar, &SonarControlToolbar::newGammaRequested, controller, &MainController::setGamma);
-        QObject::connect(sonar, &SonarControlToolbar::newGainAssistSettingRequested, controller,
-                         &MainController::setGainAssist);
-        QObject::connect(sonar, &SonarControlToolbar::newGainBoostSettingRequested, controller,
-                         &MainController::setGainBoost);
-        QObject::connect(sonar, &SonarControlToolbar::newFullBeamsSettingRequested, controller,
-                         &MainController::setFullBeams);
-        QObject::connect(sonar, &SonarControlToolbar::newPingRateRequested, controller, &MainController::setPingRate);
-        QObject::connect(sonar, &SonarControlToolbar::newNetworkConfigRequested, controller,
-                         &MainController::setNetworkConfig);
     }
 };
 
