@@ -80,6 +80,9 @@ void ToolbarBase::placePopOutsIn(QWidget* area)
             continue;
         }
         popOut->setParent(area);
+        // A docked pop-out follows its button when the area is resized; it
+        // listens to the parent it was built with, which this one replaces.
+        area->installEventFilter(popOut);
         popOut->hide();
         popOutGroup().add(popOut);
     }
