@@ -10,6 +10,7 @@
 
 #include <QApplication>
 #include <QIcon>
+#include <QFileInfo>
 #include <QProcess>
 #include <QScreen>
 
@@ -39,6 +40,7 @@ struct LumivaneApplication::Private
     std::unique_ptr<Unit> pressureUnit = std::make_unique<Units::Pressure::Pascal>();
     GUI::Theming::ThemeManager* themeManager = nullptr;  // a child of the QApplication
     std::unique_ptr<GUI::Tools::UpdateChecker> updateChecker;
+    QString maintenanceProgram;  // where the update check found it
 };
 
 namespace {
@@ -116,7 +118,17 @@ void LumivaneApplication::start(LumivaneWindow* window, std::optional<std::uint3
     d->controller->startListening();
     connect(d->updateChecker.get(), &GUI::Tools::UpdateChecker::updateAvailable, this,
             &LumivaneApplication::showUpdateNotice, Qt::UniqueConnection);
-    d->updateChecker->checkForUpdate(maintenanceProgram);
+    d->maintenanceProgram = maintenanceProgramPath();
+    d->updateChecker->checkForUpdate(d->maintenanceProgram.toStdString());
+}
+
+QString LumivaneApplication::maintenanceProgramPath()
+{
+    // The installer puts its maintenance program beside the executable; the
+    // viewer may have been started from any folder.
+    const QString beside = QCoreApplication::applicationDirPath() + QLatin1Char('/') + maintenanceProgram;
+    // An absolute path either way: a bare name would be looked for on the PATH.
+    return QFileInfo::exists(beside) ? beside : QFileInfo(QString::fromLatin1(maintenanceProgram)).absoluteFilePath();
 }
 
 void LumivaneApplication::showUpdateNotice()
@@ -134,7 +146,8 @@ void LumivaneApplication::showUpdateNotice()
 
 void LumivaneApplication::startUpdate()
 {
-    QProcess::startDetached(maintenanceProgram, {QStringLiteral("--su")});
+    QProcess::startDetached(d->maintenanceProgram.isEmpty() ? maintenanceProgramPath() : d->maintenanceProgram,
+                            {QStringLiteral("--su")});
     QApplication::closeAllWindows();
 }
 

@@ -103,6 +103,8 @@ public slots:
 
 private:
     LumivaneApplication();
+    /// Beside the executable when it is there, else in the current folder.
+    static QString maintenanceProgramPath();
     void showUpdateNotice();
 
     struct Private;

@@ -10,7 +10,11 @@
 
 #include <keldar/gui/SvgLabel.h>
 #include <keldar/gui/ThemeManager.h>
+#include <keldar/gui/ToastDisplayManager.h>
 
+#include <QPushButton>
+
+#include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QTimer>
@@ -78,6 +82,45 @@ TEST(Window, AnExceptionFromASlotIsReportedAndTheViewerGoesOn)
     auto sonar = viewer.network.startSonar(40001);
     viewer.controller->connectWhenSeen(40001);
     EXPECT_TRUE(waitFor([&] { return viewer.window->getMode() == LumivaneWindow::LiveSonar; }));
+}
+
+TEST(Window, OffersAnUpdateAndStartsIt)
+{
+    // A stand-in for the installer's maintenance program, in the current folder.
+    TemporarySettings tools;
+    const QString calls = tools.path() + "/calls";
+    {
+        QFile program(tools.path() + "/MaintenanceTool.exe");
+        ASSERT_TRUE(program.open(QIODevice::WriteOnly));
+        program.write(QString("#!/bin/sh\necho \"$@\" >> '%1'\n"
+                              "[ \"$1\" = ch ] && echo '<updates><update name=\"viewer\"/></updates>'\nexit 0\n")
+                          .arg(calls)
+                          .toLocal8Bit());
+        program.setPermissions(program.permissions() | QFileDevice::ExeOwner);
+    }
+    const QString folder = QDir::currentPath();
+    QDir::setCurrent(tools.path());
+    ViewerSession viewer;
+    QDir::setCurrent(folder);
+
+    Keldar::GUI::Widgets::Notifications::Toast* notice = nullptr;
+    ASSERT_TRUE(waitFor([&] {
+        for (auto* toast : viewer.window->getToastDisplayManager()->getToasts()) {
+            if (toast != nullptr && !toast->isHidden() && toast->getText() == "An update is available.") {
+                notice = toast;
+            }
+        }
+        return notice != nullptr;
+    }));
+    ASSERT_NE(notice->getAffirmativeButton(), nullptr);
+    notice->getAffirmativeButton()->click();
+    EXPECT_TRUE(waitFor([&] { return !viewer.window->isVisible(); }));
+    QByteArray called;
+    EXPECT_TRUE(waitFor([&] {
+        QFile log(calls);
+        called = log.open(QIODevice::ReadOnly) ? log.readAll() : QByteArray();
+        return called == "ch\n--su\n";
+    })) << called.toStdString();
 }
 
 TEST(CommandLine, OnlyAnExistingLowerCaseOndrixPathIsOpened)

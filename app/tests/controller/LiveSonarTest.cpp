@@ -292,6 +292,10 @@ TEST(LiveSonar, AutoConnectOnlyToALoneConnectableSonar)
 TEST(LiveSonar, ConnectWhenSeenWaitsForThatSonar)
 {
     ViewerSession viewer;
+    viewer.controller->connectToSonar(40021);  // not seen yet
+    EXPECT_TRUE(waitFor([&] { return viewer.toastShown("Failed to connect."); }));
+    EXPECT_EQ(viewer.window->getMode(), LumivaneWindow::NoSource);
+
     viewer.controller->connectWhenSeen(40021);
     auto other = viewer.network.startSonar(40020, 2);
     // The wrong sonar is seen first and left alone.
