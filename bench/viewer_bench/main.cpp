@@ -17,6 +17,8 @@
 #include <keldar/visualisation/FanDisplay.h>
 
 #include <QElapsedTimer>
+#include <QSettings>
+#include <QTemporaryDir>
 #include <QTcpServer>
 #include <QThread>
 #include <QUdpSocket>
@@ -124,9 +126,11 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "usage: viewer_bench [seconds]\n");
         return 2;
     }
-    qputenv("XDG_CONFIG_HOME", QByteArray("/tmp/viewer_bench-settings-") + QByteArray::number(getpid()));
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     ExceptionCatchingApplication application(argc, argv);
+    // The run's settings stay in a folder of its own, never the user's.
+    QTemporaryDir settings;
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, settings.path());
 
     std::uint16_t statusPort = 0;
     std::uint16_t sonarPort = 0;

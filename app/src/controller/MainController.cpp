@@ -71,6 +71,7 @@ struct MainController::Private
     }
 
     Ondrix::Utilities::ConnectionManager connectionManager;
+    Connection visibleSonarsConnection;
     std::size_t lastVisibleCount = 0;
     std::unique_ptr<OndrixSonar> sonar;
     std::uint8_t bandwidthLimit = 100;
@@ -111,12 +112,14 @@ MainController::MainController(const NetworkSettings& network, QObject* parent)
     connect(this, &MainController::sonarReconnectFailed, this, &MainController::giveUpReconnecting);
     connect(this, &MainController::transmitCircuitFailure, this, &MainController::reportTransmitFailure);
 
-    d->connectionManager.visibleSonarsChanged.connect(
+    d->visibleSonarsConnection = d->connectionManager.visibleSonarsChanged.connect(
         [this](const VisibleSonars& list) { emit newVisibleSonarsList(list); });
 }
 
 MainController::~MainController()
 {
+    // The listener thread must not report into a controller being taken apart.
+    d->visibleSonarsConnection.disconnect();
     if (d->disconnectAll) {
         d->disconnectAll();
     }
