@@ -14,6 +14,7 @@
 #include <QListWidget>
 #include <QStackedWidget>
 #include <QTest>
+#include <QThread>
 
 #include <gtest/gtest.h>
 
@@ -115,6 +116,13 @@ TEST(LiveSonar, ConnectingShowsTheSonarAndItsImages)
     // longer the background.
     EXPECT_TRUE(waitFor([&] { return viewer.controller->imagesShown() >= 5 && viewer.fanCoverage() > 0.1; }))
         << "coverage " << viewer.fanCoverage();
+
+    // The data rate counts the sonar's messages: images of 256 x 500 bytes
+    // at several per second are megabits per second.
+    float rate = 0;
+    QObject::connect(viewer.controller, &MainController::newDataRate, viewer.window.get(),
+                     [&](float megabits) { rate = megabits; });
+    EXPECT_TRUE(waitFor([&] { return rate > 1.0F; })) << rate;
 
     // Connecting again while connected lets the first connection go cleanly.
     viewer.controller->connectToSonar(serial);
@@ -307,4 +315,26 @@ TEST(LiveSonar, ConnectWhenSeenWaitsForThatSonar)
     EXPECT_TRUE(waitFor([&] { return connected(viewer); }));
     EXPECT_EQ(viewer.controller->getSonar()->getSerialNumber(), 40021U);
     EXPECT_EQ(other->counters().connectionsAccepted, 0U);
+}
+
+TEST(LiveSonar, ASlowDisplayIsHandedOnlyTheNewestImage)
+{
+    ViewerSession viewer;
+    auto sonar = viewer.network.startSonar(serial);
+    ASSERT_TRUE(connectTo(viewer, serial));
+    sonar->setIgnorePacing(true);
+    int handedOn = 0;
+    QObject::connect(viewer.controller, &MainController::newImage, viewer.window.get(), [&] { ++handedOn; });
+    ASSERT_TRUE(waitFor([&] { return handedOn > 0; }));
+
+    // The GUI thread is busy while images keep arriving: when it is free again
+    // the display gets the newest of them, not every one in turn.
+    const auto received = viewer.controller->imagesReceived();
+    QThread::msleep(400);
+    const auto arrived = viewer.controller->imagesReceived() - received;
+    handedOn = 0;
+    QCoreApplication::processEvents();
+    EXPECT_GT(arrived, 5U);
+    EXPECT_LE(handedOn, 2);
+    EXPECT_GE(handedOn, 1);
 }
