@@ -252,6 +252,24 @@ TEST(LiveSonar, SavedParametersComeBackOnReconnection)
     // Environment is kept by the sonar object, not sent.
     EXPECT_DOUBLE_EQ(controller.getSonar()->getSpeedOfSound(), 1485.5);
     EXPECT_DOUBLE_EQ(controller.getSonar()->getSalinity(), 31.0);
+
+    // Codes the sonar does not know, from a store edited by hand, never
+    // reach the wire; the rest is still restored.
+    controller.disconnectFromSonar();
+    {
+        const auto store = openSettingsStore();
+        store->beginGroup("SavedSonar-40001");
+        store->setValue("frequency", 9);
+        store->setValue("pingRate", 77);
+    }
+    const auto again = sonar->counters().fireRequests;
+    ASSERT_TRUE(connectTo(viewer, serial));
+    ASSERT_TRUE(waitFor([&] { return sonar->counters().fireRequests > again + 2; }));
+    const auto guarded = lastFireRequest(*sonar);
+    ASSERT_TRUE(guarded);
+    EXPECT_TRUE(guarded->frequency == 1 || guarded->frequency == 2) << guarded->frequency;
+    EXPECT_LE(guarded->pingRate, 4U);
+    EXPECT_DOUBLE_EQ(guarded->range, 7.5);
 }
 
 TEST(LiveSonar, AutoConnectOnlyToALoneConnectableSonar)
