@@ -20,6 +20,8 @@
 #include <QPixmap>
 #include <QResizeEvent>
 #include <QStackedWidget>
+#include <QStyle>
+#include <QStyleOption>
 #include <QVBoxLayout>
 
 namespace Keldar::OndrixLumivane {
@@ -285,6 +287,15 @@ void LumivaneWindow::paintEvent(QPaintEvent* event)
             d->lumivaneLogo->setFillColour(accent, QStringLiteral("text2"));
             d->lumivaneLogo->setFillColour(accent, QStringLiteral("logo"));
         }
+    }
+    // The window is marked opaque, so Qt fills nothing behind it: draw its
+    // stylesheet background ("#LumivaneWindow") here, or uncovered parts
+    // would show black.
+    {
+        QPainter painter(this);
+        QStyleOption option;
+        option.initFrom(this);
+        style()->drawPrimitive(QStyle::PE_Widget, &option, &painter, this);
     }
     MainWindow::paintEvent(event);
 }

@@ -38,15 +38,25 @@ TEST(Window, FollowsTheThemeAndSizesItsLogos)
     ASSERT_NE(sidebar, nullptr);
     ASSERT_NE(home, nullptr);
 
+    auto* central = window.centralWidget();
     for (const int theme : {ThemeManager::Light, ThemeManager::Midnight, ThemeManager::Forest, ThemeManager::Dark}) {
         themes->setTheme(theme);
         const QColor expected = themes->getThemeColour("@primaryBackground");
         EXPECT_TRUE(waitFor([&] {
             const QImage picture = window.grab().toImage();
-            const QPoint corner(1, picture.height() - 2);  // window background below the sidebar
+            const QPoint sidebarCorner(1, picture.height() - 2);
             const QPoint homeCorner = home->mapTo(&window, QPoint(2, 2));
-            return picture.pixelColor(corner) == expected && picture.pixelColor(homeCorner) == expected;
+            return picture.pixelColor(sidebarCorner) == expected && picture.pixelColor(homeCorner) == expected;
         })) << "theme " << theme;
+        // The window's own background, with nothing in front of it.
+        central->hide();
+        QColor seen;
+        EXPECT_TRUE(waitFor([&] {
+            const QImage picture = window.grab().toImage();
+            seen = picture.pixelColor(picture.width() / 2, picture.height() / 2);
+            return seen == expected;
+        })) << "theme " << theme << " " << seen.name().toStdString() << " " << expected.name().toStdString();
+        central->show();
     }
 
     auto* lumivaneLogo = window.findChild<QWidget*>("lumivaneLogo");
