@@ -9,8 +9,10 @@
 #include "controller/MainController.h"
 
 #include <keldar/ondrix/ProtocolLayout.h>
+#include <keldar/visualisation/FanDisplay.h>
 
 #include <QAbstractButton>
+#include <QImage>
 #include <QListWidget>
 #include <QStackedWidget>
 #include <QTest>
@@ -116,6 +118,12 @@ TEST(LiveSonar, ConnectingShowsTheSonarAndItsImages)
     // longer the background.
     EXPECT_TRUE(waitFor([&] { return viewer.controller->imagesShown() >= 5 && viewer.fanCoverage() > 0.1; }))
         << "coverage " << viewer.fanCoverage();
+
+    // A still of the display carries the picture at the display's size.
+    const QString still = viewer.settings.path() + "/still.jpg";
+    ASSERT_TRUE(viewer.window->saveStillImage(still));
+    const QImage saved(still);
+    EXPECT_EQ(saved.size(), viewer.window->getFanDisplay()->size());
 
     // The data rate counts the sonar's messages: images of 256 x 500 bytes
     // at several per second are megabits per second.
