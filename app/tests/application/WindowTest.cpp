@@ -16,7 +16,9 @@
 
 #include <QDir>
 #include <QFile>
+#include <QImage>
 #include <QProcess>
+#include <QProcessEnvironment>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -177,4 +179,32 @@ TEST(CommandLine, HelpVersionAndBadOptions)
     EXPECT_TRUE(badDone);
     EXPECT_EQ(badCode, 2);
     EXPECT_TRUE(bad.contains("serial number")) << bad.toStdString();
+}
+
+TEST(CommandLine, TheProgramConnectsToTheSonarItIsGiven)
+{
+    TemporarySettings folder;
+    LoopbackNetwork network;
+    auto sonar = network.startSonar(40031);
+    const QString loop = folder.path() + "/loop.ondrix";
+    std::filesystem::create_symlink(loop.toStdString(), loop.toStdString());
+    const QString shot = folder.path() + "/live.png";
+
+    QProcess viewer;
+    auto environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("XDG_CONFIG_HOME", folder.path());  // not the user's settings
+    viewer.setProcessEnvironment(environment);
+    viewer.start(LUMIVANE_EXECUTABLE,
+                 {loop, "--connect", "40031", "--listen-address", "127.0.0.1", "--status-port",
+                  QString::number(network.statusPort), "--sonar-port", QString::number(network.sonarPort),
+                  "--screenshot", shot, "--quit-after-screenshot"});
+    const bool finished = viewer.waitForFinished(60000);
+    const QString errors = QString::fromLocal8Bit(viewer.readAllStandardError());
+    ASSERT_TRUE(finished) << errors.toStdString();
+    EXPECT_EQ(viewer.exitCode(), 0) << errors.toStdString();
+    EXPECT_GE(sonar->counters().connectionsAccepted, 1U);
+    // The unreadable path was reported and passed over.
+    EXPECT_TRUE(errors.contains("ignoring") && errors.contains("loop.ondrix")) << errors.toStdString();
+    const QImage picture(shot);
+    EXPECT_FALSE(picture.isNull());
 }
