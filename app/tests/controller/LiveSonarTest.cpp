@@ -8,7 +8,6 @@
 #include "application/SettingsStore.h"
 #include "controller/MainController.h"
 
-#include <keldar/ondrix/ProtocolLayout.h>
 #include <keldar/visualisation/FanDisplay.h>
 
 #include <QAbstractButton>
@@ -20,7 +19,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
 
 using namespace Keldar::OndrixLumivane;
 using namespace Keldar::OndrixLumivane::Testing;
@@ -39,43 +37,6 @@ bool connectTo(ViewerSession& viewer, std::uint32_t serialNumber)
 {
     viewer.controller->connectWhenSeen(serialNumber);
     return waitFor([&] { return connected(viewer); });
-}
-
-// What the simulator last heard in a fire request.
-struct FireRequest
-{
-    double range = 0;
-    double gain = 0;
-    unsigned frequency = 0;
-    unsigned pingRate = 0;
-    unsigned bandwidth = 0;
-    unsigned gamma = 0;
-    bool gainAssist = false;
-    bool fullBeams = false;
-    bool gainBoost = false;
-};
-
-std::optional<FireRequest> lastFireRequest(const Keldar::Sim::SimulatedSonar& sonar)
-{
-    namespace L = Keldar::Ondrix::ProtocolLayout::FireRequest;
-    const auto bytes = sonar.lastFireRequest();
-    if (!bytes || bytes->size() < L::size) {
-        return std::nullopt;
-    }
-    const auto* raw = reinterpret_cast<const unsigned char*>(bytes->data());
-    FireRequest request;
-    std::memcpy(&request.range, raw + L::range, sizeof(double));
-    std::memcpy(&request.gain, raw + L::gain, sizeof(double));
-    request.frequency = raw[L::frequency];
-    request.pingRate = raw[L::pingRate];
-    request.bandwidth = raw[L::bandwidth];
-    request.gamma = raw[L::gamma];
-    request.gainAssist = (raw[L::flags] & L::flagGainAssist) != 0;
-    request.fullBeams = (raw[L::flags] & L::flagFullBeams) != 0;
-    std::uint32_t extended = 0;
-    std::memcpy(&extended, raw + L::extendedFlags, sizeof(extended));
-    request.gainBoost = (extended & L::extendedFlagGainBoost) != 0;
-    return request;
 }
 
 } // namespace
@@ -246,7 +207,7 @@ TEST(LiveSonar, SavedParametersComeBackOnReconnection)
     const auto before = sonar->counters().fireRequests;
     ASSERT_TRUE(connectTo(viewer, serial));
     ASSERT_TRUE(waitFor([&] { return sonar->counters().fireRequests > before + 2; }));
-    const auto request = lastFireRequest(*sonar);
+    const auto request = sonar->lastFireParameters();
     ASSERT_TRUE(request);
     EXPECT_DOUBLE_EQ(request->range, 7.5);
     EXPECT_DOUBLE_EQ(request->gain, 33.0);
@@ -273,9 +234,9 @@ TEST(LiveSonar, SavedParametersComeBackOnReconnection)
     const auto again = sonar->counters().fireRequests;
     ASSERT_TRUE(connectTo(viewer, serial));
     ASSERT_TRUE(waitFor([&] { return sonar->counters().fireRequests > again + 2; }));
-    const auto guarded = lastFireRequest(*sonar);
+    const auto guarded = sonar->lastFireParameters();
     ASSERT_TRUE(guarded);
-    EXPECT_TRUE(guarded->frequency == 1 || guarded->frequency == 2) << guarded->frequency;
+    EXPECT_TRUE(guarded->frequency == 1 || guarded->frequency == 2) << int(guarded->frequency);
     EXPECT_LE(guarded->pingRate, 4U);
     EXPECT_DOUBLE_EQ(guarded->range, 7.5);
 }
