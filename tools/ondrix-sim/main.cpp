@@ -2,6 +2,7 @@
 // tests, demos and users without a sonar.
 
 #include <keldar/sim/SimulatedSonar.h>
+#include <keldar/sim/SimulatorCommands.h>
 
 #include <CLI/CLI.hpp>
 #include <arpa/inet.h>
@@ -9,8 +10,12 @@
 #include <atomic>
 #include <csignal>
 #include <iostream>
+#include <deque>
 #include <memory>
+#include <mutex>
+#include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -32,6 +37,25 @@ std::string nthAddress(const std::string& first, unsigned n)
     ::inet_ntop(AF_INET, &parsed, text, sizeof text);
     return text;
 }
+
+// Lines typed on standard input, handed to the main loop so that commands
+// never race the sonars' shutdown.
+struct CommandQueue
+{
+    std::mutex mutex;
+    std::deque<std::string> lines;
+
+    void push(std::string line)
+    {
+        std::lock_guard lock(mutex);
+        lines.push_back(std::move(line));
+    }
+    std::deque<std::string> take()
+    {
+        std::lock_guard lock(mutex);
+        return std::exchange(lines, {});
+    }
+};
 
 } // namespace
 
@@ -98,8 +122,14 @@ int main(int argc, char** argv)
     app.add_option("--oversized-every", oversizedEvery,
                    "Fault: send a header announcing a 4 GiB message every N seconds");
     app.add_option("--split", base.splitSize, "Fault: write every message in pieces of this many bytes");
+    bool ignoreNetworkConfig = false;
+    app.add_flag("--ignore-network-config", ignoreNetworkConfig,
+                 "Fault: leave network configuration messages unanswered");
+    bool noCommands = false;
+    app.add_flag("--no-commands", noCommands, "Do not read commands from standard input");
     app.footer("A network configuration sent to a simulated sonar is reported back; its address is taken on only\n"
-               "when it is a loopback address, so that the simulator never advertises a real network.");
+               "when it is a loopback address, so that the simulator never advertises a real network.\n\n" +
+               Keldar::Sim::commandHelp());
 
     app.add_option("--duration", duration, "Stop after this many seconds (0: run until interrupted)")
         ->capture_default_str();
@@ -118,6 +148,7 @@ int main(int argc, char** argv)
             config.address = nthAddress(base.address, i);
             config.seed = base.seed + i;
             auto sonar = std::make_unique<Keldar::Sim::SimulatedSonar>(config);
+            sonar->setIgnoreNetworkConfig(ignoreNetworkConfig);
             sonar->start();
             if (!quiet) {
                 std::cout << "sonar " << config.serialNumber << " at " << config.address << ":" << sonar->tcpPort()
@@ -133,6 +164,25 @@ int main(int argc, char** argv)
     std::signal(SIGINT, onSignal);
     std::signal(SIGTERM, onSignal);
 
+    std::vector<Keldar::Sim::SimulatedSonar*> targets;
+    for (auto& sonar : sonars) {
+        targets.push_back(sonar.get());
+    }
+    auto commands = std::make_shared<CommandQueue>();
+    if (!noCommands) {
+        if (!quiet) {
+            std::cout << "type help for the commands that change the sonars while they run" << std::endl;
+        }
+        // Detached: it may sit in a read of a terminal that never ends; the
+        // queue it fills outlives it through the shared pointer.
+        std::thread([commands] {
+            std::string line;
+            while (std::getline(std::cin, line)) {
+                commands->push(line);
+            }
+        }).detach();
+    }
+
     using Clock = std::chrono::steady_clock;
     const auto start = Clock::now();
     auto seconds = [&] { return std::chrono::duration<double>(Clock::now() - start).count(); };
@@ -142,8 +192,13 @@ int main(int argc, char** argv)
     double lastOversized = 0.0;
     while (!stopRequested.load()) {
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        for (const auto& line : commands->take()) {
+            if (Keldar::Sim::runCommand(line, targets, std::cout) == Keldar::Sim::CommandOutcome::Quit) {
+                stopRequested = true;
+            }
+        }
         const double t = seconds();
-        if (duration > 0.0 && t >= duration) {
+        if (stopRequested.load() || (duration > 0.0 && t >= duration)) {
             break;
         }
         if (!silenced && silenceAfter >= 0.0 && t >= silenceAfter) {

@@ -117,6 +117,7 @@ struct SimulatedSonar::Private
     std::size_t splitSize = 0;
     std::size_t firesToIgnore = 0;
     bool ignorePacing = false;
+    bool ignoreNetworkConfig = false;
     bool clientConnected = false;
 
     std::atomic<bool> running{false};
@@ -508,6 +509,13 @@ void SimulatedSonar::Private::serverLoop()
                         pendingFires.push_back(std::move(message));
                     }
                 } else if (id == static_cast<std::uint16_t>(Ondrix::MessageType::UserConfig)) {
+                    {
+                        std::lock_guard lock(mutex);
+                        if (ignoreNetworkConfig) {
+                            ++counters.userConfigsIgnored;
+                            continue;
+                        }
+                    }
                     if (!sendAll(client, handleUserConfig(message))) {
                         closeClient();
                         break;
@@ -653,6 +661,12 @@ void SimulatedSonar::setIgnorePacing(bool ignore)
     d->ignorePacing = ignore;
 }
 
+void SimulatedSonar::setIgnoreNetworkConfig(bool ignore)
+{
+    std::lock_guard lock(d->mutex);
+    d->ignoreNetworkConfig = ignore;
+}
+
 SimulatedSonarCounters SimulatedSonar::counters() const
 {
     std::lock_guard lock(d->mutex);
@@ -663,6 +677,37 @@ std::optional<std::vector<std::byte>> SimulatedSonar::lastFireRequest() const
 {
     std::lock_guard lock(d->mutex);
     return d->lastFire;
+}
+
+std::optional<SimulatedFireRequest> SimulatedSonar::lastFireParameters() const
+{
+    std::lock_guard lock(d->mutex);
+    if (!d->lastFire) {
+        return std::nullopt;
+    }
+    return decodeFireRequest(*d->lastFire);
+}
+
+SimulatedFireRequest SimulatedSonar::decodeFireRequest(const std::vector<std::byte>& message)
+{
+    namespace F = Layout::FireRequest;
+    if (message.size() < F::size) {
+        throw std::invalid_argument("shorter than a fire request");
+    }
+    const auto flags = readAt<std::uint8_t>(message, F::flags);
+    SimulatedFireRequest request;
+    request.range = readAt<double>(message, F::range);
+    request.gain = readAt<double>(message, F::gain);
+    request.frequency = readAt<std::uint8_t>(message, F::frequency);
+    request.pingRate = readAt<std::uint8_t>(message, F::pingRate);
+    request.bandwidth = readAt<std::uint8_t>(message, F::bandwidth);
+    request.gamma = readAt<std::uint8_t>(message, F::gamma);
+    request.gainAssist = (flags & F::flagGainAssist) != 0;
+    request.lowPower = (flags & F::flagLowPower) != 0;
+    request.fullBeams = (flags & F::flagFullBeams) != 0;
+    request.onDemand = (flags & F::flagOnDemand) != 0;
+    request.gainBoost = (readAt<std::uint32_t>(message, F::extendedFlags) & F::extendedFlagGainBoost) != 0;
+    return request;
 }
 
 SimulatedNetworkConfig SimulatedSonar::networkConfig() const

@@ -4,6 +4,7 @@
 #include <keldar/ondrix/MessageParsing.h>
 #include <keldar/ondrix/StatusSocketThread.h>
 #include <keldar/sim/SimulatedSonar.h>
+#include <keldar/sim/SimulatorCommands.h>
 
 #include <gtest/gtest.h>
 
@@ -14,6 +15,7 @@
 
 #include <atomic>
 #include <mutex>
+#include <sstream>
 #include <thread>
 
 using Keldar::Ondrix::MainSocketThread;
@@ -182,6 +184,10 @@ TEST(SimulatorPings, ResultsFollowTheRequest)
         client.parameters.gain = 31.0;
         client.parameters.frequency = Keldar::Ondrix::Frequency::High;
         client.parameters.fullBeams = true;
+        client.parameters.gamma = 201;
+        client.parameters.gainAssist = true;
+        client.parameters.gainBoost = false;
+        client.parameters.pingRate = Keldar::Ondrix::PingRate::Rate40Hz;
     }
     client.session->sendFire();
     ASSERT_TRUE(waitUntil([&] { return client.results.load() == 1; }, 3000ms));
@@ -194,6 +200,20 @@ TEST(SimulatorPings, ResultsFollowTheRequest)
     EXPECT_DOUBLE_EQ(parsed.image.getFrequency(), 2100000.0);
     EXPECT_EQ(Keldar::Ondrix::MessageParsing::getSerialNumber(client.messages[0]),
               static_cast<std::uint16_t>(sim.serialNumber() & 0xFFFFU));
+
+    // What tests of the viewer read back: the request as the sonar decoded it.
+    const auto fire = sim.lastFireParameters();
+    ASSERT_TRUE(fire.has_value());
+    EXPECT_DOUBLE_EQ(fire->range, 7.5);
+    EXPECT_DOUBLE_EQ(fire->gain, 31.0);
+    EXPECT_EQ(fire->frequency, 2);
+    EXPECT_EQ(fire->gamma, 201);
+    EXPECT_TRUE(fire->gainAssist);
+    EXPECT_FALSE(fire->gainBoost);
+    EXPECT_TRUE(fire->fullBeams);
+    EXPECT_EQ(fire->pingRate, 2);
+    EXPECT_TRUE(fire->onDemand);
+    EXPECT_THROW((void)SimulatedSonar::decodeFireRequest(std::vector<std::byte>(20)), std::invalid_argument);
 }
 
 TEST(SimulatorNetworkConfig, TakesOnlyLoopbackAddresses)
@@ -210,6 +230,87 @@ TEST(SimulatorNetworkConfig, TakesOnlyLoopbackAddresses)
     ASSERT_TRUE(waitUntil([&] { return sim.counters().userConfigsApplied == 2; }, 2000ms));
     EXPECT_EQ(sim.networkConfig().address, "127.0.0.9");
     EXPECT_EQ(sim.networkConfig().subnetMask, "255.255.0.0");
+}
+
+TEST(SimulatorNetworkConfig, LeftUnansweredWhileIgnoring)
+{
+    auto config = loopbackConfig();
+    SimulatedSonar sim(config);
+    sim.start();
+    Client client(sim, true);
+    std::atomic<int> replies{0};
+    client.session->userConfigReceived.connect([&](const std::vector<std::byte>&) { ++replies; });
+    sim.setIgnoreNetworkConfig(true);
+    client.session->sendUserConfig(false, 0x7F000009U, 0xFFFF0000U);
+    ASSERT_TRUE(waitUntil([&] { return sim.counters().userConfigsIgnored == 1; }, 2000ms));
+    EXPECT_EQ(sim.counters().userConfigsApplied, 0U);
+    EXPECT_EQ(sim.networkConfig().address, "127.0.0.2");
+
+    // Answered again once told to: the reply to this one is the first to arrive.
+    sim.setIgnoreNetworkConfig(false);
+    client.session->sendUserConfig(false, 0x7F000009U, 0xFFFF0000U);
+    ASSERT_TRUE(waitUntil([&] { return replies.load() == 1; }, 2000ms));
+    EXPECT_EQ(sim.networkConfig().address, "127.0.0.9");
+    EXPECT_EQ(sim.counters().userConfigsIgnored, 1U);
+}
+
+TEST(SimulatorCommands, ChangeStatusAndFaultsWhileRunning)
+{
+    auto config = loopbackConfig();
+    SimulatedSonar first(config);
+    config.serialNumber += 1;
+    SimulatedSonar second(config);
+    const std::vector<SimulatedSonar*> sonars{&first, &second};
+    std::ostringstream out;
+    using Keldar::Sim::CommandOutcome;
+    using Keldar::Sim::runCommand;
+
+    EXPECT_EQ(runCommand("overheat on", sonars, out), CommandOutcome::Done);
+    EXPECT_EQ(runCommand("refuse", sonars, out), CommandOutcome::Done);
+    EXPECT_EQ(runCommand("brownout", sonars, out), CommandOutcome::Done);
+    for (const SimulatedSonar* sonar : sonars) {
+        EXPECT_TRUE(sonar->getStatus().overheated);
+        EXPECT_TRUE(sonar->getStatus().refuseConnections);
+        EXPECT_TRUE(sonar->getStatus().brownoutPause);
+        EXPECT_FALSE(sonar->getStatus().overheatWarning);
+    }
+    EXPECT_EQ(runCommand("refuse off", sonars, out), CommandOutcome::Done);
+    EXPECT_FALSE(second.getStatus().refuseConnections);
+    EXPECT_TRUE(second.getStatus().overheated);
+
+    // Malformed commands change nothing and say so.
+    for (const char* bad : {"overheat maybe", "silence", "silence -3", "silence 2 3", "drop now", "fly"}) {
+        out.str({});
+        EXPECT_EQ(runCommand(bad, sonars, out), CommandOutcome::Unknown) << bad;
+        EXPECT_NE(out.str().find("unknown command"), std::string::npos) << bad;
+    }
+    EXPECT_TRUE(first.getStatus().overheated);
+
+    out.str({});
+    EXPECT_EQ(runCommand("help", sonars, out), CommandOutcome::Done);
+    for (const char* listed : {"overheat", "brownout", "silence", "refuse", "netsilent", "status", "quit"}) {
+        EXPECT_NE(out.str().find(listed), std::string::npos) << listed;
+    }
+    EXPECT_EQ(runCommand("", sonars, out), CommandOutcome::Done);
+    EXPECT_EQ(runCommand("quit", sonars, out), CommandOutcome::Quit);
+}
+
+TEST(SimulatorCommands, NetsilentAndStatusOnTheRunningSonar)
+{
+    auto config = loopbackConfig();
+    SimulatedSonar sim(config);
+    sim.start();
+    const std::vector<SimulatedSonar*> sonars{&sim};
+    std::ostringstream out;
+    Client client(sim, true);
+    ASSERT_EQ(Keldar::Sim::runCommand("netsilent on", sonars, out), Keldar::Sim::CommandOutcome::Done);
+    client.session->sendUserConfig(false, 0x7F000009U, 0xFFFF0000U);
+    ASSERT_TRUE(waitUntil([&] { return sim.counters().userConfigsIgnored == 1; }, 2000ms));
+    client.session->sendFire();
+    ASSERT_TRUE(waitUntil([&] { return sim.lastFireParameters().has_value(); }, 2000ms));
+    out.str({});
+    ASSERT_EQ(Keldar::Sim::runCommand("status", sonars, out), Keldar::Sim::CommandOutcome::Done);
+    EXPECT_NE(out.str().find("last fire: range"), std::string::npos) << out.str();
 }
 
 TEST(SimulatorFaults, RefusingClosesThePortAndDropsTheSession)

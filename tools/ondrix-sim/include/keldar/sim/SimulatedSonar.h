@@ -57,7 +57,24 @@ struct SimulatedSonarCounters
     std::size_t pingResultsSent = 0;
     std::size_t userConfigQueries = 0;   // zero-payload configuration messages
     std::size_t userConfigsApplied = 0;  // filled configuration messages
+    std::size_t userConfigsIgnored = 0;  // either kind, left unanswered on request
     std::size_t statusDatagramsSent = 0;
+};
+
+/// What the last fire request asked for, decoded.
+struct SimulatedFireRequest
+{
+    double range = 0.0;  // metres
+    double gain = 0.0;   // percent
+    std::uint8_t frequency = 0;  // 1 low (primary), 2 high (secondary)
+    std::uint8_t pingRate = 0;   // the protocol's code, not in rate order
+    std::uint8_t bandwidth = 0;
+    std::uint8_t gamma = 0;
+    bool gainAssist = false;
+    bool gainBoost = false;
+    bool fullBeams = false;
+    bool lowPower = false;
+    bool onDemand = false;
 };
 
 struct SimulatedNetworkConfig
@@ -104,14 +121,20 @@ public:
     void ignoreFireRequests(std::size_t count);
     void setSplitSize(std::size_t bytes);
     void setIgnorePacing(bool ignore);
+    /// While set, network (user) configuration messages, queries and changes
+    /// alike, are dropped without an answer, as if lost on the way.
+    void setIgnoreNetworkConfig(bool ignore);
 
     [[nodiscard]] SimulatedSonarCounters counters() const;
     [[nodiscard]] std::optional<std::vector<std::byte>> lastFireRequest() const;
+    [[nodiscard]] std::optional<SimulatedFireRequest> lastFireParameters() const;
     [[nodiscard]] SimulatedNetworkConfig networkConfig() const;
     [[nodiscard]] bool hasClient() const;
 
     /// True for IPv4 text in 127.0.0.0/8.
     [[nodiscard]] static bool isLoopback(const std::string& address);
+    /// Throws std::invalid_argument for a message shorter than a fire request.
+    [[nodiscard]] static SimulatedFireRequest decodeFireRequest(const std::vector<std::byte>& message);
 
 private:
     struct Private;

@@ -1,0 +1,269 @@
+#include "application/LumivaneApplication.h"
+
+#include "application/LumivaneWindow.h"
+#include "application/SettingsStore.h"
+#include "controller/MainController.h"
+
+#include <keldar/core/Units.h>
+#include <keldar/gui/ThemeManager.h>
+#include <keldar/gui/UpdateChecker.h>
+
+#include <QApplication>
+#include <QIcon>
+#include <QFileInfo>
+#include <QProcess>
+#include <QScreen>
+
+#include <cerrno>
+#include <cstdio>
+
+// The viewer's resources live in a static library: referencing them here
+// keeps the linker from dropping them.
+static void initialiseViewerResources()
+{
+    Q_INIT_RESOURCE(lumivane);
+}
+
+namespace Keldar::OndrixLumivane {
+
+namespace Units = DataProcessing::Units;
+
+struct LumivaneApplication::Private
+{
+    QApplication* application = nullptr;
+    QPointer<LumivaneWindow> window;
+    std::unique_ptr<MainController> controller;
+    std::unique_ptr<Unit> distanceUnit = std::make_unique<Units::Distance::Metres>();
+    std::unique_ptr<Unit> areaUnit = std::make_unique<Units::Area::SquareMetres>();
+    std::unique_ptr<Unit> speedUnit = std::make_unique<Units::Speed::MetresPerSecond>();
+    std::unique_ptr<Unit> temperatureUnit = std::make_unique<Units::Temperature::Kelvin>();
+    std::unique_ptr<Unit> pressureUnit = std::make_unique<Units::Pressure::Pascal>();
+    GUI::Theming::ThemeManager* themeManager = nullptr;  // a child of the QApplication
+    std::unique_ptr<GUI::Tools::UpdateChecker> updateChecker;
+    QString maintenanceProgram;  // where the update check found it
+};
+
+namespace {
+QPointer<LumivaneApplication>& theInstance()
+{
+    static QPointer<LumivaneApplication> instance;
+    return instance;
+}
+} // namespace
+
+LumivaneApplication* LumivaneApplication::instance()
+{
+    auto& instance = theInstance();
+    if (instance.isNull()) {
+        instance = new LumivaneApplication();
+        if (auto* core = QCoreApplication::instance()) {
+            connect(core, &QCoreApplication::aboutToQuit, instance.data(), &QObject::deleteLater);
+        }
+    }
+    return instance.data();
+}
+
+void LumivaneApplication::destroyInstance()
+{
+    delete theInstance().data();
+}
+
+LumivaneApplication::LumivaneApplication()
+    : d(std::make_unique<Private>())
+{
+    d->updateChecker = std::make_unique<GUI::Tools::UpdateChecker>();
+}
+
+LumivaneApplication::~LumivaneApplication()
+{
+    // The theme manager is the QApplication's child; a later instance makes
+    // its own.
+    delete d->themeManager;
+}
+
+void LumivaneApplication::setup(QApplication& application,
+                                const Ondrix::Utilities::ConnectionManager::Settings& network)
+{
+    d->application = &application;
+    initialiseViewerResources();
+    QCoreApplication::setOrganizationName(organisationName);
+    QCoreApplication::setOrganizationDomain(QStringLiteral("keldar-marine.com"));
+    QCoreApplication::setApplicationName(applicationName);
+    QGuiApplication::setApplicationDisplayName(applicationName);
+    QCoreApplication::setApplicationVersion(applicationVersion);
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/window/OndrixLumivane.ico")));
+
+    delete d->themeManager;
+    d->themeManager = new GUI::Theming::ThemeManager(&application);
+    d->themeManager->addSupplementalStylesheet(QStringLiteral(":/styles/stylesheet.css"));
+    d->themeManager->setTheme(GUI::Theming::ThemeManager::Dark);
+
+    d->controller = std::make_unique<MainController>(network);
+}
+
+void LumivaneApplication::start(LumivaneWindow* window, std::optional<std::uint32_t> connectSerial)
+{
+    d->window = window;
+    window->setAttribute(Qt::WA_OpaquePaintEvent);
+    // Without a window manager (a bare X server) maximising does nothing:
+    // fill the screen first, so the window is as large either way.
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        window->setGeometry(screen->availableGeometry());
+    }
+    window->showMaximized();
+    emit uiConstructed();
+    if (connectSerial) {
+        d->controller->connectWhenSeen(*connectSerial);
+    }
+    d->controller->startListening();
+    connect(d->updateChecker.get(), &GUI::Tools::UpdateChecker::updateAvailable, this,
+            &LumivaneApplication::showUpdateNotice, Qt::UniqueConnection);
+    d->maintenanceProgram = maintenanceProgramPath();
+    d->updateChecker->checkForUpdate(d->maintenanceProgram.toStdString());
+}
+
+QString LumivaneApplication::maintenanceProgramPath()
+{
+    // The installer puts its maintenance program beside the executable; the
+    // viewer may have been started from any folder.
+    const QString beside = QCoreApplication::applicationDirPath() + QLatin1Char('/') + maintenanceProgram;
+    // An absolute path either way: a bare name would be looked for on the PATH.
+    return QFileInfo::exists(beside) ? beside : QFileInfo(QString::fromLatin1(maintenanceProgram)).absoluteFilePath();
+}
+
+void LumivaneApplication::showUpdateNotice()
+{
+    if (d->window.isNull()) {
+        return;
+    }
+    using GUI::Widgets::MainWindow;
+    auto* toast = d->window->newToast(MainWindow::ToastType::Info, QStringLiteral("An update is available."),
+                                      10000, MainWindow::AffirmativeButton::Update, QString(), true);
+    if (toast != nullptr) {
+        connect(toast, &MainWindow::Toast::affirmative, this, &LumivaneApplication::startUpdate);
+    }
+}
+
+void LumivaneApplication::startUpdate()
+{
+    QProcess::startDetached(d->maintenanceProgram.isEmpty() ? maintenanceProgramPath() : d->maintenanceProgram,
+                            {QStringLiteral("--su")});
+    QApplication::closeAllWindows();
+}
+
+std::optional<std::filesystem::path> LumivaneApplication::commandLineLogFile(const std::string& argument)
+{
+    namespace fs = std::filesystem;
+    const fs::path path(argument);
+    std::error_code error;
+    const auto status = fs::status(path, error);
+    if (error) {
+        const int code = error.value();
+        // Not there, or not a name that can be there: absent.
+        if (code == ENOENT || code == ENOTDIR || code == ENAMETOOLONG || code == EINVAL) {
+            return std::nullopt;
+        }
+        throw fs::filesystem_error("exists", path, error);
+    }
+    if (!fs::exists(status) || path.extension() != ".ondrix") {
+        return std::nullopt;
+    }
+    return path;
+}
+
+bool LumivaneApplication::openCommandLineFile(const std::filesystem::path& path)
+{
+    QCoreApplication::processEvents();
+    // Log files are opened by the controller's playback half, which this
+    // viewer does not have yet.
+    std::fprintf(stderr, "ondrix-lumivane: cannot open log files yet, not opened: %s\n", path.c_str());
+    return false;
+}
+
+LumivaneWindow* LumivaneApplication::getMainWindow() const
+{
+    return d->window.data();
+}
+
+MainController* LumivaneApplication::getController() const
+{
+    return d->controller.get();
+}
+
+GUI::Theming::ThemeManager* LumivaneApplication::getThemeManager() const
+{
+    return d->themeManager;
+}
+
+const LumivaneApplication::Unit* LumivaneApplication::getDistanceUnit() const
+{
+    return d->distanceUnit.get();
+}
+
+const LumivaneApplication::Unit* LumivaneApplication::getAreaUnit() const
+{
+    return d->areaUnit.get();
+}
+
+const LumivaneApplication::Unit* LumivaneApplication::getSpeedUnit() const
+{
+    return d->speedUnit.get();
+}
+
+const LumivaneApplication::Unit* LumivaneApplication::getTemperatureUnit() const
+{
+    return d->temperatureUnit.get();
+}
+
+const LumivaneApplication::Unit* LumivaneApplication::getPressureUnit() const
+{
+    return d->pressureUnit.get();
+}
+
+namespace {
+// A value outside the table leaves the unit as it is.
+template<typename... Choices>
+void replaceUnit(std::unique_ptr<LumivaneApplication::Unit>& unit, int index)
+{
+    int at = 0;
+    ((at++ == index ? (unit = std::make_unique<Choices>(), 0) : 0), ...);
+}
+} // namespace
+
+void LumivaneApplication::changeDistanceUnit(DistanceUnits unit)
+{
+    replaceUnit<Units::Distance::Metres, Units::Distance::Yards, Units::Distance::Feet>(
+        d->distanceUnit, static_cast<int>(unit));
+    emit distanceUnitChanged();
+}
+
+void LumivaneApplication::changeAreaUnit(AreaUnits unit)
+{
+    replaceUnit<Units::Area::SquareMetres, Units::Area::SquareYards, Units::Area::SquareFeet>(
+        d->areaUnit, static_cast<int>(unit));
+    emit areaUnitChanged();
+}
+
+void LumivaneApplication::changeSpeedUnit(SpeedUnits unit)
+{
+    replaceUnit<Units::Speed::MetresPerSecond, Units::Speed::YardsPerSecond, Units::Speed::FeetPerSecond,
+                Units::Speed::MilesPerHour, Units::Speed::KilometresPerHour>(d->speedUnit,
+                                                                             static_cast<int>(unit));
+    emit speedUnitChanged();
+}
+
+void LumivaneApplication::changeTemperatureUnit(TemperatureUnits unit)
+{
+    replaceUnit<Units::Temperature::Kelvin, Units::Temperature::Celsius, Units::Temperature::Fahrenheit>(
+        d->temperatureUnit, static_cast<int>(unit));
+    emit temperatureUnitChanged();
+}
+
+void LumivaneApplication::changePressureUnit(PressureUnits unit)
+{
+    replaceUnit<Units::Pressure::Pascal, Units::Pressure::Bar, Units::Pressure::PoundsPerSquareInch>(
+        d->pressureUnit, static_cast<int>(unit));
+    emit pressureUnitChanged();
+}
+
+} // namespace Keldar::OndrixLumivane

@@ -1,0 +1,114 @@
+#pragma once
+
+#include <keldar/ondrix/ConnectionManager.h>
+
+#include <QObject>
+#include <QPointer>
+
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+
+class QApplication;
+
+namespace Keldar::DataProcessing::Units {
+class AbstractUnit;
+}
+namespace Keldar::GUI::Theming {
+class ThemeManager;
+}
+namespace Keldar::GUI::Tools {
+class UpdateChecker;
+}
+
+namespace Keldar::OndrixLumivane {
+
+class LumivaneWindow;
+class MainController;
+
+/// Program-wide state: the main controller, the display units, the theme and
+/// the update checker. One per process, created on first use and deleted when
+/// the Qt application is about to quit.
+class LumivaneApplication : public QObject
+{
+    Q_OBJECT
+
+public:
+    using Unit = DataProcessing::Units::AbstractUnit;
+
+    // The values are the units' indices in the settings' combo boxes.
+    enum class DistanceUnits { Metres = 0, Yards = 1, Feet = 2 };
+    enum class AreaUnits { SquareMetres = 0, SquareYards = 1, SquareFeet = 2 };
+    enum class SpeedUnits { MetresPerSecond = 0, YardsPerSecond = 1, FeetPerSecond = 2, MilesPerHour = 3,
+                            KilometresPerHour = 4 };
+    enum class TemperatureUnits { Kelvin = 0, Celsius = 1, Fahrenheit = 2 };
+    enum class PressureUnits { Pascal = 0, Bar = 1, PoundsPerSquareInch = 2 };
+    Q_ENUM(DistanceUnits)
+    Q_ENUM(AreaUnits)
+    Q_ENUM(SpeedUnits)
+    Q_ENUM(TemperatureUnits)
+    Q_ENUM(PressureUnits)
+
+    static constexpr const char* maintenanceProgram = "MaintenanceTool.exe";
+
+    static LumivaneApplication* instance();
+    /// Deletes the instance at once; the next instance() makes a fresh one.
+    static void destroyInstance();
+
+    ~LumivaneApplication() override;
+
+    /// Names, icon and theme on `application`; creates the controller, whose
+    /// connection manager uses `network` (the sonars' own ports by default).
+    void setup(QApplication& application,
+               const Ondrix::Utilities::ConnectionManager::Settings& network = {});
+    /// Shows the window maximised, starts listening for sonars and checks for
+    /// an update. When `connectSerial` is given, that sonar is connected as
+    /// soon as it is seen.
+    void start(LumivaneWindow* window, std::optional<std::uint32_t> connectSerial = std::nullopt);
+
+    /// The log file named by a command-line argument: the path when it exists
+    /// and its extension is exactly ".ondrix", else nothing. Throws
+    /// std::filesystem::filesystem_error ("exists") when the file's status
+    /// cannot be read for another reason than its absence.
+    static std::optional<std::filesystem::path> commandLineLogFile(const std::string& argument);
+    /// Opens the log the command line named; false when this viewer cannot.
+    bool openCommandLineFile(const std::filesystem::path& path);
+
+    [[nodiscard]] LumivaneWindow* getMainWindow() const;
+    [[nodiscard]] MainController* getController() const;
+    [[nodiscard]] GUI::Theming::ThemeManager* getThemeManager() const;
+    [[nodiscard]] const Unit* getDistanceUnit() const;
+    [[nodiscard]] const Unit* getAreaUnit() const;
+    [[nodiscard]] const Unit* getSpeedUnit() const;
+    [[nodiscard]] const Unit* getTemperatureUnit() const;
+    [[nodiscard]] const Unit* getPressureUnit() const;
+
+signals:
+    void uiConstructed();
+    void distanceUnitChanged();
+    void areaUnitChanged();
+    void speedUnitChanged();
+    void temperatureUnitChanged();
+    void pressureUnitChanged();
+
+public slots:
+    void changeDistanceUnit(Keldar::OndrixLumivane::LumivaneApplication::DistanceUnits unit);
+    void changeAreaUnit(Keldar::OndrixLumivane::LumivaneApplication::AreaUnits unit);
+    void changeSpeedUnit(Keldar::OndrixLumivane::LumivaneApplication::SpeedUnits unit);
+    void changeTemperatureUnit(Keldar::OndrixLumivane::LumivaneApplication::TemperatureUnits unit);
+    void changePressureUnit(Keldar::OndrixLumivane::LumivaneApplication::PressureUnits unit);
+    void startUpdate();
+
+private:
+    LumivaneApplication();
+    /// Beside the executable when it is there, else in the current folder.
+    static QString maintenanceProgramPath();
+    void showUpdateNotice();
+
+    struct Private;
+    std::unique_ptr<Private> d;
+};
+
+} // namespace Keldar::OndrixLumivane

@@ -1,0 +1,327 @@
+#include "application/LumivaneWindow.h"
+
+#include "application/LumivaneApplication.h"
+#include "controller/MainController.h"
+#include "sonarcontrols/MainToolbar.h"
+#include "sonarcontrols/SonarControlToolbar.h"
+
+#include <keldar/gui/CaptureTools.h>
+#include <keldar/gui/KeldarLogo.h>
+#include <keldar/gui/SvgLabel.h>
+#include <keldar/gui/ThemeManager.h>
+#include <keldar/visualisation/FanDisplay.h>
+
+#include <QCoreApplication>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPainter>
+#include <QPaintEvent>
+#include <QPixmap>
+#include <QResizeEvent>
+#include <QStackedWidget>
+#include <QStyle>
+#include <QStyleOption>
+#include <QVBoxLayout>
+
+namespace Keldar::OndrixLumivane {
+
+using GUI::Widgets::Displays::KeldarLogo;
+using GUI::Widgets::Displays::SvgLabel;
+using Ondrix::Visualisation::FanDisplay;
+
+namespace {
+constexpr int sonarPage = 0;
+constexpr int homePage = 1;
+constexpr int smallLumivaneLogo = 100;
+constexpr int smallKeldarLogo = 57;
+constexpr int largeLumivaneLogo = 175;
+constexpr int largeKeldarLogo = 100;
+constexpr int stillLogoSize = 80;
+} // namespace
+
+struct LumivaneWindow::Private
+{
+    LumivaneApplication* application = nullptr;
+    MainController* controller = nullptr;
+    int mode = NoSource;
+
+    QWidget* sidebar = nullptr;
+    QVBoxLayout* sidebarLayout = nullptr;
+    MainToolbar* mainToolbar = nullptr;
+    SonarControlToolbar* sonarControlToolbar = nullptr;
+    QStackedWidget* mainDisplayArea = nullptr;
+    QWidget* sonarDisplay = nullptr;
+    FanDisplay* fanDisplay = nullptr;
+    QWidget* homeDisplay = nullptr;
+    SvgLabel* lumivaneLogo = nullptr;
+    QLabel* versionNumber = nullptr;
+    KeldarLogo* keldarLogo = nullptr;
+    QWidget* overflowSidebar = nullptr;
+
+    // The colours last given to the logos: recolouring repaints them, and the
+    // repaint must not recolour again.
+    QColor logoForeground;
+    QColor logoAccent;
+};
+
+LumivaneWindow::LumivaneWindow(QWidget* parent)
+    : MainWindow(parent)
+    , d(std::make_unique<Private>())
+{
+    d->application = LumivaneApplication::instance();
+    d->controller = d->application->getController();
+    buildWidgetTree();
+    setFocusPolicy(Qt::WheelFocus);
+    d->overflowSidebar->hide();
+    d->lumivaneLogo->loadImage(QStringLiteral(":/logos/LumivaneLogo.svg"));
+    d->versionNumber->setText(QStringLiteral("Version ") + QCoreApplication::applicationVersion());
+    wire();
+}
+
+LumivaneWindow::~LumivaneWindow() = default;
+
+void LumivaneWindow::buildWidgetTree()
+{
+    setObjectName(QStringLiteral("LumivaneWindow"));
+    setMinimumSize(960, 540);
+    setAutoFillBackground(true);
+
+    auto* central = new QWidget(this);
+    central->setObjectName(QStringLiteral("centralWidget"));
+    auto* horizontalLayout = new QHBoxLayout(central);
+    horizontalLayout->setObjectName(QStringLiteral("horizontalLayout"));
+    horizontalLayout->setSpacing(0);
+    horizontalLayout->setContentsMargins(0, 0, 0, 0);
+
+    d->sidebar = new QWidget(central);
+    d->sidebar->setObjectName(QStringLiteral("sidebar"));
+    d->sidebar->setProperty("class", QStringLiteral("sidebar"));
+    d->sidebarLayout = new QVBoxLayout(d->sidebar);
+    d->sidebarLayout->setObjectName(QStringLiteral("verticalLayout"));
+    d->sidebarLayout->setSpacing(6);
+    d->sidebarLayout->setContentsMargins(8, 8, 8, 8);
+    d->mainToolbar = new MainToolbar(d->sidebar);
+    d->mainToolbar->setObjectName(QStringLiteral("mainToolbar"));
+    d->sidebarLayout->addWidget(d->mainToolbar);
+    d->sonarControlToolbar = new SonarControlToolbar(d->sidebar);
+    d->sonarControlToolbar->setObjectName(QStringLiteral("sonarControlToolbar"));
+    d->sidebarLayout->addWidget(d->sonarControlToolbar);
+    d->sidebarLayout->addStretch(1);
+
+    d->mainDisplayArea = new QStackedWidget(central);
+    d->mainDisplayArea->setObjectName(QStringLiteral("mainDisplayArea"));
+
+    d->sonarDisplay = new QWidget();
+    d->sonarDisplay->setObjectName(QStringLiteral("sonarDisplay"));
+    auto* gridLayout = new QGridLayout(d->sonarDisplay);
+    gridLayout->setObjectName(QStringLiteral("gridLayout"));
+    gridLayout->setSpacing(0);
+    gridLayout->setContentsMargins(0, 0, 0, 0);
+    d->fanDisplay = new FanDisplay(d->sonarDisplay);
+    d->fanDisplay->setObjectName(QStringLiteral("ondrixDisplay"));
+    gridLayout->addWidget(d->fanDisplay, 0, 0);
+    d->mainDisplayArea->addWidget(d->sonarDisplay);
+
+    d->homeDisplay = new QWidget();
+    d->homeDisplay->setObjectName(QStringLiteral("homeDisplay"));
+    d->homeDisplay->setContextMenuPolicy(Qt::CustomContextMenu);
+    auto* gridLayout2 = new QGridLayout(d->homeDisplay);
+    gridLayout2->setObjectName(QStringLiteral("gridLayout_2"));
+    gridLayout2->setContentsMargins(0, 0, 0, 0);
+    auto* widget = new QWidget(d->homeDisplay);
+    widget->setObjectName(QStringLiteral("widget"));
+    auto* verticalLayout2 = new QVBoxLayout(widget);
+    verticalLayout2->setObjectName(QStringLiteral("verticalLayout_2"));
+    verticalLayout2->setContentsMargins(0, 0, 0, 0);
+    verticalLayout2->addStretch(1);
+    d->lumivaneLogo = new SvgLabel(widget);
+    d->lumivaneLogo->setObjectName(QStringLiteral("lumivaneLogo"));
+    d->lumivaneLogo->setMinimumHeight(250);
+    d->lumivaneLogo->setMaximumHeight(250);
+    d->lumivaneLogo->setHorizontalAlignment(SvgLabel::Centre);
+    // Full width: the label centres the picture itself, and a label only as
+    // wide as its hint would shrink the picture to fit that width.
+    verticalLayout2->addWidget(d->lumivaneLogo);
+    d->versionNumber = new QLabel(widget);
+    d->versionNumber->setObjectName(QStringLiteral("versionNumber"));
+    d->versionNumber->setAlignment(Qt::AlignTop | Qt::AlignHCenter);
+    verticalLayout2->addWidget(d->versionNumber);
+    verticalLayout2->addStretch(1);
+    d->keldarLogo = new KeldarLogo(widget);
+    d->keldarLogo->setObjectName(QStringLiteral("keldarLogo"));
+    d->keldarLogo->setMinimumHeight(125);
+    d->keldarLogo->setMaximumHeight(125);
+    d->keldarLogo->setSizeIncrement(12, 5);
+    d->keldarLogo->setContentsMargins(0, 0, 0, 0);
+    d->keldarLogo->setHorizontalAlignment(SvgLabel::Centre);
+    verticalLayout2->addWidget(d->keldarLogo);
+    verticalLayout2->addStretch(1);
+    gridLayout2->addWidget(widget, 0, 0);
+    d->mainDisplayArea->addWidget(d->homeDisplay);
+
+    d->overflowSidebar = new QWidget(central);
+    d->overflowSidebar->setObjectName(QStringLiteral("overflowSidebar"));
+    auto* verticalLayout3 = new QVBoxLayout(d->overflowSidebar);
+    verticalLayout3->setObjectName(QStringLiteral("verticalLayout_3"));
+    verticalLayout3->setContentsMargins(8, 8, 8, 8);
+    verticalLayout3->addStretch(1);
+
+    horizontalLayout->addWidget(d->sidebar);
+    horizontalLayout->addWidget(d->mainDisplayArea, 1);
+    horizontalLayout->addWidget(d->overflowSidebar);
+    setCentralWidget(central);
+    d->mainDisplayArea->setCurrentIndex(homePage);
+    // The pop-outs open over the display area, so they move there once it exists.
+    d->mainToolbar->placePopOuts();
+    d->sonarControlToolbar->placePopOuts();
+}
+
+void LumivaneWindow::wire()
+{
+    MainController* controller = d->controller;
+    MainToolbar* mainToolbar = d->mainToolbar;
+    SonarControlToolbar* sonarControls = d->sonarControlToolbar;
+    connect(controller, &MainController::connectedToSonar, this, &LumivaneWindow::onConnectedToSonar);
+    connect(controller, &MainController::connectedToSonar, mainToolbar, &MainToolbar::sonarConnected);
+    connect(controller, &MainController::connectionFailed, this, [this] {
+        newToast(ToastType::Error, QStringLiteral("Failed to connect."), StandardToastDuration);
+    });
+    connect(controller, &MainController::sonarDetails, this, &LumivaneWindow::onReceiveSonarDetails);
+    connect(controller, &MainController::disconnectedFromSonar, this, &LumivaneWindow::resetGui);
+    connect(controller, &MainController::disconnectedFromSonar, mainToolbar, &MainToolbar::resetToolbar);
+    connect(controller, &MainController::newVisibleSonarsList, mainToolbar, &MainToolbar::newVisibleSonarsList);
+    connect(controller, &MainController::sonarSpec, sonarControls, &SonarControlToolbar::newSonarSpec);
+    connect(controller, &MainController::initialSonarParameters, sonarControls,
+            &SonarControlToolbar::setOperatingParameters);
+    connect(controller, &MainController::newNetworkConfig, sonarControls, &SonarControlToolbar::newNetworkConfig);
+
+    connect(mainToolbar, &MainToolbar::connectToSonar, controller, &MainController::connectToSonar);
+    connect(mainToolbar, &MainToolbar::disconnectFromSonar, controller, &MainController::disconnectFromSonar);
+
+    connect(sonarControls, &SonarControlToolbar::newRangeRequested, controller, &MainController::setRange);
+    connect(sonarControls, &SonarControlToolbar::newGainRequested, controller, &MainController::setGain);
+    connect(sonarControls, &SonarControlToolbar::newFrequencyRequested, controller, &MainController::setFrequency);
+    connect(sonarControls, &SonarControlToolbar::newGammaRequested, controller, &MainController::setGamma);
+    connect(sonarControls, &SonarControlToolbar::newGainAssistSettingRequested, controller,
+            &MainController::setGainAssist);
+    connect(sonarControls, &SonarControlToolbar::newGainBoostSettingRequested, controller,
+            &MainController::setGainBoost);
+    connect(sonarControls, &SonarControlToolbar::newFullBeamsSettingRequested, controller,
+            &MainController::setFullBeams);
+    connect(sonarControls, &SonarControlToolbar::newPingRateRequested, controller, &MainController::setPingRate);
+    connect(sonarControls, &SonarControlToolbar::newNetworkConfigRequested, controller,
+            &MainController::setNetworkConfig);
+    connect(controller, &MainController::newImage, d->fanDisplay, &FanDisplay::newImageReceived);
+
+    connect(d->application, &LumivaneApplication::uiConstructed, this, &LumivaneWindow::onUiConstructed);
+    connect(d->application, &LumivaneApplication::distanceUnitChanged, this,
+            [this] { d->fanDisplay->setDistanceUnit(d->application->getDistanceUnit()); });
+    connect(d->application, &LumivaneApplication::areaUnitChanged, this,
+            [this] { d->fanDisplay->setAreaUnit(d->application->getAreaUnit()); });
+}
+
+void LumivaneWindow::onUiConstructed()
+{
+    d->fanDisplay->setDistanceUnit(d->application->getDistanceUnit());
+    d->fanDisplay->setAreaUnit(d->application->getAreaUnit());
+    d->sonarControlToolbar->hide();
+    d->mainDisplayArea->setCurrentIndex(homePage);
+}
+
+int LumivaneWindow::getMode() const
+{
+    return d->mode;
+}
+
+FanDisplay* LumivaneWindow::getFanDisplay() const
+{
+    return d->fanDisplay;
+}
+
+void LumivaneWindow::onConnectedToSonar()
+{
+    d->mode = LiveSonar;
+    d->mainDisplayArea->setCurrentIndex(sonarPage);
+    d->sonarControlToolbar->activate(LiveSonar);
+}
+
+void LumivaneWindow::onReceiveSonarDetails(uint32_t serialNumber, std::string modelName, std::string,
+                                           std::string)
+{
+    setWindowTitle(QStringLiteral("Ondrix %1 [%2]").arg(QString::fromStdString(modelName)).arg(serialNumber));
+}
+
+void LumivaneWindow::resetGui()
+{
+    setWindowTitle(QString());
+    d->sonarControlToolbar->deactivate();
+    d->sonarControlToolbar->hide();
+    dismissAllToasts();
+    d->fanDisplay->sonarDisconnected();
+    d->mainDisplayArea->setCurrentIndex(homePage);
+    d->overflowSidebar->hide();
+    d->mode = NoSource;
+}
+
+void LumivaneWindow::paintEvent(QPaintEvent* event)
+{
+    const auto* themes = d->application->getThemeManager();
+    if (themes != nullptr) {
+        const QColor foreground = themes->getThemeColour(QStringLiteral("@primaryForeground"));
+        const QColor accent = themes->getThemeColour(QStringLiteral("@accent"));
+        const QColor background = themes->getThemeColour(QStringLiteral("@primaryBackground"));
+        if (d->fanDisplay->isVisible()) {
+            if (d->fanDisplay->getClearColour() != background) {
+                d->fanDisplay->setClearColour(background);
+            }
+            if (d->fanDisplay->getTextColour() != foreground) {
+                d->fanDisplay->setTextColour(foreground);
+            }
+        }
+        if (foreground != d->logoForeground || accent != d->logoAccent) {
+            d->logoForeground = foreground;
+            d->logoAccent = accent;
+            d->keldarLogo->setColours(foreground, accent);
+            d->lumivaneLogo->setFillColour(foreground, QStringLiteral("text"));
+            d->lumivaneLogo->setFillColour(accent, QStringLiteral("text2"));
+            d->lumivaneLogo->setFillColour(accent, QStringLiteral("logo"));
+        }
+    }
+    // The window is marked opaque, so Qt fills nothing behind it: draw its
+    // stylesheet background ("#LumivaneWindow") here, or uncovered parts
+    // would show black.
+    {
+        QPainter painter(this);
+        QStyleOption option;
+        option.initFrom(this);
+        style()->drawPrimitive(QStyle::PE_Widget, &option, &painter, this);
+    }
+    MainWindow::paintEvent(event);
+}
+
+void LumivaneWindow::resizeEvent(QResizeEvent* event)
+{
+    MainWindow::resizeEvent(event);
+    const bool small = height() < 860 || width() < 1500;
+    const int lumivaneHeight = small ? smallLumivaneLogo : largeLumivaneLogo;
+    const int keldarHeight = small ? smallKeldarLogo : largeKeldarLogo;
+    d->lumivaneLogo->setFixedHeight(lumivaneHeight);
+    d->keldarLogo->setFixedHeight(keldarHeight);
+    emit windowResized(event->oldSize(), event->size());
+}
+
+bool LumivaneWindow::saveStillImage(const QString& path)
+{
+    QPixmap picture = d->fanDisplay->grab();
+    const auto* themes = d->application->getThemeManager();
+    const QColor foreground = themes->getThemeColour(QStringLiteral("@primaryForeground"));
+    const QColor accent = themes->getThemeColour(QStringLiteral("@accent"));
+    GUI::Tools::CaptureTools::addKeldarLogo(picture, foreground, accent, GUI::Tools::CaptureTools::TopLeft,
+                                            stillLogoSize);
+    GUI::Tools::CaptureTools::addOndrixLogo(picture, foreground, GUI::Tools::CaptureTools::TopRight,
+                                            stillLogoSize);
+    return picture.save(path);
+}
+
+} // namespace Keldar::OndrixLumivane

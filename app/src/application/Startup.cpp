@@ -1,0 +1,206 @@
+#include "application/Startup.h"
+
+#include "application/ExceptionCatchingApplication.h"
+#include "application/LumivaneApplication.h"
+#include "application/LumivaneWindow.h"
+#include "application/SettingsStore.h"
+#include "controller/MainController.h"
+
+#include <keldar/gui/Scaling.h>
+
+#include <QCommandLineParser>
+#include <QTimer>
+
+#include <arpa/inet.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <optional>
+
+namespace Keldar::OndrixLumivane {
+
+namespace {
+
+struct CommandLine
+{
+    std::optional<std::string> logFile;
+    std::optional<std::uint32_t> connectSerial;
+    Ondrix::Utilities::ConnectionManager::Settings network;
+    QString screenshot;
+    bool quitAfterScreenshot = false;
+};
+
+int fail(const QString& message)
+{
+    std::fprintf(stderr, "ondrix-lumivane: %s\nTry 'ondrix-lumivane --help'.\n", message.toLocal8Bit().constData());
+    return 2;
+}
+
+std::optional<std::uint16_t> portValue(const QString& text)
+{
+    bool ok = false;
+    const uint value = text.toUInt(&ok);
+    if (!ok || value == 0 || value > 65535) {
+        return std::nullopt;
+    }
+    return static_cast<std::uint16_t>(value);
+}
+
+// Parsed before the QApplication exists: --help and --version must work
+// without a display.
+std::optional<int> parseCommandLine(int argc, char** argv, CommandLine& result)
+{
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i) {
+        arguments << QString::fromLocal8Bit(argv[i]);
+    }
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("Viewer for Ondrix multibeam imaging sonars: connect to a sonar on the network and "
+                       "see its images live."));
+    const auto help = parser.addHelpOption();
+    const auto version = parser.addVersionOption();
+    parser.addPositionalArgument(QStringLiteral("log"),
+                                 QStringLiteral("A log file (.ondrix) to open at start."), QStringLiteral("[log]"));
+    const QCommandLineOption connect(QStringLiteral("connect"),
+                                     QStringLiteral("Connect to the sonar with this serial number as soon as it "
+                                                    "is seen."),
+                                     QStringLiteral("serial"));
+    const QCommandLineOption listenAddress(QStringLiteral("listen-address"),
+                                           QStringLiteral("Address to hear status broadcasts on (default "
+                                                          "0.0.0.0)."),
+                                           QStringLiteral("address"));
+    const QCommandLineOption statusPort(QStringLiteral("status-port"),
+                                        QStringLiteral("UDP port of the status broadcasts (default 52102)."),
+                                        QStringLiteral("port"));
+    const QCommandLineOption sonarPort(QStringLiteral("sonar-port"),
+                                       QStringLiteral("TCP port of the sonars' sessions (default 52100)."),
+                                       QStringLiteral("port"));
+    const QCommandLineOption screenshot(QStringLiteral("screenshot"),
+                                        QStringLiteral("Save a picture of the window to this file once a "
+                                                       "connected sonar's images are shown."),
+                                        QStringLiteral("file"));
+    const QCommandLineOption quit(QStringLiteral("quit-after-screenshot"),
+                                  QStringLiteral("Close the viewer once the screenshot is saved."));
+    parser.addOptions({connect, listenAddress, statusPort, sonarPort, screenshot, quit});
+
+    if (!parser.parse(arguments)) {
+        return fail(parser.errorText());
+    }
+    if (parser.isSet(help) || parser.isSet(version)) {
+        // QCommandLineParser prints help and version through an application
+        // object; a core one needs no display.
+        QCoreApplication core(argc, argv);
+        QCoreApplication::setApplicationName(QStringLiteral("ondrix-lumivane"));
+        QCoreApplication::setApplicationVersion(applicationVersion);
+        parser.process(core);  // prints and exits
+        return 0;
+    }
+    const QStringList positional = parser.positionalArguments();
+    if (positional.size() > 1) {
+        return fail(QStringLiteral("only one log file can be opened"));
+    }
+    if (!positional.isEmpty()) {
+        result.logFile = positional.first().toLocal8Bit().toStdString();
+    }
+    if (parser.isSet(connect)) {
+        bool ok = false;
+        const uint serial = parser.value(connect).toUInt(&ok);
+        if (!ok) {
+            return fail(QStringLiteral("--connect needs a serial number, not '%1'").arg(parser.value(connect)));
+        }
+        result.connectSerial = serial;
+    }
+    if (parser.isSet(listenAddress)) {
+        const std::string address = parser.value(listenAddress).toStdString();
+        in_addr parsed{};
+        if (inet_pton(AF_INET, address.c_str(), &parsed) != 1) {
+            return fail(QStringLiteral("--listen-address needs an IPv4 address"));
+        }
+        result.network.listenAddress = address;
+    }
+    for (const auto& [option, port] : {std::pair{&statusPort, &result.network.statusPort},
+                                       std::pair{&sonarPort, &result.network.sonarPort}}) {
+        if (parser.isSet(*option)) {
+            const auto value = portValue(parser.value(*option));
+            if (!value) {
+                return fail(QStringLiteral("--%1 needs a port from 1 to 65535").arg(option->names().first()));
+            }
+            *port = *value;
+        }
+    }
+    result.screenshot = parser.value(screenshot);
+    result.quitAfterScreenshot = parser.isSet(quit);
+    return std::nullopt;
+}
+
+// Saves the window once the fan display has shown a few images, so that the
+// picture holds a settled display rather than the first frame.
+void arrangeScreenshot(LumivaneWindow& window, const QString& path, bool quit)
+{
+    constexpr int imagesBeforeShot = 20;
+    auto* controller = LumivaneApplication::instance()->getController();
+    auto seen = std::make_shared<int>(0);
+    auto connection = std::make_shared<QMetaObject::Connection>();
+    *connection = QObject::connect(controller, &MainController::newImage, &window, [&window, path, quit, seen,
+                                                                                    connection] {
+        if (++*seen < imagesBeforeShot) {
+            return;
+        }
+        QObject::disconnect(*connection);
+        QTimer::singleShot(200, &window, [&window, path, quit] {
+            if (window.grab().save(path)) {
+                std::printf("ondrix-lumivane: screenshot saved to %s\n", path.toLocal8Bit().constData());
+            } else {
+                std::fprintf(stderr, "ondrix-lumivane: cannot save the screenshot to %s\n",
+                             path.toLocal8Bit().constData());
+            }
+            std::fflush(stdout);
+            if (quit) {
+                QCoreApplication::exit(0);
+            }
+        });
+    });
+}
+
+} // namespace
+
+int runViewer(int argc, char** argv)
+{
+    CommandLine commandLine;
+    if (const auto exitCode = parseCommandLine(argc, argv, commandLine)) {
+        return *exitCode;
+    }
+
+    GUI::Helpers::Widgets::initialiseDpiScaling();
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    auto application = std::make_unique<ExceptionCatchingApplication>(argc, argv);
+    LumivaneApplication* lumivane = LumivaneApplication::instance();
+    lumivane->setup(*application, commandLine.network);
+    auto window = std::make_unique<LumivaneWindow>();
+    if (!commandLine.screenshot.isEmpty()) {
+        arrangeScreenshot(*window, commandLine.screenshot, commandLine.quitAfterScreenshot);
+    }
+    lumivane->start(window.get(), commandLine.connectSerial);
+
+    if (commandLine.logFile) {
+        // A path whose status cannot be read (no permission, a link loop) is
+        // reported and ignored: it must not stop the viewer from starting.
+        try {
+            if (const auto path = LumivaneApplication::commandLineLogFile(*commandLine.logFile)) {
+                lumivane->openCommandLineFile(*path);
+            }
+        } catch (const std::filesystem::filesystem_error& error) {
+            std::fprintf(stderr, "ondrix-lumivane: ignoring %s: %s\n", commandLine.logFile->c_str(), error.what());
+        }
+    }
+
+    const int exitCode = QApplication::exec();
+    window.reset();
+    LumivaneApplication::destroyInstance();
+    application.reset();
+    return exitCode;
+}
+
+} // namespace Keldar::OndrixLumivane

@@ -1,0 +1,564 @@
+#include "controller/MainController.h"
+
+#include "application/LumivaneApplication.h"
+#include "application/LumivaneWindow.h"
+#include "application/MessageBoxes.h"
+#include "application/SettingsStore.h"
+
+#include <QMetaObject>
+#include <QTimer>
+
+#include <chrono>
+#include <functional>
+#include <mutex>
+#include <vector>
+
+namespace Keldar::OndrixLumivane {
+
+using Ondrix::OndrixSonar;
+
+void registerMetaTypes()
+{
+    qRegisterMetaType<MainController::VisibleSonars>("std::unordered_map<uint32_t, O::OndrixSonar::DeviceInfo>");
+    qRegisterMetaType<MainController::VisibleSonars>(
+        "Keldar::Ondrix::Utilities::ConnectionManager::VisibleSonars");
+    qRegisterMetaType<Ondrix::DeviceInfo>("Ondrix::OndrixSonar::DeviceInfo");
+    qRegisterMetaType<Ondrix::OndrixImage>("O::OndrixImage");
+    qRegisterMetaType<Ondrix::OndrixImage>("Keldar::Ondrix::OndrixImage");
+    qRegisterMetaType<DataProcessing::Orientation::Attitude>("DataProcessing::Orientation::Attitude");
+    qRegisterMetaType<DataProcessing::Orientation::Attitude>("Keldar::DataProcessing::Orientation::Attitude");
+    qRegisterMetaType<std::string>("std::string");
+    qRegisterMetaType<Ondrix::TemperatureStatus>("Ondrix::TemperatureStatus");
+    qRegisterMetaType<Ondrix::TemperatureStatus>("Keldar::Ondrix::TemperatureStatus");
+    qRegisterMetaType<Ondrix::EnvironmentalConditions>("Ondrix::EnvironmentalConditions");
+    qRegisterMetaType<Ondrix::EnvironmentalConditions>("Keldar::Ondrix::EnvironmentalConditions");
+    qRegisterMetaType<Ondrix::SsblPauseReason>("Ondrix::SsblPauseReason");
+    qRegisterMetaType<Ondrix::SsblPauseReason>("Keldar::Ondrix::SsblPauseReason");
+    qRegisterMetaType<Ondrix::SonarCapabilities>("Keldar::Ondrix::SonarCapabilities");
+    qRegisterMetaType<Ondrix::OperationParameters>("Keldar::Ondrix::OperationParameters");
+    qRegisterMetaType<Ondrix::ModelSpec>("Keldar::Ondrix::ModelSpec");
+    qRegisterMetaType<Ondrix::Frequency>("Keldar::Ondrix::Frequency");
+    qRegisterMetaType<Logging::Bookmark>("Logging::Bookmark");
+    qRegisterMetaType<std::int64_t>("int64_t");
+    qRegisterMetaType<std::int32_t>("int32_t");
+    qRegisterMetaType<std::uint32_t>("uint32_t");
+    qRegisterMetaType<std::uint8_t>("uint8_t");
+}
+
+namespace {
+constexpr int standardToastMs = 2500;
+// Longer than the sonars' status interval.
+constexpr std::chrono::milliseconds autoConnectSettling{1500};
+
+QString savedSonarGroup(std::uint32_t serialNumber)
+{
+    return QStringLiteral("SavedSonar-%1").arg(serialNumber);
+}
+
+bool generalSetting(const char* key)
+{
+    const auto settings = openSettingsStore();
+    settings->beginGroup(QStringLiteral("GeneralSettings"));
+    return settings->value(QLatin1String(key), false).toBool();
+}
+} // namespace
+
+struct MainController::Private
+{
+    explicit Private(const NetworkSettings& network)
+        : connectionManager(network)
+    {
+    }
+
+    Ondrix::Utilities::ConnectionManager connectionManager;
+    Connection visibleSonarsConnection;
+    std::size_t lastVisibleCount = 0;
+    std::unique_ptr<OndrixSonar> sonar;
+    std::uint8_t bandwidthLimit = 100;
+    double speedOfSound = 0.0;
+    double salinity = 0.0;
+    std::function<void()> disconnectAll;
+    std::optional<std::uint32_t> connectWhenSeen;
+
+    QPointer<Toast> tooHotToast;
+    QPointer<Toast> overheatedToast;
+    QPointer<Toast> insufficientPowerToast;
+    QPointer<Toast> offlineToast;
+
+    // Data rate: touched by whichever session thread delivers raw messages.
+    std::mutex rateMutex;
+    std::int64_t rateSecond = 0;
+    double rateTotal = 0.0;
+
+    // The newest image not yet handed to the display. A slow display skips to
+    // it instead of working through a queue of stale images.
+    std::mutex imageMutex;
+    std::optional<Ondrix::OndrixImage> pendingImage;
+    std::uint64_t imagesReceived = 0;
+    std::uint64_t imagesShown = 0;
+};
+
+MainController::MainController(const NetworkSettings& network, QObject* parent)
+    : QObject(parent)
+    , d(std::make_unique<Private>(network))
+{
+    registerMetaTypes();
+
+    connect(this, &MainController::newVisibleSonarsList, this, &MainController::autoConnect);
+    connect(this, &MainController::newTemperatureStatus, this, &MainController::temperatureStatusChanged);
+    connect(this, &MainController::newSsblPauseReason, this, &MainController::pausedInSsbl);
+    connect(this, &MainController::sonarOffline, this, &MainController::showOfflineToast);
+    connect(this, &MainController::sonarReconnected, this, &MainController::dismissOfflineToast);
+    connect(this, &MainController::sonarReconnectFailed, this, &MainController::giveUpReconnecting);
+    connect(this, &MainController::transmitCircuitFailure, this, &MainController::reportTransmitFailure);
+
+    d->visibleSonarsConnection = d->connectionManager.visibleSonarsChanged.connect(
+        [this](const VisibleSonars& list) { emit newVisibleSonarsList(list); });
+}
+
+MainController::~MainController()
+{
+    // The listener thread must not report into a controller being taken apart.
+    d->visibleSonarsConnection.disconnect();
+    if (d->disconnectAll) {
+        d->disconnectAll();
+    }
+    // The sonar must go before the connection manager it listens through.
+    d->sonar.reset();
+}
+
+void MainController::startListening()
+{
+    d->connectionManager.startListening();
+}
+
+void MainController::connectWhenSeen(std::uint32_t serialNumber)
+{
+    d->connectWhenSeen = serialNumber;
+    autoConnect(d->connectionManager.getVisibleSonars());
+}
+
+bool MainController::isConnected() const
+{
+    return d->sonar != nullptr;
+}
+
+OndrixSonar* MainController::getSonar() const
+{
+    return d->sonar.get();
+}
+
+std::uint64_t MainController::imagesReceived() const
+{
+    std::lock_guard lock(d->imageMutex);
+    return d->imagesReceived;
+}
+
+std::uint64_t MainController::imagesShown() const
+{
+    std::lock_guard lock(d->imageMutex);
+    return d->imagesShown;
+}
+
+void MainController::autoConnect(const VisibleSonars& list)
+{
+    const std::size_t previousCount = d->lastVisibleCount;
+    d->lastVisibleCount = list.size();
+    if (d->sonar) {
+        return;
+    }
+    if (d->connectWhenSeen) {
+        const auto found = list.find(*d->connectWhenSeen);
+        if (found != list.end() && found->second.connectable) {
+            const std::uint32_t serial = *d->connectWhenSeen;
+            d->connectWhenSeen.reset();
+            connectToSonar(serial);
+        }
+        return;
+    }
+    if (previousCount != 0 || list.size() != 1 || !list.begin()->second.connectable) {
+        return;
+    }
+    if (!generalSetting("autoConnect")) {
+        return;
+    }
+    // Sonars powered up together are heard one datagram at a time, so the
+    // first of them always appears alone. Connect only if it is still alone
+    // once every sonar on the network has had time to report.
+    const std::uint32_t serial = list.begin()->first;
+    QTimer::singleShot(autoConnectSettling, this, [this, serial] {
+        if (d->sonar) {
+            return;
+        }
+        const VisibleSonars now = d->connectionManager.getVisibleSonars();
+        if (now.size() == 1 && now.begin()->first == serial && now.begin()->second.connectable) {
+            connectToSonar(serial);
+        }
+    });
+}
+
+void MainController::connectToSonar(uint32_t serialNumber)
+{
+    // A held sonar is let go properly first: its connections and saved
+    // parameters must not be lost, and the window must not stay in live mode
+    // for a sonar that is gone.
+    if (d->sonar) {
+        disconnectFromSonar();
+    }
+    d->sonar = d->connectionManager.getSonar(serialNumber);
+    if (!d->sonar) {
+        emit connectionFailed();
+        return;
+    }
+    OndrixSonar& sonar = *d->sonar;
+    {
+        std::lock_guard lock(d->imageMutex);
+        d->pendingImage.reset();
+    }
+
+    emit connectedToSonar();
+    const Ondrix::ModelSpec& spec = sonar.getSpec();
+    emit sonarDetails(sonar.getSerialNumber(), spec.name, sonar.getIP(), sonar.getSubnetMask());
+    emit sonarSpec(spec);
+    emit newFirmwareVersion(sonar.getFirmwareVersion());
+    emit newSonarCapabilities(sonar.getCapabilities());
+    emit newTransmitCircuitFailure(false);
+    emit newSsblPauseReason(false, static_cast<Ondrix::SsblPauseReason>(7));
+
+    connectSonarSignals(sonar);
+
+    sonar.setBandwidth(d->bandwidthLimit);
+    sonar.setEnvironment(d->speedOfSound, d->salinity);
+    restoreSavedParameters(sonar);
+    sonar.beginImaging(Ondrix::PingControl::Continuous);
+
+    showToast(ToastType::Success, QStringLiteral("Connected!"), standardToastMs);
+}
+
+void MainController::connectSonarSignals(OndrixSonar& sonar)
+{
+    std::vector<Connection> connections;
+    connections.emplace_back(sonar.newImage.connect([this](const Ondrix::OndrixImage& image) { imageArrived(image); }));
+    connections.emplace_back(sonar.rawMessage.connect(
+        [this](const std::vector<std::byte>& message, Ondrix::MessageType, int) { countData(message.size()); }));
+    connections.emplace_back(sonar.newAttitude.connect(
+        [this](const DataProcessing::Orientation::Attitude& attitude) { emit newAttitude(attitude); }));
+    connections.emplace_back(sonar.initialParameters.connect(
+        [this](const Ondrix::OperationParameters& parameters) { emit initialSonarParameters(parameters); }));
+    connections.emplace_back(sonar.newNetworkConfig.connect(
+        [this](bool dhcp, const std::string& address, const std::string& mask) {
+            emit newNetworkConfig(dhcp, address, mask);
+        }));
+    connections.emplace_back(sonar.newTemperatureStatus.connect(
+        [this](Ondrix::TemperatureStatus status) { emit newTemperatureStatus(status); }));
+    connections.emplace_back(sonar.newInternalTemperature.connect(
+        [this](double temperature) { emit newInternalTemperature(temperature); }));
+    connections.emplace_back(sonar.transmitCircuitFailure.connect([this] { emit transmitCircuitFailure(); }));
+    connections.emplace_back(sonar.ssblPaused.connect(
+        [this](Ondrix::SsblPauseReason reason) { emit newSsblPauseReason(true, reason); }));
+    connections.emplace_back(sonar.newEnvironmentalConditions.connect(
+        [this](Ondrix::EnvironmentalConditions conditions) { emit newEnvironmentalConditions(conditions); }));
+    connections.emplace_back(sonar.sonarOffline.connect([this] { emit sonarOffline(); }));
+    connections.emplace_back(sonar.sonarReconnected.connect([this] { emit sonarReconnected(); }));
+    connections.emplace_back(sonar.sonarReconnectFailed.connect([this] { emit sonarReconnectFailed(); }));
+
+    d->disconnectAll = [connections = std::move(connections)] {
+        for (const Connection& connection : connections) {
+            connection.disconnect();
+        }
+    };
+}
+
+void MainController::restoreSavedParameters(OndrixSonar& sonar)
+{
+    const auto settings = openSettingsStore();
+    settings->beginGroup(savedSonarGroup(sonar.getSerialNumber()));
+    if (!settings->contains(QStringLiteral("range"))) {
+        return;
+    }
+    auto number = [&](const char* key) { return settings->value(QLatin1String(key)); };
+    sonar.setRange(number("range").toDouble());
+    sonar.setGain(number("gain").toDouble());
+    // A store edited by hand must not put codes on the wire that the sonar
+    // does not know: out-of-range codes are skipped.
+    const unsigned frequency = number("frequency").toUInt();
+    if (frequency == static_cast<unsigned>(Ondrix::Frequency::Low) ||
+        frequency == static_cast<unsigned>(Ondrix::Frequency::High)) {
+        sonar.setFrequency(static_cast<Ondrix::Frequency>(frequency));
+    }
+    const unsigned pingRate = number("pingRate").toUInt();
+    if (pingRate <= static_cast<unsigned>(Ondrix::PingRate::Rate2Hz)) {
+        sonar.setPingRate(static_cast<Ondrix::PingRate>(pingRate));
+    }
+    sonar.setBandwidth(static_cast<std::uint8_t>(number("bandwidth").toUInt()));
+    sonar.setGainAssist(number("gainAssist").toBool());
+    sonar.setGainBoost(number("gainBoost").toBool());
+    sonar.setFullBeams(number("fullBeams").toBool());
+    sonar.setEnvironment(number("speedOfSound").toDouble(), number("salinity").toDouble());
+    sonar.setGamma(static_cast<std::uint8_t>(number("gamma").toUInt() & 0xFFU));
+}
+
+void MainController::saveParameters(const OndrixSonar& sonar)
+{
+    const auto settings = openSettingsStore();
+    settings->beginGroup(savedSonarGroup(sonar.getSerialNumber()));
+    settings->setValue(QStringLiteral("range"), sonar.getRange());
+    settings->setValue(QStringLiteral("gain"), sonar.getGain());
+    settings->setValue(QStringLiteral("frequency"), static_cast<unsigned>(sonar.getFrequency()));
+    settings->setValue(QStringLiteral("pingRate"), static_cast<unsigned>(sonar.getPingRate()));
+    settings->setValue(QStringLiteral("bandwidth"), static_cast<unsigned>(sonar.getBandwidth()));
+    settings->setValue(QStringLiteral("gainAssist"), sonar.gainAssistIsEnabled());
+    settings->setValue(QStringLiteral("gainBoost"), sonar.gainBoostIsEnabled());
+    settings->setValue(QStringLiteral("fullBeams"), sonar.fullBeamsIsEnabled());
+    settings->setValue(QStringLiteral("speedOfSound"), sonar.getSpeedOfSound());
+    settings->setValue(QStringLiteral("salinity"), sonar.getSalinity());
+    settings->setValue(QStringLiteral("gamma"), static_cast<unsigned>(sonar.getGamma()));
+    settings->sync();
+}
+
+void MainController::disconnectFromSonar()
+{
+    if (!d->sonar) {
+        return;
+    }
+    if (d->disconnectAll) {
+        d->disconnectAll();
+        d->disconnectAll = nullptr;
+    }
+    if (generalSetting("saveSonarParams")) {
+        saveParameters(*d->sonar);
+    }
+    d->sonar.reset();
+    {
+        std::lock_guard lock(d->imageMutex);
+        d->pendingImage.reset();
+    }
+    emit disconnectedFromSonar();
+}
+
+void MainController::countData(std::size_t bytes)
+{
+    const std::int64_t second =
+        std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch())
+            .count();
+    std::lock_guard lock(d->rateMutex);
+    if (second != d->rateSecond) {
+        emit newDataRate(static_cast<float>(d->rateTotal));
+        d->rateSecond = second;
+        d->rateTotal = 0.0;
+    }
+    d->rateTotal += static_cast<double>(bytes) / 1'000'000.0 * 8.0;
+}
+
+void MainController::imageArrived(Ondrix::OndrixImage image)
+{
+    bool notify = false;
+    {
+        std::lock_guard lock(d->imageMutex);
+        ++d->imagesReceived;
+        notify = !d->pendingImage.has_value();
+        d->pendingImage = std::move(image);
+    }
+    if (notify) {
+        QMetaObject::invokeMethod(this, &MainController::showNewestImage, Qt::QueuedConnection);
+    }
+}
+
+void MainController::showNewestImage()
+{
+    std::optional<Ondrix::OndrixImage> image;
+    {
+        std::lock_guard lock(d->imageMutex);
+        image.swap(d->pendingImage);
+        if (image) {
+            ++d->imagesShown;
+        }
+    }
+    if (!image || !d->sonar) {
+        return;
+    }
+    dismissToast(d->insufficientPowerToast);
+    emit newImage(*image);
+}
+
+MainController::Toast* MainController::showToast(ToastType type, const QString& text, int durationMs)
+{
+    auto* window = LumivaneApplication::instance()->getMainWindow();
+    if (window == nullptr) {
+        return nullptr;
+    }
+    return window->newToast(type, text, durationMs);
+}
+
+void MainController::remember(QPointer<Toast>& slot, Toast* toast)
+{
+    slot = toast;
+    if (toast != nullptr) {
+        QPointer<Toast>* where = &slot;
+        connect(toast, &Toast::dismissed, this, [where, toast] {
+            if (where->data() == toast) {
+                *where = nullptr;
+            }
+        });
+    }
+}
+
+void MainController::dismissToast(Toast* toast)
+{
+    if (toast != nullptr) {
+        toast->dismiss();
+    }
+}
+
+void MainController::temperatureStatusChanged(Ondrix::TemperatureStatus status)
+{
+    // Alarms still queued from a sonar that has just been let go are stale.
+    if (!d->sonar) {
+        return;
+    }
+    switch (status) {
+    case Ondrix::TemperatureStatus::OverheatWarning:
+        remember(d->tooHotToast, showToast(ToastType::Warning, QStringLiteral("The sonar is getting too hot."), 0));
+        dismissToast(d->overheatedToast);
+        break;
+    case Ondrix::TemperatureStatus::Overheated:
+        remember(d->overheatedToast,
+                 showToast(ToastType::Error,
+                           QStringLiteral("The sonar has overheated, it will no longer function until the "
+                                          "temperature has dropped."),
+                           0));
+        dismissToast(d->tooHotToast);
+        break;
+    default:
+        if (d->overheatedToast) {
+            dismissToast(d->overheatedToast);
+        } else {
+            dismissToast(d->tooHotToast);
+        }
+        break;
+    }
+}
+
+void MainController::pausedInSsbl(bool paused, Ondrix::SsblPauseReason reason)
+{
+    if (!d->sonar || !paused || reason != Ondrix::SsblPauseReason::Brownout) {
+        return;
+    }
+    remember(d->insufficientPowerToast,
+             showToast(ToastType::Error,
+                       QStringLiteral("Insufficient power supply - power-cycle the sonar to continue."), 0));
+}
+
+void MainController::showOfflineToast()
+{
+    if (!d->sonar) {
+        return;
+    }
+    remember(d->offlineToast,
+             showToast(ToastType::Error,
+                       QStringLiteral("The sonar has been disconnected. Reconnect to continue operation."), 0));
+}
+
+void MainController::dismissOfflineToast()
+{
+    dismissToast(d->offlineToast);
+}
+
+void MainController::giveUpReconnecting()
+{
+    disconnectFromSonar();
+    showToast(ToastType::Error, QStringLiteral("Failed to reconnect to the sonar."), standardToastMs);
+}
+
+void MainController::reportTransmitFailure()
+{
+    if (!d->sonar) {
+        return;
+    }
+    emit newTransmitCircuitFailure(true);
+    MessageBoxes::critical(LumivaneApplication::instance()->getMainWindow(),
+                           QStringLiteral("Transmit Circuit Failure"),
+                           QStringLiteral("Critical! Internal hardware failure."));
+}
+
+void MainController::setRange(double range)
+{
+    if (d->sonar) {
+        d->sonar->setRange(range);
+    }
+}
+
+void MainController::setGain(double gain)
+{
+    if (d->sonar) {
+        d->sonar->setGain(gain);
+    }
+}
+
+void MainController::setFrequency(Ondrix::Frequency frequency)
+{
+    if (d->sonar) {
+        d->sonar->setFrequency(frequency);
+    }
+}
+
+void MainController::setGamma(int gamma)
+{
+    if (d->sonar) {
+        d->sonar->setGamma(static_cast<std::uint8_t>(gamma));
+    }
+}
+
+void MainController::setGainAssist(bool enabled)
+{
+    if (d->sonar) {
+        d->sonar->setGainAssist(enabled);
+    }
+}
+
+void MainController::setGainBoost(bool enabled)
+{
+    if (d->sonar) {
+        d->sonar->setGainBoost(enabled);
+    }
+}
+
+void MainController::setFullBeams(bool enabled)
+{
+    if (d->sonar) {
+        d->sonar->setFullBeams(enabled);
+    }
+}
+
+void MainController::setPingRate(int rate)
+{
+    if (d->sonar && rate >= 0 && rate <= static_cast<int>(Ondrix::PingRate::Rate2Hz)) {
+        d->sonar->setPingRate(static_cast<Ondrix::PingRate>(rate));
+    }
+}
+
+void MainController::setNetworkConfig(bool dhcpEnabled, std::string ipAddress, std::string subnetMask)
+{
+    if (d->sonar) {
+        d->sonar->setNetworkConfiguration(dhcpEnabled, ipAddress, subnetMask);
+    }
+}
+
+void MainController::setBandwidthLimit(uint8_t limit)
+{
+    d->bandwidthLimit = limit;
+    if (d->sonar) {
+        d->sonar->setBandwidth(limit);
+    }
+}
+
+void MainController::setEnvironmentParams(double speedOfSound, double salinity)
+{
+    d->speedOfSound = speedOfSound;
+    d->salinity = salinity;
+    if (d->sonar) {
+        d->sonar->setEnvironment(speedOfSound, salinity);
+    }
+}
+
+} // namespace Keldar::OndrixLumivane

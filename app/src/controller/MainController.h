@@ -1,0 +1,115 @@
+#pragma once
+
+#include "controller/MetaTypes.h"
+
+#include <keldar/gui/Toast.h>
+#include <keldar/ondrix/ConnectionManager.h>
+
+#include <QObject>
+#include <QPointer>
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+
+namespace Keldar::OndrixLumivane {
+
+/// The one object between the user interface and the viewer's data sources.
+/// This file holds the live half: finding, connecting and driving a sonar,
+/// and turning its events into Qt signals and alarms.
+///
+/// The sonar library calls back on its network threads; those closures only
+/// emit Qt signals, which Qt queues to the GUI thread where every receiver
+/// lives.
+class MainController : public QObject
+{
+    Q_OBJECT
+
+public:
+    using VisibleSonars = Ondrix::Utilities::ConnectionManager::VisibleSonars;
+    using NetworkSettings = Ondrix::Utilities::ConnectionManager::Settings;
+
+    explicit MainController(const NetworkSettings& network = {}, QObject* parent = nullptr);
+    ~MainController() override;
+
+    void startListening();
+    /// Connects to `serialNumber` as soon as the sonar is seen and accepts
+    /// connections (once; a later disconnection does not reconnect).
+    void connectWhenSeen(std::uint32_t serialNumber);
+
+    [[nodiscard]] bool isConnected() const;
+    /// The connected sonar, or null.
+    [[nodiscard]] Ondrix::OndrixSonar* getSonar() const;
+    /// Images received from the sonar, and the ones handed on as newImage: the
+    /// display is sent only the newest image when it falls behind.
+    [[nodiscard]] std::uint64_t imagesReceived() const;
+    [[nodiscard]] std::uint64_t imagesShown() const;
+
+signals:
+    void connectedToSonar();
+    void sonarOffline();
+    void sonarReconnected();
+    void sonarReconnectFailed();
+    void transmitCircuitFailure();
+    void sonarDetails(uint32_t serialNumber, std::string modelName, std::string ipAddress,
+                      std::string subnetMask);
+    void sonarSpec(Keldar::Ondrix::ModelSpec spec);
+    void newFirmwareVersion(std::string version);
+    void newTemperatureStatus(Keldar::Ondrix::TemperatureStatus status);
+    void newInternalTemperature(double temperature);
+    void newSonarCapabilities(Keldar::Ondrix::SonarCapabilities capabilities);
+    void newTransmitCircuitFailure(bool failure);
+    void newSsblPauseReason(bool paused, Keldar::Ondrix::SsblPauseReason reason);
+    void newEnvironmentalConditions(Keldar::Ondrix::EnvironmentalConditions conditions);
+    void initialSonarParameters(Keldar::Ondrix::OperationParameters parameters);
+    void disconnectedFromSonar();
+    void connectionFailed();
+    void newImage(Keldar::Ondrix::OndrixImage image);
+    void newAttitude(Keldar::DataProcessing::Orientation::Attitude attitude);
+    void newDataRate(float megabitsPerSecond);
+    void newNetworkConfig(bool dhcpEnabled, std::string ipAddress, std::string subnetMask);
+    void newVisibleSonarsList(Keldar::Ondrix::Utilities::ConnectionManager::VisibleSonars list);
+
+public slots:
+    void connectToSonar(uint32_t serialNumber);
+    void temperatureStatusChanged(Keldar::Ondrix::TemperatureStatus status);
+    void pausedInSsbl(bool paused, Keldar::Ondrix::SsblPauseReason reason);
+    void disconnectFromSonar();
+    void setRange(double range);
+    void setGain(double gain);
+    void setFrequency(Keldar::Ondrix::Frequency frequency);
+    void setGamma(int gamma);
+    void setGainAssist(bool enabled);
+    void setGainBoost(bool enabled);
+    void setFullBeams(bool enabled);
+    void setPingRate(int rate);
+    void setNetworkConfig(bool dhcpEnabled, std::string ipAddress, std::string subnetMask);
+    void setBandwidthLimit(uint8_t limit);
+    void setEnvironmentParams(double speedOfSound, double salinity);
+
+private:
+    using Toast = GUI::Widgets::Notifications::Toast;
+    using ToastType = GUI::Widgets::Notifications::ToastType;
+
+    Toast* showToast(ToastType type, const QString& text, int durationMs);
+    void remember(QPointer<Toast>& slot, Toast* toast);
+    static void dismissToast(Toast* toast);
+
+    void autoConnect(const VisibleSonars& list);
+    void connectSonarSignals(Ondrix::OndrixSonar& sonar);
+    void restoreSavedParameters(Ondrix::OndrixSonar& sonar);
+    void saveParameters(const Ondrix::OndrixSonar& sonar);
+    void countData(std::size_t bytes);
+    void imageArrived(Ondrix::OndrixImage image);
+    void showNewestImage();
+    void showOfflineToast();
+    void dismissOfflineToast();
+    void giveUpReconnecting();
+    void reportTransmitFailure();
+
+    struct Private;
+    std::unique_ptr<Private> d;
+};
+
+} // namespace Keldar::OndrixLumivane

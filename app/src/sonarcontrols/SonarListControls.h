@@ -1,0 +1,54 @@
+#pragma once
+
+#include "controller/MetaTypes.h"
+
+#include <keldar/gui/BasicPopOutWidget.h>
+#include <keldar/ondrix/SonarTypes.h>
+
+#include <cstdint>
+#include <unordered_map>
+
+class QListWidget;
+class QListWidgetItem;
+
+namespace Keldar::OndrixLumivane {
+
+// The sonars seen on the network, as a pop-out of the main toolbar's list
+// button. Sonars that cannot take a connection are listed but disabled.
+class SonarListControls : public GUI::Widgets::Containers::BasicPopOutWidget
+{
+    Q_OBJECT
+
+public:
+    using DeviceInfo = Ondrix::DeviceInfo;
+    using SonarMap = std::unordered_map<std::uint32_t, DeviceInfo>;
+    static constexpr int gap = 8;
+    static constexpr int iconSize = 72;
+
+    explicit SonarListControls(GUI::Widgets::Bases::PopOutWidgetControl* button, QWidget* parent = nullptr);
+
+    QListWidget* getListWidget() const;
+
+    // The picture of the model's variant (the letter at the end of its name).
+    static QString devicePicture(const std::string& modelName);
+    // The four lines an entry shows.
+    static QString entryText(const DeviceInfo& info);
+
+Q_SIGNALS:
+    void sonarSelected(std::uint32_t serialNumber);
+
+public Q_SLOTS:
+    void onNewListAvailable(Keldar::OndrixLumivane::SonarListControls::SonarMap sonars);
+    void sonarClicked(QListWidgetItem* item);
+
+protected:
+    void changeEvent(QEvent* event) override;
+
+private:
+    // Unavailable sonars in a dimmed text colour of the current theme.
+    void dimUnavailableEntries();
+
+    QListWidget* list;
+};
+
+} // namespace Keldar::OndrixLumivane

@@ -1,0 +1,324 @@
+#include "sonarcontrols/SonarSettingsControls.h"
+
+#include <keldar/core/DottedQuadValue.h>
+#include <keldar/gui/DottedQuadInput.h>
+#include <keldar/gui/FloatingWidgetHandle.h>
+#include <keldar/gui/MainWindow.h>
+#include <keldar/gui/ToggleSwitch.h>
+#include <keldar/ondrix/SonarTypes.h>
+
+#include <QComboBox>
+#include <QFont>
+#include <QFrame>
+#include <QVariant>
+#include <QGridLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QSignalBlocker>
+#include <QSlider>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include <stdexcept>
+
+namespace Keldar::OndrixLumivane {
+
+namespace {
+
+using Ondrix::PingRate;
+using GUI::Widgets::Notifications::ToastType;
+
+// In list order: the codes are not in rate order.
+constexpr std::pair<const char*, PingRate> pingRates[] = {{"2Hz", PingRate::Rate2Hz},
+                                                          {"5Hz", PingRate::Rate5Hz},
+                                                          {"10Hz", PingRate::Rate10Hz},
+                                                          {"15Hz", PingRate::Rate15Hz},
+                                                          {"40Hz", PingRate::Rate40Hz}};
+
+QLabel* heading(const QString& text, QWidget* parent)
+{
+    auto* label = new QLabel(text, parent);
+    label->setProperty("class", QStringLiteral("sectionHeading"));
+    QFont font = label->font();
+    font.setBold(true);
+    label->setFont(font);
+    return label;
+}
+
+QGridLayout* section()
+{
+    auto* grid = new QGridLayout;
+    grid->setHorizontalSpacing(12);
+    grid->setVerticalSpacing(6);
+    grid->setColumnStretch(1, 1);
+    return grid;
+}
+
+void addRow(QGridLayout* grid, const QString& label, QWidget* control, QWidget* parent)
+{
+    const int row = grid->rowCount();
+    grid->addWidget(new QLabel(label, parent), row, 0, Qt::AlignLeft | Qt::AlignVCenter);
+    grid->addWidget(control, row, 1, Qt::AlignRight | Qt::AlignVCenter);
+}
+
+} // namespace
+
+SonarSettingsControls::SonarSettingsControls(GUI::Widgets::Bases::PopOutWidgetControl* button, QWidget* parent)
+    : BasicPopOutWidget(button, RightOfControl, gap, parent)
+    , gammaSlider(new QSlider(Qt::Horizontal, this))
+    , gammaValue(new QLabel(QStringLiteral("0.00"), this))
+    , gainAssistToggle(new ToggleSwitch(this))
+    , gainBoostToggle(new ToggleSwitch(this))
+    , fullBeamsToggle(new ToggleSwitch(this))
+    , pingRateCombo(new QComboBox(this))
+    , dhcpToggle(new ToggleSwitch(this))
+    , ipAddressInput(new DottedQuadInput(this))
+    , subnetMaskInput(new DottedQuadInput(this))
+    , networkApplyButton(new QPushButton(QStringLiteral("Apply"), this))
+    , applyTimer(new QTimer(this))
+{
+    gammaSlider->setObjectName(QStringLiteral("gammaSlider"));
+    gammaSlider->setRange(0, 255);
+    gammaSlider->setMinimumWidth(120);
+    gammaValue->setObjectName(QStringLiteral("gammaValue"));
+    gammaValue->setMinimumWidth(32);
+    gammaValue->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    gainAssistToggle->setObjectName(QStringLiteral("gainAssistToggle"));
+    gainBoostToggle->setObjectName(QStringLiteral("gainBoostToggle"));
+    fullBeamsToggle->setObjectName(QStringLiteral("fullBeamsToggle"));
+    pingRateCombo->setObjectName(QStringLiteral("pingRateCombo"));
+    for (const auto& [text, code] : pingRates) {
+        pingRateCombo->addItem(QString::fromLatin1(text), static_cast<int>(code));
+    }
+    dhcpToggle->setObjectName(QStringLiteral("dhcpToggle"));
+    ipAddressInput->setObjectName(QStringLiteral("ipAddressInput"));
+    subnetMaskInput->setObjectName(QStringLiteral("subnetMaskInput"));
+    networkApplyButton->setObjectName(QStringLiteral("networkApplyButton"));
+    networkApplyButton->setCheckable(true);
+    networkApplyButton->setEnabled(false);
+    applyTimer->setSingleShot(true);
+    applyTimer->setInterval(applyTimeoutMs);
+
+    auto* handle = new GUI::Widgets::AddOns::FloatingWidgetHandle(this);
+    handle->setObjectName(QStringLiteral("handle"));
+    handle->setFixedHeight(10);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(6);
+    layout->addWidget(handle);
+
+    layout->addWidget(heading(QStringLiteral("Advanced"), this));
+    auto* advanced = section();
+    auto* gammaRow = new QHBoxLayout;
+    gammaRow->addWidget(gammaSlider, 1);
+    gammaRow->addWidget(gammaValue);
+    const int gammaRowIndex = advanced->rowCount();
+    advanced->addWidget(new QLabel(QStringLiteral("Gamma:"), this), gammaRowIndex, 0);
+    advanced->addLayout(gammaRow, gammaRowIndex, 1);
+    addRow(advanced, QStringLiteral("Gain Assist:"), gainAssistToggle, this);
+    addRow(advanced, QStringLiteral("Gain Boost:"), gainBoostToggle, this);
+    addRow(advanced, QStringLiteral("512 Beams:"), fullBeamsToggle, this);
+    addRow(advanced, QStringLiteral("Max Ping Rate:"), pingRateCombo, this);
+    layout->addLayout(advanced);
+
+    auto* divider = new QFrame(this);
+    divider->setProperty("class", QStringLiteral("sectionDivider"));
+    divider->setFrameShape(QFrame::HLine);
+    layout->addWidget(divider);
+
+    layout->addWidget(heading(QStringLiteral("Network"), this));
+    auto* network = section();
+    addRow(network, QStringLiteral("DHCP Enabled:"), dhcpToggle, this);
+    addRow(network, QStringLiteral("IP Address:"), ipAddressInput, this);
+    addRow(network, QStringLiteral("Subnet Mask:"), subnetMaskInput, this);
+    network->addWidget(networkApplyButton, network->rowCount(), 1, Qt::AlignRight);
+    layout->addLayout(network);
+    setDragHandle(handle);
+
+    connect(gammaSlider, &QSlider::valueChanged, this, [this](int value) {
+        gammaValue->setText(QString::number(value / 255.0, 'f', 2));
+        Q_EMIT newGammaRequested(value);
+    });
+    connect(gainAssistToggle, &ToggleSwitch::toggled, this, &SonarSettingsControls::newGainAssistSettingRequested);
+    connect(gainBoostToggle, &ToggleSwitch::toggled, this, &SonarSettingsControls::newGainBoostSettingRequested);
+    connect(fullBeamsToggle, &ToggleSwitch::toggled, this, &SonarSettingsControls::newFullBeamsSettingRequested);
+    connect(pingRateCombo, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
+            [this](int index) { Q_EMIT newPingRateRequested(pingRateCombo->itemData(index).toInt()); });
+    connect(dhcpToggle, &ToggleSwitch::toggled, this, &SonarSettingsControls::dhcpToggleChanged);
+    connect(ipAddressInput, &DottedQuadInput::valueChanged, this, [this] { addressEdited(true); });
+    connect(subnetMaskInput, &DottedQuadInput::valueChanged, this, [this] { addressEdited(false); });
+    connect(networkApplyButton, &QPushButton::clicked, this, [this](bool checked) {
+        // The button is checked while there is something to apply; the click
+        // that clears it is the one that applies.
+        if (!checked) {
+            applyClicked();
+        }
+    });
+    connect(applyTimer, &QTimer::timeout, this, &SonarSettingsControls::handleNetworkApplyFailure);
+}
+
+void SonarSettingsControls::showParameters(int gamma, bool gainAssist, bool gainBoost, int pingRateCode)
+{
+    {
+        const QSignalBlocker blocker(gammaSlider);
+        gammaSlider->setValue(gamma);
+        gammaValue->setText(QString::number(gammaSlider->value() / 255.0, 'f', 2));
+    }
+    {
+        const QSignalBlocker assist(gainAssistToggle);
+        const QSignalBlocker boost(gainBoostToggle);
+        gainAssistToggle->setState(gainAssist);
+        gainBoostToggle->setState(gainBoost);
+    }
+    const int index = pingRateCombo->findData(pingRateCode);
+    if (index >= 0) {
+        const QSignalBlocker blocker(pingRateCombo);
+        pingRateCombo->setCurrentIndex(index);
+    }
+}
+
+bool SonarSettingsControls::isValidSubnetMask(std::uint32_t mask)
+{
+    if (mask == 0xFFFFFFFFU) {
+        return false;
+    }
+    // The host part, inverted, must be a run of low one bits: adding one then
+    // carries through all of them and shares no bit with the run.
+    const std::uint32_t host = ~mask;
+    return (host & (host + 1U)) == 0U;
+}
+
+bool SonarSettingsControls::isApplying() const
+{
+    return applyTimer->isActive();
+}
+
+void SonarSettingsControls::newNetworkConfig(bool dhcpEnabled, std::string ipAddress, std::string subnetMask)
+{
+    dhcpToggle->setImmutable(false);
+    networkApplyButton->setText(QStringLiteral("Apply"));
+    reportedDhcp = dhcpEnabled;
+    reportedIp = std::move(ipAddress);
+    reportedMask = std::move(subnetMask);
+
+    if (!applyTimer->isActive()) {
+        auto show = [](DottedQuadInput* input, const std::string& text) {
+            try {
+                input->setValue(DottedQuadValue(text));
+            } catch (const std::exception&) {
+                // A sonar that has no address yet reports a placeholder.
+                input->setValue(DottedQuadValue());
+            }
+        };
+        show(ipAddressInput, reportedIp);
+        show(subnetMaskInput, reportedMask);
+        ipChanged = ipText() != reportedIp;
+        maskChanged = maskText() != reportedMask;
+        if (dhcpToggle->isEnabled() == dhcpEnabled) {
+            dhcpToggleChanged(dhcpEnabled);  // no toggle to report it: settle the inputs and Apply here
+        } else {
+            dhcpToggle->setState(dhcpEnabled);
+        }
+        return;
+    }
+    applyTimer->stop();
+    setApplyState(false);
+    ipChanged = false;
+    maskChanged = false;
+    setInputsReadOnly(dhcpEnabled);
+    showToast(ToastType::Success,
+              QStringLiteral("Network settings applied (power cycle required to take effect)."));
+}
+
+void SonarSettingsControls::dhcpToggleChanged(bool enabled)
+{
+    setInputsReadOnly(enabled);
+    if (applyTimer->isActive()) {
+        return;
+    }
+    setApplyState(enabled != reportedDhcp || (!enabled && (ipChanged || maskChanged)));
+}
+
+void SonarSettingsControls::handleNetworkApplyFailure()
+{
+    applyTimer->stop();
+    setApplyState(true);
+    dhcpToggle->setImmutable(false);
+    setInputsReadOnly(dhcpToggle->isEnabled());
+    networkApplyButton->setText(QStringLiteral("Apply"));
+    showToast(ToastType::Error,
+              QStringLiteral("Network settings could not be applied."));
+}
+
+void SonarSettingsControls::newSonarSpec(Keldar::Ondrix::ModelSpec spec)
+{
+    fullBeamsToggle->setImmutable(spec.name == "Quillon A");
+    const QSignalBlocker blocker(fullBeamsToggle);
+    fullBeamsToggle->setState(false);
+}
+
+void SonarSettingsControls::addressEdited(bool isIpAddress)
+{
+    bool& changed = isIpAddress ? ipChanged : maskChanged;
+    changed = isIpAddress ? ipText() != reportedIp : maskText() != reportedMask;
+    if (applyTimer->isActive()) {
+        return;
+    }
+    const bool otherChanged = isIpAddress ? maskChanged : ipChanged;
+    if (dhcpToggle->isEnabled() != reportedDhcp || otherChanged) {
+        return;
+    }
+    setApplyState(changed);
+}
+
+void SonarSettingsControls::applyClicked()
+{
+    if (!isValidSubnetMask(subnetMaskInput->getValue().toUint32_t(true))) {
+        networkApplyButton->setChecked(true);
+        showToast(ToastType::Error,
+                  QStringLiteral("Invalid subnet mask."));
+        return;
+    }
+    dhcpToggle->setImmutable(true);
+    setInputsReadOnly(true);
+    // Until the sonar answers or the wait runs out, a second click could only
+    // send the same configuration again.
+    networkApplyButton->setEnabled(false);
+    networkApplyButton->setText(QStringLiteral("Applying..."));
+    Q_EMIT newNetworkConfigRequested(dhcpToggle->isEnabled(), ipText(), maskText());
+    applyTimer->start();
+}
+
+void SonarSettingsControls::setApplyState(bool enabled)
+{
+    networkApplyButton->setEnabled(enabled);
+    networkApplyButton->setChecked(enabled);
+}
+
+void SonarSettingsControls::setInputsReadOnly(bool readOnly)
+{
+    ipAddressInput->setReadOnly(readOnly);
+    subnetMaskInput->setReadOnly(readOnly);
+}
+
+void SonarSettingsControls::showToast(ToastType type, const QString& text)
+{
+    for (QWidget* widget = parentWidget(); widget != nullptr; widget = widget->parentWidget()) {
+        if (auto* mainWindow = qobject_cast<GUI::Widgets::MainWindow*>(widget)) {
+            mainWindow->newToast(type, text, toastDurationMs);
+            return;
+        }
+    }
+}
+
+std::string SonarSettingsControls::ipText() const
+{
+    return ipAddressInput->getValue().toString(false);
+}
+
+std::string SonarSettingsControls::maskText() const
+{
+    return subnetMaskInput->getValue().toString(false);
+}
+
+} // namespace Keldar::OndrixLumivane

@@ -1,0 +1,210 @@
+// The window and the program around it: themes, logos, the command line and
+// errors that escape a slot.
+
+#include "support/ViewerTestSupport.h"
+
+#include "application/ExceptionCatchingApplication.h"
+#include "application/LumivaneApplication.h"
+#include "application/LumivaneWindow.h"
+#include "controller/MainController.h"
+
+#include <keldar/gui/SvgLabel.h>
+#include <keldar/gui/ThemeManager.h>
+#include <keldar/gui/ToastDisplayManager.h>
+
+#include <QPushButton>
+
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+using namespace Keldar::OndrixLumivane;
+using namespace Keldar::OndrixLumivane::Testing;
+using Keldar::GUI::Theming::ThemeManager;
+
+TEST(Window, FollowsTheThemeAndSizesItsLogos)
+{
+    ViewerSession viewer;
+    auto& window = *viewer.window;
+    auto* themes = viewer.application->getThemeManager();
+    auto* sidebar = window.findChild<QWidget*>("sidebar");
+    auto* home = window.findChild<QWidget*>("homeDisplay");
+    ASSERT_NE(sidebar, nullptr);
+    ASSERT_NE(home, nullptr);
+
+    auto* central = window.centralWidget();
+    for (const int theme : {ThemeManager::Light, ThemeManager::Midnight, ThemeManager::Forest, ThemeManager::Dark}) {
+        themes->setTheme(theme);
+        const QColor expected = themes->getThemeColour("@primaryBackground");
+        EXPECT_TRUE(waitFor([&] {
+            const QImage picture = window.grab().toImage();
+            const QPoint sidebarCorner(1, picture.height() - 2);
+            const QPoint homeCorner = home->mapTo(&window, QPoint(2, 2));
+            return picture.pixelColor(sidebarCorner) == expected && picture.pixelColor(homeCorner) == expected;
+        })) << "theme " << theme;
+        // The window's own background, with nothing in front of it.
+        central->hide();
+        QColor seen;
+        EXPECT_TRUE(waitFor([&] {
+            const QImage picture = window.grab().toImage();
+            seen = picture.pixelColor(picture.width() / 2, picture.height() / 2);
+            return seen == expected;
+        })) << "theme " << theme << " " << seen.name().toStdString() << " " << expected.name().toStdString();
+        central->show();
+    }
+
+    auto* lumivaneLogo = window.findChild<QWidget*>("lumivaneLogo");
+    auto* keldarLogo = window.findChild<QWidget*>("keldarLogo");
+    window.showNormal();
+    window.resize(1499, 900);
+    EXPECT_TRUE(waitFor([&] { return lumivaneLogo->height() == 100 && keldarLogo->height() == 57; }))
+        << lumivaneLogo->height() << " " << keldarLogo->height();
+    window.resize(1500, 860);
+    EXPECT_TRUE(waitFor([&] { return lumivaneLogo->height() == 175 && keldarLogo->height() == 100; }))
+        << lumivaneLogo->height() << " " << keldarLogo->height();
+    window.resize(1500, 859);
+    EXPECT_TRUE(waitFor([&] { return lumivaneLogo->height() == 100; }));
+    EXPECT_EQ(window.findChild<QWidget*>("versionNumber")->property("text").toString(), "Version 2.3.0");
+}
+
+TEST(Window, AnExceptionFromASlotIsReportedAndTheViewerGoesOn)
+{
+    ViewerSession viewer;
+    testing::internal::CaptureStderr();
+    QTimer::singleShot(0, viewer.window.get(), [] {
+        throw std::filesystem::filesystem_error("cannot write capture", "/no/such/folder/capture.png",
+                                                std::make_error_code(std::errc::no_such_file_or_directory));
+    });
+    const bool reported = waitFor([&] { return !viewer.messageBoxes.empty(); });
+    const std::string errors = testing::internal::GetCapturedStderr();
+    ASSERT_TRUE(reported);
+    EXPECT_EQ(viewer.messageBoxes[0].first, ExceptionCatchingApplication::errorBoxTitle());
+    EXPECT_TRUE(viewer.messageBoxes[0].second.contains("cannot write capture"));
+    EXPECT_NE(errors.find("/no/such/folder/capture.png"), std::string::npos) << errors;
+
+    // Still running: events are delivered and a sonar can be connected.
+    auto sonar = viewer.network.startSonar(40001);
+    viewer.controller->connectWhenSeen(40001);
+    EXPECT_TRUE(waitFor([&] { return viewer.window->getMode() == LumivaneWindow::LiveSonar; }));
+}
+
+TEST(Window, OffersAnUpdateAndStartsIt)
+{
+    // A stand-in for the installer's maintenance program, in the current folder.
+    TemporarySettings tools;
+    const QString calls = tools.path() + "/calls";
+    {
+        QFile program(tools.path() + "/MaintenanceTool.exe");
+        ASSERT_TRUE(program.open(QIODevice::WriteOnly));
+        program.write(QString("#!/bin/sh\necho \"$@\" >> '%1'\n"
+                              "[ \"$1\" = ch ] && echo '<updates><update name=\"viewer\"/></updates>'\nexit 0\n")
+                          .arg(calls)
+                          .toLocal8Bit());
+        program.setPermissions(program.permissions() | QFileDevice::ExeOwner);
+    }
+    const QString folder = QDir::currentPath();
+    QDir::setCurrent(tools.path());
+    ViewerSession viewer;
+    QDir::setCurrent(folder);
+
+    Keldar::GUI::Widgets::Notifications::Toast* notice = nullptr;
+    ASSERT_TRUE(waitFor([&] {
+        for (auto* toast : viewer.window->getToastDisplayManager()->getToasts()) {
+            if (toast != nullptr && !toast->isHidden() && toast->getText() == "An update is available.") {
+                notice = toast;
+            }
+        }
+        return notice != nullptr;
+    }));
+    ASSERT_NE(notice->getAffirmativeButton(), nullptr);
+    notice->getAffirmativeButton()->click();
+    EXPECT_TRUE(waitFor([&] { return !viewer.window->isVisible(); }));
+    QByteArray called;
+    EXPECT_TRUE(waitFor([&] {
+        QFile log(calls);
+        called = log.open(QIODevice::ReadOnly) ? log.readAll() : QByteArray();
+        return called == "ch\n--su\n";
+    })) << called.toStdString();
+}
+
+TEST(CommandLine, OnlyAnExistingLowerCaseOndrixPathIsOpened)
+{
+    TemporarySettings folder;
+    const std::filesystem::path base = folder.path().toStdString();
+    std::ofstream(base / "dive.ondrix") << "x";
+    std::ofstream(base / "DIVE.ONDRIX") << "x";
+    std::ofstream(base / "dive.ondrix.txt") << "x";
+
+    EXPECT_EQ(LumivaneApplication::commandLineLogFile((base / "dive.ondrix").string()), base / "dive.ondrix");
+    EXPECT_FALSE(LumivaneApplication::commandLineLogFile((base / "DIVE.ONDRIX").string()));
+    EXPECT_FALSE(LumivaneApplication::commandLineLogFile((base / "dive.ondrix.txt").string()));
+    EXPECT_FALSE(LumivaneApplication::commandLineLogFile((base / "missing.ondrix").string()));
+    EXPECT_FALSE(LumivaneApplication::commandLineLogFile((base / "dive.ondrix" / "under-a-file.ondrix").string()));
+
+    // A path whose status cannot be read is an error, which start-up reports
+    // and ignores.
+    std::filesystem::create_symlink(base / "loop.ondrix", base / "loop.ondrix");
+    EXPECT_THROW(LumivaneApplication::commandLineLogFile((base / "loop.ondrix").string()),
+                 std::filesystem::filesystem_error);
+}
+
+TEST(CommandLine, HelpVersionAndBadOptions)
+{
+    auto run = [](const QStringList& arguments) {
+        QProcess process;
+        process.start(LUMIVANE_EXECUTABLE, arguments);
+        const bool finished = process.waitForFinished(30000);
+        return std::tuple{finished, process.exitCode(),
+                          QString::fromLocal8Bit(process.readAllStandardOutput() + process.readAllStandardError())};
+    };
+    const auto [versionDone, versionCode, version] = run({"--version"});
+    EXPECT_TRUE(versionDone);
+    EXPECT_EQ(versionCode, 0);
+    EXPECT_TRUE(version.contains("2.3.0")) << version.toStdString();
+
+    const auto [helpDone, helpCode, help] = run({"--help"});
+    EXPECT_TRUE(helpDone);
+    EXPECT_EQ(helpCode, 0);
+    EXPECT_TRUE(help.contains("--connect")) << help.toStdString();
+
+    const auto [badDone, badCode, bad] = run({"--connect", "forty"});
+    EXPECT_TRUE(badDone);
+    EXPECT_EQ(badCode, 2);
+    EXPECT_TRUE(bad.contains("serial number")) << bad.toStdString();
+}
+
+TEST(CommandLine, TheProgramConnectsToTheSonarItIsGiven)
+{
+    TemporarySettings folder;
+    LoopbackNetwork network;
+    auto sonar = network.startSonar(40031);
+    const QString loop = folder.path() + "/loop.ondrix";
+    std::filesystem::create_symlink(loop.toStdString(), loop.toStdString());
+    const QString shot = folder.path() + "/live.png";
+
+    QProcess viewer;
+    auto environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("XDG_CONFIG_HOME", folder.path());  // not the user's settings
+    viewer.setProcessEnvironment(environment);
+    viewer.start(LUMIVANE_EXECUTABLE,
+                 {loop, "--connect", "40031", "--listen-address", "127.0.0.1", "--status-port",
+                  QString::number(network.statusPort), "--sonar-port", QString::number(network.sonarPort),
+                  "--screenshot", shot, "--quit-after-screenshot"});
+    const bool finished = viewer.waitForFinished(60000);
+    const QString errors = QString::fromLocal8Bit(viewer.readAllStandardError());
+    ASSERT_TRUE(finished) << errors.toStdString();
+    EXPECT_EQ(viewer.exitCode(), 0) << errors.toStdString();
+    EXPECT_GE(sonar->counters().connectionsAccepted, 1U);
+    // The unreadable path was reported and passed over.
+    EXPECT_TRUE(errors.contains("ignoring") && errors.contains("loop.ondrix")) << errors.toStdString();
+    const QImage picture(shot);
+    EXPECT_FALSE(picture.isNull());
+}

@@ -1,0 +1,327 @@
+// The live half of the viewer end to end: the real window and controller
+// against simulated sonars on loopback.
+
+#include "support/ViewerTestSupport.h"
+
+#include "application/LumivaneApplication.h"
+#include "application/LumivaneWindow.h"
+#include "application/SettingsStore.h"
+#include "controller/MainController.h"
+
+#include <keldar/visualisation/FanDisplay.h>
+
+#include <QAbstractButton>
+#include <QImage>
+#include <QListWidget>
+#include <QStackedWidget>
+#include <QTest>
+#include <QThread>
+
+#include <gtest/gtest.h>
+
+
+using namespace Keldar::OndrixLumivane;
+using namespace Keldar::OndrixLumivane::Testing;
+using Keldar::Sim::SimulatedStatus;
+
+namespace {
+
+constexpr std::uint32_t serial = 40001;
+
+bool connected(const ViewerSession& viewer)
+{
+    return viewer.controller->isConnected() && viewer.window->getMode() == LumivaneWindow::LiveSonar;
+}
+
+bool connectTo(ViewerSession& viewer, std::uint32_t serialNumber)
+{
+    viewer.controller->connectWhenSeen(serialNumber);
+    return waitFor([&] { return connected(viewer); });
+}
+
+} // namespace
+
+TEST(LiveSonar, ConnectingShowsTheSonarAndItsImages)
+{
+    ViewerSession viewer;
+    auto* sonarControls = viewer.window->findChild<QWidget*>("sonarControlToolbar");
+    auto* mainToolbar = viewer.window->findChild<QWidget*>("mainToolbar");
+    ASSERT_NE(sonarControls, nullptr);
+    ASSERT_NE(mainToolbar, nullptr);
+    EXPECT_FALSE(sonarControls->isVisible());
+    auto sonar = viewer.network.startSonar(serial);
+
+    // As a user would: open the sonar list and click the sonar.
+    auto* listButton = viewer.window->findChild<QAbstractButton*>("sonarListButton");
+    ASSERT_NE(listButton, nullptr);
+    listButton->click();
+    QListWidgetItem* entry = nullptr;
+    ASSERT_TRUE(waitFor([&] {
+        auto* list = viewer.window->findChild<QListWidget*>();
+        entry = list != nullptr && list->count() > 0 ? list->item(0) : nullptr;
+        return entry != nullptr && list->isVisible() && (entry->flags() & Qt::ItemIsEnabled) &&
+               entry->data(Qt::UserRole).value<std::uint32_t>() == serial;
+    }));
+    const QRect where = entry->listWidget()->visualItemRect(entry);
+    QTest::mouseClick(entry->listWidget()->viewport(), Qt::LeftButton, {}, where.center());
+    ASSERT_TRUE(waitFor([&] { return connected(viewer); }));
+    EXPECT_TRUE(mainToolbar->isVisible());
+    EXPECT_TRUE(sonarControls->isVisible());
+
+    EXPECT_EQ(viewer.window->windowTitle(),
+              QString("Ondrix %1 [40001]").arg(QString::fromStdString(viewer.controller->getSonar()->getSpec().name)));
+    EXPECT_TRUE(waitFor([&] { return viewer.toastShown("Connected!"); }));
+    auto* area = viewer.window->findChild<QStackedWidget*>("mainDisplayArea");
+    ASSERT_NE(area, nullptr);
+    EXPECT_EQ(area->currentWidget()->objectName(), "sonarDisplay");
+
+    // The fan is drawn from the images: a good part of the display is no
+    // longer the background.
+    EXPECT_TRUE(waitFor([&] { return viewer.controller->imagesShown() >= 5 && viewer.fanCoverage() > 0.1; }))
+        << "coverage " << viewer.fanCoverage();
+
+    // A still of the display carries the picture at the display's size.
+    const QString still = viewer.settings.path() + "/still.jpg";
+    ASSERT_TRUE(viewer.window->saveStillImage(still));
+    const QImage saved(still);
+    EXPECT_EQ(saved.size(), viewer.window->getFanDisplay()->size());
+
+    // The data rate counts the sonar's messages: images of 256 x 500 bytes
+    // at several per second are megabits per second.
+    float rate = 0;
+    QObject::connect(viewer.controller, &MainController::newDataRate, viewer.window.get(),
+                     [&](float megabits) { rate = megabits; });
+    EXPECT_TRUE(waitFor([&] { return rate > 1.0F; })) << rate;
+
+    // Connecting again while connected lets the first connection go cleanly.
+    viewer.controller->connectToSonar(serial);
+    EXPECT_TRUE(waitFor([&] { return connected(viewer); }));
+    const auto shown = viewer.controller->imagesShown();
+    EXPECT_TRUE(waitFor([&] { return viewer.controller->imagesShown() > shown + 3; }));
+
+    // Disconnecting clears every toast, lasting ones too, and returns to the
+    // home page.
+    SimulatedStatus hot;
+    hot.overheatWarning = true;
+    sonar->setStatus(hot);
+    ASSERT_TRUE(waitFor([&] { return viewer.toastShown("The sonar is getting too hot."); }));
+    viewer.controller->disconnectFromSonar();
+    EXPECT_TRUE(waitFor([&] { return viewer.shownToasts().isEmpty(); })) << viewer.shownToasts().join("; ").toStdString();
+    EXPECT_EQ(area->currentWidget()->objectName(), "homeDisplay");
+    EXPECT_EQ(viewer.window->getMode(), LumivaneWindow::NoSource);
+    EXPECT_TRUE(viewer.window->windowTitle().isEmpty());
+    EXPECT_FALSE(sonarControls->isVisible());
+}
+
+TEST(LiveSonar, StatusAlarmsComeAndGo)
+{
+    ViewerSession viewer;
+    auto sonar = viewer.network.startSonar(serial);
+    ASSERT_TRUE(connectTo(viewer, serial));
+    const QString tooHot = "The sonar is getting too hot.";
+    const QString overheated =
+        "The sonar has overheated, it will no longer function until the temperature has dropped.";
+    const QString power = "Insufficient power supply - power-cycle the sonar to continue.";
+
+    SimulatedStatus status;
+    status.overheatWarning = true;
+    sonar->setStatus(status);
+    EXPECT_TRUE(waitFor([&] { return viewer.toastShown(tooHot); }));
+
+    status.overheatWarning = false;
+    status.overheated = true;
+    sonar->setStatus(status);
+    EXPECT_TRUE(waitFor([&] { return viewer.toastShown(overheated) && !viewer.toastShown(tooHot); }));
+
+    status.overheated = false;
+    sonar->setStatus(status);
+    EXPECT_TRUE(waitFor([&] { return !viewer.toastShown(overheated) && !viewer.toastShown(tooHot); }));
+
+    // A brownout holds the sonar; the next image says it is running again.
+    status.brownoutPause = true;
+    sonar->setStatus(status);
+    EXPECT_TRUE(waitFor([&] { return viewer.toastShown(power); }));
+    status.brownoutPause = false;
+    sonar->setStatus(status);
+    const auto shown = viewer.controller->imagesShown();
+    EXPECT_TRUE(waitFor([&] { return viewer.controller->imagesShown() > shown && !viewer.toastShown(power); }));
+
+    status.transmitFailure = true;
+    sonar->setStatus(status);
+    EXPECT_TRUE(waitFor([&] { return !viewer.messageBoxes.empty(); }));
+    ASSERT_EQ(viewer.messageBoxes.size(), 1U);
+    EXPECT_EQ(viewer.messageBoxes[0].first, "Transmit Circuit Failure");
+    EXPECT_EQ(viewer.messageBoxes[0].second, "Critical! Internal hardware failure.");
+}
+
+TEST(LiveSonar, SilenceAndReconnection)
+{
+    ViewerSession viewer;
+    auto sonar = viewer.network.startSonar(serial);
+    ASSERT_TRUE(connectTo(viewer, serial));
+    const QString offline = "The sonar has been disconnected. Reconnect to continue operation.";
+
+    sonar->pauseStatus(std::chrono::milliseconds(4500));
+    EXPECT_TRUE(waitFor([&] { return viewer.toastShown(offline); }));
+    const auto shown = viewer.controller->imagesShown();
+    EXPECT_TRUE(waitFor([&] { return !viewer.toastShown(offline) && viewer.controller->imagesShown() > shown; }));
+    EXPECT_TRUE(connected(viewer));
+
+    // The sonar comes back but no longer takes connections: the viewer gives up.
+    SimulatedStatus status;
+    status.refuseConnections = true;
+    sonar->pauseStatus(std::chrono::milliseconds(4500));
+    sonar->setStatus(status);
+    EXPECT_TRUE(waitFor([&] { return viewer.toastShown("Failed to reconnect to the sonar."); },
+                        std::chrono::seconds(30)));
+    EXPECT_FALSE(viewer.controller->isConnected());
+    EXPECT_EQ(viewer.window->getMode(), LumivaneWindow::NoSource);
+    auto* area = viewer.window->findChild<QStackedWidget*>("mainDisplayArea");
+    EXPECT_EQ(area->currentWidget()->objectName(), "homeDisplay");
+}
+
+TEST(LiveSonar, SavedParametersComeBackOnReconnection)
+{
+    ViewerSession viewer;
+    viewer.setGeneralSetting("saveSonarParams", true);
+    auto sonar = viewer.network.startSonar(serial);
+    ASSERT_TRUE(connectTo(viewer, serial));
+
+    auto& controller = *viewer.controller;
+    controller.setFrequency(Keldar::Ondrix::Frequency::High);
+    controller.setRange(7.5);
+    controller.setGain(33.0);
+    controller.setPingRate(static_cast<int>(Keldar::Ondrix::PingRate::Rate5Hz));
+    controller.setBandwidthLimit(42);
+    controller.setGainAssist(true);
+    controller.setGainBoost(false);
+    controller.setFullBeams(true);
+    controller.setEnvironmentParams(1485.5, 31.0);
+    controller.setGamma(200);
+    controller.disconnectFromSonar();
+    ASSERT_FALSE(controller.isConnected());
+
+    // Defaults for the new connection, which the saved values must override.
+    controller.setBandwidthLimit(100);
+    controller.setEnvironmentParams(1500.0, 0.0);
+    const auto before = sonar->counters().fireRequests;
+    ASSERT_TRUE(connectTo(viewer, serial));
+    ASSERT_TRUE(waitFor([&] { return sonar->counters().fireRequests > before + 2; }));
+    const auto request = sonar->lastFireParameters();
+    ASSERT_TRUE(request);
+    EXPECT_DOUBLE_EQ(request->range, 7.5);
+    EXPECT_DOUBLE_EQ(request->gain, 33.0);
+    EXPECT_EQ(request->frequency, static_cast<unsigned>(Keldar::Ondrix::Frequency::High));
+    EXPECT_EQ(request->pingRate, static_cast<unsigned>(Keldar::Ondrix::PingRate::Rate5Hz));
+    EXPECT_EQ(request->bandwidth, 42U);
+    EXPECT_EQ(request->gamma, 200U);
+    EXPECT_TRUE(request->gainAssist);
+    EXPECT_FALSE(request->gainBoost);
+    EXPECT_TRUE(request->fullBeams);
+    // Environment is kept by the sonar object, not sent.
+    EXPECT_DOUBLE_EQ(controller.getSonar()->getSpeedOfSound(), 1485.5);
+    EXPECT_DOUBLE_EQ(controller.getSonar()->getSalinity(), 31.0);
+
+    // Codes the sonar does not know, from a store edited by hand, never
+    // reach the wire; the rest is still restored.
+    controller.disconnectFromSonar();
+    {
+        const auto store = openSettingsStore();
+        store->beginGroup("SavedSonar-40001");
+        store->setValue("frequency", 9);
+        store->setValue("pingRate", 77);
+    }
+    const auto again = sonar->counters().fireRequests;
+    ASSERT_TRUE(connectTo(viewer, serial));
+    ASSERT_TRUE(waitFor([&] { return sonar->counters().fireRequests > again + 2; }));
+    const auto guarded = sonar->lastFireParameters();
+    ASSERT_TRUE(guarded);
+    EXPECT_TRUE(guarded->frequency == 1 || guarded->frequency == 2) << int(guarded->frequency);
+    EXPECT_LE(guarded->pingRate, 4U);
+    EXPECT_DOUBLE_EQ(guarded->range, 7.5);
+}
+
+TEST(LiveSonar, AutoConnectOnlyToALoneConnectableSonar)
+{
+    ViewerSession viewer;
+    viewer.setGeneralSetting("autoConnect", true);
+    std::vector<std::uint32_t> listed;
+    QObject::connect(viewer.controller, &MainController::newVisibleSonarsList, viewer.window.get(),
+                     [&](const MainController::VisibleSonars& list) {
+                         listed.clear();
+                         for (const auto& entry : list) {
+                             listed.push_back(entry.first);
+                         }
+                     });
+
+    {
+        // One that refuses connections is listed but not connectable.
+        auto config = viewer.network.sonarConfig(40010, 3);
+        config.status.refuseConnections = true;
+        Keldar::Sim::SimulatedSonar refusing(config);
+        refusing.start();
+        EXPECT_TRUE(waitFor([&] { return listed.size() == 1; }));
+        EXPECT_FALSE(viewer.controller->isConnected());
+        refusing.stop();
+        EXPECT_TRUE(waitFor([&] { return listed.empty(); }));
+    }
+    {
+        // Two powered up together: the user chooses. The first is heard
+        // alone for a moment, which must not be taken for a lone sonar.
+        auto first = viewer.network.startSonar(40011, 4);
+        auto second = viewer.network.startSonar(40012, 5);
+        EXPECT_TRUE(waitFor([&] { return listed.size() == 2; }));
+        const auto seenTogether = first->counters().statusDatagramsSent;
+        EXPECT_TRUE(waitFor([&] { return first->counters().statusDatagramsSent > seenTogether + 20; }));
+        EXPECT_FALSE(viewer.controller->isConnected());
+        first->stop();
+        second->stop();
+        EXPECT_TRUE(waitFor([&] { return listed.empty(); }));
+    }
+    EXPECT_FALSE(viewer.controller->isConnected());
+    auto lone = viewer.network.startSonar(40013, 6);
+    EXPECT_TRUE(waitFor([&] { return connected(viewer); }));
+    EXPECT_EQ(viewer.controller->getSonar()->getSerialNumber(), 40013U);
+}
+
+TEST(LiveSonar, ConnectWhenSeenWaitsForThatSonar)
+{
+    ViewerSession viewer;
+    viewer.controller->connectToSonar(40021);  // not seen yet
+    EXPECT_TRUE(waitFor([&] { return viewer.toastShown("Failed to connect."); }));
+    EXPECT_EQ(viewer.window->getMode(), LumivaneWindow::NoSource);
+
+    viewer.controller->connectWhenSeen(40021);
+    auto other = viewer.network.startSonar(40020, 2);
+    // The wrong sonar is seen first and left alone.
+    EXPECT_TRUE(waitFor([&] { return !viewer.controller->isConnected() &&
+                                     viewer.window->getMode() == LumivaneWindow::NoSource &&
+                                     other->counters().statusDatagramsSent > 5; }));
+    EXPECT_FALSE(viewer.controller->isConnected());
+    auto wanted = viewer.network.startSonar(40021, 3);
+    EXPECT_TRUE(waitFor([&] { return connected(viewer); }));
+    EXPECT_EQ(viewer.controller->getSonar()->getSerialNumber(), 40021U);
+    EXPECT_EQ(other->counters().connectionsAccepted, 0U);
+}
+
+TEST(LiveSonar, ASlowDisplayIsHandedOnlyTheNewestImage)
+{
+    ViewerSession viewer;
+    auto sonar = viewer.network.startSonar(serial);
+    ASSERT_TRUE(connectTo(viewer, serial));
+    sonar->setIgnorePacing(true);
+    int handedOn = 0;
+    QObject::connect(viewer.controller, &MainController::newImage, viewer.window.get(), [&] { ++handedOn; });
+    ASSERT_TRUE(waitFor([&] { return handedOn > 0; }));
+
+    // The GUI thread is busy while images keep arriving: when it is free again
+    // the display gets the newest of them, not every one in turn.
+    const auto received = viewer.controller->imagesReceived();
+    QThread::msleep(400);
+    const auto arrived = viewer.controller->imagesReceived() - received;
+    handedOn = 0;
+    QCoreApplication::processEvents();
+    EXPECT_GT(arrived, 5U);
+    EXPECT_LE(handedOn, 2);
+    EXPECT_GE(handedOn, 1);
+}
