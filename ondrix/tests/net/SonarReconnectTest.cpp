@@ -182,7 +182,7 @@ TEST(SonarStall, LostPingResultDoesNotEndContinuousImaging)
         3000ms));
     const std::size_t stalledAt = events.images.size();
     // ...until the watchdog asks again, without dropping the session.
-    ASSERT_TRUE(events.images.waitForSize(stalledAt + 3, 8000ms));
+    ASSERT_TRUE(events.images.waitForSize(stalledAt + 3, 12000ms));
     EXPECT_EQ(events.offline.size(), 0U);
     EXPECT_EQ(rig.sim.counters().connectionsAccepted, 1U);
 }
