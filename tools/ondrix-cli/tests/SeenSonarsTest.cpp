@@ -12,12 +12,16 @@ using Keldar::Ondrix::Utilities::ConnectionManager;
 
 namespace {
 
-ConnectionManager::VisibleSonars tableOf(std::uint32_t serial)
+ConnectionManager::VisibleSonars tableOf(std::uint32_t firstSerial, std::uint32_t count = 1)
 {
-    DeviceInfo info;
-    info.serialNumber = serial;
-    info.ipAddress = "127.0.0.2";
-    return {{serial, info}};
+    ConnectionManager::VisibleSonars table;
+    for (std::uint32_t serial = firstSerial; serial < firstSerial + count; ++serial) {
+        DeviceInfo info;
+        info.serialNumber = serial;
+        info.ipAddress = "127.0.0.2";
+        table.emplace(serial, info);
+    }
+    return table;
 }
 
 bool waitUntil(const std::function<bool()>& condition)
@@ -49,18 +53,19 @@ TEST(SeenSonars, KeepsSonarsThatWentQuietAndIsSafeToDestroyWhileTheListenerEmits
         EXPECT_EQ(sonars.at(7).ipAddress, "127.0.0.2");
     }
 
-    // Each table goes while the other thread is busy emitting into it: its
-    // slot must be cut before the table dies (the sanitizer builds see it if not).
+    // Each recorder goes while the other thread is, most likely, in the middle
+    // of copying a large table into it: its slot must be cut before its table
+    // dies, or that thread writes into freed nodes.
     std::atomic<bool> stop{false};
     std::thread listener([&] {
-        std::uint32_t serial = 0;
+        const auto large = tableOf(1, 20000);
         while (!stop.load()) {
-            manager.visibleSonarsChanged.emit(tableOf(++serial));
+            manager.visibleSonarsChanged.emit(large);
             std::this_thread::yield();  // let the test thread connect and disconnect
         }
     });
     bool reached = true;
-    for (int i = 0; i < 200 && reached; ++i) {
+    for (int i = 0; i < 20 && reached; ++i) {
         auto seen = std::make_unique<SeenSonars>(manager);
         reached = waitUntil([&] { return !seen->sonars().empty(); });
         seen.reset();
