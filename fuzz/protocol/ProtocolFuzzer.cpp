@@ -2,6 +2,7 @@
 // BadlyFormedMessageError; anything else (a crash, a sanitizer report, another
 // exception or a broken invariant) is a bug.
 #include <keldar/ondrix/MessageParsing.h>
+#include <keldar/ondrix/StatusMessage.h>
 
 #include <cstddef>
 #include <cstdint>
@@ -43,8 +44,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         MessageParsing::getMessageVersion(message);
         MessageParsing::getModelNumber(message);
         MessageParsing::getSerialNumber(message);
-        MessageParsing::parseStatusDatagram(message);
+        const auto config = MessageParsing::parseUserConfig(message);
+        require(config.address.size() <= 15 && config.mask.size() <= 15);
     } catch (const BadlyFormedMessageError&) {
+    }
+
+    // What the status listener does with every datagram.
+    const Status::Message status(message);
+    if (status.hasValidMagic()) {
+        static_cast<void>(status.fields());
     }
 
     tryParse(message, MessageParsing::parseSimplePingResult);
@@ -53,7 +61,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     const auto frame = MessageParsing::examineFrame(message);
     if (frame.status == MessageParsing::FrameStatus::Complete) {
-        require(frame.length >= 16 && frame.length <= size);
+        require(frame.length >= 16 && frame.length <= size && frame.length <= MessageParsing::maximumMessageSize);
     }
     return 0;
 }

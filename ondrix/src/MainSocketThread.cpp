@@ -8,6 +8,7 @@
 #include <keldar/ondrix/ConnectionError.h>
 #include <keldar/ondrix/MainSocketThread.h>
 #include <keldar/ondrix/MessageBuilding.h>
+#include <keldar/ondrix/MessageParsing.h>
 #include <keldar/ondrix/MessageType.h>
 #include <keldar/ondrix/ProtocolLayout.h>
 
@@ -21,6 +22,7 @@
 #include <algorithm>
 #include <array>
 #include <atomic>
+#include <cerrno>
 #include <condition_variable>
 #include <cstring>
 #include <mutex>
@@ -38,44 +40,6 @@ constexpr std::size_t chunkSize = 65536;
 // Between connect attempts while the constructor still waits: a sonar that is
 // just starting may accept a moment later.
 constexpr std::chrono::milliseconds connectRetryPause{100};
-
-std::uint16_t readU16(const std::byte* p)
-{
-    std::uint16_t v = 0;
-    std::memcpy(&v, p, sizeof v);
-    return v;
-}
-
-std::uint32_t readU32(const std::byte* p)
-{
-    std::uint32_t v = 0;
-    std::memcpy(&v, p, sizeof v);
-    return v;
-}
-
-enum class HeadState { Incomplete, Complete, Garbage };
-
-// What sits at the head of the receive buffer. The size check is done in 64
-// bits so that payloadSize + 16 cannot wrap.
-HeadState examineHead(const std::byte* data, std::size_t size, std::size_t& length)
-{
-    namespace H = ProtocolLayout::Header;
-    if (size < 2) {
-        return HeadState::Incomplete;
-    }
-    if (readU16(data) != H::magicValue) {
-        return HeadState::Garbage;
-    }
-    if (size < H::size) {
-        return HeadState::Incomplete;
-    }
-    const std::uint64_t whole = std::uint64_t{readU32(data + H::payloadSize)} + H::size;
-    if (whole > MainSocketThread::maximumMessageSize) {
-        return HeadState::Garbage;
-    }
-    length = static_cast<std::size_t>(whole);
-    return size >= length ? HeadState::Complete : HeadState::Incomplete;
-}
 
 // Offset of the next possible message start after a garbage head, or `size`.
 std::size_t nextMagic(const std::byte* data, std::size_t size)
@@ -156,8 +120,16 @@ struct MainSocketThread::Private
     std::mutex connectMutex;
     std::condition_variable connectCondition;
 
-    std::mutex sendMutex;
+    mutable std::mutex sendMutex;
     std::vector<std::byte> sendQueue;
+    // Under sendMutex. Fire requests sent and not yet answered, as far as the
+    // results tell: the sonar answers in order but names no request, so a
+    // result cannot say which request it answers.
+    std::size_t unanswered = 0;
+    // A re-ask is waiting for the chain to resume, and whether any result has
+    // come since it was sent.
+    bool reasked = false;
+    bool resultSinceReask = false;
 
     WakeupEvent wakeup;
     std::thread thread;
@@ -167,6 +139,23 @@ struct MainSocketThread::Private
         {
             std::lock_guard lock(sendMutex);
             sendQueue.insert(sendQueue.end(), message.begin(), message.end());
+        }
+        wakeup.notify();
+    }
+
+    // Queues a fire request, first running `account` (under the send mutex)
+    // on the count of unanswered requests; it returns false to send nothing.
+    template<typename Account>
+    void enqueueFire(Account&& account)
+    {
+        const std::vector<std::byte> fire = buildFire();
+        {
+            std::lock_guard lock(sendMutex);
+            if (!account()) {
+                return;
+            }
+            ++unanswered;
+            sendQueue.insert(sendQueue.end(), fire.begin(), fire.end());
         }
         wakeup.notify();
     }
@@ -208,10 +197,20 @@ std::optional<asio::ip::tcp::socket> MainSocketThread::Private::connect(asio::io
         if (error) {
             return std::nullopt;
         }
-        // Non-blocking so that an address that never answers cannot hold the
-        // thread (and the destructor's join) for the system's connect time-out.
+        // Non-blocking, and through the system call itself: asio's connect
+        // waits for completion without a limit even on a non-blocking socket,
+        // so an address that never answers would hold this thread (and the
+        // join of whoever waits for it) for the system's time-out of minutes.
         socket.non_blocking(true, error);
-        socket.connect(remote, error);
+        if (error) {
+            return std::nullopt;
+        }
+        error = {};
+        if (::connect(socket.native_handle(), remote.data(), static_cast<socklen_t>(remote.size())) != 0) {
+            // An interrupted connect goes on in the background like one in progress.
+            error = errno == EINTR ? asio::error::in_progress
+                                   : boost::system::error_code(errno, boost::system::system_category());
+        }
         if (error == asio::error::would_block || error == asio::error::in_progress) {
             const short revents = waitFor(socket.native_handle(), POLLOUT, deadline);
             if (revents != 0) {
@@ -272,7 +271,23 @@ MainSocketThread::~MainSocketThread()
 
 void MainSocketThread::sendFire()
 {
-    d->enqueue(d->buildFire());
+    d->enqueueFire([] { return true; });
+}
+
+void MainSocketThread::resendFire()
+{
+    d->enqueueFire([this] {
+        // The earlier request may yet be answered, late: it stays counted, so
+        // that its result does not start a second chain. But when a result
+        // came after the previous re-ask and the chain still did not resume,
+        // what is counted was lost: forget it, or imaging would never resume.
+        if (d->reasked && d->resultSinceReask) {
+            d->unanswered = 0;
+        }
+        d->reasked = true;
+        d->resultSinceReask = false;
+        return true;
+    });
 }
 
 void MainSocketThread::sendUserConfig()
@@ -283,6 +298,12 @@ void MainSocketThread::sendUserConfig()
 void MainSocketThread::sendUserConfig(bool dhcp, std::uint32_t address, std::uint32_t mask)
 {
     d->enqueue(MessageBuilding::buildUserConfig(d->endpoint.serialNumber, dhcp, address, mask));
+}
+
+bool MainSocketThread::awaitsLateResult() const
+{
+    std::lock_guard lock(d->sendMutex);
+    return d->reasked && d->resultSinceReask && d->unanswered > 0;
 }
 
 void MainSocketThread::setOnDemand(bool onDemand)
@@ -308,9 +329,9 @@ bool MainSocketThread::isAlive() const
 
 void MainSocketThread::dispatch(const std::vector<std::byte>& message)
 {
-    namespace H = ProtocolLayout::Header;
-    const auto id = static_cast<MessageType>(readU16(message.data() + H::messageId));
-    const std::uint16_t version = readU16(message.data() + H::messageVersion);
+    // Framing has checked the magic and the length, so these cannot throw.
+    const MessageType id = MessageParsing::getMessageType(message);
+    const int version = MessageParsing::getMessageVersion(message);
     switch (static_cast<std::uint16_t>(id)) {
     case static_cast<std::uint16_t>(MessageType::SimplePingResult):
         if (version == ProtocolLayout::pingResultV2Version) {
@@ -318,10 +339,18 @@ void MainSocketThread::dispatch(const std::vector<std::byte>& message)
         } else {
             pingResultReceived.emit(message);
         }
-        // Continuous mode: every result asks for exactly one next ping.
-        if (!d->onDemand.load()) {
-            d->enqueue(d->buildFire());
-        }
+        // Continuous mode: a result asks for the next ping once no other
+        // request is waiting for its answer, so that at most one is ever
+        // outstanding (a re-ask or an extra ping() must not double the chain).
+        d->enqueueFire([this] {
+            d->unanswered -= std::min<std::size_t>(d->unanswered, 1);
+            d->resultSinceReask = true;
+            if (d->onDemand.load() || d->unanswered > 0) {
+                return false;
+            }
+            d->reasked = false;
+            return true;
+        });
         break;
     case static_cast<std::uint16_t>(MessageType::UserConfig):
         userConfigReceived.emit(message);
@@ -357,7 +386,7 @@ void MainSocketThread::run()
         socket->set_option(asio::socket_base::keep_alive(true));
         socket->set_option(asio::ip::tcp::no_delay(true));
         socket->set_option(asio::socket_base::reuse_address(true));
-        socket->set_option(asio::socket_base::linger(true, 3));
+        socket->set_option(asio::socket_base::linger(true, static_cast<int>(d->endpoint.linger.count())));
 
         ReceiveBuffer received;
         std::vector<std::byte> outgoing;
@@ -403,26 +432,25 @@ void MainSocketThread::run()
             }
 
             while (d->dispatching.load() && received.size() > 0) {
-                std::size_t length = 0;
                 const std::byte* data = received.data();
                 const std::size_t available = received.size();
-                const HeadState state = examineHead(data, available, length);
-                if (state == HeadState::Incomplete) {
+                const MessageParsing::Frame frame = MessageParsing::examineFrame(data, available);
+                if (frame.status == MessageParsing::FrameStatus::Incomplete) {
                     // Make room for the rest of a large message in one go.
-                    if (length > available) {
-                        received.reserveTail(length - available);
+                    if (frame.length > available) {
+                        received.reserveTail(frame.length - available);
                     }
                     break;
                 }
-                if (state == HeadState::Garbage) {
+                if (frame.status == MessageParsing::FrameStatus::Garbage) {
                     // Skip to the next possible message rather than dropping the
                     // whole buffer, which would also lose a good message behind
                     // the garbage and stall continuous imaging.
                     received.consume(nextMagic(data, available));
                     continue;
                 }
-                const std::vector<std::byte> message(data, data + length);
-                received.consume(length);
+                const std::vector<std::byte> message(data, data + frame.length);
+                received.consume(frame.length);
                 dispatch(message);
             }
 
@@ -454,6 +482,11 @@ void MainSocketThread::run()
     }
     if (socket && socket->is_open()) {
         boost::system::error_code ignored;
+        // A lingering close waits for the peer to take what is still queued;
+        // with the sonar gone that is the whole linger time, spent by whoever
+        // joins this thread (the watchdog, the GUI). Without linger the system
+        // still delivers the queued bytes, in the background.
+        socket->set_option(asio::socket_base::linger(false, 0), ignored);
         socket->shutdown(asio::ip::tcp::socket::shutdown_both, ignored);
         socket->close(ignored);
     }

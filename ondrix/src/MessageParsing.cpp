@@ -2,6 +2,7 @@
 
 #include "ByteIo.h"
 
+#include <keldar/core/DottedQuadValue.h>
 #include <keldar/core/Units/Bar.h>
 #include <keldar/core/Units/Celsius.h>
 #include <keldar/ondrix/ProtocolLayout.h>
@@ -143,24 +144,18 @@ ParsedFullFire parseFullFireResult(const std::vector<std::byte>& message)
     return {std::move(fields.image), fields.pressure, fields.temperature, fields.echoValue};
 }
 
-StatusFields parseStatusDatagram(const std::vector<std::byte>& datagram)
+NetworkConfiguration parseUserConfig(const std::vector<std::byte>& message)
 {
-    checkedHeader(datagram);
-    namespace S = Layout::Status;
-    std::array<std::byte, S::size> bytes{};
-    std::copy_n(datagram.begin(), std::min(datagram.size(), S::size), bytes.begin());
-    const std::byte* p = bytes.data();
-    return StatusFields{
-        .serialNumber = readU32(p + S::serialNumber),
-        .partNumber = static_cast<ModelNumber>(readU16(p + S::partNumber)),
-        .statusWord = readU32(p + S::statusWord),
-        .firmwareVersion = readU16(p + S::firmwareVersion),
-        .ipAddress = readU32(p + S::ipAddress),
-        .subnetMask = readU32(p + S::subnetMask),
-        .connectionRefusal = readU32(p + S::connectionRefusal),
-        .internalTemperature = readF64(p + S::internalTemperature),
-        .waterTemperature = readF64(p + S::waterTemperature),
-        .pressure = readF64(p + S::pressure),
+    namespace U = Layout::UserConfig;
+    const std::byte* bytes = checkedHeader(message);
+    if (message.size() < U::size) {
+        throw BadlyFormedMessageError();
+    }
+    // The sonar sends these the other way round from its status datagrams.
+    return NetworkConfiguration{
+        .dhcp = readU32(bytes + U::dhcp) != 0,
+        .address = DottedQuadValue(readU32(bytes + U::ipAddress), true).toString(false),
+        .mask = DottedQuadValue(readU32(bytes + U::subnetMask), true).toString(false),
     };
 }
 
@@ -194,9 +189,13 @@ Frame examineFrame(const std::byte* data, std::size_t size)
     if (readU16(data + Layout::Header::magic) != Layout::Header::magicValue) {
         return {FrameStatus::Garbage, 0};
     }
+    // Summed in 64 bits so that payloadSize + 16 cannot wrap.
     const std::uint64_t length = std::uint64_t{readU32(data + Layout::Header::payloadSize)} + Layout::Header::size;
+    if (length > maximumMessageSize) {
+        return {FrameStatus::Garbage, 0};
+    }
     if (size < length) {
-        return {FrameStatus::Incomplete, 0};
+        return {FrameStatus::Incomplete, static_cast<std::size_t>(length)};
     }
     return {FrameStatus::Complete, static_cast<std::size_t>(length)};
 }

@@ -12,7 +12,6 @@
 
 #include <atomic>
 #include <climits>
-#include <cstring>
 #include <mutex>
 #include <optional>
 
@@ -37,13 +36,6 @@ double barToPascal(double bar)
 {
     static const DataProcessing::Units::Pressure::Bar unit;
     return unit.toSI(bar);
-}
-
-std::uint32_t readU32(const std::vector<std::byte>& bytes, std::size_t offset)
-{
-    std::uint32_t v = 0;
-    std::memcpy(&v, bytes.data() + offset, sizeof v);
-    return v;
 }
 
 } // namespace
@@ -149,13 +141,11 @@ OndrixSonar::OndrixSonar(DeviceInfo info, const Status::StatusSocketThread* list
             }
         });
         connect(session.userConfigReceived, [this](const std::vector<std::byte>& message) {
-            namespace L = ProtocolLayout::UserConfig;
-            if (message.size() < L::size) {
-                return;
+            try {
+                const auto config = MessageParsing::parseUserConfig(message);
+                newNetworkConfig.emit(config.dhcp, config.address, config.mask);
+            } catch (const BadlyFormedMessageError&) {
             }
-            const std::string address = DottedQuadValue(readU32(message, L::ipAddress), true).toString(false);
-            const std::string mask = DottedQuadValue(readU32(message, L::subnetMask), true).toString(false);
-            newNetworkConfig.emit(readU32(message, L::dhcp) != 0, address, mask);
         });
         session.startDispatching();
     };
@@ -239,9 +229,16 @@ OndrixSonar::OndrixSonar(DeviceInfo info, const Status::StatusSocketThread* list
             }
             const std::int64_t now = nowNs();
             const std::int64_t quietSince = std::max(d->lastResultTime.load(), d->lastStallFire);
-            if (continuous && now - quietSince >= std::chrono::nanoseconds(stalledAfter).count()) {
+            const bool stalled = now - quietSince >= std::chrono::nanoseconds(stalledAfter).count();
+            // After a re-ask, one result came but the session still counts a
+            // request as unanswered; when no second result follows soon, the
+            // earlier request was lost and imaging waits for the next re-ask.
+            const bool lateOneLost =
+                current->awaitsLateResult() &&
+                now - d->lastResultTime.load() >= std::chrono::nanoseconds(lateResultWait).count();
+            if (continuous && (stalled || lateOneLost)) {
                 d->lastStallFire = now;
-                current->sendFire();
+                current->resendFire();
             }
             return;
         }

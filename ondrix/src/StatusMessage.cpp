@@ -1,24 +1,11 @@
 #include <keldar/ondrix/ProtocolLayout.h>
 #include <keldar/ondrix/StatusMessage.h>
 
+#include "ByteIo.h"
+
 #include <algorithm>
-#include <bit>
-#include <cstring>
 
 namespace Keldar::Ondrix::Status {
-
-namespace {
-
-template<typename T>
-T readLittleEndian(const std::array<std::byte, Message::size>& bytes, std::size_t offset)
-{
-    static_assert(std::endian::native == std::endian::little, "the wire format is little-endian");
-    T value{};
-    std::memcpy(&value, bytes.data() + offset, sizeof(T));
-    return value;
-}
-
-} // namespace
 
 Message::Message(std::span<const std::byte> datagram)
 {
@@ -27,24 +14,26 @@ Message::Message(std::span<const std::byte> datagram)
 
 bool Message::hasValidMagic() const
 {
-    return readLittleEndian<std::uint16_t>(m_bytes, ProtocolLayout::Header::magic) ==
+    return ByteIo::readU16(m_bytes.data() + ProtocolLayout::Header::magic) ==
            ProtocolLayout::Header::magicValue;
 }
 
 StatusFields Message::fields() const
 {
     namespace L = ProtocolLayout::Status;
+    using namespace ByteIo;
+    const std::byte* p = m_bytes.data();
     StatusFields f;
-    f.serialNumber = readLittleEndian<std::uint32_t>(m_bytes, L::serialNumber);
-    f.partNumber = static_cast<ModelNumber>(readLittleEndian<std::uint16_t>(m_bytes, L::partNumber));
-    f.statusWord = readLittleEndian<std::uint32_t>(m_bytes, L::statusWord);
-    f.firmwareVersion = readLittleEndian<std::uint16_t>(m_bytes, L::firmwareVersion);
-    f.ipAddress = readLittleEndian<std::uint32_t>(m_bytes, L::ipAddress);
-    f.subnetMask = readLittleEndian<std::uint32_t>(m_bytes, L::subnetMask);
-    f.connectionRefusal = readLittleEndian<std::uint32_t>(m_bytes, L::connectionRefusal);
-    f.internalTemperature = readLittleEndian<double>(m_bytes, L::internalTemperature);
-    f.waterTemperature = readLittleEndian<double>(m_bytes, L::waterTemperature);
-    f.pressure = readLittleEndian<double>(m_bytes, L::pressure);
+    f.serialNumber = readU32(p + L::serialNumber);
+    f.partNumber = static_cast<ModelNumber>(readU16(p + L::partNumber));
+    f.statusWord = readU32(p + L::statusWord);
+    f.firmwareVersion = readU16(p + L::firmwareVersion);
+    f.ipAddress = readU32(p + L::ipAddress);
+    f.subnetMask = readU32(p + L::subnetMask);
+    f.connectionRefusal = readU32(p + L::connectionRefusal);
+    f.internalTemperature = readF64(p + L::internalTemperature);
+    f.waterTemperature = readF64(p + L::waterTemperature);
+    f.pressure = readF64(p + L::pressure);
     return f;
 }
 

@@ -60,12 +60,19 @@ TEST(StreamFraming, HeaderOnlyMessageIsComplete)
     EXPECT_EQ(frame.length, 16U);
 }
 
-TEST(StreamFraming, LargestPayloadSizeDoesNotWrapIntoASmallLength)
+TEST(StreamFraming, OversizedOrWrappingPayloadSizeIsGarbage)
 {
-    // 0xFFFFFFF0 + 16 wraps to 0 in 32 bits; the frame must stay incomplete.
+    // 0xFFFFFFF0 + 16 wraps to 0 in 32 bits; neither it nor a merely huge
+    // size may be waited for, which would buffer without bound.
     MessageBytes buffer(64);
     buffer.raw(0, {0x7C, 0x3A}).u32(10, 0xFFFFFFF0U);
-    EXPECT_EQ(MessageParsing::examineFrame(buffer).status, FrameStatus::Incomplete);
+    EXPECT_EQ(MessageParsing::examineFrame(buffer).status, FrameStatus::Garbage);
     buffer.u32(10, 0xFFFFFFFFU);
-    EXPECT_EQ(MessageParsing::examineFrame(buffer).status, FrameStatus::Incomplete);
+    EXPECT_EQ(MessageParsing::examineFrame(buffer).status, FrameStatus::Garbage);
+    buffer.u32(10, static_cast<std::uint32_t>(MessageParsing::maximumMessageSize) - 15U);
+    EXPECT_EQ(MessageParsing::examineFrame(buffer).status, FrameStatus::Garbage);
+    buffer.u32(10, static_cast<std::uint32_t>(MessageParsing::maximumMessageSize) - 16U);
+    const auto largest = MessageParsing::examineFrame(buffer);
+    EXPECT_EQ(largest.status, FrameStatus::Incomplete);
+    EXPECT_EQ(largest.length, MessageParsing::maximumMessageSize);
 }

@@ -86,3 +86,29 @@ TEST(MessageHeaderFields, UnlistedIdsAndLargeVersionsPassThroughUnchanged)
     EXPECT_EQ(static_cast<int>(MessageParsing::getMessageType(message)), 0x80);
     EXPECT_EQ(MessageParsing::getMessageVersion(message), 65535);
 }
+
+// Literal bytes as a sonar sends them, so that the reading does not merely
+// mirror our own builder: the first number of the text is the u32's most
+// significant byte, the last byte on the wire.
+TEST(UserConfigReply, AddressAndMaskTextAndDhcpFromTheWireBytes)
+{
+    const auto bytes = [](std::initializer_list<int> values) {
+        std::vector<std::byte> out;
+        for (const int v : values) {
+            out.push_back(static_cast<std::byte>(v));
+        }
+        return out;
+    };
+    std::vector<std::byte> reply = bytes({0x7C, 0x3A, 0x21, 0x43, 0x00, 0x00, 0x55, 0x00, 0x00, 0x00,
+                                          0x0C, 0x00, 0x00, 0x00, 0x08, 0x04,   // header, part 1032
+                                          0x0A, 0x01, 0xA8, 0xC0,               // address
+                                          0x00, 0xFF, 0xFF, 0xFF,               // mask
+                                          0x00, 0x00, 0x00, 0x00});             // static address
+    EXPECT_EQ(MessageParsing::parseUserConfig(reply),
+              (MessageParsing::NetworkConfiguration{false, "192.168.1.10", "255.255.255.0"}));
+    reply[25] = std::byte{0x01};  // any non-zero DHCP word means DHCP
+    EXPECT_TRUE(MessageParsing::parseUserConfig(reply).dhcp);
+
+    reply.pop_back();
+    EXPECT_THROW(MessageParsing::parseUserConfig(reply), BadlyFormedMessageError);
+}

@@ -1,9 +1,12 @@
 #pragma once
 
+#include <keldar/core/Signal.h>
 #include <keldar/ondrix/ConnectionManager.h>
 
 #include <chrono>
 #include <cstdint>
+#include <map>
+#include <mutex>
 #include <optional>
 #include <thread>
 
@@ -25,5 +28,37 @@ inline std::optional<Keldar::Ondrix::DeviceInfo> waitForSonar(const Keldar::Ondr
     }
     return std::nullopt;
 }
+
+/// Every sonar that `manager` reports while this object lives, including sonars
+/// that went quiet again. The manager's listener thread writes the table, so
+/// the destructor first cuts the connection, waiting for a call in progress:
+/// the table cannot go while that thread still writes to it.
+class SeenSonars : public Keldar::Observer
+{
+public:
+    explicit SeenSonars(const Keldar::Ondrix::Utilities::ConnectionManager& manager)
+    {
+        connect(manager.visibleSonarsChanged, [this](const auto& table) {
+            std::lock_guard lock(m_mutex);
+            for (const auto& [serial, info] : table) {
+                m_seen[serial] = info;
+            }
+        });
+    }
+    ~SeenSonars() override { disconnectAll(); }
+    SeenSonars(const SeenSonars&) = delete;
+    SeenSonars& operator=(const SeenSonars&) = delete;
+
+    /// In order of serial number.
+    [[nodiscard]] std::map<std::uint32_t, Keldar::Ondrix::DeviceInfo> sonars() const
+    {
+        std::lock_guard lock(m_mutex);
+        return m_seen;
+    }
+
+private:
+    mutable std::mutex m_mutex;
+    std::map<std::uint32_t, Keldar::Ondrix::DeviceInfo> m_seen;
+};
 
 } // namespace Keldar::Cli

@@ -145,13 +145,15 @@ void runPing(const PingOptions& options)
         queue.push(record);
     });
 
+    // The frequency first: a range is limited to the maximum of the frequency
+    // in force when it is set.
+    sonar->setFrequency(options.frequency == "high" ? OndrixSonar::Frequency::High : OndrixSonar::Frequency::Low);
     if (options.range) {
         sonar->setRange(*options.range);
     }
     if (options.gain) {
         sonar->setGain(*options.gain);
     }
-    sonar->setFrequency(options.frequency == "high" ? OndrixSonar::Frequency::High : OndrixSonar::Frequency::Low);
     sonar->setFullBeams(options.fullBeams);
     const auto timeout = std::chrono::duration<double>(options.imageTimeoutSeconds);
     if (options.onDemand) {

@@ -2,13 +2,12 @@
 
 #include "Commands.h"
 #include "Json.h"
+#include "SonarLookup.h"
 
 #include <keldar/ondrix/ConnectionManager.h>
 
 #include <chrono>
-#include <map>
 #include <memory>
-#include <mutex>
 #include <thread>
 
 namespace {
@@ -44,18 +43,11 @@ void runScan(const ScanOptions& options)
     ConnectionManager manager(ConnectionManager::Settings{options.listen.address, options.listen.port,
                                                           options.listen.sonarPort});
     // Everything seen during the scan, including sonars that went quiet again.
-    std::mutex seenMutex;
-    std::map<std::uint32_t, DeviceInfo> seen;
-    manager.visibleSonarsChanged.connect([&](const ConnectionManager::VisibleSonars& table) {
-        std::lock_guard lock(seenMutex);
-        for (const auto& [serial, info] : table) {
-            seen[serial] = info;
-        }
-    });
+    const Keldar::Cli::SeenSonars recorder(manager);
     manager.startListening();
     std::this_thread::sleep_for(std::chrono::duration<double>(options.seconds));
 
-    std::lock_guard lock(seenMutex);
+    const auto seen = recorder.sonars();
     for (const auto& [serial, info] : seen) {
         printSonar(info, options.json);
     }

@@ -8,8 +8,10 @@
 
 #include <gtest/gtest.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 
 #include <cstring>
+#include <future>
 
 using namespace NetTest;
 using Keldar::Ondrix::MainSocketThread;
@@ -64,9 +66,14 @@ double gainOf(const Bytes& message)
 class FakeSonar
 {
 public:
-    FakeSonar()
+    // `receiveBuffer`, when not 0, is the accepted connection's receive
+    // buffer: small, and a peer that does not read soon stops taking bytes.
+    explicit FakeSonar(int receiveBuffer = 0)
         : m_listen(::socket(AF_INET, SOCK_STREAM, 0))
     {
+        if (receiveBuffer != 0) {
+            ::setsockopt(m_listen, SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof receiveBuffer);
+        }
         sockaddr_in address{};
         address.sin_family = AF_INET;
         address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
@@ -94,6 +101,13 @@ public:
         }
     }
     void send(const Bytes& bytes) const { ::send(m_client, bytes.data(), bytes.size(), MSG_NOSIGNAL); }
+    // Bytes received and not read yet.
+    int unread() const
+    {
+        int n = 0;
+        ::ioctl(m_client, FIONREAD, &n);
+        return n;
+    }
 
     // Reads whole messages the session sent, waiting up to `timeout` for `count`.
     std::vector<Bytes> receive(std::size_t count, std::chrono::milliseconds timeout)
@@ -423,4 +437,97 @@ TEST(SessionConnect, CancelAbandonsTheWaitAtOnce)
                  Keldar::Ondrix::ConnectionError);
     EXPECT_LT(std::chrono::steady_clock::now() - before, 1000ms);
     canceller.join();
+}
+
+TEST_F(Session, LateResultAfterAReaskDoesNotStartASecondChain)
+{
+    start(false);
+    session->sendFire();
+    ASSERT_EQ(sonar.receive(1, 2000ms).size(), 1U);
+    // No result came for a while, so the request is asked again; then the
+    // first result arrives late after all, followed by the answer to the
+    // re-ask. A configuration reply behind them makes the test's own listener
+    // queue a marker, so that everything the two results caused is in front of it.
+    session->resendFire();
+    ASSERT_EQ(sonar.receive(1, 2000ms).size(), 1U);
+    const Bytes reply = Building::buildUserConfigReply(1, Keldar::Ondrix::ModelNumber::Unknown, false, 1, 2);
+    session->userConfigReceived.connect([this](const Bytes&) { session->sendUserConfig(); });
+    sonar.send(concat({pingResult(1.0, 1), pingResult(2.0, 1), reply}));
+    const auto sent = sonar.receive(3, 3000ms);
+    ASSERT_EQ(sent.size(), 2U);
+    EXPECT_EQ(sent[0].size(), Layout::FireRequest::size);
+    EXPECT_EQ(sent[1], Building::buildUserConfig(0x12345678));
+    // The one chain goes on: its next result asks for the next ping.
+    sonar.send(pingResult(3.0, 1));
+    ASSERT_EQ(sonar.receive(1, 2000ms).size(), 1U);
+}
+
+TEST_F(Session, ReaskAfterALostResultResumesImaging)
+{
+    start(false);
+    session->sendFire();
+    session->resendFire();  // the first request's result was lost
+    ASSERT_EQ(sonar.receive(2, 2000ms).size(), 2U);
+    sonar.send(pingResult(1.0, 1));  // the answer to the re-ask only
+    ASSERT_TRUE(v1.waitForSize(1, 2000ms));
+    // Still waiting for the lost one, as far as the session can tell; the
+    // next re-ask gives it up, and the chain resumes with its answer.
+    session->resendFire();
+    ASSERT_EQ(sonar.receive(1, 2000ms).size(), 1U);
+    sonar.send(pingResult(2.0, 1));
+    EXPECT_EQ(sonar.receive(1, 2000ms).size(), 1U);
+}
+
+TEST(SessionClose, PeerThatTakesNothingDoesNotHoldTheDestructorForTheLinger)
+{
+    // The peer stops reading and acknowledging, as a sonar that has gone
+    // does, with a linger long enough that waiting it out cannot go unnoticed.
+    FakeSonar sonar(4096);
+    auto session = std::make_unique<MainSocketThread>(
+        MainSocketThread::Endpoint{"127.0.0.1", 1, sonar.port(), 2100ms, nullptr, std::chrono::seconds(100)},
+        [] { return OperationParameters{}; });
+    sonar.accept();
+    session->setOnDemand(true);
+    session->startDispatching();
+    for (int i = 0; i < 20000; ++i) {  // 1.7 MB: far more than the peer takes
+        session->sendFire();
+    }
+    ASSERT_TRUE(waitUntil([&] { return sonar.unread() > 0; }, 5000ms));
+    auto destroyed = std::async(std::launch::async, [&] { session.reset(); });
+    const bool prompt = destroyed.wait_for(20s) == std::future_status::ready;
+    destroyed.wait();
+    EXPECT_TRUE(prompt) << "closing waited for the peer";
+}
+
+TEST(SessionConnect, AddressThatNeverAnswersGivesConnectionError)
+{
+    // A listener whose accept queue is full drops further connection requests
+    // without an answer, like a sonar off this host's subnet.
+    const int listener = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(::listen(listener, 0), 0);
+    socklen_t length = sizeof address;
+    ::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length);
+    const int filler = ::socket(AF_INET, SOCK_STREAM, 0);
+    ASSERT_EQ(::connect(filler, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    pollfd queued{listener, POLLIN, 0};
+    ASSERT_EQ(::poll(&queued, 1, 5000), 1);  // the one connection the queue holds is in it
+
+    auto attempt = std::async(std::launch::async, [port = ntohs(address.sin_port)] {
+        try {
+            MainSocketThread session({"127.0.0.1", 1, port, std::chrono::milliseconds(2100)},
+                                     [] { return OperationParameters{}; });
+        } catch (const Keldar::Ondrix::ConnectionError& error) {
+            return std::string(error.what());
+        }
+        return std::string("connected");
+    });
+    const bool gaveUp = attempt.wait_for(30s) == std::future_status::ready;
+    EXPECT_TRUE(gaveUp) << "the connect attempt did not give up";
+    EXPECT_EQ(attempt.get(), "Could not connect to sonar.");
+    ::close(filler);
+    ::close(listener);
 }

@@ -48,6 +48,10 @@ grep -q '^{"width":256,"height":100,"range":2.5,"gain":70,"frequency":750000,"pi
 "$cli" ping --serial 51001 --count 2 --full-beams "${listen[@]}" > "$work/ping.txt"
 grep -q "^image 2: 512 beams x 100 ranges" "$work/ping.txt" || { cat "$work/ping.txt"; fail "text ping is wrong"; }
 
+# 100 m is within the low frequency's range but above the high one's 40 m.
+"$cli" ping --serial 51002 --count 1 --json --frequency high --range 100 "${listen[@]}" > "$work/ping-high.json"
+grep -q '"range":40,' "$work/ping-high.json" || { cat "$work/ping-high.json"; fail "range not limited for the high frequency"; }
+
 set +e
 "$cli" ping --serial 59999 --discovery-seconds 1 "${listen[@]}" > /dev/null 2> "$work/unseen.err"
 code=$?

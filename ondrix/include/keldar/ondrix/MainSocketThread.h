@@ -16,8 +16,9 @@ namespace Keldar::Ondrix {
 
 /// The TCP command and data session with one sonar, on a thread of its own:
 /// frames incoming messages, hands them to the four signals, and writes the
-/// queued outgoing messages in order. In continuous mode every ping result
-/// queues the next fire request.
+/// queued outgoing messages in order. In continuous mode a ping result queues
+/// the next fire request unless another request is still unanswered, so that
+/// at most one is outstanding.
 ///
 /// The thread sleeps in poll() on the socket and a wake-up event, so an idle
 /// session costs no CPU while messages still go out as soon as they are queued.
@@ -28,9 +29,7 @@ class MainSocketThread : public Observer
 public:
     static constexpr std::uint16_t defaultPort = 52100;
     static constexpr std::chrono::milliseconds defaultConnectWait{2100};
-    /// A header announcing a larger message is treated as garbage: a broken or
-    /// hostile peer must not make us buffer without bound.
-    static constexpr std::size_t maximumMessageSize = 16U * 1024U * 1024U;
+    static constexpr std::chrono::seconds defaultLinger{3};
 
     struct Endpoint
     {
@@ -41,6 +40,9 @@ public:
         /// When set (from any thread) while the constructor still waits, the
         /// attempt is abandoned at once with ConnectionError.
         std::shared_ptr<const std::atomic<bool>> cancel = nullptr;
+        /// Linger time set on the connected socket (it is cleared again before
+        /// the socket closes, so that closing never waits).
+        std::chrono::seconds linger = defaultLinger;
     };
 
     /// Returns a consistent copy of the parameters the next fire request is
@@ -55,6 +57,15 @@ public:
     MainSocketThread& operator=(const MainSocketThread&) = delete;
 
     void sendFire();
+    /// A fire request after results stopped coming: the request they stopped
+    /// at may still be answered late, and that late result must not start a
+    /// second chain of requests in continuous mode.
+    void resendFire();
+    /// A result has come since the last resendFire, but one request is still
+    /// counted as unanswered: either the late answer to the earlier request
+    /// came and the answer to the re-ask is on its way, or the earlier request
+    /// was lost and the next resendFire should give it up.
+    [[nodiscard]] bool awaitsLateResult() const;
     /// Zero payload: asks the sonar for its current configuration.
     void sendUserConfig();
     void sendUserConfig(bool dhcp, std::uint32_t address, std::uint32_t mask);

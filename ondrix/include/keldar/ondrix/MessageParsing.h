@@ -5,10 +5,10 @@
 #include <keldar/ondrix/MessageType.h>
 #include <keldar/ondrix/ModelNumber.h>
 #include <keldar/ondrix/OndrixImage.h>
-#include <keldar/ondrix/StatusFields.h>
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 // Stateless readers of the sonar's binary messages; safe from any thread.
@@ -55,10 +55,19 @@ ParsedSimpleFire parseSimplePingResult(const std::vector<std::byte>& message);
 ParsedSimpleFireV2 parseSimplePingResultV2(const std::vector<std::byte>& message);
 ParsedFullFire parseFullFireResult(const std::vector<std::byte>& message);
 
-// Status datagrams are read like the sonar sends them: a short datagram has
-// its missing tail read as zero, a long one is read from its first 142 bytes.
-// Throws only when the magic is wrong or the header is incomplete.
-StatusFields parseStatusDatagram(const std::vector<std::byte>& datagram);
+// The sonar's network configuration, as its user-configuration message
+// (id 0x55) reports it.
+struct NetworkConfiguration
+{
+    bool dhcp = false;
+    std::string address;  // dotted quad
+    std::string mask;     // dotted quad
+
+    bool operator==(const NetworkConfiguration&) const = default;
+};
+
+// Throws for a message shorter than the 28-byte layout or with a wrong magic.
+NetworkConfiguration parseUserConfig(const std::vector<std::byte>& message);
 
 // Turns packed 4-bit samples into one byte per sample, in place: the low
 // nibble of each byte is the earlier sample, and each sample ends up in the
@@ -77,8 +86,14 @@ enum class FrameStatus {
 struct Frame
 {
     FrameStatus status = FrameStatus::Incomplete;
-    std::size_t length = 0;  // whole message, header included; set when Complete
+    // Whole message, header included: set once the header is there (Complete,
+    // or Incomplete with the rest still to come), 0 otherwise.
+    std::size_t length = 0;
 };
+
+// A header announcing a larger message is garbage: a broken or hostile peer
+// must not make a reader buffer without bound.
+inline constexpr std::size_t maximumMessageSize = 16U * 1024U * 1024U;
 
 // A message is complete when 16 bytes are there, the magic matches and
 // payloadSize + 16 bytes are buffered.

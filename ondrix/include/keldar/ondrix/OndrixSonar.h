@@ -51,6 +51,10 @@ public:
     /// In continuous mode, a watchdog tick this long after the last ping
     /// result sends a fresh fire request: a lost result must not end imaging.
     static constexpr std::chrono::milliseconds stalledAfter{5000};
+    /// After such a re-ask, how long a second result may take before the
+    /// request that stalled imaging is taken as lost: several ping periods
+    /// even at the slowest ping rate.
+    static constexpr std::chrono::milliseconds lateResultWait{2000};
 
     /// Connects at once (waiting up to `connectWait`); throws ConnectionError
     /// when the sonar does not accept. `listener` must outlive this object.
