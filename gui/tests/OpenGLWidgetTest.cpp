@@ -433,6 +433,31 @@ TEST(PainterLifetime, NewContextMakesANewPainterWithoutLeaks) {
     glWarnings().clear();
 }
 
+// The context outlives the widget's own destructor (QOpenGLWidget deletes it
+// later); a handler the widget left on aboutToBeDestroyed would run on freed
+// members.
+TEST(PainterLifetime, DestroyedWidgetLeavesNoHandlerOnItsContext) {
+    QWidget window;
+    auto* widget = new ProbeWidget;
+    widget->setParent(&window);
+    window.resize(200, 100);
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return widget->getPainter() != nullptr; }, 2000));
+    QOpenGLContext* context = widget->context();
+    ASSERT_NE(context, nullptr);
+    // Connected after the widget's own handler, so it runs after it.
+    bool widgetStillListening = false;
+    bool contextDestroyed = false;
+    QObject::connect(context, &QOpenGLContext::aboutToBeDestroyed, [&] {
+        contextDestroyed = true;
+        widgetStillListening = QObject::disconnect(context, nullptr, widget, nullptr);
+    });
+    delete widget;
+    EXPECT_TRUE(contextDestroyed);
+    EXPECT_FALSE(widgetStillListening);
+}
+
 int main(int argc, char** argv) {
     qInstallMessageHandler(collectWarnings);
     QApplication application(argc, argv);
