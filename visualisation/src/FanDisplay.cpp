@@ -70,6 +70,7 @@ struct FanDisplay::Private
     const DataProcessing::Units::AbstractUnit* distanceUnit = nullptr;
     const DataProcessing::Units::AbstractUnit* areaUnit = nullptr;
     bool resourcesValid = false;
+    QMetaObject::Connection contextConnection;
 };
 
 FanDisplay::FanDisplay(QWidget* parent) : OpenGLWidget(parent), d(std::make_unique<Private>())
@@ -80,6 +81,7 @@ FanDisplay::FanDisplay(QWidget* parent) : OpenGLWidget(parent), d(std::make_uniq
 
 FanDisplay::~FanDisplay()
 {
+    disconnect(d->contextConnection);
     delete d->zoomDisplay.data();
     makeCurrent();
     d->engine.releaseResources();
@@ -394,6 +396,18 @@ void FanDisplay::initialise()
                     static_cast<float>(d->clearColour.blueF()), static_cast<float>(d->clearColour.alphaF()));
     // A new context brings a new painter, whose atlases start empty.
     d->fontDirty = true;
+    // The engine's objects live in this context and must be freed in it: a
+    // move to another window replaces the context, and without shared
+    // contexts the old one takes its objects with it.
+    disconnect(d->contextConnection);
+    d->contextConnection = connect(
+        context(), &QOpenGLContext::aboutToBeDestroyed, this,
+        [this] {
+            makeCurrent();
+            d->engine.releaseResources();
+            doneCurrent();
+        },
+        Qt::DirectConnection);
     d->resourcesValid = d->engine.initialiseResources();
     if (!d->resourcesValid) {
         close();

@@ -13,6 +13,7 @@
 #include <QOpenGLContext>
 #include <QOpenGLFunctions>
 #include <QOpenGLShaderProgram>
+#include <QPointer>
 #include <QPolygonF>
 
 #ifndef GL_RED
@@ -80,6 +81,10 @@ struct FanGeometryEngine::Private
     double range = 0.0;
     double gain = 0.0;
     bool geometryDirty = true;
+
+    // The context the OpenGL objects were made in; they can be freed only in
+    // it or in one sharing with it.
+    QPointer<QOpenGLContext> resourceContext;
 
     QMatrix4x4 hitTestProjection;
     bool hitTestValid = false;
@@ -315,6 +320,10 @@ QByteArray readResource(const QString& path)
 
 bool FanGeometryEngine::initialiseResources()
 {
+    auto* context = QOpenGLContext::currentContext();
+    if (d->program && d->resourceContext && QOpenGLContext::areSharing(context, d->resourceContext)) {
+        releaseResources();
+    }
     const QByteArray vertexSource =
         readResource(QStringLiteral(":/keldar-ondrix-visualisation/shaders/fan-image/VertexShader.glsl"));
     const QByteArray fragmentSource =
@@ -323,20 +332,14 @@ bool FanGeometryEngine::initialiseResources()
     d->program = buildProgram(vertexSource, fragmentSource, {}, ok);
     d->singleSampleProgram = buildProgram(vertexSource, fragmentSource, "SINGLE_SAMPLE", ok);
 
-    // Keep the modifiers across a new context; the tables are regenerated at
-    // their next bind, so a dynamic palette is never drawn from empty storage.
-    const std::uint8_t fireModifier = d->fire->getModifier();
-    const std::uint8_t aquaModifier = d->aqua->getModifier();
-    if (d->standard->isInitialised()) {
-        d->standard = std::make_unique<Palettes::StandardPalettes>();
-        d->fire = std::make_unique<Palettes::FirePalette>();
-        d->aqua = std::make_unique<Palettes::AquaPalette>();
-    }
+    d->resourceContext = context;
+    // Setting the modifier again makes the dynamic tables regenerate at their
+    // next bind, so a dynamic palette is never drawn from empty storage.
     d->standard->initialise();
     d->fire->initialise();
     d->aqua->initialise();
-    d->fire->setModifier(fireModifier);
-    d->aqua->setModifier(aquaModifier);
+    d->fire->setModifier(d->fire->getModifier());
+    d->aqua->setModifier(d->aqua->getModifier());
 
     d->vertexBuffer = std::make_unique<QOpenGLBuffer>(QOpenGLBuffer::VertexBuffer);
     d->vertexBuffer->create();
@@ -508,6 +511,9 @@ void FanGeometryEngine::releaseResources()
     d->program.reset();
     d->singleSampleProgram.reset();
     d->vertexBufferStale = true;
+    d->resourceContext = nullptr;
+    // The image is kept: the next context uploads it again.
+    d->intensityDirty = !d->bytes.empty();
 }
 
 const std::vector<float>& FanGeometryEngine::getSectorLines()
