@@ -606,7 +606,14 @@ void FanDisplay::mouseMoveEvent(QMouseEvent* event)
     if (rotation > 180.F) {
         rotation -= 360.F;
     }
-    const double theta = (rotation + 90.0) * std::numbers::pi / 180.0 - phi;
+    double theta = (rotation + 90.0) * std::numbers::pi / 180.0 - phi;
+    // phi runs from 0 to a full turn from the x axis, so with the centre line
+    // at or below it (turns past half a turn) the difference is a turn off.
+    if (theta <= -std::numbers::pi) {
+        theta += 2.0 * std::numbers::pi;
+    } else if (theta > std::numbers::pi) {
+        theta -= 2.0 * std::numbers::pi;
+    }
     const double x = Maths::Geometry::sineRuleForSide(theta, r, std::numbers::pi / 2.0);
     const double y = Maths::Geometry::pythagorasForShortSide(x, r);
     d->mouseX = static_cast<float>(x);
