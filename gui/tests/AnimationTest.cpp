@@ -117,11 +117,11 @@ TEST(FadeEffect, RemovedAtFullOpacityAndPutBackForTheNextFadeOut) {
     EXPECT_EQ(widget.graphicsEffect(), nullptr) << "starts at the upper opacity, 1";
     QSignalSpy finished(&fade, &Fade::fadeFinished);
     fade.fadeOut();
-    ASSERT_TRUE(waitUntil([&] { return widget.graphicsEffect() != nullptr; })) << "fading out needs the effect";
-    ASSERT_TRUE(finished.wait(2000));
+    ASSERT_TRUE(waitUntil([&] { return finished.count() == 1; }));
+    EXPECT_NE(widget.graphicsEffect(), nullptr) << "fading needs the effect";
     EXPECT_NEAR(opacityOf(widget), 0.0, 1e-6);
     fade.fadeIn();
-    ASSERT_TRUE(finished.wait(2000));
+    ASSERT_TRUE(waitUntil([&] { return finished.count() == 2; }));
     EXPECT_EQ(widget.graphicsEffect(), nullptr);
     EXPECT_FALSE(fade.isFadedOut());
 }
