@@ -293,6 +293,40 @@ TEST_F(PopOutWidgetTest, DockedPopOutFollowsItsControlWhenTheWindowResizes)
     ASSERT_TRUE(waitUntil([&] { return popOut->pos() == QPoint(440, 350 - 100 - 6); }));
 }
 
+// The viewer moves its pop-outs from the toolbars into the display area.
+TEST_F(PopOutWidgetTest, MovedToAnotherParentItFollowsThatParentsResizes)
+{
+    auto* area = new QWidget(window.get());
+    area->setGeometry(100, 0, 700, 600);
+    area->show();
+    popOut->setParent(area);
+    ASSERT_TRUE(showAndSettle());
+    // The button at (700, 550) lies at (600, 550) in the area.
+    ASSERT_TRUE(waitUntil([&] { return popOut->pos() == QPoint(440, 550 - 100 - 6); }));
+    button->move(600, 350);
+    area->resize(650, 400);
+    ASSERT_TRUE(waitUntil([&] { return popOut->pos() == QPoint(340, 350 - 100 - 6); }));
+}
+
+TEST_F(PopOutWidgetTest, OutlivesItsButtonWithoutPointingAtIt)
+{
+    ASSERT_TRUE(showAndSettle());
+    delete button;
+    EXPECT_EQ(popOut->getPopOutControl(), nullptr);
+    window->resize(700, 500); // a docked pop-out would follow its button
+    popOut->reposition();
+    popOut->hidePopOut();
+    ASSERT_TRUE(waitUntil([&] { return popOut->getState() == int(BasicPopOutWidget::Hidden); }));
+    ASSERT_TRUE(showAndSettle());
+
+    // A button that takes another pop-out lets go of the first.
+    PopOutWidgetButton other(window.get());
+    BasicPopOutWidget first(&other, BasicPopOutWidget::BelowControl, 6, window.get());
+    BasicPopOutWidget second(&other, BasicPopOutWidget::BelowControl, 6, window.get());
+    EXPECT_EQ(first.getPopOutControl(), nullptr);
+    EXPECT_EQ(second.getPopOutControl(), &other);
+}
+
 TEST_F(WidgetTest, FloatingHandleIsAToolTippedGrip)
 {
     FloatingWidgetHandle handle;
