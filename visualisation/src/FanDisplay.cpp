@@ -27,6 +27,22 @@ namespace Keldar::Ondrix::Visualisation {
 using namespace FanDisplayOptions;
 using Painter = GUI::Widgets::Bases::OpenGLWidgetPainter;
 
+namespace {
+
+// What the range labels depend on.
+struct LabelKey
+{
+    float rotation = 0.F;
+    double range = -1.0;
+    std::int16_t startAngle = 0;
+    float aperture = 0.F;
+    const DataProcessing::Units::AbstractUnit* unit = nullptr;
+
+    bool operator==(const LabelKey&) const = default;
+};
+
+} // namespace
+
 struct FanDisplay::Private
 {
     FanGeometryEngine engine;
@@ -71,6 +87,9 @@ struct FanDisplay::Private
     const DataProcessing::Units::AbstractUnit* areaUnit = nullptr;
     bool resourcesValid = false;
     QMetaObject::Connection contextConnection;
+
+    std::vector<RangeLabel> labels;
+    LabelKey labelKey;
 };
 
 FanDisplay::FanDisplay(QWidget* parent) : OpenGLWidget(parent), d(std::make_unique<Private>())
@@ -453,7 +472,7 @@ void FanDisplay::paintGL()
         }
     }
     if (d->rangeLabels) {
-        for (const RangeLabel& label : d->engine.buildRangeLabels(getCurrentRotation())) {
+        for (const RangeLabel& label : rangeLabels()) {
             painter->drawText(label.x, label.y, label.angle, label.text, label.alignment,
                               label.ignoreTransform);
         }
@@ -468,6 +487,18 @@ void FanDisplay::paintGL()
     if (d->branding) {
         drawBranding();
     }
+}
+
+const std::vector<RangeLabel>& FanDisplay::rangeLabels()
+{
+    // Formatted anew only when what they show changes, not at every frame.
+    const LabelKey key{getCurrentRotation(), d->engine.getImageRange(), d->engine.getStartAngle(),
+                       d->engine.getAperture(), d->distanceUnit};
+    if (!(key == d->labelKey) || d->labels.empty()) {
+        d->labels = d->engine.buildRangeLabels(key.rotation);
+        d->labelKey = key;
+    }
+    return d->labels;
 }
 
 void FanDisplay::drawZoomRegion()

@@ -35,12 +35,50 @@ constexpr int initialRampWidth = 256;
 constexpr int initialRampHeight = 396;
 } // namespace
 
+namespace {
+
+// Looked up once per program, not by name at every draw.
+struct FanUniforms
+{
+    int palettes = -1;
+    int intensities = -1;
+    int chosenPalette = -1;
+    int projection = -1;
+    int spread = -1;
+    int kernelSize = -1;
+    int texelSize = -1;
+    int upperThreshold = -1;
+    int lowerThreshold = -1;
+    int rayTexture = -1;
+
+    explicit FanUniforms(const QOpenGLShaderProgram* program = nullptr)
+    {
+        if (program == nullptr) {
+            return;
+        }
+        palettes = program->uniformLocation("palettes");
+        intensities = program->uniformLocation("intensities");
+        chosenPalette = program->uniformLocation("chosenPalette");
+        projection = program->uniformLocation("projection");
+        spread = program->uniformLocation("Spread");
+        kernelSize = program->uniformLocation("KernelSize");
+        texelSize = program->uniformLocation("TexelSize");
+        upperThreshold = program->uniformLocation("UpperThreshold");
+        lowerThreshold = program->uniformLocation("LowerThreshold");
+        rayTexture = program->uniformLocation("RayTexture");
+    }
+};
+
+} // namespace
+
 struct FanGeometryEngine::Private
 {
     // The full fan shader, and the same source built without the kernel loop
     // for frames that need no blur in the shader.
     std::unique_ptr<QOpenGLShaderProgram> program;
     std::unique_ptr<QOpenGLShaderProgram> singleSampleProgram;
+    FanUniforms uniforms;
+    FanUniforms singleSampleUniforms;
 
     int kernelSize = 0;
     float clampLevel = 0.F;
@@ -331,6 +369,8 @@ bool FanGeometryEngine::initialiseResources()
     bool ok = !vertexSource.isEmpty() && !fragmentSource.isEmpty();
     d->program = buildProgram(vertexSource, fragmentSource, {}, ok);
     d->singleSampleProgram = buildProgram(vertexSource, fragmentSource, "SINGLE_SAMPLE", ok);
+    d->uniforms = FanUniforms(d->program.get());
+    d->singleSampleUniforms = FanUniforms(d->singleSampleProgram.get());
 
     d->resourceContext = context;
     // Setting the modifier again makes the dynamic tables regenerate at their
@@ -458,21 +498,22 @@ void FanGeometryEngine::draw(const QMatrix4x4& projection)
     const bool prefiltered = d->despeckleMethod == DespeckleMethod::Prefiltered;
     const int shaderKernel = prefiltered ? 0 : d->kernelSize;
     QOpenGLShaderProgram& program = shaderKernel == 0 ? *d->singleSampleProgram : *d->program;
+    const FanUniforms& u = shaderKernel == 0 ? d->singleSampleUniforms : d->uniforms;
     program.bind();
     d->currentPalette().bind(0);
-    program.setUniformValue("palettes", 0);
+    program.setUniformValue(u.palettes, 0);
     f->glActiveTexture(GL_TEXTURE1);
     f->glBindTexture(GL_TEXTURE_2D, d->intensityTexture);
-    program.setUniformValue("intensities", 1);
-    program.setUniformValue("chosenPalette", d->paletteRow);
-    program.setUniformValue("projection", projection);
-    program.setUniformValue("Spread", DespeckleFilter::Spread);
-    program.setUniformValue("KernelSize", shaderKernel);
-    program.setUniformValue("TexelSize", 1.F / static_cast<float>(d->textureWidth),
+    program.setUniformValue(u.intensities, 1);
+    program.setUniformValue(u.chosenPalette, d->paletteRow);
+    program.setUniformValue(u.projection, projection);
+    program.setUniformValue(u.spread, DespeckleFilter::Spread);
+    program.setUniformValue(u.kernelSize, shaderKernel);
+    program.setUniformValue(u.texelSize, 1.F / static_cast<float>(d->textureWidth),
                             1.F / static_cast<float>(d->textureHeight));
-    program.setUniformValue("UpperThreshold", d->thresholds.getUpper());
-    program.setUniformValue("LowerThreshold", d->thresholds.getLower());
-    program.setUniformValue("RayTexture", d->maximumWedges > 0 ? 1 : 0);
+    program.setUniformValue(u.upperThreshold, d->thresholds.getUpper());
+    program.setUniformValue(u.lowerThreshold, d->thresholds.getLower());
+    program.setUniformValue(u.rayTexture, d->maximumWedges > 0 ? 1 : 0);
 
     d->vertexBuffer->bind();
     program.enableAttributeArray(0);
