@@ -1,9 +1,12 @@
 // Frame rate of the fan display at 1920 x 1080 with a new 512 x 1000 image per
 // frame and every overlay on, with despeckle off and at the largest kernel
-// (done once per image, and for comparison by the direct per-pixel shader).
-// Run under a display, e.g. scripts/with-display with LIBGL_ALWAYS_SOFTWARE=1.
-// Two reference floors (a bare OpenGL widget and a native window that only
-// clear) show how much of a frame is the toolkit's composition.
+// (done once per image, and for comparison by the direct per-pixel shader),
+// and with the magnifier open. Run under a display, e.g. scripts/with-display
+// with LIBGL_ALWAYS_SOFTWARE=1. Two reference floors (a bare OpenGL widget and
+// a native window that only clear) show how much of a frame is the toolkit's
+// composition; the empty frame is the fan display's own floor (a clear only).
+// On a shared machine compare ratios within one run, over repetitions:
+//   --benchmark_repetitions=5 --benchmark_report_aggregates_only=true
 
 #include <keldar/core/Units.h>
 #include <keldar/ondrix/OndrixImage.h>
