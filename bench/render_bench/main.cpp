@@ -1,9 +1,12 @@
 // Frame rate of the fan display at 1920 x 1080 with a new 512 x 1000 image per
 // frame and every overlay on, with despeckle off and at the largest kernel
-// (done once per image, and for comparison by the direct per-pixel shader).
-// Run under a display, e.g. scripts/with-display with LIBGL_ALWAYS_SOFTWARE=1.
-// Two reference floors (a bare OpenGL widget and a native window that only
-// clear) show how much of a frame is the toolkit's composition.
+// (done once per image, and for comparison by the direct per-pixel shader),
+// and with the magnifier open. Run under a display, e.g. scripts/with-display
+// with LIBGL_ALWAYS_SOFTWARE=1. Two reference floors (a bare OpenGL widget and
+// a native window that only clear) show how much of a frame is the toolkit's
+// composition; the empty frame is the fan display's own floor (a clear only).
+// On a shared machine compare ratios within one run, over repetitions:
+//   --benchmark_repetitions=5 --benchmark_report_aggregates_only=true
 
 #include <keldar/core/Units.h>
 #include <keldar/ondrix/OndrixImage.h>
@@ -35,6 +38,7 @@ struct Scene
 {
     QWidget window;
     FanDisplay* display = nullptr;
+    ZoomDisplay* zoom = nullptr;
     Keldar::DataProcessing::Units::Distance::Metres metres;
     std::vector<Keldar::Ondrix::OndrixImage> images;
     // Without an exposed window a repaint draws nothing and the figures lie.
@@ -52,11 +56,22 @@ struct Scene
         display = new FanDisplay(&window);
         display->setGeometry(0, 0, 1920, 1080);
         display->setDistanceUnit(&metres);
+        // The magnifier sits in the same window, as the viewer's zoom panel does,
+        // hidden until a case shows it.
+        zoom = display->getZoomDisplay();
+        zoom->setParent(&window);
+        zoom->setGeometry(1920 - 420, 1080 - 300, 400, 280);
+        zoom->hide();
         window.show();
         exposed = QTest::qWaitForWindowExposed(&window);
-        // A measurement on screen as well, so every overlay is drawn.
         display->newImageReceived(images.front());
         display->repaint();
+        measure();
+    }
+
+    // A measurement on screen as well, so every overlay is drawn.
+    void measure()
+    {
         auto pixel = [&](QPointF ndc) { return QPointF((ndc.x() + 1) * 960, (1 - ndc.y()) * 540); };
         QMouseEvent press(QEvent::MouseButtonPress, pixel({-0.2, 0.0}), Qt::LeftButton, Qt::LeftButton,
                           Qt::NoModifier);
@@ -68,6 +83,14 @@ struct Scene
         QCoreApplication::sendEvent(display, &release);
     }
 };
+
+void setOverlays(FanDisplay& display, bool on)
+{
+    for (auto feature :
+         {FanDisplayOptions::RangeLabels, FanDisplayOptions::RangeArcs, FanDisplayOptions::SectorLines}) {
+        display.setOverlayFeature(feature, on);
+    }
+}
 
 // Counts the paints the display really receives, so that a run in which
 // repaints were dropped reports an error instead of an impossible frame rate.
@@ -88,13 +111,18 @@ class PaintCounter : public QObject
 
 // Paints and presents one frame now; finishing makes the software renderer's
 // work count in this frame rather than leak into the next.
+void finishRendering(QOpenGLWidget& widget)
+{
+    widget.makeCurrent();
+    QOpenGLContext::currentContext()->functions()->glFinish();
+    widget.doneCurrent();
+}
+
 void presentFrame(QOpenGLWidget& widget)
 {
     widget.update();
     QCoreApplication::processEvents();
-    widget.makeCurrent();
-    QOpenGLContext::currentContext()->functions()->glFinish();
-    widget.doneCurrent();
+    finishRendering(widget);
 }
 
 void reportFrameRate(benchmark::State& state)
@@ -105,6 +133,7 @@ void reportFrameRate(benchmark::State& state)
 
 Scene* scene = nullptr;
 PaintCounter* paintCounter = nullptr;
+PaintCounter* zoomPaintCounter = nullptr;
 
 void checkEveryFramePainted(benchmark::State& state, int paintsBefore)
 {
@@ -131,6 +160,15 @@ void renderFrames(benchmark::State& state, int kernel, Method method)
     for (auto _ : state) {
         display.newImageReceived(scene->images[next++ % scene->images.size()]);
         presentFrame(display);
+        if (scene->zoom->isVisible()) {
+            // The display asks the magnifier for a repaint while it paints
+            // itself, so the magnifier's paint comes in the next pass.
+            const int zoomPaints = zoomPaintCounter->paints;
+            for (int pass = 0; pass < 4 && zoomPaintCounter->paints == zoomPaints; ++pass) {
+                QCoreApplication::processEvents();
+            }
+            finishRendering(*scene->zoom);
+        }
     }
     reportFrameRate(state);
     checkEveryFramePainted(state, paintsBefore);
@@ -142,20 +180,14 @@ void renderFrames(benchmark::State& state, int kernel, Method method)
 // Breakdown: the same frame without any overlay, to see what the overlays cost.
 void DespeckleOffNoOverlays(benchmark::State& state)
 {
-    FanDisplay& display = *scene->display;
-    for (auto feature :
-         {FanDisplayOptions::RangeLabels, FanDisplayOptions::RangeArcs, FanDisplayOptions::SectorLines}) {
-        display.setOverlayFeature(feature, false);
-    }
+    setOverlays(*scene->display, false);
     renderFrames(state, 0, Method::Prefiltered);
-    for (auto feature :
-         {FanDisplayOptions::RangeLabels, FanDisplayOptions::RangeArcs, FanDisplayOptions::SectorLines}) {
-        display.setOverlayFeature(feature, true);
-    }
+    setOverlays(*scene->display, true);
 }
 
-// Breakdown: the floor, a frame of the same size that draws no fan at all
-// (an image with a single beam), so only clearing and presenting remain.
+// Breakdown: the floor of the fan display itself, a frame of the same size
+// that draws nothing but the clear: no fan (an image with a single beam), no
+// overlay and no measurement.
 void EmptyFrame(benchmark::State& state)
 {
     if (!scene->exposed) {
@@ -163,6 +195,8 @@ void EmptyFrame(benchmark::State& state)
         return;
     }
     FanDisplay& display = *scene->display;
+    setOverlays(display, false);
+    display.getMeasuringTool().clear();
     const Keldar::Ondrix::OndrixImage single(1, 1000, 40.0, 60.0, 900.0, {0},
                                              std::vector<std::uint8_t>(1000, 9));
     const int paintsBefore = paintCounter->paints;
@@ -172,6 +206,9 @@ void EmptyFrame(benchmark::State& state)
     }
     reportFrameRate(state);
     checkEveryFramePainted(state, paintsBefore);
+    setOverlays(display, true);
+    display.newImageReceived(scene->images.front());
+    scene->measure();
 }
 
 // Reference floors, outside the fan display: the same 1920 x 1080 frame that
@@ -246,6 +283,21 @@ void DespeckleOff(benchmark::State& state)
     renderFrames(state, 0, Method::Prefiltered);
 }
 
+// With the magnifier open the fan is drawn twice a frame: once in the display
+// and once, enlarged, in the magnifier beside it.
+void DespeckleOffWithMagnifier(benchmark::State& state)
+{
+    ZoomDisplay& zoom = *scene->zoom;
+    zoom.show();
+    QCoreApplication::processEvents();
+    const int zoomPaintsBefore = zoomPaintCounter->paints;
+    renderFrames(state, 0, Method::Prefiltered);
+    if (zoomPaintCounter->paints - zoomPaintsBefore < 0.99 * static_cast<double>(state.iterations())) {
+        state.SkipWithError("the magnifier was not painted every frame");
+    }
+    zoom.hide();
+}
+
 // Breakdown: the fan drawn with one needle-thin triangle per beam pair.
 void DespeckleOffPerBeamTriangles(benchmark::State& state)
 {
@@ -284,6 +336,7 @@ BENCHMARK(NativeWindowClearOnly)->Unit(benchmark::kMillisecond)->UseRealTime()->
 BENCHMARK(EmptyFrame)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(3.0);
 BENCHMARK(DespeckleOffNoOverlays)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(3.0);
 BENCHMARK(DespeckleOff)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(3.0);
+BENCHMARK(DespeckleOffWithMagnifier)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(3.0);
 BENCHMARK(DespeckleOffPerBeamTriangles)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(3.0);
 BENCHMARK(DespeckleKernel15Prefiltered)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(3.0);
 BENCHMARK(DespeckleKernel15DirectShader)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(3.0);
@@ -298,6 +351,9 @@ int main(int argc, char** argv)
     PaintCounter counter;
     paintCounter = &counter;
     sharedScene.display->installEventFilter(&counter);
+    PaintCounter zoomCounter;
+    zoomPaintCounter = &zoomCounter;
+    sharedScene.zoom->installEventFilter(&zoomCounter);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
     scene = nullptr;

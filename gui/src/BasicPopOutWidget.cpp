@@ -61,8 +61,20 @@ BasicPopOutWidget::BasicPopOutWidget(Bases::PopOutWidgetControl* control, int di
         if (state == Hidden || state == Hiding)
             move(restingPosition);
     });
+    watchParent(parent);
+}
+
+void BasicPopOutWidget::watchParent(QWidget* parent)
+{
+    // A docked panel follows its control when its parent is resized.
     if (parent)
         parent->installEventFilter(this);
+}
+
+void BasicPopOutWidget::forgetControl(const Bases::PopOutWidgetControl* gone)
+{
+    if (control == gone)
+        control = nullptr;
 }
 
 BasicPopOutWidget::~BasicPopOutWidget()
@@ -409,9 +421,15 @@ int BasicPopOutWidget::getState() const
 
 bool BasicPopOutWidget::eventFilter(QObject* watched, QEvent* event)
 {
-    // A docked panel follows its control when the window is resized.
-    if (watched == parentWidget() && event->type() == QEvent::Resize && docked && isVisible() &&
-        state != Hiding) {
+    if (watched == this) {
+        // The viewer moves its pop-outs from the toolbars into the display
+        // area: from then on that area's resizes are the ones to follow.
+        if (event->type() == QEvent::ParentAboutToChange && parentWidget())
+            parentWidget()->removeEventFilter(this);
+        else if (event->type() == QEvent::ParentChange)
+            watchParent(parentWidget());
+    } else if (watched == parentWidget() && event->type() == QEvent::Resize && docked && isVisible() &&
+               state != Hiding) {
         reposition();
         applyShape();
     }

@@ -8,7 +8,7 @@
 #include <QPainter>
 #include <QPixmap>
 
-#include <cmath>
+#include <algorithm>
 
 namespace Keldar::GUI::Tools {
 
@@ -46,6 +46,10 @@ Logo* logoWidget(Logo*& slot)
     return slot;
 }
 
+// Size, margin and place are pixels of the capture. An image or pixmap reports
+// its size in pixels, but a painter on one with a device pixel ratio draws in
+// logical units; the logo is therefore rendered at its pixel size and handed
+// to the painter with the device's ratio, at the logical place.
 void stamp(QPaintDevice& device, SvgLabel& logo, int corner, int size)
 {
     const QRect target =
@@ -56,8 +60,10 @@ void stamp(QPaintDevice& device, SvgLabel& logo, int corner, int size)
     QPixmap picture(target.size());
     picture.fill(Qt::transparent);
     logo.render(&picture, QPoint(), QRegion(), QWidget::DrawChildren);
+    const qreal ratio = device.devicePixelRatioF();
+    picture.setDevicePixelRatio(ratio);
     QPainter painter(&device);
-    painter.drawPixmap(target.topLeft(), picture);
+    painter.drawPixmap(QPointF(target.topLeft()) / ratio, picture);
 }
 
 } // namespace
@@ -81,10 +87,10 @@ QRect CaptureTools::getLogoRect(const QSize& deviceSize, const QSizeF& naturalSi
 {
     if (naturalSize.isEmpty() || size <= 0)
         return {};
-    const QSizeF covering = naturalSize.scaled(QSizeF(size, size), Qt::KeepAspectRatioByExpanding);
-    // Rounded up so that the shorter side never falls below the requested size.
-    const QSize logo(static_cast<int>(std::ceil(covering.width() - 1e-6)),
-                     static_cast<int>(std::ceil(covering.height() - 1e-6)));
+    // Fitted inside the square: covering it made a wide logo four times as
+    // wide as asked.
+    const QSizeF fitted = naturalSize.scaled(QSizeF(size, size), Qt::KeepAspectRatio);
+    const QSize logo(std::clamp(qRound(fitted.width()), 1, size), std::clamp(qRound(fitted.height()), 1, size));
     QPoint position;
     switch (corner) {
     case TopLeft:

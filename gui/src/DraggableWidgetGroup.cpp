@@ -42,6 +42,13 @@ DraggableWidgetGroup::~DraggableWidgetGroup()
             member->group = nullptr;
 }
 
+DraggableWidgetGroup& DraggableWidgetGroup::applicationGroup()
+{
+    // Destroyed after the widgets (at exit), when it holds only null pointers.
+    static DraggableWidgetGroup group;
+    return group;
+}
+
 void DraggableWidgetGroup::adoptMembers()
 {
     for (const QPointer<DraggableWidget>& member : members)

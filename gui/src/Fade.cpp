@@ -1,6 +1,7 @@
 #include <keldar/gui/Fade.h>
 
 #include <QGraphicsOpacityEffect>
+#include <QOpenGLWidget>
 #include <QWidget>
 
 namespace Keldar::GUI::Animations {
@@ -9,15 +10,39 @@ Fade::Fade(QWidget* target, qreal lowerOpacity, qreal upperOpacity, int duration
            bool hideWhenFadedOut, QObject* parent)
     : QPropertyAnimation(parent != nullptr ? parent : target),
       target(target),
-      effect(new QGraphicsOpacityEffect(target)),
       lower(lowerOpacity),
       upper(upperOpacity),
+      opacity(upperOpacity),
       hideWhenFadedOut(hideWhenFadedOut) {
-    effect->setOpacity(upper);
-    target->setGraphicsEffect(effect);
-    setTargetObject(effect);
-    setPropertyName("opacity");
+    checkForOpenGL();
+    setTargetObject(this);
+    setPropertyName("currentOpacity");
     setDuration(durationMs);
+}
+
+void Fade::checkForOpenGL() {
+    // Checked at every fade: a container may be given its OpenGL widget late.
+    holdsOpenGL = qobject_cast<QOpenGLWidget*>(target) != nullptr ||
+                  target->findChild<QOpenGLWidget*>() != nullptr;
+    setCurrentOpacity(opacity);
+}
+
+qreal Fade::getCurrentOpacity() const {
+    return opacity;
+}
+
+void Fade::setCurrentOpacity(qreal value) {
+    opacity = value;
+    const bool wanted = !holdsOpenGL && value < 1.0 && !qFuzzyCompare(value, 1.0);
+    if (wanted) {
+        if (effect == nullptr || target->graphicsEffect() != effect) {
+            effect = new QGraphicsOpacityEffect(target);
+            target->setGraphicsEffect(effect);
+        }
+        effect->setOpacity(value);
+    } else if (effect != nullptr && target->graphicsEffect() == effect) {
+        target->setGraphicsEffect(nullptr);  // deletes it
+    }
 }
 
 void Fade::dropPendingEndings() {
@@ -28,6 +53,7 @@ void Fade::dropPendingEndings() {
 
 void Fade::fadeIn() {
     stop();
+    checkForOpenGL();
     if (qFuzzyIsNull(lower)) {
         target->show();
     }
@@ -43,6 +69,7 @@ void Fade::fadeIn() {
 
 void Fade::fadeOut() {
     stop();
+    checkForOpenGL();
     dropPendingEndings();
     fadeOutEnding = connect(this, &QPropertyAnimation::finished, this, [this] {
         disconnect(fadeOutEnding);
@@ -58,7 +85,7 @@ void Fade::fadeOut() {
 }
 
 bool Fade::isFadedOut() const {
-    return qFuzzyCompare(1.0 + effect->opacity(), 1.0 + lower);
+    return qFuzzyCompare(1.0 + opacity, 1.0 + lower);
 }
 
 void Fade::setLowerOpacity(qreal opacity) {

@@ -2,6 +2,8 @@
 
 #include <keldar/gui/SvgFileError.h>
 
+#include "SameColour.h"
+
 #if __has_include(<keldar/icons/Icons.h>)
 #include <keldar/icons/Icons.h>
 #define KELDAR_GUI_HAS_ICONS 1
@@ -54,8 +56,12 @@ KeldarLogo::KeldarLogo(QWidget* parent) : SvgLabel(parent)
     applySecondColour();
 }
 
+// Unchanged colours change nothing: the viewer's window recolours its logos
+// while it paints, and every repaint of a logo repaints the window under it.
 void KeldarLogo::setFirstColour(const QColor& colour)
 {
+    if (Helpers::sameColour(colour, firstColour))
+        return;
     firstColour = colour;
     svgChanged();
 }
@@ -68,9 +74,8 @@ void KeldarLogo::setSecondColour(const QColor& colour)
 
 void KeldarLogo::setColours(const QColor& first, const QColor& second)
 {
-    firstColour = first;
-    secondColour = second;
-    applySecondColour();
+    setFirstColour(first);
+    setSecondColour(second);
 }
 
 QColor KeldarLogo::getFirstColour() const
@@ -103,11 +108,11 @@ void KeldarLogo::changeEvent(QEvent* event)
 void KeldarLogo::applySecondColour()
 {
     const QColor colour = getSecondColour();
+    // The setters repaint only on a real change.
     for (const QString& id : secondColourIds) {
         setFillColour(colour, id);
         setStrokeColour(colour, id);
     }
-    svgChanged();
 }
 
 } // namespace Keldar::GUI::Widgets::Displays

@@ -2,6 +2,8 @@
 
 #include <keldar/gui/SvgFileError.h>
 
+#include "SameColour.h"
+
 #if __has_include(<keldar/icons/Icons.h>)
 #include <keldar/icons/Icons.h>
 #define KELDAR_GUI_HAS_ICONS 1
@@ -26,6 +28,10 @@ OndrixLogo::OndrixLogo(QWidget* parent) : SvgLabel(parent)
 
 void OndrixLogo::setColour(const QColor& value)
 {
+    // The window recolours the logo while it paints; a repaint for an
+    // unchanged colour would paint the window again, for ever.
+    if (Helpers::sameColour(value, colour))
+        return;
     colour = value;
     svgChanged();
 }

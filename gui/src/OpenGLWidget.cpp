@@ -27,6 +27,10 @@ struct OpenGLWidget::Private {
 OpenGLWidget::OpenGLWidget(QWidget* parent) : QOpenGLWidget(parent), d(std::make_unique<Private>()) {}
 
 OpenGLWidget::~OpenGLWidget() {
+    // QOpenGLWidget's destructor deletes the context after this one has run,
+    // and the context's aboutToBeDestroyed would then call into members that
+    // are gone.
+    disconnect(d->contextConnection);
     releaseGLResources();
 }
 

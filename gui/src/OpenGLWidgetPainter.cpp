@@ -114,11 +114,20 @@ struct OpenGLWidgetPainter::Private {
     // switching fonts between labels costs no texture upload.
     std::vector<std::unique_ptr<QOpenGLTexture>> atlasTextures;
 
+    // Uniform locations, looked up once per program rather than by name at
+    // every draw.
+    struct Uniforms {
+        int projection = -1;
+        int sampler = -1;
+        int colour = -1;
+    };
+
     std::unique_ptr<QOpenGLShaderProgram> textProgram;
     std::unique_ptr<QOpenGLShaderProgram> lineProgram;
     std::unique_ptr<QOpenGLShaderProgram> imageProgram;
-    std::unique_ptr<QOpenGLBuffer> textBuffer;
-    std::unique_ptr<QOpenGLBuffer> lineBuffer;
+    Uniforms textUniforms;
+    Uniforms lineUniforms;
+    Uniforms imageUniforms;
     std::unique_ptr<QOpenGLBuffer> imageBuffer;
 
     ImageCacheMode cacheMode = ImageCacheMode::On;
@@ -128,10 +137,24 @@ struct OpenGLWidgetPainter::Private {
     std::vector<float> unitCircle;
 
     FontAtlas buildAtlas(const QFont& font, const QColor& colour) const;
-    void drawTextured(QOpenGLShaderProgram& program, const char* sampler, QOpenGLBuffer& buffer,
+    // Overlays such as range arcs and labels are the same frame after frame:
+    // their vertices stay in buffers, found again by their contents, instead
+    // of being uploaded at every draw.
+    struct CachedVertices {
+        std::size_t hash = 0;
+        std::vector<float> vertices;
+        std::unique_ptr<QOpenGLBuffer> buffer;
+        std::uint64_t lastUse = 0;
+    };
+    static constexpr std::size_t VertexCacheSize = 32;
+    std::vector<CachedVertices> vertexCache;
+    std::uint64_t vertexCacheClock = 0;
+    QOpenGLBuffer& cachedBuffer(const float* data, std::size_t floats);
+
+    void drawTextured(QOpenGLShaderProgram& program, const Uniforms& uniforms, QOpenGLBuffer& buffer,
                       QOpenGLTexture& texture, int vertexCount, const QMatrix4x4& matrix) const;
     void drawLineVertices(const float* data, int pointCount, GLenum mode, int width,
-                          const QColor& colour, const QMatrix4x4& matrix) const;
+                          const QColor& colour, const QMatrix4x4& matrix);
 };
 
 OpenGLWidgetPainter::FontAtlas OpenGLWidgetPainter::Private::buildAtlas(const QFont& font,
@@ -203,13 +226,42 @@ OpenGLWidgetPainter::FontAtlas OpenGLWidgetPainter::Private::buildAtlas(const QF
     return atlas;
 }
 
-void OpenGLWidgetPainter::Private::drawTextured(QOpenGLShaderProgram& program, const char* sampler,
+QOpenGLBuffer& OpenGLWidgetPainter::Private::cachedBuffer(const float* data, std::size_t floats) {
+    const std::size_t hash = qHashBits(data, floats * sizeof(float));
+    ++vertexCacheClock;
+    for (CachedVertices& entry : vertexCache) {
+        if (entry.hash == hash && entry.vertices.size() == floats &&
+            std::equal(entry.vertices.begin(), entry.vertices.end(), data)) {
+            entry.lastUse = vertexCacheClock;
+            return *entry.buffer;
+        }
+    }
+    // A measurement being dragged changes every frame: the least recently
+    // drawn entry makes room.
+    if (vertexCache.size() < VertexCacheSize) {
+        vertexCache.emplace_back();
+        vertexCache.back().buffer = makeBuffer();
+        vertexCache.back().buffer->setUsagePattern(QOpenGLBuffer::StaticDraw);
+    }
+    CachedVertices& entry = *std::min_element(
+        vertexCache.begin(), vertexCache.end(),
+        [](const CachedVertices& a, const CachedVertices& b) { return a.lastUse < b.lastUse; });
+    entry.hash = hash;
+    entry.vertices.assign(data, data + floats);
+    entry.lastUse = vertexCacheClock;
+    entry.buffer->bind();
+    entry.buffer->allocate(data, static_cast<int>(floats * sizeof(float)));
+    entry.buffer->release();
+    return *entry.buffer;
+}
+
+void OpenGLWidgetPainter::Private::drawTextured(QOpenGLShaderProgram& program, const Uniforms& uniforms,
                                                 QOpenGLBuffer& buffer, QOpenGLTexture& texture,
                                                 int vertexCount, const QMatrix4x4& matrix) const {
     const BlendScope blend(gl);
     program.bind();
-    program.setUniformValue("projection", matrix);
-    program.setUniformValue(sampler, 0);
+    program.setUniformValue(uniforms.projection, matrix);
+    program.setUniformValue(uniforms.sampler, 0);
     gl->glActiveTexture(GL_TEXTURE0);
     texture.bind();
     buffer.bind();
@@ -227,16 +279,16 @@ void OpenGLWidgetPainter::Private::drawTextured(QOpenGLShaderProgram& program, c
 
 void OpenGLWidgetPainter::Private::drawLineVertices(const float* data, int pointCount, GLenum mode,
                                                     int width, const QColor& colour,
-                                                    const QMatrix4x4& matrix) const {
+                                                    const QMatrix4x4& matrix) {
     if (pointCount <= 0) {
         return;
     }
+    QOpenGLBuffer& buffer = cachedBuffer(data, static_cast<std::size_t>(pointCount) * 2);
+    buffer.bind();
     const BlendScope blend(gl);
-    lineBuffer->bind();
-    lineBuffer->allocate(data, pointCount * 2 * static_cast<int>(sizeof(float)));
     lineProgram->bind();
-    lineProgram->setUniformValue("projection", matrix);
-    lineProgram->setUniformValue("uColour", colour);
+    lineProgram->setUniformValue(lineUniforms.projection, matrix);
+    lineProgram->setUniformValue(lineUniforms.colour, colour);
     lineProgram->enableAttributeArray(0);
     lineProgram->setAttributeBuffer(0, GL_FLOAT, 0, 2, 2 * sizeof(float));
     GLfloat previousWidth = 1.F;
@@ -246,7 +298,7 @@ void OpenGLWidgetPainter::Private::drawLineVertices(const float* data, int point
     gl->glLineWidth(previousWidth);
     lineProgram->disableAttributeArray(0);
     lineProgram->release();
-    lineBuffer->release();
+    buffer.release();
 }
 
 OpenGLWidgetPainter::OpenGLWidgetPainter(OpenGLWidget* widget) : d(std::make_unique<Private>()) {
@@ -255,8 +307,10 @@ OpenGLWidgetPainter::OpenGLWidgetPainter(OpenGLWidget* widget) : d(std::make_uni
     d->textProgram = buildProgram(QStringLiteral("Text"));
     d->lineProgram = buildProgram(QStringLiteral("Line"));
     d->imageProgram = buildProgram(QStringLiteral("Image"));
-    d->textBuffer = makeBuffer();
-    d->lineBuffer = makeBuffer();
+    d->textUniforms = {d->textProgram->uniformLocation("projection"), d->textProgram->uniformLocation("atlas")};
+    d->lineUniforms = {d->lineProgram->uniformLocation("projection"), -1, d->lineProgram->uniformLocation("uColour")};
+    d->imageUniforms = {d->imageProgram->uniformLocation("projection"),
+                        d->imageProgram->uniformLocation("texture")};
     d->imageBuffer = makeBuffer();
 
     d->unitCircle.reserve(CirclePoints * 2);
@@ -400,10 +454,7 @@ void OpenGLWidgetPainter::drawText(float x, float y, int angle, const std::strin
         matrix.scale(1.F, g);
     }
 
-    d->textBuffer->bind();
-    d->textBuffer->allocate(v.data(), static_cast<int>(v.size() * sizeof(float)));
-    d->textBuffer->release();
-    d->drawTextured(*d->textProgram, "atlas", *d->textBuffer,
+    d->drawTextured(*d->textProgram, d->textUniforms, d->cachedBuffer(v.data(), v.size()),
                     *d->atlasTextures[static_cast<std::size_t>(d->currentAtlas)],
                     static_cast<int>(v.size()) / FloatsPerTexturedVertex, matrix);
 }
@@ -460,7 +511,7 @@ void OpenGLWidgetPainter::drawImage(float x, float y, float w, float h, const QI
             entry.buffer->release();
             found = d->imageCache.emplace(image.cacheKey(), std::move(entry)).first;
         }
-        d->drawTextured(*d->imageProgram, "texture", *found->second.buffer, *found->second.texture,
+        d->drawTextured(*d->imageProgram, d->imageUniforms, *found->second.buffer, *found->second.texture,
                         6, matrix);
         return;
     }
@@ -469,7 +520,7 @@ void OpenGLWidgetPainter::drawImage(float x, float y, float w, float h, const QI
     d->imageBuffer->bind();
     d->imageBuffer->allocate(quad.data(), static_cast<int>(quad.size() * sizeof(float)));
     d->imageBuffer->release();
-    d->drawTextured(*d->imageProgram, "texture", *d->imageBuffer, *texture, 6, matrix);
+    d->drawTextured(*d->imageProgram, d->imageUniforms, *d->imageBuffer, *texture, 6, matrix);
 }
 
 void OpenGLWidgetPainter::drawImage(float x, float y, float w, float h, const QImage& image) {

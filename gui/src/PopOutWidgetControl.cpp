@@ -6,10 +6,18 @@ namespace Keldar::GUI::Widgets::Bases {
 
 PopOutWidgetControl::PopOutWidgetControl(QWidget* target) : target(target) {}
 
-PopOutWidgetControl::~PopOutWidgetControl() = default;
+// The pop-out usually lives in another parent than its control and may
+// outlive it; it must not keep pointing at a control that is gone.
+PopOutWidgetControl::~PopOutWidgetControl()
+{
+    if (popOut)
+        popOut->forgetControl(this);
+}
 
 void PopOutWidgetControl::setPopOutWidget(Containers::BasicPopOutWidget* widget)
 {
+    if (popOut && popOut != widget)
+        popOut->forgetControl(this);
     popOut = widget;
 }
 

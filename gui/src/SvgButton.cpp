@@ -1,5 +1,7 @@
 #include <keldar/gui/SvgButton.h>
 
+#include "SameColour.h"
+
 #include <QPainter>
 #include <QStyleOptionButton>
 #include <QVariant>
@@ -23,6 +25,8 @@ SvgButton::SvgButton(const QString& fileName, QWidget* parent) : SvgButton(paren
 
 void SvgButton::setAccentForegroundColour(const QColor& colour)
 {
+    if (Helpers::sameColour(property(accentProperty).value<QColor>(), colour))
+        return;
     setProperty(accentProperty, colour);
     update();
 }

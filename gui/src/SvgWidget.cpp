@@ -1,5 +1,7 @@
 #include <keldar/gui/SvgWidget.h>
 
+#include "SameColour.h"
+
 #include <QFile>
 #include <QPainter>
 #include <QSvgRenderer>
@@ -8,6 +10,7 @@
 
 namespace Keldar::GUI::Widgets::Bases {
 
+using Helpers::sameColour;
 using Helpers::Svg::SvgHandler;
 
 struct SvgWidget::Private
@@ -59,45 +62,63 @@ bool SvgWidget::hasImage() const
     return d->hasImage;
 }
 
+// Each setter repaints only when the document really changes: a window that
+// recolours its icons while it paints would otherwise repaint for ever.
 void SvgWidget::setFillColour(const QColor& colour, const QString& elementId)
 {
+    if (sameColour(d->handler.getFillColour(elementId), colour))
+        return;
     d->handler.setFillColour(colour, elementId);
     svgChanged();
 }
 
 void SvgWidget::setStrokeColour(const QColor& colour, const QString& elementId)
 {
+    if (sameColour(d->handler.getStrokeColour(elementId), colour))
+        return;
     d->handler.setStrokeColour(colour, elementId);
     svgChanged();
 }
 
 void SvgWidget::setOpacity(double value, const QString& elementId)
 {
+    const double before = d->handler.getOpacity(elementId);
     d->handler.setOpacity(value, elementId);
-    svgChanged();
+    if (d->handler.getOpacity(elementId) != before)
+        svgChanged();
 }
 
 void SvgWidget::setFillOpacity(double value, const QString& elementId)
 {
+    const double before = d->handler.getFillOpacity(elementId);
     d->handler.setFillOpacity(value, elementId);
-    svgChanged();
+    if (d->handler.getFillOpacity(elementId) != before)
+        svgChanged();
 }
 
 void SvgWidget::setStrokeOpacity(double value, const QString& elementId)
 {
+    const double before = d->handler.getStrokeOpacity(elementId);
     d->handler.setStrokeOpacity(value, elementId);
-    svgChanged();
+    if (d->handler.getStrokeOpacity(elementId) != before)
+        svgChanged();
 }
 
 void SvgWidget::setHorizontalAlignment(int alignment)
 {
-    d->horizontalAlignment = std::clamp(alignment, int(Near), int(Far));
+    const int clamped = std::clamp(alignment, int(Near), int(Far));
+    if (clamped == d->horizontalAlignment)
+        return;
+    d->horizontalAlignment = clamped;
     svgChanged();
 }
 
 void SvgWidget::setVerticalAlignment(int alignment)
 {
-    d->verticalAlignment = std::clamp(alignment, int(Near), int(Far));
+    const int clamped = std::clamp(alignment, int(Near), int(Far));
+    if (clamped == d->verticalAlignment)
+        return;
+    d->verticalAlignment = clamped;
     svgChanged();
 }
 

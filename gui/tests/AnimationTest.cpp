@@ -3,20 +3,25 @@
 
 #include <QApplication>
 #include <QGraphicsOpacityEffect>
+#include <QOpenGLWidget>
 #include <QSignalSpy>
 #include <QTest>
 #include <QWidget>
 
 #include <gtest/gtest.h>
 
+#include <keldar/testing/WaitUntil.h>
+
 using Keldar::GUI::Animations::Fade;
 using Keldar::GUI::Animations::Slide;
+using Keldar::Testing::waitUntil;
 
 namespace {
 
+// Without an effect the widget is drawn fully opaque.
 qreal opacityOf(const QWidget& widget) {
     const auto* effect = qobject_cast<QGraphicsOpacityEffect*>(widget.graphicsEffect());
-    return effect != nullptr ? effect->opacity() : -1.0;
+    return effect != nullptr ? effect->opacity() : 1.0;
 }
 
 }  // namespace
@@ -66,11 +71,11 @@ TEST(FadeInterruption, FadeInDuringFadeOutNeverHidesTheWidget) {
     QSignalSpy hidden(&fade, &Fade::targetHidden);
     QSignalSpy finished(&fade, &Fade::fadeFinished);
     fade.fadeOut();
-    QTest::qWait(40);
+    ASSERT_TRUE(waitUntil([&] { return opacityOf(widget) < 1.0; })) << "the fade-out is under way";
     ASSERT_EQ(fade.state(), QAbstractAnimation::Running);
     fade.fadeIn();
+    // A stale fade-out ending would run on this same finished signal.
     ASSERT_TRUE(finished.wait(5000));
-    QTest::qWait(900);  // past the end the interrupted fade-out would have had
     EXPECT_EQ(hidden.count(), 0);
     EXPECT_EQ(finished.count(), 1);
     EXPECT_TRUE(widget.isVisible());
@@ -86,8 +91,8 @@ TEST(FadeInterruption, RepeatedFadeOutsReportTheEndOnce) {
     QSignalSpy finished(&fade, &Fade::fadeFinished);
     fade.fadeOut();
     fade.fadeOut();
+    // Both endings, had the first been kept, would run on this one signal.
     ASSERT_TRUE(finished.wait(2000));
-    QTest::qWait(50);
     EXPECT_EQ(hidden.count(), 1);
     EXPECT_EQ(finished.count(), 1);
 }
@@ -101,6 +106,48 @@ TEST(FadeIn, ShowsAHiddenTargetAndEndsAtTheUpperOpacity) {
     EXPECT_TRUE(widget.isVisible());
     ASSERT_TRUE(finished.wait(2000));
     EXPECT_NEAR(opacityOf(widget), 0.8, 1e-6);
+}
+
+// An opacity effect renders its widget through an off-screen pixmap on every
+// paint: at full opacity it is removed.
+TEST(FadeEffect, RemovedAtFullOpacityAndPutBackForTheNextFadeOut) {
+    QWidget widget;
+    widget.show();
+    Fade fade(&widget, 0.0, 1.0, 30, true);
+    EXPECT_EQ(widget.graphicsEffect(), nullptr) << "starts at the upper opacity, 1";
+    QSignalSpy finished(&fade, &Fade::fadeFinished);
+    fade.fadeOut();
+    ASSERT_TRUE(waitUntil([&] { return finished.count() == 1; }));
+    EXPECT_NE(widget.graphicsEffect(), nullptr) << "fading needs the effect";
+    EXPECT_NEAR(opacityOf(widget), 0.0, 1e-6);
+    fade.fadeIn();
+    ASSERT_TRUE(waitUntil([&] { return finished.count() == 2; }));
+    EXPECT_EQ(widget.graphicsEffect(), nullptr);
+    EXPECT_FALSE(fade.isFadedOut());
+}
+
+// A graphics effect on a container draws its OpenGL widgets blank (the viewer's
+// zoom panel holds the magnifier): such a container never gets one, and only
+// shows and hides at the ends of its fades.
+TEST(FadeEffect, NeverOnAContainerHoldingAnOpenGLWidget) {
+    QWidget container;
+    Fade fade(&container, 0.0, 0.95, 60, true);
+    new QOpenGLWidget(&container);  // given its OpenGL widget after the fade was made
+    container.show();
+    bool effectSeen = false;
+    QObject::connect(&fade, &QVariantAnimation::valueChanged,
+                     [&] { effectSeen = effectSeen || container.graphicsEffect() != nullptr; });
+    QSignalSpy finished(&fade, &Fade::fadeFinished);
+    QSignalSpy hidden(&fade, &Fade::targetHidden);
+    fade.fadeOut();
+    ASSERT_TRUE(finished.wait(2000));
+    EXPECT_EQ(hidden.count(), 1);
+    EXPECT_TRUE(container.isHidden());
+    fade.fadeIn();
+    EXPECT_TRUE(container.isVisible());
+    ASSERT_TRUE(finished.wait(2000));
+    EXPECT_FALSE(effectSeen);
+    EXPECT_EQ(container.graphicsEffect(), nullptr);
 }
 
 TEST(SlideDirections, InwardSlideFromBelowEndsWhereTheWidgetWas) {
@@ -144,7 +191,9 @@ TEST(SlideRestart, RestartingAnInwardSlideDoesNotDrift) {
     child->move(10, 10);
     Slide slide(child, Slide::FromAbove, 20, 200);
     slide.slide();
-    QTest::qWait(30);  // mid-way: the widget is somewhere above its place
+    // Mid-way: the widget is somewhere above its place.
+    ASSERT_TRUE(waitUntil([&] { return child->pos() != QPoint(10, -10); }));
+    ASSERT_NE(child->pos(), QPoint(10, 10));
     slide.slide();
     QSignalSpy finished(&slide, &QAbstractAnimation::finished);
     ASSERT_TRUE(finished.wait(2000));

@@ -42,7 +42,7 @@ QImage frame()
 TEST(LogoPlacement, Size100AtBottomRightOf1080pEnds40PixelsFromBothEdges)
 {
     const QRect rect = CaptureTools::getLogoRect({1920, 1080}, {200, 100}, CaptureTools::BottomRight, 100);
-    EXPECT_EQ(rect.size(), QSize(200, 100));
+    EXPECT_EQ(rect.size(), QSize(100, 50));
     EXPECT_EQ(rect.x() + rect.width(), 1920 - 40);
     EXPECT_EQ(rect.y() + rect.height(), 1080 - 40);
 }
@@ -58,13 +58,13 @@ TEST(LogoPlacement, EachCornerKeepsTheMargin)
     EXPECT_EQ(CaptureTools::getLogoRect(device, logo, 7, 80).topLeft(), QPoint(0, 0));
 }
 
-TEST(LogoPlacement, LogoCoversTheRequestedSquare)
+// Covering the square made the maker's wide logo about 330 pixels wide at 80.
+TEST(LogoPlacement, LogoFitsInsideTheRequestedSquare)
 {
     const QRect tall = CaptureTools::getLogoRect({800, 600}, {30, 90}, CaptureTools::TopLeft, 100);
-    EXPECT_EQ(tall.size(), QSize(100, 300));
+    EXPECT_EQ(tall.size(), QSize(33, 100));
     const QRect wide = CaptureTools::getLogoRect({800, 600}, {333, 100}, CaptureTools::TopLeft, 80);
-    EXPECT_EQ(wide.height(), 80);
-    EXPECT_GE(wide.width(), 266);
+    EXPECT_EQ(wide.size(), QSize(80, 24));
 }
 
 TEST_F(WidgetTest, StampedLogoStaysInsideItsCornerBox)
@@ -123,4 +123,25 @@ TEST_F(WidgetTest, MakersLogoShowsBothColours)
         }
     EXPECT_GT(first, 0);
     EXPECT_GT(second, 0);
+}
+
+// A capture with a device pixel ratio of 2 (a grab of a high-density screen):
+// size and margin are still pixels of the image. Drawn in logical units the
+// logo came out twice as large and beyond the frame.
+TEST_F(WidgetTest, StampOnAHighDensityImageKeepsItsPixelSizeAndMargin)
+{
+    if (!QFile::exists(KeldarLogo::resourcePath))
+        GTEST_SKIP() << "the maker's logo resource is not linked into this build";
+    for (const int corner : {CaptureTools::TopLeft, CaptureTools::BottomRight}) {
+        QImage image = frame();
+        image.setDevicePixelRatio(2.0);
+        CaptureTools::addKeldarLogo(image, QColor(250, 250, 250), QColor(20, 120, 250), corner, 80);
+        const QRect painted = paintedArea(image);
+        ASSERT_FALSE(painted.isNull()) << "corner " << corner;
+        const QRect box = corner == CaptureTools::TopLeft ? QRect(40, 40, 80, 80) : QRect(1800, 960, 80, 80);
+        EXPECT_TRUE(box.contains(painted)) << "corner " << corner << ": painted at " << painted.x() << ","
+                                           << painted.y() << " size " << painted.width() << "x"
+                                           << painted.height();
+        EXPECT_GT(painted.width(), 70) << "the wide logo spans its box";
+    }
 }

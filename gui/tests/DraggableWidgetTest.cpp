@@ -178,6 +178,18 @@ TEST_F(DraggableWidgetTest, MembersElsewhereDoNotBlock)
     EXPECT_EQ(first->x(), 210);
 }
 
+TEST_F(DraggableWidgetTest, ApplicationGroupKeepsItsMembersApart)
+{
+    DraggableWidgetGroup& group = DraggableWidgetGroup::applicationGroup();
+    EXPECT_EQ(&group, &DraggableWidgetGroup::applicationGroup());
+    group.add(first);
+    group.add(second);
+    drag(first, {{100, 100}, {400, 100}});
+    EXPECT_EQ(first->geometry().right() + 1, second->x()) << "stopped at the other overlay";
+    group.remove(first);
+    group.remove(second);
+}
+
 TEST_F(WidgetTest, GroupKeepsOneEntryPerWidget)
 {
     QWidget parent;

@@ -428,7 +428,21 @@ TEST(PainterLifetime, NewContextMakesANewPainterWithoutLeaks) {
     EXPECT_EQ(widget->getPainter()->getFontCount(), 1) << "atlases belong to the old context";
     const QImage image = widget->grabFramebuffer();
     EXPECT_FALSE(image.isNull());
+
+    // The context outlives the widget's own destructor (QOpenGLWidget deletes
+    // it later); a handler the widget left on aboutToBeDestroyed would run on
+    // freed members. This one is connected after the widget's, so runs after it.
+    QOpenGLContext* context = widget->context();
+    ASSERT_NE(context, nullptr);
+    bool contextDestroyed = false;
+    bool widgetStillListening = false;
+    QObject::connect(context, &QOpenGLContext::aboutToBeDestroyed, [&] {
+        contextDestroyed = true;
+        widgetStillListening = QObject::disconnect(context, nullptr, widget, nullptr);
+    });
     delete widget;
+    EXPECT_TRUE(contextDestroyed);
+    EXPECT_FALSE(widgetStillListening);
     EXPECT_TRUE(glWarnings().isEmpty()) << glWarnings().join('\n').toStdString();
     glWarnings().clear();
 }

@@ -1,19 +1,24 @@
 #include "WidgetTestApplication.h"
 
+#include <keldar/testing/WaitUntil.h>
+
 #include <keldar/gui/BasicPopOutWidget.h>
 #include <keldar/gui/FloatingWidgetHandle.h>
 #include <keldar/gui/PopOutWidgetButton.h>
 
+#include <QAbstractAnimation>
 #include <QSignalSpy>
 #include <QTest>
+
+#include <algorithm>
 
 using Keldar::GUI::Widgets::AddOns::FloatingWidgetHandle;
 using Keldar::GUI::Widgets::Buttons::PopOutWidgetButton;
 using Keldar::GUI::Widgets::Containers::BasicPopOutWidget;
 
-namespace {
+using Keldar::Testing::waitUntil;
 
-constexpr int settle = 3000;
+namespace {
 
 TEST(PopOutPlacement, BelowAControlAlignsNearEndsByDefault)
 {
@@ -119,10 +124,20 @@ protected:
 
     QPoint expectedDockedPosition() const { return {540, 550 - 100 - 6}; }
 
-    void showAndSettle()
+    [[nodiscard]] bool showAndSettle()
     {
         popOut->showPopOut();
-        QTRY_COMPARE_WITH_TIMEOUT(popOut->getState(), int(BasicPopOutWidget::Shown), settle);
+        return waitUntil([&] { return popOut->getState() == int(BasicPopOutWidget::Shown); });
+    }
+
+    // Every fade and slide has come to rest, so nothing can move it any more.
+    [[nodiscard]] bool animationsSettled()
+    {
+        return waitUntil([&] {
+            const auto animations = popOut->findChildren<QAbstractAnimation*>();
+            return std::all_of(animations.begin(), animations.end(),
+                               [](const QAbstractAnimation* a) { return a->state() == QAbstractAnimation::Stopped; });
+        });
     }
 
     void dragHandleBy(const QPoint& delta)
@@ -157,18 +172,18 @@ TEST_F(PopOutWidgetTest, ShowingSlidesInToItsPlaceBesideTheControl)
     popOut->showPopOut();
     EXPECT_EQ(popOut->getState(), int(BasicPopOutWidget::Showing));
     EXPECT_TRUE(popOut->isVisible());
-    QTRY_COMPARE_WITH_TIMEOUT(popOut->getState(), int(BasicPopOutWidget::Shown), settle);
-    QTRY_COMPARE_WITH_TIMEOUT(popOut->pos(), expectedDockedPosition(), settle);
+    ASSERT_TRUE(waitUntil([&] { return popOut->getState() == int(BasicPopOutWidget::Shown); }));
+    ASSERT_TRUE(waitUntil([&] { return popOut->pos() == expectedDockedPosition(); }));
     EXPECT_FALSE(popOut->mask().isEmpty()) << "docked pop-outs are shaped as a bubble";
 }
 
 TEST_F(PopOutWidgetTest, HidingFadesOutAndLeavesThePositionForNextTime)
 {
-    showAndSettle();
-    QTRY_COMPARE_WITH_TIMEOUT(popOut->pos(), expectedDockedPosition(), settle);
+    ASSERT_TRUE(showAndSettle());
+    ASSERT_TRUE(waitUntil([&] { return popOut->pos() == expectedDockedPosition(); }));
     popOut->hidePopOut();
     EXPECT_EQ(popOut->getState(), int(BasicPopOutWidget::Hiding));
-    QTRY_COMPARE_WITH_TIMEOUT(popOut->getState(), int(BasicPopOutWidget::Hidden), settle);
+    ASSERT_TRUE(waitUntil([&] { return popOut->getState() == int(BasicPopOutWidget::Hidden); }));
     EXPECT_FALSE(popOut->isVisible());
     EXPECT_EQ(popOut->pos(), expectedDockedPosition());
 }
@@ -177,42 +192,42 @@ TEST_F(PopOutWidgetTest, ButtonTogglesThePopOut)
 {
     button->setChecked(true);
     EXPECT_TRUE(popOut->isVisible());
-    QTRY_COMPARE_WITH_TIMEOUT(popOut->getState(), int(BasicPopOutWidget::Shown), settle);
+    ASSERT_TRUE(waitUntil([&] { return popOut->getState() == int(BasicPopOutWidget::Shown); }));
     button->setChecked(false);
-    QTRY_COMPARE_WITH_TIMEOUT(popOut->isVisible(), false, settle);
+    ASSERT_TRUE(waitUntil([&] { return !popOut->isVisible(); }));
 }
 
 TEST_F(PopOutWidgetTest, ToggledBackOnWhileFadingOutItStays)
 {
-    showAndSettle();
+    ASSERT_TRUE(showAndSettle());
     button->setChecked(true);
     button->setChecked(false);
     EXPECT_EQ(popOut->getState(), int(BasicPopOutWidget::Hiding));
-    QTest::qWait(100);
+    ASSERT_TRUE(waitUntil([&] { return popOut->pos() != expectedDockedPosition(); })) << "sliding out";
     button->setChecked(true);
-    QTRY_COMPARE_WITH_TIMEOUT(popOut->getState(), int(BasicPopOutWidget::Shown), settle);
-    QTest::qWait(100);
+    ASSERT_TRUE(waitUntil([&] { return popOut->getState() == int(BasicPopOutWidget::Shown); }));
+    ASSERT_TRUE(animationsSettled());
     EXPECT_TRUE(popOut->isVisible());
     EXPECT_EQ(popOut->pos(), expectedDockedPosition()) << "an interrupted slide must not leave it lower";
 }
 
 TEST_F(PopOutWidgetTest, UndockedPopOutReturnsWhereItWasAfterAnInterruptedHide)
 {
-    showAndSettle();
+    ASSERT_TRUE(showAndSettle());
     dragHandleBy({-200, -150});
     const QPoint torn = popOut->pos();
     popOut->hidePopOut();
-    QTest::qWait(100);
+    ASSERT_TRUE(waitUntil([&] { return popOut->pos() != torn; })) << "sliding out";
     popOut->showPopOut();
-    QTRY_COMPARE_WITH_TIMEOUT(popOut->getState(), int(BasicPopOutWidget::Shown), settle);
-    QTest::qWait(100);
+    ASSERT_TRUE(waitUntil([&] { return popOut->getState() == int(BasicPopOutWidget::Shown); }));
+    ASSERT_TRUE(animationsSettled());
     EXPECT_EQ(popOut->pos(), torn);
 }
 
 TEST_F(PopOutWidgetTest, DraggingTheHandleTearsItOff)
 {
-    showAndSettle();
-    QTRY_COMPARE_WITH_TIMEOUT(popOut->pos(), expectedDockedPosition(), settle);
+    ASSERT_TRUE(showAndSettle());
+    ASSERT_TRUE(waitUntil([&] { return popOut->pos() == expectedDockedPosition(); }));
     QSignalSpy docked(popOut, &BasicPopOutWidget::dockedChanged);
     dragHandleBy({-200, -150});
     EXPECT_FALSE(popOut->isDocked());
@@ -226,14 +241,14 @@ TEST_F(PopOutWidgetTest, DraggingTheHandleTearsItOff)
 
 TEST_F(PopOutWidgetTest, DoubleClickOnTheHandleDocksItAgain)
 {
-    showAndSettle();
+    ASSERT_TRUE(showAndSettle());
     dragHandleBy({-200, -150});
     ASSERT_FALSE(popOut->isDocked());
     QTest::mouseDClick(handle, Qt::LeftButton, {}, QPoint(5, 5));
     EXPECT_EQ(popOut->getState(), int(BasicPopOutWidget::Hiding));
-    QTRY_VERIFY_WITH_TIMEOUT(popOut->isDocked(), settle);
-    QTRY_COMPARE_WITH_TIMEOUT(popOut->getState(), int(BasicPopOutWidget::Shown), settle);
-    QTRY_COMPARE_WITH_TIMEOUT(popOut->pos(), expectedDockedPosition(), settle);
+    ASSERT_TRUE(waitUntil([&] { return popOut->isDocked(); }));
+    ASSERT_TRUE(waitUntil([&] { return popOut->getState() == int(BasicPopOutWidget::Shown); }));
+    ASSERT_TRUE(waitUntil([&] { return popOut->pos() == expectedDockedPosition(); }));
     EXPECT_TRUE(popOut->isVisible());
     EXPECT_FALSE(handle->isActive());
     EXPECT_FALSE(popOut->mask().isEmpty());
@@ -245,12 +260,12 @@ TEST_F(PopOutWidgetTest, DoubleClickOnTheHandleDocksItAgain)
 
 TEST_F(PopOutWidgetTest, DoubleClickOnADockedHandleChangesNothing)
 {
-    showAndSettle();
+    ASSERT_TRUE(showAndSettle());
     const QPoint before = popOut->pos();
     QSignalSpy docked(popOut, &BasicPopOutWidget::dockedChanged);
     QTest::mouseDClick(handle, Qt::LeftButton, {}, QPoint(5, 5));
     EXPECT_EQ(popOut->getState(), int(BasicPopOutWidget::Shown));
-    QTest::qWait(300);
+    ASSERT_TRUE(animationsSettled());
     EXPECT_TRUE(popOut->isVisible());
     EXPECT_TRUE(popOut->isDocked());
     EXPECT_EQ(popOut->pos(), before);
@@ -261,8 +276,8 @@ TEST_F(PopOutWidgetTest, WithoutAHandleItCannotBeDragged)
 {
     popOut->setDragHandle(nullptr);
     EXPECT_FALSE(popOut->draggingIsEnabled());
-    showAndSettle();
-    QTRY_COMPARE_WITH_TIMEOUT(popOut->pos(), expectedDockedPosition(), settle);
+    ASSERT_TRUE(showAndSettle());
+    ASSERT_TRUE(waitUntil([&] { return popOut->pos() == expectedDockedPosition(); }));
     sendMouse(popOut, QEvent::MouseButtonPress, {50, 50}, {300, 300});
     sendMouse(popOut, QEvent::MouseMove, {50, 50}, {100, 100}, Qt::NoButton);
     sendMouse(popOut, QEvent::MouseButtonRelease, {50, 50}, {100, 100}, Qt::LeftButton, Qt::NoButton);
@@ -272,10 +287,44 @@ TEST_F(PopOutWidgetTest, WithoutAHandleItCannotBeDragged)
 
 TEST_F(PopOutWidgetTest, DockedPopOutFollowsItsControlWhenTheWindowResizes)
 {
-    showAndSettle();
+    ASSERT_TRUE(showAndSettle());
     button->move(600, 350);
     window->resize(700, 400);
-    QTRY_COMPARE_WITH_TIMEOUT(popOut->pos(), QPoint(440, 350 - 100 - 6), settle);
+    ASSERT_TRUE(waitUntil([&] { return popOut->pos() == QPoint(440, 350 - 100 - 6); }));
+}
+
+// The viewer moves its pop-outs from the toolbars into the display area.
+TEST_F(PopOutWidgetTest, MovedToAnotherParentItFollowsThatParentsResizes)
+{
+    auto* area = new QWidget(window.get());
+    area->setGeometry(100, 0, 700, 600);
+    area->show();
+    popOut->setParent(area);
+    ASSERT_TRUE(showAndSettle());
+    // The button at (700, 550) lies at (600, 550) in the area.
+    ASSERT_TRUE(waitUntil([&] { return popOut->pos() == QPoint(440, 550 - 100 - 6); }));
+    button->move(600, 350);
+    area->resize(650, 400);
+    ASSERT_TRUE(waitUntil([&] { return popOut->pos() == QPoint(340, 350 - 100 - 6); }));
+}
+
+TEST_F(PopOutWidgetTest, OutlivesItsButtonWithoutPointingAtIt)
+{
+    ASSERT_TRUE(showAndSettle());
+    delete button;
+    EXPECT_EQ(popOut->getPopOutControl(), nullptr);
+    window->resize(700, 500); // a docked pop-out would follow its button
+    popOut->reposition();
+    popOut->hidePopOut();
+    ASSERT_TRUE(waitUntil([&] { return popOut->getState() == int(BasicPopOutWidget::Hidden); }));
+    ASSERT_TRUE(showAndSettle());
+
+    // A button that takes another pop-out lets go of the first.
+    PopOutWidgetButton other(window.get());
+    BasicPopOutWidget first(&other, BasicPopOutWidget::BelowControl, 6, window.get());
+    BasicPopOutWidget second(&other, BasicPopOutWidget::BelowControl, 6, window.get());
+    EXPECT_EQ(first.getPopOutControl(), nullptr);
+    EXPECT_EQ(second.getPopOutControl(), &other);
 }
 
 TEST_F(WidgetTest, FloatingHandleIsAToolTippedGrip)

@@ -1,5 +1,7 @@
 #include "WidgetTestApplication.h"
 
+#include <keldar/gui/KeldarLogo.h>
+#include <keldar/gui/OndrixLogo.h>
 #include <keldar/gui/Scaling.h>
 #include <keldar/gui/SvgButton.h>
 #include <keldar/gui/SvgFileError.h>
@@ -12,12 +14,17 @@
 #include <QPainter>
 #include <QSvgRenderer>
 #include <QTemporaryDir>
+#include <QTest>
+
+#include <keldar/testing/WaitUntil.h>
 
 using Keldar::GUI::Helpers::Svg::SvgFileError;
 using Keldar::GUI::Helpers::Svg::SvgHandler;
 using Keldar::GUI::Widgets::Bases::ScalableWidget;
 using Keldar::GUI::Widgets::Bases::SvgWidget;
 using Keldar::GUI::Widgets::Buttons::SvgButton;
+using Keldar::GUI::Widgets::Displays::KeldarLogo;
+using Keldar::GUI::Widgets::Displays::OndrixLogo;
 using Keldar::GUI::Widgets::Displays::SvgLabel;
 
 namespace {
@@ -307,4 +314,61 @@ TEST_F(WidgetTest, MinimumScalingLeavesTheWidgetFreeToGrow)
     // The unscaled axis reports the widget's own size.
     label.resize(label.width(), 33);
     EXPECT_EQ(label.getScaledHeight(), 33);
+}
+
+namespace {
+
+// Recolours its logos and an icon every time it paints, as the viewer's window
+// does to follow the theme.
+class RecolouringWindow : public QWidget
+{
+public:
+    RecolouringWindow()
+    {
+        maker->setGeometry(0, 0, 120, 40);
+        product->setGeometry(0, 50, 120, 40);
+        icon->setGeometry(0, 100, 40, 20);
+        icon->loadImageData(::icon);
+    }
+
+    KeldarLogo* maker = new KeldarLogo(this);
+    OndrixLogo* product = new OndrixLogo(this);
+    SvgLabel* icon = new SvgLabel(this);
+    int paints = 0;
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        ++paints;
+        maker->setColours(QColor(255, 255, 255), QColor(30, 144, 255));
+        product->setColour(QColor(255, 255, 255));
+        icon->setFillColour(QColor(200, 0, 0), QStringLiteral("box"));
+        icon->setStrokeOpacity(0.5);
+        icon->setHorizontalAlignment(SvgWidget::Far);
+    }
+};
+
+int paintsAfterEventRounds(RecolouringWindow& window, int rounds)
+{
+    for (int i = 0; i < rounds; ++i) {
+        QCoreApplication::processEvents();
+        QCoreApplication::sendPostedEvents();
+    }
+    return window.paints;
+}
+
+} // namespace
+
+// Every repaint of a logo repaints the window beneath it; when the same colour
+// scheduled a repaint, the window painted for ever.
+TEST_F(WidgetTest, RecolouringWithTheSameColoursSchedulesNoRepaint)
+{
+    RecolouringWindow window;
+    window.resize(200, 150);
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    ASSERT_TRUE(Keldar::Testing::waitUntil([&] { return window.paints > 0; }));
+    // The first paint sets the colours for real, and may paint once more.
+    const int settled = paintsAfterEventRounds(window, 5);
+    EXPECT_EQ(paintsAfterEventRounds(window, 10), settled);
 }

@@ -1,5 +1,7 @@
 #include "WidgetTestApplication.h"
 
+#include <keldar/testing/WaitUntil.h>
+
 #include <keldar/gui/ToggleSwitch.h>
 
 #include <QSignalSpy>
@@ -7,6 +9,8 @@
 #include <QWheelEvent>
 
 using Keldar::GUI::Widgets::Controls::ToggleSwitch;
+
+using Keldar::Testing::waitUntil;
 
 namespace {
 
@@ -60,14 +64,14 @@ TEST_F(ToggleSwitchTest, ClickFlipsAndReportsAtOnce)
     release();
     ASSERT_EQ(toggled.count(), 1);
     EXPECT_TRUE(toggled.at(0).at(0).toBool());
-    QTRY_COMPARE_WITH_TIMEOUT(toggle->value(), 100, 3000);
+    ASSERT_TRUE(waitUntil([&] { return toggle->value() == 100; }));
     EXPECT_TRUE(toggle->isEnabled());
 
     press();
     release();
     ASSERT_EQ(toggled.count(), 2);
     EXPECT_FALSE(toggled.at(1).at(0).toBool());
-    QTRY_COMPARE_WITH_TIMEOUT(toggle->value(), 0, 3000);
+    ASSERT_TRUE(waitUntil([&] { return toggle->value() == 0; }));
 }
 
 TEST_F(ToggleSwitchTest, ValueIsAnimatedRatherThanJumped)
@@ -75,7 +79,7 @@ TEST_F(ToggleSwitchTest, ValueIsAnimatedRatherThanJumped)
     press();
     release();
     EXPECT_LT(toggle->value(), 100) << "the knob should still be travelling";
-    QTRY_COMPARE_WITH_TIMEOUT(toggle->value(), 100, 3000);
+    ASSERT_TRUE(waitUntil([&] { return toggle->value() == 100; }));
 }
 
 TEST_F(ToggleSwitchTest, DragReleasedAt49EndsOff)
@@ -85,7 +89,7 @@ TEST_F(ToggleSwitchTest, DragReleasedAt49EndsOff)
     dragTo(49);
     ASSERT_EQ(toggled.count(), 1);
     EXPECT_FALSE(toggled.at(0).at(0).toBool());
-    QTRY_COMPARE_WITH_TIMEOUT(toggle->value(), 0, 3000);
+    ASSERT_TRUE(waitUntil([&] { return toggle->value() == 0; }));
 }
 
 TEST_F(ToggleSwitchTest, DragReleasedAt50EndsOn)
@@ -94,7 +98,7 @@ TEST_F(ToggleSwitchTest, DragReleasedAt50EndsOn)
     dragTo(50);
     ASSERT_EQ(toggled.count(), 1);
     EXPECT_TRUE(toggled.at(0).at(0).toBool());
-    QTRY_COMPARE_WITH_TIMEOUT(toggle->value(), 100, 3000);
+    ASSERT_TRUE(waitUntil([&] { return toggle->value() == 100; }));
 }
 
 TEST_F(ToggleSwitchTest, DraggingTheKnobAcrossTurnsItOn)

@@ -27,6 +27,22 @@ namespace Keldar::Ondrix::Visualisation {
 using namespace FanDisplayOptions;
 using Painter = GUI::Widgets::Bases::OpenGLWidgetPainter;
 
+namespace {
+
+// What the range labels depend on.
+struct LabelKey
+{
+    float rotation = 0.F;
+    double range = -1.0;
+    std::int16_t startAngle = 0;
+    float aperture = 0.F;
+    const DataProcessing::Units::AbstractUnit* unit = nullptr;
+
+    bool operator==(const LabelKey&) const = default;
+};
+
+} // namespace
+
 struct FanDisplay::Private
 {
     FanGeometryEngine engine;
@@ -70,6 +86,10 @@ struct FanDisplay::Private
     const DataProcessing::Units::AbstractUnit* distanceUnit = nullptr;
     const DataProcessing::Units::AbstractUnit* areaUnit = nullptr;
     bool resourcesValid = false;
+    QMetaObject::Connection contextConnection;
+
+    std::vector<RangeLabel> labels;
+    LabelKey labelKey;
 };
 
 FanDisplay::FanDisplay(QWidget* parent) : OpenGLWidget(parent), d(std::make_unique<Private>())
@@ -80,6 +100,7 @@ FanDisplay::FanDisplay(QWidget* parent) : OpenGLWidget(parent), d(std::make_uniq
 
 FanDisplay::~FanDisplay()
 {
+    disconnect(d->contextConnection);
     delete d->zoomDisplay.data();
     makeCurrent();
     d->engine.releaseResources();
@@ -394,6 +415,18 @@ void FanDisplay::initialise()
                     static_cast<float>(d->clearColour.blueF()), static_cast<float>(d->clearColour.alphaF()));
     // A new context brings a new painter, whose atlases start empty.
     d->fontDirty = true;
+    // The engine's objects live in this context and must be freed in it: a
+    // move to another window replaces the context, and without shared
+    // contexts the old one takes its objects with it.
+    disconnect(d->contextConnection);
+    d->contextConnection = connect(
+        context(), &QOpenGLContext::aboutToBeDestroyed, this,
+        [this] {
+            makeCurrent();
+            d->engine.releaseResources();
+            doneCurrent();
+        },
+        Qt::DirectConnection);
     d->resourcesValid = d->engine.initialiseResources();
     if (!d->resourcesValid) {
         close();
@@ -439,7 +472,7 @@ void FanDisplay::paintGL()
         }
     }
     if (d->rangeLabels) {
-        for (const RangeLabel& label : d->engine.buildRangeLabels(getCurrentRotation())) {
+        for (const RangeLabel& label : rangeLabels()) {
             painter->drawText(label.x, label.y, label.angle, label.text, label.alignment,
                               label.ignoreTransform);
         }
@@ -454,6 +487,18 @@ void FanDisplay::paintGL()
     if (d->branding) {
         drawBranding();
     }
+}
+
+const std::vector<RangeLabel>& FanDisplay::rangeLabels()
+{
+    // Formatted anew only when what they show changes, not at every frame.
+    const LabelKey key{getCurrentRotation(), d->engine.getImageRange(), d->engine.getStartAngle(),
+                       d->engine.getAperture(), d->distanceUnit};
+    if (!(key == d->labelKey) || d->labels.empty()) {
+        d->labels = d->engine.buildRangeLabels(key.rotation);
+        d->labelKey = key;
+    }
+    return d->labels;
 }
 
 void FanDisplay::drawZoomRegion()
@@ -592,7 +637,14 @@ void FanDisplay::mouseMoveEvent(QMouseEvent* event)
     if (rotation > 180.F) {
         rotation -= 360.F;
     }
-    const double theta = (rotation + 90.0) * std::numbers::pi / 180.0 - phi;
+    double theta = (rotation + 90.0) * std::numbers::pi / 180.0 - phi;
+    // phi runs from 0 to a full turn from the x axis, so with the centre line
+    // at or below it (turns past half a turn) the difference is a turn off.
+    if (theta <= -std::numbers::pi) {
+        theta += 2.0 * std::numbers::pi;
+    } else if (theta > std::numbers::pi) {
+        theta -= 2.0 * std::numbers::pi;
+    }
     const double x = Maths::Geometry::sineRuleForSide(theta, r, std::numbers::pi / 2.0);
     const double y = Maths::Geometry::pythagorasForShortSide(x, r);
     d->mouseX = static_cast<float>(x);

@@ -13,6 +13,7 @@
 #include <QOpenGLContext>
 #include <QOpenGLFunctions>
 #include <QOpenGLShaderProgram>
+#include <QPointer>
 #include <QPolygonF>
 
 #ifndef GL_RED
@@ -34,12 +35,50 @@ constexpr int initialRampWidth = 256;
 constexpr int initialRampHeight = 396;
 } // namespace
 
+namespace {
+
+// Looked up once per program, not by name at every draw.
+struct FanUniforms
+{
+    int palettes = -1;
+    int intensities = -1;
+    int chosenPalette = -1;
+    int projection = -1;
+    int spread = -1;
+    int kernelSize = -1;
+    int texelSize = -1;
+    int upperThreshold = -1;
+    int lowerThreshold = -1;
+    int rayTexture = -1;
+
+    explicit FanUniforms(const QOpenGLShaderProgram* program = nullptr)
+    {
+        if (program == nullptr) {
+            return;
+        }
+        palettes = program->uniformLocation("palettes");
+        intensities = program->uniformLocation("intensities");
+        chosenPalette = program->uniformLocation("chosenPalette");
+        projection = program->uniformLocation("projection");
+        spread = program->uniformLocation("Spread");
+        kernelSize = program->uniformLocation("KernelSize");
+        texelSize = program->uniformLocation("TexelSize");
+        upperThreshold = program->uniformLocation("UpperThreshold");
+        lowerThreshold = program->uniformLocation("LowerThreshold");
+        rayTexture = program->uniformLocation("RayTexture");
+    }
+};
+
+} // namespace
+
 struct FanGeometryEngine::Private
 {
     // The full fan shader, and the same source built without the kernel loop
     // for frames that need no blur in the shader.
     std::unique_ptr<QOpenGLShaderProgram> program;
     std::unique_ptr<QOpenGLShaderProgram> singleSampleProgram;
+    FanUniforms uniforms;
+    FanUniforms singleSampleUniforms;
 
     int kernelSize = 0;
     float clampLevel = 0.F;
@@ -80,6 +119,10 @@ struct FanGeometryEngine::Private
     double range = 0.0;
     double gain = 0.0;
     bool geometryDirty = true;
+
+    // The context the OpenGL objects were made in; they can be freed only in
+    // it or in one sharing with it.
+    QPointer<QOpenGLContext> resourceContext;
 
     QMatrix4x4 hitTestProjection;
     bool hitTestValid = false;
@@ -315,6 +358,10 @@ QByteArray readResource(const QString& path)
 
 bool FanGeometryEngine::initialiseResources()
 {
+    auto* context = QOpenGLContext::currentContext();
+    if (d->program && d->resourceContext && QOpenGLContext::areSharing(context, d->resourceContext)) {
+        releaseResources();
+    }
     const QByteArray vertexSource =
         readResource(QStringLiteral(":/keldar-ondrix-visualisation/shaders/fan-image/VertexShader.glsl"));
     const QByteArray fragmentSource =
@@ -322,21 +369,17 @@ bool FanGeometryEngine::initialiseResources()
     bool ok = !vertexSource.isEmpty() && !fragmentSource.isEmpty();
     d->program = buildProgram(vertexSource, fragmentSource, {}, ok);
     d->singleSampleProgram = buildProgram(vertexSource, fragmentSource, "SINGLE_SAMPLE", ok);
+    d->uniforms = FanUniforms(d->program.get());
+    d->singleSampleUniforms = FanUniforms(d->singleSampleProgram.get());
 
-    // Keep the modifiers across a new context; the tables are regenerated at
-    // their next bind, so a dynamic palette is never drawn from empty storage.
-    const std::uint8_t fireModifier = d->fire->getModifier();
-    const std::uint8_t aquaModifier = d->aqua->getModifier();
-    if (d->standard->isInitialised()) {
-        d->standard = std::make_unique<Palettes::StandardPalettes>();
-        d->fire = std::make_unique<Palettes::FirePalette>();
-        d->aqua = std::make_unique<Palettes::AquaPalette>();
-    }
+    d->resourceContext = context;
+    // Setting the modifier again makes the dynamic tables regenerate at their
+    // next bind, so a dynamic palette is never drawn from empty storage.
     d->standard->initialise();
     d->fire->initialise();
     d->aqua->initialise();
-    d->fire->setModifier(fireModifier);
-    d->aqua->setModifier(aquaModifier);
+    d->fire->setModifier(d->fire->getModifier());
+    d->aqua->setModifier(d->aqua->getModifier());
 
     d->vertexBuffer = std::make_unique<QOpenGLBuffer>(QOpenGLBuffer::VertexBuffer);
     d->vertexBuffer->create();
@@ -455,21 +498,22 @@ void FanGeometryEngine::draw(const QMatrix4x4& projection)
     const bool prefiltered = d->despeckleMethod == DespeckleMethod::Prefiltered;
     const int shaderKernel = prefiltered ? 0 : d->kernelSize;
     QOpenGLShaderProgram& program = shaderKernel == 0 ? *d->singleSampleProgram : *d->program;
+    const FanUniforms& u = shaderKernel == 0 ? d->singleSampleUniforms : d->uniforms;
     program.bind();
     d->currentPalette().bind(0);
-    program.setUniformValue("palettes", 0);
+    program.setUniformValue(u.palettes, 0);
     f->glActiveTexture(GL_TEXTURE1);
     f->glBindTexture(GL_TEXTURE_2D, d->intensityTexture);
-    program.setUniformValue("intensities", 1);
-    program.setUniformValue("chosenPalette", d->paletteRow);
-    program.setUniformValue("projection", projection);
-    program.setUniformValue("Spread", DespeckleFilter::Spread);
-    program.setUniformValue("KernelSize", shaderKernel);
-    program.setUniformValue("TexelSize", 1.F / static_cast<float>(d->textureWidth),
+    program.setUniformValue(u.intensities, 1);
+    program.setUniformValue(u.chosenPalette, d->paletteRow);
+    program.setUniformValue(u.projection, projection);
+    program.setUniformValue(u.spread, DespeckleFilter::Spread);
+    program.setUniformValue(u.kernelSize, shaderKernel);
+    program.setUniformValue(u.texelSize, 1.F / static_cast<float>(d->textureWidth),
                             1.F / static_cast<float>(d->textureHeight));
-    program.setUniformValue("UpperThreshold", d->thresholds.getUpper());
-    program.setUniformValue("LowerThreshold", d->thresholds.getLower());
-    program.setUniformValue("RayTexture", d->maximumWedges > 0 ? 1 : 0);
+    program.setUniformValue(u.upperThreshold, d->thresholds.getUpper());
+    program.setUniformValue(u.lowerThreshold, d->thresholds.getLower());
+    program.setUniformValue(u.rayTexture, d->maximumWedges > 0 ? 1 : 0);
 
     d->vertexBuffer->bind();
     program.enableAttributeArray(0);
@@ -508,6 +552,9 @@ void FanGeometryEngine::releaseResources()
     d->program.reset();
     d->singleSampleProgram.reset();
     d->vertexBufferStale = true;
+    d->resourceContext = nullptr;
+    // The image is kept: the next context uploads it again.
+    d->intensityDirty = !d->bytes.empty();
 }
 
 const std::vector<float>& FanGeometryEngine::getSectorLines()

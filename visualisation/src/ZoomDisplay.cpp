@@ -109,6 +109,7 @@ void ZoomDisplay::setClearColour(const QColor& colour)
 {
     clearColour = colour;
     clearColourDirty = true;
+    clearColourSet = true;
     update();
 }
 
@@ -120,7 +121,8 @@ QColor ZoomDisplay::getClearColour() const
 void ZoomDisplay::initialise()
 {
     QOpenGLContext::currentContext()->functions()->glClearColor(0.3F, 0.3F, 0.3F, 1.F);
-    clearColourDirty = true;
+    // A new context starts from that grey too; a colour already set is applied again.
+    clearColourDirty = clearColourSet;
 }
 
 void ZoomDisplay::paintGL()

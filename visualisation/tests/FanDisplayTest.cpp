@@ -171,6 +171,29 @@ TEST_F(FanDisplayFixture, MouseToTheRightReadsAPositiveBearingAndOffset)
     EXPECT_NEAR(args[1].toDouble(), 10.0 * std::cos(a), 0.1);
 }
 
+// The bearing is reported in (-180, 180]: turned by more than half a turn, the
+// centre line used to read -360 and bearings right of it about -330.
+TEST_F(FanDisplayFixture, BearingUnderTheMouseIsRightAtEveryTurn)
+{
+    display.newImageReceived(constantImage(256, 100, 20.0, 50));
+    showAt(400, 400);
+    QSignalSpy positions(&display, &FanDisplay::newMousePosition);
+    for (const int rotation : {0, 90, 180, 270, 200}) {
+        display.setRotation(rotation);
+        display.grabFramebuffer(); // fits the turned fan
+        for (const double bearing : {-30.0, 0.0, 30.0}) {
+            const double a = bearing * 3.14159265358979 / 180.0;
+            mouse(QEvent::MouseMove,
+                  display.getCurrentProjection().map(QPointF(0.5 * std::sin(a), 0.5 * std::cos(a))),
+                  Qt::NoButton);
+            ASSERT_EQ(positions.count(), 1) << "rotation " << rotation << ", bearing " << bearing;
+            const auto args = positions.takeFirst();
+            EXPECT_NEAR(args[3].toDouble(), bearing, 0.5) << "rotation " << rotation;
+            EXPECT_NEAR(args[0].toDouble(), 10.0 * std::sin(a), 0.1) << "rotation " << rotation;
+        }
+    }
+}
+
 TEST_F(FanDisplayFixture, MouseOutsideTheFanEmitsNothing)
 {
     display.newImageReceived(constantImage(256, 100, 20.0, 50));

@@ -144,6 +144,18 @@ TEST_F(ZoomFixture, PressInsideTheRegionMeasuresInstead)
     mouse(QEvent::MouseButtonRelease, inside);
 }
 
+TEST_F(ZoomFixture, MagnifierClearsToGreyUntilTheDisplayGivesItAColour)
+{
+    // The bottom corners of the magnifier's view lie beside the apex, off the fan.
+    auto corner = [&] {
+        const QImage frame = zoom->grabFramebuffer();
+        return frame.pixel(1, frame.height() - 2);
+    };
+    EXPECT_LE(Testing::channelDifference(corner(), qRgb(77, 77, 77)), 1);
+    display->setClearColour(QColor(40, 50, 60));
+    EXPECT_LE(Testing::channelDifference(corner(), QColor(40, 50, 60).darker(120).rgb()), 1);
+}
+
 TEST_F(ZoomFixture, MagnifierDrawsTheSharedFan)
 {
     display->setClearColour(QColor(40, 50, 60));

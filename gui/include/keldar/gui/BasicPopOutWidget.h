@@ -63,6 +63,7 @@ public:
     int getAlignmentHint() const;
     void setGap(int gap);
     int getGap() const;
+    // None once the control is gone.
     Bases::PopOutWidgetControl* getPopOutControl() const;
     int getState() const;
 
@@ -83,6 +84,11 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    friend class Bases::PopOutWidgetControl;
+    // Called by a control that goes away or takes another pop-out.
+    void forgetControl(const Bases::PopOutWidgetControl* gone);
+    void watchParent(QWidget* parent);
+
     void armUndockOnDrag();
     void applyDockedMargins();
     void applyShape();

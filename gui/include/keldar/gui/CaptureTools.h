@@ -9,7 +9,8 @@ class QPaintDevice;
 namespace Keldar::GUI::Tools {
 
 // Stamps the maker's or the product's logo into a corner of a still capture or
-// a video frame. Needs a running QApplication: the logos are drawn by widgets.
+// a video frame. Sizes and margins are pixels of the image, whatever its device
+// pixel ratio. Needs a running QApplication: the logos are drawn by widgets.
 class CaptureTools
 {
 public:
@@ -20,9 +21,9 @@ public:
                               int corner, int size);
     static void addOndrixLogo(QPaintDevice& device, const QColor& colour, int corner, int size);
 
-    // Where a logo of `naturalSize` lands on a device of `deviceSize`: scaled to
-    // cover a `size` square keeping its aspect ratio, 40 pixels in from the corner;
-    // an unknown corner puts it at the origin.
+    // Where a logo of `naturalSize` lands on a device of `deviceSize` (pixels):
+    // scaled to fit inside a `size` square keeping its aspect ratio, 40 pixels in
+    // from the corner; an unknown corner puts it at the origin.
     static QRect getLogoRect(const QSize& deviceSize, const QSizeF& naturalSize, int corner, int size);
 };
 

@@ -22,6 +22,11 @@ public:
     DraggableWidgetGroup& operator=(const DraggableWidgetGroup&) = delete;
     ~DraggableWidgetGroup();
 
+    // The one group of the whole application, which the viewer's pop-outs and
+    // overlay displays join so that none is dragged over another. Members in
+    // different parents do not meet, so one group serves every window.
+    static DraggableWidgetGroup& applicationGroup();
+
     void add(DraggableWidget* widget);
     void remove(DraggableWidget* widget);
     QList<DraggableWidget*> getMembers() const;

@@ -28,7 +28,7 @@ public:
     void handleToggled(bool on);
 
 private:
-    QWidget* target;
+    QPointer<QWidget> target;
     QPointer<Containers::BasicPopOutWidget> popOut;
 };
 

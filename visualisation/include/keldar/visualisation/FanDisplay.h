@@ -2,6 +2,7 @@
 
 #include <keldar/gui/OpenGLWidget.h>
 #include <keldar/visualisation/FanDisplayOptions.h>
+#include <keldar/visualisation/RangeLabel.h>
 
 #include <QColor>
 #include <QFont>
@@ -10,6 +11,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <vector>
 
 namespace Keldar::DataProcessing::Units {
 class AbstractUnit;
@@ -99,6 +101,7 @@ class FanDisplay : public GUI::Widgets::Bases::OpenGLWidget
     friend class ZoomDisplay;
     bool onZoomRegionBorder(QPointF point) const;
     QPointF zoomRegionGrabPoint(QPointF point) const;
+    const std::vector<RangeLabel>& rangeLabels();
     void drawZoomRegion();
     void drawBranding();
 

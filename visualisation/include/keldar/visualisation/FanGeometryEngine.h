@@ -83,9 +83,13 @@ class FanGeometryEngine
     std::int16_t getStartAngle() const;
 
     // Needs the context current. False when a shader does not compile or the
-    // program does not link.
+    // program does not link. Objects still held from an earlier context of the
+    // same share group are freed first.
     bool initialiseResources();
     void draw(const QMatrix4x4& projection);
+    // Frees the OpenGL objects; needs their context (or one sharing with it)
+    // current, so it must run before that context goes. The image is kept for
+    // the next initialiseResources.
     void releaseResources();
 
     const std::vector<float>& getSectorLines();

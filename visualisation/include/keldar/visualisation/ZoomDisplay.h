@@ -48,6 +48,9 @@ class ZoomDisplay : public GUI::Widgets::Bases::OpenGLWidget
     FanDisplay& parentDisplay;
     QColor clearColour{"white"};
     bool clearColourDirty = false;
+    // Until the display sets a colour the magnifier clears to the grey of its
+    // initialisation, not to the placeholder above.
+    bool clearColourSet = false;
     int zoomIndex = 0;
 };
 
