@@ -66,7 +66,7 @@ TEST(FadeInterruption, FadeInDuringFadeOutNeverHidesTheWidget) {
     QSignalSpy hidden(&fade, &Fade::targetHidden);
     QSignalSpy finished(&fade, &Fade::fadeFinished);
     fade.fadeOut();
-    QTest::qWait(40);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return opacityOf(widget) < 1.0; }, 5000)) << "the fade-out never began";
     ASSERT_EQ(fade.state(), QAbstractAnimation::Running);
     fade.fadeIn();
     ASSERT_TRUE(finished.wait(5000));
