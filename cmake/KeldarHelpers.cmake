@@ -22,10 +22,23 @@ function(keldar_add_subfolders parent)
   endforeach()
 endfunction()
 
+# Makes `keldar-tests-<label>` build `target` for each label, so that a
+# sanitizer build can compile just the tests it runs and what they link.
+function(keldar_group_by_labels target)
+  foreach(label IN LISTS ARGN)
+    if(NOT TARGET keldar-tests-${label})
+      add_custom_target(keldar-tests-${label})
+    endif()
+    add_dependencies(keldar-tests-${label} ${target})
+  endforeach()
+endfunction()
+
 # keldar_add_test(NAME name SOURCES ... LIBS ... LABELS ... [TIMEOUT s] [DISPLAY]
 #                 [RESOURCE_LOCK lock] [ENVIRONMENT VAR=value ...])
 # One ctest entry per executable. DISPLAY runs it under Xvfb (when no display is
-# set) with Mesa's software OpenGL, for widget and OpenGL tests.
+# set) with Mesa's software OpenGL, for widget and OpenGL tests. Tests whose code
+# runs on more than one thread carry the label `threads`, which the
+# ThreadSanitizer build runs.
 function(keldar_add_test)
   cmake_parse_arguments(T "DISPLAY" "NAME;TIMEOUT;RESOURCE_LOCK"
                         "SOURCES;LIBS;LABELS;ENVIRONMENT" ${ARGN})
@@ -35,6 +48,7 @@ function(keldar_add_test)
   add_executable(${T_NAME} ${T_SOURCES})
   target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} GTest::gtest GTest::gmock GTest::gtest_main)
   keldar_set_warnings(${T_NAME})
+  keldar_group_by_labels(${T_NAME} ${T_LABELS})
   if(T_DISPLAY)
     add_test(NAME ${T_NAME}
              COMMAND ${CMAKE_SOURCE_DIR}/scripts/with-display $<TARGET_FILE:${T_NAME}>)
@@ -54,6 +68,19 @@ function(keldar_add_test)
   endif()
 endfunction()
 
+# keldar_label_tests(label test...): adds a label to some of the tests that this
+# folder registered with keldar_add_test, such as `threads` to those of a
+# globbed set that run code on several threads.
+function(keldar_label_tests label)
+  if(NOT KELDAR_WITH_TESTS)
+    return()
+  endif()
+  foreach(test IN LISTS ARGN)
+    set_property(TEST ${test} APPEND PROPERTY LABELS ${label})
+    keldar_group_by_labels(${test} ${label})
+  endforeach()
+endfunction()
+
 # keldar_add_fuzzer(NAME name SOURCES ... LIBS ... LABELS ...)
 # The sources define LLVMFuzzerTestOneInput. In the fuzz build this makes the
 # libFuzzer program `fuzz-<name>`; in ordinary builds with tests it makes a
@@ -63,14 +90,25 @@ function(keldar_add_fuzzer)
   cmake_parse_arguments(F "" "NAME" "SOURCES;LIBS;LABELS" ${ARGN})
   set(dir ${CMAKE_SOURCE_DIR}/fuzz/${F_NAME})
   if(KELDAR_WITH_FUZZERS)
+    # Undefined behaviour must end the run like a crash; recovered, UBSan only
+    # prints it and the fuzzer goes on as if nothing had happened.
+    if(NOT CMAKE_CXX_FLAGS MATCHES "-fno-sanitize-recover=all")
+      message(FATAL_ERROR "fuzz targets need -fno-sanitize-recover=all in CMAKE_CXX_FLAGS")
+    endif()
     add_executable(fuzz-${F_NAME} ${F_SOURCES})
     target_link_libraries(fuzz-${F_NAME} PRIVATE ${F_LIBS})
     target_link_options(fuzz-${F_NAME} PRIVATE -fsanitize=fuzzer)
+    keldar_group_by_labels(fuzz-${F_NAME} fuzz)
   elseif(KELDAR_WITH_TESTS)
     add_executable(fuzz-replay-${F_NAME} ${F_SOURCES} ${CMAKE_SOURCE_DIR}/fuzz/ReplayMain.cpp)
     target_link_libraries(fuzz-replay-${F_NAME} PRIVATE ${F_LIBS})
-    add_test(NAME fuzz-replay-${F_NAME}
-             COMMAND fuzz-replay-${F_NAME} ${dir}/corpus ${dir}/regressions)
+    # Kept crash inputs are optional; the seed corpus is not, and a missing one
+    # fails the replay.
+    set(folders ${dir}/corpus)
+    if(EXISTS ${dir}/regressions)
+      list(APPEND folders ${dir}/regressions)
+    endif()
+    add_test(NAME fuzz-replay-${F_NAME} COMMAND fuzz-replay-${F_NAME} ${folders})
     set_tests_properties(fuzz-replay-${F_NAME} PROPERTIES TIMEOUT 300 LABELS "${F_LABELS}")
   endif()
 endfunction()

@@ -16,7 +16,8 @@ int main(int argc, char** argv)
     for (int i = 1; i < argc; ++i) {
         std::error_code ec;
         if (!std::filesystem::is_directory(argv[i], ec)) {
-            continue;
+            std::fprintf(stderr, "no folder %s\n", argv[i]);
+            return 1;
         }
         for (const auto& entry : std::filesystem::recursive_directory_iterator(argv[i])) {
             if (!entry.is_regular_file()) {

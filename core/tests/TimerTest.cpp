@@ -44,6 +44,16 @@ private:
     int m_count = 0;
 };
 
+// Polls until a single-shot timer has ended by itself, for at most ten seconds.
+bool stopsBySelf(const Timer& timer)
+{
+    const auto deadline = std::chrono::steady_clock::now() + 10s;
+    while (timer.isRunning() && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(1ms);
+    }
+    return !timer.isRunning();
+}
+
 } // namespace
 
 TEST(TimerFiring, RepeatingTimerFiresUntilStopped)
@@ -107,10 +117,7 @@ TEST(TimerSingleShot, FiresOnceAndStopsItself)
     EXPECT_TRUE(timer.isSingleShot());
     timer.start();
     ASSERT_TRUE(counter.waitFor(1));
-    for (int i = 0; i < 1000 && timer.isRunning(); ++i) {
-        std::this_thread::sleep_for(1ms);
-    }
-    EXPECT_FALSE(timer.isRunning());
+    EXPECT_TRUE(stopsBySelf(timer));
     std::this_thread::sleep_for(30ms);
     EXPECT_EQ(counter.count(), 1);
 }
@@ -121,9 +128,7 @@ TEST(TimerSingleShot, CanBeStartedAgainAfterFiring)
     Timer timer(1, [&] { counter.hit(); }, true);
     timer.start();
     ASSERT_TRUE(counter.waitFor(1));
-    for (int i = 0; i < 1000 && timer.isRunning(); ++i) {
-        std::this_thread::sleep_for(1ms);
-    }
+    ASSERT_TRUE(stopsBySelf(timer));
     timer.start();
     EXPECT_TRUE(counter.waitFor(2));
 }
@@ -216,12 +221,18 @@ TEST(TimerLifetime, CallbackMayStopItsOwnTimer)
 TEST(TimerLifetime, CallbackMayDestroyItsOwnTimer)
 {
     auto counter = std::make_shared<CallCounter>();
+    auto started = std::make_shared<std::atomic<bool>>(false);
     auto* timer = new Timer(1, {});
-    timer->setCallback([timer, counter] {
+    // Not before start() has returned: deleting an object inside one of its
+    // own calls on another thread would be the test's race, not the timer's.
+    timer->setCallback([timer, counter, started] {
+        started->wait(false);
         delete timer;
         counter->hit();
     });
     timer->start();
+    started->store(true);
+    started->notify_all();
     ASSERT_TRUE(counter->waitFor(1));
     std::this_thread::sleep_for(30ms);
     EXPECT_EQ(counter->count(), 1);

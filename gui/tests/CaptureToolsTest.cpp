@@ -69,8 +69,7 @@ TEST(LogoPlacement, LogoFitsInsideTheRequestedSquare)
 
 TEST_F(WidgetTest, StampedLogoStaysInsideItsCornerBox)
 {
-    if (!QFile::exists(OndrixLogo::resourcePath))
-        GTEST_SKIP() << "the product logo resource is not linked into this build";
+    ASSERT_TRUE(QFile::exists(OndrixLogo::resourcePath)) << "the product logo resource is not linked in";
     QImage image = frame();
     CaptureTools::addOndrixLogo(image, QColor(250, 10, 10), CaptureTools::BottomRight, 100);
     OndrixLogo probe;
@@ -86,8 +85,7 @@ TEST_F(WidgetTest, StampedLogoStaysInsideItsCornerBox)
 
 TEST_F(WidgetTest, StampedLogoUsesTheRequestedColour)
 {
-    if (!QFile::exists(OndrixLogo::resourcePath))
-        GTEST_SKIP() << "the product logo resource is not linked into this build";
+    ASSERT_TRUE(QFile::exists(OndrixLogo::resourcePath)) << "the product logo resource is not linked in";
     QImage image = frame();
     CaptureTools::addOndrixLogo(image, QColor(10, 200, 10), CaptureTools::TopLeft, 100);
     int green = 0;
@@ -105,8 +103,7 @@ TEST_F(WidgetTest, StampedLogoUsesTheRequestedColour)
 
 TEST_F(WidgetTest, MakersLogoShowsBothColours)
 {
-    if (!QFile::exists(KeldarLogo::resourcePath))
-        GTEST_SKIP() << "the maker's logo resource is not linked into this build";
+    ASSERT_TRUE(QFile::exists(KeldarLogo::resourcePath)) << "the maker's logo resource is not linked in";
     QImage image = frame();
     CaptureTools::addKeldarLogo(image, QColor(250, 250, 250), QColor(20, 120, 250), CaptureTools::TopRight, 120);
     int first = 0;

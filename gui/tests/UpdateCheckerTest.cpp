@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <signal.h>
+
 using Keldar::GUI::Tools::UpdateChecker;
 
 namespace {
@@ -116,17 +118,26 @@ TEST(UpdateCheckerLifetime, DestroyingDuringACheckEndsTheProgram) {
     const QString path = dir.filePath("slow");
     QFile file(path);
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write("#!/bin/sh\nexec sleep 30\n");
+    // Reports its process id, then lasts an hour unless it is ended.
+    file.write("#!/bin/sh\necho $$ > \"$0.pid\"\nexec sleep 3600\n");
     file.close();
     file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    QElapsedTimer timer;
-    timer.start();
+    QFile pidFile(path + ".pid");
+    qint64 pid = 0;
     {
         UpdateChecker checker;
         checker.checkForUpdate(path.toStdString());
-        ASSERT_TRUE(QTest::qWaitFor([&] { return checker.isChecking(); }, 5000));
+        ASSERT_TRUE(QTest::qWaitFor(
+            [&] {
+                pidFile.close();
+                pid = pidFile.open(QIODevice::ReadOnly) ? pidFile.readAll().trimmed().toLongLong() : 0;
+                return pid > 0;
+            },
+            5000));
+        ASSERT_TRUE(checker.isChecking());
     }
-    EXPECT_LT(timer.elapsed(), 10000) << "did not wait for the program to finish by itself";
+    EXPECT_TRUE(QTest::qWaitFor([&] { return ::kill(static_cast<pid_t>(pid), 0) != 0; }, 10000))
+        << "the program outlived the checker";
 }
 
 int main(int argc, char** argv) {

@@ -186,17 +186,17 @@ TEST(DiscoveryLifecycle, DestroyingTheManagerWhileSonarsAreVisibleStopsCleanly)
     auto connection = manager->visibleSonarsChanged.connect([&](const auto&) { changes.add(1); });
     manager->startListening();
     DatagramSender sender(port);
-    std::atomic<bool> sending{true};
-    std::thread flood([&] {
+    // A jthread: a failed ASSERT below still stops and joins it.
+    std::jthread flood([&](const std::stop_token& stop) {
         std::uint32_t serial = 1;
-        while (sending.load()) {
+        while (!stop.stop_requested()) {
             sender.send(Keldar::Ondrix::MessageBuilding::buildStatusDatagram(fieldsFor(serial++ % 50)));
             std::this_thread::sleep_for(1ms);
         }
     });
     ASSERT_TRUE(changes.waitForSize(5, 3000ms));
     manager.reset();
-    sending = false;
+    flood.request_stop();
     flood.join();
     EXPECT_FALSE(connection.isConnected());
 }

@@ -109,6 +109,23 @@ public:
         return n;
     }
 
+    // Reads and drops whatever the session sends until it closes its end.
+    bool waitForClose(std::chrono::milliseconds timeout) const
+    {
+        const auto deadline = std::chrono::steady_clock::now() + timeout;
+        std::array<std::byte, 4096> chunk{};
+        while (std::chrono::steady_clock::now() < deadline) {
+            pollfd pfd{m_client, POLLIN, 0};
+            if (::poll(&pfd, 1, 50) > 0) {
+                const auto n = ::recv(m_client, chunk.data(), chunk.size(), 0);
+                if (n <= 0) {
+                    return n == 0;
+                }
+            }
+        }
+        return false;
+    }
+
     // Reads whole messages the session sent, waiting up to `timeout` for `count`.
     std::vector<Bytes> receive(std::size_t count, std::chrono::milliseconds timeout)
     {
@@ -325,18 +342,17 @@ TEST_F(Session, PeerClosingEndsTheSessionSilently)
     sonar.closeClient();
     EXPECT_TRUE(waitUntil([&] { return !session->isAlive(); }, 2000ms));
     session->sendFire();  // harmless after the end
-    const auto before = std::chrono::steady_clock::now();
-    session.reset();
-    EXPECT_LT(std::chrono::steady_clock::now() - before, 1000ms);
+    session.reset();  // joins the ended thread
 }
 
 TEST_F(Session, DestroyingAConnectedIdleSessionIsPrompt)
 {
     start(false);
     std::this_thread::sleep_for(50ms);
-    const auto before = std::chrono::steady_clock::now();
+    // The session thread blocks on a receive that never ends by itself: the
+    // reset returns at all only if it interrupts it.
     session.reset();
-    EXPECT_LT(std::chrono::steady_clock::now() - before, 1000ms);
+    EXPECT_TRUE(sonar.waitForClose(5000ms));
 }
 
 TEST(SessionConnect, NothingListeningGivesConnectionErrorAfterTheWait)
@@ -350,9 +366,7 @@ TEST(SessionConnect, NothingListeningGivesConnectionErrorAfterTheWait)
     } catch (const Keldar::Ondrix::ConnectionError& error) {
         EXPECT_STREQ(error.what(), "Could not connect to sonar.");
     }
-    const auto elapsed = std::chrono::steady_clock::now() - before;
-    EXPECT_GE(elapsed, 2000ms);
-    EXPECT_LT(elapsed, 3500ms);
+    EXPECT_GE(std::chrono::steady_clock::now() - before, 2000ms);
 }
 
 TEST(SessionConnect, AddressTextThatIsNotAnAddressGivesConnectionError)
@@ -431,11 +445,10 @@ TEST(SessionConnect, CancelAbandonsTheWaitAtOnce)
         std::this_thread::sleep_for(200ms);
         cancel->store(true);
     });
-    const auto before = std::chrono::steady_clock::now();
-    EXPECT_THROW(MainSocketThread({"127.0.0.1", 1, port, std::chrono::milliseconds(2100), cancel},
+    // An hour-long wait: the constructor returns at all only if it is cancelled.
+    EXPECT_THROW(MainSocketThread({"127.0.0.1", 1, port, std::chrono::hours(1), cancel},
                                   [] { return OperationParameters{}; }),
                  Keldar::Ondrix::ConnectionError);
-    EXPECT_LT(std::chrono::steady_clock::now() - before, 1000ms);
     canceller.join();
 }
 

@@ -29,14 +29,15 @@ class SimRig
 {
 public:
     explicit SimRig(const std::function<void(Keldar::Sim::SimulatedSonarConfig&)>& adjust = {},
-                    std::chrono::milliseconds tick = std::chrono::milliseconds(250))
+                    std::chrono::milliseconds tick = std::chrono::milliseconds(250),
+                    std::chrono::milliseconds connectWait = std::chrono::milliseconds(2100))
         : statusPort(freeUdpPort())
         , sim(makeConfig(statusPort, adjust))
     {
         sim.start();
         manager = std::make_unique<Keldar::Ondrix::Utilities::ConnectionManager>(
             Keldar::Ondrix::Utilities::ConnectionManager::Settings{"127.0.0.1", statusPort, sim.tcpPort(), tick,
-                                                                   std::chrono::milliseconds(2100)});
+                                                                   connectWait});
         manager->startListening();
     }
     ~SimRig()

@@ -141,7 +141,8 @@ TEST(SimulatorStatus, PauseStopsTheBroadcastForItsDuration)
     SimulatedSonar sim(config);
     sim.start();
     ASSERT_TRUE(waitUntil([&] { return sim.counters().statusDatagramsSent >= 2; }, 2000ms));
-    sim.pauseStatus(400ms);
+    // Long enough that a loaded machine still looks again inside the pause.
+    sim.pauseStatus(1500ms);
     std::this_thread::sleep_for(60ms);
     const auto during = sim.counters().statusDatagramsSent;
     std::this_thread::sleep_for(250ms);
@@ -159,16 +160,17 @@ TEST(SimulatorPings, FollowsThePingRateUnlessToldToIgnoreIt)
         std::lock_guard lock(client.mutex);
         client.parameters.pingRate = Keldar::Ondrix::PingRate::Rate2Hz;
     }
+    const auto start = std::chrono::steady_clock::now();
     client.session->sendFire();
-    std::this_thread::sleep_for(1200ms);
-    // 2 Hz: the first ping at once, then one every 0.5 s.
-    EXPECT_GE(client.results.load(), 2);
-    EXPECT_LE(client.results.load(), 4);
+    // 2 Hz: the first ping at once, then one every 0.5 s, so not the third
+    // before a second has passed.
+    ASSERT_TRUE(waitUntil([&] { return client.results.load() >= 3; }, 5000ms));
+    EXPECT_GE(std::chrono::steady_clock::now() - start, 950ms);
 
+    // Unpaced, twenty more arrive long before they would at 2 Hz (10 s).
     sim.setIgnorePacing(true);
     const int before = client.results.load();
-    std::this_thread::sleep_for(1000ms);
-    EXPECT_GT(client.results.load() - before, 20);
+    EXPECT_TRUE(waitUntil([&] { return client.results.load() - before > 20; }, 5000ms));
 }
 
 TEST(SimulatorPings, ResultsFollowTheRequest)
