@@ -14,11 +14,13 @@
 #include <benchmark/benchmark.h>
 #include <sqlite3.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <map>
 #include <random>
+#include <utility>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -123,6 +125,96 @@ BENCHMARK(BM_LogData)
     ->Iterations(300)
     ->Repetitions(3)
     ->ReportAggregatesOnly(true);
+
+// Bytes this process has handed to write() (wchar) and has dirtied for the
+// storage layer (write_bytes), from /proc/self/io; -1 each when unavailable.
+std::pair<std::int64_t, std::int64_t> processWrites()
+{
+    std::ifstream io("/proc/self/io");
+    std::string key;
+    std::int64_t value = 0;
+    std::int64_t written = -1;
+    std::int64_t storage = -1;
+    while (io >> key >> value) {
+        if (key == "wchar:") {
+            written = value;
+        } else if (key == "write_bytes:") {
+            storage = value;
+        }
+    }
+    return {written, storage};
+}
+
+std::int64_t pageSizeOf(const std::filesystem::path& path)
+{
+    sqlite3* db = nullptr;
+    sqlite3_open_v2(path.string().c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
+    sqlite3_stmt* statement = nullptr;
+    sqlite3_prepare_v2(db, "PRAGMA page_size;", -1, &statement, nullptr);
+    const std::int64_t size = sqlite3_step(statement) == SQLITE_ROW ? sqlite3_column_int64(statement, 0) : -1;
+    sqlite3_finalize(statement);
+    sqlite3_close(db);
+    return size;
+}
+
+// Records 512 KB sonar entries the way the viewer does (one commit per entry,
+// write-ahead log, background checkpoints) into a log whose pages are
+// `page` bytes, and counts what reaches the disk per byte stored, closing
+// (the final checkpoint) included. The page size is fixed by creating the
+// file with no tables first: the library keeps an existing file's page size.
+void BM_RecordingPageSize(benchmark::State& state)
+{
+    const auto page = state.range(0);
+    const auto level = static_cast<std::int8_t>(state.range(1));
+    constexpr std::size_t bytes = 512 * 1024;
+    const auto& payloads = payloadsOf(bytes);
+    const auto path = scratchFolder() / "pagesize.ondrix";
+    removeLog(path);
+    {
+        sqlite3* db = nullptr;
+        sqlite3_open(path.string().c_str(), &db);
+        const std::string sql = "PRAGMA page_size = " + std::to_string(page) + "; CREATE TABLE t(x); DROP TABLE t;";
+        sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr);
+        sqlite3_close(db);
+    }
+    std::int64_t stored = 0;
+    double seconds = 0;
+    const auto [writtenBefore, storageBefore] = processWrites();
+    {
+        SqliteLogFile file(path.string(), "UTC", "bench", "1", level, 0);
+        DataSource source{-1, KD_LogDataSourceType_Sonar, "Ondrix"};
+        file.addDataSource(source);
+        std::size_t i = 0;
+        const auto start = std::chrono::steady_clock::now();
+        for (auto _ : state) {
+            DataEntry entry{0, source.id, 1, payloads[i++ % payloads.size()], static_cast<std::int64_t>(i)};
+            if (!file.logData(entry)) {
+                state.SkipWithError("logData failed");
+                break;
+            }
+        }
+        seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        file.visitEntries(file.getFirstEntryId(), file.getLastEntryId(), false,
+                          [&stored](std::int32_t, std::optional<DataEntry> entry) {
+                              stored += entry ? static_cast<std::int64_t>(entry->payload.size()) : 0;
+                              return true;
+                          });
+    }
+    const auto [writtenAfter, storageAfter] = processWrites();
+    state.counters["page"] = static_cast<double>(pageSizeOf(path));
+    state.counters["ms/entry"] = 1000.0 * seconds / static_cast<double>(state.iterations());
+    state.counters["stored/raw"] = static_cast<double>(stored) / static_cast<double>(state.iterations() * bytes);
+    state.counters["written/stored"] = static_cast<double>(writtenAfter - writtenBefore) / static_cast<double>(stored);
+    state.counters["disk/stored"] = static_cast<double>(storageAfter - storageBefore) / static_cast<double>(stored);
+    state.counters["file/stored"] = static_cast<double>(std::filesystem::file_size(path)) / static_cast<double>(stored);
+    removeLog(path);
+}
+BENCHMARK(BM_RecordingPageSize)
+    ->ArgsProduct({{4096, 16384, 65536}, {0, -1}})
+    ->ArgNames({"page", "level"})
+    ->UseRealTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(200);
 
 enum class Journal { Rollback = 0, WriteAheadNormal = 1, WriteAheadOff = 2, OneTransaction = 3, OneTransactionLargePages = 4 };
 

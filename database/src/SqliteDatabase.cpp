@@ -116,14 +116,16 @@ std::int64_t SqliteDatabase::getLastInsertedRowId() const
 
 int SqliteDatabase::getLastErrorCode() const
 {
+    ConnectionLock lock(db_);
     return lastErrorCode_;
 }
 
 std::string SqliteDatabase::getLastErrorMessage() const
 {
-    return sqlite3_errstr(lastErrorCode_);
+    return sqlite3_errstr(getLastErrorCode());
 }
 
+// Callers hold the connection's lock, as the step whose failure they record did.
 void SqliteDatabase::setLastErrorCode(int code)
 {
     lastErrorCode_ = code;

@@ -24,7 +24,8 @@ SqliteQuery::SqliteQuery(SqliteDatabase& database, const std::string& sql) : dat
     sqlite3* db = database_.getHandle();
     ConnectionLock lock(db);
     if (sqlite3_prepare_v2(db, sql.c_str(), static_cast<int>(sql.size()), &statement_, nullptr) != SQLITE_OK) {
-        database_.setLastErrorCode(sqlite3_extended_errcode(db));
+        lastErrorCode_ = sqlite3_extended_errcode(db);
+        database_.setLastErrorCode(lastErrorCode_);
         sqlite3_finalize(statement_);
         statement_ = nullptr;
     }
@@ -103,7 +104,8 @@ QueryResult SqliteQuery::executeStep()
         insertedRowId_ = sqlite3_last_insert_rowid(db);
         return QueryResult::Done;
     }
-    database_.setLastErrorCode(sqlite3_extended_errcode(db));
+    lastErrorCode_ = sqlite3_extended_errcode(db);
+    database_.setLastErrorCode(lastErrorCode_);
     // A failed step leaves the statement needing a reset before it can run again.
     sqlite3_reset(statement_);
     return (rc & 0xff) == SQLITE_BUSY ? QueryResult::Busy : QueryResult::Error;

@@ -118,6 +118,11 @@ TEST(SqliteQueryErrors, ForeignKeyViolationReportsExtendedCode)
     insert.bindParameter(":p", 5);
     EXPECT_EQ(insert.executeStep(), QueryResult::Error);
     EXPECT_EQ(database.getLastErrorCode(), 787);
+    // A later failure elsewhere on the connection (another thread's, say)
+    // replaces the connection's code but not the statement's own.
+    SqliteQuery broken(database, "SELECT nothing FROM nowhere;");
+    EXPECT_EQ(database.getLastErrorCode(), 1);
+    EXPECT_EQ(insert.getLastErrorCode(), 787);
     // The statement can be rebound and run again after a failure.
     database.executeSimpleQuery("INSERT INTO p VALUES (5);");
     insert.resetQuery();

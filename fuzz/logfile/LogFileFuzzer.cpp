@@ -2,6 +2,7 @@
 // a crash, a hang or a sanitizer report is fine: the log errors, empty results.
 #include <keldar/database/DatabaseError.h>
 #include <keldar/logging/LegacyLogFileError.h>
+#include <keldar/logging/LogFilePlayer.h>
 #include <keldar/logging/NotALogFileError.h>
 #include <keldar/logging/SqliteLogFile.h>
 
@@ -9,6 +10,8 @@
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
+#include <memory>
+#include <optional>
 #include <string>
 #include <unistd.h>
 
@@ -56,6 +59,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             file.readEntry(id);
         }
         file.readEntries(-1, -1, {}, 16);
+        file.visitEntries(file.getFirstEntryId(), file.getLastEntryId(), true,
+                          [](std::int32_t, const std::optional<Keldar::Logging::DataEntry>&) { return true; });
+
+        // The player over the same bytes, opened without writing: logs with
+        // no entries and seeks at the edges must not crash it.
+        Keldar::Logging::Playback::LogFilePlayer player(
+            std::make_unique<Keldar::Logging::SqliteLogFile>(path, Keldar::Logging::SqliteLogFile::Access::ReadOnly),
+            {KD_LogDataSourceType_Sonar}, {}, false, 500);
+        player.getTotalPlayTime();
+        player.seek(-1);
+        player.seek(0);
+        player.seek(player.getFrameCount() - 1);
+        player.seek(player.getFrameCount());
     } catch (const Keldar::Logging::NotALogFileError&) {
     } catch (const Keldar::Logging::LegacyLogFileError&) {
     } catch (const Keldar::Database::DatabaseError&) {

@@ -12,8 +12,8 @@ namespace Keldar::Logging::Algorithms {
 
 namespace {
 
-// Entries are copied in batches of at most this many entries or bytes,
-// whichever comes first, each batch in one output transaction.
+// Entries are written in transactions of at most this many entries or bytes,
+// whichever comes first.
 constexpr int maximumBatchEntries = 256;
 constexpr std::size_t batchBytesBudget = 32u << 20;
 
@@ -40,22 +40,113 @@ std::string textValue(const std::vector<LogMetadataEntry>& metadata, const std::
     return {};
 }
 
-bool rangeIsValid(const LogFileInterface& source, std::int32_t first, std::int32_t last)
+// The bounds must name entries that exist; whether they can be decoded is the
+// copy's concern (an unreadable one is skipped and reported, not a bad range).
+bool rangeIsValid(const LogFileInterface& source, const std::vector<std::int32_t>& index, std::int32_t first,
+                  std::int32_t last)
 {
     if (first == -1 && last == -1) {
         return true;
     }
-    if (last < first || source.getEntryCount() <= 0) {
+    if (last < first || index.empty() || last < index.front() || first > index.back()) {
         return false;
     }
-    if (last < source.getFirstEntryId() || first > source.getLastEntryId()) {
-        return false;
-    }
-    return source.readEntry(first).has_value() && source.readEntry(last).has_value();
+    const auto exists = [&](std::int32_t id) {
+        return std::binary_search(index.begin(), index.end(), id) || source.readEntry(id).has_value();
+    };
+    return exists(first) && exists(last);
 }
 
+// A write the output refuses for its content (a duplicate metadata key, a
+// property of a missing source) is skipped; one it cannot store (a full disk,
+// an I/O error, a failed commit) fails the whole copy, so that no truncated
+// log is ever handed back as a complete export.
+class CopyWriter {
+public:
+    explicit CopyWriter(SqliteLogFile& output) : output_(output) {}
+
+    bool failed() const { return !error_.empty(); }
+    const std::string& error() const { return error_; }
+
+    // For copies of the log's description, where the output may refuse an item.
+    void item(bool written)
+    {
+        constexpr int constraintFailure = 19;
+        if (!written && (output_.getLastWriteErrorCode() & 0xff) != constraintFailure) {
+            fail();
+        }
+    }
+
+    // Entries are never refused for their content: any failure is fatal.
+    bool entry(const DataEntry& entry, bool stored)
+    {
+        if (failed() || (!inTransaction_ && !begin())) {
+            return false;
+        }
+        if (!(stored ? output_.logStoredData(entry) : output_.logData(entry))) {
+            fail();
+            return false;
+        }
+        copiedIds_.push_back(entry.entryId);
+        transactionBytes_ += entry.payload.size();
+        ++transactionEntries_;
+        if (transactionBytes_ >= batchBytesBudget || transactionEntries_ >= maximumBatchEntries) {
+            return commit();
+        }
+        return true;
+    }
+
+    bool begin()
+    {
+        if (failed()) {
+            return false;
+        }
+        if (!output_.beginTransaction()) {
+            fail();
+            return false;
+        }
+        inTransaction_ = true;
+        return true;
+    }
+
+    bool commit()
+    {
+        if (!inTransaction_) {
+            return !failed();
+        }
+        inTransaction_ = false;
+        transactionBytes_ = 0;
+        transactionEntries_ = 0;
+        if (!output_.commitTransaction()) {
+            fail();
+        }
+        return !failed();
+    }
+
+    // Source ids of the entries written, in output order (output id = position + 1).
+    const std::vector<std::int32_t>& copiedIds() const { return copiedIds_; }
+
+private:
+    void fail()
+    {
+        if (error_.empty()) {
+            error_ = output_.getLastError();
+            if (error_.empty() || error_ == "No error") {
+                error_ = "Unknown internal error";
+            }
+        }
+    }
+
+    SqliteLogFile& output_;
+    std::string error_;
+    bool inTransaction_ = false;
+    std::size_t transactionBytes_ = 0;
+    int transactionEntries_ = 0;
+    std::vector<std::int32_t> copiedIds_;
+};
+
 void copyMetadata(const LogFileInterface& source, LogFileInterface& output, const std::string& applicationName,
-                  const std::string& applicationVersion)
+                  const std::string& applicationVersion, CopyWriter& writer)
 {
     const auto metadata = source.getAllMetadata();
     const std::array<std::pair<const char*, const std::string*>, 2> renamed{{
@@ -69,53 +160,66 @@ void copyMetadata(const LogFileInterface& source, LogFileInterface& output, cons
         bool hasOldKey = false;
         textValue(metadata, oldKey, &hasOldKey);
         if (oldValue != *newValue && !hasOldKey) {
-            output.addMetadata(oldKey, oldValue);
+            writer.item(output.addMetadata(oldKey, oldValue));
         }
     }
     for (const auto& entry : metadata) {
         const bool standard = std::find(standardMetadataKeys.begin(), standardMetadataKeys.end(), entry.key)
             != standardMetadataKeys.end();
         if (!standard) {
-            output.addMetadata(entry);
+            writer.item(output.addMetadata(entry));
         }
     }
 }
 
-void copyEntries(const LogFileInterface& source, SqliteLogFile& output, std::int32_t lowest, std::int32_t highest)
+// Copies the selected entries one at a time, so memory holds one entry
+// whatever the size of the selection. An entry that cannot be read is left
+// out and listed in `skipped`; the rest of the range is still copied.
+void copyEntries(const LogFileInterface& source, std::vector<std::int32_t>::const_iterator begin,
+                 std::vector<std::int32_t>::const_iterator end, CopyWriter& writer, std::vector<std::int32_t>& skipped,
+                 std::int8_t outputLevel)
 {
-    const EntryIndexFilter everything;
-    // Payloads stored at the output's own level are copied as they are
-    // instead of being inflated and deflated again.
+    auto next = begin;
     const auto* sqliteSource = dynamic_cast<const SqliteLogFile*>(&source);
-    const bool copyStored = sqliteSource != nullptr && sqliteSource->getCompressionLevel() == output.getCompressionLevel();
-    int batchLimit = maximumBatchEntries;
-    std::int32_t next = lowest;
-    while (next <= highest) {
-        auto batch = copyStored ? sqliteSource->readStoredEntries(next, highest, batchLimit)
-                                : source.readEntries(next, highest, everything, batchLimit);
-        if (batch.empty()) {
-            break;
+    if (sqliteSource != nullptr) {
+        // Payloads stored at the output's own level are copied as they are
+        // instead of being inflated and deflated again.
+        const bool copyStored = sqliteSource->getCompressionLevel() == outputLevel;
+        sqliteSource->visitEntries(*begin, *(end - 1), !copyStored,
+                                   [&](std::int32_t entryId, std::optional<DataEntry> entry) {
+                                       next = std::upper_bound(next, end, entryId);
+                                       if (!entry) {
+                                           skipped.push_back(entryId);
+                                           return true;
+                                       }
+                                       return writer.entry(*entry, copyStored);
+                                   });
+    }
+    // What a cursor could not reach (a damaged page stops it) and sources of
+    // other kinds are read entry by entry.
+    for (; next != end && !writer.failed(); ++next) {
+        std::optional<DataEntry> entry;
+        try {
+            entry = source.readEntry(*next);
+        } catch (const std::exception&) {
+            entry.reset();
         }
-        std::size_t bytes = 0;
-        output.beginTransaction();
-        for (const auto& entry : batch) {
-            if (copyStored) {
-                output.logStoredData(entry);
-            } else {
-                output.logData(entry);
-            }
-            bytes += entry.payload.size();
+        if (!entry) {
+            skipped.push_back(*next);
+            continue;
         }
-        output.commitTransaction();
-        const std::int32_t lastCopied = batch.back().entryId;
-        // Large entries shrink the next batch so it stays within the budget.
-        const std::size_t averageBytes = std::max<std::size_t>(1, bytes / batch.size());
-        batchLimit = static_cast<int>(
-            std::clamp<std::size_t>(batchBytesBudget / averageBytes, 1, static_cast<std::size_t>(maximumBatchEntries)));
-        if (lastCopied >= highest) {
-            break;
-        }
-        next = lastCopied + 1;
+        entry->entryId = *next;
+        writer.entry(*entry, false);
+    }
+    writer.commit();
+}
+
+// A failed copy leaves nothing that could pass for a complete export.
+void removeOutput(const std::filesystem::path& path)
+{
+    std::error_code error;
+    for (const char* suffix : {"", "-wal", "-shm", "-journal"}) {
+        std::filesystem::remove(path.string() + suffix, error);
     }
 }
 
@@ -123,13 +227,18 @@ void copyEntries(const LogFileInterface& source, SqliteLogFile& output, std::int
 
 std::unique_ptr<LogFileInterface> slice(const LogFileInterface& source, std::int32_t first, std::int32_t last,
                                         const std::string& outputPath, const std::string& applicationName,
-                                        const std::string& applicationVersion, std::int8_t compressionLevel)
+                                        const std::string& applicationVersion, std::int8_t compressionLevel,
+                                        CopyReport* report)
 {
+    if (report != nullptr) {
+        *report = CopyReport{};
+    }
     std::error_code error;
     if (!outputPath.empty() && std::filesystem::exists(outputPath, error)) {
         return nullptr;
     }
-    if (!rangeIsValid(source, first, last)) {
+    const auto index = source.getEntryIndex(EntryIndexFilter{});
+    if (!rangeIsValid(source, index, first, last)) {
         return nullptr;
     }
     std::filesystem::path path = outputPath;
@@ -151,50 +260,64 @@ std::unique_ptr<LogFileInterface> slice(const LogFileInterface& source, std::int
         return nullptr;
     }
 
-    output->beginTransaction();
-    copyMetadata(source, *output, applicationName, applicationVersion);
+    CopyWriter writer(*output);
+    writer.begin();
+    copyMetadata(source, *output, applicationName, applicationVersion, writer);
     for (const auto& resource : source.getAllResources()) {
-        output->addResource(resource);
+        writer.item(output->addResource(resource));
     }
     for (const auto& dataSource : source.getDataSources()) {
-        output->addDataSource(static_cast<const DataSource&>(dataSource));
+        writer.item(output->addDataSource(static_cast<const DataSource&>(dataSource)));
     }
     for (const auto& property : source.getAllDataSourceProperties()) {
-        output->addDataSourceProperty(property);
+        writer.item(output->addDataSourceProperty(property));
     }
-    output->commitTransaction();
+    writer.commit();
 
-    const auto index = source.getEntryIndex(EntryIndexFilter{});
     const auto begin = std::lower_bound(index.begin(), index.end(), first);
     const auto end = std::upper_bound(begin, index.end(), last);
-    if (begin == end) {
-        return output;
-    }
-    const std::int32_t lowest = *begin;
-    const std::int32_t highest = *(end - 1);
-    output->setBulkWriting(true);
-    copyEntries(source, *output, lowest, highest);
-    output->setBulkWriting(false);
+    std::vector<std::int32_t> skipped;
+    if (begin != end && !writer.failed()) {
+        output->setBulkWriting(true);
+        copyEntries(source, begin, end, writer, skipped, compressionLevel);
+        output->setBulkWriting(false);
 
-    output->beginTransaction();
-    for (auto bookmark : source.getBookmarks()) {
-        if (bookmark.entryId < lowest || bookmark.entryId > highest) {
-            continue;
+        // A bookmark goes to the entry it marks or, when that one could not
+        // be copied, to the next one copied.
+        const auto& copied = writer.copiedIds();
+        writer.begin();
+        for (auto bookmark : source.getBookmarks()) {
+            if (bookmark.entryId < *begin || bookmark.entryId > *(end - 1)) {
+                continue;
+            }
+            const auto position = std::lower_bound(copied.begin(), copied.end(), bookmark.entryId);
+            if (position == copied.end()) {
+                continue;
+            }
+            bookmark.entryId = static_cast<std::int32_t>(position - copied.begin()) + 1;
+            writer.item(output->addBookmark(bookmark));
         }
-        const auto position = std::lower_bound(begin, end, bookmark.entryId);
-        bookmark.entryId = static_cast<std::int32_t>(position - begin) + 1;
-        output->addBookmark(bookmark);
+        writer.commit();
     }
-    output->commitTransaction();
+
+    if (report != nullptr) {
+        report->skippedEntryIds = std::move(skipped);
+        report->error = writer.error();
+    }
+    if (writer.failed()) {
+        output.reset();
+        removeOutput(path);
+        return nullptr;
+    }
     return output;
 }
 
 std::unique_ptr<LogFileInterface> clone(const LogFileInterface& source, const std::string& outputPath,
                                         const std::string& applicationName, const std::string& applicationVersion,
-                                        std::int8_t compressionLevel)
+                                        std::int8_t compressionLevel, CopyReport* report)
 {
     return slice(source, source.getFirstEntryId(), source.getLastEntryId(), outputPath, applicationName,
-                 applicationVersion, compressionLevel);
+                 applicationVersion, compressionLevel, report);
 }
 
 } // namespace Keldar::Logging::Algorithms

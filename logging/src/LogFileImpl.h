@@ -3,6 +3,7 @@
 #include <keldar/database/BackgroundCheckpointer.h>
 #include <keldar/database/SqliteDatabase.h>
 
+#include <atomic>
 #include <cstdint>
 #include <filesystem>
 #include <memory>
@@ -31,6 +32,8 @@ public:
     bool writeAheadLogEnabled = false;
     // Stopped first when closing, before the final checkpoint.
     std::unique_ptr<Database::BackgroundCheckpointer> checkpointer;
+    // SQLite's code for the last write that failed, 0 after one that succeeded.
+    std::atomic<int> lastWriteErrorCode{0};
 
 private:
     // The player's thread and the owner's thread may both fail at once.

@@ -28,6 +28,7 @@ struct LogFilePlayer::State {
     std::vector<PlayerBookmark> bookmarks;
     std::vector<std::int32_t> entryIndex;
     FrameCallback callback;
+    EndCallback endCallback;
     std::atomic<bool> loop{false};
     std::atomic<float> speed{1.0F};
     std::int32_t maximumGap = 500;
@@ -41,11 +42,13 @@ struct LogFilePlayer::State {
     std::int64_t previousTimestamp = 0;
     bool playing = false;
 
+    enum class Step { Loaded, End, Unreadable };
+
     void loadBookmarks();
-    // Moves to the next frame and loads its entry; false at the end of the
-    // entries (without loop) or when the entry cannot be read.
-    bool advance();
+    // Moves to the next frame and loads its entry.
+    Step advance();
     void run();
+    void finish(PlaybackEnd reason);
     void stopAndJoin();
 };
 
@@ -64,14 +67,18 @@ void LogFilePlayer::State::loadBookmarks()
     }
 }
 
-bool LogFilePlayer::State::advance()
+LogFilePlayer::State::Step LogFilePlayer::State::advance()
 {
     const auto frameCount = static_cast<std::int32_t>(entryIndex.size());
+    if (frameCount == 0) {
+        currentFrame = 0;
+        return Step::End;
+    }
     ++currentFrame;
     if (currentFrame >= frameCount) {
-        if (!loop || frameCount == 0) {
-            currentFrame = std::max(frameCount - 1, 0);
-            return false;
+        if (!loop) {
+            currentFrame = frameCount - 1;
+            return Step::End;
         }
         currentFrame = 0;
         previousTimestamp = 0;
@@ -79,8 +86,29 @@ bool LogFilePlayer::State::advance()
     if (currentFrame < 0) {
         currentFrame = 0;
     }
-    currentEntry = file->readEntry(entryIndex[static_cast<std::size_t>(currentFrame)]);
-    return currentEntry.has_value();
+    try {
+        currentEntry = file->readEntry(entryIndex[static_cast<std::size_t>(currentFrame)]);
+    } catch (...) {
+        currentEntry.reset();
+    }
+    return currentEntry ? Step::Loaded : Step::Unreadable;
+}
+
+void LogFilePlayer::State::finish(PlaybackEnd reason)
+{
+    EndCallback notify;
+    {
+        std::lock_guard lock(mutex);
+        playing = false;
+        notify = endCallback;
+    }
+    if (notify) {
+        try {
+            notify(reason);
+        } catch (...) {
+            // The owner's failure must not end the program from this thread.
+        }
+    }
 }
 
 void LogFilePlayer::State::run()
@@ -88,15 +116,13 @@ void LogFilePlayer::State::run()
     std::int64_t overrun = 0;
     while (true) {
         const auto t0 = SteadyClock::now();
-        bool advanced = false;
-        try {
-            advanced = advance();
-        } catch (...) {
-            advanced = false;
-        }
-        if (!advanced) {
-            std::lock_guard lock(mutex);
-            playing = false;
+        // Restored when a stop comes before this frame is delivered, so that
+        // playing again resumes with it instead of skipping it.
+        const std::int32_t deliveredFrame = currentFrame;
+        const std::int64_t deliveredTimestamp = previousTimestamp;
+        const Step step = advance();
+        if (step != Step::Loaded) {
+            finish(step == Step::End ? PlaybackEnd::EndReached : PlaybackEnd::EntryUnreadable);
             return;
         }
 
@@ -122,6 +148,9 @@ void LogFilePlayer::State::run()
         const std::int64_t waited = wholeMillisecondsSince(t2);
         const auto t4 = SteadyClock::now();
         if (!playing) {
+            currentFrame = deliveredFrame;
+            previousTimestamp = deliveredTimestamp;
+            currentEntry.reset();
             return;
         }
         lock.unlock();
@@ -133,8 +162,7 @@ void LogFilePlayer::State::run()
                 callback(currentFrame, std::move(entry));
             }
         } catch (...) {
-            std::lock_guard endLock(mutex);
-            playing = false;
+            finish(PlaybackEnd::CallbackFailed);
             return;
         }
         overrun = wholeMillisecondsSince(t4) + waited - wait + prep;
@@ -226,15 +254,19 @@ bool LogFilePlayer::isPlaying() const
     return state_->playing;
 }
 
-void LogFilePlayer::seek(std::int32_t frame, const FrameCallback& callback)
+bool LogFilePlayer::seek(std::int32_t frame, const FrameCallback& callback)
 {
     State& state = *state_;
+    if (frame < 0 || frame >= getFrameCount()) {
+        return false;
+    }
     const bool wasPlaying = isPlaying();
     if (wasPlaying) {
         stop();
     }
     state.currentFrame = frame - 1;
-    if (state.advance()) {
+    const bool loaded = state.advance() == State::Step::Loaded;
+    if (loaded) {
         state.previousTimestamp = state.currentEntry->timestamp;
         DataEntry entry = std::move(*state.currentEntry);
         state.currentEntry.reset();
@@ -246,6 +278,18 @@ void LogFilePlayer::seek(std::int32_t frame, const FrameCallback& callback)
     if (wasPlaying) {
         play();
     }
+    return loaded;
+}
+
+void LogFilePlayer::setPlaybackEndedCallback(EndCallback callback)
+{
+    std::lock_guard lock(state_->mutex);
+    state_->endCallback = std::move(callback);
+}
+
+const std::vector<std::int32_t>& LogFilePlayer::getEntryIndex() const
+{
+    return state_->entryIndex;
 }
 
 void LogFilePlayer::setLoopPlayback(bool loop)
@@ -266,6 +310,9 @@ std::int32_t LogFilePlayer::getFrameCount() const
 std::int32_t LogFilePlayer::getTotalPlayTime()
 {
     State& state = *state_;
+    if (getFrameCount() == 0) {
+        return 0;
+    }
     const bool wasPlaying = isPlaying();
     if (wasPlaying) {
         stop();
@@ -274,11 +321,11 @@ std::int32_t LogFilePlayer::getTotalPlayTime()
     std::int64_t first = 0;
     std::int64_t last = 0;
     state.currentFrame = -1;
-    if (state.advance()) {
+    if (state.advance() == State::Step::Loaded) {
         first = state.currentEntry->timestamp;
     }
     state.currentFrame = getFrameCount() - 2;
-    if (state.advance()) {
+    if (state.advance() == State::Step::Loaded) {
         last = state.currentEntry->timestamp;
     }
     state.currentEntry.reset();

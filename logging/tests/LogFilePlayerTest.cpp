@@ -85,6 +85,36 @@ std::unique_ptr<SqliteLogFile> logWithTimestamps(const TempFolder& folder, const
     return file;
 }
 
+// Records why playback ended, as the player reports it.
+class EndWatcher {
+public:
+    explicit EndWatcher(LogFilePlayer& player)
+    {
+        player.setPlaybackEndedCallback([this](LogFilePlayer::PlaybackEnd reason) {
+            std::lock_guard lock(mutex_);
+            reasons_.push_back(reason);
+            changed_.notify_all();
+        });
+    }
+
+    bool waitFor(std::size_t count, std::chrono::milliseconds timeout = 5s)
+    {
+        std::unique_lock lock(mutex_);
+        return changed_.wait_for(lock, timeout, [&] { return reasons_.size() >= count; });
+    }
+
+    std::vector<LogFilePlayer::PlaybackEnd> reasons()
+    {
+        std::lock_guard lock(mutex_);
+        return reasons_;
+    }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::vector<LogFilePlayer::PlaybackEnd> reasons_;
+};
+
 bool waitUntilStopped(LogFilePlayer& player, std::chrono::milliseconds timeout = 5s)
 {
     const auto deadline = Clock::now() + timeout;
@@ -164,9 +194,12 @@ TEST(PlayerLifecycle, FreshPlayerStartsAtFrameOneAndStopsAtTheEnd)
     Recorder recorder;
     LogFilePlayer player(logWithTimestamps(folder, {0, 1, 2, 3}), {KD_LogDataSourceType_Sonar}, recorder.callback(),
                          false, 20);
+    EndWatcher ends(player);
     EXPECT_EQ(player.getFrameCount(), 4);
     player.play();
-    ASSERT_TRUE(waitUntilStopped(player));
+    ASSERT_TRUE(ends.waitFor(1));
+    EXPECT_FALSE(player.isPlaying());
+    EXPECT_EQ(ends.reasons(), (std::vector{LogFilePlayer::PlaybackEnd::EndReached}));
     EXPECT_EQ(recorder.frames(), (std::vector<std::int32_t>{1, 2, 3}));
     EXPECT_NE(recorder.deliveries()[0].thread, std::this_thread::get_id());
     // Playing again at the end delivers nothing more.
@@ -199,6 +232,7 @@ TEST(PlayerLifecycle, StopDuringLongWaitReturnsAtOnceWithoutDelivering)
     Recorder recorder;
     LogFilePlayer player(logWithTimestamps(folder, {0, 10000}), {KD_LogDataSourceType_Sonar}, recorder.callback(),
                          false, 30000);
+    EndWatcher ends(player);
     player.play();
     std::this_thread::sleep_for(50ms);
     const auto before = Clock::now();
@@ -206,6 +240,50 @@ TEST(PlayerLifecycle, StopDuringLongWaitReturnsAtOnceWithoutDelivering)
     EXPECT_LT(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - before).count(), 500);
     EXPECT_FALSE(player.isPlaying());
     EXPECT_TRUE(recorder.frames().empty());
+    // The owner asked for it, so there is nothing to tell.
+    EXPECT_TRUE(ends.reasons().empty());
+}
+
+TEST(PlayerLifecycle, StopAndPlayAgainResumesWithTheFrameNotYetDelivered)
+{
+    TempFolder folder;
+    Recorder recorder;
+    // Frame 2 waits the whole maximum gap, long enough to be stopped in it.
+    LogFilePlayer player(logWithTimestamps(folder, {0, 10, 3000, 3010}), {KD_LogDataSourceType_Sonar},
+                         recorder.callback(), false, 2000);
+    EndWatcher ends(player);
+    player.play();
+    ASSERT_TRUE(recorder.waitFor(1));
+    player.stop();
+    player.play();
+    ASSERT_TRUE(ends.waitFor(1));
+    EXPECT_EQ(recorder.frames(), (std::vector<std::int32_t>{1, 2, 3}));
+}
+
+TEST(PlayerLifecycle, LogWithoutEntriesHasNoFramesAndIgnoresSeeks)
+{
+    TempFolder folder;
+    Recorder recorder;
+    LogFilePlayer player(logWithTimestamps(folder, {}), {KD_LogDataSourceType_Sonar}, recorder.callback(), true, 10);
+    EndWatcher ends(player);
+    EXPECT_EQ(player.getFrameCount(), 0);
+    EXPECT_TRUE(player.getEntryIndex().empty());
+    EXPECT_EQ(player.getTotalPlayTime(), 0);
+    EXPECT_FALSE(player.seek(0));
+    EXPECT_FALSE(player.seek(-1));
+    player.play();
+    ASSERT_TRUE(ends.waitFor(1));
+    EXPECT_EQ(ends.reasons(), (std::vector{LogFilePlayer::PlaybackEnd::EndReached}));
+    EXPECT_TRUE(recorder.frames().empty());
+
+    // Out-of-range seeks on a log with entries are ignored too.
+    LogFilePlayer filled(logWithTimestamps(folder, {0, 10}, "filled.ondrix"), {KD_LogDataSourceType_Sonar},
+                         recorder.callback(), false, 10);
+    EXPECT_FALSE(filled.seek(-1));
+    EXPECT_FALSE(filled.seek(2));
+    EXPECT_TRUE(recorder.frames().empty());
+    EXPECT_TRUE(filled.seek(1));
+    EXPECT_EQ(recorder.frames(), (std::vector<std::int32_t>{1}));
 }
 
 TEST(PlayerLifecycle, DestroyingAPlayingPlayerStopsIt)
@@ -292,7 +370,7 @@ TEST(PlayerSources, TypeListSelectsSourcesAndNoMatchPlaysEverything)
     }
     auto second = std::make_unique<SqliteLogFile>(folder.file("two.ondrix"));
     LogFilePlayer sonarOnly(std::move(file), {KD_LogDataSourceType_Sonar}, {}, false, 10);
-    EXPECT_EQ(sonarOnly.getFrameCount(), 3);
+    EXPECT_EQ(sonarOnly.getEntryIndex(), (std::vector<std::int32_t>{1, 3, 5}));
     ASSERT_EQ(sonarOnly.getDataSources().size(), 1u);
     EXPECT_EQ(sonarOnly.getDataSources()[0].name, "sonar");
     LogFilePlayer noMatch(std::move(second), {static_cast<KD_LogDataSourceType>(9)}, {}, false, 10);
@@ -367,12 +445,15 @@ TEST(PlayerErrors, ThrowingCallbackEndsPlaybackAndPlayerStaysUsable)
                              }
                          },
                          false, 10);
+    EndWatcher ends(player);
     player.play();
-    ASSERT_TRUE(waitUntilStopped(player));
+    ASSERT_TRUE(ends.waitFor(1));
     EXPECT_EQ(calls, 2);
     player.play();
-    ASSERT_TRUE(waitUntilStopped(player));
+    ASSERT_TRUE(ends.waitFor(2));
     EXPECT_EQ(calls, 4);
+    EXPECT_EQ(ends.reasons(), (std::vector{LogFilePlayer::PlaybackEnd::CallbackFailed,
+                                           LogFilePlayer::PlaybackEnd::EndReached}));
 }
 
 TEST(PlayerErrors, UnreadableEntryEndsPlayback)
@@ -387,7 +468,9 @@ TEST(PlayerErrors, UnreadableEntryEndsPlayback)
     Recorder recorder;
     LogFilePlayer player(std::make_unique<SqliteLogFile>(path), {KD_LogDataSourceType_Sonar}, recorder.callback(),
                          false, 10);
+    EndWatcher ends(player);
     player.play();
-    ASSERT_TRUE(waitUntilStopped(player));
+    ASSERT_TRUE(ends.waitFor(1));
+    EXPECT_EQ(ends.reasons(), (std::vector{LogFilePlayer::PlaybackEnd::EntryUnreadable}));
     EXPECT_EQ(recorder.frames(), (std::vector<std::int32_t>{1, 2}));
 }

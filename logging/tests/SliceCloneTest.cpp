@@ -4,6 +4,7 @@
 #include "TestLogs.h"
 
 #include <keldar/logging/Algorithms.h>
+#include <keldar/logging/FlatInterface.h>
 #include <keldar/logging/SqliteLogFile.h>
 
 #include <gtest/gtest.h>
@@ -269,4 +270,193 @@ TEST(Slice, SameLevelCopiesStoredBytesAndLeavesAnOrdinaryFile)
     sqlite3_finalize(statement);
     sqlite3_close(db);
     EXPECT_EQ(copied, sourceBlobs);
+}
+
+namespace {
+
+// While it lives, every connection opened is capped at `pages` pages, as if
+// the disk filled up there.
+class DiskFullAfterPages {
+public:
+    explicit DiskFullAfterPages(int pages)
+    {
+        maximumPages = pages;
+        sqlite3_auto_extension(reinterpret_cast<void (*)()>(&cap));
+    }
+    ~DiskFullAfterPages() { sqlite3_cancel_auto_extension(reinterpret_cast<void (*)()>(&cap)); }
+    DiskFullAfterPages(const DiskFullAfterPages&) = delete;
+    DiskFullAfterPages& operator=(const DiskFullAfterPages&) = delete;
+
+private:
+    static int cap(sqlite3* db, char**, const void*)
+    {
+        const std::string sql = "PRAGMA max_page_count = " + std::to_string(maximumPages) + ";";
+        return sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr);
+    }
+    static inline int maximumPages = 0;
+};
+
+std::vector<std::string> outputFiles(const std::filesystem::path& path)
+{
+    std::vector<std::string> found;
+    for (const char* suffix : {"", "-wal", "-shm", "-journal"}) {
+        if (std::filesystem::exists(path.string() + suffix)) {
+            found.push_back(path.filename().string() + suffix);
+        }
+    }
+    return found;
+}
+
+// Hands reads through to a log file and notes the most payload bytes one
+// read returned: a copy's memory use.
+class MeteredLog : public LogFileInterface {
+public:
+    explicit MeteredLog(std::unique_ptr<SqliteLogFile> file) : file_(std::move(file)) {}
+    std::size_t largest() const { return largestRead_; }
+
+    std::filesystem::path getFilePath() const override { return file_->getFilePath(); }
+    std::vector<DataSource> getDataSources() const override { return file_->getDataSources(); }
+    std::optional<PropertyValue> getDataSourceProperty(int id, const std::string& key) const override
+    {
+        return file_->getDataSourceProperty(id, key);
+    }
+    std::vector<DataSourceProperty> getAllDataSourceProperties() const override
+    {
+        return file_->getAllDataSourceProperties();
+    }
+    std::vector<std::int32_t> getEntryIndex(const EntryIndexFilter& filter) const override
+    {
+        return file_->getEntryIndex(filter);
+    }
+    std::int32_t getFirstEntryId() const override { return file_->getFirstEntryId(); }
+    std::int32_t getLastEntryId() const override { return file_->getLastEntryId(); }
+    std::int32_t getEntryCount() const override { return file_->getEntryCount(); }
+    std::optional<DataEntry> readEntry(int entryId) const override
+    {
+        auto entry = file_->readEntry(entryId);
+        note(entry ? entry->payload.size() : 0);
+        return entry;
+    }
+    std::vector<DataEntry> readEntries(int first, int last, const EntryIndexFilter& filter, int limit) const override
+    {
+        auto entries = file_->readEntries(first, last, filter, limit);
+        std::size_t bytes = 0;
+        for (const auto& entry : entries) {
+            bytes += entry.payload.size();
+        }
+        note(bytes);
+        return entries;
+    }
+    std::optional<PropertyValue> getMetadataValue(const std::string& key) const override
+    {
+        return file_->getMetadataValue(key);
+    }
+    std::vector<LogMetadataEntry> getAllMetadata() const override { return file_->getAllMetadata(); }
+    std::optional<std::vector<std::uint8_t>> getResource(const std::string& name) const override
+    {
+        return file_->getResource(name);
+    }
+    std::vector<LogResourceEntry> getAllResources() const override { return file_->getAllResources(); }
+    std::optional<std::vector<std::uint8_t>> getThumbnail() const override { return file_->getThumbnail(); }
+    std::vector<Bookmark> getBookmarks() const override { return file_->getBookmarks(); }
+    bool addDataSource(const DataSource& source) override { return file_->addDataSource(source); }
+    bool addDataSource(DataSource& source) override { return file_->addDataSource(source); }
+    bool addDataSourceProperty(const DataSourceProperty& property) override
+    {
+        return file_->addDataSourceProperty(property);
+    }
+    bool logData(const DataEntry& entry) override { return file_->logData(entry); }
+    using LogFileInterface::addMetadata;
+    bool addMetadata(const std::string& key, PropertyValue value) override { return file_->addMetadata(key, value); }
+    using LogFileInterface::addResource;
+    bool addResource(const std::string& name, const std::vector<std::uint8_t>& data) override
+    {
+        return file_->addResource(name, data);
+    }
+    bool setThumbnail(const std::vector<std::uint8_t>& data) override { return file_->setThumbnail(data); }
+    bool addBookmark(const Bookmark& bookmark) override { return file_->addBookmark(bookmark); }
+    bool updateBookmark(const Bookmark& bookmark) override { return file_->updateBookmark(bookmark); }
+    bool removeBookmark(const Bookmark& bookmark) override { return file_->removeBookmark(bookmark); }
+    std::string getLastError() const override { return file_->getLastError(); }
+
+private:
+    void note(std::size_t bytes) const { largestRead_ = std::max(largestRead_, bytes); }
+
+    std::unique_ptr<SqliteLogFile> file_;
+    mutable std::size_t largestRead_ = 0;
+};
+
+} // namespace
+
+TEST(SliceFailures, FullDiskFailsTheCopyAndLeavesNoTruncatedLog)
+{
+    TempFolder folder;
+    const auto sourcePath = folder.file("src.ondrix");
+    richLog(sourcePath, 0, 60, 64 * 1024);
+    SqliteLogFile source(sourcePath);
+    // About half of the entries fit.
+    DiskFullAfterPages full(32);
+
+    Algorithms::CopyReport report;
+    const auto sliceOut = folder.file("slice.ondrix");
+    EXPECT_FALSE(Algorithms::slice(source, 2, 59, sliceOut.string(), "slicer", "2", 0, &report));
+    EXPECT_EQ(report.error, "Filesystem full.");
+    EXPECT_EQ(outputFiles(sliceOut), std::vector<std::string>{});
+
+    KD_LogError* error = nullptr;
+    KD_LogFile* flatSource = KD_LogFile_Open(sourcePath.string().c_str(), &error);
+    ASSERT_NE(flatSource, nullptr);
+    KD_LogConfig* config = KD_LogConfig_Create("cloner", "3", "UTC");
+    const auto cloneOut = folder.file("clone.ondrix");
+    EXPECT_EQ(KD_LogAlgorithms_CloneWithReport(flatSource, cloneOut.string().c_str(), config, nullptr, &error),
+              nullptr);
+    const char* message = nullptr;
+    ASSERT_TRUE(KD_LogError_GetErrorMessage(error, &message));
+    EXPECT_STREQ(message, "Failed to clone log file: Filesystem full.");
+    KD_LogError_Destroy(error);
+    EXPECT_EQ(KD_LogAlgorithms_Clone(flatSource, cloneOut.string().c_str(), config, nullptr), nullptr);
+    EXPECT_EQ(outputFiles(cloneOut), std::vector<std::string>{});
+    KD_LogConfig_Destroy(config);
+    KD_LogFile_Destroy(flatSource);
+}
+
+TEST(SliceFailures, UnreadableEntriesAreSkippedAndReportedAndTheRestIsCopied)
+{
+    TempFolder folder;
+    const auto sourcePath = folder.file("src.ondrix");
+    {
+        auto source = richLog(sourcePath, 6, 600);
+        source->addBookmark({450, "late", "", {}});
+    }
+    // More than a whole transaction's worth of damaged entries in a row.
+    runSql(sourcePath, "UPDATE data SET payload = x'FFFFFF7F0102' WHERE entryId BETWEEN 1 AND 300;");
+    SqliteLogFile source(sourcePath);
+    Algorithms::CopyReport report;
+    const auto output = Algorithms::slice(source, 1, 600, folder.file("out.ondrix").string(), "s", "2", 0, &report);
+    ASSERT_TRUE(output);
+    EXPECT_TRUE(report.error.empty());
+    ASSERT_EQ(report.skippedEntryIds.size(), 300u);
+    EXPECT_EQ(report.skippedEntryIds.front(), 1);
+    EXPECT_EQ(report.skippedEntryIds.back(), 300);
+    ASSERT_EQ(output->getEntryCount(), 300);
+    EXPECT_EQ(output->readEntry(1)->payload, recordedPayload(301, 64));
+    EXPECT_EQ(output->readEntry(300)->payload, recordedPayload(600, 64));
+    // Bookmarks on skipped entries move to the first entry copied after them.
+    std::vector<std::int32_t> marked;
+    for (const auto& bookmark : output->getBookmarks()) {
+        marked.push_back(bookmark.entryId);
+    }
+    EXPECT_EQ(marked, (std::vector<std::int32_t>{1, 1, 1, 150}));
+}
+
+TEST(SliceBudget, NoReadHoldsMoreThanTheBatchBudget)
+{
+    TempFolder folder;
+    // 40 MB of entries: more than one batch budget of 32 MB.
+    MeteredLog source(richLog(folder.file("src.ondrix"), 0, 40, 1 << 20));
+    const auto output = sliceOf(source, 1, 40, folder.file("out.ondrix"));
+    ASSERT_TRUE(output);
+    EXPECT_EQ(output->getEntryCount(), 40);
+    EXPECT_GT(source.largest(), 0u);
+    EXPECT_LE(source.largest(), 32u << 20);
 }

@@ -16,15 +16,20 @@ namespace {
 using Keldar::Logging::PropertyValue;
 using Keldar::Logging::SqliteLogFile;
 
-// Opening a missing path would create a new log; refuse instead.
+// Inspecting or exporting never writes to the log: a missing or empty file
+// is refused rather than made into a new log, and the file's bytes stay as
+// they are.
 std::unique_ptr<SqliteLogFile> openLog(const std::string& path)
 {
     std::error_code error;
     if (!std::filesystem::is_regular_file(path, error)) {
         Keldar::Cli::fail("log file does not exist: " + path, 2);
     }
+    if (std::filesystem::file_size(path, error) == 0 && !error) {
+        Keldar::Cli::fail(path + ": the file is empty, not a log file", 3);
+    }
     try {
-        return std::make_unique<SqliteLogFile>(std::filesystem::path(path));
+        return std::make_unique<SqliteLogFile>(std::filesystem::path(path), SqliteLogFile::Access::ReadOnly);
     } catch (const std::exception& exception) {
         Keldar::Cli::fail(path + ": " + exception.what(), 3);
     }
@@ -163,16 +168,22 @@ void runExport(const ExportOptions& options, bool whole)
     const auto source = openLog(options.file);
     const auto level = static_cast<std::int8_t>(options.compression.value_or(source->getCompressionLevel()));
     std::unique_ptr<Keldar::Logging::LogFileInterface> output;
+    Keldar::Logging::Algorithms::CopyReport report;
     if (whole) {
-        output = Keldar::Logging::Algorithms::clone(*source, options.out, "ondrix-cli", "1", level);
+        output = Keldar::Logging::Algorithms::clone(*source, options.out, "ondrix-cli", "1", level, &report);
     } else {
         output = Keldar::Logging::Algorithms::slice(*source, options.first, options.last, options.out, "ondrix-cli",
-                                                    "1", level);
+                                                    "1", level, &report);
     }
     if (!output) {
-        Keldar::Cli::fail(whole ? "Failed to clone log file" : "Failed to slice log file", 4);
+        const std::string failure = whole ? "Failed to clone log file" : "Failed to slice log file";
+        Keldar::Cli::fail(report.error.empty() ? failure : failure + ": " + report.error, 4);
     }
     std::cout << output->getFilePath().string() << "\n";
+    if (!report.skippedEntryIds.empty()) {
+        std::cerr << "ondrix-cli: " << report.skippedEntryIds.size()
+                  << " entries could not be read and were left out\n";
+    }
 }
 
 void addExportOptions(CLI::App& command, ExportOptions& options)

@@ -18,6 +18,8 @@
 #include <mutex>
 #include <optional>
 #include <thread>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -73,6 +75,52 @@ std::string takeMessage(KD_LogError*& error, const std::string& fallback)
     KD_LogError_Destroy(error);
     error = nullptr;
     return message;
+}
+
+// Creates the log file with the sonar's data source and its properties, as
+// the viewer does. On failure nothing is left behind: every handle is
+// released, a file this call created is removed, and `failure` says why.
+bool createRecording(const std::filesystem::path& path, bool compression, const std::string& sourceName,
+                     const std::vector<std::pair<const char*, std::int32_t>>& properties, KD_LogFile*& file,
+                     KD_LogDataSource*& source, std::string& failure)
+{
+    KD_LogError* error = nullptr;
+    KD_LogConfig* config = KD_LogConfig_Create("ondrix-cli", "1", localTimeZoneName().c_str());
+    KD_LogConfig_SetCompressionLevel(config, compression ? -1 : 0, nullptr);
+    file = KD_LogFile_Create(path.string().c_str(), config, &error);
+    KD_LogConfig_Destroy(config);
+    if (file == nullptr) {
+        failure = takeMessage(error, "cannot create " + path.string());
+        return false;
+    }
+    source = KD_LogDataSource_Create(KD_LogDataSourceType_Sonar, sourceName.c_str());
+    bool ok = KD_LogFile_AddDataSource(file, source, &error);
+    if (!ok) {
+        failure = "cannot add the data source to " + path.string() + ": " + takeMessage(error, "Unknown internal error");
+    }
+    for (std::size_t i = 0; ok && i < properties.size(); ++i) {
+        KD_LogDataSourceProperty* property =
+            KD_LogDataSourceProperty_CreateInt32(source, properties[i].first, properties[i].second);
+        ok = KD_LogFile_AddDataSourceProperty(file, property, &error);
+        KD_LogDataSourceProperty_Destroy(property);
+        if (!ok) {
+            failure = std::string("cannot add the property ") + properties[i].first + " to " + path.string() + ": "
+                + takeMessage(error, "Unknown internal error");
+        }
+    }
+    if (ok) {
+        return true;
+    }
+    KD_LogFile_Destroy(file);
+    KD_LogDataSource_Destroy(source);
+    file = nullptr;
+    source = nullptr;
+    // Only made a moment ago and holding no data.
+    std::error_code removeError;
+    for (const char* suffix : {"", "-wal", "-shm", "-journal"}) {
+        std::filesystem::remove(path.string() + suffix, removeError);
+    }
+    return false;
 }
 
 // Writes raw messages from the session thread; stop() makes later messages a
@@ -175,26 +223,21 @@ void runRecord(const RecordOptions& options)
 
     const std::filesystem::path path =
         (std::filesystem::path(options.folder) / localTimeStamp()).replace_extension(".ondrix");
-    KD_LogError* error = nullptr;
-    KD_LogConfig* config = KD_LogConfig_Create("ondrix-cli", "1", localTimeZoneName().c_str());
-    KD_LogConfig_SetCompressionLevel(config, options.compression ? -1 : 0, nullptr);
-    KD_LogFile* file = KD_LogFile_Create(path.string().c_str(), config, &error);
-    KD_LogConfig_Destroy(config);
-    if (file == nullptr) {
-        sonar.reset();
-        Keldar::Cli::fail(takeMessage(error, "cannot create " + path.string()), 4);
-    }
     const std::string sourceName = "Ondrix " + sonar->getSpec().name;
-    KD_LogDataSource* source = KD_LogDataSource_Create(KD_LogDataSourceType_Sonar, sourceName.c_str());
-    KD_LogFile_AddDataSource(file, source, &error);
-    for (const auto& [key, value] : {std::pair<const char*, std::int32_t>{"serialNumber",
-                                                                           static_cast<std::int32_t>(sonar->getSerialNumber())},
-                                     {"modelNumber", static_cast<std::int32_t>(sonar->getModelNumber())}}) {
-        KD_LogDataSourceProperty* property = KD_LogDataSourceProperty_CreateInt32(source, key, value);
-        KD_LogFile_AddDataSourceProperty(file, property, &error);
-        KD_LogDataSourceProperty_Destroy(property);
+    const std::vector<std::pair<const char*, std::int32_t>> properties{
+        {"serialNumber", static_cast<std::int32_t>(sonar->getSerialNumber())},
+        {"modelNumber", static_cast<std::int32_t>(sonar->getModelNumber())},
+    };
+    std::string failure;
+    KD_LogFile* file = nullptr;
+    KD_LogDataSource* source = nullptr;
+    if (!createRecording(path, options.compression, sourceName, properties, file, source, failure)) {
+        sonar.reset();
+        Keldar::Cli::fail(failure, 4);
     }
-    KD_LogError_Destroy(error);
+    // Outlives the recording, which uses it, on every way out of here.
+    const std::unique_ptr<KD_LogDataSource, decltype(&KD_LogDataSource_Destroy)> sourceOwner(
+        source, &KD_LogDataSource_Destroy);
 
     auto recording = std::make_unique<Recording>(file, source);
     auto connection = sonar->rawMessage.connect(
@@ -215,7 +258,6 @@ void runRecord(const RecordOptions& options)
     const unsigned failures = recording->failures();
     const std::string lastError = recording->lastError();
     recording.reset();
-    KD_LogDataSource_Destroy(source);
 
     std::cout << path.string() << "\n" << written << " entries\n";
     if (failures > 0) {

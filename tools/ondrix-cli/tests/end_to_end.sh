@@ -67,6 +67,7 @@ mkdir "$work/logs"
 "$cli" record --serial 51001 --count 5 --folder "$work/logs" --compression "${listen[@]}" > "$work/record.txt"
 log=$(ls "$work"/logs/*.ondrix)
 [[ "$(basename "$log")" =~ ^[0-9]{8}_[0-9]{6}\.ondrix$ ]] || fail "recording not named by local date and time: $log"
+recorded_sum=$(sha256sum < "$log")
 "$cli" log info "$log" --json > "$work/info.json"
 grep -q '"logVersion":4,"compressionLevel":-1' "$work/info.json" || { cat "$work/info.json"; fail "log info header"; }
 grep -q '"metadata":\[{"key":"createdDateTime".*{"key":"applicationName".*{"key":"applicationVersion".*{"key":"currentTimeZone".*{"key":"logVersion".*{"key":"compressionLevel"' \
@@ -87,5 +88,47 @@ code=$?
 set -e
 [ $code -ne 0 ] || fail "a reversed slice range succeeded"
 "$cli" log bookmarks "$log" > /dev/null || fail "log bookmarks"
+# Reading and exporting left the recording exactly as it was.
+[ "$(sha256sum < "$log")" = "$recorded_sum" ] || fail "reading the recording changed its bytes"
+ls "$log"-* > /dev/null 2>&1 && fail "reading the recording left journal files beside it"
+
+# A zero-byte file and foreign files are reported and left untouched.
+: > "$work/empty.ondrix"
+printf 'not a log at all, just text' > "$work/text.ondrix"
+python3 -c 'import sqlite3,sys; c=sqlite3.connect(sys.argv[1]); c.execute("CREATE TABLE t(x)"); c.commit()' \
+  "$work/foreign.ondrix"
+for file in empty text foreign; do
+  before=$(sha256sum < "$work/$file.ondrix")
+  set +e
+  "$cli" log info "$work/$file.ondrix" > /dev/null 2> "$work/$file.err"
+  code=$?
+  set -e
+  [ $code -ne 0 ] || fail "log info on the $file file succeeded"
+  grep -q -e "is empty, not a log file" -e "not in a supported log file format" "$work/$file.err" \
+    || { cat "$work/$file.err"; fail "no clear message for the $file file"; }
+  [ "$(sha256sum < "$work/$file.ondrix")" = "$before" ] || fail "log info changed the $file file"
+  ls "$work/$file.ondrix"-* > /dev/null 2>&1 && fail "log info left journal files beside the $file file"
+done
+
+# A disk that fills up just after the log is created: record must say it could
+# not add its data source, and leave no file behind. The filesystem holds an
+# empty log's pages and one more filesystem page.
+page_size=$(python3 -c 'import sqlite3,sys; print(sqlite3.connect(sys.argv[1]).execute("PRAGMA page_size").fetchone()[0])' "$log")
+schema_pages=$(python3 -c 'import sqlite3,sys; print(sqlite3.connect(sys.argv[1]).execute("SELECT COUNT(*)+1 FROM sqlite_master WHERE rootpage>0").fetchone()[0])' "$log")
+mkdir "$work/full"
+set +e
+unshare --mount bash -c '
+  mount -t tmpfs -o size=$(( $1 * $2 + 4096 )) tmpfs "$3" || exit 90
+  "${@:5}" 2> "$4"
+  code=$?
+  [ -z "$(ls -A "$3")" ] || exit 91
+  exit $code' _ "$schema_pages" "$page_size" "$work/full" "$work/full.err" \
+  "$cli" record --serial 51001 --count 5 --folder "$work/full" "${listen[@]}" > /dev/null
+code=$?
+set -e
+[ $code -ne 90 ] || fail "cannot mount a small filesystem for the disk-full check (needs root)"
+[ $code -ne 91 ] || fail "record on a full disk left a file behind"
+[ $code -ne 0 ] || fail "record on a full disk succeeded"
+grep -q "cannot add the data source" "$work/full.err" || { cat "$work/full.err"; fail "no clear message for a full disk"; }
 
 echo "ondrix-cli end to end: all checks passed"

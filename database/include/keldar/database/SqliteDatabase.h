@@ -2,7 +2,6 @@
 
 #include <keldar/database/DatabaseTypes.h>
 
-#include <atomic>
 #include <cstdint>
 #include <string>
 
@@ -28,6 +27,8 @@ public:
     bool executeSimpleQuery(const std::string& sql);
 
     std::int64_t getLastInsertedRowId() const;
+    // The code of the connection's most recent failure, on whichever thread;
+    // a statement's own failure is better read from SqliteQuery::getLastErrorCode.
     int getLastErrorCode() const;
     std::string getLastErrorMessage() const;
 
@@ -36,7 +37,8 @@ public:
 
 private:
     sqlite3* db_ = nullptr;
-    std::atomic<int> lastErrorCode_{0};
+    // Guarded by the connection's mutex (see ConnectionLock).
+    int lastErrorCode_ = 0;
 };
 
 } // namespace Keldar::Database

@@ -42,6 +42,10 @@ public:
     // Row id of the insert made by this statement's last successful step,
     // captured under the connection's lock so another thread cannot change it.
     std::int64_t getInsertedRowId() const { return insertedRowId_; }
+    // Extended result code of this statement's last failure (0 when none),
+    // captured under the connection's lock by the step that failed. Prefer it
+    // to the connection's code, which another thread's failure may replace.
+    int getLastErrorCode() const { return lastErrorCode_; }
 
 private:
     int parameterIndex(const std::string& name) const;
@@ -49,6 +53,7 @@ private:
     SqliteDatabase& database_;
     sqlite3_stmt* statement_ = nullptr;
     std::int64_t insertedRowId_ = 0;
+    int lastErrorCode_ = 0;
 };
 
 // The integer in the given column, empty when it is NULL or not an integer.

@@ -5,21 +5,35 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace Keldar::Logging::Algorithms {
+
+// What a slice or clone met on its way, for the caller to tell the user.
+struct CopyReport {
+    // Source entries that could not be read and were left out; the rest of
+    // the range was copied and bookmarks on them moved to the next entry.
+    std::vector<std::int32_t> skippedEntryIds;
+    // Why the copy failed (the output's last error, "Filesystem full." for
+    // instance); empty when it did not.
+    std::string error;
+};
 
 // Copies entries first..last (ids of the source, inclusive) with their data
 // sources, properties, metadata, resources and bookmarks into a new log at
 // outputPath (derived from the source's name with "_exported" when empty).
-// Entries are streamed in bounded batches, so memory use does not grow with
-// the size of the selection. Returns an empty pointer when the output exists,
-// the range is invalid, or the output cannot be created.
+// Entries are copied one at a time and committed in bounded transactions, so
+// memory use does not grow with the size of the selection. Returns an empty
+// pointer when the output exists, the range is invalid, or the output cannot
+// be created or written in full; an output that could not be completed is
+// removed. `report`, when given, receives skipped entries and the failure.
 std::unique_ptr<LogFileInterface> slice(const LogFileInterface& source, std::int32_t first, std::int32_t last,
                                         const std::string& outputPath, const std::string& applicationName,
-                                        const std::string& applicationVersion, std::int8_t compressionLevel);
+                                        const std::string& applicationVersion, std::int8_t compressionLevel,
+                                        CopyReport* report = nullptr);
 
 std::unique_ptr<LogFileInterface> clone(const LogFileInterface& source, const std::string& outputPath,
                                         const std::string& applicationName, const std::string& applicationVersion,
-                                        std::int8_t compressionLevel);
+                                        std::int8_t compressionLevel, CopyReport* report = nullptr);
 
 } // namespace Keldar::Logging::Algorithms

@@ -203,6 +203,17 @@ KD_LOGGING_EXPORT KD_LogFile* KD_LogAlgorithms_Clone(const KD_LogFile* source, c
 KD_LOGGING_EXPORT KD_LogFile* KD_LogAlgorithms_Slice(const KD_LogFile* source, int32_t first, int32_t last,
                                                      const char* path, const KD_LogConfig* config,
                                                      KD_LogError** error);
+// As above, and tell what the copy met: *skippedEntries (when not null)
+// receives the number of source entries that could not be read and were left
+// out; a failure's message names its cause after the usual text, as in
+// "Failed to slice log file: Filesystem full.".
+KD_LOGGING_EXPORT KD_LogFile* KD_LogAlgorithms_CloneWithReport(const KD_LogFile* source, const char* path,
+                                                               const KD_LogConfig* config, int32_t* skippedEntries,
+                                                               KD_LogError** error);
+KD_LOGGING_EXPORT KD_LogFile* KD_LogAlgorithms_SliceWithReport(const KD_LogFile* source, int32_t first,
+                                                               int32_t last, const char* path,
+                                                               const KD_LogConfig* config, int32_t* skippedEntries,
+                                                               KD_LogError** error);
 
 #ifdef __cplusplus
 }

@@ -20,10 +20,21 @@ namespace Keldar::Logging::Playback {
 // Control calls (play, stop, seek, getTotalPlayTime, destruction) come from one
 // thread and never from inside the frame callback. An error while reading the
 // next entry, or one escaping the callback, ends playback as the end of the
-// entries does.
+// entries does. A log without entries has no frames: playing ends at once and
+// seeks are ignored.
 class LogFilePlayer {
 public:
     using FrameCallback = std::function<void(std::int32_t frame, DataEntry entry)>;
+
+    // Why playback ended by itself (a stop asked for by the owner is not reported).
+    enum class PlaybackEnd {
+        EndReached,      // past the last frame, loop off (or no frames at all)
+        EntryUnreadable, // the next entry could not be read from the file
+        CallbackFailed,  // the frame callback threw
+    };
+    // Runs on the playback thread once playing is already cleared; it must
+    // not call play, stop, seek or getTotalPlayTime of the same player.
+    using EndCallback = std::function<void(PlaybackEnd reason)>;
 
     LogFilePlayer(std::unique_ptr<LogFileInterface> file, const std::vector<KD_LogDataSourceType>& types,
                   FrameCallback callback, bool loop, std::int32_t maximumGap);
@@ -39,15 +50,22 @@ public:
     // Delivers `frame` (in [0, frame count)) on the calling thread, to
     // `callback` or to the player's own when it is empty; playback then
     // continues after it.
-    void seek(std::int32_t frame, const FrameCallback& callback = {});
+    // A frame outside that range is ignored and gives false, as does one
+    // whose entry cannot be read (nothing is delivered then).
+    bool seek(std::int32_t frame, const FrameCallback& callback = {});
     void setLoopPlayback(bool loop);
     // Must be greater than 0.
     void setPlaybackSpeedMultiplier(float speed);
 
     std::int32_t getFrameCount() const;
-    // Milliseconds between the first and last frame; needs at least one frame.
+    // Milliseconds between the first and last frame; 0 without frames.
     std::int32_t getTotalPlayTime();
     bool isPlaying() const;
+    // Set before play; replaces any earlier one.
+    void setPlaybackEndedCallback(EndCallback callback);
+
+    // The entry id of every frame, in frame order.
+    const std::vector<std::int32_t>& getEntryIndex() const;
 
     const std::vector<PlayerBookmark>& getBookmarks() const;
     const std::vector<DataSource>& getDataSources() const;

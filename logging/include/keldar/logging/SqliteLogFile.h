@@ -4,6 +4,8 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
+#include <optional>
 #include <memory>
 #include <string>
 
@@ -13,15 +15,25 @@ class LogFileImpl;
 
 // A log file stored as an SQLite database.
 //
-// While open the file runs with a write-ahead log, so a process killed while
-// recording leaves a file that SQLite recovers to its last committed entry.
-// Closing checkpoints the log and returns the file to an ordinary single-file
-// database.
+// A log created by this object (a recording, an export) runs with a
+// write-ahead log while open, so a process killed while recording leaves a
+// file that SQLite recovers to its last committed entry; closing checkpoints
+// it and returns the file to an ordinary single-file database. An existing
+// log is opened as it is: reading it changes nothing on disk.
 class SqliteLogFile : public LogFileInterface {
 public:
+    enum class Access {
+        ReadWrite,
+        // Never writes: a missing or empty file is not created but refused.
+        ReadOnly,
+    };
+
     // Opens a log, or creates the schema in a missing or empty file. Throws
     // LegacyLogFileError, NotALogFileError or a Database::DatabaseError.
     explicit SqliteLogFile(const std::filesystem::path& path);
+    // With Access::ReadOnly a missing file throws a Database::DatabaseError
+    // and an empty one NotALogFileError; writes through the object fail.
+    SqliteLogFile(const std::filesystem::path& path, Access access);
     // Creates a new log with the standard metadata. The path must not exist.
     SqliteLogFile(const std::string& path, const std::string& timeZone, const std::string& applicationName,
                   const std::string& applicationVersion, std::int8_t compressionLevel,
@@ -86,7 +98,22 @@ public:
     // Logs an entry whose payload is already in this file's stored form.
     bool logStoredData(const DataEntry& entry);
 
+    // Hands the entries first..last to `visit` one at a time in id order, so
+    // a copy holds only one entry in memory; payloads decoded or as stored.
+    // An entry that cannot be read is handed over empty. `visit` returns
+    // false to stop early. False when the file could not be read up to the
+    // end of the range (a damaged page): the rest was not visited.
+    using EntryVisitor = std::function<bool(std::int32_t entryId, std::optional<DataEntry> entry)>;
+    bool visitEntries(int first, int last, bool decode, const EntryVisitor& visit) const;
+
+    // SQLite's extended result code of the last write that failed, 0 when
+    // the last write succeeded. Tells a write the file refused for its
+    // content (a constraint, 19 in the low byte) from one it could not store
+    // (a full disk, an I/O error).
+    int getLastWriteErrorCode() const;
+
 private:
+    void readVersion();
     std::vector<DataEntry> readEntryRange(int first, int last, const EntryIndexFilter& filter, int limit,
                                           bool decode) const;
     bool logStored(const DataEntry& entry, const std::vector<std::uint8_t>& stored);
