@@ -113,6 +113,7 @@ MainController::MainController(const NetworkSettings& network, QObject* parent)
 
     d->connectionManager.visibleSonarsChanged.connect(
         [this](const VisibleSonars& list) { emit newVisibleSonarsList(list); });
+    initialiseLogSide();
 }
 
 MainController::~MainController()
@@ -331,6 +332,7 @@ void MainController::disconnectFromSonar()
         d->pendingImage.reset();
     }
     emit disconnectedFromSonar();
+    stopRecordingOnDisconnection();
 }
 
 void MainController::countData(std::size_t bytes)
