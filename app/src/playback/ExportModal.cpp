@@ -152,6 +152,8 @@ FanDisplay* ExportModal::getFanDisplay() const
 
 void ExportModal::logEntriesCounted(int count)
 {
+    // A new log, not a choice of the user's: no frame is requested.
+    const QSignalBlocker blocker(rangeSlider);
     rangeSlider->setMaximum(std::max(0, count - 1));
     rangeSlider->setSpan(rangeSlider->minimum(), rangeSlider->maximum());
 }

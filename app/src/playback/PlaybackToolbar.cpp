@@ -302,10 +302,12 @@ void PlaybackToolbar::loadShortcuts()
 
 void PlaybackToolbar::restoreState(int /*mode*/)
 {
+    // Docked unless the user tore them off: on first use all three would
+    // otherwise pile up in the display's corner.
     settings().beginGroup(QString::fromLatin1(stateGroup));
-    restorePopOut(scrubButton, scrubControl, scrubKeys, false);
-    restorePopOut(speedButton, speedControl, speedKeys, false);
-    restorePopOut(bookmarksButton, bookmarkControls, bookmarkKeys, false);
+    restorePopOut(scrubButton, scrubControl, scrubKeys, true);
+    restorePopOut(speedButton, speedControl, speedKeys, true);
+    restorePopOut(bookmarksButton, bookmarkControls, bookmarkKeys, true);
     settings().endGroup();
 }
 
