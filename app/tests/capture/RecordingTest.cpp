@@ -14,6 +14,8 @@
 #include <keldar/ondrix/OndrixSonar.h>
 
 #include <QDateTime>
+#include <QElapsedTimer>
+#include <QProcess>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -21,6 +23,8 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
+#include <functional>
 #include <mutex>
 
 using namespace Keldar::OndrixLumivane;
@@ -193,4 +197,56 @@ TEST(Recording, ABookmarkIsAnchoredWhereTheRecordingStandsWhenItIsSaved)
     EXPECT_GE(bookmarks.front().entryId, countWhenSaved);
     EXPECT_GE(bookmarks.front().entryId, countWhenOpened + 8);
     EXPECT_LE(bookmarks.front().entryId, log->getEntryCount());
+}
+
+TEST(Recording, AViewerKilledWhileRecordingAt40HzLeavesASoundFileWithEveryEntryItReported)
+{
+    QTemporaryDir folder;
+    QProcess child;
+    child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    child.start(QStringLiteral(LUMIVANE_RECORD_CHILD), {folder.path()});
+    ASSERT_TRUE(child.waitForStarted());
+    QString path;
+    int reported = 0;
+    std::vector<std::pair<qint64, int>> history;  // (ms since start, entries)
+    QElapsedTimer clock;
+    clock.start();
+    // Reads the child's reports until `done` holds.
+    auto readUntil = [&](const std::function<bool()>& done) {
+        return waitFor([&] {
+            while (child.canReadLine()) {
+                const QString line = QString::fromLocal8Bit(child.readLine()).trimmed();
+                if (line.startsWith("file ")) {
+                    path = line.mid(5);
+                } else if (line.startsWith("entries ")) {
+                    reported = line.mid(8).toInt();
+                    history.emplace_back(clock.elapsed(), reported);
+                }
+            }
+            return done();
+        }, std::chrono::seconds(60));
+    };
+    // Two seconds' worth at 40 Hz.
+    ASSERT_TRUE(readUntil([&] { return !path.isEmpty() && reported >= 80; })) << "reported " << reported;
+    ::kill(static_cast<pid_t>(child.processId()), SIGKILL);
+    ASSERT_TRUE(child.waitForFinished());
+    readUntil([] { return true; });
+    const qint64 killedAt = clock.elapsed();
+
+    const std::filesystem::path file = path.toStdString();
+    EXPECT_EQ(integrityCheck(file), "ok");
+    auto log = openLog(file);
+    const int inFile = log->getEntryCount();
+    // Everything reported a second before the kill is there; in fact every
+    // reported entry had been committed.
+    int secondBefore = 0;
+    for (const auto& [at, count] : history) {
+        if (at <= killedAt - 1000) {
+            secondBefore = count;
+        }
+    }
+    EXPECT_GE(inFile, secondBefore);
+    EXPECT_GE(inFile, reported);
+    const auto entries = log->readEntries(-1, -1, {}, -1);
+    EXPECT_EQ(static_cast<int>(entries.size()), inFile);
 }
