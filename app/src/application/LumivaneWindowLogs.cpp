@@ -119,10 +119,12 @@ void LumivaneWindow::wireLogWidgets()
     connect(playback, &PlaybackToolbar::removeBookmarkRequested, controller, &MainController::removeBookmark);
     connect(playback, &PlaybackToolbar::bookmarkPassed, this,
             [this](const std::string& title, const std::string& comments) {
-                newToast(ToastType::Info,
-                         QStringLiteral("Bookmark: %1 - %2")
-                             .arg(QString::fromStdString(title), QString::fromStdString(comments)),
-                         bookmarkToastMs);
+                // A bookmark without comments is announced by its title alone.
+                QString text = QStringLiteral("Bookmark: ") + QString::fromStdString(title);
+                if (!comments.empty()) {
+                    text += QStringLiteral(" - ") + QString::fromStdString(comments);
+                }
+                newToast(ToastType::Info, text, bookmarkToastMs);
             });
     // While the export panel is open it shows the frames the user picks
     // instead of the main display.

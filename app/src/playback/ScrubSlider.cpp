@@ -6,6 +6,8 @@
 
 #include <QPainter>
 
+#include <algorithm>
+
 namespace Keldar::OndrixLumivane {
 
 ScrubSlider::ScrubSlider(Qt::Orientation orientation, QWidget* parent)
@@ -52,7 +54,10 @@ int ScrubSlider::markerX(int frame, int maximum, int width)
     if (maximum <= 0) {
         return 0;
     }
-    return static_cast<int>(static_cast<float>(frame) / static_cast<float>(maximum) * static_cast<float>(width));
+    // The last frame's line stays inside the slider.
+    const auto x =
+        static_cast<int>(static_cast<float>(frame) / static_cast<float>(maximum) * static_cast<float>(width));
+    return std::clamp(x, 0, std::max(0, width - 2));
 }
 
 QColor ScrubSlider::markerColour()
