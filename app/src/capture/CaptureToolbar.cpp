@@ -15,28 +15,17 @@ namespace Keldar::OndrixLumivane {
 
 using GUI::Widgets::Buttons::SvgButton;
 
-namespace {
-
-SvgButton* makeButton(const QString& name, const QString& icon, const QString& toolTip, QWidget* parent)
-{
-    auto* button = new SvgButton(icon, parent);
-    ToolbarBase::prepareButton(button, name, toolTip);
-    return button;
-}
-
-} // namespace
-
 CaptureToolbar::CaptureToolbar(QWidget* parent)
     : ToolbarBase(parent)
-    , recordButton(makeButton(QStringLiteral("recordLogButton"), QStringLiteral(":/keldar-icons/Capture/Record.svg"),
+    , recordButton(makeButton<SvgButton>(QStringLiteral("recordLogButton"), QStringLiteral(":/keldar-icons/Capture/Record.svg"),
                               QStringLiteral("Start recording log file"), this))
-    , stopButton(makeButton(QStringLiteral("stopRecordingButton"),
+    , stopButton(makeButton<SvgButton>(QStringLiteral("stopRecordingButton"),
                             QStringLiteral(":/keldar-icons/Capture/StopRecording.svg"),
                             QStringLiteral("Stop recording log file"), this))
-    , bookmarkButton(makeButton(QStringLiteral("addBookmarkButton"),
+    , bookmarkButton(makeButton<SvgButton>(QStringLiteral("addBookmarkButton"),
                                 QStringLiteral(":/keldar-icons/Playback/AddBookmark.svg"),
                                 QStringLiteral("Add bookmark to log file"), this))
-    , captureButton(makeButton(QStringLiteral("captureImageButton"),
+    , captureButton(makeButton<SvgButton>(QStringLiteral("captureImageButton"),
                                QStringLiteral(":/keldar-icons/Capture/StillCapture.svg"),
                                QStringLiteral("Capture a still image"), this))
     , divider(new QFrame(this))
@@ -130,10 +119,8 @@ void CaptureToolbar::loggingStopped()
 void CaptureToolbar::loadShortcuts()
 {
     settings().beginGroup(QString::fromLatin1(settingsGroup));
-    startStopShortcut->setKey(QKeySequence(settings().value(QStringLiteral("startStopLoggingShortcut")).toString(),
-                                           QKeySequence::PortableText));
-    stillCaptureShortcut->setKey(QKeySequence(settings().value(QStringLiteral("stillCaptureShortcut")).toString(),
-                                              QKeySequence::PortableText));
+    loadShortcut(startStopShortcut, "startStopLoggingShortcut");
+    loadShortcut(stillCaptureShortcut, "stillCaptureShortcut");
     settings().endGroup();
 }
 

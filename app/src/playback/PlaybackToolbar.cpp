@@ -25,14 +25,6 @@ using GUI::Widgets::Buttons::SvgButton;
 
 namespace {
 
-template<typename Button>
-Button* makeButton(const QString& name, const QString& icon, const QString& toolTip, QWidget* parent)
-{
-    auto* button = new Button(icon, parent);
-    ToolbarBase::prepareButton(button, name, toolTip);
-    return button;
-}
-
 const ToolbarBase::PopOutKeys scrubKeys{QStringLiteral("scrubControlDocked"), QStringLiteral("scrubControlPosition"),
                                         QStringLiteral("scrubButtonChecked")};
 const ToolbarBase::PopOutKeys speedKeys{QStringLiteral("speedControlDocked"), QStringLiteral("speedControlPosition"),
@@ -289,14 +281,10 @@ void PlaybackToolbar::resetPlayPauseButton()
 void PlaybackToolbar::loadShortcuts()
 {
     settings().beginGroup(QString::fromLatin1(shortcutGroup));
-    auto load = [this](QShortcut* shortcut, const char* key) {
-        shortcut->setKey(QKeySequence(settings().value(QString::fromLatin1(key)).toString(),
-                                      QKeySequence::PortableText));
-    };
-    load(playPauseShortcut, "playPauseShortcut");
-    load(toggleLoopShortcut, "toggleLoopShortcut");
-    load(increaseSpeedShortcut, "increaseSpeedShortcut");
-    load(decreaseSpeedShortcut, "decreaseSpeedShortcut");
+    loadShortcut(playPauseShortcut, "playPauseShortcut");
+    loadShortcut(toggleLoopShortcut, "toggleLoopShortcut");
+    loadShortcut(increaseSpeedShortcut, "increaseSpeedShortcut");
+    loadShortcut(decreaseSpeedShortcut, "decreaseSpeedShortcut");
     settings().endGroup();
 }
 
