@@ -230,15 +230,17 @@ std::unique_ptr<LogFileInterface> slice(const LogFileInterface& source, std::int
                                         const std::string& applicationVersion, std::int8_t compressionLevel,
                                         CopyReport* report)
 {
-    if (report != nullptr) {
-        *report = CopyReport{};
-    }
+    CopyReport ignored;
+    CopyReport& told = report != nullptr ? *report : ignored;
+    told = CopyReport{};
     std::error_code error;
     if (!outputPath.empty() && std::filesystem::exists(outputPath, error)) {
+        told.error = "The output file already exists.";
         return nullptr;
     }
     const auto index = source.getEntryIndex(EntryIndexFilter{});
     if (!rangeIsValid(source, index, first, last)) {
+        told.error = "The range does not name entries of the log.";
         return nullptr;
     }
     std::filesystem::path path = outputPath;
@@ -256,7 +258,11 @@ std::unique_ptr<LogFileInterface> slice(const LogFileInterface& source, std::int
     try {
         output = std::make_unique<SqliteLogFile>(path.string(), timeZone, applicationName, applicationVersion,
                                                  compressionLevel, Chrono::msSinceUnixEpoch());
+    } catch (const std::exception& exception) {
+        told.error = exception.what();
+        return nullptr;
     } catch (...) {
+        told.error = "Unknown internal error";
         return nullptr;
     }
 
@@ -300,10 +306,8 @@ std::unique_ptr<LogFileInterface> slice(const LogFileInterface& source, std::int
         writer.commit();
     }
 
-    if (report != nullptr) {
-        report->skippedEntryIds = std::move(skipped);
-        report->error = writer.error();
-    }
+    told.skippedEntryIds = std::move(skipped);
+    told.error = writer.error();
     if (writer.failed()) {
         output.reset();
         removeOutput(path);

@@ -85,16 +85,17 @@ std::unique_ptr<SqliteLogFile> logWithTimestamps(const TempFolder& folder, const
     return file;
 }
 
-// Records why playback ended, as the player reports it.
+// Records why playback ended, as the player reports it. Declared before the
+// player, so that it outlives the playback thread.
 class EndWatcher {
 public:
-    explicit EndWatcher(LogFilePlayer& player)
+    LogFilePlayer::EndCallback callback()
     {
-        player.setPlaybackEndedCallback([this](LogFilePlayer::PlaybackEnd reason) {
+        return [this](LogFilePlayer::PlaybackEnd reason) {
             std::lock_guard lock(mutex_);
             reasons_.push_back(reason);
             changed_.notify_all();
-        });
+        };
     }
 
     bool waitFor(std::size_t count, std::chrono::milliseconds timeout = 5s)
@@ -192,9 +193,10 @@ TEST(PlayerLifecycle, FreshPlayerStartsAtFrameOneAndStopsAtTheEnd)
 {
     TempFolder folder;
     Recorder recorder;
+    EndWatcher ends;
     LogFilePlayer player(logWithTimestamps(folder, {0, 1, 2, 3}), {KD_LogDataSourceType_Sonar}, recorder.callback(),
                          false, 20);
-    EndWatcher ends(player);
+    player.setPlaybackEndedCallback(ends.callback());
     EXPECT_EQ(player.getFrameCount(), 4);
     player.play();
     ASSERT_TRUE(ends.waitFor(1));
@@ -230,9 +232,10 @@ TEST(PlayerLifecycle, StopDuringLongWaitReturnsAtOnceWithoutDelivering)
 {
     TempFolder folder;
     Recorder recorder;
+    EndWatcher ends;
     LogFilePlayer player(logWithTimestamps(folder, {0, 10000}), {KD_LogDataSourceType_Sonar}, recorder.callback(),
                          false, 30000);
-    EndWatcher ends(player);
+    player.setPlaybackEndedCallback(ends.callback());
     player.play();
     std::this_thread::sleep_for(50ms);
     const auto before = Clock::now();
@@ -249,9 +252,10 @@ TEST(PlayerLifecycle, StopAndPlayAgainResumesWithTheFrameNotYetDelivered)
     TempFolder folder;
     Recorder recorder;
     // Frame 2 waits the whole maximum gap, long enough to be stopped in it.
+    EndWatcher ends;
     LogFilePlayer player(logWithTimestamps(folder, {0, 10, 3000, 3010}), {KD_LogDataSourceType_Sonar},
                          recorder.callback(), false, 2000);
-    EndWatcher ends(player);
+    player.setPlaybackEndedCallback(ends.callback());
     player.play();
     ASSERT_TRUE(recorder.waitFor(1));
     player.stop();
@@ -264,8 +268,9 @@ TEST(PlayerLifecycle, LogWithoutEntriesHasNoFramesAndIgnoresSeeks)
 {
     TempFolder folder;
     Recorder recorder;
+    EndWatcher ends;
     LogFilePlayer player(logWithTimestamps(folder, {}), {KD_LogDataSourceType_Sonar}, recorder.callback(), true, 10);
-    EndWatcher ends(player);
+    player.setPlaybackEndedCallback(ends.callback());
     EXPECT_EQ(player.getFrameCount(), 0);
     EXPECT_TRUE(player.getEntryIndex().empty());
     EXPECT_EQ(player.getTotalPlayTime(), 0);
@@ -437,6 +442,7 @@ TEST(PlayerErrors, ThrowingCallbackEndsPlaybackAndPlayerStaysUsable)
 {
     TempFolder folder;
     int calls = 0;
+    EndWatcher ends;
     LogFilePlayer player(logWithTimestamps(folder, {0, 1, 2, 3, 4}), {KD_LogDataSourceType_Sonar},
                          [&](std::int32_t frame, DataEntry) {
                              ++calls;
@@ -445,7 +451,7 @@ TEST(PlayerErrors, ThrowingCallbackEndsPlaybackAndPlayerStaysUsable)
                              }
                          },
                          false, 10);
-    EndWatcher ends(player);
+    player.setPlaybackEndedCallback(ends.callback());
     player.play();
     ASSERT_TRUE(ends.waitFor(1));
     EXPECT_EQ(calls, 2);
@@ -466,9 +472,10 @@ TEST(PlayerErrors, UnreadableEntryEndsPlayback)
     }
     runSql(path, "UPDATE data SET payload = x'FFFFFF7F0102' WHERE entryId = 4;");
     Recorder recorder;
+    EndWatcher ends;
     LogFilePlayer player(std::make_unique<SqliteLogFile>(path), {KD_LogDataSourceType_Sonar}, recorder.callback(),
                          false, 10);
-    EndWatcher ends(player);
+    player.setPlaybackEndedCallback(ends.callback());
     player.play();
     ASSERT_TRUE(ends.waitFor(1));
     EXPECT_EQ(ends.reasons(), (std::vector{LogFilePlayer::PlaybackEnd::EntryUnreadable}));

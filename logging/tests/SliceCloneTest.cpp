@@ -296,17 +296,6 @@ private:
     static inline int maximumPages = 0;
 };
 
-std::vector<std::string> outputFiles(const std::filesystem::path& path)
-{
-    std::vector<std::string> found;
-    for (const char* suffix : {"", "-wal", "-shm", "-journal"}) {
-        if (std::filesystem::exists(path.string() + suffix)) {
-            found.push_back(path.filename().string() + suffix);
-        }
-    }
-    return found;
-}
-
 // Hands reads through to a log file and notes the most payload bytes one
 // read returned: a copy's memory use.
 class MeteredLog : public LogFileInterface {
@@ -401,7 +390,7 @@ TEST(SliceFailures, FullDiskFailsTheCopyAndLeavesNoTruncatedLog)
     const auto sliceOut = folder.file("slice.ondrix");
     EXPECT_FALSE(Algorithms::slice(source, 2, 59, sliceOut.string(), "slicer", "2", 0, &report));
     EXPECT_EQ(report.error, "Filesystem full.");
-    EXPECT_EQ(outputFiles(sliceOut), std::vector<std::string>{});
+    EXPECT_EQ(fileAndJournals(sliceOut), std::vector<std::string>{});
 
     KD_LogError* error = nullptr;
     KD_LogFile* flatSource = KD_LogFile_Open(sourcePath.string().c_str(), &error);
@@ -415,7 +404,7 @@ TEST(SliceFailures, FullDiskFailsTheCopyAndLeavesNoTruncatedLog)
     EXPECT_STREQ(message, "Failed to clone log file: Filesystem full.");
     KD_LogError_Destroy(error);
     EXPECT_EQ(KD_LogAlgorithms_Clone(flatSource, cloneOut.string().c_str(), config, nullptr), nullptr);
-    EXPECT_EQ(outputFiles(cloneOut), std::vector<std::string>{});
+    EXPECT_EQ(fileAndJournals(cloneOut), std::vector<std::string>{});
     KD_LogConfig_Destroy(config);
     KD_LogFile_Destroy(flatSource);
 }

@@ -49,6 +49,17 @@ void fillLog(SqliteLogFile& file, int count, std::int64_t start, std::int64_t st
     }
 }
 
+std::vector<std::string> fileAndJournals(const std::filesystem::path& path)
+{
+    std::vector<std::string> found;
+    for (const char* suffix : {"", "-wal", "-shm", "-journal"}) {
+        if (std::filesystem::exists(path.string() + suffix)) {
+            found.push_back(path.filename().string() + suffix);
+        }
+    }
+    return found;
+}
+
 void writeBytes(const std::filesystem::path& path, const std::vector<std::uint8_t>& bytes)
 {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);

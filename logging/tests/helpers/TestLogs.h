@@ -33,6 +33,9 @@ std::unique_ptr<SqliteLogFile> createLog(const std::filesystem::path& path, std:
 void fillLog(SqliteLogFile& file, int count, std::int64_t start = 1000, std::int64_t step = 10,
              std::size_t payloadBytes = 64);
 
+// The names of the file and of its journal files (-wal, -shm, -journal) that exist.
+std::vector<std::string> fileAndJournals(const std::filesystem::path& path);
+
 void writeBytes(const std::filesystem::path& path, const std::vector<std::uint8_t>& bytes);
 std::vector<std::uint8_t> readBytes(const std::filesystem::path& path);
 
