@@ -259,8 +259,9 @@ TEST(Recording, RapidStartsAndStopsWhileStreamingLeaveSoundFilesWithUniqueNames)
     auto sonar = connectViewer(viewer, serial, folder.path().toStdString());
     viewer.controller->setPingRate(static_cast<int>(Keldar::Ondrix::PingRate::Rate40Hz));
     CaptureToolbar* capture = viewer.window->getCaptureToolbar();
-    // Each stop lands while messages stream in at 40 Hz: sooner or later in
-    // the middle of a write.
+    // Writes slow enough that a stop, while messages stream in at 40 Hz,
+    // lands in the middle of one: it must wait for the write to end.
+    const SlowStatements slow;
     for (int run = 0; run < 20; ++run) {
         // Recordings started within one second get names of their own.
         QTest::mouseClick(capture->getRecordButton(), Qt::LeftButton);

@@ -7,6 +7,7 @@
 #include <keldar/gui/SvgButton.h>
 
 #include <QTest>
+#include <QThread>
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>
@@ -68,6 +69,30 @@ DiskFullAfterPages::DiskFullAfterPages(int pages)
 DiskFullAfterPages::~DiskFullAfterPages()
 {
     sqlite3_cancel_auto_extension(reinterpret_cast<void (*)()>(&capPages));
+}
+
+namespace {
+int pause(void*)
+{
+    QThread::usleep(200);
+    return 0;
+}
+
+int slowDown(sqlite3* db, char**, const void*)
+{
+    sqlite3_progress_handler(db, 50, &pause, nullptr);
+    return SQLITE_OK;
+}
+} // namespace
+
+SlowStatements::SlowStatements()
+{
+    sqlite3_auto_extension(reinterpret_cast<void (*)()>(&slowDown));
+}
+
+SlowStatements::~SlowStatements()
+{
+    sqlite3_cancel_auto_extension(reinterpret_cast<void (*)()>(&slowDown));
 }
 
 std::unique_ptr<Sim::SimulatedSonar> connectViewer(ViewerSession& viewer, std::uint32_t serial,

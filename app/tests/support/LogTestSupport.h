@@ -35,6 +35,17 @@ public:
     DiskFullAfterPages& operator=(const DiskFullAfterPages&) = delete;
 };
 
+/// While it lives, every SQLite connection opened runs its statements
+/// slowly, so that a write is long enough for another thread to meet it.
+class SlowStatements
+{
+public:
+    SlowStatements();
+    ~SlowStatements();
+    SlowStatements(const SlowStatements&) = delete;
+    SlowStatements& operator=(const SlowStatements&) = delete;
+};
+
 /// Connects the viewer to a simulated sonar (started here) and points the
 /// recordings at `folder`.
 std::unique_ptr<Sim::SimulatedSonar> connectViewer(ViewerSession& viewer, std::uint32_t serial,
