@@ -72,11 +72,13 @@ LumivaneWindow::LumivaneWindow(QWidget* parent)
     d->application = LumivaneApplication::instance();
     d->controller = d->application->getController();
     buildWidgetTree();
+    buildLogWidgets();
     setFocusPolicy(Qt::WheelFocus);
     d->overflowSidebar->hide();
     d->lumivaneLogo->loadImage(QStringLiteral(":/logos/LumivaneLogo.svg"));
     d->versionNumber->setText(QStringLiteral("Version ") + QCoreApplication::applicationVersion());
     wire();
+    wireLogWidgets();
 }
 
 LumivaneWindow::~LumivaneWindow() = default;
@@ -244,6 +246,15 @@ void LumivaneWindow::onConnectedToSonar()
     d->mode = LiveSonar;
     d->mainDisplayArea->setCurrentIndex(sonarPage);
     d->sonarControlToolbar->activate(LiveSonar);
+}
+
+void LumivaneWindow::onOpenedLogFile(std::string filename)
+{
+    activateWindow();
+    setWindowTitle(QString::fromStdString(filename));
+    d->mode = LogPlayback;
+    d->mainDisplayArea->setCurrentIndex(sonarPage);
+    activateLogToolbars();
 }
 
 void LumivaneWindow::onReceiveSonarDetails(uint32_t serialNumber, std::string modelName, std::string,

@@ -16,8 +16,11 @@ class FanDisplay;
 
 namespace Keldar::OndrixLumivane {
 
+class CaptureToolbar;
 class LumivaneApplication;
 class MainController;
+class PlaybackToolbar;
+class RecordingTimeDisplay;
 
 /// The main window: a sidebar of toolbars on the left, the home page or the
 /// sonar display in the middle, an overflow sidebar on the right. It switches
@@ -53,6 +56,24 @@ private slots:
 protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+
+    // Recording and log playback (LumivaneWindowLogs.cpp).
+public:
+    [[nodiscard]] PlaybackToolbar* getPlaybackToolbar() const;
+    [[nodiscard]] CaptureToolbar* getCaptureToolbar() const;
+    [[nodiscard]] RecordingTimeDisplay* getRecordingTimeDisplay() const;
+
+private slots:
+    void onOpenedLogFile(std::string filename);
+
+private:
+    void buildLogWidgets();
+    void wireLogWidgets();
+    void activateLogToolbars();
+    void resetLogWidgets();
+    PlaybackToolbar* playbackToolbar = nullptr;
+    CaptureToolbar* captureToolbar = nullptr;
+    RecordingTimeDisplay* recordingTimeDisplay = nullptr;
 
 private:
     void buildWidgetTree();

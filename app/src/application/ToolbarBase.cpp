@@ -7,6 +7,8 @@
 #include <keldar/gui/SvgButton.h>
 
 #include <QAbstractButton>
+#include <QKeySequence>
+#include <QShortcut>
 #include <QSettings>
 
 namespace Keldar::OndrixLumivane {
@@ -66,6 +68,11 @@ void ToolbarBase::prepareButton(GUI::Widgets::Buttons::SvgButton* button, const 
 QSettings& ToolbarBase::settings() const
 {
     return *store;
+}
+
+void ToolbarBase::loadShortcut(QShortcut* shortcut, const char* key)
+{
+    shortcut->setKey(QKeySequence(settings().value(QString::fromLatin1(key)).toString(), QKeySequence::PortableText));
 }
 
 void ToolbarBase::addPopOut(BasicPopOutWidget* popOut)
