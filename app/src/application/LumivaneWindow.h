@@ -18,6 +18,8 @@ namespace Keldar::OndrixLumivane {
 
 class LumivaneApplication;
 class MainController;
+class DisplayControlToolbar;
+class SettingsControls;
 
 /// The main window: a sidebar of toolbars on the left, the home page or the
 /// sonar display in the middle, an overflow sidebar on the right. It switches
@@ -41,6 +43,11 @@ public:
     /// follows the file extension. False when the picture cannot be written.
     bool saveStillImage(const QString& path);
 
+    // Settings and display controls.
+    [[nodiscard]] DisplayControlToolbar* getDisplayControlToolbar() const;
+    [[nodiscard]] SettingsControls* getSettingsControls() const;
+    [[nodiscard]] bool isOverflowed() const;
+
 signals:
     void windowResized(QSize oldSize, QSize newSize);
 
@@ -49,6 +56,7 @@ private slots:
     void onReceiveSonarDetails(uint32_t serialNumber, std::string modelName, std::string ipAddress,
                                std::string subnetMask);
     void resetGui();
+    void arrangeToolbars();
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -59,6 +67,8 @@ private:
     void wire();
     void onUiConstructed();
     void applyUnits();
+    void buildSettingsAndDisplayControls();
+    void wireSettingsAndDisplayControls();
 
     struct Private;
     std::unique_ptr<Private> d;

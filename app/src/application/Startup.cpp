@@ -4,6 +4,7 @@
 #include "application/LumivaneApplication.h"
 #include "application/LumivaneWindow.h"
 #include "application/SettingsStore.h"
+#include "application/TerminationSignals.h"
 #include "controller/MainController.h"
 
 #include <keldar/gui/Scaling.h>
@@ -196,6 +197,8 @@ int runViewer(int argc, char** argv)
         }
     }
 
+    // SIGTERM and SIGINT end the viewer as closing its window does.
+    const TerminationSignals termination([&window] { window->close(); });
     const int exitCode = QApplication::exec();
     window.reset();
     LumivaneApplication::destroyInstance();
