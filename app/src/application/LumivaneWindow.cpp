@@ -122,7 +122,6 @@ void LumivaneWindow::buildWidgetTree()
     d->displayControlToolbar->setObjectName(QStringLiteral("displayControlsToolbar"));
     d->sidebarLayout->addWidget(d->displayControlToolbar);
     d->sidebarLayout->addStretch(1);
-    buildSettingsAndDisplayControls();
 
     d->mainDisplayArea = new QStackedWidget(central);
     d->mainDisplayArea->setObjectName(QStringLiteral("mainDisplayArea"));
@@ -186,6 +185,7 @@ void LumivaneWindow::buildWidgetTree()
     horizontalLayout->addWidget(d->mainDisplayArea, 1);
     horizontalLayout->addWidget(d->overflowSidebar);
     setCentralWidget(central);
+    buildSettingsAndDisplayControls();
     d->mainDisplayArea->setCurrentIndex(homePage);
     // The pop-outs open over the display area, so they move there once it exists.
     d->mainToolbar->placePopOuts();
@@ -391,13 +391,21 @@ void LumivaneWindow::wireSettingsAndDisplayControls()
             &LumivaneApplication::changeTemperatureUnit);
     connect(settings, &SettingsControls::pressureUnitChangeRequested, application,
             &LumivaneApplication::changePressureUnit);
-    connect(settings, &SettingsControls::keyboardShortcutsInitialised, this, [this] { d->shortcutsInitialised = true; });
-    connect(settings, &SettingsControls::keyboardShortcutsChanged, this, [this] {
+    auto reloadShortcuts = [this] {
+        d->sonarControlToolbar->loadShortcuts();
+        d->displayControlToolbar->loadShortcuts();
+    };
+    // The toolbars read their shortcuts before the first start's defaults
+    // are in the store: they read them again once they are.
+    connect(settings, &SettingsControls::keyboardShortcutsInitialised, this, [this, reloadShortcuts] {
+        d->shortcutsInitialised = true;
+        reloadShortcuts();
+    });
+    connect(settings, &SettingsControls::keyboardShortcutsChanged, this, [this, reloadShortcuts] {
         if (d->shortcutsInitialised) {
             newToast(ToastType::Success, QStringLiteral("Keyboard shorcuts saved!"), StandardToastDuration);
         }
-        d->sonarControlToolbar->loadShortcuts();
-        d->displayControlToolbar->loadShortcuts();
+        reloadShortcuts();
     });
 
     connect(controller, &MainController::sonarDetails, displayControls, &DisplayControlToolbar::sonarDetailsReceived);

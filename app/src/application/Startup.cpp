@@ -183,6 +183,9 @@ int runViewer(int argc, char** argv)
     if (!commandLine.screenshot.isEmpty()) {
         arrangeScreenshot(*window, commandLine.screenshot, commandLine.quitAfterScreenshot);
     }
+    // SIGTERM and SIGINT end the viewer as closing its window does; handled
+    // from here on, so that no signal slips in once settings are in use.
+    const TerminationSignals termination([&window] { window->close(); });
     lumivane->start(window.get(), commandLine.connectSerial);
 
     if (commandLine.logFile) {
@@ -197,8 +200,6 @@ int runViewer(int argc, char** argv)
         }
     }
 
-    // SIGTERM and SIGINT end the viewer as closing its window does.
-    const TerminationSignals termination([&window] { window->close(); });
     const int exitCode = QApplication::exec();
     window.reset();
     LumivaneApplication::destroyInstance();

@@ -68,10 +68,7 @@ AdditionalDisplays::AdditionalDisplays(GUI::Widgets::Bases::PopOutWidgetControl*
     setDragHandle(handle);
 }
 
-AdditionalDisplays::~AdditionalDisplays()
-{
-    saveState();
-}
+AdditionalDisplays::~AdditionalDisplays() = default;
 
 void AdditionalDisplays::placeDisplays(QWidget* area)
 {

@@ -16,6 +16,8 @@
 #include <QSlider>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace Keldar::OndrixLumivane {
 
 using GUI::Widgets::Buttons::PopOutWidgetButton;
@@ -160,6 +162,16 @@ DisplayControlToolbar::DisplayControlToolbar(QWidget* parent)
             &DisplayControlToolbar::placePopOuts);
 }
 
+DisplayControlToolbar::~DisplayControlToolbar()
+{
+    // The pop-outs live in the display area, which may already be gone.
+    const auto& popOuts = getPopOuts();
+    const bool popOutsAlive = std::all_of(popOuts.begin(), popOuts.end(), [](const auto& popOut) { return !popOut.isNull(); });
+    if (active && popOutsAlive) {
+        saveState();
+    }
+}
+
 void DisplayControlToolbar::placePopOuts()
 {
     if (panelsLoaded) {
@@ -198,6 +210,7 @@ void DisplayControlToolbar::loadShortcuts()
 
 void DisplayControlToolbar::restoreState(int /*mode*/)
 {
+    active = true;
     settings().beginGroup(QString::fromLatin1(settingsGroup));
     flipButton->setChecked(settings().value(flipKey, false).toBool());
     restorePopOut(rotationButton, rotationControls, rotationKeys, true);
@@ -223,6 +236,7 @@ void DisplayControlToolbar::saveState()
 
 void DisplayControlToolbar::resetControls()
 {
+    active = false;
     for (PopOutWidgetButton* button : {paletteButton, filtersButton, rotationButton, additionalDisplaysButton,
                                        measuringToolsButton, overlayFeaturesButton}) {
         button->setChecked(false);

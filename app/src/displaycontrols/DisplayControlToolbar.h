@@ -41,6 +41,9 @@ public:
     static constexpr const char* settingsGroup = "DisplayControlToolbar";
 
     explicit DisplayControlToolbar(QWidget* parent = nullptr);
+    // Saves the state when a source is still open: quitting is not a
+    // deactivation, but what the user arranged must come back.
+    ~DisplayControlToolbar() override;
 
     // Moves the pop-outs and the overlay displays into the sonar display and
     // restores the panels' own state.
@@ -115,6 +118,7 @@ private:
     QShortcut* previousPaletteShortcut;
     QShortcut* toggleOverlayShortcut;
     bool panelsLoaded = false;
+    bool active = false;
 };
 
 } // namespace Keldar::OndrixLumivane

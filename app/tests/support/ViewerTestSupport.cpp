@@ -42,9 +42,14 @@ TemporarySettings::TemporarySettings()
         QSettings::setPath(format, QSettings::UserScope, dir.path());
         QSettings::setPath(format, QSettings::SystemScope, dir.path() + "/system");
     }
+    previousHome = qgetenv("HOME");
+    qputenv("HOME", dir.path().toLocal8Bit());
 }
 
-TemporarySettings::~TemporarySettings() = default;
+TemporarySettings::~TemporarySettings()
+{
+    qputenv("HOME", previousHome);
+}
 
 QString TemporarySettings::path() const
 {
@@ -123,6 +128,18 @@ std::unique_ptr<Sim::SimulatedSonar> LoopbackNetwork::startSonar(std::uint32_t s
 namespace Keldar::OndrixLumivane::Testing {
 
 ViewerSession::ViewerSession()
+{
+    start();
+}
+
+void ViewerSession::restart()
+{
+    window.reset();
+    LumivaneApplication::destroyInstance();
+    start();
+}
+
+void ViewerSession::start()
 {
     Testing::application();
     MessageBoxes::setPresenter([this](QMessageBox& box) {

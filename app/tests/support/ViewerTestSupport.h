@@ -6,6 +6,7 @@
 #include <keldar/ondrix/ConnectionManager.h>
 #include <keldar/sim/SimulatedSonar.h>
 
+#include <QByteArray>
 #include <QStringList>
 #include <QTemporaryDir>
 #include <QVariant>
@@ -40,6 +41,9 @@ public:
 
 private:
     QTemporaryDir dir;
+    // HOME points into the folder too, so that the documents folder (the
+    // default log location) is a private one.
+    QByteArray previousHome;
 };
 
 /// Processes events until `predicate` holds or `timeout` passes; returns
@@ -89,6 +93,10 @@ public:
     ViewerSession(const ViewerSession&) = delete;
     ViewerSession& operator=(const ViewerSession&) = delete;
 
+    /// Ends the viewer as the program does at exit (window, then application
+    /// object) and starts it again on the same settings store and network.
+    void restart();
+
     /// Writes a key of the "GeneralSettings" group.
     void setGeneralSetting(const QString& key, const QVariant& value) const;
 
@@ -106,6 +114,9 @@ public:
     std::unique_ptr<LumivaneWindow> window;
     /// Title and text of every message box shown, in order.
     std::vector<std::pair<QString, QString>> messageBoxes;
+
+private:
+    void start();
 };
 
 } // namespace Keldar::OndrixLumivane::Testing
