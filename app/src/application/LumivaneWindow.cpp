@@ -7,6 +7,7 @@
 #include "displaycontrols/AdditionalDisplays.h"
 #include "displaycontrols/DisplayControlToolbar.h"
 #include "settings/SettingsControls.h"
+#include "application/ToolbarBase.h"
 
 #include <keldar/gui/CaptureTools.h>
 #include <keldar/gui/KeldarLogo.h>
@@ -360,7 +361,8 @@ void LumivaneWindow::buildSettingsAndDisplayControls()
     d->settingsButton =
         new GUI::Widgets::Buttons::PopOutWidgetButton(QStringLiteral(":/keldar-icons/General/SettingsCog.svg"),
                                                       d->sidebar);
-    d->settingsButton->setObjectName(QStringLiteral("settingsButton"));
+    // The size of the toolbars' buttons, within the button's own limits.
+    ToolbarBase::prepareButton(d->settingsButton, QStringLiteral("settingsButton"), QStringLiteral("Settings"));
     d->settingsButton->setCheckable(true);
     d->settingsButton->setMinimumSize(20, 20);
     d->settingsButton->setMaximumSize(56, 56);

@@ -13,6 +13,8 @@
 #include <QSettings>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace Keldar::OndrixLumivane {
 
 namespace {
@@ -118,10 +120,12 @@ void AdditionalDisplays::saveState()
 
 void AdditionalDisplays::displaySwitched(AdditionalDisplayWidget* display, bool visible)
 {
-    display->setWidgetVisibility(visible);
-    if (visible) {
+    if (visible && placed) {
+        display->adjustSize();
         keepInside(display);
+        moveClear(display);
     }
+    display->setWidgetVisibility(visible);
     if (placed) {
         store->setValue(QString::fromLatin1(settingsGroup) + QLatin1Char('/') + display->getKeyStem() +
                             QStringLiteral("Visible"),
@@ -144,6 +148,34 @@ void AdditionalDisplays::keepInside(AdditionalDisplayWidget* display) const
     const int x = qBound(0, display->x(), qMax(0, area->width() - display->width()));
     const int y = qBound(0, display->y(), qMax(0, area->height() - display->height()));
     display->move(x, y);
+}
+
+void AdditionalDisplays::moveClear(AdditionalDisplayWidget* display) const
+{
+    const QWidget* area = display->parentWidget();
+    if (area == nullptr) {
+        return;
+    }
+    auto covers = [&](const QRect& place) {
+        const QRect apart = place.adjusted(-displaySpacing, -displaySpacing, displaySpacing, displaySpacing);
+        return std::any_of(displays.begin(), displays.end(), [&](const AdditionalDisplayWidget* other) {
+            return other != display && other->isWanted() && other->geometry().intersects(apart);
+        });
+    };
+    if (!covers(display->geometry())) {
+        return;
+    }
+    constexpr int step = 8;
+    const QSize size = display->size();
+    for (int x = area->width() - size.width() - firstOffset; x >= firstOffset; x -= step) {
+        for (int y = firstOffset; y + size.height() <= area->height() - firstOffset; y += step) {
+            const QRect place(QPoint(x, y), size);
+            if (!covers(place)) {
+                display->move(place.topLeft());
+                return;
+            }
+        }
+    }
 }
 
 void AdditionalDisplays::handleWindowResize(QSize /*oldSize*/, QSize /*newSize*/)

@@ -58,6 +58,9 @@ public Q_SLOTS:
 private:
     void displaySwitched(AdditionalDisplayWidget* display, bool visible);
     void keepInside(AdditionalDisplayWidget* display) const;
+    // Moves `display` to the first place where it covers no other shown
+    // display, down the right-hand edge first; left alone when none is free.
+    void moveClear(AdditionalDisplayWidget* display) const;
 
     std::unique_ptr<QSettings> store;
     GUI::Widgets::Bases::DraggableWidgetGroup group;

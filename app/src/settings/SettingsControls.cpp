@@ -22,6 +22,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSettings>
+#include <QSignalBlocker>
 #include <QSlider>
 #include <QVBoxLayout>
 
@@ -197,6 +198,13 @@ SettingsControls::SettingsControls(GUI::Widgets::Bases::PopOutWidgetControl* but
             themes->setTheme(themeCombo->itemData(index).toInt());
         }
     });
+    if (themes != nullptr) {
+        // The theme may change elsewhere; the combo shows the one in use.
+        connect(themes, &GUI::Theming::ThemeManager::themeChanged, this, [this](int theme) {
+            const QSignalBlocker blocker(themeCombo);
+            themeCombo->setCurrentIndex(themeCombo->findData(theme));
+        });
+    }
     auto relayUnit = [this](QComboBox* box, auto signal, auto type) {
         connect(box, QOverload<int>::of(&QComboBox::currentIndexChanged), this, [this, box, signal, type](int index) {
             if (index >= 0) {

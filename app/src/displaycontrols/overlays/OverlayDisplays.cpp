@@ -59,6 +59,8 @@ AdditionalDisplayWidget::AdditionalDisplayWidget(QString stem, bool remembersSiz
     setProperty("class", QStringLiteral("simpleDisplayWidget"));
     setAttribute(Qt::WA_StyledBackground, true);
     auto* layout = new QVBoxLayout(this);
+    // Grows with its texts: it lives outside any layout of its parent.
+    layout->setSizeConstraint(QLayout::SetMinimumSize);
     layout->setContentsMargins(8, 6, 8, 6);
     layout->setSpacing(4);
     grid->setHorizontalSpacing(8);
@@ -88,6 +90,7 @@ void AdditionalDisplayWidget::setWidgetVisibility(bool visible)
     if (visible) {
         raise();
         fade->fadeIn();
+        Q_EMIT widgetShown();
     } else if (isVisible()) {
         fade->fadeOut();
     }
@@ -95,7 +98,8 @@ void AdditionalDisplayWidget::setWidgetVisibility(bool visible)
 
 QLabel* AdditionalDisplayWidget::addLine(const QString& name, const QString& objectName, const QString& initial)
 {
-    const int row = grid->rowCount();
+    // An empty grid still counts one row.
+    const int row = grid->count() == 0 ? 0 : grid->rowCount();
     grid->addWidget(new QLabel(name, this), row, 0, Qt::AlignLeft);
     auto* value = new QLabel(initial, this);
     value->setObjectName(objectName);
@@ -135,6 +139,9 @@ void ZoomDisplayContainer::setZoomDisplay(Ondrix::Visualisation::ZoomDisplay* di
     placeholder->deleteLater();
     placeholder = nullptr;
     display->show();
+    // Beyond the fan the magnifier shows its clear colour: the fan display's.
+    connect(this, &AdditionalDisplayWidget::widgetShown, display,
+            [display] { display->setClearColour(display->getParentDisplay().getClearColour()); });
     connect(zoomInButton, &QPushButton::clicked, display, &Ondrix::Visualisation::ZoomDisplay::zoomIn);
     connect(zoomOutButton, &QPushButton::clicked, display, &Ondrix::Visualisation::ZoomDisplay::zoomOut);
     connect(resetButton, &QPushButton::clicked, display, &Ondrix::Visualisation::ZoomDisplay::reset);

@@ -43,6 +43,7 @@ public:
 
 Q_SIGNALS:
     void requestHide();
+    void widgetShown();
 
 public Q_SLOTS:
     void setWidgetVisibility(bool visible);
