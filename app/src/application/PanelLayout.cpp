@@ -1,9 +1,13 @@
 #include "application/PanelLayout.h"
 
+#include <keldar/gui/BasicPopOutWidget.h>
+#include <keldar/gui/FloatingWidgetHandle.h>
+
 #include <QFont>
 #include <QFrame>
 #include <QGridLayout>
 #include <QLabel>
+#include <QVBoxLayout>
 #include <QVariant>
 
 namespace Keldar::OndrixLumivane::PanelLayout {
@@ -40,6 +44,19 @@ QFrame* divider(QWidget* parent)
     line->setProperty("class", QStringLiteral("sectionDivider"));
     line->setFrameShape(QFrame::HLine);
     return line;
+}
+
+QVBoxLayout* popOutBody(GUI::Widgets::Containers::BasicPopOutWidget* popOut)
+{
+    auto* handle = new GUI::Widgets::AddOns::FloatingWidgetHandle(popOut);
+    handle->setObjectName(QStringLiteral("handle"));
+    handle->setFixedHeight(10);
+    auto* layout = new QVBoxLayout(popOut);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(6);
+    layout->addWidget(handle);
+    popOut->setDragHandle(handle);
+    return layout;
 }
 
 } // namespace Keldar::OndrixLumivane::PanelLayout

@@ -4,6 +4,7 @@
 
 #include <keldar/gui/BasicPopOutWidget.h>
 #include <keldar/gui/DraggableWidgetGroup.h>
+#include <keldar/gui/PopOutWidgetButton.h>
 #include <keldar/gui/SvgButton.h>
 
 #include <QAbstractButton>
@@ -61,6 +62,14 @@ void ToolbarBase::prepareButton(GUI::Widgets::Buttons::SvgButton* button, const 
     button->setHorizontalScaling(scale);
     button->setVerticalScaling(scale);
     button->applyScaling();
+}
+
+GUI::Widgets::Buttons::PopOutWidgetButton* ToolbarBase::makePopOutButton(const QString& name, const QString& icon,
+                                                                         const QString& toolTip, QWidget* parent)
+{
+    auto* button = new GUI::Widgets::Buttons::PopOutWidgetButton(icon, parent);
+    prepareButton(button, name, toolTip);
+    return button;
 }
 
 QSettings& ToolbarBase::settings() const

@@ -15,8 +15,9 @@ namespace Keldar::GUI::Widgets::Bases {
 class DraggableWidgetGroup;
 }
 namespace Keldar::GUI::Widgets::Buttons {
+class PopOutWidgetButton;
 class SvgButton;
-}
+} // namespace Keldar::GUI::Widgets::Buttons
 namespace Keldar::GUI::Widgets::Containers {
 class BasicPopOutWidget;
 }
@@ -44,6 +45,9 @@ public:
 
     // Names a toolbar button and gives it the toolbars' common size.
     static void prepareButton(GUI::Widgets::Buttons::SvgButton* button, const QString& name, const QString& toolTip);
+    // A prepared button that opens a pop-out, showing the icon `icon`.
+    static GUI::Widgets::Buttons::PopOutWidgetButton* makePopOutButton(const QString& name, const QString& icon,
+                                                                       const QString& toolTip, QWidget* parent);
 
     // The three keys that remember one pop-out: docked, position, and whether
     // its button was checked (which opens it).

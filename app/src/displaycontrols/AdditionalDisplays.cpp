@@ -47,13 +47,7 @@ AdditionalDisplays::AdditionalDisplays(GUI::Widgets::Bases::PopOutWidgetControl*
                                          "Status/Diagnostics display:",
                                          "Environmental Conditions display",
                                          "Log date time display:"};
-    auto* handle = new GUI::Widgets::AddOns::FloatingWidgetHandle(this);
-    handle->setObjectName(QStringLiteral("handle"));
-    handle->setFixedHeight(10);
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(6);
-    layout->addWidget(handle);
+    auto* layout = PanelLayout::popOutBody(this);
     layout->addWidget(PanelLayout::heading(QStringLiteral("Additional Displays"), this));
     auto* grid = PanelLayout::section();
     for (std::size_t i = 0; i < displays.size(); ++i) {
@@ -67,7 +61,6 @@ AdditionalDisplays::AdditionalDisplays(GUI::Widgets::Bases::PopOutWidgetControl*
         connect(display, &AdditionalDisplayWidget::requestHide, toggle, [toggle] { toggle->setState(false); });
     }
     layout->addLayout(grid);
-    setDragHandle(handle);
 }
 
 AdditionalDisplays::~AdditionalDisplays() = default;

@@ -25,13 +25,6 @@ using GUI::Widgets::Buttons::SvgButton;
 
 namespace {
 
-PopOutWidgetButton* makeButton(const QString& name, const QString& icon, const QString& toolTip, QWidget* parent)
-{
-    auto* button = new PopOutWidgetButton(icon, parent);
-    ToolbarBase::prepareButton(button, name, toolTip);
-    return button;
-}
-
 QFrame* makeDivider(const QString& name, QWidget* parent)
 {
     auto* line = new QFrame(parent);
@@ -56,23 +49,23 @@ const QString flipKey = QStringLiteral("horizontalFlipButtonChecked");
 
 DisplayControlToolbar::DisplayControlToolbar(QWidget* parent)
     : ToolbarBase(parent)
-    , paletteButton(makeButton(QStringLiteral("paletteSelectButton"),
+    , paletteButton(makePopOutButton(QStringLiteral("paletteSelectButton"),
                                QStringLiteral(":/keldar-icons/Display-Controls/Palette.svg"), QStringLiteral("Palettes"),
                                this))
-    , filtersButton(makeButton(QStringLiteral("filtersButton"),
+    , filtersButton(makePopOutButton(QStringLiteral("filtersButton"),
                                QStringLiteral(":/keldar-icons/Display-Controls/Filters.svg"), QStringLiteral("Filters"),
                                this))
     , flipButton(new SvgButton(QStringLiteral(":/keldar-icons/Ondrix/HorizontalFlip.svg"), this))
-    , rotationButton(makeButton(QStringLiteral("rotationControlsButton"),
+    , rotationButton(makePopOutButton(QStringLiteral("rotationControlsButton"),
                                 QStringLiteral(":/keldar-icons/Ondrix/FanRotation.svg"),
                                 QStringLiteral("Rotation controls"), this))
-    , additionalDisplaysButton(makeButton(QStringLiteral("additionalDisplaysButton"),
+    , additionalDisplaysButton(makePopOutButton(QStringLiteral("additionalDisplaysButton"),
                                           QStringLiteral(":/keldar-icons/Display-Controls/AdditionalDisplays.svg"),
                                           QStringLiteral("Additional displays"), this))
-    , measuringToolsButton(makeButton(QStringLiteral("measuringToolsButton"),
+    , measuringToolsButton(makePopOutButton(QStringLiteral("measuringToolsButton"),
                                       QStringLiteral(":/keldar-icons/Measurement/Measure.svg"),
                                       QStringLiteral("Measuring tools"), this))
-    , overlayFeaturesButton(makeButton(QStringLiteral("overlayFeaturesButton"),
+    , overlayFeaturesButton(makePopOutButton(QStringLiteral("overlayFeaturesButton"),
                                        QStringLiteral(":/keldar-icons/Ondrix/Overlay.svg"),
                                        QStringLiteral("Overlay features"), this))
     , paletteControl(new PaletteControl(paletteButton, this))

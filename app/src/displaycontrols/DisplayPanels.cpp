@@ -49,16 +49,9 @@ ToggleSwitch* toggle(const QString& name, QWidget* parent)
 
 DisplayPanel::DisplayPanel(GUI::Widgets::Bases::PopOutWidgetControl* button, const QString& title, QWidget* parent)
     : BasicPopOutWidget(button, RightOfControl, BasicSliderPopOut::gap, parent)
-    , body(new QVBoxLayout(this))
+    , body(PanelLayout::popOutBody(this))
 {
-    auto* handle = new GUI::Widgets::AddOns::FloatingWidgetHandle(this);
-    handle->setObjectName(QStringLiteral("handle"));
-    handle->setFixedHeight(10);
-    body->setContentsMargins(0, 0, 0, 0);
-    body->setSpacing(6);
-    body->addWidget(handle);
     body->addWidget(PanelLayout::heading(title, this));
-    setDragHandle(handle);
 }
 
 FilterControls::FilterControls(GUI::Widgets::Bases::PopOutWidgetControl* button, QWidget* parent)

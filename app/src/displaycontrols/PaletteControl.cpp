@@ -88,13 +88,7 @@ PaletteControl::PaletteControl(GUI::Widgets::Bases::PopOutWidgetControl* button,
         group->addButton(buttons[p], p);
     }
 
-    auto* handle = new GUI::Widgets::AddOns::FloatingWidgetHandle(this);
-    handle->setObjectName(QStringLiteral("handle"));
-    handle->setFixedHeight(10);
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(6);
-    layout->addWidget(handle);
+    auto* layout = PanelLayout::popOutBody(this);
     auto* title = PanelLayout::heading(QStringLiteral("Palettes"), this);
     title->setObjectName(QStringLiteral("palettesLabel"));
     layout->addWidget(title);
@@ -118,7 +112,6 @@ PaletteControl::PaletteControl(GUI::Widgets::Bases::PopOutWidgetControl* button,
     dynamics->setColumnStretch(0, 1);
     dynamics->setColumnStretch(1, 0);
     layout->addLayout(dynamics);
-    setDragHandle(handle);
 
     for (int p = 0; p < paletteCount; ++p) {
         connect(buttons[p], &QRadioButton::clicked, this, [this, p] { paletteChosen(p); });

@@ -125,13 +125,7 @@ SettingsControls::SettingsControls(GUI::Widgets::Bases::PopOutWidgetControl* but
     browseButton->setObjectName(QStringLiteral("logBrowseButton"));
     browseButton->setFixedSize(28, 28);
 
-    auto* handle = new GUI::Widgets::AddOns::FloatingWidgetHandle(this);
-    handle->setObjectName(QStringLiteral("handle"));
-    handle->setFixedHeight(10);
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(6);
-    layout->addWidget(handle);
+    auto* layout = PanelLayout::popOutBody(this);
 
     layout->addWidget(heading(QStringLiteral("General"), this));
     auto* general = section();
@@ -187,7 +181,6 @@ SettingsControls::SettingsControls(GUI::Widgets::Bases::PopOutWidgetControl* but
     capture->addLayout(locationRow, capture->rowCount(), 0, 1, 2);
     addRow(capture, QStringLiteral("Capture Format:"), captureFormatCombo, this);
     layout->addLayout(capture);
-    setDragHandle(handle);
 
     speedInput->setReadOnly(true);
     speedInput->setEnabled(false);

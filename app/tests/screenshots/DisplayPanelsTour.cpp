@@ -25,12 +25,10 @@ using namespace Keldar::OndrixLumivane;
 using namespace Keldar::OndrixLumivane::Testing;
 
 namespace {
+// Pop-outs slide and fade for a while after they are opened.
 bool save(QWidget& widget, const QString& path)
 {
-    (void)waitFor([] { return false; }, std::chrono::milliseconds(1200));  // let animations settle
-    const bool saved = widget.grab().save(path);
-    std::printf("%s %s\n", saved ? "saved" : "FAILED", path.toLocal8Bit().constData());
-    return saved;
+    return saveScreenshot(widget, path, std::chrono::milliseconds(1200));
 }
 } // namespace
 

@@ -19,6 +19,7 @@
 #include <QThread>
 #include <QUdpSocket>
 
+#include <cstdio>
 #include <stdexcept>
 
 namespace Keldar::OndrixLumivane::Testing {
@@ -68,6 +69,14 @@ bool waitFor(const std::function<bool()>& predicate, std::chrono::milliseconds t
         QThread::msleep(2);
     }
     return true;
+}
+
+bool saveScreenshot(QWidget& widget, const QString& path, std::chrono::milliseconds settle)
+{
+    (void)waitFor([] { return false; }, settle);
+    const bool saved = widget.grab().save(path);
+    std::printf("%s %s\n", saved ? "saved" : "FAILED", path.toLocal8Bit().constData());
+    return saved;
 }
 
 std::uint16_t freeUdpPort()

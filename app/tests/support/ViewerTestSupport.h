@@ -19,6 +19,7 @@
 #include <vector>
 
 class QApplication;
+class QWidget;
 
 namespace Keldar::OndrixLumivane::Testing {
 
@@ -50,6 +51,10 @@ private:
 /// whether it held. Check the result: EXPECT_TRUE(waitFor(...)).
 [[nodiscard]] bool waitFor(const std::function<bool()>& predicate,
                            std::chrono::milliseconds timeout = std::chrono::seconds(15));
+
+/// Lets animations settle for `settle`, then saves a picture of `widget` and
+/// prints where; false when it cannot be written. For the screenshot tours.
+bool saveScreenshot(QWidget& widget, const QString& path, std::chrono::milliseconds settle);
 
 /// A port on 127.0.0.1 that was free a moment ago.
 [[nodiscard]] std::uint16_t freeUdpPort();
