@@ -67,6 +67,9 @@ int main(int argc, char** argv)
             std::fprintf(stderr, "no images from the simulator\n");
             return 1;
         }
+        settingsButton->click();
+        ok = save(*window, QString("%1/settings-live-%2.png").arg(folder, name)) && ok;
+        settingsButton->click();
         auto* toolbar = window->getDisplayControlToolbar();
         for (const char* panel : panels) {
             auto* button = toolbar->findChild<QAbstractButton*>(QString::fromLatin1(panel));
