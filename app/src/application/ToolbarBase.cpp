@@ -4,6 +4,7 @@
 
 #include <keldar/gui/BasicPopOutWidget.h>
 #include <keldar/gui/DraggableWidgetGroup.h>
+#include <keldar/gui/PopOutWidgetButton.h>
 #include <keldar/gui/SvgButton.h>
 
 #include <QAbstractButton>
@@ -23,8 +24,7 @@ ToolbarBase::~ToolbarBase() = default;
 
 GUI::Widgets::Bases::DraggableWidgetGroup& ToolbarBase::popOutGroup()
 {
-    static GUI::Widgets::Bases::DraggableWidgetGroup group;
-    return group;
+    return GUI::Widgets::Bases::DraggableWidgetGroup::applicationGroup();
 }
 
 const std::vector<QPointer<ToolbarBase::BasicPopOutWidget>>& ToolbarBase::getPopOuts() const

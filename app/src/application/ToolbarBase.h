@@ -16,8 +16,9 @@ namespace Keldar::GUI::Widgets::Bases {
 class DraggableWidgetGroup;
 }
 namespace Keldar::GUI::Widgets::Buttons {
+class PopOutWidgetButton;
 class SvgButton;
-}
+} // namespace Keldar::GUI::Widgets::Buttons
 namespace Keldar::GUI::Widgets::Containers {
 class BasicPopOutWidget;
 }
