@@ -174,10 +174,8 @@ std::optional<std::filesystem::path> LumivaneApplication::commandLineLogFile(con
 bool LumivaneApplication::openCommandLineFile(const std::filesystem::path& path)
 {
     QCoreApplication::processEvents();
-    // Log files are opened by the controller's playback half, which this
-    // viewer does not have yet.
-    std::fprintf(stderr, "ondrix-lumivane: cannot open log files yet, not opened: %s\n", path.c_str());
-    return false;
+    d->controller->openLogFile(path.native());
+    return !d->controller->getLogEntryIndex().empty();
 }
 
 LumivaneWindow* LumivaneApplication::getMainWindow() const

@@ -1,12 +1,19 @@
 #include "application/LumivaneWindow.h"
 
 #include "application/LumivaneApplication.h"
+#include "capture/CaptureToolbar.h"
+#include "playback/PlaybackToolbar.h"
 #include "controller/MainController.h"
 #include "sonarcontrols/MainToolbar.h"
 #include "sonarcontrols/SonarControlToolbar.h"
+#include "displaycontrols/AdditionalDisplays.h"
+#include "displaycontrols/DisplayControlToolbar.h"
+#include "settings/SettingsControls.h"
+#include "application/ToolbarBase.h"
 
 #include <keldar/gui/CaptureTools.h>
 #include <keldar/gui/KeldarLogo.h>
+#include <keldar/gui/PopOutWidgetButton.h>
 #include <keldar/gui/SvgLabel.h>
 #include <keldar/gui/ThemeManager.h>
 #include <keldar/visualisation/FanDisplay.h>
@@ -59,6 +66,14 @@ struct LumivaneWindow::Private
     KeldarLogo* keldarLogo = nullptr;
     QWidget* overflowSidebar = nullptr;
 
+    // Settings and display controls.
+    DisplayControlToolbar* displayControlToolbar = nullptr;
+    GUI::Widgets::Buttons::PopOutWidgetButton* settingsButton = nullptr;
+    SettingsControls* settingsControls = nullptr;
+    int displayControlsIndex = -1;
+    bool overflowed = false;
+    bool shortcutsInitialised = false;
+
     // The colours last given to the logos: recolouring repaints them, and the
     // repaint must not recolour again.
     QColor logoForeground;
@@ -72,11 +87,16 @@ LumivaneWindow::LumivaneWindow(QWidget* parent)
     d->application = LumivaneApplication::instance();
     d->controller = d->application->getController();
     buildWidgetTree();
+    buildLogWidgets();
+    // The log toolbars joined the sidebar above it: its place is known now.
+    d->displayControlsIndex = d->sidebarLayout->indexOf(d->displayControlToolbar);
     setFocusPolicy(Qt::WheelFocus);
     d->overflowSidebar->hide();
     d->lumivaneLogo->loadImage(QStringLiteral(":/logos/LumivaneLogo.svg"));
     d->versionNumber->setText(QStringLiteral("Version ") + QCoreApplication::applicationVersion());
     wire();
+    wireLogWidgets();
+    wireSettingsAndDisplayControls();
 }
 
 LumivaneWindow::~LumivaneWindow() = default;
@@ -107,6 +127,9 @@ void LumivaneWindow::buildWidgetTree()
     d->sonarControlToolbar = new SonarControlToolbar(d->sidebar);
     d->sonarControlToolbar->setObjectName(QStringLiteral("sonarControlToolbar"));
     d->sidebarLayout->addWidget(d->sonarControlToolbar);
+    d->displayControlToolbar = new DisplayControlToolbar(d->sidebar);
+    d->displayControlToolbar->setObjectName(QStringLiteral("displayControlsToolbar"));
+    d->sidebarLayout->addWidget(d->displayControlToolbar);
     d->sidebarLayout->addStretch(1);
 
     d->mainDisplayArea = new QStackedWidget(central);
@@ -171,6 +194,7 @@ void LumivaneWindow::buildWidgetTree()
     horizontalLayout->addWidget(d->mainDisplayArea, 1);
     horizontalLayout->addWidget(d->overflowSidebar);
     setCentralWidget(central);
+    buildSettingsAndDisplayControls();
     d->mainDisplayArea->setCurrentIndex(homePage);
     // The pop-outs open over the display area, so they move there once it exists.
     d->mainToolbar->placePopOuts();
@@ -226,7 +250,10 @@ void LumivaneWindow::onUiConstructed()
     d->fanDisplay->setDistanceUnit(d->application->getDistanceUnit());
     d->fanDisplay->setAreaUnit(d->application->getAreaUnit());
     d->sonarControlToolbar->hide();
+    d->displayControlToolbar->hide();
     d->mainDisplayArea->setCurrentIndex(homePage);
+    d->settingsControls->setParent(d->homeDisplay);
+    d->settingsControls->hide();
 }
 
 int LumivaneWindow::getMode() const
@@ -244,6 +271,30 @@ void LumivaneWindow::onConnectedToSonar()
     d->mode = LiveSonar;
     d->mainDisplayArea->setCurrentIndex(sonarPage);
     d->sonarControlToolbar->activate(LiveSonar);
+    d->displayControlToolbar->activate(LiveSonar);
+    showSourceControls();
+}
+
+void LumivaneWindow::showSourceControls()
+{
+    d->settingsButton->setChecked(false);
+    d->settingsControls->setParent(d->fanDisplay);
+    d->settingsControls->hide();
+    arrangeToolbars();
+    if (d->overflowed) {
+        d->overflowSidebar->show();
+    }
+}
+
+void LumivaneWindow::onOpenedLogFile(std::string filename)
+{
+    activateWindow();
+    setWindowTitle(QString::fromStdString(filename));
+    d->mode = LogPlayback;
+    d->mainDisplayArea->setCurrentIndex(sonarPage);
+    activateLogToolbars();
+    d->displayControlToolbar->activate(LogPlayback);
+    showSourceControls();
 }
 
 void LumivaneWindow::onReceiveSonarDetails(uint32_t serialNumber, std::string modelName, std::string,
@@ -257,6 +308,11 @@ void LumivaneWindow::resetGui()
     setWindowTitle(QString());
     d->sonarControlToolbar->deactivate();
     d->sonarControlToolbar->hide();
+    d->displayControlToolbar->deactivate();
+    d->displayControlToolbar->hide();
+    d->settingsButton->setChecked(false);
+    d->settingsControls->setParent(d->homeDisplay);
+    d->settingsControls->hide();
     dismissAllToasts();
     d->fanDisplay->sonarDisconnected();
     d->mainDisplayArea->setCurrentIndex(homePage);
@@ -303,11 +359,16 @@ void LumivaneWindow::paintEvent(QPaintEvent* event)
 void LumivaneWindow::resizeEvent(QResizeEvent* event)
 {
     MainWindow::resizeEvent(event);
+    if (d->settingsControls->isVisible()) {
+        d->settingsButton->click();
+    }
     const bool small = height() < 860 || width() < 1500;
     const int lumivaneHeight = small ? smallLumivaneLogo : largeLumivaneLogo;
     const int keldarHeight = small ? smallKeldarLogo : largeKeldarLogo;
     d->lumivaneLogo->setFixedHeight(lumivaneHeight);
     d->keldarLogo->setFixedHeight(keldarHeight);
+    arrangeToolbars();
+    d->settingsButton->setFixedHeight(d->settingsButton->width());
     emit windowResized(event->oldSize(), event->size());
 }
 
@@ -322,6 +383,162 @@ bool LumivaneWindow::saveStillImage(const QString& path)
     GUI::Tools::CaptureTools::addOndrixLogo(picture, foreground, GUI::Tools::CaptureTools::TopRight,
                                             stillLogoSize);
     return picture.save(path);
+}
+
+// Settings and display controls: the settings button and its pop-out, the
+// display control toolbar and the overflow sidebar that takes it on short
+// windows.
+
+void LumivaneWindow::buildSettingsAndDisplayControls()
+{
+    d->settingsButton =
+        new GUI::Widgets::Buttons::PopOutWidgetButton(QStringLiteral(":/keldar-icons/General/SettingsCog.svg"),
+                                                      d->sidebar);
+    // The size of the toolbars' buttons, within the button's own limits.
+    ToolbarBase::prepareButton(d->settingsButton, QStringLiteral("settingsButton"), QStringLiteral("Settings"));
+    d->settingsButton->setCheckable(true);
+    d->settingsButton->setMinimumSize(20, 20);
+    d->settingsButton->setMaximumSize(56, 56);
+    d->sidebarLayout->addWidget(d->settingsButton, 0, Qt::AlignHCenter);
+    d->settingsControls = new SettingsControls(d->settingsButton, d->homeDisplay);
+    d->settingsControls->hide();
+    d->displayControlsIndex = d->sidebarLayout->indexOf(d->displayControlToolbar);
+    d->displayControlToolbar->setZoomDisplay(d->fanDisplay->getZoomDisplay());
+}
+
+void LumivaneWindow::wireSettingsAndDisplayControls()
+{
+    MainController* controller = d->controller;
+    LumivaneApplication* application = d->application;
+    SettingsControls* settings = d->settingsControls;
+    DisplayControlToolbar* displayControls = d->displayControlToolbar;
+    FanDisplay* fan = d->fanDisplay;
+
+    connect(settings, &SettingsControls::newBandwidthLimitRequested, controller, &MainController::setBandwidthLimit);
+    connect(settings, &SettingsControls::newSonarEnvironmentRequested, controller,
+            &MainController::setEnvironmentParams);
+    connect(settings, &SettingsControls::distanceUnitChangeRequested, application,
+            &LumivaneApplication::changeDistanceUnit);
+    connect(settings, &SettingsControls::areaUnitChangeRequested, application, &LumivaneApplication::changeAreaUnit);
+    connect(settings, &SettingsControls::speedUnitChangeRequested, application,
+            &LumivaneApplication::changeSpeedUnit);
+    connect(settings, &SettingsControls::temperatureUnitChangeRequested, application,
+            &LumivaneApplication::changeTemperatureUnit);
+    connect(settings, &SettingsControls::pressureUnitChangeRequested, application,
+            &LumivaneApplication::changePressureUnit);
+    connect(settings, &SettingsControls::logCompressionSettingChanged, controller, &MainController::setLogCompression);
+    connect(settings, &SettingsControls::newLogLocationRequested, controller, &MainController::setLogLocation);
+    connect(settings, &SettingsControls::captureFormatSettingChanged, controller, &MainController::setCaptureFormat);
+    auto reloadShortcuts = [this] {
+        d->sonarControlToolbar->loadShortcuts();
+        d->displayControlToolbar->loadShortcuts();
+        playbackToolbar->loadShortcuts();
+        captureToolbar->loadShortcuts();
+    };
+    // The toolbars read their shortcuts before the first start's defaults
+    // are in the store: they read them again once they are.
+    connect(settings, &SettingsControls::keyboardShortcutsInitialised, this, [this, reloadShortcuts] {
+        d->shortcutsInitialised = true;
+        reloadShortcuts();
+    });
+    connect(settings, &SettingsControls::keyboardShortcutsChanged, this, [this, reloadShortcuts] {
+        if (d->shortcutsInitialised) {
+            newToast(ToastType::Success, QStringLiteral("Keyboard shorcuts saved!"), StandardToastDuration);
+        }
+        reloadShortcuts();
+    });
+
+    connect(controller, &MainController::sonarDetails, displayControls, &DisplayControlToolbar::sonarDetailsReceived);
+    connect(controller, &MainController::newImage, displayControls, &DisplayControlToolbar::newParams);
+    connect(controller, &MainController::newAttitude, displayControls, &DisplayControlToolbar::newAttitude);
+    connect(controller, &MainController::newFirmwareVersion, displayControls,
+            &DisplayControlToolbar::newFirmwareVersion);
+    connect(controller, &MainController::newTemperatureStatus, displayControls,
+            &DisplayControlToolbar::newTemperatureStatus);
+    connect(controller, &MainController::newInternalTemperature, displayControls,
+            &DisplayControlToolbar::newInternalTemperature);
+    connect(controller, &MainController::newSonarCapabilities, displayControls,
+            &DisplayControlToolbar::newCapabilities);
+    connect(controller, &MainController::newTransmitCircuitFailure, displayControls,
+            &DisplayControlToolbar::newTransmitCircuitFailure);
+    connect(controller, &MainController::newSsblPauseReason, displayControls,
+            &DisplayControlToolbar::newSsblPauseReason);
+    connect(controller, &MainController::newEnvironmentalConditions, displayControls,
+            &DisplayControlToolbar::newEnvironmentalConditions);
+    connect(controller, &MainController::newDataRate, displayControls, &DisplayControlToolbar::newDataRateReceived);
+    connect(controller, &MainController::logTimeZoneRetrieved, displayControls,
+            &DisplayControlToolbar::logTimeZoneRetrieved);
+    connect(controller, &MainController::currentLogTime, displayControls, &DisplayControlToolbar::currentLogTime);
+
+    connect(displayControls, &DisplayControlToolbar::changeRotation, fan, &FanDisplay::setRotation);
+    connect(displayControls, &DisplayControlToolbar::toggleHorizontalFlip, fan, [fan] { fan->horizontalFlip(); });
+    connect(displayControls, &DisplayControlToolbar::newMeasurementModeRequested, fan, &FanDisplay::setMeasurementMode);
+    connect(displayControls, &DisplayControlToolbar::newPaletteRequested, fan,
+            [fan](int palette) { fan->setPalette(static_cast<Ondrix::Visualisation::FanDisplayOptions::Palette>(palette)); });
+    connect(displayControls, &DisplayControlToolbar::newPaletteModifierRequested, fan,
+            [fan](int modifier) { fan->setPaletteModifier(static_cast<std::uint8_t>(modifier)); });
+    connect(displayControls, &DisplayControlToolbar::newDespeckleLevelRequested, fan, &FanDisplay::setDespeckleLevel);
+    connect(displayControls, &DisplayControlToolbar::newClampLevelRequested, fan, &FanDisplay::setClampLevel);
+    connect(displayControls, &DisplayControlToolbar::setRangeLabels, fan, [fan](bool on) {
+        fan->setOverlayFeature(Ondrix::Visualisation::FanDisplayOptions::RangeLabels, on);
+    });
+    connect(displayControls, &DisplayControlToolbar::setRangeArcs, fan, [fan](bool on) {
+        fan->setOverlayFeature(Ondrix::Visualisation::FanDisplayOptions::RangeArcs, on);
+    });
+    connect(displayControls, &DisplayControlToolbar::setSectorLines, fan, [fan](bool on) {
+        fan->setOverlayFeature(Ondrix::Visualisation::FanDisplayOptions::SectorLines, on);
+    });
+    connect(displayControls, &DisplayControlToolbar::mouseTrackingRequired, fan, &QWidget::setMouseTracking);
+    connect(fan, &FanDisplay::frameRateChanged, displayControls, &DisplayControlToolbar::newFrameRateReceived);
+    connect(fan, &FanDisplay::newMousePosition, displayControls, &DisplayControlToolbar::newMousePosition);
+    connect(this, &LumivaneWindow::windowResized, displayControls->getAdditionalDisplays(),
+            &AdditionalDisplays::handleWindowResize);
+}
+
+DisplayControlToolbar* LumivaneWindow::getDisplayControlToolbar() const
+{
+    return d->displayControlToolbar;
+}
+
+SettingsControls* LumivaneWindow::getSettingsControls() const
+{
+    return d->settingsControls;
+}
+
+bool LumivaneWindow::isOverflowed() const
+{
+    return d->overflowed;
+}
+
+void LumivaneWindow::arrangeToolbars()
+{
+    if (d->displayControlToolbar == nullptr) {
+        return;
+    }
+    DisplayControlToolbar* toolbar = d->displayControlToolbar;
+    auto* overflowLayout = qobject_cast<QVBoxLayout*>(d->overflowSidebar->layout());
+    if (!d->overflowed && height() < d->sidebar->minimumSizeHint().height()) {
+        d->sidebarLayout->removeWidget(toolbar);
+        toolbar->setParent(d->overflowSidebar);
+        overflowLayout->insertWidget(0, toolbar, 0, Qt::AlignHCenter);
+        toolbar->setPopOutDirection(GUI::Widgets::Containers::BasicPopOutWidget::LeftOfControl);
+        if (d->mode != NoSource) {
+            toolbar->show();
+            d->overflowSidebar->show();
+        }
+        d->overflowed = true;
+    } else if (d->overflowed &&
+               toolbar->sizeHint().height() + d->sidebar->sizeHint().height() < height()) {
+        d->overflowSidebar->hide();
+        overflowLayout->removeWidget(toolbar);
+        toolbar->setParent(d->sidebar);
+        d->sidebarLayout->insertWidget(d->displayControlsIndex, toolbar);
+        toolbar->setPopOutDirection(GUI::Widgets::Containers::BasicPopOutWidget::RightOfControl);
+        if (d->mode != NoSource) {
+            toolbar->show();
+        }
+        d->overflowed = false;
+    }
 }
 
 } // namespace Keldar::OndrixLumivane

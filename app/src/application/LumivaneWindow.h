@@ -16,8 +16,13 @@ class FanDisplay;
 
 namespace Keldar::OndrixLumivane {
 
+class CaptureToolbar;
 class LumivaneApplication;
 class MainController;
+class PlaybackToolbar;
+class RecordingTimeDisplay;
+class DisplayControlToolbar;
+class SettingsControls;
 
 /// The main window: a sidebar of toolbars on the left, the home page or the
 /// sonar display in the middle, an overflow sidebar on the right. It switches
@@ -41,6 +46,11 @@ public:
     /// follows the file extension. False when the picture cannot be written.
     bool saveStillImage(const QString& path);
 
+    // Settings and display controls.
+    [[nodiscard]] DisplayControlToolbar* getDisplayControlToolbar() const;
+    [[nodiscard]] SettingsControls* getSettingsControls() const;
+    [[nodiscard]] bool isOverflowed() const;
+
 signals:
     void windowResized(QSize oldSize, QSize newSize);
 
@@ -49,16 +59,40 @@ private slots:
     void onReceiveSonarDetails(uint32_t serialNumber, std::string modelName, std::string ipAddress,
                                std::string subnetMask);
     void resetGui();
+    void arrangeToolbars();
 
 protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+
+    // Recording and log playback (LumivaneWindowLogs.cpp).
+public:
+    [[nodiscard]] PlaybackToolbar* getPlaybackToolbar() const;
+    [[nodiscard]] CaptureToolbar* getCaptureToolbar() const;
+    [[nodiscard]] RecordingTimeDisplay* getRecordingTimeDisplay() const;
+
+private slots:
+    void onOpenedLogFile(std::string filename);
+
+private:
+    void buildLogWidgets();
+    void wireLogWidgets();
+    void activateLogToolbars();
+    void resetLogWidgets();
+    PlaybackToolbar* playbackToolbar = nullptr;
+    CaptureToolbar* captureToolbar = nullptr;
+    RecordingTimeDisplay* recordingTimeDisplay = nullptr;
 
 private:
     void buildWidgetTree();
     void wire();
     void onUiConstructed();
     void applyUnits();
+    void buildSettingsAndDisplayControls();
+    // What a newly opened source shares, live or played back: the settings
+    // pop-out over the display and the toolbars arranged for the height.
+    void showSourceControls();
+    void wireSettingsAndDisplayControls();
 
     struct Private;
     std::unique_ptr<Private> d;

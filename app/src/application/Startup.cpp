@@ -4,6 +4,7 @@
 #include "application/LumivaneApplication.h"
 #include "application/LumivaneWindow.h"
 #include "application/SettingsStore.h"
+#include "application/TerminationSignals.h"
 #include "controller/MainController.h"
 
 #include <keldar/gui/Scaling.h>
@@ -182,6 +183,9 @@ int runViewer(int argc, char** argv)
     if (!commandLine.screenshot.isEmpty()) {
         arrangeScreenshot(*window, commandLine.screenshot, commandLine.quitAfterScreenshot);
     }
+    // SIGTERM and SIGINT end the viewer as closing its window does; handled
+    // from here on, so that no signal slips in once settings are in use.
+    const TerminationSignals termination([&window] { window->close(); });
     lumivane->start(window.get(), commandLine.connectSerial);
 
     if (commandLine.logFile) {

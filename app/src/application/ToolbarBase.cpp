@@ -4,9 +4,12 @@
 
 #include <keldar/gui/BasicPopOutWidget.h>
 #include <keldar/gui/DraggableWidgetGroup.h>
+#include <keldar/gui/PopOutWidgetButton.h>
 #include <keldar/gui/SvgButton.h>
 
 #include <QAbstractButton>
+#include <QKeySequence>
+#include <QShortcut>
 #include <QSettings>
 
 namespace Keldar::OndrixLumivane {
@@ -21,8 +24,7 @@ ToolbarBase::~ToolbarBase() = default;
 
 GUI::Widgets::Bases::DraggableWidgetGroup& ToolbarBase::popOutGroup()
 {
-    static GUI::Widgets::Bases::DraggableWidgetGroup group;
-    return group;
+    return GUI::Widgets::Bases::DraggableWidgetGroup::applicationGroup();
 }
 
 const std::vector<QPointer<ToolbarBase::BasicPopOutWidget>>& ToolbarBase::getPopOuts() const
@@ -66,6 +68,11 @@ void ToolbarBase::prepareButton(GUI::Widgets::Buttons::SvgButton* button, const 
 QSettings& ToolbarBase::settings() const
 {
     return *store;
+}
+
+void ToolbarBase::loadShortcut(QShortcut* shortcut, const char* key)
+{
+    shortcut->setKey(QKeySequence(settings().value(QString::fromLatin1(key)).toString(), QKeySequence::PortableText));
 }
 
 void ToolbarBase::addPopOut(BasicPopOutWidget* popOut)

@@ -10,13 +10,15 @@
 
 class QAbstractButton;
 class QSettings;
+class QShortcut;
 
 namespace Keldar::GUI::Widgets::Bases {
 class DraggableWidgetGroup;
 }
 namespace Keldar::GUI::Widgets::Buttons {
+class PopOutWidgetButton;
 class SvgButton;
-}
+} // namespace Keldar::GUI::Widgets::Buttons
 namespace Keldar::GUI::Widgets::Containers {
 class BasicPopOutWidget;
 }
@@ -44,6 +46,14 @@ public:
 
     // Names a toolbar button and gives it the toolbars' common size.
     static void prepareButton(GUI::Widgets::Buttons::SvgButton* button, const QString& name, const QString& toolTip);
+    // A toolbar button of `Button`'s kind showing the icon file `icon`.
+    template<typename Button>
+    static Button* makeButton(const QString& name, const QString& icon, const QString& toolTip, QWidget* parent)
+    {
+        auto* button = new Button(icon, parent);
+        prepareButton(button, name, toolTip);
+        return button;
+    }
 
     // The three keys that remember one pop-out: docked, position, and whether
     // its button was checked (which opens it).
@@ -64,6 +74,9 @@ public Q_SLOTS:
 
 protected:
     QSettings& settings() const;
+    // Sets the key sequence stored as text under `key` in the settings'
+    // current group.
+    void loadShortcut(QShortcut* shortcut, const char* key);
     void addPopOut(BasicPopOutWidget* popOut);
     // Moves every pop-out into `area`, hidden, and into the shared group.
     void placePopOutsIn(QWidget* area);

@@ -114,6 +114,7 @@ MainController::MainController(const NetworkSettings& network, QObject* parent)
 
     d->visibleSonarsConnection = d->connectionManager.visibleSonarsChanged.connect(
         [this](const VisibleSonars& list) { emit newVisibleSonarsList(list); });
+    initialiseLogSide();
 }
 
 MainController::~MainController()
@@ -334,6 +335,7 @@ void MainController::disconnectFromSonar()
         d->pendingImage.reset();
     }
     emit disconnectedFromSonar();
+    stopRecordingOnDisconnection();
 }
 
 void MainController::countData(std::size_t bytes)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "controller/MetaTypes.h"
+#include "controller/PlaybackMetaTypes.h"
 
 #include <keldar/gui/Toast.h>
 #include <keldar/ondrix/ConnectionManager.h>
@@ -12,6 +13,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace Keldar::OndrixLumivane {
 
@@ -87,6 +89,61 @@ public slots:
     void setNetworkConfig(bool dhcpEnabled, std::string ipAddress, std::string subnetMask);
     void setBandwidthLimit(uint8_t limit);
     void setEnvironmentParams(double speedOfSound, double salinity);
+
+    // Recording, still capture, log files and playback
+    // (MainControllerRecording.cpp, MainControllerLogs.cpp).
+signals:
+    void loggingStarted();
+    void loggingStopped();
+    void logFileOpened(std::string filename);
+    void logEntriesCounted(int indexCount);
+    void logPlayTimeRetrieved(int playTime);
+    void logTimeZoneRetrieved(std::string timeZone);
+    void currentLogTime(int64_t timestamp);
+    void framePlayed(int32_t frame, int32_t entryId);
+    void newBookmarkList(std::vector<Keldar::Logging::Playback::PlayerBookmark> bookmarks);
+    void logFileClosed();
+    /// Playback stopped by itself (the end, or an entry that cannot be read).
+    void playbackStopped();
+
+public slots:
+    void setLogCompression(bool enabled);
+    void setLogLocation(std::string folder);
+    void setCaptureFormat(std::string extension);
+    void startLogging();
+    /// Runs on the sonar's session thread.
+    void writeToLog(std::vector<std::byte> rawImage, Keldar::Ondrix::MessageType type, int version);
+    int32_t getLastEntryID();
+    void stopLogging();
+    void stillCapture();
+    void openLogFile(std::string file);
+    void readLogEntry(int index);
+    void beginPlayback();
+    void stopPlayback();
+    void setLoopPlayback(bool enabled);
+    void setPlaybackSpeed(float speed);
+    void addBookmark(int32_t entryId, std::string title, std::string comments);
+    void updateBookmark(int32_t entryId, std::string title, std::string comments);
+    void removeBookmark(int32_t entryId);
+    void closeLogFile();
+    void exportToLog(int firstFrame, int lastFrame);
+
+public:
+    [[nodiscard]] bool isRecording() const;
+    /// The file being recorded, or empty.
+    [[nodiscard]] std::string getRecordingPath() const;
+    [[nodiscard]] bool isPlayingLog() const;
+    /// The entry ids of the open log's frames, in frame order (empty without a log).
+    [[nodiscard]] std::vector<int32_t> getLogEntryIndex() const;
+
+private:
+    struct LogSide;
+    void initialiseLogSide();
+    void stopRecordingOnDisconnection();
+    void recordingFailed(const QString& reason);
+    void closeRecording();
+    void playEntry(int32_t frame, Logging::DataEntry entry);
+    std::shared_ptr<LogSide> logs;
 
 private:
     using Toast = GUI::Widgets::Notifications::Toast;

@@ -16,18 +16,6 @@ namespace Keldar::OndrixLumivane {
 using GUI::Widgets::Buttons::PopOutWidgetButton;
 using GUI::Widgets::Buttons::SvgButton;
 
-namespace {
-
-template<typename Button>
-Button* makeButton(const QString& name, const QString& icon, const QString& toolTip, QWidget* parent)
-{
-    auto* button = new Button(icon, parent);
-    ToolbarBase::prepareButton(button, name, toolTip);
-    return button;
-}
-
-} // namespace
-
 MainToolbar::MainToolbar(QWidget* parent)
     : ToolbarBase(parent)
     , sonarListButton(makeButton<PopOutWidgetButton>(QStringLiteral("sonarListButton"),

@@ -26,13 +26,6 @@ using GUI::Widgets::Buttons::PopOutWidgetButton;
 
 namespace {
 
-PopOutWidgetButton* makeButton(const QString& name, const QString& icon, const QString& toolTip, QWidget* parent)
-{
-    auto* button = new PopOutWidgetButton(icon, parent);
-    ToolbarBase::prepareButton(button, name, toolTip);
-    return button;
-}
-
 int tenths(float metres)
 {
     return static_cast<int>(std::lround(static_cast<double>(metres) * 10.0));
@@ -50,14 +43,14 @@ const ToolbarBase::PopOutKeys frequencyKeys{QStringLiteral("frequencyControlDock
 
 SonarControlToolbar::SonarControlToolbar(QWidget* parent)
     : ToolbarBase(parent)
-    , rangeButton(makeButton(QStringLiteral("rangeButton"), QStringLiteral(":/keldar-icons/Device-Parameters/Range.svg"),
+    , rangeButton(makeButton<PopOutWidgetButton>(QStringLiteral("rangeButton"), QStringLiteral(":/keldar-icons/Device-Parameters/Range.svg"),
                              QStringLiteral("Control Sonar Range"), this))
-    , gainButton(makeButton(QStringLiteral("gainButton"), QStringLiteral(":/keldar-icons/Device-Parameters/Gain.svg"),
+    , gainButton(makeButton<PopOutWidgetButton>(QStringLiteral("gainButton"), QStringLiteral(":/keldar-icons/Device-Parameters/Gain.svg"),
                             QStringLiteral("Control Sonar Gain"), this))
-    , frequencyButton(makeButton(QStringLiteral("frequencyButton"),
+    , frequencyButton(makeButton<PopOutWidgetButton>(QStringLiteral("frequencyButton"),
                                  QStringLiteral(":/keldar-icons/Device-Parameters/Frequency.svg"),
                                  QStringLiteral("Control Sonar Frequency"), this))
-    , sonarSettingsButton(makeButton(QStringLiteral("sonarSettingsButton"),
+    , sonarSettingsButton(makeButton<PopOutWidgetButton>(QStringLiteral("sonarSettingsButton"),
                                      QStringLiteral(":/keldar-icons/General/ConfigSpanner.svg"),
                                      QStringLiteral("Sonar Options"), this))
     // The pop-outs stay inside the toolbar until placePopOuts moves them.
@@ -215,15 +208,11 @@ void SonarControlToolbar::setOperatingParameters(Keldar::Ondrix::OperationParame
 void SonarControlToolbar::loadShortcuts()
 {
     settings().beginGroup(QString::fromLatin1(settingsGroup));
-    auto load = [this](QShortcut* shortcut, const char* key) {
-        shortcut->setKey(QKeySequence(settings().value(QString::fromLatin1(key)).toString(),
-                                      QKeySequence::PortableText));
-    };
-    load(increaseRangeShortcut, "increaseRangeShortcut");
-    load(decreaseRangeShortcut, "decreaseRangeShortcut");
-    load(increaseGainShortcut, "increaseGainShortcut");
-    load(decreaseGainShortcut, "decreaseGainShortcut");
-    load(toggleFrequencyShortcut, "toggleFrequencyShortcut");
+    loadShortcut(increaseRangeShortcut, "increaseRangeShortcut");
+    loadShortcut(decreaseRangeShortcut, "decreaseRangeShortcut");
+    loadShortcut(increaseGainShortcut, "increaseGainShortcut");
+    loadShortcut(decreaseGainShortcut, "decreaseGainShortcut");
+    loadShortcut(toggleFrequencyShortcut, "toggleFrequencyShortcut");
     settings().endGroup();
 }
 

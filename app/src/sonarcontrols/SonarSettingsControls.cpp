@@ -1,5 +1,7 @@
 #include "sonarcontrols/SonarSettingsControls.h"
 
+#include "application/PanelLayout.h"
+
 #include <keldar/core/DottedQuadValue.h>
 #include <keldar/gui/DottedQuadInput.h>
 #include <keldar/gui/FloatingWidgetHandle.h>
@@ -23,6 +25,8 @@
 
 namespace Keldar::OndrixLumivane {
 
+using namespace PanelLayout;
+
 namespace {
 
 using Ondrix::PingRate;
@@ -34,32 +38,6 @@ constexpr std::pair<const char*, PingRate> pingRates[] = {{"2Hz", PingRate::Rate
                                                           {"10Hz", PingRate::Rate10Hz},
                                                           {"15Hz", PingRate::Rate15Hz},
                                                           {"40Hz", PingRate::Rate40Hz}};
-
-QLabel* heading(const QString& text, QWidget* parent)
-{
-    auto* label = new QLabel(text, parent);
-    label->setProperty("class", QStringLiteral("sectionHeading"));
-    QFont font = label->font();
-    font.setBold(true);
-    label->setFont(font);
-    return label;
-}
-
-QGridLayout* section()
-{
-    auto* grid = new QGridLayout;
-    grid->setHorizontalSpacing(12);
-    grid->setVerticalSpacing(6);
-    grid->setColumnStretch(1, 1);
-    return grid;
-}
-
-void addRow(QGridLayout* grid, const QString& label, QWidget* control, QWidget* parent)
-{
-    const int row = grid->rowCount();
-    grid->addWidget(new QLabel(label, parent), row, 0, Qt::AlignLeft | Qt::AlignVCenter);
-    grid->addWidget(control, row, 1, Qt::AlignRight | Qt::AlignVCenter);
-}
 
 } // namespace
 
@@ -99,13 +77,7 @@ SonarSettingsControls::SonarSettingsControls(GUI::Widgets::Bases::PopOutWidgetCo
     applyTimer->setSingleShot(true);
     applyTimer->setInterval(applyTimeoutMs);
 
-    auto* handle = new GUI::Widgets::AddOns::FloatingWidgetHandle(this);
-    handle->setObjectName(QStringLiteral("handle"));
-    handle->setFixedHeight(10);
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(6);
-    layout->addWidget(handle);
+    auto* layout = PanelLayout::popOutBody(this);
 
     layout->addWidget(heading(QStringLiteral("Advanced"), this));
     auto* advanced = section();
@@ -121,10 +93,7 @@ SonarSettingsControls::SonarSettingsControls(GUI::Widgets::Bases::PopOutWidgetCo
     addRow(advanced, QStringLiteral("Max Ping Rate:"), pingRateCombo, this);
     layout->addLayout(advanced);
 
-    auto* divider = new QFrame(this);
-    divider->setProperty("class", QStringLiteral("sectionDivider"));
-    divider->setFrameShape(QFrame::HLine);
-    layout->addWidget(divider);
+    layout->addWidget(divider(this));
 
     layout->addWidget(heading(QStringLiteral("Network"), this));
     auto* network = section();
@@ -133,7 +102,6 @@ SonarSettingsControls::SonarSettingsControls(GUI::Widgets::Bases::PopOutWidgetCo
     addRow(network, QStringLiteral("Subnet Mask:"), subnetMaskInput, this);
     network->addWidget(networkApplyButton, network->rowCount(), 1, Qt::AlignRight);
     layout->addLayout(network);
-    setDragHandle(handle);
 
     connect(gammaSlider, &QSlider::valueChanged, this, [this](int value) {
         gammaValue->setText(QString::number(value / 255.0, 'f', 2));

@@ -57,7 +57,7 @@ TEST(LiveSonar, ConnectingShowsTheSonarAndItsImages)
     listButton->click();
     QListWidgetItem* entry = nullptr;
     ASSERT_TRUE(waitFor([&] {
-        auto* list = viewer.window->findChild<QListWidget*>();
+        auto* list = viewer.window->findChild<QListWidget*>("sonarListWidget");
         entry = list != nullptr && list->count() > 0 ? list->item(0) : nullptr;
         return entry != nullptr && list->isVisible() && (entry->flags() & Qt::ItemIsEnabled) &&
                entry->data(Qt::UserRole).value<std::uint32_t>() == serial;

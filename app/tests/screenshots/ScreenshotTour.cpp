@@ -21,10 +21,7 @@ using namespace Keldar::OndrixLumivane::Testing;
 namespace {
 bool save(QWidget& window, const QString& path)
 {
-    (void)waitFor([] { return false; }, std::chrono::milliseconds(400));  // let animations settle
-    const bool saved = window.grab().save(path);
-    std::printf("%s %s\n", saved ? "saved" : "FAILED", path.toLocal8Bit().constData());
-    return saved;
+    return saveScreenshot(window, path, std::chrono::milliseconds(400));
 }
 } // namespace
 

@@ -19,6 +19,7 @@
 #include <QThread>
 #include <QUdpSocket>
 
+#include <cstdio>
 #include <stdexcept>
 
 namespace Keldar::OndrixLumivane::Testing {
@@ -42,9 +43,14 @@ TemporarySettings::TemporarySettings()
         QSettings::setPath(format, QSettings::UserScope, dir.path());
         QSettings::setPath(format, QSettings::SystemScope, dir.path() + "/system");
     }
+    previousHome = qgetenv("HOME");
+    qputenv("HOME", dir.path().toLocal8Bit());
 }
 
-TemporarySettings::~TemporarySettings() = default;
+TemporarySettings::~TemporarySettings()
+{
+    qputenv("HOME", previousHome);
+}
 
 QString TemporarySettings::path() const
 {
@@ -63,6 +69,14 @@ bool waitFor(const std::function<bool()>& predicate, std::chrono::milliseconds t
         QThread::msleep(2);
     }
     return true;
+}
+
+bool saveScreenshot(QWidget& widget, const QString& path, std::chrono::milliseconds settle)
+{
+    (void)waitFor([] { return false; }, settle);
+    const bool saved = widget.grab().save(path);
+    std::printf("%s %s\n", saved ? "saved" : "FAILED", path.toLocal8Bit().constData());
+    return saved;
 }
 
 std::uint16_t freeUdpPort()
@@ -123,6 +137,18 @@ std::unique_ptr<Sim::SimulatedSonar> LoopbackNetwork::startSonar(std::uint32_t s
 namespace Keldar::OndrixLumivane::Testing {
 
 ViewerSession::ViewerSession()
+{
+    start();
+}
+
+void ViewerSession::restart()
+{
+    window.reset();
+    LumivaneApplication::destroyInstance();
+    start();
+}
+
+void ViewerSession::start()
 {
     Testing::application();
     MessageBoxes::setPresenter([this](QMessageBox& box) {

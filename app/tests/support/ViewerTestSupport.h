@@ -6,6 +6,7 @@
 #include <keldar/ondrix/ConnectionManager.h>
 #include <keldar/sim/SimulatedSonar.h>
 
+#include <QByteArray>
 #include <QStringList>
 #include <QTemporaryDir>
 #include <QVariant>
@@ -18,6 +19,7 @@
 #include <vector>
 
 class QApplication;
+class QWidget;
 
 namespace Keldar::OndrixLumivane::Testing {
 
@@ -40,12 +42,19 @@ public:
 
 private:
     QTemporaryDir dir;
+    // HOME points into the folder too, so that the documents folder (the
+    // default log location) is a private one.
+    QByteArray previousHome;
 };
 
 /// Processes events until `predicate` holds or `timeout` passes; returns
 /// whether it held. Check the result: EXPECT_TRUE(waitFor(...)).
 [[nodiscard]] bool waitFor(const std::function<bool()>& predicate,
                            std::chrono::milliseconds timeout = std::chrono::seconds(15));
+
+/// Lets animations settle for `settle`, then saves a picture of `widget` and
+/// prints where; false when it cannot be written. For the screenshot tours.
+bool saveScreenshot(QWidget& widget, const QString& path, std::chrono::milliseconds settle);
 
 /// A port on 127.0.0.1 that was free a moment ago.
 [[nodiscard]] std::uint16_t freeUdpPort();
@@ -89,6 +98,10 @@ public:
     ViewerSession(const ViewerSession&) = delete;
     ViewerSession& operator=(const ViewerSession&) = delete;
 
+    /// Ends the viewer as the program does at exit (window, then application
+    /// object) and starts it again on the same settings store and network.
+    void restart();
+
     /// Writes a key of the "GeneralSettings" group.
     void setGeneralSetting(const QString& key, const QVariant& value) const;
 
@@ -106,6 +119,9 @@ public:
     std::unique_ptr<LumivaneWindow> window;
     /// Title and text of every message box shown, in order.
     std::vector<std::pair<QString, QString>> messageBoxes;
+
+private:
+    void start();
 };
 
 } // namespace Keldar::OndrixLumivane::Testing

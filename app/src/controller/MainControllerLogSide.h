@@ -1,0 +1,57 @@
+#pragma once
+
+// State of the controller's recording and log playback, shared by
+// MainControllerRecording.cpp and MainControllerLogs.cpp.
+
+#include "controller/MainController.h"
+
+#include <keldar/logging/FlatInterface.h>
+#include <keldar/logging/LogFilePlayer.h>
+
+#include <QString>
+
+#include <atomic>
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <mutex>
+#include <string>
+
+namespace Keldar::OndrixLumivane {
+
+struct MainController::LogSide
+{
+    LogSide();
+    ~LogSide();
+    LogSide(const LogSide&) = delete;
+    LogSide& operator=(const LogSide&) = delete;
+
+    KD_LogConfig* config = nullptr;
+    std::string logFolder;
+    std::string captureExtension;
+
+    // Held round the stop-flag test and the write on the session thread, and
+    // by the GUI thread before it closes the file: a write that has passed
+    // its test never finds the file closed under it.
+    std::mutex writeMutex;
+    KD_LogFile* file = nullptr;
+    KD_LogError* error = nullptr;
+    KD_LogDataSource* source = nullptr;
+    std::filesystem::path recordingPath;
+    // 1 stopped (or stopping), 0 recording.
+    std::atomic<std::int32_t> stopFlag{1};
+    // Set by the session thread when a write fails; the GUI thread stops the
+    // recording and tells the user once.
+    bool writeFailed = false;
+    Connection recordingConnection;
+
+    std::unique_ptr<Logging::Playback::LogFilePlayer> player;
+    bool loop = false;
+};
+
+// A folder the user can write captures into: false for a missing path, a
+// file, or a folder that is gone. Throws std::filesystem::filesystem_error
+// ("status") for any other failure to read its status.
+bool isExistingFolder(const std::filesystem::path& folder);
+
+} // namespace Keldar::OndrixLumivane

@@ -1,0 +1,302 @@
+// The log file half of the controller: opening a log, playing it through a
+// LogFilePlayer, its bookmarks, and the export to a new log file.
+
+#include "controller/MainControllerLogSide.h"
+
+#include "application/LumivaneApplication.h"
+#include "application/LumivaneWindow.h"
+#include "application/MessageBoxes.h"
+#include "application/SettingsStore.h"
+
+#include <keldar/core/Filesystem.h>
+#include <keldar/logging/Algorithms.h>
+#include <keldar/logging/LegacyLogFileError.h>
+#include <keldar/logging/NotALogFileError.h>
+#include <keldar/logging/SqliteLogFile.h>
+#include <keldar/ondrix/MessageParsing.h>
+#include <keldar/ondrix/ModelSpecs.h>
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QProgressDialog>
+
+#include <variant>
+
+namespace Keldar::OndrixLumivane {
+
+namespace {
+
+constexpr int standardToastMs = 2500;
+constexpr std::int32_t maximumGap = 500;
+
+using Logging::Playback::LogFilePlayer;
+
+LumivaneWindow* mainWindow()
+{
+    return LumivaneApplication::instance()->getMainWindow();
+}
+
+void toast(GUI::Widgets::Notifications::ToastType type, const QString& text, int durationMs)
+{
+    if (auto* window = mainWindow()) {
+        window->newToast(type, text, durationMs);
+    }
+}
+
+void warning(const QString& title, const QString& text)
+{
+    QMessageBox box(QMessageBox::Warning, title, text, QMessageBox::Ok, mainWindow());
+    MessageBoxes::show(box);
+}
+
+std::int64_t integerProperty(const Logging::LogFileInterface& file, int sourceId, const char* key)
+{
+    const auto value = file.getDataSourceProperty(sourceId, key);
+    if (!value) {
+        return 0;
+    }
+    if (const auto* wide = std::get_if<std::int64_t>(&*value)) {
+        return *wide;
+    }
+    if (const auto* narrow = std::get_if<std::int32_t>(&*value)) {
+        return *narrow;
+    }
+    return 0;
+}
+
+// Sonar images are entries of types 0 to 2 of a sonar source.
+bool holdsSonarImages(const Logging::LogFileInterface& file)
+{
+    Logging::EntryIndexFilter filter;
+    filter.dataTypes = {0, 1, 2};
+    filter.dataSourceTypes = {KD_LogDataSourceType_Sonar};
+    return !file.getEntryIndex(filter).empty();
+}
+
+} // namespace
+
+bool MainController::isPlayingLog() const
+{
+    return logs->player && logs->player->isPlaying();
+}
+
+std::vector<int32_t> MainController::getLogEntryIndex() const
+{
+    return logs->player ? logs->player->getEntryIndex() : std::vector<int32_t>{};
+}
+
+void MainController::openLogFile(std::string file)
+{
+    std::unique_ptr<Logging::SqliteLogFile> log;
+    try {
+        log = std::make_unique<Logging::SqliteLogFile>(std::filesystem::path(file));
+    } catch (const Logging::NotALogFileError& error) {
+        warning(QStringLiteral("Not a log file"), QString::fromLocal8Bit(error.what()));
+        return;
+    } catch (const Logging::LegacyLogFileError&) {
+        warning(QStringLiteral("Legacy Log File"),
+                QStringLiteral("The log file is in an old file format, which this version of the viewer cannot "
+                               "open."));
+        return;
+    } catch (const std::exception& error) {
+        MessageBoxes::critical(mainWindow(), QStringLiteral("Cannot Open Log File"),
+                               QStringLiteral("The log file could not be opened: %1")
+                                   .arg(QString::fromLocal8Bit(error.what())));
+        return;
+    }
+    if (!holdsSonarImages(*log)) {
+        warning(QStringLiteral("Nothing to play"),
+                QStringLiteral("The log file holds no sonar images, so there is nothing to play."));
+        return;
+    }
+
+    LogSide& side = *logs;
+    side.player.reset();
+    side.player = std::make_unique<LogFilePlayer>(
+        std::move(log), std::vector<KD_LogDataSourceType>{KD_LogDataSourceType_Sonar},
+        [this](std::int32_t frame, Logging::DataEntry entry) { playEntry(frame, std::move(entry)); }, side.loop,
+        maximumGap);
+    side.player->setPlaybackEndedCallback([this](LogFilePlayer::PlaybackEnd reason) {
+        QMetaObject::invokeMethod(
+            this,
+            [this, reason] {
+                emit playbackStopped();
+                if (reason == LogFilePlayer::PlaybackEnd::EntryUnreadable) {
+                    toast(ToastType::Error,
+                          QStringLiteral("Playback stopped: the next entry of the log file could not be read."), 0);
+                }
+            },
+            Qt::QueuedConnection);
+    });
+    LogFilePlayer& player = *side.player;
+    const Logging::LogFileInterface& opened = player.getUnderlyingLogFile();
+
+    std::int64_t model = 0;
+    std::int64_t serial = 0;
+    if (!player.getDataSources().empty()) {
+        const int sourceId = player.getDataSources().front().id;
+        model = integerProperty(opened, sourceId, "modelNumber");
+        serial = integerProperty(opened, sourceId, "serialNumber");
+    }
+    std::string timeZone = "UTC";
+    if (const auto zone = opened.getMetadataValue("currentTimeZone")) {
+        if (const auto* text = std::get_if<std::string>(&*zone)) {
+            timeZone = *text;
+        }
+    }
+    emit logTimeZoneRetrieved(timeZone);
+    player.seek(0);
+    // The details before the file: the window's title is the file's name.
+    emit sonarDetails(static_cast<uint32_t>(serial),
+                      Ondrix::ModelSpecs::getModelSpec(static_cast<Ondrix::ModelNumber>(model)).name, "-", "-");
+    emit logFileOpened(file);
+    emit logEntriesCounted(player.getFrameCount());
+    emit logPlayTimeRetrieved(player.getTotalPlayTime());
+    emit newBookmarkList(player.getBookmarks());
+}
+
+void MainController::playEntry(int32_t frame, Logging::DataEntry entry)
+{
+    // Runs on the player's thread (or the GUI thread for a seek): nothing may
+    // escape, and a message the parsers refuse simply shows no image.
+    namespace Parsing = Ondrix::MessageParsing;
+    const std::vector<std::byte> bytes(reinterpret_cast<const std::byte*>(entry.payload.data()),
+                                       reinterpret_cast<const std::byte*>(entry.payload.data()) + entry.payload.size());
+    try {
+        auto show = [this](const auto& parsed) {
+            emit newImage(parsed.image);
+            return Ondrix::EnvironmentalConditions{parsed.pressure, parsed.temperature, parsed.echoValue};
+        };
+        switch (entry.type) {
+        case 0:
+            emit newEnvironmentalConditions(show(Parsing::parseSimplePingResult(bytes)));
+            break;
+        case 1: {
+            const auto parsed = Parsing::parseSimplePingResultV2(bytes);
+            const auto conditions = show(parsed);
+            emit newAttitude(parsed.attitude);
+            emit newEnvironmentalConditions(conditions);
+            break;
+        }
+        case 2:
+            emit newEnvironmentalConditions(show(Parsing::parseFullFireResult(bytes)));
+            break;
+        default:
+            break;
+        }
+    } catch (const std::exception&) {
+        // Treated as an entry of another kind.
+    }
+    emit framePlayed(frame, entry.entryId);
+    emit currentLogTime(entry.timestamp);
+}
+
+void MainController::readLogEntry(int index)
+{
+    if (logs->player) {
+        logs->player->seek(index);
+    }
+}
+
+void MainController::beginPlayback()
+{
+    if (logs->player) {
+        logs->player->play();
+    }
+}
+
+void MainController::stopPlayback()
+{
+    if (logs->player) {
+        logs->player->stop();
+    }
+}
+
+void MainController::setLoopPlayback(bool enabled)
+{
+    logs->loop = enabled;
+    if (logs->player) {
+        logs->player->setLoopPlayback(enabled);
+    }
+}
+
+void MainController::setPlaybackSpeed(float speed)
+{
+    if (logs->player && speed > 0.0F) {
+        logs->player->setPlaybackSpeedMultiplier(speed);
+    }
+}
+
+void MainController::updateBookmark(int32_t entryId, std::string title, std::string comments)
+{
+    if (logs->player) {
+        logs->player->updateBookmark(entryId, title, comments);
+        emit newBookmarkList(logs->player->getBookmarks());
+    }
+}
+
+void MainController::removeBookmark(int32_t entryId)
+{
+    if (logs->player) {
+        logs->player->removeBookmark(entryId);
+        emit newBookmarkList(logs->player->getBookmarks());
+    }
+}
+
+void MainController::closeLogFile()
+{
+    if (!logs->player) {
+        return;
+    }
+    logs->player.reset();
+    emit logFileClosed();
+}
+
+void MainController::exportToLog(int firstFrame, int lastFrame)
+{
+    if (!logs->player) {
+        return;
+    }
+    LogFilePlayer& player = *logs->player;
+    const auto& index = player.getEntryIndex();
+    if (firstFrame < 0 || lastFrame < firstFrame || lastFrame >= static_cast<int>(index.size())) {
+        toast(ToastType::Error, QStringLiteral("Export failed: the chosen range is not in the log file."), 0);
+        return;
+    }
+    // The copy reads the file the player reads.
+    if (player.isPlaying()) {
+        player.stop();
+        emit playbackStopped();
+    }
+    QProgressDialog progress(QStringLiteral("Exporting..."), QStringLiteral("Cancel"), 0, 0, mainWindow());
+    progress.setObjectName(QStringLiteral("progress-dialog"));
+    progress.setProperty("class", QStringLiteral("inverted"));
+    progress.setWindowModality(Qt::WindowModal);
+    progress.setWindowFlag(Qt::FramelessWindowHint);
+    progress.show();
+    QCoreApplication::processEvents();
+
+    const Logging::LogFileInterface& source = player.getUnderlyingLogFile();
+    // A second export of the same file gets a name of its own.
+    const std::filesystem::path output =
+        Filesystem::makeUniqueFilePath(Filesystem::appendTextToFilename(source.getFilePath(), "_exported"));
+    std::int8_t level = 0;
+    KD_LogConfig_GetCompressionLevel(logs->config, &level);
+    Logging::Algorithms::CopyReport report;
+    const auto exported =
+        Logging::Algorithms::slice(source, index[static_cast<std::size_t>(firstFrame)],
+                                   index[static_cast<std::size_t>(lastFrame)], output.string(), applicationName,
+                                   applicationVersion, level, &report);
+    progress.close();
+    if (!exported) {
+        toast(ToastType::Error,
+              QStringLiteral("Export failed: %1")
+                  .arg(report.error.empty() ? QStringLiteral("the new log file could not be written.")
+                                            : QString::fromStdString(report.error)),
+              0);
+        return;
+    }
+    toast(ToastType::Success, QStringLiteral("Export finished successfully!"), standardToastMs);
+}
+
+} // namespace Keldar::OndrixLumivane

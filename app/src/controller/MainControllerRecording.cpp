@@ -1,0 +1,347 @@
+// The recording half of the controller: a sonar's raw messages into a new log
+// file, bookmarks while recording, and still captures.
+
+#include "controller/MainControllerLogSide.h"
+
+#include "application/LumivaneApplication.h"
+#include "application/LumivaneWindow.h"
+#include "application/MessageBoxes.h"
+#include "application/SettingsStore.h"
+
+#include <keldar/core/Filesystem.h>
+#include <keldar/ondrix/OndrixSonar.h>
+
+#include <QDateTime>
+#include <QFile>
+#include <QMetaObject>
+#include <QStandardPaths>
+#include <QTimeZone>
+
+#include <cerrno>
+#include <system_error>
+
+namespace Keldar::OndrixLumivane {
+
+namespace {
+
+constexpr int standardToastMs = 2500;
+
+std::string takeMessage(KD_LogError*& error)
+{
+    const char* text = nullptr;
+    std::string message = error != nullptr && KD_LogError_GetErrorMessage(error, &text) && text != nullptr
+                              ? text
+                              : "Unknown internal error";
+    KD_LogError_Destroy(error);
+    error = nullptr;
+    return message;
+}
+
+void warnBadSaveLocation(const QString& what)
+{
+    QMessageBox box(QMessageBox::Warning, QStringLiteral("Bad Save Location"),
+                    QStringLiteral("The save location for %1 is not valid, this may be because the specified "
+                                   "folder has been moved or deleted. %2 will be unavailable until the save "
+                                   "location is updated, this can be done in the settings panel.")
+                        .arg(what, what == QLatin1String("log files") ? QStringLiteral("Log file recording functionality")
+                                                                       : QStringLiteral("Still capture functionality")),
+                    QMessageBox::Ok, LumivaneApplication::instance()->getMainWindow());
+    MessageBoxes::show(box);
+}
+
+std::string localTimeStamp()
+{
+    return QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd_hhmmss")).toStdString();
+}
+
+LumivaneWindow* mainWindow()
+{
+    return LumivaneApplication::instance()->getMainWindow();
+}
+
+void toast(GUI::Widgets::Notifications::ToastType type, const QString& text, int durationMs)
+{
+    if (auto* window = mainWindow()) {
+        window->newToast(type, text, durationMs);
+    }
+}
+
+} // namespace
+
+bool isExistingFolder(const std::filesystem::path& folder)
+{
+    namespace fs = std::filesystem;
+    std::error_code error;
+    const auto status = fs::status(folder, error);
+    if (error) {
+        const int code = error.value();
+        if (code == ENOENT || code == ENOTDIR || code == ENAMETOOLONG || code == EINVAL) {
+            return false;
+        }
+        throw fs::filesystem_error("status", folder, error);
+    }
+    return fs::is_directory(status);
+}
+
+MainController::LogSide::LogSide()
+    : config(KD_LogConfig_Create(applicationName, applicationVersion,
+                                 QTimeZone::systemTimeZoneId().toStdString().c_str()))
+    // Until the settings say otherwise: their defaults.
+    , logFolder(QFile::encodeName(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation)).toStdString())
+    , captureExtension(".jpg")
+{
+    KD_LogConfig_SetCompressionLevel(config, 0, nullptr);
+}
+
+MainController::LogSide::~LogSide()
+{
+    player.reset();
+    {
+        std::lock_guard lock(writeMutex);
+        stopFlag.exchange(1);
+        KD_LogFile_Destroy(file);
+        KD_LogError_Destroy(error);
+        file = nullptr;
+        error = nullptr;
+    }
+    recordingConnection.disconnect();
+    KD_LogDataSource_Destroy(source);
+    KD_LogConfig_Destroy(config);
+}
+
+void MainController::initialiseLogSide()
+{
+    qRegisterMetaType<Logging::Playback::PlayerBookmark>("Keldar::Logging::Playback::PlayerBookmark");
+    qRegisterMetaType<std::vector<Logging::Playback::PlayerBookmark>>(
+        "std::vector<Keldar::Logging::Playback::PlayerBookmark>");
+    logs = std::make_shared<LogSide>();
+}
+
+void MainController::setLogCompression(bool enabled)
+{
+    KD_LogConfig_SetCompressionLevel(logs->config, enabled ? -1 : 0, nullptr);
+}
+
+void MainController::setLogLocation(std::string folder)
+{
+    logs->logFolder = std::move(folder);
+}
+
+void MainController::setCaptureFormat(std::string extension)
+{
+    logs->captureExtension = std::move(extension);
+}
+
+bool MainController::isRecording() const
+{
+    return logs->stopFlag.load() == 0;
+}
+
+std::string MainController::getRecordingPath() const
+{
+    return isRecording() ? logs->recordingPath.string() : std::string();
+}
+
+void MainController::startLogging()
+{
+    Ondrix::OndrixSonar* sonar = getSonar();
+    if (sonar == nullptr || isRecording()) {
+        return;
+    }
+    LogSide& log = *logs;
+    if (!isExistingFolder(log.logFolder)) {
+        warnBadSaveLocation(QStringLiteral("log files"));
+        return;
+    }
+    const std::filesystem::path path = Filesystem::makeUniqueFilePath(
+        (std::filesystem::path(log.logFolder) / localTimeStamp()).replace_extension(".ondrix"));
+
+    KD_LogError* error = nullptr;
+    KD_LogFile* file = KD_LogFile_Create(path.c_str(), log.config, &error);
+    std::string failure;
+    KD_LogDataSource* source = nullptr;
+    if (file == nullptr) {
+        failure = takeMessage(error);
+    } else {
+        source = KD_LogDataSource_Create(KD_LogDataSourceType_Sonar, ("Ondrix " + sonar->getSpec().name).c_str());
+        bool ok = KD_LogFile_AddDataSource(file, source, &error);
+        for (const auto& [key, value] :
+             {std::pair{"serialNumber", static_cast<std::int32_t>(sonar->getSerialNumber())},
+              std::pair{"modelNumber", static_cast<std::int32_t>(sonar->getModelNumber())}}) {
+            if (!ok) {
+                break;
+            }
+            KD_LogDataSourceProperty* property = KD_LogDataSourceProperty_CreateInt32(source, key, value);
+            ok = KD_LogFile_AddDataSourceProperty(file, property, &error);
+            KD_LogDataSourceProperty_Destroy(property);
+        }
+        if (!ok) {
+            failure = takeMessage(error);
+            KD_LogFile_Destroy(file);
+            KD_LogDataSource_Destroy(source);
+            file = nullptr;
+            source = nullptr;
+            // Made a moment ago and holding no data.
+            std::error_code ignored;
+            for (const char* suffix : {"", "-wal", "-shm", "-journal"}) {
+                std::filesystem::remove(path.string() + suffix, ignored);
+            }
+        }
+    }
+    if (file == nullptr) {
+        MessageBoxes::critical(mainWindow(), QStringLiteral("Log File Error"),
+                               QStringLiteral("The log file could not be created: %1")
+                                   .arg(QString::fromStdString(failure)));
+        return;
+    }
+
+    {
+        std::lock_guard lock(log.writeMutex);
+        KD_LogFile_Destroy(log.file);
+        KD_LogError_Destroy(log.error);
+        KD_LogDataSource_Destroy(log.source);
+        log.file = file;
+        log.error = nullptr;
+        log.source = source;
+        log.recordingPath = path;
+        log.writeFailed = false;
+        log.stopFlag.exchange(0);
+    }
+    log.recordingConnection.disconnect();
+    log.recordingConnection = sonar->rawMessage.connect(
+        [this](const std::vector<std::byte>& bytes, Ondrix::MessageType type, int version) {
+            writeToLog(bytes, type, version);
+        });
+    emit loggingStarted();
+}
+
+void MainController::writeToLog(std::vector<std::byte> rawImage, Ondrix::MessageType, int version)
+{
+    LogSide& log = *logs;
+    std::unique_lock lock(log.writeMutex);
+    if (log.stopFlag.exchange(1) == 1) {
+        lock.unlock();
+        log.recordingConnection.disconnect();
+        return;
+    }
+    log.stopFlag.exchange(0);
+    KD_LogDataEntry* entry = KD_LogDataEntry_Create(log.source, version != 1 ? 1U : 0U,
+                                                    reinterpret_cast<const std::uint8_t*>(rawImage.data()),
+                                                    rawImage.size());
+    KD_LogError_Destroy(log.error);
+    log.error = nullptr;
+    bool written = false;
+    std::string failure;
+    try {
+        written = KD_LogFile_LogData(log.file, entry, &log.error);
+        if (!written) {
+            failure = takeMessage(log.error);
+        }
+    } catch (const std::exception& exception) {
+        failure = exception.what();
+    }
+    KD_LogDataEntry_Destroy(entry);
+    if (written) {
+        return;
+    }
+    // No more writes into a file that refuses them; the GUI thread closes it
+    // and tells the user.
+    log.stopFlag.exchange(1);
+    log.writeFailed = true;
+    const QString reason = QString::fromStdString(failure);
+    QMetaObject::invokeMethod(this, [this, reason] { recordingFailed(reason); }, Qt::QueuedConnection);
+}
+
+int32_t MainController::getLastEntryID()
+{
+    std::lock_guard lock(logs->writeMutex);
+    std::int32_t count = 0;
+    if (logs->file == nullptr || !KD_LogFile_GetEntryCount(logs->file, &count, nullptr)) {
+        return 0;
+    }
+    return count;
+}
+
+void MainController::closeRecording()
+{
+    LogSide& log = *logs;
+    std::lock_guard lock(log.writeMutex);
+    log.stopFlag.exchange(1);
+    KD_LogFile_Destroy(log.file);
+    KD_LogError_Destroy(log.error);
+    log.file = nullptr;
+    log.error = nullptr;
+}
+
+void MainController::stopLogging()
+{
+    if (logs->file == nullptr) {
+        return;
+    }
+    closeRecording();
+    toast(ToastType::Success, QStringLiteral("Log file saved!"), standardToastMs);
+    emit loggingStopped();
+}
+
+void MainController::stopRecordingOnDisconnection()
+{
+    stopLogging();
+}
+
+void MainController::recordingFailed(const QString& reason)
+{
+    if (logs->file == nullptr || !logs->writeFailed) {
+        return;
+    }
+    closeRecording();
+    toast(ToastType::Error,
+          QStringLiteral("Recording stopped: the log file could not be written (%1). What was recorded until then "
+                         "is kept in %2.")
+              .arg(reason, QFile::decodeName(logs->recordingPath.c_str())),
+          0);
+    emit loggingStopped();
+}
+
+void MainController::stillCapture()
+{
+    std::filesystem::path folder = logs->player ? logs->player->getUnderlyingLogFile().getFilePath().parent_path()
+                                                : std::filesystem::path(logs->logFolder);
+    if (!isExistingFolder(folder)) {
+        warnBadSaveLocation(QStringLiteral("still captures"));
+        return;
+    }
+    const std::filesystem::path path =
+        Filesystem::makeUniqueFilePath(folder / ("Ondrix_" + localTimeStamp() + logs->captureExtension));
+    auto* window = mainWindow();
+    if (window == nullptr) {
+        return;
+    }
+    if (!window->saveStillImage(QFile::decodeName(path.c_str()))) {
+        toast(ToastType::Error,
+              QStringLiteral("The still image could not be saved to %1.").arg(QFile::decodeName(path.c_str())), 0);
+        return;
+    }
+    toast(ToastType::Success, QStringLiteral("Still image captured!"), standardToastMs);
+}
+
+void MainController::addBookmark(int32_t entryId, std::string title, std::string comments)
+{
+    LogSide& log = *logs;
+    if (isRecording()) {
+        std::lock_guard lock(log.writeMutex);
+        std::int32_t count = 0;
+        if (log.file == nullptr || !KD_LogFile_GetEntryCount(log.file, &count, nullptr)) {
+            return;
+        }
+        KD_LogBookmark* bookmark = KD_LogBookmark_Create(count, title.c_str(), comments.c_str(), nullptr, 0);
+        KD_LogFile_AddBookmark(log.file, bookmark, nullptr);
+        KD_LogBookmark_Destroy(bookmark);
+        return;
+    }
+    if (log.player) {
+        log.player->addBookmark(entryId, title, comments);
+        emit newBookmarkList(log.player->getBookmarks());
+    }
+}
+
+} // namespace Keldar::OndrixLumivane

@@ -1,0 +1,81 @@
+#pragma once
+
+#include "displaycontrols/overlays/OverlayDisplays.h"
+
+#include <keldar/gui/BasicPopOutWidget.h>
+#include <keldar/gui/DraggableWidgetGroup.h>
+
+#include <QSize>
+
+#include <memory>
+#include <vector>
+
+class QSettings;
+
+namespace Keldar::GUI::Widgets::Controls {
+class ToggleSwitch;
+}
+
+namespace Keldar::OndrixLumivane {
+
+// Switches for the overlay displays, and their owner: it places them in the
+// sonar display, keeps them apart and inside it, and remembers which are
+// shown, where and how large.
+class AdditionalDisplays : public GUI::Widgets::Containers::BasicPopOutWidget
+{
+    Q_OBJECT
+
+public:
+    using ToggleSwitch = GUI::Widgets::Controls::ToggleSwitch;
+    static constexpr const char* settingsGroup = "AdditionalDisplays";
+
+    explicit AdditionalDisplays(GUI::Widgets::Bases::PopOutWidgetControl* button, QWidget* parent = nullptr);
+    ~AdditionalDisplays() override;
+
+    // Moves the displays into `area` and restores their state.
+    void placeDisplays(QWidget* area);
+    void saveState();
+
+    ZoomDisplayContainer* getZoomDisplay() const;
+    AttitudeDisplayContainer* getAttitudeDisplay() const;
+    FpsDisplay* getFpsDisplay() const;
+    CoordinateDisplay* getCoordinateDisplay() const;
+    SonarParametersDisplay* getSonarParametersDisplay() const;
+    SonarDetailsDisplay* getSonarDetailsDisplay() const;
+    StatusDiagnosticsDisplay* getStatusDiagnosticsDisplay() const;
+    EnvironmentalConditionsDisplay* getEnvironmentDisplay() const;
+    LogDateTimeDisplay* getLogDateTimeDisplay() const;
+    const std::vector<AdditionalDisplayWidget*>& getDisplays() const;
+    // The switch of the display with `keyStem`.
+    ToggleSwitch* switchFor(const QString& keyStem) const;
+
+Q_SIGNALS:
+    void mouseTrackingRequired(bool required);
+
+public Q_SLOTS:
+    void handleWindowResize(QSize oldSize, QSize newSize);
+
+private:
+    void displaySwitched(AdditionalDisplayWidget* display, bool visible);
+    void keepInside(AdditionalDisplayWidget* display) const;
+    // Moves `display` to the first place where it covers no other shown
+    // display, down the right-hand edge first; left alone when none is free.
+    void moveClear(AdditionalDisplayWidget* display) const;
+
+    std::unique_ptr<QSettings> store;
+    GUI::Widgets::Bases::DraggableWidgetGroup group;
+    ZoomDisplayContainer* zoom;
+    AttitudeDisplayContainer* attitude;
+    FpsDisplay* fps;
+    CoordinateDisplay* coordinates;
+    SonarParametersDisplay* parameters;
+    SonarDetailsDisplay* details;
+    StatusDiagnosticsDisplay* diagnostics;
+    EnvironmentalConditionsDisplay* environment;
+    LogDateTimeDisplay* logTime;
+    std::vector<AdditionalDisplayWidget*> displays;
+    std::vector<ToggleSwitch*> switches;
+    bool placed = false;
+};
+
+} // namespace Keldar::OndrixLumivane

@@ -1,0 +1,395 @@
+#include "displaycontrols/overlays/OverlayDisplays.h"
+
+#include <keldar/gui/DraggableWidgetGroup.h>
+
+#include "application/LumivaneApplication.h"
+
+#include <QVariant>
+#include <keldar/core/Units/AbstractUnit.h>
+#include <keldar/gui/Fade.h>
+#include <keldar/gui/PitchRollGraphicsView.h>
+#include <keldar/visualisation/FanDisplay.h>
+#include <keldar/visualisation/ZoomDisplay.h>
+
+#include <QDateTime>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QPushButton>
+#include <QTimeZone>
+#include <QVBoxLayout>
+
+namespace Keldar::OndrixLumivane {
+
+using DataProcessing::Units::UnitInterface;
+
+namespace {
+
+constexpr int fadeMs = 250;
+constexpr double megahertz = 1e6;
+constexpr double kilohertz = 1e3;
+
+// `value` (SI) in `unit` with `decimals`, then the symbol, optionally after a blank.
+QString inUnit(double value, const UnitInterface* unit, int decimals, const QString& separator = QString())
+{
+    if (unit == nullptr) {
+        return QString::number(value, 'f', decimals);
+    }
+    return QString::number(unit->fromSI(value), 'f', decimals) + separator +
+           QString::fromStdString(unit->getSymbol());
+}
+
+const UnitInterface* distanceUnit()
+{
+    return LumivaneApplication::instance()->getDistanceUnit();
+}
+
+QString yesNo(bool value)
+{
+    return value ? QStringLiteral("Yes") : QStringLiteral("No");
+}
+
+} // namespace
+
+AdditionalDisplayWidget::AdditionalDisplayWidget(QString stem, bool remembersSize, QWidget* parent)
+    : DraggableWidget(parent)
+    , grid(new QGridLayout)
+    , keyStem(std::move(stem))
+    , sized(remembersSize)
+    , fade(new GUI::Animations::Fade(this, 0.0, 1.0, fadeMs, true, this))
+{
+    setObjectName(keyStem);
+    // One group with the pop-outs: dragged displays keep clear of them.
+    GUI::Widgets::Bases::DraggableWidgetGroup::applicationGroup().add(this);
+    setProperty("class", QStringLiteral("simpleDisplayWidget"));
+    setAttribute(Qt::WA_StyledBackground, true);
+    auto* layout = new QVBoxLayout(this);
+    // Grows with its texts: it lives outside any layout of its parent.
+    layout->setSizeConstraint(QLayout::SetMinimumSize);
+    layout->setContentsMargins(8, 6, 8, 6);
+    layout->setSpacing(4);
+    grid->setHorizontalSpacing(8);
+    grid->setVerticalSpacing(2);
+    layout->addLayout(grid);
+    hide();
+}
+
+const QString& AdditionalDisplayWidget::getKeyStem() const
+{
+    return keyStem;
+}
+
+bool AdditionalDisplayWidget::remembersSize() const
+{
+    return sized;
+}
+
+bool AdditionalDisplayWidget::isWanted() const
+{
+    return wanted;
+}
+
+void AdditionalDisplayWidget::setWidgetVisibility(bool visible)
+{
+    wanted = visible;
+    if (visible) {
+        raise();
+        fade->fadeIn();
+        Q_EMIT widgetShown();
+    } else if (isVisible()) {
+        fade->fadeOut();
+    }
+}
+
+QLabel* AdditionalDisplayWidget::addLine(const QString& name, const QString& objectName, const QString& initial)
+{
+    // An empty grid still counts one row.
+    const int row = grid->count() == 0 ? 0 : grid->rowCount();
+    grid->addWidget(new QLabel(name, this), row, 0, Qt::AlignLeft);
+    auto* value = new QLabel(initial, this);
+    value->setObjectName(objectName);
+    grid->addWidget(value, row, 1, Qt::AlignLeft);
+    return value;
+}
+
+ZoomDisplayContainer::ZoomDisplayContainer(QWidget* parent)
+    : AdditionalDisplayWidget(QStringLiteral("zoomDisplay"), false, parent)
+    , placeholder(new QWidget(this))
+    , zoomInButton(new QPushButton(QStringLiteral("Zoom in"), this))
+    , zoomOutButton(new QPushButton(QStringLiteral("Zoom out"), this))
+    , resetButton(new QPushButton(QStringLiteral("Reset pan and zoom"), this))
+{
+    setObjectName(QStringLiteral("zoomDisplayContainer"));
+    placeholder->setObjectName(QStringLiteral("zoomDisplay"));
+    placeholder->setFixedSize(zoomSize, zoomSize);
+    zoomInButton->setObjectName(QStringLiteral("zoomIn"));
+    zoomOutButton->setObjectName(QStringLiteral("zoomOut"));
+    resetButton->setObjectName(QStringLiteral("reset"));
+    grid->addWidget(placeholder, 0, 0, 1, 3);
+    grid->addWidget(zoomInButton, 1, 0);
+    grid->addWidget(zoomOutButton, 1, 1);
+    grid->addWidget(resetButton, 1, 2);
+}
+
+void ZoomDisplayContainer::setZoomDisplay(Ondrix::Visualisation::ZoomDisplay* display)
+{
+    if (display == nullptr || zoomDisplay != nullptr) {
+        return;
+    }
+    zoomDisplay = display;
+    display->setParent(this);
+    display->setObjectName(QStringLiteral("zoomDisplay"));
+    display->setFixedSize(zoomSize, zoomSize);
+    delete grid->replaceWidget(placeholder, display);
+    placeholder->deleteLater();
+    placeholder = nullptr;
+    display->show();
+    // Beyond the fan the magnifier shows its clear colour: the fan display's.
+    connect(this, &AdditionalDisplayWidget::widgetShown, display,
+            [display] { display->setClearColour(display->getParentDisplay().getClearColour()); });
+    connect(zoomInButton, &QPushButton::clicked, display, &Ondrix::Visualisation::ZoomDisplay::zoomIn);
+    connect(zoomOutButton, &QPushButton::clicked, display, &Ondrix::Visualisation::ZoomDisplay::zoomOut);
+    connect(resetButton, &QPushButton::clicked, display, &Ondrix::Visualisation::ZoomDisplay::reset);
+}
+
+Ondrix::Visualisation::ZoomDisplay* ZoomDisplayContainer::getZoomDisplay() const
+{
+    return zoomDisplay;
+}
+
+AttitudeDisplayContainer::AttitudeDisplayContainer(QWidget* parent)
+    : AdditionalDisplayWidget(QStringLiteral("attitudeDisplay"), false, parent)
+    , view(new GUI::Widgets::GraphicsViews::PitchRollGraphicsView(this))
+{
+    setObjectName(QStringLiteral("attitudeDisplayContainer"));
+    view->setObjectName(QStringLiteral("pitchRollView"));
+    view->setFixedSize(200, 200);
+    grid->addWidget(view, 0, 0);
+}
+
+GUI::Widgets::GraphicsViews::PitchRollGraphicsView* AttitudeDisplayContainer::getView() const
+{
+    return view;
+}
+
+void AttitudeDisplayContainer::newAttitude(Keldar::DataProcessing::Orientation::Attitude attitude)
+{
+    view->setPitch(attitude.pitch);
+    view->setRoll(attitude.roll);
+}
+
+FpsDisplay::FpsDisplay(QWidget* parent)
+    : AdditionalDisplayWidget(QStringLiteral("fpsDisplay"), true, parent)
+    , frameRate(addLine(QStringLiteral("FPS:"), QStringLiteral("fpsLabel"), QStringLiteral("0")))
+    , dataRate(new QLabel(QStringLiteral("(0.00Mb/s)"), this))
+{
+    dataRate->setObjectName(QStringLiteral("dataRateLabel"));
+    grid->addWidget(dataRate, 0, 2);
+}
+
+void FpsDisplay::newFrameRate(int framesPerSecond)
+{
+    frameRate->setText(QString::number(framesPerSecond));
+}
+
+void FpsDisplay::newDataRate(float megabitsPerSecond)
+{
+    dataRate->setText(QStringLiteral("(") + QString::number(static_cast<double>(megabitsPerSecond), 'f', 2) +
+                      QStringLiteral("Mb/s)"));
+}
+
+CoordinateDisplay::CoordinateDisplay(QWidget* parent)
+    : AdditionalDisplayWidget(QStringLiteral("mousePositionDisplay"), true, parent)
+    , xLabel(addLine(QStringLiteral("x:"), QStringLiteral("xLabel"), QStringLiteral("0.0m")))
+    , yLabel(addLine(QStringLiteral("y:"), QStringLiteral("yLabel"), QStringLiteral("0.0m")))
+    , rLabel(addLine(QStringLiteral("r:"), QStringLiteral("rLabel"), QStringLiteral("0.0m")))
+    , thetaLabel(addLine(QStringLiteral("θ:"), QStringLiteral("thetaLabel"), QStringLiteral("0.0°")))
+{
+    setObjectName(QStringLiteral("coordinateDisplay"));
+    for (QLabel* label : {xLabel, yLabel, rLabel, thetaLabel}) {
+        label->setMinimumWidth(70);
+    }
+}
+
+void CoordinateDisplay::newMousePosition(double x, double y, double r, double theta)
+{
+    xLabel->setText(inUnit(x, distanceUnit(), 1));
+    yLabel->setText(inUnit(y, distanceUnit(), 1));
+    rLabel->setText(inUnit(r, distanceUnit(), 1));
+    thetaLabel->setText(QString::number(theta, 'f', 1) + QStringLiteral("°"));
+}
+
+SonarParametersDisplay::SonarParametersDisplay(QWidget* parent)
+    : AdditionalDisplayWidget(QStringLiteral("sonarParamsDisplay"), true, parent)
+    , range(addLine(QStringLiteral("Range:"), QStringLiteral("rangeLabel")))
+    , gain(addLine(QStringLiteral("Gain:"), QStringLiteral("gainLabel")))
+    , frequency(addLine(QStringLiteral("Frequency:"), QStringLiteral("frequencyLabel")))
+{
+    setObjectName(QStringLiteral("sonarParametersDisplay"));
+}
+
+QString SonarParametersDisplay::frequencyText(double hertz)
+{
+    if (hertz > megahertz) {
+        return QString::number(hertz / megahertz, 'f', 1) + QStringLiteral(" MHz");
+    }
+    return QString::number(hertz / kilohertz, 'f', 1) + QStringLiteral(" kHz");
+}
+
+void SonarParametersDisplay::newParams(const Keldar::Ondrix::OndrixImage& image)
+{
+    range->setText(inUnit(image.getRange(), distanceUnit(), 2));
+    gain->setText(QString::number(image.getGain(), 'g', 6) + QStringLiteral("%"));
+    frequency->setText(frequencyText(image.getFrequency()));
+}
+
+SonarDetailsDisplay::SonarDetailsDisplay(QWidget* parent)
+    : AdditionalDisplayWidget(QStringLiteral("sonarDetailsDisplay"), true, parent)
+    , model(addLine(QStringLiteral("Model:"), QStringLiteral("modelLabel")))
+    , serial(addLine(QStringLiteral("Serial Number:"), QStringLiteral("serialNumberLabel")))
+    , address(addLine(QStringLiteral("IP Address:"), QStringLiteral("ipAddressLabel")))
+    , mask(addLine(QStringLiteral("Subnet Mask:"), QStringLiteral("subnetMaskLabel")))
+{
+}
+
+void SonarDetailsDisplay::sonarDetailsReceived(uint32_t serialNumber, std::string modelName, std::string ipAddress,
+                                               std::string subnetMask)
+{
+    model->setText(QString::fromStdString(modelName));
+    serial->setText(QString::number(serialNumber));
+    address->setText(QString::fromStdString(ipAddress));
+    mask->setText(QString::fromStdString(subnetMask));
+    adjustSize();
+}
+
+StatusDiagnosticsDisplay::StatusDiagnosticsDisplay(QWidget* parent)
+    : AdditionalDisplayWidget(QStringLiteral("statusDiagnosticsDisplay"), true, parent)
+    , firmware(addLine(QStringLiteral("Firmware Version:"), QStringLiteral("firmwareLabel")))
+    , temperatureStatus(addLine(QStringLiteral("Temperature Status:"), QStringLiteral("temperatureStatusLabel")))
+    , internalTemperature(
+          addLine(QStringLiteral("Internal Temperature:"), QStringLiteral("internalTemperatureLabel")))
+    , transmitFailure(addLine(QStringLiteral("Transmit circuit failure:"), QStringLiteral("transmitFailureLabel")))
+    , ahrs(addLine(QStringLiteral("Equipped with AHRS:"), QStringLiteral("ahrsLabel")))
+    , pressureSensor(addLine(QStringLiteral("Equipped wih pressure sensor:"), QStringLiteral("pressureSensorLabel")))
+    , ssbl(addLine(QStringLiteral("Paused in SSBL:"), QStringLiteral("ssblLabel")))
+    , pauseReason(addLine(QStringLiteral(" - Pause reason:"), QStringLiteral("pauseReasonLabel")))
+{
+    connect(LumivaneApplication::instance(), &LumivaneApplication::temperatureUnitChanged, this,
+            &StatusDiagnosticsDisplay::showInternalTemperature);
+}
+
+void StatusDiagnosticsDisplay::newFirmwareVersion(std::string version)
+{
+    firmware->setText(QString::fromStdString(version));
+}
+
+void StatusDiagnosticsDisplay::newTemperatureStatus(Keldar::Ondrix::TemperatureStatus status)
+{
+    using Ondrix::TemperatureStatus;
+    switch (status) {
+    case TemperatureStatus::Good:
+        temperatureStatus->setText(QStringLiteral("Good"));
+        break;
+    case TemperatureStatus::OverheatWarning:
+        temperatureStatus->setText(QStringLiteral("Overheat Warning"));
+        break;
+    case TemperatureStatus::Overheated:
+        temperatureStatus->setText(QStringLiteral("Overheated"));
+        break;
+    case TemperatureStatus::NotReported:
+        // Not a reading: keep the last one.
+        break;
+    }
+}
+
+void StatusDiagnosticsDisplay::newInternalTemperature(double kelvin)
+{
+    lastInternalTemperature = kelvin;
+    internalTemperatureKnown = true;
+    showInternalTemperature();
+}
+
+void StatusDiagnosticsDisplay::showInternalTemperature()
+{
+    if (internalTemperatureKnown) {
+        internalTemperature->setText(inUnit(lastInternalTemperature,
+                                            LumivaneApplication::instance()->getTemperatureUnit(), 2,
+                                            QStringLiteral(" ")));
+    }
+}
+
+void StatusDiagnosticsDisplay::newCapabilities(Keldar::Ondrix::SonarCapabilities capabilities)
+{
+    ahrs->setText(yesNo(capabilities.hasAhrs));
+    pressureSensor->setText(yesNo(capabilities.hasPressureSensor));
+}
+
+void StatusDiagnosticsDisplay::newTransmitCircuitFailure(bool failure)
+{
+    transmitFailure->setText(yesNo(failure));
+}
+
+void StatusDiagnosticsDisplay::newSsblPauseReason(bool paused, Keldar::Ondrix::SsblPauseReason reason)
+{
+    ssbl->setText(yesNo(paused));
+    if (!paused) {
+        pauseReason->clear();
+        return;
+    }
+    switch (reason) {
+    case Ondrix::SsblPauseReason::MagSwitch:
+        pauseReason->setText(QStringLiteral("Mag switch"));
+        break;
+    case Ondrix::SsblPauseReason::Brownout:
+        pauseReason->setText(QStringLiteral("Brownout"));
+        break;
+    default:
+        pauseReason->setText(QStringLiteral("Unknown"));
+        break;
+    }
+}
+
+EnvironmentalConditionsDisplay::EnvironmentalConditionsDisplay(QWidget* parent)
+    : AdditionalDisplayWidget(QStringLiteral("environmentDisplay"), true, parent)
+    , temperature(addLine(QStringLiteral("Temperature:"), QStringLiteral("temperatureLabel")))
+    , pressure(addLine(QStringLiteral("Pressure:"), QStringLiteral("pressureLabel")))
+    , depth(addLine(QStringLiteral("Depth:"), QStringLiteral("depthLabel")))
+{
+    setObjectName(QStringLiteral("environmentalConditionsDisplay"));
+}
+
+void EnvironmentalConditionsDisplay::newEnvironmentalConditions(Keldar::Ondrix::EnvironmentalConditions conditions)
+{
+    auto* application = LumivaneApplication::instance();
+    if (const auto* unit = application->getPressureUnit()) {
+        pressure->setText(pressureText(conditions.pressure, *unit));
+    }
+    const double metres = depthReference.depth(conditions.pressure, conditions.echoValue != 0.0);
+    depth->setText(inUnit(metres, distanceUnit(), 1));
+    temperature->setText(inUnit(conditions.temperature, application->getTemperatureUnit(), 2, QStringLiteral(" ")));
+}
+
+void EnvironmentalConditionsDisplay::resetDepth()
+{
+    depthReference.reset();
+}
+
+LogDateTimeDisplay::LogDateTimeDisplay(QWidget* parent)
+    : AdditionalDisplayWidget(QStringLiteral("logDateTimeDisplay"), true, parent)
+    , logTime(addLine(QStringLiteral("Log Time:"), QStringLiteral("logTimeLabel")))
+{
+}
+
+void LogDateTimeDisplay::logTimeZoneRetrieved(std::string zone)
+{
+    timeZone = QString::fromStdString(zone);
+}
+
+void LogDateTimeDisplay::currentLogTime(int64_t msSinceEpoch)
+{
+    const QTimeZone zone(timeZone.toUtf8());
+    const QDateTime time = zone.isValid() ? QDateTime::fromMSecsSinceEpoch(msSinceEpoch, zone)
+                                          : QDateTime::fromMSecsSinceEpoch(msSinceEpoch);
+    logTime->setText(time.toString(QString::fromLatin1(format)));
+}
+
+} // namespace Keldar::OndrixLumivane

@@ -1,0 +1,222 @@
+#include "playback/ExportModal.h"
+
+#include "application/LumivaneApplication.h"
+
+#include <keldar/gui/RangeSlider.h>
+#include <keldar/visualisation/FanDisplay.h>
+
+#include <QVariant>
+#include <QAction>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMenu>
+#include <QPushButton>
+#include <QSignalBlocker>
+#include <QTimeEdit>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+namespace Keldar::OndrixLumivane {
+
+using GUI::Widgets::Controls::RangeSlider;
+using Ondrix::Visualisation::FanDisplay;
+
+namespace {
+
+const QString timeFormat = QStringLiteral("HH:mm:ss");
+
+QTime timeOf(qint64 milliseconds)
+{
+    return QTime(0, 0).addMSecs(static_cast<int>(milliseconds % (24LL * 3600 * 1000)));
+}
+
+} // namespace
+
+ExportModal::ExportModal(QWidget* parent)
+    : QDialog(parent)
+    , rangeSlider(new RangeSlider(Qt::Horizontal, this))
+    , fromTime(new QTimeEdit(this))
+    , toTime(new QTimeEdit(this))
+    , fanDisplay(new FanDisplay(this))
+    , exportButton(new QToolButton(this))
+    , logFileAction(new QAction(QStringLiteral("Log file"), this))
+{
+    setWindowTitle(QStringLiteral("Export"));
+    setObjectName(QStringLiteral("export-modal"));
+    setProperty("class", QStringLiteral("inverted"));
+    setAttribute(Qt::WA_StyledBackground);
+
+    auto* info = new QLabel(QStringLiteral("Use the slider to select the range to export."), this);
+    info->setObjectName(QStringLiteral("infoLabel"));
+    rangeSlider->setObjectName(QStringLiteral("exportRangeSlider"));
+    rangeSlider->setHandleMovementMode(RangeSlider::NoCrossing);
+    for (QTimeEdit* edit : {fromTime, toTime}) {
+        edit->setDisplayFormat(timeFormat);
+        edit->setTime(QTime(0, 0));
+    }
+    fromTime->setObjectName(QStringLiteral("fromTime"));
+    toTime->setObjectName(QStringLiteral("toTime"));
+    fanDisplay->setObjectName(QStringLiteral("exportFanDisplay"));
+    fanDisplay->setMinimumSize(200, 150);
+
+    exportButton->setObjectName(QStringLiteral("exportButton"));
+    exportButton->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    exportButton->setPopupMode(QToolButton::MenuButtonPopup);
+    logFileAction->setObjectName(QStringLiteral("logFileAction"));
+    logFileAction->setToolTip(QStringLiteral("A new log file."));
+    auto* menu = new QMenu(exportButton);
+    menu->setToolTipsVisible(true);
+    menu->addAction(logFileAction);
+    exportButton->setMenu(menu);
+    exportButton->setDefaultAction(logFileAction);
+    auto* cancelButton = new QPushButton(QStringLiteral("Cancel"), this);
+    cancelButton->setObjectName(QStringLiteral("cancelButton"));
+
+    auto* times = new QHBoxLayout();
+    times->addWidget(new QLabel(QStringLiteral("From:"), this));
+    times->addWidget(fromTime);
+    times->addStretch(1);
+    times->addWidget(new QLabel(QStringLiteral("To:"), this));
+    times->addWidget(toTime);
+    auto* buttons = new QHBoxLayout();
+    buttons->addStretch(1);
+    buttons->addWidget(new QLabel(QStringLiteral("Export To:"), this));
+    buttons->addWidget(exportButton);
+    buttons->addWidget(cancelButton);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(16, 16, 16, 16);
+    layout->setSpacing(8);
+    layout->addWidget(info);
+    layout->addWidget(fanDisplay, 1);
+    layout->addWidget(rangeSlider);
+    layout->addLayout(times);
+    layout->addLayout(buttons);
+
+    connect(rangeSlider, &RangeSlider::lowerValueChanged, this, &ExportModal::rangeValueChanged);
+    connect(rangeSlider, &RangeSlider::upperValueChanged, this, &ExportModal::rangeValueChanged);
+    connect(fromTime, &QTimeEdit::userTimeChanged, this, &ExportModal::fromTimeEdited);
+    connect(toTime, &QTimeEdit::userTimeChanged, this, &ExportModal::toTimeEdited);
+    connect(this, &ExportModal::newImageReceived, fanDisplay, &FanDisplay::newImageReceived);
+    connect(logFileAction, &QAction::triggered, this, [this] {
+        hide();
+        Q_EMIT exportToLog(rangeSlider->getLowerValue(), rangeSlider->getUpperValue());
+    });
+    connect(cancelButton, &QPushButton::clicked, this, &QDialog::reject);
+    auto* application = LumivaneApplication::instance();
+    connect(application, &LumivaneApplication::distanceUnitChanged, this,
+            [this, application] { fanDisplay->setDistanceUnit(application->getDistanceUnit()); });
+    connect(application, &LumivaneApplication::areaUnitChanged, this,
+            [this, application] { fanDisplay->setAreaUnit(application->getAreaUnit()); });
+}
+
+void ExportModal::fitToParent()
+{
+    if (QWidget* area = parentWidget()) {
+        resize(area->width() - margin, area->height() - margin);
+        move((area->width() - width()) / 2, (area->height() - height()) / 2);
+    }
+}
+
+RangeSlider* ExportModal::getRangeSlider() const
+{
+    return rangeSlider;
+}
+
+QTimeEdit* ExportModal::getFromTime() const
+{
+    return fromTime;
+}
+
+QTimeEdit* ExportModal::getToTime() const
+{
+    return toTime;
+}
+
+QToolButton* ExportModal::getExportButton() const
+{
+    return exportButton;
+}
+
+QAction* ExportModal::getLogFileAction() const
+{
+    return logFileAction;
+}
+
+FanDisplay* ExportModal::getFanDisplay() const
+{
+    return fanDisplay;
+}
+
+void ExportModal::logEntriesCounted(int count)
+{
+    // A new log, not a choice of the user's: no frame is requested.
+    const QSignalBlocker blocker(rangeSlider);
+    rangeSlider->setMaximum(std::max(0, count - 1));
+    rangeSlider->setSpan(rangeSlider->minimum(), rangeSlider->maximum());
+}
+
+void ExportModal::logPlayTimeReceived(int milliseconds)
+{
+    // A log of one frame has no time between frames.
+    millisecondsPerFrame = rangeSlider->maximum() > 0 ? milliseconds / rangeSlider->maximum() : 0;
+    const QSignalBlocker fromBlocker(fromTime);
+    const QSignalBlocker toBlocker(toTime);
+    toTime->setMaximumTime(timeOf(milliseconds));
+    fromTime->setMaximumTime(timeOf(std::max<qint64>(0, milliseconds - 1000)));
+    fromTime->setTime(QTime(0, 0));
+    toTime->setTime(timeOf(milliseconds));
+}
+
+void ExportModal::displaySettingsReceived(const DisplaySettings& settings)
+{
+    fanDisplay->configureFromSettings(settings);
+    auto* application = LumivaneApplication::instance();
+    fanDisplay->setDistanceUnit(application->getDistanceUnit());
+    fanDisplay->setAreaUnit(application->getAreaUnit());
+}
+
+void ExportModal::rangeValueChanged(int value)
+{
+    {
+        const QSignalBlocker fromBlocker(fromTime);
+        const QSignalBlocker toBlocker(toTime);
+        fromTime->setTime(timeOf(static_cast<qint64>(rangeSlider->getLowerValue()) * millisecondsPerFrame));
+        toTime->setTime(timeOf(static_cast<qint64>(rangeSlider->getUpperValue()) * millisecondsPerFrame));
+    }
+    Q_EMIT frameRequested(value);
+}
+
+void ExportModal::fromTimeEdited(const QTime& time)
+{
+    toTime->setMinimumTime(time.addSecs(1));
+    if (millisecondsPerFrame > 0) {
+        const QSignalBlocker blocker(rangeSlider);
+        rangeSlider->setLowerValue(QTime(0, 0).msecsTo(time) / millisecondsPerFrame);
+    }
+}
+
+void ExportModal::toTimeEdited(const QTime& time)
+{
+    fromTime->setMaximumTime(time.addSecs(-1));
+    if (millisecondsPerFrame > 0) {
+        const QSignalBlocker blocker(rangeSlider);
+        rangeSlider->setUpperValue(QTime(0, 0).msecsTo(time) / millisecondsPerFrame);
+    }
+}
+
+void ExportModal::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    Q_EMIT exportModalOpened();
+}
+
+void ExportModal::hideEvent(QHideEvent* event)
+{
+    QDialog::hideEvent(event);
+    Q_EMIT exportModalClosed();
+}
+
+} // namespace Keldar::OndrixLumivane

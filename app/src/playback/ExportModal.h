@@ -1,0 +1,74 @@
+#pragma once
+
+#include <keldar/ondrix/OndrixImage.h>
+#include <keldar/visualisation/FanDisplayOptions.h>
+
+#include <QDialog>
+
+class QAction;
+class QTimeEdit;
+class QToolButton;
+
+namespace Keldar::GUI::Widgets::Controls {
+class RangeSlider;
+}
+namespace Keldar::Ondrix::Visualisation {
+class FanDisplay;
+}
+
+namespace Keldar::OndrixLumivane {
+
+// The export panel over the sonar display: the user picks a span of the open
+// log on a range slider (or by its times), sees the frame under the handle
+// moved last, and exports the span.
+class ExportModal : public QDialog
+{
+    Q_OBJECT
+
+public:
+    using DisplaySettings = Ondrix::Visualisation::FanDisplayOptions::DisplaySettings;
+    static constexpr int margin = 60;
+
+    explicit ExportModal(QWidget* parent = nullptr);
+
+    // Sizes the panel to its parent less 60 × 60 px, centred on it.
+    void fitToParent();
+
+    GUI::Widgets::Controls::RangeSlider* getRangeSlider() const;
+    QTimeEdit* getFromTime() const;
+    QTimeEdit* getToTime() const;
+    QToolButton* getExportButton() const;
+    QAction* getLogFileAction() const;
+    Ondrix::Visualisation::FanDisplay* getFanDisplay() const;
+
+Q_SIGNALS:
+    void exportModalOpened();
+    void exportModalClosed();
+    void frameRequested(int frameNumber);
+    void newImageReceived(Keldar::Ondrix::OndrixImage image);
+    void exportToLog(int firstFrame, int lastFrame);
+
+public Q_SLOTS:
+    void logEntriesCounted(int count);
+    void logPlayTimeReceived(int milliseconds);
+    void displaySettingsReceived(const Keldar::Ondrix::Visualisation::FanDisplayOptions::DisplaySettings& settings);
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+
+private:
+    void rangeValueChanged(int value);
+    void fromTimeEdited(const QTime& time);
+    void toTimeEdited(const QTime& time);
+
+    GUI::Widgets::Controls::RangeSlider* rangeSlider;
+    QTimeEdit* fromTime;
+    QTimeEdit* toTime;
+    Ondrix::Visualisation::FanDisplay* fanDisplay;
+    QToolButton* exportButton;
+    QAction* logFileAction;
+    int millisecondsPerFrame = 0;
+};
+
+} // namespace Keldar::OndrixLumivane

@@ -1,0 +1,376 @@
+#include "settings/SettingsControls.h"
+
+#include "application/PanelLayout.h"
+#include "application/SettingsStore.h"
+#include "settings/KeyboardShortcutConfigDialog.h"
+#include "settings/SettingsDefaults.h"
+
+#include <QVariant>
+#include <keldar/core/Units/AbstractUnit.h>
+#include <keldar/gui/FloatingWidgetHandle.h>
+#include <keldar/gui/SvgButton.h>
+#include <keldar/gui/ThemeManager.h>
+#include <keldar/gui/ToggleSwitch.h>
+
+#include <QComboBox>
+#include <QDoubleValidator>
+#include <QFileDialog>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSettings>
+#include <QSignalBlocker>
+#include <QSlider>
+#include <QVBoxLayout>
+
+namespace Keldar::OndrixLumivane {
+
+using namespace PanelLayout;
+
+namespace {
+
+QComboBox* combo(const QString& name, std::initializer_list<const char*> items, QWidget* parent)
+{
+    auto* box = new QComboBox(parent);
+    box->setObjectName(name);
+    int data = 0;
+    for (const char* item : items) {
+        box->addItem(QString::fromUtf8(item), data++);
+    }
+    box->setCurrentIndex(-1);
+    return box;
+}
+
+// The stored index when it names an item, else the default.
+void selectIndex(QComboBox* box, const QVariant& stored, int fallback)
+{
+    bool ok = false;
+    const int index = stored.toInt(&ok);
+    box->setCurrentIndex(ok && index >= 0 && index < box->count() ? index : fallback);
+}
+
+constexpr const char* themeKey = "themeIndex";
+constexpr const char* distanceKey = "distanceUnitIndex";
+constexpr const char* areaKey = "areaUnitIndex";
+constexpr const char* speedKey = "speedUnitIndex";
+constexpr const char* temperatureKey = "temperatureUnitIndex";
+constexpr const char* pressureKey = "pressureUnitIndex";
+constexpr const char* autoConnectKey = "autoConnect";
+constexpr const char* saveParamsKey = "saveSonarParams";
+constexpr const char* manualSpeedKey = "manualSpeed";
+constexpr const char* environmentKey = "environmentIndex";
+constexpr const char* bandwidthKey = "bandwidthLimit";
+constexpr const char* compressionKey = "logCompression";
+constexpr const char* locationKey = "logLocation";
+constexpr const char* captureKey = "captureFormat";
+
+QString key(const char* name)
+{
+    return QString::fromLatin1(Settings::generalGroup) + QLatin1Char('/') + QString::fromLatin1(name);
+}
+
+} // namespace
+
+SettingsControls::SettingsControls(GUI::Widgets::Bases::PopOutWidgetControl* button, QWidget* parent)
+    : BasicPopOutWidget(button, RightOfControl, AlignFarEnds, 8, parent)
+    , store(openSettingsStore())
+    , themeCombo(combo(QStringLiteral("colourThemeSelect"), {"Dark", "Light", "Midnight", "Forest"}, this))
+    , distanceCombo(combo(QStringLiteral("distanceUnitSelect"), {"Metres", "Yards", "Feet"}, this))
+    , areaCombo(combo(QStringLiteral("areaUnitSelect"), {"Square Metres", "Square Yards", "Square Feet"}, this))
+    , speedCombo(combo(QStringLiteral("speedUnitSelect"),
+                       {"Metres per second", "Yards per second", "Feet per second", "Miles per hour",
+                        "Kilometres per hour"},
+                       this))
+    , temperatureCombo(combo(QStringLiteral("temperatureUnitSelect"), {"Kelvin", "Celsius", "Fahrenheit"}, this))
+    , pressureCombo(combo(QStringLiteral("pressureUnitSelect"), {"Pascal", "Bar", "Psi"}, this))
+    , shortcutsButton(new QPushButton(QStringLiteral("Configure..."), this))
+    , autoConnectToggle(new ToggleSwitch(this))
+    , saveSonarParamsToggle(new ToggleSwitch(this))
+    , freshWaterOption(new QRadioButton(QStringLiteral("Fresh Water"), this))
+    , saltWaterOption(new QRadioButton(QStringLiteral("Salt Water"), this))
+    , customOption(new QRadioButton(QStringLiteral("Custom:"), this))
+    , speedInput(new QLineEdit(this))
+    , speedUnits(new QLabel(QStringLiteral(" m/s"), this))
+    , bandwidthInput(new QSlider(Qt::Horizontal, this))
+    , compressionToggle(new ToggleSwitch(this))
+    , logLocationText(new QLineEdit(this))
+    , browseButton(new GUI::Widgets::Buttons::SvgButton(QStringLiteral(":/keldar-icons/General/OpenFile.svg"), this))
+    , captureFormatCombo(combo(QStringLiteral("captureFormat"), {".jpg", ".png"}, this))
+    , shortcutDialog(new KeyboardShortcutConfigDialog(this))
+    , folderChooser([](QWidget* owner, const QString& title, const QString& start) {
+        return QFileDialog::getExistingDirectory(owner, title, start);
+    })
+{
+    setObjectName(QStringLiteral("settingsControls"));
+    setProperty("class", QStringLiteral("inverted"));
+    shortcutsButton->setObjectName(QStringLiteral("keyboardShortcutsButton"));
+    autoConnectToggle->setObjectName(QStringLiteral("autoConnect"));
+    saveSonarParamsToggle->setObjectName(QStringLiteral("saveSonarParams"));
+    freshWaterOption->setObjectName(QStringLiteral("freshWaterOption"));
+    saltWaterOption->setObjectName(QStringLiteral("saltWaterOption"));
+    customOption->setObjectName(QStringLiteral("customOption"));
+    speedInput->setObjectName(QStringLiteral("speedInput"));
+    speedInput->setValidator(new QDoubleValidator(0.0, 100000.0, 3, speedInput));
+    speedInput->setMaximumWidth(90);
+    speedUnits->setObjectName(QStringLiteral("speedOfSoundUnits"));
+    bandwidthInput->setObjectName(QStringLiteral("bandwidthInput"));
+    bandwidthInput->setRange(10, 100);
+    bandwidthInput->setValue(Settings::defaultBandwidthLimit);
+    compressionToggle->setObjectName(QStringLiteral("logCompression"));
+    logLocationText->setObjectName(QStringLiteral("logLocationText"));
+    logLocationText->setMinimumWidth(200);
+    browseButton->setObjectName(QStringLiteral("logBrowseButton"));
+    browseButton->setFixedSize(28, 28);
+
+    auto* layout = PanelLayout::popOutBody(this);
+
+    layout->addWidget(heading(QStringLiteral("General"), this));
+    auto* general = section();
+    addRow(general, QStringLiteral("Colour Theme:"), themeCombo, this);
+    general->addWidget(new QLabel(QStringLiteral("Units:"), this), general->rowCount(), 0);
+    addRow(general, QStringLiteral("Distance"), distanceCombo, this);
+    addRow(general, QStringLiteral("Area"), areaCombo, this);
+    addRow(general, QStringLiteral("Speed"), speedCombo, this);
+    addRow(general, QStringLiteral("Temperature"), temperatureCombo, this);
+    addRow(general, QStringLiteral("Pressure"), pressureCombo, this);
+    addRow(general, QStringLiteral("Keyboard Shortcuts:"), shortcutsButton, this);
+    layout->addLayout(general);
+    layout->addWidget(divider(this));
+
+    layout->addWidget(heading(QStringLiteral("Application Behaviour"), this));
+    auto* behaviour = section();
+    addRow(behaviour, QStringLiteral("Auto-Connect to First Sonar:"), autoConnectToggle, this);
+    addRow(behaviour, QStringLiteral("Save Sonar Parameters:"), saveSonarParamsToggle, this);
+    layout->addLayout(behaviour);
+    layout->addWidget(divider(this));
+
+    layout->addWidget(heading(QStringLiteral("Sonar Environment"), this));
+    auto* environment = section();
+    environment->addWidget(freshWaterOption, 0, 0);
+    environment->addWidget(saltWaterOption, 1, 0);
+    environment->addWidget(customOption, 2, 0);
+    environment->addWidget(new QLabel(QStringLiteral("Speed of Sound:"), this), 2, 1, Qt::AlignRight);
+    auto* speedRow = new QHBoxLayout;
+    speedRow->setSpacing(2);
+    speedRow->addStretch(1);
+    speedRow->addWidget(speedInput);
+    speedRow->addWidget(speedUnits);
+    environment->addLayout(speedRow, 3, 0, 1, 2);
+    layout->addLayout(environment);
+    layout->addWidget(divider(this));
+
+    layout->addWidget(heading(QStringLiteral("Network"), this));
+    auto* network = section();
+    network->addWidget(new QLabel(QStringLiteral("Bandwidth Usage:"), this), 0, 0, 1, 3);
+    network->addWidget(new QLabel(QStringLiteral("Min"), this), 1, 0);
+    network->addWidget(bandwidthInput, 1, 1);
+    network->addWidget(new QLabel(QStringLiteral("Max"), this), 1, 2);
+    layout->addLayout(network);
+    layout->addWidget(divider(this));
+
+    layout->addWidget(heading(QStringLiteral("Capture Settings"), this));
+    auto* capture = section();
+    addRow(capture, QStringLiteral("Log File Compression:"), compressionToggle, this);
+    capture->addWidget(new QLabel(QStringLiteral("Log File Location:"), this), capture->rowCount(), 0, 1, 2);
+    auto* locationRow = new QHBoxLayout;
+    locationRow->addWidget(logLocationText, 1);
+    locationRow->addWidget(browseButton);
+    capture->addLayout(locationRow, capture->rowCount(), 0, 1, 2);
+    addRow(capture, QStringLiteral("Capture Format:"), captureFormatCombo, this);
+    layout->addLayout(capture);
+
+    speedInput->setReadOnly(true);
+    speedInput->setEnabled(false);
+
+    auto* themes = LumivaneApplication::instance()->getThemeManager();
+    connect(themeCombo, QOverload<int>::of(&QComboBox::currentIndexChanged), this, [this, themes](int index) {
+        if (index >= 0 && themes != nullptr) {
+            themes->setTheme(themeCombo->itemData(index).toInt());
+        }
+    });
+    if (themes != nullptr) {
+        // The theme may change elsewhere; the combo shows the one in use.
+        connect(themes, &GUI::Theming::ThemeManager::themeChanged, this, [this](int theme) {
+            const QSignalBlocker blocker(themeCombo);
+            themeCombo->setCurrentIndex(themeCombo->findData(theme));
+        });
+    }
+    auto relayUnit = [this](QComboBox* box, auto signal, auto type) {
+        connect(box, QOverload<int>::of(&QComboBox::currentIndexChanged), this, [this, box, signal, type](int index) {
+            if (index >= 0) {
+                Q_EMIT(this->*signal)(static_cast<decltype(type)>(box->itemData(index).toInt()));
+            }
+        });
+    };
+    relayUnit(distanceCombo, &SettingsControls::distanceUnitChangeRequested, DistanceUnits{});
+    relayUnit(areaCombo, &SettingsControls::areaUnitChangeRequested, AreaUnits{});
+    relayUnit(speedCombo, &SettingsControls::speedUnitChangeRequested, SpeedUnits{});
+    relayUnit(temperatureCombo, &SettingsControls::temperatureUnitChangeRequested, TemperatureUnits{});
+    relayUnit(pressureCombo, &SettingsControls::pressureUnitChangeRequested, PressureUnits{});
+
+    connect(autoConnectToggle, &ToggleSwitch::toggled, this, [this](bool on) {
+        store->setValue(key(autoConnectKey), on);
+        store->sync();
+    });
+    connect(saveSonarParamsToggle, &ToggleSwitch::toggled, this, [this](bool on) {
+        store->setValue(key(saveParamsKey), on);
+        store->sync();
+    });
+    connect(freshWaterOption, &QRadioButton::clicked, this, [this] { environmentChosen(Settings::FreshWater); });
+    connect(saltWaterOption, &QRadioButton::clicked, this, [this] { environmentChosen(Settings::SaltWater); });
+    connect(customOption, &QRadioButton::clicked, this,
+            [this] { environmentChosen(Settings::CustomEnvironment); });
+    connect(speedInput, &QLineEdit::editingFinished, this, [this] {
+        if (customOption->isChecked()) {
+            requestCustomSpeed();
+        }
+    });
+    connect(bandwidthInput, &QSlider::valueChanged, this,
+            [this](int value) { Q_EMIT newBandwidthLimitRequested(static_cast<uint8_t>(value)); });
+    connect(compressionToggle, &ToggleSwitch::toggled, this, &SettingsControls::logCompressionSettingChanged);
+    connect(browseButton, &QPushButton::clicked, this, &SettingsControls::browseForFolder);
+    connect(logLocationText, &QLineEdit::textChanged, this, [this](const QString& folder) {
+        Settings::prepareLogFolder(folder, Settings::defaultLogLocation());
+        Q_EMIT newLogLocationRequested(folder.toStdString());
+    });
+    connect(captureFormatCombo, &QComboBox::currentTextChanged, this, [this](const QString& text) {
+        if (!text.isEmpty()) {
+            Q_EMIT captureFormatSettingChanged(text.toStdString());
+        }
+    });
+    connect(shortcutsButton, &QPushButton::clicked, this, [this] {
+        shortcutDialog->load();
+        shortcutDialog->show();
+        shortcutDialog->raise();
+    });
+    connect(shortcutDialog, &KeyboardShortcutConfigDialog::initialSaveDone, this,
+            &SettingsControls::keyboardShortcutsInitialised);
+    connect(shortcutDialog, &KeyboardShortcutConfigDialog::shortcutsUpdated, this,
+            &SettingsControls::keyboardShortcutsChanged);
+
+    auto* application = LumivaneApplication::instance();
+    connect(application, &LumivaneApplication::uiConstructed, this, &SettingsControls::loadSettings);
+    connect(application, &LumivaneApplication::speedUnitChanged, this, &SettingsControls::updateSpeedSymbol);
+}
+
+SettingsControls::~SettingsControls()
+{
+    saveSettings();
+}
+
+void SettingsControls::setFolderChooser(FolderChooser chooser)
+{
+    folderChooser = std::move(chooser);
+}
+
+KeyboardShortcutConfigDialog* SettingsControls::getShortcutDialog() const
+{
+    return shortcutDialog;
+}
+
+void SettingsControls::loadSettings()
+{
+    store->sync();
+    selectIndex(themeCombo, store->value(key(themeKey)), Settings::defaultThemeIndex);
+    selectIndex(distanceCombo, store->value(key(distanceKey)), Settings::defaultDistanceUnitIndex);
+    selectIndex(areaCombo, store->value(key(areaKey)), Settings::defaultAreaUnitIndex);
+    selectIndex(speedCombo, store->value(key(speedKey)), Settings::defaultSpeedUnitIndex);
+    selectIndex(temperatureCombo, store->value(key(temperatureKey)), Settings::defaultTemperatureUnitIndex);
+    selectIndex(pressureCombo, store->value(key(pressureKey)), Settings::defaultPressureUnitIndex);
+    autoConnectToggle->setState(store->value(key(autoConnectKey), Settings::defaultAutoConnect).toBool());
+    saveSonarParamsToggle->setState(store->value(key(saveParamsKey), Settings::defaultSaveSonarParams).toBool());
+    speedInput->setText(
+        store->value(key(manualSpeedKey), QString::fromLatin1(Settings::defaultManualSpeed)).toString());
+    switch (store->value(key(environmentKey), Settings::defaultEnvironmentIndex).toInt()) {
+    case Settings::SaltWater:
+        saltWaterOption->click();
+        break;
+    case Settings::CustomEnvironment:
+        customOption->click();
+        break;
+    default:
+        freshWaterOption->click();
+        break;
+    }
+    bandwidthInput->setValue(store->value(key(bandwidthKey), Settings::defaultBandwidthLimit).toInt());
+    // Sent even when unchanged, so the controller always hears it once.
+    Q_EMIT newBandwidthLimitRequested(static_cast<uint8_t>(bandwidthInput->value()));
+    compressionToggle->setState(store->value(key(compressionKey), Settings::defaultLogCompression).toBool());
+    const QString location = store->value(key(locationKey), Settings::defaultLogLocation()).toString();
+    if (location == logLocationText->text()) {
+        Q_EMIT logLocationText->textChanged(location);
+    } else {
+        logLocationText->setText(location);
+    }
+    selectIndex(captureFormatCombo, store->value(key(captureKey)), Settings::defaultCaptureFormat);
+    updateSpeedSymbol();
+    loaded = true;
+}
+
+void SettingsControls::saveSettings()
+{
+    // Before the first load the widgets hold nothing worth keeping.
+    if (!loaded) {
+        return;
+    }
+    store->setValue(key(themeKey), themeCombo->currentIndex());
+    store->setValue(key(distanceKey), distanceCombo->currentIndex());
+    store->setValue(key(areaKey), areaCombo->currentIndex());
+    store->setValue(key(speedKey), speedCombo->currentIndex());
+    store->setValue(key(temperatureKey), temperatureCombo->currentIndex());
+    store->setValue(key(pressureKey), pressureCombo->currentIndex());
+    store->setValue(key(autoConnectKey), autoConnectToggle->isEnabled());
+    store->setValue(key(saveParamsKey), saveSonarParamsToggle->isEnabled());
+    const int environment = freshWaterOption->isChecked()  ? Settings::FreshWater
+                            : saltWaterOption->isChecked() ? Settings::SaltWater
+                                                           : Settings::CustomEnvironment;
+    store->setValue(key(environmentKey), environment);
+    store->setValue(key(manualSpeedKey), speedInput->text());
+    store->setValue(key(bandwidthKey), bandwidthInput->value());
+    store->setValue(key(compressionKey), compressionToggle->isEnabled());
+    store->setValue(key(locationKey), logLocationText->text());
+    store->setValue(key(captureKey), captureFormatCombo->currentIndex());
+    store->sync();
+}
+
+void SettingsControls::updateSpeedSymbol()
+{
+    if (const auto* unit = LumivaneApplication::instance()->getSpeedUnit()) {
+        speedUnits->setText(QStringLiteral(" ") + QString::fromStdString(unit->getSymbol()));
+    }
+}
+
+void SettingsControls::environmentChosen(int index)
+{
+    const bool custom = index == Settings::CustomEnvironment;
+    speedInput->setReadOnly(!custom);
+    speedInput->setEnabled(custom);
+    if (index == Settings::FreshWater) {
+        Q_EMIT newSonarEnvironmentRequested(0.0, 0.0);
+    } else if (index == Settings::SaltWater) {
+        Q_EMIT newSonarEnvironmentRequested(0.0, Settings::saltWaterSalinity);
+    } else {
+        requestCustomSpeed();
+    }
+}
+
+void SettingsControls::requestCustomSpeed()
+{
+    // The field is read in the unit its label shows; the sonar takes metres
+    // per second.
+    Q_EMIT newSonarEnvironmentRequested(
+        Settings::typedSpeedOfSound(speedInput->text(), LumivaneApplication::instance()->getSpeedUnit()), 0.0);
+}
+
+void SettingsControls::browseForFolder()
+{
+    const QString folder = folderChooser(this, QStringLiteral("Select Folder"), logLocationText->text());
+    if (!folder.isEmpty()) {
+        logLocationText->setText(folder);
+    }
+}
+
+} // namespace Keldar::OndrixLumivane

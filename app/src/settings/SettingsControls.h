@@ -1,0 +1,106 @@
+#pragma once
+
+#include "application/LumivaneApplication.h"
+
+#include <keldar/gui/BasicPopOutWidget.h>
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QRadioButton;
+class QSettings;
+class QSlider;
+
+namespace Keldar::GUI::Widgets::Buttons {
+class SvgButton;
+}
+namespace Keldar::GUI::Widgets::Controls {
+class ToggleSwitch;
+}
+
+namespace Keldar::OndrixLumivane {
+
+class KeyboardShortcutConfigDialog;
+
+// The settings pop-out: theme, units, behaviour, the sonar's water, network
+// bandwidth and where captures go. It reads the general settings once the
+// window exists, sends each value on as if the user had chosen it, and
+// writes them all back when it is destroyed at exit.
+class SettingsControls : public GUI::Widgets::Containers::BasicPopOutWidget
+{
+    Q_OBJECT
+
+public:
+    using DistanceUnits = LumivaneApplication::DistanceUnits;
+    using AreaUnits = LumivaneApplication::AreaUnits;
+    using SpeedUnits = LumivaneApplication::SpeedUnits;
+    using TemperatureUnits = LumivaneApplication::TemperatureUnits;
+    using PressureUnits = LumivaneApplication::PressureUnits;
+    using ToggleSwitch = GUI::Widgets::Controls::ToggleSwitch;
+    // (parent, title, start folder) → chosen folder or empty; a seam so that
+    // tests can answer the folder dialog.
+    using FolderChooser = std::function<QString(QWidget*, const QString&, const QString&)>;
+
+    explicit SettingsControls(GUI::Widgets::Bases::PopOutWidgetControl* button, QWidget* parent = nullptr);
+    ~SettingsControls() override;
+
+    void setFolderChooser(FolderChooser chooser);
+    KeyboardShortcutConfigDialog* getShortcutDialog() const;
+    // Writes every general setting from the widgets (also done at destruction).
+    void saveSettings();
+
+Q_SIGNALS:
+    void distanceUnitChangeRequested(Keldar::OndrixLumivane::LumivaneApplication::DistanceUnits unit);
+    void areaUnitChangeRequested(Keldar::OndrixLumivane::LumivaneApplication::AreaUnits unit);
+    void speedUnitChangeRequested(Keldar::OndrixLumivane::LumivaneApplication::SpeedUnits unit);
+    void temperatureUnitChangeRequested(Keldar::OndrixLumivane::LumivaneApplication::TemperatureUnits unit);
+    void pressureUnitChangeRequested(Keldar::OndrixLumivane::LumivaneApplication::PressureUnits unit);
+    void newSonarEnvironmentRequested(double speedOfSound, double salinity);
+    void newBandwidthLimitRequested(uint8_t limit);
+    void logCompressionSettingChanged(bool enabled);
+    void newLogLocationRequested(std::string folder);
+    void captureFormatSettingChanged(std::string extension);
+    void keyboardShortcutsInitialised();
+    void keyboardShortcutsChanged();
+
+public Q_SLOTS:
+    void loadSettings();
+    void updateSpeedSymbol();
+
+private:
+    void environmentChosen(int index);
+    void requestCustomSpeed();
+    void browseForFolder();
+
+    std::unique_ptr<QSettings> store;
+    QComboBox* themeCombo;
+    QComboBox* distanceCombo;
+    QComboBox* areaCombo;
+    QComboBox* speedCombo;
+    QComboBox* temperatureCombo;
+    QComboBox* pressureCombo;
+    QPushButton* shortcutsButton;
+    ToggleSwitch* autoConnectToggle;
+    ToggleSwitch* saveSonarParamsToggle;
+    QRadioButton* freshWaterOption;
+    QRadioButton* saltWaterOption;
+    QRadioButton* customOption;
+    QLineEdit* speedInput;
+    QLabel* speedUnits;
+    QSlider* bandwidthInput;
+    ToggleSwitch* compressionToggle;
+    QLineEdit* logLocationText;
+    GUI::Widgets::Buttons::SvgButton* browseButton;
+    QComboBox* captureFormatCombo;
+    KeyboardShortcutConfigDialog* shortcutDialog;
+    FolderChooser folderChooser;
+    bool loaded = false;
+};
+
+} // namespace Keldar::OndrixLumivane

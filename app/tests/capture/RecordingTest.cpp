@@ -1,0 +1,278 @@
+// Recording a live sonar through the real window: the file, its contents,
+// the clock, bookmarks while recording, and recordings that cannot be made
+// or cannot go on.
+
+#include "support/LogTestSupport.h"
+
+#include "application/LumivaneWindow.h"
+#include "capture/BookmarkDialog.h"
+#include "capture/CaptureToolbar.h"
+#include "capture/RecordingTimeDisplay.h"
+#include "controller/MainController.h"
+
+#include <keldar/gui/SvgButton.h>
+#include <keldar/ondrix/OndrixSonar.h>
+#include <keldar/ondrix/SonarTypes.h>
+
+#include <QDateTime>
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <functional>
+#include <mutex>
+
+using namespace Keldar::OndrixLumivane;
+using namespace Keldar::OndrixLumivane::Testing;
+
+namespace {
+
+constexpr std::uint32_t serial = 40011;
+
+std::vector<std::uint8_t> bytesOf(const std::vector<std::byte>& message)
+{
+    const auto* begin = reinterpret_cast<const std::uint8_t*>(message.data());
+    return {begin, begin + message.size()};
+}
+
+} // namespace
+
+TEST(Recording, RecordsEveryMessageOfTheSonarWithItsDetailsAndAClock)
+{
+    ViewerSession viewer;
+    QTemporaryDir folder;
+    auto sonar = connectViewer(viewer, serial, folder.path().toStdString());
+    CaptureToolbar* capture = viewer.window->getCaptureToolbar();
+    RecordingTimeDisplay* clock = viewer.window->getRecordingTimeDisplay();
+    ASSERT_TRUE(capture->isVisible());
+    EXPECT_FALSE(capture->getStopButton()->isVisible());
+    EXPECT_FALSE(capture->getBookmarkButton()->isVisible());
+
+    // Every message the sonar delivers, as it came off the wire.
+    std::mutex mutex;
+    std::vector<std::vector<std::uint8_t>> delivered;
+    auto* device = viewer.controller->getSonar();
+    const std::string model = device->getSpec().name;
+    const auto modelNumber = static_cast<std::int64_t>(device->getModelNumber());
+    auto listening = device->rawMessage.connect([&](const std::vector<std::byte>& message, auto, int) {
+        std::lock_guard lock(mutex);
+        delivered.push_back(bytesOf(message));
+    });
+
+    const QString before = QDateTime::currentDateTime().toString("yyyyMMdd_hhmmss");
+    QTest::mouseClick(capture->getRecordButton(), Qt::LeftButton);
+    ASSERT_TRUE(viewer.controller->isRecording());
+    // Starting again while recording changes nothing.
+    const std::string path = viewer.controller->getRecordingPath();
+    viewer.controller->startLogging();
+    EXPECT_EQ(viewer.controller->getRecordingPath(), path);
+    EXPECT_TRUE(capture->getStopButton()->isVisible());
+    EXPECT_TRUE(capture->getBookmarkButton()->isVisible());
+    EXPECT_FALSE(capture->getRecordButton()->isVisible());
+    EXPECT_TRUE(clock->isVisible());
+    EXPECT_TRUE(waitFor([&] { return clock->getTimeText() == "00:00:02"; })) << clock->getTimeText().toStdString();
+    QTest::mouseClick(capture->getStopButton(), Qt::LeftButton);
+    const QString after = QDateTime::currentDateTime().toString("yyyyMMdd_hhmmss");
+    listening.disconnect();
+
+    EXPECT_TRUE(viewer.toastShown("Log file saved!"));
+    EXPECT_FALSE(clock->isVisible());
+    EXPECT_EQ(clock->getTimeText(), "00:00:00");
+    EXPECT_TRUE(capture->getRecordButton()->isVisible());
+    EXPECT_FALSE(capture->getStopButton()->isVisible());
+
+    // Named by local time, in the chosen folder.
+    const auto files = filesIn(folder.path().toStdString(), ".ondrix");
+    ASSERT_EQ(files.size(), 1U);
+    EXPECT_EQ(files.front().string(), path);
+    const QString stem = QString::fromStdString(files.front().stem().string());
+    EXPECT_TRUE(QRegularExpression("^\\d{8}_\\d{6}$").match(stem).hasMatch()) << stem.toStdString();
+    EXPECT_TRUE(stem >= before && stem <= after) << stem.toStdString();
+
+    auto log = openLog(files.front());
+    const auto sources = log->getDataSources();
+    ASSERT_EQ(sources.size(), 1U);
+    EXPECT_EQ(sources.front().name, "Ondrix " + model);
+    EXPECT_EQ(sources.front().type, KD_LogDataSourceType_Sonar);
+    EXPECT_EQ(log->getDataSourceProperty(sources.front().id, "serialNumber"),
+              Keldar::Logging::PropertyValue(std::int64_t{serial}));
+    EXPECT_EQ(log->getDataSourceProperty(sources.front().id, "modelNumber"),
+              Keldar::Logging::PropertyValue(modelNumber));
+
+    // Every entry is one of the delivered messages, in order and without a
+    // gap: a contiguous run of them.
+    const auto entries = log->readEntries(-1, -1, {}, -1);
+    std::lock_guard lock(mutex);
+    ASSERT_GE(entries.size(), 15U);
+    ASSERT_LE(entries.size(), delivered.size());
+    const auto first = std::find(delivered.begin(), delivered.end(), entries.front().payload);
+    ASSERT_NE(first, delivered.end());
+    const auto offset = static_cast<std::size_t>(first - delivered.begin());
+    ASSERT_LE(offset + entries.size(), delivered.size());
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        ASSERT_EQ(entries[i].payload, delivered[offset + i]) << "entry " << i;
+        EXPECT_EQ(entries[i].type, 1U);  // the simulator sends version-2 ping results
+    }
+    EXPECT_GE(sonar->counters().pingResultsSent, entries.size());
+}
+
+TEST(Recording, AFolderThatIsGoneOrAFileThatFillsUpIsToldAndNothingIsLost)
+{
+    ViewerSession viewer;
+    QTemporaryDir folder;
+    const std::filesystem::path gone = folder.filePath("gone").toStdString();
+    std::filesystem::create_directory(gone);
+    auto sonar = connectViewer(viewer, serial, gone);
+    CaptureToolbar* capture = viewer.window->getCaptureToolbar();
+
+    std::filesystem::remove(gone);
+    QTest::mouseClick(capture->getRecordButton(), Qt::LeftButton);
+    ASSERT_EQ(viewer.messageBoxes.size(), 1U);
+    EXPECT_EQ(viewer.messageBoxes.front().first, "Bad Save Location");
+    EXPECT_TRUE(viewer.messageBoxes.front().second.startsWith("The save location for log files is not valid"));
+    EXPECT_FALSE(std::filesystem::exists(gone));
+    EXPECT_FALSE(viewer.controller->isRecording());
+    EXPECT_TRUE(capture->getRecordButton()->isVisible());
+    EXPECT_FALSE(capture->getStopButton()->isVisible());
+
+    // A disk that fills up while recording: recording stops, the user is
+    // told why, and what was written stays readable.
+    viewer.controller->setLogLocation(folder.path().toStdString());
+    {
+        const DiskFullAfterPages full(60);
+        QTest::mouseClick(capture->getRecordButton(), Qt::LeftButton);
+    }
+    ASSERT_TRUE(waitFor([&] { return !viewer.controller->isRecording() && capture->getRecordButton()->isVisible(); }));
+    EXPECT_FALSE(viewer.window->getRecordingTimeDisplay()->isVisible());
+    EXPECT_FALSE(viewer.toastShown("Log file saved!"));
+    const auto toasts = viewer.shownToasts().join('\n');
+    EXPECT_TRUE(toasts.contains("Recording stopped: the log file could not be written (Filesystem full.)"))
+        << toasts.toStdString();
+    const auto files = filesIn(folder.path().toStdString(), ".ondrix");
+    ASSERT_EQ(files.size(), 1U);
+    EXPECT_EQ(integrityCheck(files.front()), "ok");
+    EXPECT_GT(openLog(files.front())->getEntryCount(), 0);
+}
+
+TEST(Recording, ABookmarkIsAnchoredWhereTheRecordingStandsWhenItIsSaved)
+{
+    ViewerSession viewer;
+    QTemporaryDir folder;
+    auto sonar = connectViewer(viewer, serial, folder.path().toStdString());
+    CaptureToolbar* capture = viewer.window->getCaptureToolbar();
+    QTest::mouseClick(capture->getRecordButton(), Qt::LeftButton);
+    ASSERT_TRUE(waitFor([&] { return viewer.controller->getLastEntryID() >= 2; }));
+
+    std::int32_t countWhenOpened = -1;
+    std::int32_t countWhenSaved = -1;
+    BookmarkDialog::setRunner([&](BookmarkDialog& dialog) {
+        countWhenOpened = viewer.controller->getLastEntryID();
+        auto* title = dialog.findChild<QLineEdit*>("title");
+        QTest::keyClicks(title, "   ");
+        EXPECT_FALSE(dialog.getSaveButton()->isEnabled());
+        // The user takes a while over the title.
+        EXPECT_TRUE(waitFor([&] { return viewer.controller->getLastEntryID() >= countWhenOpened + 8; }));
+        title->clear();
+        QTest::keyClicks(title, "Wreck");
+        EXPECT_TRUE(dialog.getSaveButton()->isEnabled());
+        countWhenSaved = viewer.controller->getLastEntryID();
+        return static_cast<int>(QDialog::Accepted);
+    });
+    QTest::mouseClick(capture->getBookmarkButton(), Qt::LeftButton);
+    BookmarkDialog::setRunner({});
+    EXPECT_TRUE(viewer.toastShown("Bookmark added!"));
+    QTest::mouseClick(capture->getStopButton(), Qt::LeftButton);
+
+    const auto files = filesIn(folder.path().toStdString(), ".ondrix");
+    ASSERT_EQ(files.size(), 1U);
+    auto log = openLog(files.front());
+    const auto bookmarks = log->getBookmarks();
+    ASSERT_EQ(bookmarks.size(), 1U);
+    EXPECT_EQ(bookmarks.front().title, "Wreck");
+    EXPECT_GE(bookmarks.front().entryId, countWhenSaved);
+    EXPECT_GE(bookmarks.front().entryId, countWhenOpened + 8);
+    EXPECT_LE(bookmarks.front().entryId, log->getEntryCount());
+}
+
+TEST(Recording, AViewerKilledWhileRecordingAt40HzLeavesASoundFileWithEveryEntryItReported)
+{
+    QTemporaryDir folder;
+    QProcess child;
+    child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    child.start(QStringLiteral(LUMIVANE_RECORD_CHILD), {folder.path()});
+    ASSERT_TRUE(child.waitForStarted());
+    QString path;
+    int reported = 0;
+    std::vector<std::pair<qint64, int>> history;  // (ms since start, entries)
+    QElapsedTimer clock;
+    clock.start();
+    // Reads the child's reports until `done` holds.
+    auto readUntil = [&](const std::function<bool()>& done) {
+        return waitFor([&] {
+            while (child.canReadLine()) {
+                const QString line = QString::fromLocal8Bit(child.readLine()).trimmed();
+                if (line.startsWith("file ")) {
+                    path = line.mid(5);
+                } else if (line.startsWith("entries ")) {
+                    reported = line.mid(8).toInt();
+                    history.emplace_back(clock.elapsed(), reported);
+                }
+            }
+            return done();
+        }, std::chrono::seconds(60));
+    };
+    // Two seconds' worth at 40 Hz.
+    ASSERT_TRUE(readUntil([&] { return !path.isEmpty() && reported >= 80; })) << "reported " << reported;
+    ::kill(static_cast<pid_t>(child.processId()), SIGKILL);
+    ASSERT_TRUE(child.waitForFinished());
+    readUntil([] { return true; });
+    const qint64 killedAt = clock.elapsed();
+
+    const std::filesystem::path file = path.toStdString();
+    EXPECT_EQ(integrityCheck(file), "ok");
+    auto log = openLog(file);
+    const int inFile = log->getEntryCount();
+    // Everything reported a second before the kill is there; in fact every
+    // reported entry had been committed.
+    int secondBefore = 0;
+    for (const auto& [at, count] : history) {
+        if (at <= killedAt - 1000) {
+            secondBefore = count;
+        }
+    }
+    EXPECT_GE(inFile, secondBefore);
+    EXPECT_GE(inFile, reported);
+    const auto entries = log->readEntries(-1, -1, {}, -1);
+    EXPECT_EQ(static_cast<int>(entries.size()), inFile);
+}
+
+TEST(Recording, RapidStartsAndStopsWhileStreamingLeaveSoundFilesWithUniqueNames)
+{
+    ViewerSession viewer;
+    QTemporaryDir folder;
+    auto sonar = connectViewer(viewer, serial, folder.path().toStdString());
+    viewer.controller->setPingRate(static_cast<int>(Keldar::Ondrix::PingRate::Rate40Hz));
+    CaptureToolbar* capture = viewer.window->getCaptureToolbar();
+    // Writes slow enough that a stop, while messages stream in at 40 Hz,
+    // lands in the middle of one: it must wait for the write to end.
+    const SlowStatements slow;
+    for (int run = 0; run < 20; ++run) {
+        // Recordings started within one second get names of their own.
+        QTest::mouseClick(capture->getRecordButton(), Qt::LeftButton);
+        ASSERT_TRUE(viewer.controller->isRecording()) << "run " << run;
+        ASSERT_TRUE(waitFor([&] { return viewer.controller->getLastEntryID() >= 1 + run % 3; }));
+        QTest::mouseClick(capture->getStopButton(), Qt::LeftButton);
+    }
+    const auto files = filesIn(folder.path().toStdString(), ".ondrix");
+    ASSERT_EQ(files.size(), 20U);
+    for (const auto& file : files) {
+        EXPECT_EQ(integrityCheck(file), "ok") << file;
+        EXPECT_GE(openLog(file)->getEntryCount(), 1) << file;
+    }
+}

@@ -1,0 +1,411 @@
+// Playing a recording through the real window: opening it, the playback
+// controls, bookmarks, export to a log file and still captures; and logs
+// that hold nothing to play.
+
+#include "support/LogTestSupport.h"
+
+#include "application/LumivaneApplication.h"
+#include "application/LumivaneWindow.h"
+#include "capture/BookmarkDialog.h"
+#include "capture/CaptureToolbar.h"
+#include "controller/MainController.h"
+#include "playback/BookmarkControls.h"
+#include "playback/BookmarkListWidget.h"
+#include "playback/ExportModal.h"
+#include "playback/PlaybackSpeedControl.h"
+#include "playback/PlaybackToolbar.h"
+#include "playback/ScrubControl.h"
+#include "playback/ScrubSlider.h"
+#include "sonarcontrols/MainToolbar.h"
+
+#include <keldar/gui/PopOutWidgetButton.h>
+#include <keldar/gui/RangeSlider.h>
+#include <keldar/visualisation/FanDisplay.h>
+
+#include <QAction>
+#include <QLabel>
+#include <QLineEdit>
+#include <QSignalSpy>
+#include <QSlider>
+#include <QStackedWidget>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <sys/resource.h>
+
+using namespace Keldar::OndrixLumivane;
+using namespace Keldar::OndrixLumivane::Testing;
+using Keldar::GUI::Widgets::Containers::BasicPopOutWidget;
+
+namespace {
+
+constexpr std::uint32_t serial = 40021;
+
+// A recording made by the viewer from the simulator, then opened through the
+// main toolbar as a user would.
+struct OpenRecording
+{
+    explicit OpenRecording(ViewerSession& viewer)
+        : viewer(viewer)
+    {
+        auto sonar = connectViewer(viewer, serial, folder.path().toStdString());
+        path = recordEntries(viewer, 40);
+        viewer.controller->disconnectFromSonar();
+        auto* mainToolbar = viewer.window->findChild<MainToolbar*>("mainToolbar");
+        mainToolbar->setFileChooser([this](auto&&...) { return QString::fromStdString(path.string()); });
+        QTest::mouseClick(mainToolbar->findChild<QWidget*>("openFileButton"), Qt::LeftButton);
+        toolbar = viewer.window->getPlaybackToolbar();
+        scrub = toolbar->getScrubControl();
+        index = viewer.controller->getLogEntryIndex();
+    }
+
+    // Waits until the controller reports `frame` played.
+    bool shows(int frame) const
+    {
+        return waitFor([&] { return scrub->getSlider()->value() == frame; });
+    }
+
+    ViewerSession& viewer;
+    QTemporaryDir folder;
+    std::filesystem::path path;
+    PlaybackToolbar* toolbar = nullptr;
+    ScrubControl* scrub = nullptr;
+    std::vector<int32_t> index;
+};
+
+void click(QWidget* widget)
+{
+    ASSERT_NE(widget, nullptr);
+    ASSERT_TRUE(widget->isVisible()) << widget->objectName().toStdString();
+    QTest::mouseClick(widget, Qt::LeftButton);
+}
+
+// Whether a pixel of the widget has the colour (pop-outs are drawn slightly
+// translucent over the display).
+bool showsColour(QWidget* widget, int x, int y, QRgb colour)
+{
+    const QRgb found = widget->grab().toImage().pixel(x, y);
+    return std::abs(qRed(found) - qRed(colour)) <= 24 && std::abs(qGreen(found) - qGreen(colour)) <= 24 &&
+           std::abs(qBlue(found) - qBlue(colour)) <= 24;
+}
+
+} // namespace
+
+TEST(Playback, ARecordingOpensAndPlaysPausesScrubsAndLoops)
+{
+    ViewerSession viewer;
+    OpenRecording log(viewer);
+    ASSERT_GE(log.index.size(), 40U);
+    EXPECT_EQ(viewer.window->windowTitle().toStdString(), log.path.string());
+    EXPECT_EQ(viewer.window->getMode(), LumivaneWindow::LogPlayback);
+    EXPECT_TRUE(log.toolbar->isVisible());
+    auto* capture = viewer.window->getCaptureToolbar();
+    EXPECT_TRUE(capture->isVisible());
+    EXPECT_FALSE(capture->getRecordButton()->isVisible());
+    EXPECT_TRUE(waitFor([&] { return viewer.fanCoverage() > 0.1; })) << "the first frame is shown";
+
+    QSignalSpy played(viewer.controller, &MainController::framePlayed);
+    click(log.toolbar->getScrubButton());
+    click(log.toolbar->getPlayButton());
+    EXPECT_TRUE(waitFor([&] { return log.scrub->getSlider()->value() >= 5; }));
+    click(log.toolbar->getPauseButton());
+    EXPECT_FALSE(viewer.controller->isPlayingLog());
+
+    // Scrubbing shows the frame asked for, with its entry id and its time.
+    const int last = static_cast<int>(log.index.size()) - 1;
+    const int frame = last - 1;
+    log.scrub->getSlider()->setValue(frame);
+    ASSERT_FALSE(played.isEmpty());
+    EXPECT_EQ(played.last().at(0).toInt(), frame);
+    EXPECT_EQ(played.last().at(1).toInt(), log.index[frame]);
+    auto file = openLog(log.path);
+    const auto total = file->readEntry(log.index.back())->timestamp - file->readEntry(log.index.front())->timestamp;
+    EXPECT_EQ(log.scrub->getTimeText(),
+              ScrubControl::formatTime(static_cast<qint64>(static_cast<float>(frame) *
+                                                           (static_cast<float>(total) / static_cast<float>(last)))));
+
+    // Every speed of the pop-out, and the shortcuts' clamped steps.
+    click(log.toolbar->getSpeedButton());
+    auto* speed = log.toolbar->getSpeedControl();
+    QSignalSpy speeds(speed, &PlaybackSpeedControl::speedRequested);
+    const QStringList texts{"0.25x", "0.5x", "1x", "2x", "4x", "8x"};
+    for (int position = 0; position <= 5; ++position) {
+        speed->getSlider()->setValue(position);
+        EXPECT_EQ(speed->getSpeedText(), texts[position]);
+    }
+    EXPECT_EQ(speeds.last().at(0).toFloat(), 8.0F);
+
+    // Without loop the last frame pauses and goes back to frame 0.
+    log.scrub->getSlider()->setValue(static_cast<int>(log.index.size()) - 8);
+    click(log.toolbar->getPlayButton());
+    EXPECT_TRUE(waitFor([&] { return log.toolbar->getPlayButton()->isVisible(); }));
+    EXPECT_TRUE(log.shows(0));
+    EXPECT_FALSE(viewer.controller->isPlayingLog());
+
+    // With loop it wraps and keeps playing.
+    click(log.scrub->getLoopButton());
+    log.scrub->getSlider()->setValue(static_cast<int>(log.index.size()) - 4);
+    played.clear();
+    click(log.toolbar->getPlayButton());
+    EXPECT_TRUE(waitFor([&] {
+        bool sawLast = false;
+        for (const auto& call : played) {
+            sawLast = sawLast || call.at(0).toInt() == static_cast<int>(log.index.size()) - 1;
+            if (sawLast && call.at(0).toInt() == 3) {
+                return true;
+            }
+        }
+        return false;
+    }));
+    EXPECT_TRUE(viewer.controller->isPlayingLog());
+    EXPECT_TRUE(log.toolbar->getPauseButton()->isVisible());
+    click(log.scrub->getLoopButton());
+    click(log.toolbar->getPauseButton());
+
+    // Closing returns to the home page.
+    click(viewer.window->findChild<QWidget*>("closeFileButton"));
+    EXPECT_EQ(viewer.window->getMode(), LumivaneWindow::NoSource);
+    EXPECT_FALSE(log.toolbar->isVisible());
+    EXPECT_TRUE(viewer.window->windowTitle().isEmpty());
+}
+
+TEST(Playback, BookmarksAreListedMarkedAnnouncedEditedAndRemoved)
+{
+    ViewerSession viewer;
+    OpenRecording log(viewer);
+    click(log.toolbar->getScrubButton());
+    click(log.toolbar->getBookmarksButton());
+    BookmarkControls* panel = log.toolbar->getBookmarkControls();
+    BookmarkListWidget* list = panel->getList();
+    ASSERT_EQ(list->count(), 1);
+    EXPECT_EQ(list->item(0)->text(), "This log file has no bookmarks...");
+    EXPECT_EQ(list->item(0)->flags(), Qt::NoItemFlags);
+
+    const int frame = 20;
+    log.scrub->getSlider()->setValue(frame);
+    BookmarkDialog::setRunner([](BookmarkDialog& dialog) {
+        QTest::keyClicks(dialog.findChild<QLineEdit*>("title"), "Reef");
+        QTest::keyClicks(dialog.findChild<QWidget*>("comments"), "north side");
+        return static_cast<int>(QDialog::Accepted);
+    });
+    click(panel->getAddButton());
+    ASSERT_EQ(list->count(), 1);
+    auto* item = dynamic_cast<BookmarkListItem*>(list->item(0));
+    ASSERT_NE(item, nullptr);
+    EXPECT_EQ(item->text(), "Reef");
+    EXPECT_EQ(item->entryId(), log.index[frame]);
+    EXPECT_EQ(item->frame(), frame);
+
+    // The marker: a 2 px line at the bookmark, 4 px while hovered, strokes
+    // above and below when hovered, and caps when selected.
+    ScrubSlider* slider = log.scrub->getSlider();
+    const QRgb marker = ScrubSlider::markerColour().rgb() & 0xFFFFFFU;
+    const int x = ScrubSlider::markerX(frame, slider->maximum(), slider->width());
+    auto markerWidth = [&] {
+        const QImage picture = slider->grab().toImage();
+        int width = 0;
+        for (int column = std::max(0, x - 4); column <= std::min(picture.width() - 1, x + 4); ++column) {
+            width += (picture.pixel(column, 1) & 0xFFFFFFU) == marker ? 1 : 0;
+        }
+        return width;
+    };
+    EXPECT_EQ(markerWidth(), 2);
+    const QRect itemRect = list->visualItemRect(item);
+    QTest::mouseMove(list->viewport(), itemRect.center());
+    if (slider->getHoveredFrame() != frame) {
+        // Not every platform sends hover moves to an inactive window.
+        emit list->itemEntered(item);
+    }
+    EXPECT_EQ(slider->getHoveredFrame(), frame);
+    EXPECT_EQ(markerWidth(), 4);
+    const QRect area = slider->geometry();
+    ASSERT_TRUE(waitFor([&] { return log.scrub->getState() == BasicPopOutWidget::Shown; }));
+    const int controlX = area.x() + x;
+    EXPECT_TRUE(showsColour(log.scrub, controlX, area.top() - 2, marker));
+    EXPECT_TRUE(showsColour(log.scrub, controlX, area.bottom() + 3, marker));
+    emit list->mouseLeft();
+    EXPECT_EQ(slider->getHoveredFrame(), -1);
+    EXPECT_EQ(markerWidth(), 2);
+
+    log.scrub->getSlider()->setValue(0);
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, itemRect.center());
+    EXPECT_TRUE(item->isSelected());
+    EXPECT_TRUE(log.shows(frame)) << "selecting a bookmark jumps to it";
+    EXPECT_TRUE(showsColour(log.scrub, controlX - 3, area.top() - 5, marker));
+    EXPECT_TRUE(showsColour(log.scrub, controlX + 3, area.bottom() + 6, marker));
+    // A click on empty space lets it go.
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, QPoint(5, list->viewport()->height() - 5));
+    EXPECT_FALSE(item->isSelected());
+    EXPECT_FALSE(panel->findChild<QWidget*>("editDelete")->isEnabled());
+
+    // Playing past it announces it.
+    log.scrub->getSlider()->setValue(frame - 3);
+    click(log.toolbar->getPlayButton());
+    EXPECT_TRUE(waitFor([&] { return viewer.toastShown("Bookmark: Reef - north side"); }));
+    click(log.toolbar->getPauseButton());
+
+    // Edit: a title of spaces cannot be saved; a new one can.
+    list->setCurrentItem(list->item(0));
+    BookmarkDialog::setRunner([](BookmarkDialog& dialog) {
+        auto* title = dialog.findChild<QLineEdit*>("title");
+        EXPECT_EQ(title->text(), "Reef");
+        title->clear();
+        QTest::keyClicks(title, "  ");
+        EXPECT_FALSE(dialog.getSaveButton()->isEnabled());
+        QTest::keyClicks(title, "Reef edge");
+        return static_cast<int>(QDialog::Accepted);
+    });
+    click(panel->getEditButton());
+    BookmarkDialog::setRunner({});
+    ASSERT_EQ(list->count(), 1);
+    EXPECT_EQ(list->item(0)->text(), "  Reef edge");
+
+    list->setCurrentItem(list->item(0));
+    click(panel->getDeleteButton());
+    ASSERT_EQ(list->count(), 1);
+    EXPECT_EQ(list->item(0)->text(), "This log file has no bookmarks...");
+    EXPECT_TRUE(slider->getBookmarkFrames().empty());
+    EXPECT_TRUE(openLog(log.path)->getBookmarks().empty());
+}
+
+TEST(Playback, ExportsAFrameRangeToANewLogAndCapturesStills)
+{
+    ViewerSession viewer;
+    OpenRecording log(viewer);
+    click(log.toolbar->getExportButton());
+    ExportModal* panel = log.toolbar->getExportModal();
+    ASSERT_TRUE(panel->isVisible());
+    panel->getRangeSlider()->setSpan(3, 12);
+    panel->getLogFileAction()->trigger();
+    EXPECT_FALSE(panel->isVisible());
+    EXPECT_TRUE(viewer.toastShown("Export finished successfully!"));
+
+    std::filesystem::path exported = log.path;
+    exported.replace_filename(log.path.stem().string() + "_exported.ondrix");
+    ASSERT_TRUE(std::filesystem::exists(exported));
+    auto source = openLog(log.path);
+    auto copy = openLog(exported);
+    const auto copied = copy->readEntries(-1, -1, {}, -1);
+    ASSERT_EQ(copied.size(), 10U);
+    for (std::size_t i = 0; i < copied.size(); ++i) {
+        const auto original = source->readEntry(log.index[3 + i]);
+        ASSERT_TRUE(original);
+        EXPECT_EQ(copied[i].payload, original->payload);
+        EXPECT_EQ(copied[i].timestamp, original->timestamp);
+    }
+
+    // An export that cannot be written is reported, not passed over.
+    {
+        const DiskFullAfterPages full(3);
+        click(log.toolbar->getExportButton());
+        panel->getRangeSlider()->setSpan(0, static_cast<int>(log.index.size()) - 1);
+        panel->getLogFileAction()->trigger();
+    }
+    const QString toasts = viewer.shownToasts().join('\n');
+    EXPECT_TRUE(toasts.contains("Export failed: ")) << toasts.toStdString();
+
+    // Two stills within a second get names of their own, beside the log,
+    // with the logos 40 px in from the top corners.
+    viewer.controller->setCaptureFormat(".png");
+    const QImage display = viewer.window->getFanDisplay()->grab().toImage();
+    viewer.controller->stillCapture();
+    viewer.controller->stillCapture();
+    const auto stills = filesIn(log.path.parent_path(), ".png");
+    ASSERT_EQ(stills.size(), 2U);
+    EXPECT_TRUE(viewer.toastShown("Still image captured!"));
+    const QImage still(QString::fromStdString(stills.front().string()));
+    ASSERT_EQ(still.size(), display.size());
+    auto differs = [&](const QRect& area) {
+        for (int y = area.top(); y <= area.bottom(); ++y) {
+            for (int x = area.left(); x <= area.right(); ++x) {
+                if (still.pixel(x, y) != display.pixel(x, y)) {
+                    return true;
+                }
+            }
+        }
+        return false;
+    };
+    const int w = still.width();
+    EXPECT_FALSE(differs(QRect(0, 0, w, 40))) << "the top margin is left clear";
+    EXPECT_FALSE(differs(QRect(0, 0, 40, 120)));
+    EXPECT_FALSE(differs(QRect(w - 40, 0, 40, 120)));
+    EXPECT_TRUE(differs(QRect(40, 40, 80, 80))) << "maker's logo";
+    EXPECT_TRUE(differs(QRect(w - 120, 40, 80, 80))) << "product logo";
+
+    // A still that cannot be written is an error, never a success.
+    viewer.window->dismissAllToasts();
+    ASSERT_TRUE(waitFor([&] { return viewer.shownToasts().isEmpty(); }));
+    std::signal(SIGXFSZ, SIG_IGN);
+    rlimit saved{};
+    getrlimit(RLIMIT_FSIZE, &saved);
+    rlimit none = saved;
+    none.rlim_cur = 0;
+    setrlimit(RLIMIT_FSIZE, &none);
+    viewer.controller->stillCapture();
+    setrlimit(RLIMIT_FSIZE, &saved);
+    EXPECT_FALSE(viewer.toastShown("Still image captured!"));
+    EXPECT_TRUE(viewer.shownToasts().join('\n').contains("The still image could not be saved"))
+        << viewer.shownToasts().join('\n').toStdString();
+}
+
+TEST(Playback, LogsWithNothingToPlayOrOddEntriesLeaveTheViewerUsable)
+{
+    ViewerSession viewer;
+    QTemporaryDir folder;
+    auto path = [&](const char* name) { return std::filesystem::path(folder.filePath(name).toStdString()); };
+    auto makeLog = [&](const char* name, const std::vector<std::pair<std::uint32_t, std::vector<std::uint8_t>>>& entries) {
+        Keldar::Logging::SqliteLogFile file(path(name).string(), "UTC", "test", "1", 0, 1000);
+        Keldar::Logging::DataSource source{-1, KD_LogDataSourceType_Sonar, "Ondrix test"};
+        file.addDataSource(source);
+        std::int64_t time = 1000;
+        for (const auto& [type, payload] : entries) {
+            file.logData(Keldar::Logging::DataEntry{0, source.id, type, payload, time += 100});
+        }
+    };
+    makeLog("empty.ondrix", {});
+    makeLog("other.ondrix", {{7, {1, 2, 3}}, {7, {4, 5}}});
+    makeLog("garbage.ondrix", {{1, {1, 2, 3}}, {0, {9}}, {2, {}}});
+    makeLog("single.ondrix", {{1, {0xAA}}});
+
+    for (const char* name : {"empty.ondrix", "other.ondrix"}) {
+        viewer.messageBoxes.clear();
+        viewer.controller->openLogFile(path(name).string());
+        ASSERT_EQ(viewer.messageBoxes.size(), 1U) << name;
+        EXPECT_EQ(viewer.messageBoxes.front().first, "Nothing to play");
+        EXPECT_EQ(viewer.window->getMode(), LumivaneWindow::NoSource);
+    }
+
+    // Entries the parsers refuse show nothing, but playback goes on.
+    QSignalSpy played(viewer.controller, &MainController::framePlayed);
+    QSignalSpy times(viewer.controller, &MainController::currentLogTime);
+    viewer.controller->openLogFile(path("garbage.ondrix").string());
+    ASSERT_EQ(viewer.window->getMode(), LumivaneWindow::LogPlayback);
+    auto* toolbar = viewer.window->getPlaybackToolbar();
+    click(toolbar->getPlayButton());
+    EXPECT_TRUE(waitFor([&] { return played.size() >= 3 && toolbar->getPlayButton()->isVisible(); }));
+    EXPECT_EQ(played.last().at(0).toInt(), 0) << "back to the first frame at the end";
+    EXPECT_GE(times.size(), 3);
+    click(viewer.window->findChild<QWidget*>("closeFileButton"));
+
+    // One frame: no time between frames, and nothing divides by zero.
+    viewer.controller->openLogFile(path("single.ondrix").string());
+    ASSERT_EQ(viewer.window->getMode(), LumivaneWindow::LogPlayback);
+    EXPECT_EQ(toolbar->getScrubControl()->getSlider()->maximum(), 0);
+    EXPECT_EQ(toolbar->getScrubControl()->getTimeText(), "00:00:00");
+    click(toolbar->getPlayButton());
+    EXPECT_TRUE(waitFor([&] { return toolbar->getPlayButton()->isVisible(); }));
+    click(viewer.window->findChild<QWidget*>("closeFileButton"));
+
+    // The command line: ".ondrix" exactly, and only a file that exists.
+    EXPECT_FALSE(LumivaneApplication::commandLineLogFile(folder.filePath("SINGLE.ONDRIX").toStdString()));
+    std::filesystem::copy_file(path("single.ondrix"), path("upper.ONDRIX"));
+    EXPECT_FALSE(LumivaneApplication::commandLineLogFile(path("upper.ONDRIX").string()));
+    EXPECT_FALSE(LumivaneApplication::commandLineLogFile(path("missing.ondrix").string()));
+    const auto named = LumivaneApplication::commandLineLogFile(path("single.ondrix").string());
+    ASSERT_TRUE(named);
+    EXPECT_TRUE(viewer.application->openCommandLineFile(*named));
+    EXPECT_EQ(viewer.window->getMode(), LumivaneWindow::LogPlayback);
+    EXPECT_EQ(viewer.window->windowTitle().toStdString(), named->string());
+}

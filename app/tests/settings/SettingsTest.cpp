@@ -1,0 +1,276 @@
+// The settings pop-out, the shortcut dialog and the settings store: what a
+// first start finds, what survives a restart, and the shortcuts in their
+// modes. The viewer runs against a simulated sonar on loopback.
+
+#include "sonarcontrols/UserActions.h"
+#include "support/ViewerTestSupport.h"
+
+#include "application/LumivaneApplication.h"
+#include "application/LumivaneWindow.h"
+#include "application/SettingsStore.h"
+#include "controller/MainController.h"
+#include "displaycontrols/AdditionalDisplays.h"
+#include "displaycontrols/DisplayControlToolbar.h"
+#include "displaycontrols/DisplayPanels.h"
+#include "displaycontrols/PaletteControl.h"
+#include "settings/KeyboardShortcutConfigDialog.h"
+#include "settings/SettingsControls.h"
+#include "settings/SettingsDefaults.h"
+#include "sonarcontrols/BasicSliderPopOut.h"
+#include "sonarcontrols/SonarControlToolbar.h"
+
+#include <keldar/core/Units/FeetPerSecond.h>
+#include <keldar/core/Units/MetresPerSecond.h>
+#include <keldar/gui/PopOutWidgetButton.h>
+#include <keldar/gui/SvgButton.h>
+#include <keldar/gui/ThemeManager.h>
+#include <keldar/gui/ToggleSwitch.h>
+#include <keldar/ondrix/OndrixSonar.h>
+#include <keldar/visualisation/FanDisplay.h>
+
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QDir>
+#include <QKeySequenceEdit>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSettings>
+#include <QSlider>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+namespace Keldar::OndrixLumivane {
+namespace {
+
+using GUI::Widgets::Controls::ToggleSwitch;
+using Testing::ViewerSession;
+using Testing::waitFor;
+
+template<typename T>
+T* find(const QObject* parent, const char* name)
+{
+    auto* child = parent->findChild<T*>(QString::fromLatin1(name));
+    if (child == nullptr) {
+        throw std::runtime_error(std::string("no widget ") + name);
+    }
+    return child;
+}
+
+QVariant stored(const QString& key)
+{
+    const auto store = openSettingsStore();
+    store->sync();
+    return store->value(key);
+}
+
+bool connectSonar(ViewerSession& viewer, std::uint32_t serial)
+{
+    viewer.controller->connectWhenSeen(serial);
+    return waitFor([&] { return viewer.window->getMode() == LumivaneWindow::LiveSonar; });
+}
+
+TEST(SettingsLogic, TypedSpeedIsReadInTheUnitShownAndOnlyTheDefaultLogFolderIsMade)
+{
+    const DataProcessing::Units::Speed::MetresPerSecond metres;
+    const DataProcessing::Units::Speed::FeetPerSecond feet;
+    EXPECT_DOUBLE_EQ(Settings::typedSpeedOfSound(QStringLiteral("1500"), &metres), 1500.0);
+    EXPECT_NEAR(Settings::typedSpeedOfSound(QStringLiteral("4921.26"), &feet), 1500.0, 0.01);
+    EXPECT_EQ(Settings::typedSpeedOfSound(QStringLiteral("fast"), &metres), 0.0);
+    EXPECT_EQ(Settings::typedSpeedOfSound(QString(), &metres), 0.0);
+
+    QTemporaryDir base;
+    ASSERT_TRUE(base.isValid());
+    const QString documents = base.filePath(QStringLiteral("Documents"));
+    const QString chosen = base.filePath(QStringLiteral("chosen-and-gone"));
+    EXPECT_FALSE(Settings::prepareLogFolder(chosen, documents));
+    EXPECT_FALSE(QDir(chosen).exists()) << "a folder the user chose is not made again";
+    EXPECT_TRUE(Settings::prepareLogFolder(documents, documents));
+    EXPECT_TRUE(QDir(documents).exists());
+    EXPECT_TRUE(Settings::prepareLogFolder(base.path(), documents));
+}
+
+TEST(Settings, FirstStartSelectsTheDefaultsAndWritesEveryShortcut)
+{
+    ViewerSession viewer;
+    auto* settings = viewer.window->getSettingsControls();
+    EXPECT_EQ(find<QComboBox>(settings, "temperatureUnitSelect")->currentText(), QStringLiteral("Celsius"));
+    EXPECT_EQ(find<QComboBox>(settings, "pressureUnitSelect")->currentText(), QStringLiteral("Bar"));
+    EXPECT_EQ(find<QComboBox>(settings, "colourThemeSelect")->currentText(), QStringLiteral("Dark"));
+    EXPECT_EQ(find<QComboBox>(settings, "captureFormat")->currentText(), QStringLiteral(".jpg"));
+    EXPECT_FALSE(find<ToggleSwitch>(settings, "autoConnect")->isEnabled());
+    EXPECT_TRUE(find<ToggleSwitch>(settings, "saveSonarParams")->isEnabled());
+    EXPECT_TRUE(find<QRadioButton>(settings, "freshWaterOption")->isChecked());
+    EXPECT_FALSE(find<QLineEdit>(settings, "speedInput")->isEnabled());
+    EXPECT_EQ(find<QLineEdit>(settings, "speedInput")->text(), QStringLiteral("1481"));
+    EXPECT_EQ(find<QSlider>(settings, "bandwidthInput")->value(), 100);
+
+    // The documents folder of a machine that has none is made for the logs.
+    const QString documents = QDir(viewer.settings.path()).filePath(QStringLiteral("Documents"));
+    EXPECT_EQ(QDir::cleanPath(find<QLineEdit>(settings, "logLocationText")->text()), documents);
+    EXPECT_TRUE(QDir(documents).exists());
+
+    auto* displays = viewer.window->getDisplayControlToolbar()->getAdditionalDisplays();
+    for (const auto* display : displays->getDisplays()) {
+        EXPECT_EQ(display->isWanted(), display->getKeyStem() == QStringLiteral("sonarDetailsDisplay"))
+            << display->getKeyStem().toStdString();
+    }
+    for (const auto& group : Settings::shortcutGroups()) {
+        for (const auto& entry : group.entries) {
+            const QString key = QString::fromLatin1(group.group) + QLatin1Char('/') + QString::fromLatin1(entry.key);
+            EXPECT_EQ(stored(key).toString(), QString::fromLatin1(entry.defaultSequence)) << key.toStdString();
+        }
+    }
+    EXPECT_FALSE(viewer.toastShown(QStringLiteral("Keyboard shorcuts saved!")));
+}
+
+TEST(Settings, EverySettingSurvivesARestart)
+{
+    ViewerSession viewer;
+    const auto sonar = viewer.network.startSonar(42001);
+    auto* settings = viewer.window->getSettingsControls();
+    QString chosenFolder = QDir(viewer.settings.path()).filePath(QStringLiteral("captures"));
+    ASSERT_TRUE(QDir().mkpath(chosenFolder));
+    settings->setFolderChooser([&](QWidget*, const QString& title, const QString&) {
+        EXPECT_EQ(title, QStringLiteral("Select Folder"));
+        return chosenFolder;
+    });
+
+    find<QComboBox>(settings, "colourThemeSelect")->setCurrentIndex(2);
+    EXPECT_EQ(viewer.application->getThemeManager()->getTheme(), 2);
+    find<QComboBox>(settings, "distanceUnitSelect")->setCurrentIndex(2);
+    find<QComboBox>(settings, "temperatureUnitSelect")->setCurrentIndex(2);
+    find<QComboBox>(settings, "pressureUnitSelect")->setCurrentIndex(0);
+    find<QComboBox>(settings, "speedUnitSelect")->setCurrentIndex(2);
+    EXPECT_EQ(find<QLabel>(settings, "speedOfSoundUnits")->text().trimmed(),
+              QString::fromStdString(viewer.application->getSpeedUnit()->getSymbol()));
+    find<ToggleSwitch>(settings, "autoConnect")->setState(true);
+    EXPECT_TRUE(stored(QStringLiteral("GeneralSettings/autoConnect")).toBool()) << "written at once";
+    find<ToggleSwitch>(settings, "logCompression")->setState(true);
+    find<QSlider>(settings, "bandwidthInput")->setValue(40);
+    find<QPushButton>(settings, "logBrowseButton")->click();
+    find<QComboBox>(settings, "captureFormat")->setCurrentIndex(1);
+
+    ASSERT_TRUE(connectSonar(viewer, 42001));
+    // Custom water: typed in feet per second, the unit shown; the sonar gets
+    // metres per second.
+    find<QRadioButton>(settings, "customOption")->click();
+    auto* speed = find<QLineEdit>(settings, "speedInput");
+    EXPECT_TRUE(speed->isEnabled());
+    speed->setText(QStringLiteral("1500"));
+    Q_EMIT speed->editingFinished();
+    EXPECT_NEAR(viewer.controller->getSonar()->getSpeedOfSound(), 1500 * 0.3048, 0.01);
+
+    auto* toolbar = viewer.window->getDisplayControlToolbar();
+    toolbar->getPaletteControl()->getFireSlider()->setValue(40);
+    toolbar->getPaletteControl()->getAquaSlider()->setValue(200);
+    toolbar->getPaletteControl()->paletteButton(7)->click();
+    toolbar->getOverlayFeatures()->getRangeLabelsToggle()->setState(false);
+    toolbar->getRotationControls()->getSlider()->setValue(90);
+    toolbar->getFlipButton()->click();
+    toolbar->getMeasuringToolsButton()->click();
+    ASSERT_TRUE(waitFor([&] {
+        return toolbar->getMeasuringTools()->getState() == GUI::Widgets::Containers::BasicPopOutWidget::Shown;
+    }));
+    toolbar->getMeasuringTools()->undock();
+    toolbar->getMeasuringTools()->move(620, 380);
+    toolbar->getRotationButton()->click();
+    auto* displays = toolbar->getAdditionalDisplays();
+    displays->switchFor(QStringLiteral("fpsDisplay"))->setState(true);
+    displays->switchFor(QStringLiteral("sonarDetailsDisplay"))->setState(false);
+    displays->getFpsDisplay()->move(200, 150);
+    displays->getFpsDisplay()->resize(180, 60);
+
+    viewer.restart();
+    settings = viewer.window->getSettingsControls();
+    EXPECT_EQ(viewer.application->getThemeManager()->getTheme(), 2);
+    EXPECT_EQ(find<QComboBox>(settings, "distanceUnitSelect")->currentText(), QStringLiteral("Feet"));
+    EXPECT_EQ(find<QComboBox>(settings, "temperatureUnitSelect")->currentText(), QStringLiteral("Fahrenheit"));
+    EXPECT_EQ(find<QComboBox>(settings, "pressureUnitSelect")->currentText(), QStringLiteral("Pascal"));
+    EXPECT_EQ(find<QComboBox>(settings, "speedUnitSelect")->currentText(), QStringLiteral("Feet per second"));
+    EXPECT_TRUE(find<ToggleSwitch>(settings, "autoConnect")->isEnabled());
+    EXPECT_TRUE(find<ToggleSwitch>(settings, "logCompression")->isEnabled());
+    EXPECT_EQ(find<QSlider>(settings, "bandwidthInput")->value(), 40);
+    EXPECT_EQ(find<QLineEdit>(settings, "logLocationText")->text(), chosenFolder);
+    EXPECT_EQ(find<QComboBox>(settings, "captureFormat")->currentText(), QStringLiteral(".png"));
+    EXPECT_TRUE(find<QRadioButton>(settings, "customOption")->isChecked());
+    EXPECT_EQ(stored(QStringLiteral("GeneralSettings/environmentIndex")).toInt(), 2);
+    EXPECT_EQ(stored(QStringLiteral("GeneralSettings/manualSpeed")).toString(), QStringLiteral("1500"));
+
+    // Auto-connect is on now: the lone simulator is connected by itself.
+    ASSERT_TRUE(waitFor([&] { return viewer.window->getMode() == LumivaneWindow::LiveSonar; }));
+    toolbar = viewer.window->getDisplayControlToolbar();
+    EXPECT_EQ(toolbar->getPaletteControl()->getPalette(), 7);
+    EXPECT_EQ(toolbar->getPaletteControl()->getFireSlider()->value(), 40);
+    EXPECT_EQ(toolbar->getPaletteControl()->getAquaSlider()->value(), 200);
+    const auto look = viewer.window->getFanDisplay()->getCurrentDisplaySettings();
+    EXPECT_EQ(look.palette, 7);
+    EXPECT_EQ(look.paletteModifier, 200);
+    EXPECT_TRUE(look.horizontalFlip);
+    EXPECT_FALSE(look.rangeLabels);
+    EXPECT_TRUE(look.rangeArcs);
+    EXPECT_FLOAT_EQ(look.rotation, 90.0F);
+    EXPECT_TRUE(toolbar->getFlipButton()->isChecked());
+    EXPECT_FALSE(toolbar->getOverlayFeatures()->getRangeLabelsToggle()->isEnabled());
+    EXPECT_EQ(toolbar->getRotationControls()->getValue(), 90);
+    EXPECT_TRUE(toolbar->getMeasuringToolsButton()->isChecked());
+    EXPECT_FALSE(toolbar->getMeasuringTools()->isDocked());
+    ASSERT_TRUE(waitFor([&] {
+        return toolbar->getMeasuringTools()->getState() == GUI::Widgets::Containers::BasicPopOutWidget::Shown;
+    }));
+    EXPECT_EQ(toolbar->getMeasuringTools()->pos(), QPoint(620, 380));
+    EXPECT_TRUE(toolbar->getRotationButton()->isChecked());
+    EXPECT_TRUE(toolbar->getRotationControls()->isDocked());
+    displays = toolbar->getAdditionalDisplays();
+    EXPECT_TRUE(displays->getFpsDisplay()->isWanted());
+    EXPECT_FALSE(displays->getSonarDetailsDisplay()->isWanted());
+    EXPECT_EQ(displays->getFpsDisplay()->pos(), QPoint(200, 150));
+    EXPECT_EQ(displays->getFpsDisplay()->size(), QSize(180, 60));
+}
+
+TEST(Settings, ShortcutsActInTheirModeAndChangesTakeEffectAtOnce)
+{
+    ViewerSession viewer;
+    const auto sonar = viewer.network.startSonar(42002);
+    auto* palettes = viewer.window->getDisplayControlToolbar()->getPaletteControl();
+    auto* window = viewer.window.get();
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+
+    // E is the display toolbar's: nothing on the home page.
+    QTest::keyClick(window, Qt::Key_E);
+    EXPECT_EQ(palettes->getPalette(), 0);
+    ASSERT_TRUE(connectSonar(viewer, 42002));
+    QTest::keyClick(window, Qt::Key_E);
+    EXPECT_EQ(palettes->getPalette(), 1);
+    // W belongs to the sonar controls in live mode (and to playback in its own).
+    auto* range = viewer.window->findChild<SonarControlToolbar*>()->getRangeControl();
+    ASSERT_TRUE(waitFor([&] { return range->getSlider()->isEnabled(); }));
+    const int before = range->getValue();
+    QTest::keyClick(window, Qt::Key_W);
+    EXPECT_GT(range->getValue(), before);
+
+    auto* dialog = viewer.window->getSettingsControls()->getShortcutDialog();
+    find<QPushButton>(viewer.window->getSettingsControls(), "keyboardShortcutsButton")->click();
+    ASSERT_TRUE(waitFor([&] { return dialog->isVisible(); }));
+    find<QDialogButtonBox>(dialog, "buttonBox")->button(QDialogButtonBox::Save)->click();
+    EXPECT_TRUE(waitFor([&] { return viewer.toastShown(QStringLiteral("Keyboard shorcuts saved!")); }));
+
+    find<QPushButton>(viewer.window->getSettingsControls(), "keyboardShortcutsButton")->click();
+    ASSERT_TRUE(waitFor([&] { return dialog->isVisible(); }));
+    dialog->editorFor(QStringLiteral("DisplayControlToolbar"), QStringLiteral("nextPaletteShortcut"))
+        ->setKeySequence(QKeySequence(Qt::Key_N));
+    find<QDialogButtonBox>(dialog, "buttonBox")->button(QDialogButtonBox::Save)->click();
+    EXPECT_EQ(stored(QStringLiteral("DisplayControlToolbar/nextPaletteShortcut")).toString(), QStringLiteral("N"));
+    window->activateWindow();
+    ASSERT_TRUE(waitFor([&] { return QApplication::activeWindow() == window; }));
+    QTest::keyClick(window, Qt::Key_E);
+    EXPECT_EQ(palettes->getPalette(), 1);
+    QTest::keyClick(window, Qt::Key_N);
+    EXPECT_EQ(palettes->getPalette(), 2);
+}
+
+} // namespace
+} // namespace Keldar::OndrixLumivane
