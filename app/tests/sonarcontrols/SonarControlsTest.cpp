@@ -113,7 +113,7 @@ struct ToolbarHost : Host
                          [this](Frequency f) { frequencies.push_back(f); });
     }
 
-    // As the controller does on connection: the model specification, then the
+    // As the controller does on connection: the model's limits, then the
     // parameters the sonar starts with.
     void connectSonar(unsigned partNumber, double range, Frequency frequency)
     {
