@@ -2,6 +2,7 @@
 // panel and a live screen with every overlay display on, in each theme.
 // Run under a display: scripts/with-display lumivane-display-panels-tour OUTDIR
 
+#include "screenshots/TourStart.h"
 #include "support/ViewerTestSupport.h"
 
 #include "application/LumivaneApplication.h"
@@ -34,13 +35,11 @@ bool save(QWidget& widget, const QString& path)
 
 int main(int argc, char** argv)
 {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: lumivane-display-panels-tour OUTDIR\n");
+    const std::optional<QString> outFolder = startTour(argc, argv, "lumivane-display-panels-tour");
+    if (!outFolder) {
         return 2;
     }
-    const QString folder = QString::fromLocal8Bit(argv[1]);
-    QDir().mkpath(folder);
-    application();
+    const QString& folder = *outFolder;
     ViewerSession viewer;
     auto sonar = viewer.network.startSonar(40001);
     const char* names[] = {"dark", "light", "midnight", "forest"};

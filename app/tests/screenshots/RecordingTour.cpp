@@ -3,6 +3,7 @@
 // with a bookmark hovered and selected, the speed pop-out and the export
 // panel) for a person to look at.
 
+#include "screenshots/TourStart.h"
 #include "support/LogTestSupport.h"
 
 #include "application/LumivaneApplication.h"
@@ -43,13 +44,11 @@ bool save(QWidget& widget, const QString& path)
 
 int main(int argc, char** argv)
 {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: lumivane-recording-tour OUTDIR\n");
+    const std::optional<QString> outFolder = startTour(argc, argv, "lumivane-recording-tour");
+    if (!outFolder) {
         return 2;
     }
-    const QString folder = QString::fromLocal8Bit(argv[1]);
-    QDir().mkpath(folder);
-    application();
+    const QString& folder = *outFolder;
     ViewerSession viewer;
     QTemporaryDir logs;
     auto sonar = connectViewer(viewer, 40041, logs.path().toStdString());

@@ -2,6 +2,7 @@
 // connection in each theme, at the window's full size and at its minimum.
 // Run under a display: scripts/with-display lumivane-screenshot-tour OUTDIR
 
+#include "screenshots/TourStart.h"
 #include "support/ViewerTestSupport.h"
 
 #include "application/LumivaneApplication.h"
@@ -27,13 +28,11 @@ bool save(QWidget& window, const QString& path)
 
 int main(int argc, char** argv)
 {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: lumivane-screenshot-tour OUTDIR\n");
+    const std::optional<QString> outFolder = startTour(argc, argv, "lumivane-screenshot-tour");
+    if (!outFolder) {
         return 2;
     }
-    const QString folder = QString::fromLocal8Bit(argv[1]);
-    QDir().mkpath(folder);
-    application();
+    const QString& folder = *outFolder;
     ViewerSession viewer;
     auto sonar = viewer.network.startSonar(40001);
     const char* names[] = {"dark", "light", "midnight", "forest"};
