@@ -11,16 +11,15 @@
 #include "application/ExceptionCatchingApplication.h"
 #include "application/LumivaneApplication.h"
 #include "controller/MainController.h"
+#include "support/LoopbackSonarRig.h"
 
 #include <keldar/logging/SqliteLogFile.h>
 #include <keldar/ondrix/SonarTypes.h>
 #include <keldar/sim/SimulatedSonar.h>
 
 #include <QElapsedTimer>
-#include <QTcpServer>
 #include <QTemporaryDir>
 #include <QThread>
-#include <QUdpSocket>
 
 #include <algorithm>
 #include <chrono>
@@ -53,32 +52,12 @@ int main(int argc, char** argv)
 {
     const int seconds = argc > 1 ? std::max(2, std::atoi(argv[1])) : 10;
     ExceptionCatchingApplication application(argc, argv);
-    QUdpSocket udp;
-    QTcpServer tcp;
-    udp.bind(QHostAddress(QHostAddress::LocalHost), 0);
-    tcp.listen(QHostAddress(QHostAddress::LocalHost), 0);
-    const auto statusPort = udp.localPort();
-    const auto sonarPort = tcp.serverPort();
-    udp.close();
-    tcp.close();
-
-    Keldar::Ondrix::Utilities::ConnectionManager::Settings network;
-    network.listenAddress = "127.0.0.1";
-    network.statusPort = statusPort;
-    network.sonarPort = sonarPort;
+    const Keldar::Bench::LoopbackSonarRig rig;
     auto* lumivane = LumivaneApplication::instance();
-    lumivane->setup(application, network);
+    lumivane->setup(application, rig.network());
     MainController* controller = lumivane->getController();
 
-    Keldar::Sim::SimulatedSonarConfig config;
-    config.serialNumber = 40001;
-    config.address = "127.0.0.2";
-    config.tcpPort = sonarPort;
-    config.statusDestination = "127.0.0.1";
-    config.statusPort = statusPort;
-    config.statusInterval = std::chrono::milliseconds(250);
-    config.rangeLines = 1000;
-    Keldar::Sim::SimulatedSonar sonar(config);
+    Keldar::Sim::SimulatedSonar sonar(rig.sonar(40001));
     sonar.start();
     controller->connectWhenSeen(40001);
     controller->startListening();

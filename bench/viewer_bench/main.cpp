@@ -12,6 +12,7 @@
 #include "application/LumivaneApplication.h"
 #include "application/LumivaneWindow.h"
 #include "controller/MainController.h"
+#include "support/LoopbackSonarRig.h"
 
 #include <keldar/sim/SimulatedSonar.h>
 #include <keldar/visualisation/FanDisplay.h>
@@ -19,9 +20,7 @@
 #include <QElapsedTimer>
 #include <QSettings>
 #include <QTemporaryDir>
-#include <QTcpServer>
 #include <QThread>
-#include <QUdpSocket>
 
 #include <sys/resource.h>
 #include <time.h>
@@ -132,38 +131,14 @@ int main(int argc, char** argv)
     QTemporaryDir settings;
     QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, settings.path());
 
-    std::uint16_t statusPort = 0;
-    std::uint16_t sonarPort = 0;
-    {
-        QUdpSocket udp;
-        QTcpServer tcp;
-        if (!udp.bind(QHostAddress(QHostAddress::LocalHost), 0) || !tcp.listen(QHostAddress::LocalHost, 0)) {
-            std::fprintf(stderr, "no free loopback ports\n");
-            return 1;
-        }
-        statusPort = udp.localPort();
-        sonarPort = tcp.serverPort();
-    }
-    Keldar::Ondrix::Utilities::ConnectionManager::Settings network;
-    network.listenAddress = "127.0.0.1";
-    network.statusPort = statusPort;
-    network.sonarPort = sonarPort;
-
+    const Keldar::Bench::LoopbackSonarRig rig;
     auto* lumivane = LumivaneApplication::instance();
-    lumivane->setup(application, network);
+    lumivane->setup(application, rig.network());
     auto window = std::make_unique<LumivaneWindow>();
     lumivane->start(window.get(), 40001U);
     auto* controller = lumivane->getController();
 
-    Keldar::Sim::SimulatedSonarConfig config;
-    config.serialNumber = 40001;
-    config.address = "127.0.0.2";
-    config.tcpPort = sonarPort;
-    config.statusDestination = "127.0.0.1";
-    config.statusPort = statusPort;
-    config.statusInterval = std::chrono::milliseconds(250);
-    config.rangeLines = 1000;
-    Keldar::Sim::SimulatedSonar sonar(config);
+    Keldar::Sim::SimulatedSonar sonar(rig.sonar(40001));
     sonar.start();
 
     if (!pumpUntil([&] { return controller->isConnected(); }, 20000)) {
