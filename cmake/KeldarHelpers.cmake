@@ -112,3 +112,24 @@ function(keldar_add_fuzzer)
     set_tests_properties(fuzz-replay-${F_NAME} PROPERTIES TIMEOUT 300 LABELS "${F_LABELS}")
   endif()
 endfunction()
+
+# keldar_install_library(target NAME name)
+# Installs a library as `Keldar::<name>` in the Keldar package: the shared
+# object with its SONAME links, the public headers under include/ (when the
+# library has any) and its entry in the exported targets. The SONAME follows
+# the major version, so a program built against one release keeps loading
+# until an incompatible one is installed.
+function(keldar_install_library target)
+  cmake_parse_arguments(L "" "NAME" "" ${ARGN})
+  set_target_properties(${target} PROPERTIES
+    EXPORT_NAME ${L_NAME}
+    VERSION ${PROJECT_VERSION}
+    SOVERSION ${PROJECT_VERSION_MAJOR})
+  install(TARGETS ${target} EXPORT KeldarTargets
+          LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR})
+  get_target_property(source_dir ${target} SOURCE_DIR)
+  if(EXISTS ${source_dir}/include)
+    install(DIRECTORY ${source_dir}/include/ DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
+  endif()
+  set_property(GLOBAL APPEND PROPERTY KELDAR_INSTALLED_LIBRARIES ${L_NAME})
+endfunction()

@@ -6,6 +6,7 @@
 int main(int argc, char** argv)
 {
     CLI::App app{"Headless tools for Ondrix imaging sonars", "ondrix-cli"};
+    app.set_version_flag("--version", std::string("ondrix-cli ") + KELDAR_VERSION);
     app.require_subcommand(1);
     for (const auto& registration : Keldar::Cli::commandRegistry()) {
         registration(app);

@@ -65,6 +65,7 @@ int main(int argc, char** argv)
                  "Each sonar sends status datagrams to the listener and serves the command and data\n"
                  "session on its own loopback address.",
                  "ondrix-sim"};
+    app.set_version_flag("--version", std::string("ondrix-sim ") + KELDAR_VERSION);
 
     Keldar::Sim::SimulatedSonarConfig base;
     unsigned count = 1;
