@@ -3,8 +3,7 @@
 // a range back to the older format from the export panel.
 
 #include "support/LogTestSupport.h"
-
-#include "LegacyBytes.h"
+#include "support/OlderFormatFiles.h"
 
 #include "application/LumivaneWindow.h"
 #include "application/MessageBoxes.h"
@@ -18,7 +17,6 @@
 #include <keldar/gui/RangeSlider.h>
 #include <keldar/gui/SvgButton.h>
 #include <keldar/logging/legacy/LegacyConversion.h>
-#include <keldar/ondrix/MessageBuilding.h>
 
 #include <QAction>
 #include <QApplication>
@@ -29,68 +27,12 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <optional>
 
 using namespace Keldar::OndrixLumivane;
 using namespace Keldar::OndrixLumivane::Testing;
 namespace Legacy = Keldar::Logging::Legacy;
-namespace Bytes = Keldar::Logging::Legacy::Testing;
 
 namespace {
-
-constexpr double startTime = 1700000000.0;
-
-// A version-2 ping result of a 64-beam fan, its samples marked with `which`.
-Bytes::Bytes pingResult(int which)
-{
-    Keldar::Ondrix::MessageBuilding::ImageDescription image;
-    image.sourceId = 4242;
-    image.beams = 64;
-    image.ranges = 100;
-    image.range = 10.0;
-    image.gain = 50.0;
-    for (int beam = 0; beam < image.beams; ++beam) {
-        image.bearings.push_back(static_cast<std::int16_t>(-6000 + beam * 190));
-    }
-    image.samples.assign(std::size_t{64} * 100, static_cast<std::uint8_t>(100 + which));
-    return Bytes::toBytes(Keldar::Ondrix::MessageBuilding::buildSimplePingResultV2(image));
-}
-
-// An older-format file of `count` ping results a tenth of a second apart.
-struct OlderFormatFile
-{
-    OlderFormatFile(const QTemporaryDir& folder, int count)
-        : path(folder.filePath("dive.ondrix").toStdString())
-    {
-        std::vector<Bytes::Bytes> parts{Bytes::fileHeader(startTime)};
-        for (int i = 0; i < count; ++i) {
-            payloads.push_back(pingResult(i));
-            parts.push_back(Bytes::record({.kind = 10, .time = startTime + i * 0.1, .payload = payloads.back(),
-                                           .versionFlag = 2}));
-        }
-        for (const auto& part : parts) {
-            bytes.insert(bytes.end(), part.begin(), part.end());
-        }
-        write(bytes);
-    }
-
-    void write(const Bytes::Bytes& content) const
-    {
-        std::ofstream(path, std::ios::binary | std::ios::trunc)
-            .write(reinterpret_cast<const char*>(content.data()), static_cast<std::streamsize>(content.size()));
-    }
-
-    [[nodiscard]] Bytes::Bytes onDisk(const std::filesystem::path& file) const
-    {
-        std::ifstream in(file, std::ios::binary);
-        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    }
-
-    std::filesystem::path path;
-    std::vector<Bytes::Bytes> payloads;
-    Bytes::Bytes bytes;
-};
 
 // How a message box looked when the viewer showed it.
 struct ShownBox
@@ -175,7 +117,7 @@ TEST(LegacyLog, DecliningLeavesTheFileAndAcceptingConvertsAndPlaysIt)
     ViewerSession viewer;
     BoxAnswers boxes;
     QTemporaryDir folder;
-    const OlderFormatFile file(folder, 12);
+    const OlderFormatFile file(folder.filePath("dive.ondrix").toStdString(), 12);
     viewer.controller->setLogCompression(true);
 
     boxes.answer = QMessageBox::No;
@@ -190,7 +132,7 @@ TEST(LegacyLog, DecliningLeavesTheFileAndAcceptingConvertsAndPlaysIt)
     EXPECT_EQ(question.modality, Qt::ApplicationModal);
     EXPECT_TRUE(question.frameless);
     EXPECT_EQ(viewer.window->getMode(), LumivaneWindow::NoSource);
-    EXPECT_EQ(file.onDisk(file.path), file.bytes);
+    EXPECT_EQ(bytesOnDisk(file.path), file.bytes);
     EXPECT_FALSE(std::filesystem::exists(file.path.string() + ".old"));
     EXPECT_TRUE(viewer.shownToasts().isEmpty()) << viewer.shownToasts().join('\n').toStdString();
 
@@ -201,7 +143,7 @@ TEST(LegacyLog, DecliningLeavesTheFileAndAcceptingConvertsAndPlaysIt)
     EXPECT_EQ(viewer.window->windowTitle().toStdString(), file.path.string());
     EXPECT_EQ(viewer.window->getPlaybackToolbar()->getScrubControl()->getSlider()->maximum(), 11);
     EXPECT_TRUE(waitFor([&] { return viewer.fanCoverage() > 0.05; })) << "the first frame is shown";
-    EXPECT_EQ(file.onDisk(file.path.string() + ".old"), file.bytes) << "the original is kept as it was";
+    EXPECT_EQ(bytesOnDisk(file.path.string() + ".old"), file.bytes) << "the original is kept as it was";
     auto converted = openLog(file.path);
     EXPECT_NE(converted->getCompressionLevel(), 0) << "the compression setting is followed";
     const auto entries = converted->readEntries(-1, -1, {}, -1);
@@ -214,7 +156,7 @@ TEST(LegacyLog, CancelledAndFailedConversionsLeaveTheOriginalAlone)
     ViewerSession viewer;
     BoxAnswers boxes;
     QTemporaryDir folder;
-    const OlderFormatFile file(folder, 30);
+    const OlderFormatFile file(folder.filePath("dive.ondrix").toStdString(), 30);
     {
         ProgressWatcher progress(true);
         openThroughToolbar(viewer, file.path);
@@ -229,10 +171,10 @@ TEST(LegacyLog, CancelledAndFailedConversionsLeaveTheOriginalAlone)
     EXPECT_EQ(filesIn(folder.path().toStdString(), ".ondrix"), std::vector<std::filesystem::path>{file.path})
         << "no converted or temporary file is left";
     EXPECT_FALSE(std::filesystem::exists(file.path.string() + ".old"));
-    EXPECT_EQ(file.onDisk(file.path), file.bytes);
+    EXPECT_EQ(bytesOnDisk(file.path), file.bytes);
 
     // A record whose header is damaged stops the conversion with the reason.
-    Bytes::Bytes damaged = file.bytes;
+    FileBytes damaged = file.bytes;
     damaged[48 + 40 + file.payloads[0].size()] ^= 0xFF;
     file.write(damaged);
     openThroughToolbar(viewer, file.path);
@@ -242,7 +184,7 @@ TEST(LegacyLog, CancelledAndFailedConversionsLeaveTheOriginalAlone)
               "The log file could not be converted because: The file is not a well formed log file.");
     EXPECT_EQ(viewer.window->getMode(), LumivaneWindow::NoSource);
     EXPECT_EQ(filesIn(folder.path().toStdString(), ".ondrix"), std::vector<std::filesystem::path>{file.path});
-    EXPECT_EQ(file.onDisk(file.path), damaged);
+    EXPECT_EQ(bytesOnDisk(file.path), damaged);
 }
 
 TEST(LegacyLog, ARangeIsExportedToTheOlderFormatFromTheExportPanel)
@@ -250,7 +192,7 @@ TEST(LegacyLog, ARangeIsExportedToTheOlderFormatFromTheExportPanel)
     ViewerSession viewer;
     BoxAnswers boxes;
     QTemporaryDir folder;
-    const OlderFormatFile file(folder, 10);
+    const OlderFormatFile file(folder.filePath("dive.ondrix").toStdString(), 10);
     openThroughToolbar(viewer, file.path);
     ASSERT_EQ(viewer.window->getMode(), LumivaneWindow::LogPlayback);
     auto* toolbar = viewer.window->getPlaybackToolbar();
