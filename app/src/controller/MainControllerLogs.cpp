@@ -15,8 +15,6 @@
 #include <keldar/logging/LegacyLogFileError.h>
 #include <keldar/logging/NotALogFileError.h>
 #include <keldar/logging/SqliteLogFile.h>
-#include <keldar/logging/legacy/ConversionError.h>
-#include <keldar/logging/legacy/LegacyExportError.h>
 #include <keldar/ondrix/MessageParsing.h>
 #include <keldar/ondrix/ModelSpecs.h>
 
