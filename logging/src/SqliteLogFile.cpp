@@ -613,7 +613,8 @@ bool SqliteLogFile::readEntryInto(int entryId, DataEntry& entry) const
     // costs more than reading the entry.
     const bool raw = impl.compressionLevel == 0;
     thread_local std::vector<std::uint8_t> stored;
-    if (!timestamp || !type || !source || !impl.database->readBlob("data", "payload", entryId, raw ? entry.payload : stored)) {
+    if (!timestamp || !type || !source
+        || !impl.database->readBlob("data", "payload", entryId, raw ? entry.payload : stored)) {
         impl.setLastError("Data entry " + std::to_string(entryId) + " is damaged.");
         return false;
     }
