@@ -109,6 +109,25 @@ bool SqliteDatabase::executeSimpleQuery(const std::string& sql)
     return false;
 }
 
+bool SqliteDatabase::readBlob(const char* table, const char* column, std::int64_t rowId,
+                              std::vector<std::uint8_t>& into)
+{
+    const ConnectionLock lock(db_);
+    sqlite3_blob* blob = nullptr;
+    int rc = sqlite3_blob_open(db_, "main", table, column, rowId, 0, &blob);
+    if (rc == SQLITE_OK) {
+        into.resize(static_cast<std::size_t>(sqlite3_blob_bytes(blob)));
+        rc = sqlite3_blob_read(blob, into.data(), static_cast<int>(into.size()), 0);
+    }
+    sqlite3_blob_close(blob);
+    if (rc != SQLITE_OK) {
+        lastErrorCode_ = rc;
+        into.clear();
+        return false;
+    }
+    return true;
+}
+
 std::int64_t SqliteDatabase::getLastInsertedRowId() const
 {
     return sqlite3_last_insert_rowid(db_);

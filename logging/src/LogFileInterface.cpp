@@ -12,4 +12,14 @@ bool LogFileInterface::addResource(const LogResourceEntry& entry)
     return addResource(entry.name, entry.data);
 }
 
+bool LogFileInterface::readEntryInto(int entryId, DataEntry& entry) const
+{
+    auto read = readEntry(entryId);
+    if (!read) {
+        return false;
+    }
+    entry = std::move(*read);
+    return true;
+}
+
 } // namespace Keldar::Logging

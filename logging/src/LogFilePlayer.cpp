@@ -281,6 +281,33 @@ bool LogFilePlayer::seek(std::int32_t frame, const FrameCallback& callback)
     return loaded;
 }
 
+bool LogFilePlayer::seekInto(std::int32_t frame, DataEntry& entry)
+{
+    State& state = *state_;
+    if (frame < 0 || frame >= getFrameCount()) {
+        return false;
+    }
+    const bool wasPlaying = isPlaying();
+    if (wasPlaying) {
+        stop();
+    }
+    state.currentFrame = frame;
+    state.currentEntry.reset();
+    bool loaded = false;
+    try {
+        loaded = state.file->readEntryInto(state.entryIndex[static_cast<std::size_t>(frame)], entry);
+    } catch (...) {
+        loaded = false;
+    }
+    if (loaded) {
+        state.previousTimestamp = entry.timestamp;
+    }
+    if (wasPlaying) {
+        play();
+    }
+    return loaded;
+}
+
 void LogFilePlayer::setPlaybackEndedCallback(EndCallback callback)
 {
     std::lock_guard lock(state_->mutex);

@@ -595,6 +595,44 @@ std::optional<DataEntry> SqliteLogFile::readEntry(int entryId) const
     return entryFromRow(*impl_, query, 0, entryId);
 }
 
+bool SqliteLogFile::readEntryInto(int entryId, DataEntry& entry) const
+{
+    LogFileImpl& impl = *impl_;
+    SqliteQuery query(*impl.database, "SELECT timestamp, type, dataSourceId FROM data WHERE entryId = :entryId;");
+    query.bindParameter(":entryId", entryId);
+    if (query.executeStep() != QueryResult::Row) {
+        return false;
+    }
+    const auto timestamp = asInteger(query.getValueFromColumn(0));
+    const auto type = asInteger(query.getValueFromColumn(1));
+    const auto source = asInteger(query.getValueFromColumn(2));
+    query.resetQuery();
+    // Payloads are read straight into a buffer that lives from entry to entry:
+    // allocating and freeing one of a sonar image's size per entry makes the
+    // allocator return its pages to the system and fault them in again, which
+    // costs more than reading the entry.
+    const bool raw = impl.compressionLevel == 0;
+    thread_local std::vector<std::uint8_t> stored;
+    if (!timestamp || !type || !source
+        || !impl.database->readBlob("data", "payload", entryId, raw ? entry.payload : stored)) {
+        impl.setLastError("Data entry " + std::to_string(entryId) + " is damaged.");
+        return false;
+    }
+    if (!raw) {
+        auto payload = PayloadCodec::decode(stored, impl.compressionLevel);
+        if (!payload) {
+            impl.setLastError("Data entry " + std::to_string(entryId) + " has a damaged payload.");
+            return false;
+        }
+        entry.payload = std::move(*payload);
+    }
+    entry.entryId = entryId;
+    entry.timestamp = *timestamp;
+    entry.type = static_cast<std::uint32_t>(*type);
+    entry.dataSourceId = static_cast<std::int8_t>(*source);
+    return true;
+}
+
 std::vector<DataEntry> SqliteLogFile::readEntries(int first, int last, const EntryIndexFilter& filter,
                                                   int limit) const
 {
@@ -822,6 +860,10 @@ bool SqliteLogFile::addDataSourceProperty(const DataSourceProperty& property)
 
 bool SqliteLogFile::logData(const DataEntry& entry)
 {
+    // Stored as it is: no copy of a large payload per entry.
+    if (impl_->compressionLevel == 0) {
+        return logStored(entry, entry.payload);
+    }
     return logStored(entry, PayloadCodec::encode(entry.payload, impl_->compressionLevel));
 }
 

@@ -107,6 +107,28 @@ TEST(BadInput, RandomlyCorruptedLogsNeverCrash)
     }
 }
 
+namespace {
+
+// Reading into a record kept from entry to entry (what exports do) gives what
+// reading afresh gives, damaged and missing entries included.
+void expectReadIntoAgrees(const SqliteLogFile& file, int lastId)
+{
+    DataEntry kept;
+    for (int id = 1; id <= lastId; ++id) {
+        const auto fresh = file.readEntry(id);
+        ASSERT_EQ(file.readEntryInto(id, kept), fresh.has_value()) << id;
+        if (fresh) {
+            EXPECT_EQ(kept.entryId, fresh->entryId);
+            EXPECT_EQ(kept.timestamp, fresh->timestamp);
+            EXPECT_EQ(kept.type, fresh->type);
+            EXPECT_EQ(kept.dataSourceId, fresh->dataSourceId);
+            EXPECT_EQ(kept.payload, fresh->payload) << id;
+        }
+    }
+}
+
+} // namespace
+
 TEST(BadInput, WrongColumnTypesGiveEmptyResultsWithErrorText)
 {
     TempFolder folder;
@@ -124,6 +146,7 @@ TEST(BadInput, WrongColumnTypesGiveEmptyResultsWithErrorText)
     EXPECT_FALSE(file.readEntry(3));
     EXPECT_TRUE(file.readEntry(4));
     EXPECT_EQ(file.readEntries(-1, -1, {}, -1).size(), 2u);
+    expectReadIntoAgrees(file, 5);
 }
 
 TEST(BadInput, NullPayloadsAndDamagedStreamsAreRefusedCleanly)
@@ -145,6 +168,7 @@ TEST(BadInput, NullPayloadsAndDamagedStreamsAreRefusedCleanly)
     EXPECT_FALSE(file.readEntry(3));
     ASSERT_TRUE(file.readEntry(4));
     EXPECT_EQ(file.readEntry(4)->payload, recordedPayload(4, 500));
+    expectReadIntoAgrees(file, 5);
 }
 
 TEST(BadInput, TablesWithWrongColumnsFailWritesWithErrorText)

@@ -15,6 +15,10 @@
 #include <string>
 #include <vector>
 
+namespace Keldar::Logging {
+class SqliteLogFile;
+}
+
 namespace Keldar::OndrixLumivane {
 
 /// The one object between the user interface and the viewer's data sources.
@@ -127,6 +131,7 @@ public slots:
     void removeBookmark(int32_t entryId);
     void closeLogFile();
     void exportToLog(int firstFrame, int lastFrame);
+    void exportToLegacyLog(int firstFrame, int lastFrame);
 
 public:
     [[nodiscard]] bool isRecording() const;
@@ -143,6 +148,9 @@ private:
     void recordingFailed(const QString& reason);
     void closeRecording();
     void playEntry(int32_t frame, Logging::DataEntry entry);
+    /// Asks, converts and reports; the converted log, or null.
+    std::unique_ptr<Logging::SqliteLogFile> convertLegacyLog(const std::string& file);
+    void playLogFile(std::unique_ptr<Logging::SqliteLogFile> log, const std::string& file);
     std::shared_ptr<LogSide> logs;
 
 private:

@@ -1,6 +1,8 @@
-// The log file half of the controller: opening a log, playing it through a
-// LogFilePlayer, its bookmarks, and the export to a new log file.
+// The log file half of the controller: opening a log (converting one of the
+// older format on request), playing it through a LogFilePlayer, its
+// bookmarks, and the exports to a new log file and to the older format.
 
+#include "controller/LegacyLogFiles.h"
 #include "controller/MainControllerLogSide.h"
 
 #include "application/LumivaneApplication.h"
@@ -16,6 +18,7 @@
 #include <keldar/ondrix/MessageParsing.h>
 #include <keldar/ondrix/ModelSpecs.h>
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QFile>
 #include <QProgressDialog>
@@ -41,6 +44,29 @@ void toast(GUI::Widgets::Notifications::ToastType type, const QString& text, int
     if (auto* window = mainWindow()) {
         window->newToast(type, text, durationMs);
     }
+}
+
+// Boxes about a file the user just chose go on the window in front.
+QWidget* activeWindow()
+{
+    if (QWidget* active = QApplication::activeWindow()) {
+        return active;
+    }
+    return mainWindow();
+}
+
+// Asks whether to convert a log of the older format; true for Yes.
+bool userWantsConversion()
+{
+    QMessageBox box(QMessageBox::Question, QStringLiteral("Legacy Log File"),
+                    QStringLiteral("The log file is in an old file format. Do you want to convert it to the new "
+                                   "format? (N.B. conversion adheres to compression setting)"),
+                    QMessageBox::Yes | QMessageBox::No, activeWindow());
+    box.setDefaultButton(QMessageBox::Yes);
+    box.setProperty("class", QStringLiteral("inverted"));
+    box.setWindowModality(Qt::ApplicationModal);
+    box.setWindowFlag(Qt::FramelessWindowHint);
+    return MessageBoxes::show(box) == QMessageBox::Yes;
 }
 
 void warning(const QString& title, const QString& text)
@@ -94,16 +120,44 @@ void MainController::openLogFile(std::string file)
         warning(QStringLiteral("Not a log file"), QString::fromLocal8Bit(error.what()));
         return;
     } catch (const Logging::LegacyLogFileError&) {
-        warning(QStringLiteral("Legacy Log File"),
-                QStringLiteral("The log file is in an old file format, which this version of the viewer cannot "
-                               "open."));
-        return;
+        log = convertLegacyLog(file);
+        if (!log) {
+            return;
+        }
     } catch (const std::exception& error) {
         MessageBoxes::critical(mainWindow(), QStringLiteral("Cannot Open Log File"),
                                QStringLiteral("The log file could not be opened: %1")
                                    .arg(QString::fromLocal8Bit(error.what())));
         return;
     }
+    playLogFile(std::move(log), file);
+}
+
+std::unique_ptr<Logging::SqliteLogFile> MainController::convertLegacyLog(const std::string& file)
+{
+    if (!userWantsConversion()) {
+        return nullptr;
+    }
+    // The work reads and replaces a file the user chose: whatever stops it is
+    // told, and the original is left in place.
+    try {
+        auto log = LegacyLogFiles::convert(file, logs->config);
+        if (!log) {
+            toast(ToastType::Info, QStringLiteral("Conversion cancelled."), standardToastMs);
+            return nullptr;
+        }
+        toast(ToastType::Success, QStringLiteral("Conversion successful!"), standardToastMs);
+        return log;
+    } catch (const std::exception& error) {
+        MessageBoxes::critical(activeWindow(), QStringLiteral("Conversion Error"),
+                               QStringLiteral("The log file could not be converted because: ")
+                                   + QString::fromLocal8Bit(error.what()));
+        return nullptr;
+    }
+}
+
+void MainController::playLogFile(std::unique_ptr<Logging::SqliteLogFile> log, const std::string& file)
+{
     if (!holdsSonarImages(*log)) {
         warning(QStringLiteral("Nothing to play"),
                 QStringLiteral("The log file holds no sonar images, so there is nothing to play."));
@@ -297,6 +351,28 @@ void MainController::exportToLog(int firstFrame, int lastFrame)
         return;
     }
     toast(ToastType::Success, QStringLiteral("Export finished successfully!"), standardToastMs);
+}
+
+void MainController::exportToLegacyLog(int firstFrame, int lastFrame)
+{
+    if (!logs->player) {
+        return;
+    }
+    LogFilePlayer& player = *logs->player;
+    // The export moves the player from frame to frame.
+    if (player.isPlaying()) {
+        player.stop();
+        emit playbackStopped();
+    }
+    try {
+        if (LegacyLogFiles::exportRange(player, firstFrame, lastFrame)) {
+            toast(ToastType::Success, QStringLiteral("Export finished successfully!"), standardToastMs);
+        } else {
+            toast(ToastType::Info, QStringLiteral("Export cancelled."), standardToastMs);
+        }
+    } catch (const std::exception& error) {
+        toast(ToastType::Error, QStringLiteral("Something went wrong: ") + QString::fromLocal8Bit(error.what()), 0);
+    }
 }
 
 } // namespace Keldar::OndrixLumivane

@@ -43,6 +43,7 @@ ExportModal::ExportModal(QWidget* parent)
     , fanDisplay(new FanDisplay(this))
     , exportButton(new QToolButton(this))
     , logFileAction(new QAction(QStringLiteral("Log file"), this))
+    , legacyLogFileAction(new QAction(QStringLiteral("Legacy log file"), this))
 {
     setWindowTitle(QStringLiteral("Export"));
     setObjectName(QStringLiteral("export-modal"));
@@ -70,6 +71,9 @@ ExportModal::ExportModal(QWidget* parent)
     auto* menu = new QMenu(exportButton);
     menu->setToolTipsVisible(true);
     menu->addAction(logFileAction);
+    legacyLogFileAction->setObjectName(QStringLiteral("legacyLogFileAction"));
+    legacyLogFileAction->setToolTip(QStringLiteral("A Lumivane V1 log file."));
+    menu->addAction(legacyLogFileAction);
     exportButton->setMenu(menu);
     exportButton->setDefaultAction(logFileAction);
     auto* cancelButton = new QPushButton(QStringLiteral("Cancel"), this);
@@ -103,6 +107,10 @@ ExportModal::ExportModal(QWidget* parent)
     connect(logFileAction, &QAction::triggered, this, [this] {
         hide();
         Q_EMIT exportToLog(rangeSlider->getLowerValue(), rangeSlider->getUpperValue());
+    });
+    connect(legacyLogFileAction, &QAction::triggered, this, [this] {
+        hide();
+        Q_EMIT exportToLegacyLog(rangeSlider->getLowerValue(), rangeSlider->getUpperValue());
     });
     connect(cancelButton, &QPushButton::clicked, this, &QDialog::reject);
     auto* application = LumivaneApplication::instance();
@@ -143,6 +151,11 @@ QToolButton* ExportModal::getExportButton() const
 QAction* ExportModal::getLogFileAction() const
 {
     return logFileAction;
+}
+
+QAction* ExportModal::getLegacyLogFileAction() const
+{
+    return legacyLogFileAction;
 }
 
 FanDisplay* ExportModal::getFanDisplay() const

@@ -39,6 +39,7 @@ public:
     QTimeEdit* getToTime() const;
     QToolButton* getExportButton() const;
     QAction* getLogFileAction() const;
+    QAction* getLegacyLogFileAction() const;
     Ondrix::Visualisation::FanDisplay* getFanDisplay() const;
 
 Q_SIGNALS:
@@ -47,6 +48,7 @@ Q_SIGNALS:
     void frameRequested(int frameNumber);
     void newImageReceived(Keldar::Ondrix::OndrixImage image);
     void exportToLog(int firstFrame, int lastFrame);
+    void exportToLegacyLog(int firstFrame, int lastFrame);
 
 public Q_SLOTS:
     void logEntriesCounted(int count);
@@ -68,6 +70,7 @@ private:
     Ondrix::Visualisation::FanDisplay* fanDisplay;
     QToolButton* exportButton;
     QAction* logFileAction;
+    QAction* legacyLogFileAction;
     int millisecondsPerFrame = 0;
 };
 

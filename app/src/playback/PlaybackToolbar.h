@@ -71,6 +71,7 @@ Q_SIGNALS:
     void displaySettingsReceived(const Keldar::Ondrix::Visualisation::FanDisplayOptions::DisplaySettings& settings);
     void newImageReceived(Keldar::Ondrix::OndrixImage image);
     void exportToLog(int firstFrame, int lastFrame);
+    void exportToLegacyLog(int firstFrame, int lastFrame);
     void newBookmarkRequested(int32_t entryId, std::string title, std::string comments);
     void updateBookmarkRequested(int32_t entryId, std::string title, std::string comments);
     void removeBookmarkRequested(int32_t entryId);

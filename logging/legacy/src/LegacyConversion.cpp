@@ -24,18 +24,24 @@ class ConvertedLogWriter {
 public:
     explicit ConvertedLogWriter(SqliteLogFile& output) : output_(output) {}
 
-    void write(ConvertedEntry converted)
+    // The payload is handed back in `converted` for the next record to reuse.
+    void write(ConvertedEntry& converted)
     {
         const std::int8_t sourceId = sourceFor(converted);
         const std::size_t size = converted.payload.size();
-        const DataEntry entry{0, sourceId, converted.type, std::move(converted.payload), converted.timestamp};
-        check(output_.logData(entry));
+        DataEntry entry{0, sourceId, converted.type, std::move(converted.payload), converted.timestamp};
+        const bool written = output_.logData(entry);
+        converted.payload = std::move(entry.payload);
+        check(written);
         bytesSinceCommit_ += size;
         if (bytesSinceCommit_ >= transactionBytes) {
             check(output_.commitTransaction() && output_.beginTransaction());
             bytesSinceCommit_ = 0;
         }
     }
+
+    // The last entries are only in the file once committed.
+    void finish() { check(output_.commitTransaction()); }
 
 private:
     // A data source is added the first time one of its entries comes, with
@@ -86,16 +92,26 @@ bool convertRecords(LegacyLogReader& reader, SqliteLogFile& output, const Progre
     RecordTranslator translator;
     output.setBulkWriting(true);
     output.beginTransaction();
+    // One payload buffer serves every record: allocating and freeing one of
+    // an image's size per record makes the allocator hand its pages back to
+    // the system and fault them in again, which costs more than the copying.
+    Record record;
     while (!progress.cancelled()) {
         const std::size_t groupSize = reader.scanGroup();
         if (groupSize == 0) {
-            output.commitTransaction();
-            output.setBulkWriting(false);
+            // The new log stays in rollback-journal mode, which is what a
+            // closed log is in anyway. Going back to the write-ahead log here
+            // would make SQLite flush the whole file to disk (seconds, and as
+            // long as other writers make it), for nothing: the original stays
+            // beside it until the user removes it.
+            writer.finish();
             return true;
         }
         for (std::size_t i = 0; i < groupSize; ++i) {
-            if (auto converted = translator.translate(reader.readRecord(), i, groupSize)) {
-                writer.write(std::move(*converted));
+            reader.readRecord(record);
+            if (auto converted = translator.translate(std::move(record), i, groupSize)) {
+                writer.write(*converted);
+                record.payload = std::move(converted->payload);
             }
             progress.value(static_cast<std::int64_t>(reader.getPosition() / 1024));
         }

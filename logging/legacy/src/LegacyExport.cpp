@@ -58,19 +58,17 @@ std::optional<std::filesystem::path> exportToLegacyLog(Playback::LogFilePlayer& 
     };
 
     LegacyLogWriter writer(out, creationTimeOf(log));
-    // Each entry is kept until the next one has been read: freeing it at once
-    // lets the allocator hand its pages back to the system, only to fault
-    // them in again for the next entry, which costs more than the copying.
-    DataEntry previous;
+    // One entry record serves every frame: allocating and freeing buffers of
+    // an image's size per entry makes the allocator hand their pages back to
+    // the system and fault them in again, which costs more than the copying.
+    DataEntry entry;
     for (int frame = start; frame <= end; ++frame) {
-        bool delivered = false;
-        player.seek(frame, [&](std::int32_t, DataEntry entry) {
-            delivered = true;
+        const bool delivered = player.seekInto(frame, entry);
+        if (delivered) {
             const std::uint16_t versionFlag = entry.type == 1 ? versionTwoFlag : 0;
             writer.writeRecord(RecordKind::sonarMessage, versionFlag, static_cast<double>(entry.timestamp) / 1000.0,
                                entry.payload.data(), entry.payload.size());
-            previous = std::move(entry);
-        });
+        }
         // A short file must not be reported as a finished export.
         if (!delivered || !out) {
             discard();

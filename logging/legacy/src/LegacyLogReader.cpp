@@ -86,17 +86,26 @@ std::size_t LegacyLogReader::scanGroup()
 
 Record LegacyLogReader::readRecord()
 {
+    Record record;
+    readRecord(record);
+    return record;
+}
+
+void LegacyLogReader::readRecord(Record& record)
+{
     if (unreadInGroup_ == 0) {
         throw std::logic_error("No record left in the current group.");
     }
     const HeaderFields fields = readHeaderAt(position_);
-    Record record{fields.kind, fields.versionFlag, fields.time, std::vector<std::uint8_t>(fields.payloadSize)};
+    record.kind = fields.kind;
+    record.versionFlag = fields.versionFlag;
+    record.time = fields.time;
+    record.payload.resize(fields.payloadSize);
     if (!in_.read(reinterpret_cast<char*>(record.payload.data()), static_cast<std::streamsize>(fields.payloadSize))) {
         notWellFormed();
     }
     position_ += RecordHeader::size + fields.payloadSize;
     --unreadInGroup_;
-    return record;
 }
 
 } // namespace Keldar::Logging::Legacy

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 struct sqlite3;
 
@@ -25,6 +26,12 @@ public:
     // Runs statements without parameters. Throws FileIsNotDatabase when SQLite
     // reports the file is not a database; other failures give false.
     bool executeSimpleQuery(const std::string& sql);
+
+    // Reads the blob in `column` of the row `rowId` of `table` straight into
+    // `into`, reusing its storage: unlike a SELECT, no buffer of the blob's
+    // size is allocated and freed per row. False (and `into` emptied) when
+    // the row is missing or the value cannot be read.
+    bool readBlob(const char* table, const char* column, std::int64_t rowId, std::vector<std::uint8_t>& into);
 
     std::int64_t getLastInsertedRowId() const;
     // The code of the connection's most recent failure, on whichever thread;

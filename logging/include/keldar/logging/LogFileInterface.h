@@ -35,6 +35,10 @@ public:
     virtual std::int32_t getLastEntryId() const = 0;
     virtual std::int32_t getEntryCount() const = 0;
     virtual std::optional<DataEntry> readEntry(int entryId) const = 0;
+    // readEntry into a record the caller keeps from entry to entry, reusing
+    // its payload's storage where the file can; false when readEntry would
+    // give nothing.
+    virtual bool readEntryInto(int entryId, DataEntry& entry) const;
     virtual std::optional<PropertyValue> getMetadataValue(const std::string& key) const = 0;
     virtual std::vector<LogMetadataEntry> getAllMetadata() const = 0;
     virtual std::optional<std::vector<std::uint8_t>> getResource(const std::string& name) const = 0;

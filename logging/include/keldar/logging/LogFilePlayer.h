@@ -53,6 +53,10 @@ public:
     // A frame outside that range is ignored and gives false, as does one
     // whose entry cannot be read (nothing is delivered then).
     bool seek(std::int32_t frame, const FrameCallback& callback = {});
+    // Moves to `frame` as seek does, but reads its entry into `entry` (reusing
+    // the storage of its payload) instead of delivering it: for going through
+    // many frames without a buffer allocated and freed for each.
+    bool seekInto(std::int32_t frame, DataEntry& entry);
     void setLoopPlayback(bool loop);
     // Must be greater than 0.
     void setPlaybackSpeedMultiplier(float speed);

@@ -52,6 +52,7 @@ public:
     std::int32_t getLastEntryId() const override;
     std::int32_t getEntryCount() const override;
     std::optional<DataEntry> readEntry(int entryId) const override;
+    bool readEntryInto(int entryId, DataEntry& entry) const override;
     std::optional<PropertyValue> getMetadataValue(const std::string& key) const override;
     std::vector<LogMetadataEntry> getAllMetadata() const override;
     std::optional<std::vector<std::uint8_t>> getResource(const std::string& name) const override;

@@ -23,6 +23,9 @@ public:
     std::size_t scanGroup();
     // The next record of the current group, payload included.
     Record readRecord();
+    // The same into a record kept from call to call, reusing its payload's
+    // storage rather than allocating one per record.
+    void readRecord(Record& record);
 
     double getCreationTime() const { return creationTime_; }
     // Bytes consumed so far, for progress.

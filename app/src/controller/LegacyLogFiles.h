@@ -1,0 +1,28 @@
+#pragma once
+
+// The bridge to the older log format as the viewer runs it: on the GUI
+// thread, behind a progress dialog whose Cancel button stops the work.
+
+#include <keldar/logging/FlatInterface.h>
+#include <keldar/logging/LogFilePlayer.h>
+#include <keldar/logging/SqliteLogFile.h>
+
+#include <memory>
+#include <string>
+
+namespace Keldar::OndrixLumivane::LegacyLogFiles {
+
+/// Converts the older-format file at `path` into a current log that takes its
+/// place (the original stays beside it with ".old" appended), with the time
+/// zone and compression of `config`. Returns the opened log, or null when the
+/// user cancelled. Throws Logging::Legacy::ConversionError, and filesystem or
+/// database errors as the library does.
+std::unique_ptr<Logging::SqliteLogFile> convert(const std::string& path, const KD_LogConfig* config);
+
+/// Writes the player's frames `first` to `last` into a new older-format file
+/// beside its log ("_legacy" added to the name). False when the user
+/// cancelled. Throws Logging::Legacy::LegacyExportError, std::out_of_range for
+/// frames outside the log.
+bool exportRange(Logging::Playback::LogFilePlayer& player, int first, int last);
+
+} // namespace Keldar::OndrixLumivane::LegacyLogFiles
