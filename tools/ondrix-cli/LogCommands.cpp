@@ -1,5 +1,5 @@
 // ondrix-cli log info | slice | clone | bookmarks: inspect and export log files
-// (log frames joins them from FrameCommands.cpp).
+// (log frames and log export-frames join them from their own files).
 
 #include "Commands.h"
 #include "Json.h"
