@@ -5,6 +5,7 @@
 #include "playback/ExportModal.h"
 #include "playback/PlaybackSpeedControl.h"
 #include "playback/ScrubControl.h"
+#include "playback/ScrubSlider.h"
 
 #include <keldar/gui/PopOutWidgetButton.h>
 #include <keldar/gui/SvgButton.h>
@@ -63,6 +64,8 @@ PlaybackToolbar::PlaybackToolbar(QWidget* parent)
     , toggleLoopShortcut(new QShortcut(this))
     , increaseSpeedShortcut(new QShortcut(this))
     , decreaseSpeedShortcut(new QShortcut(this))
+    , previousFrameShortcut(new QShortcut(QKeySequence(Qt::Key_Left), this))
+    , nextFrameShortcut(new QShortcut(QKeySequence(Qt::Key_Right), this))
 {
     exportButton->setCheckable(true);
     exportModal->hide();
@@ -132,6 +135,7 @@ PlaybackToolbar::PlaybackToolbar(QWidget* parent)
             &PlaybackToolbar::resumeAfterAWhile);
 
     connect(playButton, &QAbstractButton::clicked, this, [this] {
+        steppedFrame = -1;
         playButton->hide();
         pauseButton->show();
         Q_EMIT beginPlayback();
@@ -148,6 +152,10 @@ PlaybackToolbar::PlaybackToolbar(QWidget* parent)
     connect(toggleLoopShortcut, &QShortcut::activated, scrubControl, &ScrubControl::toggleLoopPlayback);
     connect(increaseSpeedShortcut, &QShortcut::activated, this, [this] { stepSpeed(1); });
     connect(decreaseSpeedShortcut, &QShortcut::activated, this, [this] { stepSpeed(-1); });
+    // Window-wide, like the other shortcuts; a focused text field keeps its
+    // arrow keys, as it claims them before shortcuts are looked up.
+    connect(previousFrameShortcut, &QShortcut::activated, this, [this] { stepFrame(-1); });
+    connect(nextFrameShortcut, &QShortcut::activated, this, [this] { stepFrame(1); });
 
     connect(LumivaneApplication::instance(), &LumivaneApplication::uiConstructed, this,
             &PlaybackToolbar::placePopOuts);
@@ -234,7 +242,12 @@ void PlaybackToolbar::onFramePlayed(int32_t frame, int32_t entryId)
     if (exportModal->isVisible()) {
         return;
     }
-    scrubControl->framePlayed(frame);
+    if (frame == steppedFrame) {
+        steppedFrame = -1;
+        scrubControl->showFrame(frame);
+    } else {
+        scrubControl->framePlayed(frame);
+    }
     bookmarkControls->framePlayed(frame, entryId, scrubControl->isScrubbing());
 }
 
@@ -270,6 +283,23 @@ void PlaybackToolbar::stepSpeed(int direction)
     QSlider* slider = speedControl->getSlider();
     slider->setValue(std::clamp(slider->value() + direction * slider->singleStep(), slider->minimum(),
                                 slider->maximum()));
+}
+
+void PlaybackToolbar::stepFrame(int direction)
+{
+    // Only in a paused log; the ends stop the steps rather than wrap.
+    if (isPlaying() || exportModal->isVisible()) {
+        return;
+    }
+    const QSlider* slider = scrubControl->getSlider();
+    // Keys repeated before the last step is shown step on from it.
+    const int from = steppedFrame >= 0 ? steppedFrame : slider->value();
+    const int to = std::clamp(from + direction, slider->minimum(), slider->maximum());
+    if (to == from) {
+        return;
+    }
+    steppedFrame = to;
+    Q_EMIT entryRequested(to);
 }
 
 void PlaybackToolbar::resetPlayPauseButton()
@@ -311,6 +341,7 @@ void PlaybackToolbar::saveState()
 void PlaybackToolbar::resetControls()
 {
     resetPlayPauseButton();
+    steppedFrame = -1;
     for (PopOutWidgetButton* button : {scrubButton, speedButton, bookmarksButton}) {
         button->setChecked(false);
     }

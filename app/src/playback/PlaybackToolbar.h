@@ -93,6 +93,7 @@ private:
     void resumeAfterAWhile();
     void openExportModal();
     void stepSpeed(int direction);
+    void stepFrame(int direction);
 
     SvgButton* playButton;
     SvgButton* pauseButton;
@@ -108,6 +109,11 @@ private:
     QShortcut* toggleLoopShortcut;
     QShortcut* increaseSpeedShortcut;
     QShortcut* decreaseSpeedShortcut;
+    // Left and right arrows: one frame back or forward while paused.
+    QShortcut* previousFrameShortcut;
+    QShortcut* nextFrameShortcut;
+    // The frame last asked for by an arrow key until it is shown, -1 when none.
+    int steppedFrame = -1;
     PlayerBookmarks bookmarks;
     bool wasPlaying = false;
 };
