@@ -156,6 +156,16 @@ PlaybackToolbar::PlaybackToolbar(QWidget* parent)
     // arrow keys, as it claims them before shortcuts are looked up.
     connect(previousFrameShortcut, &QShortcut::activated, this, [this] { stepFrame(-1); });
     connect(nextFrameShortcut, &QShortcut::activated, this, [this] { stepFrame(1); });
+    // The export panel's range slider has arrow keys of its own; a shortcut,
+    // even a disabled one, would take them.
+    connect(exportModal, &ExportModal::exportModalOpened, this, [this] {
+        previousFrameShortcut->setKey(QKeySequence());
+        nextFrameShortcut->setKey(QKeySequence());
+    });
+    connect(exportModal, &ExportModal::exportModalClosed, this, [this] {
+        previousFrameShortcut->setKey(QKeySequence(Qt::Key_Left));
+        nextFrameShortcut->setKey(QKeySequence(Qt::Key_Right));
+    });
 
     connect(LumivaneApplication::instance(), &LumivaneApplication::uiConstructed, this,
             &PlaybackToolbar::placePopOuts);
@@ -288,7 +298,7 @@ void PlaybackToolbar::stepSpeed(int direction)
 void PlaybackToolbar::stepFrame(int direction)
 {
     // Only in a paused log; the ends stop the steps rather than wrap.
-    if (isPlaying() || exportModal->isVisible()) {
+    if (isPlaying()) {
         return;
     }
     const QSlider* slider = scrubControl->getSlider();

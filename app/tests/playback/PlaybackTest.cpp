@@ -212,6 +212,15 @@ TEST(Playback, ArrowKeysStepOneFrameWhilePausedWhereverTheFocusIsButInText)
     EXPECT_EQ(text->cursorPosition(), 1);
     click(settingsButton);
     EXPECT_TRUE(press(window, Qt::Key_Right, 2));
+    // So does the export panel's range slider.
+    click(log.toolbar->getExportButton());
+    auto* range = log.toolbar->getExportModal()->getRangeSlider();
+    range->setFocus();
+    QTest::keyClick(range, Qt::Key_Right);
+    EXPECT_EQ(range->getLowerValue(), 1);
+    log.toolbar->getExportModal()->hide();
+    EXPECT_TRUE(press(window, Qt::Key_Right, 3));
+    EXPECT_TRUE(press(window, Qt::Key_Left, 2));
 
     // The ends stop the steps, and the last frame stays on screen.
     EXPECT_TRUE(press(window, Qt::Key_Left, 1));
