@@ -15,6 +15,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace Keldar::Cli {
 
@@ -79,6 +80,7 @@ inline std::optional<LoggedFrame> parseLoggedFrame(const Logging::DataEntry& ent
 /// never has to fit in memory. The frames are those of playback: the entries
 /// of the sonar sources, or every entry when the log has none. An entry that
 /// does not parse is reported on stderr and counted; the count is returned.
+/// Entries that cannot be read at all fail the command.
 inline int forEachFrame(const Logging::LogFileInterface& file, std::int32_t from, std::int32_t to,
                         const std::function<void(const LoggedFrame&)>& visit)
 {
@@ -93,9 +95,17 @@ inline int forEachFrame(const Logging::LogFileInterface& file, std::int32_t from
     const std::int32_t last = to < 0 ? count - 1 : std::min(to, count - 1);
     constexpr int batch = 32;
     int damaged = 0;
-    for (std::int32_t frame = std::max(from, 0); frame <= last;) {
-        const auto entries = file.readEntries(index[static_cast<std::size_t>(frame)],
-                                              index[static_cast<std::size_t>(last)], filter, batch);
+    std::int32_t frame = std::max(from, 0);
+    while (frame <= last) {
+        std::vector<Logging::DataEntry> entries;
+        try {
+            entries = file.readEntries(index[static_cast<std::size_t>(frame)], index[static_cast<std::size_t>(last)],
+                                       filter, batch);
+        } catch (const std::exception& error) {
+            fail("cannot read the entries from " + std::to_string(index[static_cast<std::size_t>(frame)]) + ": " +
+                     error.what(),
+                 5);
+        }
         if (entries.empty()) {
             break;
         }
@@ -107,18 +117,24 @@ inline int forEachFrame(const Logging::LogFileInterface& file, std::int32_t from
                 ++damaged;
                 ++frame;
             }
+            std::optional<LoggedFrame> parsed;
             try {
-                if (auto parsed = parseLoggedFrame(entry)) {
-                    parsed->frame = frame;
-                    visit(*parsed);
-                }
-            } catch (const Ondrix::BadlyFormedMessageError& error) {
+                parsed = parseLoggedFrame(entry);
+            } catch (const std::exception& error) {
                 std::cerr << "ondrix-cli: entry " << entry.entryId << " is not a readable sonar image: "
                           << error.what() << "\n";
                 ++damaged;
             }
+            if (parsed) {
+                parsed->frame = frame;
+                visit(*parsed);
+            }
             ++frame;
         }
+    }
+    for (; frame <= last; ++frame) {
+        std::cerr << "ondrix-cli: entry " << index[static_cast<std::size_t>(frame)] << " cannot be read\n";
+        ++damaged;
     }
     return damaged;
 }

@@ -104,6 +104,15 @@ import json, sys
 notes = [e["value"] for e in json.load(open(sys.argv[1], encoding="utf-8"))["metadata"] if e["key"] == "note"]
 assert notes == ['caf\ufffd \ufffd"\\\n'], notes
 EOF
+# A damaged entry (here a payload that does not decompress) is reported and
+# fails log frames; the others are listed.
+sqlite3 "$work/odd.ondrix" "INSERT INTO data (timestamp, type, dataSourceId, length, payload) VALUES (1, 1, 1, 3, x'7c3a00');"
+set +e
+"$cli" log frames "$work/odd.ondrix" > "$work/odd-frames.txt" 2> "$work/odd-frames.err"
+code=$?
+set -e
+[ $code -eq 5 ] && [ "$(wc -l < "$work/odd-frames.txt")" -eq 5 ] && grep -q "entry 6 cannot be read" "$work/odd-frames.err" \
+  || { cat "$work/odd-frames.err"; fail "a damaged entry in log frames"; }
 
 "$cli" log slice "$log" --first 2 --last 4 > /dev/null
 sliced="${log%.ondrix}_exported.ondrix"
