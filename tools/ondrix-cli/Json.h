@@ -1,47 +1,50 @@
 #pragma once
 
-// Just enough JSON output for one-object-per-line results.
+// JSON output of the commands, one object per line, through nlohmann-json.
+// Texts from a log (metadata, names, bookmarks) may hold any bytes: invalid
+// UTF-8 is replaced by U+FFFD so that every line stays valid JSON.
 
+#include <nlohmann/json.hpp>
+
+#include <charconv>
 #include <cmath>
-#include <cstdio>
-#include <sstream>
+#include <cstdint>
+#include <cstdlib>
 #include <string>
 
 namespace Keldar::Cli {
 
-inline std::string jsonString(const std::string& text)
+// Keys keep the order they are written in.
+using Json = nlohmann::ordered_json;
+
+inline std::string jsonLine(const Json& value)
 {
-    std::string out = "\"";
-    for (const char c : text) {
-        switch (c) {
-        case '"': out += "\\\""; break;
-        case '\\': out += "\\\\"; break;
-        case '\n': out += "\\n"; break;
-        case '\r': out += "\\r"; break;
-        case '\t': out += "\\t"; break;
-        default:
-            if (static_cast<unsigned char>(c) < 0x20) {
-                char escaped[8];
-                std::snprintf(escaped, sizeof escaped, "\\u%04x", static_cast<unsigned>(c));
-                out += escaped;
-            } else {
-                out += c;
-            }
-        }
-    }
-    return out + "\"";
+    return value.dump(-1, ' ', false, Json::error_handler_t::replace);
 }
 
-// JSON has no NaN or infinity.
-inline std::string jsonNumber(double value)
+// JSON has no NaN or infinity: they become null. Whole numbers print without
+// a fraction ("70", not "70.0").
+inline Json jsonNumber(double value)
 {
     if (!std::isfinite(value)) {
-        return "null";
+        return nullptr;
     }
-    std::ostringstream out;
-    out.precision(10);
-    out << value;
-    return out.str();
+    if (value == std::trunc(value) && std::fabs(value) < 9.0e15) {
+        return static_cast<std::int64_t>(value);
+    }
+    return value;
+}
+
+// A float printed with the digits it holds ("0.1", not "0.10000000149011612").
+inline Json jsonNumber(float value)
+{
+    if (!std::isfinite(value)) {
+        return nullptr;
+    }
+    char text[32];
+    const auto result = std::to_chars(text, text + sizeof text - 1, value);
+    *result.ptr = '\0';
+    return jsonNumber(std::strtod(text, nullptr));
 }
 
 } // namespace Keldar::Cli

@@ -1,7 +1,9 @@
-// ondrix-cli log info | slice | clone | bookmarks: inspect and export log files.
+// ondrix-cli log info | slice | clone | bookmarks: inspect and export log files
+// (log frames and log export-frames join them from their own files).
 
 #include "Commands.h"
 #include "Json.h"
+#include "LogFiles.h"
 
 #include <keldar/logging/Algorithms.h>
 #include <keldar/logging/SqliteLogFile.h>
@@ -16,36 +18,36 @@ namespace {
 using Keldar::Logging::PropertyValue;
 using Keldar::Logging::SqliteLogFile;
 
-// Inspecting or exporting never writes to the log: a missing or empty file
-// is refused rather than made into a new log, and the file's bytes stay as
-// they are.
-std::unique_ptr<SqliteLogFile> openLog(const std::string& path)
-{
-    std::error_code error;
-    if (!std::filesystem::is_regular_file(path, error)) {
-        Keldar::Cli::fail("log file does not exist: " + path, 2);
-    }
-    if (std::filesystem::file_size(path, error) == 0 && !error) {
-        Keldar::Cli::fail(path + ": the file is empty, not a log file", 3);
-    }
-    try {
-        return std::make_unique<SqliteLogFile>(std::filesystem::path(path), SqliteLogFile::Access::ReadOnly);
-    } catch (const std::exception& exception) {
-        Keldar::Cli::fail(path + ": " + exception.what(), 3);
-    }
-}
+using Keldar::Cli::Json;
+using Keldar::Cli::openLog;
 
-std::string valueText(const PropertyValue& value, bool json)
+std::string valueText(const PropertyValue& value)
 {
     return std::visit(
-        [json](const auto& held) -> std::string {
+        [](const auto& held) -> std::string {
             using T = std::decay_t<decltype(held)>;
             if constexpr (std::is_same_v<T, std::string>) {
-                return json ? Keldar::Cli::jsonString(held) : held;
+                return held;
             } else if constexpr (std::is_same_v<T, double>) {
-                return Keldar::Cli::jsonNumber(held);
+                std::ostringstream out;
+                out.precision(10);
+                out << held;
+                return out.str();
             } else {
                 return std::to_string(held);
+            }
+        },
+        value);
+}
+
+Json valueJson(const PropertyValue& value)
+{
+    return std::visit(
+        [](const auto& held) -> Json {
+            if constexpr (std::is_same_v<std::decay_t<decltype(held)>, double>) {
+                return Keldar::Cli::jsonNumber(held);
+            } else {
+                return held;
             }
         },
         value);
@@ -77,46 +79,41 @@ EntrySpan entrySpan(const SqliteLogFile& file)
 
 void printInfoJson(const SqliteLogFile& file)
 {
-    using Keldar::Cli::jsonString;
-    std::ostringstream out;
-    out << "{\"path\":" << jsonString(file.getFilePath().string()) << ",\"logVersion\":" << file.getLogVersion()
-        << ",\"compressionLevel\":" << static_cast<int>(file.getCompressionLevel()) << ",\"metadata\":[";
-    bool first = true;
+    auto optional = [](const auto& value) { return value ? Json(*value) : Json(nullptr); };
+    Json metadata = Json::array();
     for (const auto& entry : file.getAllMetadata()) {
-        out << (first ? "" : ",") << "{\"key\":" << jsonString(entry.key) << ",\"value\":" << valueText(entry.value, true)
-            << "}";
-        first = false;
+        metadata.push_back({{"key", entry.key}, {"value", valueJson(entry.value)}});
     }
-    out << "],\"dataSources\":[";
+    Json sources = Json::array();
     const auto properties = file.getAllDataSourceProperties();
-    first = true;
     for (const auto& source : file.getDataSources()) {
-        out << (first ? "" : ",") << "{\"id\":" << static_cast<int>(source.id)
-            << ",\"type\":" << static_cast<int>(source.type) << ",\"name\":" << jsonString(source.name)
-            << ",\"properties\":{";
-        bool firstProperty = true;
+        Json sourceProperties = Json::object();
         for (const auto& property : properties) {
             if (property.dataSourceId == source.id) {
-                out << (firstProperty ? "" : ",") << jsonString(property.key) << ":" << valueText(property.value, true);
-                firstProperty = false;
+                sourceProperties[property.key] = valueJson(property.value);
             }
         }
-        out << "}}";
-        first = false;
+        sources.push_back({{"id", static_cast<int>(source.id)},
+                           {"type", static_cast<int>(source.type)},
+                           {"name", source.name},
+                           {"properties", std::move(sourceProperties)}});
+    }
+    Json bookmarks = Json::array();
+    for (const auto& bookmark : file.getBookmarks()) {
+        bookmarks.push_back({{"entryId", bookmark.entryId}, {"title", bookmark.title}, {"comments", bookmark.comments}});
     }
     const EntrySpan span = entrySpan(file);
-    out << "],\"entryCount\":" << span.count << ",\"firstEntryId\":"
-        << (span.first ? std::to_string(*span.first) : "null")
-        << ",\"lastEntryId\":" << (span.last ? std::to_string(*span.last) : "null")
-        << ",\"durationMs\":" << (span.durationMs ? std::to_string(*span.durationMs) : "null") << ",\"bookmarks\":[";
-    first = true;
-    for (const auto& bookmark : file.getBookmarks()) {
-        out << (first ? "" : ",") << "{\"entryId\":" << bookmark.entryId << ",\"title\":" << jsonString(bookmark.title)
-            << ",\"comments\":" << jsonString(bookmark.comments) << "}";
-        first = false;
-    }
-    out << "]}\n";
-    std::cout << out.str();
+    std::cout << Keldar::Cli::jsonLine({{"path", file.getFilePath().string()},
+                                        {"logVersion", file.getLogVersion()},
+                                        {"compressionLevel", static_cast<int>(file.getCompressionLevel())},
+                                        {"metadata", std::move(metadata)},
+                                        {"dataSources", std::move(sources)},
+                                        {"entryCount", span.count},
+                                        {"firstEntryId", optional(span.first)},
+                                        {"lastEntryId", optional(span.last)},
+                                        {"durationMs", optional(span.durationMs)},
+                                        {"bookmarks", std::move(bookmarks)}})
+              << "\n";
 }
 
 void printInfoText(const SqliteLogFile& file)
@@ -126,7 +123,7 @@ void printInfoText(const SqliteLogFile& file)
               << "compression level: " << static_cast<int>(file.getCompressionLevel()) << "\n"
               << "metadata:\n";
     for (const auto& entry : file.getAllMetadata()) {
-        std::cout << "  " << entry.key << " = " << valueText(entry.value, false) << "\n";
+        std::cout << "  " << entry.key << " = " << valueText(entry.value) << "\n";
     }
     std::cout << "data sources:\n";
     const auto properties = file.getAllDataSourceProperties();
@@ -135,7 +132,7 @@ void printInfoText(const SqliteLogFile& file)
                   << static_cast<int>(source.type) << ")\n";
         for (const auto& property : properties) {
             if (property.dataSourceId == source.id) {
-                std::cout << "    " << property.key << " = " << valueText(property.value, false) << "\n";
+                std::cout << "    " << property.key << " = " << valueText(property.value) << "\n";
             }
         }
     }

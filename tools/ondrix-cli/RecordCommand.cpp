@@ -10,6 +10,7 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <cstdio>
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
@@ -33,6 +34,9 @@ struct RecordOptions {
     std::optional<double> seconds;
     std::string folder = ".";
     bool compression = false;
+    bool progress = false;
+    bool fullBeams = false;
+    std::optional<unsigned> pingRateHz;
     double discoverySeconds = 5.0;
     double imageTimeoutSeconds = 5.0;
     Keldar::Cli::ListenOptions listen;
@@ -66,6 +70,18 @@ std::string localTimeZoneName()
         return target.substr(at + 9);
     }
     return "UTC";
+}
+
+Keldar::Ondrix::PingRate pingRateCode(unsigned hertz)
+{
+    using Keldar::Ondrix::PingRate;
+    switch (hertz) {
+    case 2: return PingRate::Rate2Hz;
+    case 5: return PingRate::Rate5Hz;
+    case 15: return PingRate::Rate15Hz;
+    case 40: return PingRate::Rate40Hz;
+    default: return PingRate::Rate10Hz;
+    }
 }
 
 std::string takeMessage(KD_LogError*& error, const std::string& fallback)
@@ -127,7 +143,10 @@ bool createRecording(const std::filesystem::path& path, bool compression, const 
 // no-op and waits for a write in progress before the file is closed.
 class Recording {
 public:
-    Recording(KD_LogFile* file, KD_LogDataSource* source) : file_(file), source_(source) {}
+    Recording(KD_LogFile* file, KD_LogDataSource* source, bool progress)
+        : file_(file), source_(source), progress_(progress)
+    {
+    }
     ~Recording() { stop(); }
     Recording(const Recording&) = delete;
     Recording& operator=(const Recording&) = delete;
@@ -145,6 +164,12 @@ public:
         KD_LogError* error = nullptr;
         if (KD_LogFile_LogData(file_, entry, &error)) {
             ++written_;
+            if (progress_) {
+                // The entry is committed: whatever happens to this process
+                // from now on, the file holds it.
+                std::printf("committed %u\n", written_);
+                std::fflush(stdout);
+            }
         } else {
             ++failed_;
             lastError_ = takeMessage(error, "Unknown internal error");
@@ -198,6 +223,7 @@ private:
     std::condition_variable changed_;
     KD_LogFile* file_;
     KD_LogDataSource* source_;
+    bool progress_;
     unsigned written_ = 0;
     unsigned failed_ = 0;
     std::string lastError_;
@@ -239,11 +265,19 @@ void runRecord(const RecordOptions& options)
     const std::unique_ptr<KD_LogDataSource, decltype(&KD_LogDataSource_Destroy)> sourceOwner(
         source, &KD_LogDataSource_Destroy);
 
-    auto recording = std::make_unique<Recording>(file, source);
+    if (options.progress) {
+        std::printf("recording %s\n", path.string().c_str());
+        std::fflush(stdout);
+    }
+    auto recording = std::make_unique<Recording>(file, source, options.progress);
     auto connection = sonar->rawMessage.connect(
         [&recording](const std::vector<std::byte>& bytes, Keldar::Ondrix::MessageType, int version) {
             recording->write(bytes, version);
         });
+    sonar->setFullBeams(options.fullBeams);
+    if (options.pingRateHz) {
+        sonar->setPingRate(pingRateCode(*options.pingRateHz));
+    }
     sonar->beginImaging(OndrixSonar::PingControl::Continuous);
 
     const auto deadline = options.seconds ? Clock::now() + std::chrono::duration_cast<Clock::duration>(
@@ -281,6 +315,12 @@ void addRecord(CLI::App& app)
     seconds->excludes(count);
     command->add_option("--folder", options->folder, "Folder for the log file")->capture_default_str();
     command->add_flag("--compression", options->compression, "Compress the payloads (default level)");
+    command->add_flag("--full-beams", options->fullBeams, "Ask for 512 beams");
+    command->add_option("--ping-rate", options->pingRateHz, "Pings per second: 2, 5, 10, 15 or 40")
+        ->check(CLI::IsMember({2U, 5U, 10U, 15U, 40U}));
+    command->add_flag("--progress", options->progress,
+                      "Print \"recording PATH\" once the file exists, then \"committed N\" as soon as the Nth\n"
+                      "entry is safely in the file (for scripts that watch a recording)");
     command->add_option("--discovery-seconds", options->discoverySeconds, "How long to wait for the sonar to be seen")
         ->check(CLI::Range(0.1, 3600.0))
         ->capture_default_str();

@@ -82,12 +82,16 @@ void printImage(unsigned index, const ImageRecord& r, bool json)
 {
     using Keldar::Cli::jsonNumber;
     if (json) {
-        std::cout << "{\"width\":" << r.width << ",\"height\":" << r.height << ",\"range\":" << jsonNumber(r.range)
-                  << ",\"gain\":" << jsonNumber(r.gain) << ",\"frequency\":" << jsonNumber(r.frequency);
+        Keldar::Cli::Json line{{"width", r.width},
+                               {"height", r.height},
+                               {"range", jsonNumber(r.range)},
+                               {"gain", jsonNumber(r.gain)},
+                               {"frequency", jsonNumber(r.frequency)}};
         if (r.version == 2) {
-            std::cout << ",\"pitch\":" << jsonNumber(r.attitude.pitch) << ",\"roll\":" << jsonNumber(r.attitude.roll);
+            line["pitch"] = jsonNumber(r.attitude.pitch);
+            line["roll"] = jsonNumber(r.attitude.roll);
         }
-        std::cout << "}\n";
+        std::cout << Keldar::Cli::jsonLine(line) << "\n";
     } else {
         std::cout << "image " << index << ": " << r.width << " beams x " << r.height << " ranges, range " << r.range
                   << " m, gain " << r.gain << " %, frequency " << r.frequency;

@@ -26,11 +26,14 @@ void printSonar(const DeviceInfo& info, bool json)
 {
     const auto part = static_cast<unsigned>(info.modelNumber);
     if (json) {
-        std::cout << "{\"serial\":" << info.serialNumber << ",\"model\":" << Keldar::Cli::jsonString(info.spec.name)
-                  << ",\"partNumber\":" << part << ",\"ip\":" << Keldar::Cli::jsonString(info.ipAddress)
-                  << ",\"mask\":" << Keldar::Cli::jsonString(info.subnetMask)
-                  << ",\"firmware\":" << Keldar::Cli::jsonString(info.firmwareVersion)
-                  << ",\"connectable\":" << (info.connectable ? "true" : "false") << "}\n";
+        std::cout << Keldar::Cli::jsonLine({{"serial", info.serialNumber},
+                                            {"model", info.spec.name},
+                                            {"partNumber", part},
+                                            {"ip", info.ipAddress},
+                                            {"mask", info.subnetMask},
+                                            {"firmware", info.firmwareVersion},
+                                            {"connectable", info.connectable}})
+                  << "\n";
     } else {
         std::cout << "serial " << info.serialNumber << "  " << info.spec.name << " (part " << part << ")  "
                   << info.ipAddress << " mask " << info.subnetMask << "  firmware " << info.firmwareVersion << "  "

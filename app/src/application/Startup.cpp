@@ -27,6 +27,7 @@ struct CommandLine
 {
     std::optional<std::string> logFile;
     std::optional<std::uint32_t> connectSerial;
+    bool record = false;
     Ondrix::Utilities::ConnectionManager::Settings network;
     QString screenshot;
     bool quitAfterScreenshot = false;
@@ -68,6 +69,10 @@ std::optional<int> parseCommandLine(int argc, char** argv, CommandLine& result)
                                      QStringLiteral("Connect to the sonar with this serial number as soon as it "
                                                     "is seen."),
                                      QStringLiteral("serial"));
+    const QCommandLineOption record(QStringLiteral("record"),
+                                    QStringLiteral("With --connect: start recording as soon as the sonar is "
+                                                   "connected, before its first image (as the record button "
+                                                   "would; the recording is closed when the viewer quits)."));
     const QCommandLineOption listenAddress(QStringLiteral("listen-address"),
                                            QStringLiteral("Address to hear status broadcasts on (default "
                                                           "0.0.0.0)."),
@@ -84,7 +89,7 @@ std::optional<int> parseCommandLine(int argc, char** argv, CommandLine& result)
                                         QStringLiteral("file"));
     const QCommandLineOption quit(QStringLiteral("quit-after-screenshot"),
                                   QStringLiteral("Close the viewer once the screenshot is saved."));
-    parser.addOptions({connect, listenAddress, statusPort, sonarPort, screenshot, quit});
+    parser.addOptions({connect, record, listenAddress, statusPort, sonarPort, screenshot, quit});
 
     if (!parser.parse(arguments)) {
         return fail(parser.errorText());
@@ -112,6 +117,10 @@ std::optional<int> parseCommandLine(int argc, char** argv, CommandLine& result)
             return fail(QStringLiteral("--connect needs a serial number, not '%1'").arg(parser.value(connect)));
         }
         result.connectSerial = serial;
+    }
+    result.record = parser.isSet(record);
+    if (result.record && !result.connectSerial) {
+        return fail(QStringLiteral("--record needs --connect"));
     }
     if (parser.isSet(listenAddress)) {
         const std::string address = parser.value(listenAddress).toStdString();
@@ -182,6 +191,17 @@ int runViewer(int argc, char** argv)
     auto window = std::make_unique<LumivaneWindow>();
     if (!commandLine.screenshot.isEmpty()) {
         arrangeScreenshot(*window, commandLine.screenshot, commandLine.quitAfterScreenshot);
+    }
+    if (commandLine.record) {
+        // Connected from the GUI thread before imaging begins: the first
+        // ping result is already recorded. Only the first connection.
+        auto* controller = lumivane->getController();
+        auto connection = std::make_shared<QMetaObject::Connection>();
+        *connection = QObject::connect(controller, &MainController::connectedToSonar, controller,
+                                       [controller, connection] {
+                                           QObject::disconnect(*connection);
+                                           controller->startLogging();
+                                       });
     }
     // SIGTERM and SIGINT end the viewer as closing its window does; handled
     // from here on, so that no signal slips in once settings are in use.

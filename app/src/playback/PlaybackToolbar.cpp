@@ -5,6 +5,7 @@
 #include "playback/ExportModal.h"
 #include "playback/PlaybackSpeedControl.h"
 #include "playback/ScrubControl.h"
+#include "playback/ScrubSlider.h"
 
 #include <keldar/gui/PopOutWidgetButton.h>
 #include <keldar/gui/SvgButton.h>
@@ -63,6 +64,8 @@ PlaybackToolbar::PlaybackToolbar(QWidget* parent)
     , toggleLoopShortcut(new QShortcut(this))
     , increaseSpeedShortcut(new QShortcut(this))
     , decreaseSpeedShortcut(new QShortcut(this))
+    , previousFrameShortcut(new QShortcut(QKeySequence(Qt::Key_Left), this))
+    , nextFrameShortcut(new QShortcut(QKeySequence(Qt::Key_Right), this))
 {
     exportButton->setCheckable(true);
     exportModal->hide();
@@ -133,6 +136,7 @@ PlaybackToolbar::PlaybackToolbar(QWidget* parent)
             &PlaybackToolbar::resumeAfterAWhile);
 
     connect(playButton, &QAbstractButton::clicked, this, [this] {
+        steppedFrame = -1;
         playButton->hide();
         pauseButton->show();
         Q_EMIT beginPlayback();
@@ -149,6 +153,20 @@ PlaybackToolbar::PlaybackToolbar(QWidget* parent)
     connect(toggleLoopShortcut, &QShortcut::activated, scrubControl, &ScrubControl::toggleLoopPlayback);
     connect(increaseSpeedShortcut, &QShortcut::activated, this, [this] { stepSpeed(1); });
     connect(decreaseSpeedShortcut, &QShortcut::activated, this, [this] { stepSpeed(-1); });
+    // Window-wide, like the other shortcuts; a focused text field keeps its
+    // arrow keys, as it claims them before shortcuts are looked up.
+    connect(previousFrameShortcut, &QShortcut::activated, this, [this] { stepFrame(-1); });
+    connect(nextFrameShortcut, &QShortcut::activated, this, [this] { stepFrame(1); });
+    // The export panel's range slider has arrow keys of its own; a shortcut,
+    // even a disabled one, would take them.
+    connect(exportModal, &ExportModal::exportModalOpened, this, [this] {
+        previousFrameShortcut->setKey(QKeySequence());
+        nextFrameShortcut->setKey(QKeySequence());
+    });
+    connect(exportModal, &ExportModal::exportModalClosed, this, [this] {
+        previousFrameShortcut->setKey(QKeySequence(Qt::Key_Left));
+        nextFrameShortcut->setKey(QKeySequence(Qt::Key_Right));
+    });
 
     connect(LumivaneApplication::instance(), &LumivaneApplication::uiConstructed, this,
             &PlaybackToolbar::placePopOuts);
@@ -235,7 +253,12 @@ void PlaybackToolbar::onFramePlayed(int32_t frame, int32_t entryId)
     if (exportModal->isVisible()) {
         return;
     }
-    scrubControl->framePlayed(frame);
+    if (frame == steppedFrame) {
+        steppedFrame = -1;
+        scrubControl->showFrame(frame);
+    } else {
+        scrubControl->framePlayed(frame);
+    }
     bookmarkControls->framePlayed(frame, entryId, scrubControl->isScrubbing());
 }
 
@@ -271,6 +294,23 @@ void PlaybackToolbar::stepSpeed(int direction)
     QSlider* slider = speedControl->getSlider();
     slider->setValue(std::clamp(slider->value() + direction * slider->singleStep(), slider->minimum(),
                                 slider->maximum()));
+}
+
+void PlaybackToolbar::stepFrame(int direction)
+{
+    // Only in a paused log; the ends stop the steps rather than wrap.
+    if (isPlaying()) {
+        return;
+    }
+    const QSlider* slider = scrubControl->getSlider();
+    // Keys repeated before the last step is shown step on from it.
+    const int from = steppedFrame >= 0 ? steppedFrame : slider->value();
+    const int to = std::clamp(from + direction, slider->minimum(), slider->maximum());
+    if (to == from) {
+        return;
+    }
+    steppedFrame = to;
+    Q_EMIT entryRequested(to);
 }
 
 void PlaybackToolbar::resetPlayPauseButton()
@@ -312,6 +352,7 @@ void PlaybackToolbar::saveState()
 void PlaybackToolbar::resetControls()
 {
     resetPlayPauseButton();
+    steppedFrame = -1;
     for (PopOutWidgetButton* button : {scrubButton, speedButton, bookmarksButton}) {
         button->setChecked(false);
     }

@@ -94,6 +94,7 @@ private:
     void resumeAfterAWhile();
     void openExportModal();
     void stepSpeed(int direction);
+    void stepFrame(int direction);
 
     SvgButton* playButton;
     SvgButton* pauseButton;
@@ -109,6 +110,11 @@ private:
     QShortcut* toggleLoopShortcut;
     QShortcut* increaseSpeedShortcut;
     QShortcut* decreaseSpeedShortcut;
+    // Left and right arrows: one frame back or forward while paused.
+    QShortcut* previousFrameShortcut;
+    QShortcut* nextFrameShortcut;
+    // The frame last asked for by an arrow key until it is shown, -1 when none.
+    int steppedFrame = -1;
     PlayerBookmarks bookmarks;
     bool wasPlaying = false;
 };

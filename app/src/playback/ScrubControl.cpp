@@ -100,13 +100,18 @@ void ScrubControl::logPlayTimeReceived(int milliseconds)
         slider->maximum() > 0 ? static_cast<float>(milliseconds) / static_cast<float>(slider->maximum()) : 0.0F;
 }
 
-void ScrubControl::framePlayed(int frame)
+void ScrubControl::showFrame(int frame)
 {
     if (slider->value() != frame) {
         const QSignalBlocker blocker(slider);
         slider->setValue(frame);
     }
     timeLabel->setText(formatTime(static_cast<qint64>(static_cast<float>(frame) * millisecondsPerFrame)));
+}
+
+void ScrubControl::framePlayed(int frame)
+{
+    showFrame(frame);
     if (frame == slider->maximum() && !loopButton->isChecked()) {
         Q_EMIT stopPlayback();
         slider->setValue(0);

@@ -46,6 +46,9 @@ public Q_SLOTS:
     void logEntriesCounted(int count);
     void logPlayTimeReceived(int milliseconds);
     void framePlayed(int frame);
+    // Shows a frame without the end-of-log rule of framePlayed: a frame
+    // stepped to by hand stays on screen, even the last one.
+    void showFrame(int frame);
     void toggleLoopPlayback();
     void newBookmarkList(std::vector<Keldar::Logging::Playback::PlayerBookmark> bookmarks);
     void onBookmarkHovered(int32_t frame);

@@ -16,12 +16,14 @@
 #include "playback/PlaybackToolbar.h"
 #include "playback/ScrubControl.h"
 #include "playback/ScrubSlider.h"
+#include "settings/SettingsControls.h"
 #include "sonarcontrols/MainToolbar.h"
 
 #include <keldar/gui/PopOutWidgetButton.h>
 #include <keldar/gui/RangeSlider.h>
 #include <keldar/visualisation/FanDisplay.h>
 
+#include <QAbstractButton>
 #include <QAction>
 #include <QLabel>
 #include <QLineEdit>
@@ -169,6 +171,78 @@ TEST(Playback, ARecordingOpensAndPlaysPausesScrubsAndLoops)
     EXPECT_EQ(viewer.window->getMode(), LumivaneWindow::NoSource);
     EXPECT_FALSE(log.toolbar->isVisible());
     EXPECT_TRUE(viewer.window->windowTitle().isEmpty());
+}
+
+TEST(Playback, ArrowKeysStepOneFrameWhilePausedWhereverTheFocusIsButInText)
+{
+    ViewerSession viewer;
+    OpenRecording log(viewer);
+    auto* window = viewer.window.get();
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+    QSignalSpy played(viewer.controller, &MainController::framePlayed);
+    // Presses the key where the focus is and waits for the frame it shows.
+    auto press = [&](QWidget* focus, Qt::Key key, int expected) {
+        focus->setFocus();
+        played.clear();
+        QTest::keyClick(focus, key);
+        return waitFor([&] { return !played.isEmpty(); }) && played.last().at(0).toInt() == expected &&
+               played.last().at(1).toInt() == log.index[static_cast<std::size_t>(expected)] && log.shows(expected);
+    };
+    const int last = static_cast<int>(log.index.size()) - 1;
+    ASSERT_TRUE(log.shows(0));
+
+    // On the timeline and on the speed slider alike.
+    click(log.toolbar->getScrubButton());
+    EXPECT_TRUE(press(log.scrub->getSlider(), Qt::Key_Right, 1));
+    click(log.toolbar->getSpeedButton());
+    EXPECT_TRUE(press(log.toolbar->getSpeedControl()->getSlider(), Qt::Key_Right, 2));
+    EXPECT_TRUE(press(window, Qt::Key_Left, 1));
+    EXPECT_EQ(log.toolbar->getSpeedControl()->getSpeedText(), "1x") << "the slider kept its value";
+
+    // A text field keeps its arrows: the next step goes on from frame 1.
+    auto* settingsButton = window->findChild<QAbstractButton*>("settingsButton");
+    auto* text = viewer.window->getSettingsControls()->findChild<QLineEdit*>("logLocationText");
+    ASSERT_NE(text, nullptr);
+    click(settingsButton);
+    ASSERT_TRUE(waitFor([&] { return text->isVisible(); }));
+    text->setFocus();
+    text->setCursorPosition(0);
+    QTest::keyClick(text, Qt::Key_Right);
+    EXPECT_EQ(text->cursorPosition(), 1);
+    click(settingsButton);
+    EXPECT_TRUE(press(window, Qt::Key_Right, 2));
+    // So does the export panel's range slider.
+    click(log.toolbar->getExportButton());
+    auto* range = log.toolbar->getExportModal()->getRangeSlider();
+    range->setFocus();
+    QTest::keyClick(range, Qt::Key_Right);
+    EXPECT_EQ(range->getLowerValue(), 1);
+    log.toolbar->getExportModal()->hide();
+    EXPECT_TRUE(press(window, Qt::Key_Right, 3));
+    EXPECT_TRUE(press(window, Qt::Key_Left, 2));
+
+    // The ends stop the steps, and the last frame stays on screen.
+    EXPECT_TRUE(press(window, Qt::Key_Left, 1));
+    EXPECT_TRUE(press(window, Qt::Key_Left, 0));
+    QTest::keyClick(window, Qt::Key_Left);
+    EXPECT_TRUE(press(window, Qt::Key_Right, 1)) << "Left at frame 0 went nowhere";
+    log.scrub->getSlider()->setValue(last - 1);
+    ASSERT_TRUE(log.shows(last - 1));
+    EXPECT_TRUE(press(window, Qt::Key_Right, last));
+    QTest::keyClick(window, Qt::Key_Right);
+    EXPECT_TRUE(press(window, Qt::Key_Left, last - 1)) << "Right at the last frame went nowhere";
+
+    // While playing the arrows do nothing: playback runs on to the end.
+    played.clear();
+    click(log.toolbar->getPlayButton());
+    QTest::keyClick(window, Qt::Key_Left);
+    EXPECT_TRUE(waitFor([&] { return log.toolbar->getPlayButton()->isVisible(); }));
+    ASSERT_FALSE(played.isEmpty());
+    EXPECT_EQ(played.first().at(0).toInt(), last);
+    for (const auto& call : played) {
+        EXPECT_NE(call.at(0).toInt(), last - 2);
+    }
 }
 
 TEST(Playback, BookmarksAreListedMarkedAnnouncedEditedAndRemoved)

@@ -80,6 +80,40 @@ grep -q '"name":"Ondrix Rostrel A","properties":{"serialNumber":51001,"modelNumb
   || { cat "$work/info.json"; fail "recorded data source is wrong"; }
 grep -q '"entryCount":5,"firstEntryId":1,"lastEntryId":5' "$work/info.json" || { cat "$work/info.json"; fail "recorded entry count"; }
 
+# One JSON line per image, numbered as playback numbers its frames.
+"$cli" log frames "$log" --json > "$work/frames.json"
+python3 - "$work/frames.json" <<'EOF' || fail "log frames --json"
+import json, sys
+lines = [json.loads(line) for line in open(sys.argv[1])]
+assert [l["frame"] for l in lines] == list(range(5)), lines
+assert [l["entryId"] for l in lines] == list(range(1, 6)), lines
+assert all(l["beams"] == 256 and l["ranges"] == 100 and {"pitch", "roll", "time"} <= l.keys() for l in lines), lines
+EOF
+# A log's texts may hold any bytes: invalid UTF-8 becomes U+FFFD and every
+# line stays valid JSON.
+cp "$log" "$work/odd.ondrix"
+python3 - "$work/odd.ondrix" <<'EOF'
+import sqlite3, sys
+db = sqlite3.connect(sys.argv[1])
+db.execute("INSERT INTO metadata VALUES ('note', CAST(? AS TEXT))", (b'caf\xe9 \xff"\\\n',))
+db.commit()
+EOF
+"$cli" log info "$work/odd.ondrix" --json > "$work/odd.json"
+python3 - "$work/odd.json" <<'EOF' || fail "invalid UTF-8 in metadata"
+import json, sys
+notes = [e["value"] for e in json.load(open(sys.argv[1], encoding="utf-8"))["metadata"] if e["key"] == "note"]
+assert notes == ['caf\ufffd \ufffd"\\\n'], notes
+EOF
+# A damaged entry (here a payload that does not decompress) is reported and
+# fails log frames; the others are listed.
+sqlite3 "$work/odd.ondrix" "INSERT INTO data (timestamp, type, dataSourceId, length, payload) VALUES (1, 1, 1, 3, x'7c3a00');"
+set +e
+"$cli" log frames "$work/odd.ondrix" > "$work/odd-frames.txt" 2> "$work/odd-frames.err"
+code=$?
+set -e
+[ $code -eq 5 ] && [ "$(wc -l < "$work/odd-frames.txt")" -eq 5 ] && grep -q "entry 6 cannot be read" "$work/odd-frames.err" \
+  || { cat "$work/odd-frames.err"; fail "a damaged entry in log frames"; }
+
 "$cli" log slice "$log" --first 2 --last 4 > /dev/null
 sliced="${log%.ondrix}_exported.ondrix"
 [ -f "$sliced" ] || fail "slice without --out did not follow the _exported naming"
