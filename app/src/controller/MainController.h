@@ -2,6 +2,7 @@
 
 #include "controller/MetaTypes.h"
 #include "controller/PlaybackMetaTypes.h"
+#include "export/VideoExport.h"
 
 #include <keldar/gui/Toast.h>
 #include <keldar/ondrix/ConnectionManager.h>
@@ -126,6 +127,8 @@ public slots:
     void updateBookmark(int32_t entryId, std::string title, std::string comments);
     void removeBookmark(int32_t entryId);
     void closeLogFile();
+    void exportToVideo(Keldar::Ondrix::Visualisation::VideoExport::VideoExportSettings settings,
+                       Keldar::Ondrix::Visualisation::FanDisplayOptions::DisplaySettings displaySettings);
     void exportToLog(int firstFrame, int lastFrame);
 
 public:

@@ -7,6 +7,7 @@
 #include "application/LumivaneWindow.h"
 #include "application/MessageBoxes.h"
 #include "application/SettingsStore.h"
+#include "export/VideoExport.h"
 
 #include <keldar/core/Filesystem.h>
 #include <keldar/logging/Algorithms.h>
@@ -297,6 +298,36 @@ void MainController::exportToLog(int firstFrame, int lastFrame)
         return;
     }
     toast(ToastType::Success, QStringLiteral("Export finished successfully!"), standardToastMs);
+}
+
+void MainController::exportToVideo(VideoExportSettings settings,
+                                   Ondrix::Visualisation::FanDisplayOptions::DisplaySettings displaySettings)
+{
+    if (!logs->player) {
+        return;
+    }
+    LogFilePlayer& player = *logs->player;
+    if (settings.startIndex < 0 || settings.endIndex < settings.startIndex ||
+        settings.endIndex >= player.getFrameCount()) {
+        toast(ToastType::Error, QStringLiteral("Export failed: the chosen range is not in the log file."), 0);
+        return;
+    }
+    // The export seeks the player frame by frame.
+    if (player.isPlaying()) {
+        player.stop();
+        emit playbackStopped();
+    }
+    settings.distanceUnit = LumivaneApplication::instance()->getDistanceUnit();
+    try {
+        if (exportLogToVideo(player, settings, displaySettings)) {
+            toast(ToastType::Success, QStringLiteral("Export finished successfully!"), standardToastMs);
+        } else {
+            toast(ToastType::Info, QStringLiteral("Export cancelled."), standardToastMs);
+        }
+    } catch (const std::exception& error) {
+        // VideoExportError, or a partial file that could not be removed.
+        toast(ToastType::Error, QStringLiteral("Something went wrong: ") + QString::fromStdString(error.what()), 0);
+    }
 }
 
 } // namespace Keldar::OndrixLumivane

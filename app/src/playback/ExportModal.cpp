@@ -1,6 +1,7 @@
 #include "playback/ExportModal.h"
 
 #include "application/LumivaneApplication.h"
+#include "export/VideoExportOptionsDialog.h"
 
 #include <keldar/gui/RangeSlider.h>
 #include <keldar/visualisation/FanDisplay.h>
@@ -71,7 +72,7 @@ ExportModal::ExportModal(QWidget* parent)
     menu->setToolTipsVisible(true);
     menu->addAction(logFileAction);
     exportButton->setMenu(menu);
-    exportButton->setDefaultAction(logFileAction);
+    exportButton->setText(QStringLiteral("Video"));
     auto* cancelButton = new QPushButton(QStringLiteral("Cancel"), this);
     cancelButton->setObjectName(QStringLiteral("cancelButton"));
 
@@ -103,6 +104,10 @@ ExportModal::ExportModal(QWidget* parent)
     connect(logFileAction, &QAction::triggered, this, [this] {
         hide();
         Q_EMIT exportToLog(rangeSlider->getLowerValue(), rangeSlider->getUpperValue());
+    });
+    connect(exportButton, &QToolButton::clicked, this, [this] {
+        hide();
+        getVideoOptionsDialog()->open();
     });
     connect(cancelButton, &QPushButton::clicked, this, &QDialog::reject);
     auto* application = LumivaneApplication::instance();
@@ -143,6 +148,22 @@ QToolButton* ExportModal::getExportButton() const
 QAction* ExportModal::getLogFileAction() const
 {
     return logFileAction;
+}
+
+VideoExportOptionsDialog* ExportModal::getVideoOptionsDialog()
+{
+    if (videoOptionsDialog == nullptr) {
+        // A window of its own over the main window: hiding the panel must
+        // not take it along.
+        videoOptionsDialog = new VideoExportOptionsDialog(window());
+        connect(videoOptionsDialog, &VideoExportOptionsDialog::exportRequested, this,
+                [this](VideoExportSettings settings) {
+                    settings.startIndex = rangeSlider->getLowerValue();
+                    settings.endIndex = rangeSlider->getUpperValue();
+                    Q_EMIT exportToVideo(settings, fanDisplay->getCurrentDisplaySettings());
+                });
+    }
+    return videoOptionsDialog;
 }
 
 FanDisplay* ExportModal::getFanDisplay() const

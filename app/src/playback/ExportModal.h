@@ -1,5 +1,7 @@
 #pragma once
 
+#include "export/VideoExport.h"
+
 #include <keldar/ondrix/OndrixImage.h>
 #include <keldar/visualisation/FanDisplayOptions.h>
 
@@ -17,6 +19,8 @@ class FanDisplay;
 }
 
 namespace Keldar::OndrixLumivane {
+
+class VideoExportOptionsDialog;
 
 // The export panel over the sonar display: the user picks a span of the open
 // log on a range slider (or by its times), sees the frame under the handle
@@ -39,6 +43,8 @@ public:
     QTimeEdit* getToTime() const;
     QToolButton* getExportButton() const;
     QAction* getLogFileAction() const;
+    // Made on first use, on the panel's window.
+    VideoExportOptionsDialog* getVideoOptionsDialog();
     Ondrix::Visualisation::FanDisplay* getFanDisplay() const;
 
 Q_SIGNALS:
@@ -47,6 +53,8 @@ Q_SIGNALS:
     void frameRequested(int frameNumber);
     void newImageReceived(Keldar::Ondrix::OndrixImage image);
     void exportToLog(int firstFrame, int lastFrame);
+    void exportToVideo(Keldar::Ondrix::Visualisation::VideoExport::VideoExportSettings settings,
+                       Keldar::Ondrix::Visualisation::FanDisplayOptions::DisplaySettings displaySettings);
 
 public Q_SLOTS:
     void logEntriesCounted(int count);
@@ -68,6 +76,7 @@ private:
     Ondrix::Visualisation::FanDisplay* fanDisplay;
     QToolButton* exportButton;
     QAction* logFileAction;
+    VideoExportOptionsDialog* videoOptionsDialog = nullptr;
     int millisecondsPerFrame = 0;
 };
 
