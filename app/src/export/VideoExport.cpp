@@ -11,7 +11,7 @@
 
 namespace Keldar::OndrixLumivane {
 
-using Ondrix::Visualisation::VideoExport::VideoColours;
+using Ondrix::Visualisation::VideoExport::VideoAppearance;
 using Ondrix::Visualisation::VideoExport::VideoRenderer;
 
 void registerVideoExportMetaTypes()
@@ -39,14 +39,14 @@ bool exportLogToVideo(Logging::Playback::LogFilePlayer& player, const VideoExpor
     progress.setAutoReset(false);
     progress.setValue(settings.startIndex);
 
-    VideoColours colours;
+    VideoAppearance appearance;
     if (const auto* themes = application != nullptr ? application->getThemeManager() : nullptr) {
         const QColor foreground = themes->getThemeColour(QStringLiteral("@primaryForeground"));
         const QColor accent = themes->getThemeColour(QStringLiteral("@accent"));
-        colours.foreground = foreground.isValid() ? foreground : colours.foreground;
-        colours.accent = accent.isValid() ? accent : colours.accent;
+        appearance.foreground = foreground.isValid() ? foreground : appearance.foreground;
+        appearance.accent = accent.isValid() ? accent : appearance.accent;
     }
-    VideoRenderer renderer(player, settings, display, colours);
+    VideoRenderer renderer(player, settings, display, appearance);
     // The dialog's setValue runs the events that deliver a click on "Cancel".
     return renderer.run([&progress](std::int32_t frame) {
         if (progress.wasCanceled()) {

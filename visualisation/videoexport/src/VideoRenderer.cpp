@@ -73,7 +73,7 @@ std::int64_t integerProperty(const Logging::LogFileInterface& file, int sourceId
 struct VideoRenderer::Private {
     Logging::Playback::LogFilePlayer& player;
     VideoExportSettings settings;
-    VideoColours colours;
+    VideoAppearance appearance;
     std::filesystem::path outputPath;
     std::unique_ptr<FrameWriter> writer;
     std::unique_ptr<FanDisplay> display;
@@ -90,10 +90,10 @@ struct VideoRenderer::Private {
     bool finished = false;
 
     Private(Logging::Playback::LogFilePlayer& player, const VideoExportSettings& settings,
-            const VideoColours& colours)
+            const VideoAppearance& appearance)
         : player(player)
         , settings(settings)
-        , colours(colours)
+        , appearance(appearance)
     {
     }
 
@@ -121,7 +121,7 @@ struct VideoRenderer::Private {
         if (!stamp.isEmpty() || !sonarDetails.isEmpty()) {
             QPainter painter(&image);
             painter.setFont(font);
-            painter.setPen(colours.foreground);
+            painter.setPen(appearance.foreground);
             if (!stamp.isEmpty()) {
                 painter.drawText(QPoint(textMargin, textBaseline), stamp);
             }
@@ -187,8 +187,8 @@ struct VideoRenderer::Private {
 };
 
 VideoRenderer::VideoRenderer(Logging::Playback::LogFilePlayer& player, const VideoExportSettings& settings,
-                             const FanDisplayOptions::DisplaySettings& display, const VideoColours& colours)
-    : d(std::make_unique<Private>(player, settings, colours))
+                             const FanDisplayOptions::DisplaySettings& display, const VideoAppearance& appearance)
+    : d(std::make_unique<Private>(player, settings, appearance))
 {
     d->outputPath = Text::exportedVideoPath(player.getUnderlyingLogFile().getFilePath());
     d->writer = std::make_unique<FrameWriter>(d->outputPath, cv::Size(frameWidth, frameHeight), framesPerSecond);
@@ -218,7 +218,10 @@ VideoRenderer::VideoRenderer(Logging::Playback::LogFilePlayer& player, const Vid
     d->display->resize(frameWidth, frameHeight);
     d->display->configureFromSettings(display);
     d->display->setBranding(true);
-    d->display->setBrandingColours(colours.foreground, colours.accent, colours.foreground);
+    d->display->setBrandingColours(appearance.foreground, appearance.accent, appearance.foreground);
+    if (appearance.despeckleLevel >= 0) {
+        d->display->setDespeckleLevel(appearance.despeckleLevel);
+    }
     QResizeEvent resize(d->display->size(), QSize());
     QCoreApplication::sendEvent(d->display.get(), &resize);
 }

@@ -16,10 +16,11 @@ class LogFilePlayer;
 
 namespace Keldar::Ondrix::Visualisation::VideoExport {
 
-// The theme colours the video is painted with.
-struct VideoColours {
+// What the video looks like beyond the display settings.
+struct VideoAppearance {
     QColor foreground{255, 255, 255}; // text and the branding's main parts
     QColor accent{30, 144, 255};      // the branding's second colour
+    int despeckleLevel = -1;          // the display's own when negative
 };
 
 // Turns a span of a log into a 1920 x 1080, 30 frames a second video next to
@@ -42,7 +43,7 @@ public:
     // Opens the video file. Throws VideoExportError "Could not create video
     // file." when it cannot be written.
     VideoRenderer(Logging::Playback::LogFilePlayer& player, const VideoExportSettings& settings,
-                  const FanDisplayOptions::DisplaySettings& display, const VideoColours& colours = {});
+                  const FanDisplayOptions::DisplaySettings& display, const VideoAppearance& appearance = {});
     // An export that did not finish leaves no file behind.
     ~VideoRenderer();
 
