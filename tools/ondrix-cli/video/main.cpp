@@ -25,6 +25,13 @@ int main(int argc, char** argv)
         return 64;
     }
     const std::string file = argv[1];
+    // Qt's notes about its environment (no runtime folder for root, and the
+    // like) are not the user's business; failures still come through.
+    qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& message) {
+        if (type == QtCriticalMsg || type == QtFatalMsg) {
+            std::cerr << message.toStdString() << std::endl;
+        }
+    });
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     int qtArgc = 1;
     QApplication application(qtArgc, argv);
