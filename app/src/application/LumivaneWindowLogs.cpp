@@ -115,6 +115,7 @@ void LumivaneWindow::wireLogWidgets()
     connect(playback, &PlaybackToolbar::speedRequested, controller, &MainController::setPlaybackSpeed);
     connect(playback, &PlaybackToolbar::exportToLog, controller, &MainController::exportToLog);
     connect(playback, &PlaybackToolbar::exportToLegacyLog, controller, &MainController::exportToLegacyLog);
+    connect(playback, &PlaybackToolbar::exportToVideo, controller, &MainController::exportToVideo);
     connect(playback, &PlaybackToolbar::newBookmarkRequested, controller, &MainController::addBookmark);
     connect(playback, &PlaybackToolbar::updateBookmarkRequested, controller, &MainController::updateBookmark);
     connect(playback, &PlaybackToolbar::removeBookmarkRequested, controller, &MainController::removeBookmark);

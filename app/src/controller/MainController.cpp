@@ -43,6 +43,7 @@ void registerMetaTypes()
     qRegisterMetaType<std::int32_t>("int32_t");
     qRegisterMetaType<std::uint32_t>("uint32_t");
     qRegisterMetaType<std::uint8_t>("uint8_t");
+    registerVideoExportMetaTypes();
 }
 
 namespace {

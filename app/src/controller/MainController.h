@@ -2,6 +2,7 @@
 
 #include "controller/MetaTypes.h"
 #include "controller/PlaybackMetaTypes.h"
+#include "export/VideoExport.h"
 
 #include <keldar/gui/Toast.h>
 #include <keldar/ondrix/ConnectionManager.h>
@@ -10,6 +11,7 @@
 #include <QPointer>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -17,6 +19,9 @@
 
 namespace Keldar::Logging {
 class SqliteLogFile;
+namespace Playback {
+class LogFilePlayer;
+}
 }
 
 namespace Keldar::OndrixLumivane {
@@ -130,6 +135,8 @@ public slots:
     void updateBookmark(int32_t entryId, std::string title, std::string comments);
     void removeBookmark(int32_t entryId);
     void closeLogFile();
+    void exportToVideo(Keldar::Ondrix::Visualisation::VideoExport::VideoExportSettings settings,
+                       Keldar::Ondrix::Visualisation::FanDisplayOptions::DisplaySettings displaySettings);
     void exportToLog(int firstFrame, int lastFrame);
     void exportToLegacyLog(int firstFrame, int lastFrame);
 
@@ -151,6 +158,8 @@ private:
     /// Asks, converts and reports; the converted log, or null.
     std::unique_ptr<Logging::SqliteLogFile> convertLegacyLog(const std::string& file);
     void playLogFile(std::unique_ptr<Logging::SqliteLogFile> log, const std::string& file);
+    /// Stops playback, runs an export over the open log and tells how it went.
+    void runPlayerExport(const std::function<bool(Logging::Playback::LogFilePlayer&)>& exportWith);
     std::shared_ptr<LogSide> logs;
 
 private:

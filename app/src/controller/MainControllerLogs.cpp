@@ -9,6 +9,7 @@
 #include "application/LumivaneWindow.h"
 #include "application/MessageBoxes.h"
 #include "application/SettingsStore.h"
+#include "export/VideoExport.h"
 
 #include <keldar/core/Filesystem.h>
 #include <keldar/logging/Algorithms.h>
@@ -355,22 +356,44 @@ void MainController::exportToLog(int firstFrame, int lastFrame)
 
 void MainController::exportToLegacyLog(int firstFrame, int lastFrame)
 {
+    runPlayerExport([firstFrame, lastFrame](LogFilePlayer& player) {
+        return LegacyLogFiles::exportRange(player, firstFrame, lastFrame);
+    });
+}
+
+void MainController::exportToVideo(VideoExportSettings settings,
+                                   Ondrix::Visualisation::FanDisplayOptions::DisplaySettings displaySettings)
+{
+    if (logs->player && (settings.startIndex < 0 || settings.endIndex < settings.startIndex ||
+                         settings.endIndex >= logs->player->getFrameCount())) {
+        toast(ToastType::Error, QStringLiteral("Export failed: the chosen range is not in the log file."), 0);
+        return;
+    }
+    settings.distanceUnit = LumivaneApplication::instance()->getDistanceUnit();
+    runPlayerExport([&settings, &displaySettings](LogFilePlayer& player) {
+        return exportLogToVideo(player, settings, displaySettings);
+    });
+}
+
+void MainController::runPlayerExport(const std::function<bool(LogFilePlayer&)>& exportWith)
+{
     if (!logs->player) {
         return;
     }
     LogFilePlayer& player = *logs->player;
-    // The export moves the player from frame to frame.
+    // The export seeks the player frame by frame.
     if (player.isPlaying()) {
         player.stop();
         emit playbackStopped();
     }
     try {
-        if (LegacyLogFiles::exportRange(player, firstFrame, lastFrame)) {
+        if (exportWith(player)) {
             toast(ToastType::Success, QStringLiteral("Export finished successfully!"), standardToastMs);
         } else {
             toast(ToastType::Info, QStringLiteral("Export cancelled."), standardToastMs);
         }
     } catch (const std::exception& error) {
+        // The export's own error, or a partial file that could not be removed.
         toast(ToastType::Error, QStringLiteral("Something went wrong: ") + QString::fromLocal8Bit(error.what()), 0);
     }
 }

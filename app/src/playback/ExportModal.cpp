@@ -1,6 +1,7 @@
 #include "playback/ExportModal.h"
 
 #include "application/LumivaneApplication.h"
+#include "export/VideoExportOptionsDialog.h"
 
 #include <keldar/gui/RangeSlider.h>
 #include <keldar/visualisation/FanDisplay.h>
@@ -75,7 +76,7 @@ ExportModal::ExportModal(QWidget* parent)
     legacyLogFileAction->setToolTip(QStringLiteral("A Lumivane V1 log file."));
     menu->addAction(legacyLogFileAction);
     exportButton->setMenu(menu);
-    exportButton->setDefaultAction(logFileAction);
+    exportButton->setText(QStringLiteral("Video"));
     auto* cancelButton = new QPushButton(QStringLiteral("Cancel"), this);
     cancelButton->setObjectName(QStringLiteral("cancelButton"));
 
@@ -111,6 +112,10 @@ ExportModal::ExportModal(QWidget* parent)
     connect(legacyLogFileAction, &QAction::triggered, this, [this] {
         hide();
         Q_EMIT exportToLegacyLog(rangeSlider->getLowerValue(), rangeSlider->getUpperValue());
+    });
+    connect(exportButton, &QToolButton::clicked, this, [this] {
+        hide();
+        getVideoOptionsDialog()->open();
     });
     connect(cancelButton, &QPushButton::clicked, this, &QDialog::reject);
     auto* application = LumivaneApplication::instance();
@@ -156,6 +161,22 @@ QAction* ExportModal::getLogFileAction() const
 QAction* ExportModal::getLegacyLogFileAction() const
 {
     return legacyLogFileAction;
+}
+
+VideoExportOptionsDialog* ExportModal::getVideoOptionsDialog()
+{
+    if (videoOptionsDialog == nullptr) {
+        // A window of its own over the main window: hiding the panel must
+        // not take it along.
+        videoOptionsDialog = new VideoExportOptionsDialog(window());
+        connect(videoOptionsDialog, &VideoExportOptionsDialog::exportRequested, this,
+                [this](VideoExportSettings settings) {
+                    settings.startIndex = rangeSlider->getLowerValue();
+                    settings.endIndex = rangeSlider->getUpperValue();
+                    Q_EMIT exportToVideo(settings, fanDisplay->getCurrentDisplaySettings());
+                });
+    }
+    return videoOptionsDialog;
 }
 
 FanDisplay* ExportModal::getFanDisplay() const

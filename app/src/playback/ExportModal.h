@@ -1,5 +1,7 @@
 #pragma once
 
+#include "export/VideoExport.h"
+
 #include <keldar/ondrix/OndrixImage.h>
 #include <keldar/visualisation/FanDisplayOptions.h>
 
@@ -17,6 +19,8 @@ class FanDisplay;
 }
 
 namespace Keldar::OndrixLumivane {
+
+class VideoExportOptionsDialog;
 
 // The export panel over the sonar display: the user picks a span of the open
 // log on a range slider (or by its times), sees the frame under the handle
@@ -40,6 +44,8 @@ public:
     QToolButton* getExportButton() const;
     QAction* getLogFileAction() const;
     QAction* getLegacyLogFileAction() const;
+    // Made on first use, on the panel's window.
+    VideoExportOptionsDialog* getVideoOptionsDialog();
     Ondrix::Visualisation::FanDisplay* getFanDisplay() const;
 
 Q_SIGNALS:
@@ -49,6 +55,8 @@ Q_SIGNALS:
     void newImageReceived(Keldar::Ondrix::OndrixImage image);
     void exportToLog(int firstFrame, int lastFrame);
     void exportToLegacyLog(int firstFrame, int lastFrame);
+    void exportToVideo(Keldar::Ondrix::Visualisation::VideoExport::VideoExportSettings settings,
+                       Keldar::Ondrix::Visualisation::FanDisplayOptions::DisplaySettings displaySettings);
 
 public Q_SLOTS:
     void logEntriesCounted(int count);
@@ -71,6 +79,7 @@ private:
     QToolButton* exportButton;
     QAction* logFileAction;
     QAction* legacyLogFileAction;
+    VideoExportOptionsDialog* videoOptionsDialog = nullptr;
     int millisecondsPerFrame = 0;
 };
 

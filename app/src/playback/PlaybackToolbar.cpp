@@ -109,6 +109,7 @@ PlaybackToolbar::PlaybackToolbar(QWidget* parent)
     });
     connect(exportModal, &ExportModal::exportToLog, this, &PlaybackToolbar::exportToLog);
     connect(exportModal, &ExportModal::exportToLegacyLog, this, &PlaybackToolbar::exportToLegacyLog);
+    connect(exportModal, &ExportModal::exportToVideo, this, &PlaybackToolbar::exportToVideo);
     connect(exportModal, &ExportModal::exportModalOpened, this, &PlaybackToolbar::exportModalOpened);
     connect(exportModal, &ExportModal::exportModalClosed, this, [this] {
         exportButton->setChecked(false);

@@ -3,6 +3,7 @@
 #include "controller/PlaybackMetaTypes.h"
 
 #include "application/ToolbarBase.h"
+#include "export/VideoExport.h"
 
 #include <keldar/ondrix/OndrixImage.h>
 #include <keldar/visualisation/FanDisplayOptions.h>
@@ -72,6 +73,8 @@ Q_SIGNALS:
     void newImageReceived(Keldar::Ondrix::OndrixImage image);
     void exportToLog(int firstFrame, int lastFrame);
     void exportToLegacyLog(int firstFrame, int lastFrame);
+    void exportToVideo(Keldar::Ondrix::Visualisation::VideoExport::VideoExportSettings settings,
+                       Keldar::Ondrix::Visualisation::FanDisplayOptions::DisplaySettings displaySettings);
     void newBookmarkRequested(int32_t entryId, std::string title, std::string comments);
     void updateBookmarkRequested(int32_t entryId, std::string title, std::string comments);
     void removeBookmarkRequested(int32_t entryId);

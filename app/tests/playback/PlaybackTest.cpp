@@ -9,6 +9,7 @@
 #include "capture/BookmarkDialog.h"
 #include "capture/CaptureToolbar.h"
 #include "controller/MainController.h"
+#include "export/VideoExportOptionsDialog.h"
 #include "playback/BookmarkControls.h"
 #include "playback/BookmarkListWidget.h"
 #include "playback/ExportModal.h"
@@ -21,10 +22,18 @@
 
 #include <keldar/gui/PopOutWidgetButton.h>
 #include <keldar/gui/RangeSlider.h>
+#include <keldar/gui/ToggleSwitch.h>
 #include <keldar/visualisation/FanDisplay.h>
 
 #include <QAbstractButton>
 #include <QAction>
+#include <QComboBox>
+#include <QMenu>
+#include <QProgressDialog>
+#include <QPushButton>
+#include <QTimeZone>
+#include <QTimer>
+#include <QToolButton>
 #include <QLabel>
 #include <QLineEdit>
 #include <QSignalSpy>
@@ -422,6 +431,101 @@ TEST(Playback, ExportsAFrameRangeToANewLogAndCapturesStills)
     EXPECT_FALSE(viewer.toastShown("Still image captured!"));
     EXPECT_TRUE(viewer.shownToasts().join('\n').contains("The still image could not be saved"))
         << viewer.shownToasts().join('\n').toStdString();
+}
+
+TEST(Playback, VideoOptionsEnableByTheirSwitchesAndAreRemembered)
+{
+    using Keldar::GUI::Widgets::Controls::ToggleSwitch;
+    ViewerSession viewer;
+    std::vector<VideoExportSettings> requested;
+    {
+        VideoExportOptionsDialog dialog;
+        QObject::connect(&dialog, &VideoExportOptionsDialog::exportRequested,
+                         [&](const VideoExportSettings& settings) { requested.push_back(settings); });
+        auto* stamp = dialog.findChild<ToggleSwitch*>("timestampEnable");
+        auto* type = dialog.findChild<QComboBox*>("timestampType");
+        auto* zone = dialog.findChild<QComboBox*>("timeZone");
+        auto* details = dialog.findChild<ToggleSwitch*>("sonarDetailsEnable");
+        ASSERT_TRUE(stamp && type && zone && details);
+        EXPECT_FALSE(stamp->isEnabled());
+        EXPECT_TRUE(details->isEnabled());
+        EXPECT_EQ(zone->currentText().toUtf8(), QTimeZone::systemTimeZoneId());
+        for (const QByteArray& id : QTimeZone::availableTimeZoneIds()) {
+            ASSERT_GE(zone->findText(QString::fromUtf8(id)), 0) << id.toStdString();
+        }
+        EXPECT_FALSE(type->QWidget::isEnabled());
+        EXPECT_FALSE(zone->QWidget::isEnabled());
+
+        stamp->setState(true);
+        EXPECT_TRUE(type->QWidget::isEnabled());
+        EXPECT_FALSE(zone->QWidget::isEnabled()) << "relative stamps need no zone";
+        type->setCurrentIndex(1);
+        EXPECT_TRUE(zone->QWidget::isEnabled());
+        zone->setCurrentText("Asia/Tokyo");
+        details->setState(false);
+        dialog.show();
+        QTest::mouseClick(dialog.findChild<QPushButton*>("exportButton"), Qt::LeftButton);
+        EXPECT_FALSE(dialog.isVisible());
+
+        // Switched off, the stamp is "none" whatever the type says.
+        stamp->setState(false);
+        EXPECT_FALSE(type->QWidget::isEnabled());
+        EXPECT_FALSE(zone->QWidget::isEnabled());
+        QTest::mouseClick(dialog.findChild<QPushButton*>("exportButton"), Qt::LeftButton);
+    }
+    ASSERT_EQ(requested.size(), 2U);
+    EXPECT_EQ(requested[0].timestampType, 1);
+    EXPECT_EQ(requested[0].timeZone, "Asia/Tokyo");
+    EXPECT_FALSE(requested[0].sonarDetails);
+    EXPECT_EQ(requested[1].timestampType, 2);
+
+    VideoExportOptionsDialog reopened;
+    EXPECT_FALSE(reopened.findChild<ToggleSwitch*>("timestampEnable")->isEnabled());
+    EXPECT_EQ(reopened.findChild<QComboBox*>("timestampType")->currentIndex(), 1);
+    EXPECT_EQ(reopened.findChild<QComboBox*>("timeZone")->currentText(), "Asia/Tokyo");
+    EXPECT_FALSE(reopened.findChild<ToggleSwitch*>("sonarDetailsEnable")->isEnabled());
+}
+
+TEST(Playback, TheExportPanelsVideoButtonWritesAVideoBesideTheRecording)
+{
+    ViewerSession viewer;
+    OpenRecording log(viewer);
+    click(log.toolbar->getExportButton());
+    ExportModal* panel = log.toolbar->getExportModal();
+    QToolButton* video = panel->getExportButton();
+    EXPECT_EQ(video->text(), "Video");
+    ASSERT_NE(video->menu(), nullptr);
+    EXPECT_TRUE(video->menu()->actions().contains(panel->getLogFileAction()));
+    panel->getRangeSlider()->setSpan(3, 12);
+    click(video);
+    EXPECT_FALSE(panel->isVisible());
+    VideoExportOptionsDialog* options = panel->getVideoOptionsDialog();
+    ASSERT_TRUE(options->isVisible());
+    click(options->findChild<QPushButton*>("exportButton"));
+    EXPECT_TRUE(viewer.toastShown("Export finished successfully!")) << viewer.shownToasts().join('\n').toStdString();
+    std::filesystem::path video1 = log.path;
+    video1.replace_filename(log.path.stem().string() + "_exported.avi");
+    ASSERT_TRUE(std::filesystem::exists(video1));
+    EXPECT_GT(std::filesystem::file_size(video1), 0U);
+
+    // "Cancel" in the progress dialog stops the export and removes its file.
+    bool cancelled = false;
+    QTimer canceller;
+    QObject::connect(&canceller, &QTimer::timeout, [&] {
+        auto* progress = viewer.window->findChild<QProgressDialog*>("progress-dialog");
+        if (progress != nullptr && progress->isVisible()) {
+            progress->cancel();
+            cancelled = true;
+            canceller.stop();
+        }
+    });
+    canceller.start(0);
+    click(log.toolbar->getExportButton());
+    click(video);
+    click(options->findChild<QPushButton*>("exportButton"));
+    EXPECT_TRUE(cancelled);
+    EXPECT_TRUE(viewer.toastShown("Export cancelled.")) << viewer.shownToasts().join('\n').toStdString();
+    EXPECT_EQ(filesIn(log.path.parent_path(), ".avi"), std::vector<std::filesystem::path>{video1});
 }
 
 TEST(Playback, LogsWithNothingToPlayOrOddEntriesLeaveTheViewerUsable)

@@ -13,6 +13,7 @@
 #include "controller/MainController.h"
 #include "playback/BookmarkControls.h"
 #include "playback/BookmarkListWidget.h"
+#include "export/VideoExportOptionsDialog.h"
 #include "playback/ExportModal.h"
 #include "playback/PlaybackToolbar.h"
 #include "playback/ScrubControl.h"
@@ -24,7 +25,9 @@
 
 #include <QDir>
 #include <QLineEdit>
+#include <QMenu>
 #include <QTest>
+#include <QToolButton>
 
 #include <cstdio>
 
@@ -101,6 +104,15 @@ int main(int argc, char** argv)
         toolbar->getExportButton()->click();
         QTest::qWait(600);
         ok = save(*viewer.window, QString("%1/export-%2.png").arg(folder, names[theme])) && ok;
+        // The export button's menu, then the video options it opens.
+        QToolButton* exportTo = toolbar->getExportModal()->getExportButton();
+        exportTo->menu()->popup(exportTo->mapToGlobal(QPoint(0, exportTo->height())));
+        ok = save(*exportTo->menu(), QString("%1/export-menu-%2.png").arg(folder, names[theme])) && ok;
+        exportTo->menu()->hide();
+        exportTo->click();
+        VideoExportOptionsDialog* options = toolbar->getExportModal()->getVideoOptionsDialog();
+        ok = save(*options, QString("%1/video-options-%2.png").arg(folder, names[theme])) && ok;
+        options->hide();
         toolbar->getExportModal()->hide();
     }
     return ok ? 0 : 1;

@@ -2,16 +2,16 @@
 
 #include <keldar/core/Chrono.h>
 #include <keldar/core/Filesystem.h>
-#include <keldar/logging/videoexport/VideoPacer.h>
 
-#include <cmath>
 #include <cstdio>
 
 namespace Keldar::Logging::VideoExport {
 
 std::string relativeTimestampText(std::int64_t framesWritten)
 {
-    const auto t = static_cast<std::int64_t>(std::trunc(static_cast<double>(framesWritten) * VideoPacer::framePeriod));
+    // Exact thirtieths of a second: with the rounded frame period frame 30
+    // would read 999 ms and show one second late.
+    const std::int64_t t = framesWritten * 100 / 3;
     char text[32];
     std::snprintf(text, sizeof text, "%02lld:%02lld:%02lld", static_cast<long long>(t / 3600000),
                   static_cast<long long>((t / 60000) % 60), static_cast<long long>((t / 1000) % 60));

@@ -21,7 +21,10 @@ VideoPacer::Step VideoPacer::next(std::int64_t timestamp)
     // still becomes the image that later gaps repeat.
     step.writeEntry = framesWritten_ == target;
     if (step.writeEntry) {
+        step.frame = framesWritten_;
         ++framesWritten_;
+    } else {
+        step.frame = target > 0 ? target : 0;
     }
     return step;
 }

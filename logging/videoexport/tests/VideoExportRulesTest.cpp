@@ -36,17 +36,19 @@ TEST(VideoPacing, BurstWritesOnlyTheFirstEntryOfEachFramePeriod)
     EXPECT_EQ(written, (std::vector<std::int64_t>{0, 40, 70, 100}));
 }
 
-TEST(VideoExportText, RelativeTimeCountsFramesWrittenBeforeTheEntry)
+TEST(VideoExportText, RelativeTimeIsThatOfTheEntrysOwnFrame)
 {
+    // Frame 30 is one second into the video, whatever was padded before it.
     VideoPacer pacer;
     std::vector<std::string> texts;
     for (std::int64_t second = 0; second < 3; ++second) {
-        texts.push_back(relativeTimestampText(pacer.getFramesWritten()));
-        pacer.next(second * 1000);
+        texts.push_back(relativeTimestampText(pacer.next(second * 1000).frame));
     }
-    EXPECT_EQ(texts, (std::vector<std::string>{"00:00:00", "00:00:00", "00:00:01"}));
-    EXPECT_EQ(relativeTimestampText(108000), "00:59:59");
-    EXPECT_EQ(relativeTimestampText(108001), "01:00:00");
+    EXPECT_EQ(texts, (std::vector<std::string>{"00:00:00", "00:00:01", "00:00:02"}));
+    // A dropped entry of a burst stands for the frame its time falls in.
+    EXPECT_EQ(pacer.next(2010).frame, 60);
+    EXPECT_EQ(relativeTimestampText(107999), "00:59:59");
+    EXPECT_EQ(relativeTimestampText(108000), "01:00:00");
 }
 
 TEST(VideoExportText, AbsoluteTimeInTheChosenZone)

@@ -126,6 +126,20 @@ code=$?
 set -e
 [ $code -ne 0 ] || fail "a reversed slice range succeeded"
 "$cli" log bookmarks "$log" > /dev/null || fail "log bookmarks"
+# The recording as a video; without a display the command starts its own.
+"$cli" log export-video --help | grep -q -- "--time-zone" || fail "export-video --help does not document --time-zone"
+video=$(env -u DISPLAY -u WAYLAND_DISPLAY "$cli" log export-video "$log" --timestamp absolute --time-zone Asia/Tokyo \
+  --no-details --palette 6)
+[ "$video" = "${log%.ondrix}_exported.avi" ] || fail "export-video printed '$video'"
+probed=$(ffprobe -v error -count_frames -select_streams v:0 \
+  -show_entries stream=codec_tag_string,width,height,r_frame_rate,nb_read_frames -of csv=p=0 "$video")
+[[ "$probed" =~ ^FMP4,1920,1080,30/1,[0-9]+$ ]] || fail "exported video: $probed"
+set +e
+"$cli" log export-video "$log" --from 3 --to 9 > /dev/null 2> "$work/video.err"
+code=$?
+set -e
+[ $code -ne 0 ] || fail "export-video of frames past the end succeeded"
+grep -q "the range is not in the log file" "$work/video.err" || { cat "$work/video.err"; fail "no clear message for a bad range"; }
 # Reading and exporting left the recording exactly as it was.
 [ "$(sha256sum < "$log")" = "$recorded_sum" ] || fail "reading the recording changed its bytes"
 ls "$log"-* > /dev/null 2>&1 && fail "reading the recording left journal files beside it"

@@ -6,7 +6,7 @@
 
 namespace Keldar::Logging::VideoExport {
 
-// "hh:mm:ss" of the video time after `framesWritten` frames.
+// "hh:mm:ss" of the video time at the start of frame `framesWritten`.
 std::string relativeTimestampText(std::int64_t framesWritten);
 
 // The entry's time in the IANA zone `timeZone` (the computer's zone when

@@ -13,6 +13,10 @@ public:
     struct Step {
         std::int64_t repeats = 0;   // copies of the previous frame image
         bool writeEntry = false;    // then the entry's own frame
+        // The frame of the video the entry's picture stands for: its own
+        // frame when written, else the one its time falls in. Its relative
+        // time stamp is that frame's time.
+        std::int64_t frame = 0;
     };
 
     // The frame period the video is paced by, in milliseconds.
@@ -21,8 +25,7 @@ public:
     // The first entry fixes the start of the video.
     Step next(std::int64_t timestamp);
 
-    // Frames written so far; the relative time stamp of an entry is read
-    // from it before the entry's own step.
+    // Frames written so far.
     std::int64_t getFramesWritten() const { return framesWritten_; }
 
 private:

@@ -1,0 +1,87 @@
+// ondrix-cli-video: the drawing half of `ondrix-cli log export-video`, which
+// parses the user's options and starts this with them in a fixed order:
+//   FILE FROM TO TIMESTAMP-TYPE TIME-ZONE DETAILS PALETTE DESPECKLE
+// Prints the video's path; a progress line while stdout is a terminal.
+
+#include <keldar/logging/LogFilePlayer.h>
+#include <keldar/logging/SqliteLogFile.h>
+#include <keldar/visualisation/FanDisplay.h>
+#include <keldar/visualisation/videoexport/VideoRenderer.h>
+
+#include <QApplication>
+
+#include <cstdio>
+#include <iostream>
+#include <string>
+
+#include <unistd.h>
+
+using namespace Keldar::Ondrix::Visualisation;
+
+int main(int argc, char** argv)
+{
+    if (argc != 9) {
+        std::cerr << "ondrix-cli-video: started by ondrix-cli log export-video, not by hand\n";
+        return 64;
+    }
+    const std::string file = argv[1];
+    // Qt's notes about its environment (no runtime folder for root, and the
+    // like) are not the user's business; failures still come through.
+    qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& message) {
+        if (type == QtCriticalMsg || type == QtFatalMsg) {
+            std::cerr << message.toStdString() << std::endl;
+        }
+    });
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    int qtArgc = 1;
+    QApplication application(qtArgc, argv);
+    try {
+        Keldar::Logging::Playback::LogFilePlayer player(
+            std::make_unique<Keldar::Logging::SqliteLogFile>(std::filesystem::path(file),
+                                                             Keldar::Logging::SqliteLogFile::Access::ReadOnly),
+            {KD_LogDataSourceType_Sonar}, {}, false, 500);
+        VideoExport::VideoExportSettings settings;
+        settings.startIndex = std::stoi(argv[2]);
+        settings.endIndex = std::stoi(argv[3]);
+        if (settings.endIndex < 0) {
+            settings.endIndex = player.getFrameCount() - 1;
+        }
+        if (settings.startIndex < 0 || settings.endIndex < settings.startIndex ||
+            settings.endIndex >= player.getFrameCount()) {
+            std::cerr << "ondrix-cli: " << file << ": the range is not in the log file (it has "
+                      << player.getFrameCount() << " frames)\n";
+            return 3;
+        }
+        settings.timestampType = std::stoi(argv[4]);
+        settings.timeZone = argv[5];
+        settings.sonarDetails = std::string(argv[6]) == "1";
+
+        // The look of a new display, with the chosen palette.
+        FanDisplayOptions::DisplaySettings display = FanDisplay().getCurrentDisplaySettings();
+        display.palette = std::stoi(argv[7]);
+        VideoExport::VideoAppearance appearance;
+        appearance.despeckleLevel = std::stoi(argv[8]);
+
+        VideoExport::VideoRenderer renderer(player, settings, display, appearance);
+        const bool terminal = isatty(STDOUT_FILENO) == 1;
+        const int frames = settings.endIndex - settings.startIndex + 1;
+        renderer.run([&](std::int32_t frame) {
+            if (terminal) {
+                std::printf("\rexporting: frame %d of %d", frame - settings.startIndex + 1, frames);
+                std::fflush(stdout);
+            }
+            return true;
+        });
+        if (terminal) {
+            std::printf("\n");
+        }
+        std::cout << renderer.getOutputPath().string() << std::endl;
+        return 0;
+    } catch (const VideoExport::VideoExportError& error) {
+        std::cerr << "ondrix-cli: " << file << ": Something went wrong: " << error.what() << std::endl;
+        return 4;
+    } catch (const std::exception& error) {
+        std::cerr << "ondrix-cli: " << file << ": " << error.what() << std::endl;
+        return 5;
+    }
+}

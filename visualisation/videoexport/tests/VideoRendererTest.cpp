@@ -1,0 +1,211 @@
+// The video export's renderer against real logs, read back with OpenCV and
+// ffprobe: frame counts and pacing, the painted text, unique names, cancel
+// and an unwritable folder.
+
+#include "SyntheticLog.h"
+
+#include <keldar/logging/LogFilePlayer.h>
+#include <keldar/visualisation/videoexport/VideoRenderer.h>
+
+#include <QApplication>
+#include <QTemporaryDir>
+
+#include <opencv2/core.hpp>
+#include <opencv2/imgproc.hpp>
+#include <opencv2/videoio.hpp>
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdio>
+#include <memory>
+#include <string>
+
+namespace {
+
+using namespace Keldar::Ondrix::Visualisation::VideoExport;
+using Keldar::Logging::Playback::LogFilePlayer;
+using Keldar::Ondrix::Visualisation::FanDisplayOptions::DisplaySettings;
+
+const cv::Vec3b background{40, 30, 20}; // blue, green, red
+
+struct Export : ::testing::Test {
+    Export()
+    {
+        if (QApplication::instance() == nullptr) {
+            static int argc = 1;
+            static char name[] = "video-render-test";
+            static char* argv[] = {name, nullptr};
+            QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+            new QApplication(argc, argv);
+        }
+        display.clearColour = QColor(background[2], background[1], background[0]);
+        display.textColour = Qt::white;
+    }
+
+    // A player over a new log of entries at `timestamps`, showing images `numbers`.
+    LogFilePlayer& open(const std::vector<std::int64_t>& timestamps, const std::vector<std::uint32_t>& numbers = {})
+    {
+        const auto path = std::filesystem::path(folder.path().toStdString()) / ("dive" + std::to_string(logs++) + ".ondrix");
+        Testing::SyntheticLog log;
+        log.timestamps = timestamps;
+        log.imageNumbers = numbers;
+        Testing::writeSyntheticLog(path, log);
+        player = std::make_unique<LogFilePlayer>(std::make_unique<Keldar::Logging::SqliteLogFile>(path),
+                                                 std::vector<KD_LogDataSourceType>{KD_LogDataSourceType_Sonar},
+                                                 LogFilePlayer::FrameCallback{}, false, 500);
+        settings.endIndex = player->getFrameCount() - 1;
+        return *player;
+    }
+
+    QTemporaryDir folder;
+    int logs = 0;
+    std::unique_ptr<LogFilePlayer> player;
+    VideoExportSettings settings;
+    DisplaySettings display;
+};
+
+std::vector<cv::Mat> readFrames(const std::filesystem::path& path)
+{
+    cv::VideoCapture capture(path.string(), cv::CAP_FFMPEG);
+    std::vector<cv::Mat> frames;
+    cv::Mat frame;
+    while (capture.isOpened() && capture.read(frame)) {
+        frames.push_back(frame.clone());
+    }
+    return frames;
+}
+
+std::string probe(const std::filesystem::path& path)
+{
+    const std::string command = "ffprobe -v error -count_frames -select_streams v:0 -show_entries "
+                                "stream=codec_name,codec_tag_string,width,height,r_frame_rate,nb_read_frames "
+                                "-of default=noprint_wrappers=1 '" + path.string() + "' 2>&1";
+    std::string output;
+    if (FILE* pipe = popen(command.c_str(), "r")) {
+        std::array<char, 256> buffer{};
+        while (fgets(buffer.data(), buffer.size(), pipe) != nullptr) {
+            output += buffer.data();
+        }
+        pclose(pipe);
+    }
+    return output;
+}
+
+// Share of the pixels of `area` that differ strongly between two frames
+// (text against the background; coding noise is far smaller).
+double changed(const cv::Mat& a, const cv::Mat& b, const cv::Rect& area)
+{
+    cv::Mat distance;
+    cv::absdiff(a(area), b(area), distance);
+    cv::Mat grey;
+    cv::transform(distance, grey, cv::Matx13f(1, 1, 1));
+    return cv::countNonZero(grey > 90) / static_cast<double>(area.area());
+}
+
+// Share of the pixels of `area` that are far from the background.
+double coverage(const cv::Mat& frame, const cv::Rect& area)
+{
+    int far = 0;
+    for (int y = area.y; y < area.y + area.height; ++y) {
+        for (int x = area.x; x < area.x + area.width; ++x) {
+            if (cv::norm(frame.at<cv::Vec3b>(y, x), background, cv::NORM_L1) > 60) {
+                ++far;
+            }
+        }
+    }
+    return static_cast<double>(far) / area.area();
+}
+
+const cv::Rect stampArea{50, 135, 120, 30};
+const cv::Rect detailsArea{1700, 135, 170, 30};
+const cv::Rect fanArea{300, 200, 1320, 860};
+
+TEST_F(Export, EntriesArePacedIntoThirtyFramesASecondOfA1080pMpeg4Video)
+{
+    // Identical images one second apart: only the time stamp tells frame 30
+    // from the repeats before it.
+    open({5000, 6000}, {0, 0});
+    VideoRenderer renderer(*player, settings, display);
+    EXPECT_EQ(renderer.getOutputPath().filename(), "dive0_exported.avi");
+    ASSERT_TRUE(renderer.run());
+    EXPECT_EQ(renderer.getFramesWritten(), 31);
+
+    const std::string probed = probe(renderer.getOutputPath());
+    for (const char* line : {"codec_name=mpeg4", "codec_tag_string=FMP4", "width=1920", "height=1080",
+                             "r_frame_rate=30/1", "nb_read_frames=31"}) {
+        EXPECT_NE(probed.find(line), std::string::npos) << line << " in\n" << probed;
+    }
+    const auto frames = readFrames(renderer.getOutputPath());
+    ASSERT_EQ(frames.size(), 31U);
+    ASSERT_EQ(frames[0].size(), cv::Size(1920, 1080));
+    EXPECT_GT(coverage(frames[0], fanArea), 0.3) << "the hidden display drew the fan";
+    EXPECT_GT(coverage(frames[0], stampArea), 0.02) << "00:00:00";
+    EXPECT_LT(changed(frames[0], frames[29], stampArea), 0.001) << "repeats show the first stamp";
+    EXPECT_GT(changed(frames[29], frames[30], stampArea), 0.01) << "frame 30 reads 00:00:01";
+    EXPECT_LT(changed(frames[29], frames[30], fanArea), 0.001);
+    EXPECT_LT(coverage(frames[0], detailsArea), 0.001) << "no sonar details asked for";
+
+    // A second export keeps the first; without a time stamp no text is
+    // drawn, whatever the type; the sonar details sit on the right.
+    settings.timestampType = NoTimestamp;
+    settings.sonarDetails = true;
+    VideoRenderer second(*player, settings, display);
+    EXPECT_EQ(second.getOutputPath().filename(), "dive0_exported_1.avi");
+    ASSERT_TRUE(second.run());
+    EXPECT_TRUE(std::filesystem::exists(renderer.getOutputPath()));
+    const auto plain = readFrames(second.getOutputPath());
+    ASSERT_EQ(plain.size(), 31U);
+    EXPECT_LT(coverage(plain[30], stampArea), 0.001);
+    EXPECT_GT(coverage(plain[30], detailsArea), 0.02) << "Rostrel A (51001)";
+}
+
+TEST_F(Export, BurstsDropEntriesAndAGapRepeatsTheLastEntrysPicture)
+{
+    // Entries 10 ms apart: only the first of each frame period is written;
+    // the pictures of the others are never drawn.
+    open({0, 10, 20, 30, 40, 50, 60, 70, 80, 90, 100});
+    {
+        VideoRenderer renderer(*player, settings, display);
+        ASSERT_TRUE(renderer.run());
+        EXPECT_EQ(renderer.getFramesWritten(), 4) << "entries at 0, 40, 70 and 100 ms";
+        EXPECT_EQ(renderer.getPicturesDrawn(), 4);
+    }
+    // A dropped entry followed by a gap is what the gap repeats.
+    open({0, 10, 1000}, {0, 1, 2});
+    VideoRenderer renderer(*player, settings, display);
+    ASSERT_TRUE(renderer.run());
+    EXPECT_EQ(renderer.getFramesWritten(), 31);
+    EXPECT_EQ(renderer.getPicturesDrawn(), 3);
+    const auto frames = readFrames(renderer.getOutputPath());
+    ASSERT_EQ(frames.size(), 31U);
+    EXPECT_GT(changed(frames[0], frames[1], fanArea), 0.01) << "frame 1 shows the entry at 10 ms";
+    EXPECT_LT(changed(frames[1], frames[29], fanArea), 0.001);
+}
+
+TEST_F(Export, CancellingOrAnUnwritableFolderLeavesNoFile)
+{
+    open({0, 1000, 2000});
+    {
+        VideoRenderer renderer(*player, settings, display);
+        std::vector<std::int32_t> reported;
+        EXPECT_FALSE(renderer.run([&](std::int32_t frame) {
+            reported.push_back(frame);
+            return frame < 1;
+        }));
+        EXPECT_EQ(reported, (std::vector<std::int32_t>{0, 1}));
+        EXPECT_FALSE(std::filesystem::exists(renderer.getOutputPath()));
+    }
+    // The log stays readable once its folder is gone, but nothing can be
+    // created beside it.
+    const std::filesystem::path log = player->getUnderlyingLogFile().getFilePath();
+    std::filesystem::remove_all(log.parent_path());
+    try {
+        VideoRenderer renderer(*player, settings, display);
+        ADD_FAILURE() << "opened " << renderer.getOutputPath();
+    } catch (const VideoExportError& error) {
+        EXPECT_STREQ(error.what(), "Could not create video file.");
+    }
+}
+
+} // namespace
