@@ -171,6 +171,13 @@ void AdditionalDisplays::moveClear(AdditionalDisplayWidget* display) const
     }
 }
 
+void AdditionalDisplays::sourceClosed()
+{
+    diagnostics->clearReadings();
+    fps->newDataRate(0.0F);
+    environment->resetDepth();
+}
+
 void AdditionalDisplays::handleWindowResize(QSize /*oldSize*/, QSize /*newSize*/)
 {
     for (AdditionalDisplayWidget* display : displays) {

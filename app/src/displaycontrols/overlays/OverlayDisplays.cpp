@@ -317,6 +317,15 @@ void StatusDiagnosticsDisplay::showInternalTemperature()
     }
 }
 
+void StatusDiagnosticsDisplay::clearReadings()
+{
+    for (QLabel* label :
+         {firmware, temperatureStatus, internalTemperature, transmitFailure, ahrs, pressureSensor, ssbl, pauseReason}) {
+        label->clear();
+    }
+    internalTemperatureKnown = false;
+}
+
 void StatusDiagnosticsDisplay::newCapabilities(Keldar::Ondrix::SonarCapabilities capabilities)
 {
     ahrs->setText(yesNo(capabilities.hasAhrs));

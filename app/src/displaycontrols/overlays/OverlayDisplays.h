@@ -180,6 +180,8 @@ public Q_SLOTS:
     void newCapabilities(Keldar::Ondrix::SonarCapabilities capabilities);
     void newTransmitCircuitFailure(bool failure);
     void newSsblPauseReason(bool paused, Keldar::Ondrix::SsblPauseReason reason);
+    // The sonar is gone: a log holds no status, so nothing is shown.
+    void clearReadings();
 
 private:
     void showInternalTemperature();
