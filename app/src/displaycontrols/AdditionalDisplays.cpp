@@ -73,6 +73,7 @@ void AdditionalDisplays::placeDisplays(QWidget* area)
         AdditionalDisplayWidget* display = displays[i];
         const QString& stem = display->getKeyStem();
         display->setParent(area);
+        display->raiseUnderPanels();
         display->hide();
         display->adjustSize();
         const QPoint fallback(firstOffset, y);

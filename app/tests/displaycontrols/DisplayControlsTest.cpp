@@ -1,7 +1,8 @@
 // The display control toolbar, its panels and the overlay displays, driven
-// in the real window against a simulated sonar on loopback; the depth rule
-// and the pressure line without a window; the overflow sidebar; and the
-// viewer ending on SIGTERM as if its window were closed.
+// in the real window against a simulated sonar on loopback and a recording
+// of one; the depth rule and the pressure line without a window; the
+// overflow sidebar; and the viewer ending on SIGTERM as if its window were
+// closed.
 
 #include "support/LogTestSupport.h"
 
@@ -14,6 +15,7 @@
 #include "displaycontrols/DisplayPanels.h"
 #include "displaycontrols/PaletteControl.h"
 #include "displaycontrols/overlays/OverlayDisplays.h"
+#include "playback/BookmarkControls.h"
 #include "playback/PlaybackToolbar.h"
 #include "playback/ScrubControl.h"
 #include "playback/ScrubSlider.h"
@@ -334,12 +336,26 @@ TEST(DisplayControls, OverlayDisplaysShowARecordingAsTheyShowTheLiveSonar)
     }
     qputenv("TZ", previousZone);
     ASSERT_TRUE(Testing::openThroughToolbar(viewer, path));
+    auto* playback = viewer.window->getPlaybackToolbar();
+    playback->getBookmarksButton()->click();
+    QWidget* panel = playback->getBookmarkControls();
+    ASSERT_TRUE(waitFor([&] { return panel->isVisible(); }));
     for (const auto* display : displays->getDisplays()) {
         displays->switchFor(display->getKeyStem())->setState(true);
     }
+    // The displays come on under the panel the user has open.
+    int covered = 0;
     for (const auto* display : displays->getDisplays()) {
         EXPECT_TRUE(waitFor([&] { return display->isVisible(); })) << display->getKeyStem().toStdString();
+        const QRect shared = display->geometry() & panel->geometry();
+        if (!shared.isEmpty()) {
+            ++covered;
+            QWidget* top = panel->parentWidget()->childAt(shared.center());
+            EXPECT_TRUE(top == panel || panel->isAncestorOf(top)) << display->getKeyStem().toStdString();
+        }
     }
+    EXPECT_GT(covered, 0);
+    playback->getBookmarksButton()->click();
 
     // Frame 0 is shown on opening; then frame 7.
     auto log = Testing::openLog(path);
@@ -353,7 +369,7 @@ TEST(DisplayControls, OverlayDisplaysShowARecordingAsTheyShowTheLiveSonar)
     };
     const auto [first, firstTime] = parsed(0);
     const auto [shown, shownTime] = parsed(7);
-    viewer.window->getPlaybackToolbar()->getScrubControl()->getSlider()->setValue(7);
+    playback->getScrubControl()->getSlider()->setValue(7);
 
     const DataProcessing::Units::Distance::Yards yards;
     const auto* parameters = displays->getSonarParametersDisplay();
@@ -401,9 +417,9 @@ TEST(DisplayControls, OverlayDisplaysShowARecordingAsTheyShowTheLiveSonar)
     const auto* fps = displays->getFpsDisplay();
 
     // Playing: the frame rate.
-    viewer.window->getPlaybackToolbar()->getPlayButton()->click();
+    playback->getPlayButton()->click();
     EXPECT_TRUE(waitFor([&] { return labelText(fps, "fpsLabel").toInt() > 0; }));
-    viewer.window->getPlaybackToolbar()->getPauseButton()->click();
+    playback->getPauseButton()->click();
 }
 
 TEST(DisplayControls, ShortWindowMovesTheToolbarToTheOverflowSidebar)

@@ -6,6 +6,7 @@
 
 #include <QVariant>
 #include <keldar/core/Units/AbstractUnit.h>
+#include <keldar/gui/BasicPopOutWidget.h>
 #include <keldar/gui/Fade.h>
 #include <keldar/gui/PitchRollGraphicsView.h>
 #include <keldar/visualisation/FanDisplay.h>
@@ -88,11 +89,24 @@ bool AdditionalDisplayWidget::isWanted() const
     return wanted;
 }
 
+void AdditionalDisplayWidget::raiseUnderPanels()
+{
+    raise();
+    // Above the picture and the other displays, but never over a panel the
+    // user opens: its controls would be covered by this display's text.
+    if (QWidget* area = parentWidget()) {
+        for (auto* panel : area->findChildren<GUI::Widgets::Containers::BasicPopOutWidget*>(
+                 QString(), Qt::FindDirectChildrenOnly)) {
+            panel->raise();
+        }
+    }
+}
+
 void AdditionalDisplayWidget::setWidgetVisibility(bool visible)
 {
     wanted = visible;
     if (visible) {
-        raise();
+        raiseUnderPanels();
         fade->fadeIn();
         Q_EMIT widgetShown();
     } else if (isVisible()) {

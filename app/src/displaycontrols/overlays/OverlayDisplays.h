@@ -40,6 +40,8 @@ public:
     bool remembersSize() const;
     // Whether the user wants it shown (it may be faded out or in another mode).
     bool isWanted() const;
+    // On top of the other displays, below the panels that share its parent.
+    void raiseUnderPanels();
 
 Q_SIGNALS:
     void requestHide();
