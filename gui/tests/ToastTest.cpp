@@ -120,7 +120,11 @@ TEST_F(ToastWindow, ZeroDurationStaysUntilDismissedByAll) {
     Toast* toast = window.newToast(ToastType::Info, "stays", 0);
     ASSERT_NE(toast, nullptr);
     EXPECT_FALSE(toast->isDisplayTimerActive());
-    QTest::qWait(600);
+    // A timed toast shown after it comes and goes; this one is still there.
+    Toast* timed = window.newToast(ToastType::Info, "timed", MainWindow::StandardToastDuration);
+    ASSERT_NE(timed, nullptr);
+    QSignalSpy timedHidden(timed, &Toast::hidden);
+    ASSERT_TRUE(timedHidden.wait(MainWindow::StandardToastDuration + AnimationSettleMs));
     EXPECT_TRUE(toast->isVisible());
     QSignalSpy hidden(toast, &Toast::hidden);
     window.dismissAllToasts();

@@ -45,9 +45,11 @@ CaptureToolbar::CaptureToolbar(QWidget* parent)
     for (QWidget* button : {recordButton, stopButton, bookmarkButton, captureButton}) {
         layout->addWidget(button, 0, Qt::AlignHCenter);
     }
-    // Window-wide, but only while the toolbar is shown.
+    // Window-wide, but only while the toolbar is shown. A held key acts once:
+    // its repeats would stop and restart the recording, or pile up stills.
     for (QShortcut* shortcut : {startStopShortcut, stillCaptureShortcut}) {
         shortcut->setContext(Qt::WindowShortcut);
+        shortcut->setAutoRepeat(false);
         shortcut->setEnabled(false);
     }
 

@@ -73,6 +73,7 @@ void AdditionalDisplays::placeDisplays(QWidget* area)
         AdditionalDisplayWidget* display = displays[i];
         const QString& stem = display->getKeyStem();
         display->setParent(area);
+        display->raiseUnderPanels();
         display->hide();
         display->adjustSize();
         const QPoint fallback(firstOffset, y);
@@ -169,6 +170,13 @@ void AdditionalDisplays::moveClear(AdditionalDisplayWidget* display) const
             }
         }
     }
+}
+
+void AdditionalDisplays::sourceClosed()
+{
+    diagnostics->clearReadings();
+    fps->newDataRate(0.0F);
+    environment->resetDepth();
 }
 
 void AdditionalDisplays::handleWindowResize(QSize /*oldSize*/, QSize /*newSize*/)

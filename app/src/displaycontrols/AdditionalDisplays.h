@@ -54,6 +54,9 @@ Q_SIGNALS:
 
 public Q_SLOTS:
     void handleWindowResize(QSize oldSize, QSize newSize);
+    // The sonar or log shown is closed: what it reported must not pass for
+    // the next one's (its status, data rate and depth zero).
+    void sourceClosed();
 
 private:
     void displaySwitched(AdditionalDisplayWidget* display, bool visible);

@@ -242,6 +242,7 @@ void DisplayControlToolbar::resetControls()
     }
     // Unflipped for the next source; its own flip comes back with its state.
     flipButton->setChecked(false);
+    additionalDisplays->sourceClosed();
     hide();
 }
 

@@ -7,7 +7,7 @@
 #include <QVariant>
 #include <QDialogButtonBox>
 #include <QFont>
-#include <QFormLayout>
+#include <QGridLayout>
 #include <QKeySequence>
 #include <QKeySequenceEdit>
 #include <QLabel>
@@ -27,27 +27,30 @@ KeyboardShortcutConfigDialog::KeyboardShortcutConfigDialog(QWidget* parent)
 
     auto* layout = new QVBoxLayout(this);
     layout->setSpacing(6);
+    // One grid for every section, so that all editors line up in one column.
+    auto* grid = new QGridLayout;
+    grid->setHorizontalSpacing(16);
+    grid->setColumnStretch(1, 1);
+    int row = 0;
     for (const auto& group : Settings::shortcutGroups()) {
         auto* heading = new QLabel(QString::fromLatin1(group.title), this);
         heading->setProperty("class", QStringLiteral("sectionHeading"));
         QFont font = heading->font();
         font.setBold(true);
         heading->setFont(font);
-        layout->addWidget(heading);
-        auto* form = new QFormLayout;
-        form->setLabelAlignment(Qt::AlignLeft);
-        form->setHorizontalSpacing(16);
+        grid->addWidget(heading, row++, 0, 1, 2);
         for (const auto& entry : group.entries) {
             auto* edit = new QKeySequenceEdit(this);
             edit->setObjectName(QString::fromLatin1(entry.key));
             edit->setProperty("class", QStringLiteral("keySequenceEdit"));
             edit->setMinimumWidth(120);
-            form->addRow(QString::fromLatin1(entry.label), edit);
+            grid->addWidget(new QLabel(QString::fromLatin1(entry.label), this), row, 0);
+            grid->addWidget(edit, row++, 1);
             editors.push_back({QString::fromLatin1(group.group), QString::fromLatin1(entry.key),
                                QString::fromLatin1(entry.defaultSequence), edit});
         }
-        layout->addLayout(form);
     }
+    layout->addLayout(grid);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Save | QDialogButtonBox::Cancel, Qt::Horizontal, this);
     buttons->setObjectName(QStringLiteral("buttonBox"));
     layout->addWidget(buttons);

@@ -251,28 +251,3 @@ TEST(Recording, AViewerKilledWhileRecordingAt40HzLeavesASoundFileWithEveryEntryI
     const auto entries = log->readEntries(-1, -1, {}, -1);
     EXPECT_EQ(static_cast<int>(entries.size()), inFile);
 }
-
-TEST(Recording, RapidStartsAndStopsWhileStreamingLeaveSoundFilesWithUniqueNames)
-{
-    ViewerSession viewer;
-    QTemporaryDir folder;
-    auto sonar = connectViewer(viewer, serial, folder.path().toStdString());
-    viewer.controller->setPingRate(static_cast<int>(Keldar::Ondrix::PingRate::Rate40Hz));
-    CaptureToolbar* capture = viewer.window->getCaptureToolbar();
-    // Writes slow enough that a stop, while messages stream in at 40 Hz,
-    // lands in the middle of one: it must wait for the write to end.
-    const SlowStatements slow;
-    for (int run = 0; run < 20; ++run) {
-        // Recordings started within one second get names of their own.
-        QTest::mouseClick(capture->getRecordButton(), Qt::LeftButton);
-        ASSERT_TRUE(viewer.controller->isRecording()) << "run " << run;
-        ASSERT_TRUE(waitFor([&] { return viewer.controller->getLastEntryID() >= 1 + run % 3; }));
-        QTest::mouseClick(capture->getStopButton(), Qt::LeftButton);
-    }
-    const auto files = filesIn(folder.path().toStdString(), ".ondrix");
-    ASSERT_EQ(files.size(), 20U);
-    for (const auto& file : files) {
-        EXPECT_EQ(integrityCheck(file), "ok") << file;
-        EXPECT_GE(openLog(file)->getEntryCount(), 1) << file;
-    }
-}

@@ -1,9 +1,10 @@
 // The display control toolbar, its panels and the overlay displays, driven
-// in the real window against a simulated sonar on loopback; the depth rule
-// and the pressure line without a window; the overflow sidebar; and the
-// viewer ending on SIGTERM as if its window were closed.
+// in the real window against a simulated sonar on loopback and a recording
+// of one; the depth rule and the pressure line without a window; the
+// overflow sidebar; and the viewer ending on SIGTERM as if its window were
+// closed.
 
-#include "support/ViewerTestSupport.h"
+#include "support/LogTestSupport.h"
 
 #include "application/LumivaneApplication.h"
 #include "application/LumivaneWindow.h"
@@ -13,21 +14,31 @@
 #include "displaycontrols/DisplayControlToolbar.h"
 #include "displaycontrols/DisplayPanels.h"
 #include "displaycontrols/PaletteControl.h"
+#include "displaycontrols/overlays/OverlayDisplays.h"
+#include "playback/BookmarkControls.h"
+#include "playback/PlaybackToolbar.h"
+#include "playback/ScrubControl.h"
+#include "playback/ScrubSlider.h"
 #include "displaycontrols/overlays/EnvironmentReadings.h"
 #include "settings/SettingsControls.h"
 #include "sonarcontrols/BasicSliderPopOut.h"
 
 #include <keldar/core/Units/Bar.h>
+#include <keldar/core/Units/Fahrenheit.h>
 #include <keldar/core/Units/Feet.h>
 #include <keldar/core/Units/Pascal.h>
+#include <keldar/core/Units/Yards.h>
 #include <keldar/gui/PitchRollGraphicsView.h>
 #include <keldar/gui/PopOutWidgetButton.h>
 #include <keldar/gui/SvgButton.h>
 #include <keldar/gui/ToggleSwitch.h>
+#include <keldar/ondrix/MessageParsing.h>
 #include <keldar/visualisation/FanDisplay.h>
 #include <keldar/visualisation/ZoomDisplay.h>
 
 #include <QComboBox>
+#include <QDateTime>
+#include <QTimeZone>
 #include <QLabel>
 #include <QProcess>
 #include <QPushButton>
@@ -300,6 +311,115 @@ TEST(DisplayControls, OverlayDisplaysShowTheLiveSonar)
     EXPECT_FALSE(displays->switchFor(QStringLiteral("zoomDisplay"))->isEnabled());
     displays->switchFor(QStringLiteral("mousePositionDisplay"))->setState(false);
     EXPECT_FALSE(live.fan->hasMouseTracking());
+}
+
+TEST(DisplayControls, OverlayDisplaysShowARecordingAsTheyShowTheLiveSonar)
+{
+    // The recording keeps the zone it was made in, and its times are shown
+    // there.
+    const QByteArray previousZone = qgetenv("TZ");
+    qputenv("TZ", "Asia/Tokyo");
+    ViewerSession viewer;
+    QTemporaryDir folder;
+    auto* toolbar = viewer.window->getDisplayControlToolbar();
+    auto* displays = toolbar->getAdditionalDisplays();
+    // A sonar seen earlier, 7 m deeper: its zero is not the recording's.
+    Q_EMIT toolbar->newEnvironmentalConditions({200000.0, 285.0, 0.0});
+    auto* settings = viewer.window->getSettingsControls();
+    settings->findChild<QComboBox*>(QStringLiteral("distanceUnitSelect"))->setCurrentIndex(1);
+    settings->findChild<QComboBox*>(QStringLiteral("temperatureUnitSelect"))->setCurrentIndex(2);
+    std::filesystem::path path;
+    {
+        auto sonar = Testing::connectViewer(viewer, 43011, folder.path().toStdString());
+        path = Testing::recordEntries(viewer, 20);
+        viewer.controller->disconnectFromSonar();
+    }
+    qputenv("TZ", previousZone);
+    ASSERT_TRUE(Testing::openThroughToolbar(viewer, path));
+    auto* playback = viewer.window->getPlaybackToolbar();
+    playback->getBookmarksButton()->click();
+    QWidget* panel = playback->getBookmarkControls();
+    ASSERT_TRUE(waitFor([&] { return panel->isVisible(); }));
+    for (const auto* display : displays->getDisplays()) {
+        displays->switchFor(display->getKeyStem())->setState(true);
+    }
+    // The displays come on under the panel the user has open.
+    int covered = 0;
+    for (const auto* display : displays->getDisplays()) {
+        EXPECT_TRUE(waitFor([&] { return display->isVisible(); })) << display->getKeyStem().toStdString();
+        const QRect shared = display->geometry() & panel->geometry();
+        if (!shared.isEmpty()) {
+            ++covered;
+            QWidget* top = panel->parentWidget()->childAt(shared.center());
+            EXPECT_TRUE(top == panel || panel->isAncestorOf(top)) << display->getKeyStem().toStdString();
+        }
+    }
+    EXPECT_GT(covered, 0);
+    playback->getBookmarksButton()->click();
+
+    // Frame 0 is shown on opening; then frame 7.
+    auto log = Testing::openLog(path);
+    const auto index = viewer.controller->getLogEntryIndex();
+    ASSERT_GE(index.size(), 20U);
+    auto parsed = [&](int frame) {
+        const auto entry = log->readEntry(index[static_cast<std::size_t>(frame)]);
+        const auto* bytes = reinterpret_cast<const std::byte*>(entry->payload.data());
+        return std::pair(Ondrix::MessageParsing::parseSimplePingResultV2({bytes, bytes + entry->payload.size()}),
+                         entry->timestamp);
+    };
+    const auto [first, firstTime] = parsed(0);
+    const auto [shown, shownTime] = parsed(7);
+    playback->getScrubControl()->getSlider()->setValue(7);
+
+    const DataProcessing::Units::Distance::Yards yards;
+    const auto* parameters = displays->getSonarParametersDisplay();
+    EXPECT_TRUE(waitFor([&] {
+        return labelText(parameters, "rangeLabel") ==
+               QString::number(yards.fromSI(shown.image.getRange()), 'f', 2) + QString::fromStdString(yards.getSymbol());
+    })) << labelText(parameters, "rangeLabel").toStdString();
+    EXPECT_EQ(labelText(parameters, "gainLabel"), QString::number(shown.image.getGain(), 'g', 6) + QStringLiteral("%"));
+    EXPECT_EQ(labelText(parameters, "frequencyLabel"), SonarParametersDisplay::frequencyText(shown.image.getFrequency()));
+
+    // The recording names its sonar; it has no address.
+    const auto* details = displays->getSonarDetailsDisplay();
+    EXPECT_EQ(labelText(details, "serialNumberLabel"), QStringLiteral("43011"));
+    EXPECT_FALSE(labelText(details, "modelLabel").isEmpty());
+    EXPECT_EQ(labelText(details, "ipAddressLabel"), QStringLiteral("-"));
+    EXPECT_EQ(labelText(details, "subnetMaskLabel"), QStringLiteral("-"));
+
+    // The depth's zero is the recording's own first reading.
+    const auto* environment = displays->getEnvironmentDisplay();
+    DepthReference depth;
+    depth.depth(first.pressure, first.echoValue != 0.0);
+    const double metres = depth.depth(shown.pressure, shown.echoValue != 0.0);
+    EXPECT_EQ(labelText(environment, "depthLabel"),
+              QString::number(yards.fromSI(metres), 'f', 1) + QString::fromStdString(yards.getSymbol()));
+    const DataProcessing::Units::Temperature::Fahrenheit fahrenheit;
+    EXPECT_EQ(labelText(environment, "temperatureLabel"),
+              QString::number(fahrenheit.fromSI(shown.temperature), 'f', 2) + QStringLiteral(" ") +
+                  QString::fromStdString(fahrenheit.getSymbol()));
+    const DataProcessing::Units::Pressure::Bar bar;
+    EXPECT_EQ(labelText(environment, "pressureLabel"), pressureText(shown.pressure, bar));
+
+    auto* view = displays->getAttitudeDisplay()->getView();
+    EXPECT_EQ(view->getPitch(), std::clamp(shown.attitude.pitch, -20.0F, 20.0F));
+
+    const QString logTime = labelText(displays->getLogDateTimeDisplay(), "logTimeLabel");
+    EXPECT_EQ(logTime, QDateTime::fromMSecsSinceEpoch(shownTime, QTimeZone("Asia/Tokyo"))
+                           .toString(QString::fromLatin1(LogDateTimeDisplay::format)));
+    EXPECT_TRUE(logTime.endsWith(QStringLiteral("JST"))) << logTime.toStdString();
+
+    // A recording holds no status: nothing of the live sonar's is left.
+    const auto* diagnostics = displays->getStatusDiagnosticsDisplay();
+    EXPECT_EQ(labelText(diagnostics, "firmwareLabel"), QString());
+    EXPECT_EQ(labelText(diagnostics, "ahrsLabel"), QString());
+    EXPECT_EQ(labelText(diagnostics, "temperatureStatusLabel"), QString());
+    const auto* fps = displays->getFpsDisplay();
+
+    // Playing: the frame rate.
+    playback->getPlayButton()->click();
+    EXPECT_TRUE(waitFor([&] { return labelText(fps, "fpsLabel").toInt() > 0; }));
+    playback->getPauseButton()->click();
 }
 
 TEST(DisplayControls, ShortWindowMovesTheToolbarToTheOverflowSidebar)

@@ -18,7 +18,9 @@
 #include "playback/ScrubControl.h"
 #include "playback/ScrubSlider.h"
 #include "settings/SettingsControls.h"
+#include "sonarcontrols/BasicSliderPopOut.h"
 #include "sonarcontrols/MainToolbar.h"
+#include "sonarcontrols/SonarControlToolbar.h"
 
 #include <keldar/gui/PopOutWidgetButton.h>
 #include <keldar/gui/RangeSlider.h>
@@ -64,9 +66,7 @@ struct OpenRecording
         auto sonar = connectViewer(viewer, serial, folder.path().toStdString());
         path = recordEntries(viewer, 40);
         viewer.controller->disconnectFromSonar();
-        auto* mainToolbar = viewer.window->findChild<MainToolbar*>("mainToolbar");
-        mainToolbar->setFileChooser([this](auto&&...) { return QString::fromStdString(path.string()); });
-        QTest::mouseClick(mainToolbar->findChild<QWidget*>("openFileButton"), Qt::LeftButton);
+        EXPECT_TRUE(openThroughToolbar(viewer, path));
         toolbar = viewer.window->getPlaybackToolbar();
         scrub = toolbar->getScrubControl();
         index = viewer.controller->getLogEntryIndex();
@@ -147,6 +147,38 @@ TEST(Playback, ARecordingOpensAndPlaysPausesScrubsAndLoops)
         EXPECT_EQ(speed->getSpeedText(), texts[position]);
     }
     EXPECT_EQ(speeds.last().at(0).toFloat(), 8.0F);
+
+    // The keyboard: W and S are the speed's here (the range's when live), L
+    // records nothing from a log, C takes a still beside it.
+    auto* window = viewer.window.get();
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+    auto* range = window->findChild<SonarControlToolbar*>()->getRangeControl();
+    const int rangeBefore = range->getValue();
+    QTest::keyClick(window, Qt::Key_W);
+    EXPECT_EQ(speed->getSpeedText(), "8x");
+    EXPECT_EQ(range->getValue(), rangeBefore);
+    for (int step = 0; step < 6; ++step) {
+        QTest::keyClick(window, Qt::Key_S);
+    }
+    EXPECT_EQ(speed->getSpeedText(), "0.25x");
+    QTest::keyClick(window, Qt::Key_W);
+    EXPECT_EQ(speeds.last().at(0).toFloat(), 0.5F);
+    QTest::keyClick(window, Qt::Key_Space);
+    EXPECT_TRUE(viewer.controller->isPlayingLog());
+    EXPECT_TRUE(log.toolbar->getPauseButton()->isVisible());
+    QTest::keyClick(window, Qt::Key_Space);
+    EXPECT_FALSE(viewer.controller->isPlayingLog());
+    QTest::keyClick(window, Qt::Key_R);
+    EXPECT_TRUE(log.scrub->getLoopButton()->isChecked());
+    QTest::keyClick(window, Qt::Key_R);
+    EXPECT_FALSE(log.scrub->getLoopButton()->isChecked());
+    QTest::keyClick(window, Qt::Key_L);
+    EXPECT_FALSE(viewer.controller->isRecording());
+    QTest::keyClick(window, Qt::Key_C);
+    EXPECT_EQ(filesIn(log.path.parent_path(), ".ondrix").size(), 1U);
+    EXPECT_EQ(filesIn(log.path.parent_path(), ".jpg").size(), 1U);
+    speed->getSlider()->setValue(5);
 
     // Without loop the last frame pauses and goes back to frame 0.
     log.scrub->getSlider()->setValue(static_cast<int>(log.index.size()) - 8);

@@ -1,4 +1,4 @@
-// Not a test: saves pictures of recording and playback in two themes (the
+// Not a test: saves pictures of recording and playback in each theme (the
 // recording sidebar and clock, the bookmark dialog and panel, the timeline
 // with a bookmark hovered and selected, the speed pop-out and the export
 // panel) for a person to look at.
@@ -55,12 +55,12 @@ int main(int argc, char** argv)
     ViewerSession viewer;
     QTemporaryDir logs;
     auto sonar = connectViewer(viewer, 40041, logs.path().toStdString());
-    const char* names[] = {"dark", "light"};
+    const char* names[] = {"dark", "light", "midnight", "forest"};
     bool ok = true;
     auto* capture = viewer.window->getCaptureToolbar();
     capture->getRecordButton()->click();
     ok = waitFor([&] { return viewer.controller->getLastEntryID() > 30; }) && ok;
-    for (int theme = 0; theme < 2; ++theme) {
+    for (int theme = 0; theme < 4; ++theme) {
         viewer.application->getThemeManager()->setTheme(theme);
         QTest::qWait(300);
         ok = save(*viewer.window, QString("%1/recording-%2.png").arg(folder, names[theme])) && ok;
@@ -92,7 +92,7 @@ int main(int argc, char** argv)
     toolbar->getScrubControl()->getSlider()->setValue(20);
     toolbar->getBookmarkControls()->getAddButton()->click();
     auto* list = toolbar->getBookmarkControls()->getList();
-    for (int theme = 0; theme < 2; ++theme) {
+    for (int theme = 0; theme < 4; ++theme) {
         viewer.application->getThemeManager()->setTheme(theme);
         list->setCurrentRow(0);
         toolbar->getScrubControl()->onBookmarkHovered(

@@ -1,5 +1,7 @@
 // Saves pictures of the viewer to look at: the home page and a live
-// connection in each theme, at the window's full size and at its minimum.
+// connection in each theme, at the window's full size and at its minimum;
+// then every alarm: the temperature and power toasts, the transmit failure
+// box, the sonar going offline and failing to reconnect.
 // Run under a display: scripts/with-display lumivane-screenshot-tour OUTDIR
 
 #include "screenshots/TourStart.h"
@@ -7,14 +9,18 @@
 
 #include "application/LumivaneApplication.h"
 #include "application/LumivaneWindow.h"
+#include "application/MessageBoxes.h"
 #include "controller/MainController.h"
 
 #include <keldar/gui/ThemeManager.h>
 
 #include <QAbstractButton>
 #include <QDir>
+#include <QFile>
+#include <QScreen>
 
 #include <cstdio>
+#include <tuple>
 
 using namespace Keldar::OndrixLumivane;
 using namespace Keldar::OndrixLumivane::Testing;
@@ -62,5 +68,52 @@ int main(int argc, char** argv)
             (void)waitFor([&] { return viewer.shownToasts().isEmpty(); });
         }
     }
+
+    viewer.window->resize(viewer.window->screen()->availableSize());
+    for (int theme = 0; theme < 4; ++theme) {
+        viewer.application->getThemeManager()->setTheme(theme);
+        viewer.controller->connectWhenSeen(40001);
+        ok = waitFor([&] { return viewer.controller->isConnected() && viewer.controller->imagesShown() > 0; }) && ok;
+        // The box is shown for its picture, then answered.
+        MessageBoxes::setPresenter([&](QMessageBox& box) {
+            box.show();
+            ok = save(box, QString("%1/alarm-transmit-failure-box-%2.png").arg(folder, names[theme])) && ok;
+            box.hide();
+            return static_cast<int>(QMessageBox::Ok);
+        });
+        const std::tuple<const char*, Keldar::Sim::SimulatedStatus, const char*> alarms[] = {
+            {"too-hot", {true}, "The sonar is getting too hot."},
+            {"overheated", {false, true},
+             "The sonar has overheated, it will no longer function until the temperature has dropped."},
+            {"brownout", {false, false, true}, "Insufficient power supply - power-cycle the sonar to continue."},
+        };
+        for (const auto& [alarm, status, text] : alarms) {
+            sonar->setStatus(status);
+            ok = waitFor([&] { return viewer.toastShown(QString::fromUtf8(text)); }) && ok;
+            ok = save(*viewer.window, QString("%1/alarm-%2-%3.png").arg(folder, alarm, names[theme])) && ok;
+        }
+        Keldar::Sim::SimulatedStatus failing;
+        failing.transmitFailure = true;
+        sonar->setStatus(failing);
+        ok = waitFor([&] { return QFile::exists(QString("%1/alarm-transmit-failure-box-%2.png").arg(folder, names[theme])); }) && ok;
+        sonar->setStatus({});
+        viewer.window->dismissAllToasts();
+        (void)waitFor([&] { return viewer.shownToasts().isEmpty(); });
+        if (theme == 0) {
+            sonar->pauseStatus(std::chrono::milliseconds(4500));
+            (void)waitFor([&] { return !viewer.shownToasts().isEmpty(); });
+            ok = save(*viewer.window, QString("%1/alarm-offline-%2.png").arg(folder, names[theme])) && ok;
+            Keldar::Sim::SimulatedStatus refusing;
+            refusing.refuseConnections = true;
+            sonar->setStatus(refusing);
+            (void)waitFor([&] { return viewer.toastShown("Failed to reconnect to the sonar."); },
+                          std::chrono::seconds(30));
+            ok = save(*viewer.window, QString("%1/alarm-reconnect-failed-%2.png").arg(folder, names[theme])) && ok;
+            sonar->setStatus({});
+        }
+        viewer.controller->disconnectFromSonar();
+        (void)waitFor([&] { return viewer.shownToasts().isEmpty(); });
+    }
+    MessageBoxes::setPresenter({});
     return ok ? 0 : 1;
 }

@@ -3,7 +3,7 @@
 // modes. The viewer runs against a simulated sonar on loopback.
 
 #include "sonarcontrols/UserActions.h"
-#include "support/ViewerTestSupport.h"
+#include "support/LogTestSupport.h"
 
 #include "application/LumivaneApplication.h"
 #include "application/LumivaneWindow.h"
@@ -13,6 +13,8 @@
 #include "displaycontrols/DisplayControlToolbar.h"
 #include "displaycontrols/DisplayPanels.h"
 #include "displaycontrols/PaletteControl.h"
+#include "playback/PlaybackSpeedControl.h"
+#include "playback/PlaybackToolbar.h"
 #include "settings/KeyboardShortcutConfigDialog.h"
 #include "settings/SettingsControls.h"
 #include "settings/SettingsDefaults.h"
@@ -251,6 +253,22 @@ TEST(Settings, ShortcutsActInTheirModeAndChangesTakeEffectAtOnce)
     const int before = range->getValue();
     QTest::keyClick(window, Qt::Key_W);
     EXPECT_GT(range->getValue(), before);
+    EXPECT_EQ(window->getPlaybackToolbar()->getSpeedControl()->getSlider()->value(), 2) << "not the playback speed";
+
+    // L records and stops, C takes a still; a held key (auto-repeat) does
+    // neither again.
+    QTemporaryDir folder;
+    viewer.controller->setLogLocation(folder.path().toStdString());
+    QTest::keyClick(window, Qt::Key_L);
+    EXPECT_TRUE(viewer.controller->isRecording());
+    QTest::simulateEvent(window, true, Qt::Key_L, Qt::NoModifier, QStringLiteral("l"), true);
+    EXPECT_TRUE(viewer.controller->isRecording());
+    QTest::keyClick(window, Qt::Key_L);
+    EXPECT_FALSE(viewer.controller->isRecording());
+    QTest::keyClick(window, Qt::Key_C);
+    QTest::simulateEvent(window, true, Qt::Key_C, Qt::NoModifier, QStringLiteral("c"), true);
+    EXPECT_EQ(Testing::filesIn(folder.path().toStdString(), ".ondrix").size(), 1U);
+    EXPECT_EQ(Testing::filesIn(folder.path().toStdString(), ".jpg").size(), 1U);
 
     auto* dialog = viewer.window->getSettingsControls()->getShortcutDialog();
     find<QPushButton>(viewer.window->getSettingsControls(), "keyboardShortcutsButton")->click();

@@ -3,6 +3,7 @@
 #include "application/LumivaneWindow.h"
 #include "capture/CaptureToolbar.h"
 #include "controller/MainController.h"
+#include "sonarcontrols/MainToolbar.h"
 
 #include <keldar/gui/SvgButton.h>
 
@@ -105,6 +106,14 @@ std::unique_ptr<Sim::SimulatedSonar> connectViewer(ViewerSession& viewer, std::u
         return viewer.window->getMode() == LumivaneWindow::LiveSonar && viewer.controller->imagesShown() > 0;
     }));
     return sonar;
+}
+
+bool openThroughToolbar(ViewerSession& viewer, const std::filesystem::path& path)
+{
+    auto* mainToolbar = viewer.window->findChild<MainToolbar*>(QStringLiteral("mainToolbar"));
+    mainToolbar->setFileChooser([path](auto&&...) { return QString::fromStdString(path.string()); });
+    QTest::mouseClick(mainToolbar->findChild<QWidget*>(QStringLiteral("openFileButton")), Qt::LeftButton);
+    return viewer.window->getMode() == LumivaneWindow::LogPlayback;
 }
 
 std::filesystem::path recordEntries(ViewerSession& viewer, int entries)

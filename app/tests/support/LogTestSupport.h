@@ -51,6 +51,10 @@ public:
 std::unique_ptr<Sim::SimulatedSonar> connectViewer(ViewerSession& viewer, std::uint32_t serial,
                                                    const std::filesystem::path& folder);
 
+/// Opens a log through the main toolbar's open button, as a user would;
+/// whether the viewer then plays it.
+bool openThroughToolbar(ViewerSession& viewer, const std::filesystem::path& path);
+
 /// Records about `entries` entries through the capture toolbar's buttons;
 /// returns the recording's path (empty on failure, reported to GoogleTest).
 std::filesystem::path recordEntries(ViewerSession& viewer, int entries);

@@ -248,6 +248,7 @@ void SimulatedSonar::Private::statusLoop()
             {
                 std::lock_guard lock(mutex);
                 paused = Clock::now() < statusPausedUntil;
+                counters.statusDatagramsWithheld += paused ? 1U : 0U;
             }
             if (!paused) {
                 const auto datagram = buildStatus();

@@ -143,9 +143,11 @@ TEST(SimulatorStatus, PauseStopsTheBroadcastForItsDuration)
     ASSERT_TRUE(waitUntil([&] { return sim.counters().statusDatagramsSent >= 2; }, 2000ms));
     // Long enough that a loaded machine still looks again inside the pause.
     sim.pauseStatus(1500ms);
-    std::this_thread::sleep_for(60ms);
+    // Once one turn is withheld no send is under way; three more turns of
+    // the status clock then pass without a datagram.
+    ASSERT_TRUE(waitUntil([&] { return sim.counters().statusDatagramsWithheld >= 1; }, 2000ms));
     const auto during = sim.counters().statusDatagramsSent;
-    std::this_thread::sleep_for(250ms);
+    ASSERT_TRUE(waitUntil([&] { return sim.counters().statusDatagramsWithheld >= 4; }, 2000ms));
     EXPECT_EQ(sim.counters().statusDatagramsSent, during);
     EXPECT_TRUE(waitUntil([&] { return sim.counters().statusDatagramsSent > during; }, 2000ms));
 }

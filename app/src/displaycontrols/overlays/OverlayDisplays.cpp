@@ -6,6 +6,7 @@
 
 #include <QVariant>
 #include <keldar/core/Units/AbstractUnit.h>
+#include <keldar/gui/BasicPopOutWidget.h>
 #include <keldar/gui/Fade.h>
 #include <keldar/gui/PitchRollGraphicsView.h>
 #include <keldar/visualisation/FanDisplay.h>
@@ -88,11 +89,24 @@ bool AdditionalDisplayWidget::isWanted() const
     return wanted;
 }
 
+void AdditionalDisplayWidget::raiseUnderPanels()
+{
+    raise();
+    // Above the picture and the other displays, but never over a panel the
+    // user opens: its controls would be covered by this display's text.
+    if (QWidget* area = parentWidget()) {
+        for (auto* panel : area->findChildren<GUI::Widgets::Containers::BasicPopOutWidget*>(
+                 QString(), Qt::FindDirectChildrenOnly)) {
+            panel->raise();
+        }
+    }
+}
+
 void AdditionalDisplayWidget::setWidgetVisibility(bool visible)
 {
     wanted = visible;
     if (visible) {
-        raise();
+        raiseUnderPanels();
         fade->fadeIn();
         Q_EMIT widgetShown();
     } else if (isVisible()) {
@@ -315,6 +329,15 @@ void StatusDiagnosticsDisplay::showInternalTemperature()
                                             LumivaneApplication::instance()->getTemperatureUnit(), 2,
                                             QStringLiteral(" ")));
     }
+}
+
+void StatusDiagnosticsDisplay::clearReadings()
+{
+    for (QLabel* label :
+         {firmware, temperatureStatus, internalTemperature, transmitFailure, ahrs, pressureSensor, ssbl, pauseReason}) {
+        label->clear();
+    }
+    internalTemperatureKnown = false;
 }
 
 void StatusDiagnosticsDisplay::newCapabilities(Keldar::Ondrix::SonarCapabilities capabilities)

@@ -40,6 +40,8 @@ public:
     bool remembersSize() const;
     // Whether the user wants it shown (it may be faded out or in another mode).
     bool isWanted() const;
+    // On top of the other displays, below the panels that share its parent.
+    void raiseUnderPanels();
 
 Q_SIGNALS:
     void requestHide();
@@ -180,6 +182,8 @@ public Q_SLOTS:
     void newCapabilities(Keldar::Ondrix::SonarCapabilities capabilities);
     void newTransmitCircuitFailure(bool failure);
     void newSsblPauseReason(bool paused, Keldar::Ondrix::SsblPauseReason reason);
+    // The sonar is gone: a log holds no status, so nothing is shown.
+    void clearReadings();
 
 private:
     void showInternalTemperature();

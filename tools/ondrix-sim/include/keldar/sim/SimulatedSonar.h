@@ -59,6 +59,7 @@ struct SimulatedSonarCounters
     std::size_t userConfigsApplied = 0;  // filled configuration messages
     std::size_t userConfigsIgnored = 0;  // either kind, left unanswered on request
     std::size_t statusDatagramsSent = 0;
+    std::size_t statusDatagramsWithheld = 0;  // turns of the status clock that a pause skipped
 };
 
 /// What the last fire request asked for, decoded.
