@@ -97,14 +97,6 @@ struct ProgressWatcher
     bool cancelled = false;
 };
 
-void openThroughToolbar(ViewerSession& viewer, const std::filesystem::path& path)
-{
-    auto* toolbar = viewer.window->findChild<MainToolbar*>("mainToolbar");
-    ASSERT_NE(toolbar, nullptr);
-    toolbar->setFileChooser([path](auto&&...) { return QString::fromStdString(path.string()); });
-    QTest::mouseClick(toolbar->findChild<QWidget*>("openFileButton"), Qt::LeftButton);
-}
-
 std::filesystem::path besideWith(const std::filesystem::path& path, const std::string& suffix)
 {
     return path.parent_path() / (path.stem().string() + suffix + path.extension().string());
