@@ -19,6 +19,7 @@
 #include "application/LumivaneApplication.h"
 #include "application/LumivaneWindow.h"
 #include "controller/MainController.h"
+#include "support/ProcessCpu.h"
 #include "support/LoopbackSonarRig.h"
 #include "support/PaintCounter.h"
 
@@ -54,14 +55,6 @@ namespace {
 double nowMs()
 {
     return std::chrono::duration<double, std::milli>(Clock::now().time_since_epoch()).count();
-}
-
-double processCpuSeconds()
-{
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-           double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
 double threadCpuSeconds()
@@ -258,11 +251,11 @@ int main(int argc, char** argv)
     window->getFanDisplay()->installEventFilter(&counter);
 
     const double memoryStart = residentMegabytes();
-    const double cpuStart = processCpuSeconds();
+    const double cpuStart = Keldar::Bench::processCpuSeconds();
     const double guiCpuStart = threadCpuSeconds();
     pumpUntil([] { return false; }, int(seconds * 1000));
     const double elapsed = (nowMs() - start) / 1000.0;
-    const double cpu = processCpuSeconds() - cpuStart;
+    const double cpu = Keldar::Bench::processCpuSeconds() - cpuStart;
     const double guiCpu = threadCpuSeconds() - guiCpuStart;
     const double memoryEnd = residentMegabytes();
     window->getFanDisplay()->removeEventFilter(&counter);
