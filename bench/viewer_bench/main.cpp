@@ -91,6 +91,9 @@ struct SentRecord
     enum Request : int { Run, StopStream, Quit };
     std::atomic<std::uint64_t> sent{0};
     std::atomic<int> request{Run};
+    // Set once `sent` counts every ping sent before the stream was stopped: a
+    // simulator starved of processor time may publish its count late.
+    std::atomic<bool> streamStopped{false};
     double at[capacity];
 };
 
@@ -108,7 +111,8 @@ void recordSends(Keldar::Sim::SimulatedSonar& sonar, SentRecord& record)
     std::uint64_t seen = 0;
     bool streaming = true;
     while (record.request.load() != SentRecord::Quit) {
-        if (streaming && record.request.load() == SentRecord::StopStream) {
+        const bool stopping = streaming && record.request.load() == SentRecord::StopStream;
+        if (stopping) {
             sonar.ignoreFireRequests(1'000'000);
             streaming = false;
         }
@@ -119,6 +123,9 @@ void recordSends(Keldar::Sim::SimulatedSonar& sonar, SentRecord& record)
                 record.at[seen] = t;
             }
             record.sent.store(sent);
+        }
+        if (stopping) {
+            record.streamStopped = true;
         }
         std::this_thread::sleep_for(std::chrono::microseconds(200));
     }
@@ -264,9 +271,13 @@ int main(int argc, char** argv)
     record->request = SentRecord::StopStream;
     std::uint64_t sent = 0;
     pumpUntil([&] {
+        if (!record->streamStopped.load()) {
+            return false;
+        }
         sent = record->sent.load() - sentBase;
         return controller->imagesReceived() - receivedBase >= sent;
     }, 3000);
+    sent = record->sent.load() - sentBase;
     const std::uint64_t received = controller->imagesReceived() - receivedBase;
 
     std::vector<double> early;
