@@ -1,18 +1,27 @@
-// The viewer live from an in-process simulated sonar on loopback, as a user
-// would run it: full-screen window, 512 beams x 1000 range lines at 40 Hz.
-// Reports frames painted and pings received per second, the delay from the
-// simulator having sent a ping to the painted frame that shows it (median and
-// 99th percentile, first and last quarter of the run), CPU time per second
-// (whole process, which includes the simulator, and the GUI thread alone),
-// memory at start and end, and pings lost between socket and controller.
+// The viewer live from a simulated sonar on loopback, as a user would run it:
+// full-screen window, 512 beams x 1000 range lines at 40 Hz. Reports frames
+// painted and pings received per second, the delay from the simulator having
+// sent a ping to the painted frame that shows it (median and 99th percentile,
+// first and last quarter of the run), CPU time per second (whole process and
+// the GUI thread alone), memory at start and end, and pings lost between
+// socket and controller.
 //
-// Usage: viewer_bench [seconds=60]   (under a display: scripts/with-display)
+// The simulator runs in a process of its own, as ondrix-sim does, at a lower
+// priority (nice 10 unless --sim-nice says otherwise), so that the viewer's
+// CPU and memory are its own and the simulator's image generation does not
+// take the viewer's turns on a two-core machine; --in-process runs it inside
+// the viewer's process instead.
+//
+// Usage: viewer_bench [seconds=60] [--sim-nice N] [--in-process]
+//        (under a display: scripts/with-display)
 
 #include "application/ExceptionCatchingApplication.h"
 #include "application/LumivaneApplication.h"
 #include "application/LumivaneWindow.h"
 #include "controller/MainController.h"
+#include "support/ProcessCpu.h"
 #include "support/LoopbackSonarRig.h"
+#include "support/PaintCounter.h"
 
 #include <keldar/sim/SimulatedSonar.h>
 #include <keldar/visualisation/FanDisplay.h>
@@ -22,7 +31,9 @@
 #include <QTemporaryDir>
 #include <QThread>
 
+#include <sys/mman.h>
 #include <sys/resource.h>
+#include <sys/wait.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -30,8 +41,9 @@
 #include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
-#include <mutex>
+#include <new>
 #include <thread>
 #include <vector>
 
@@ -43,14 +55,6 @@ namespace {
 double nowMs()
 {
     return std::chrono::duration<double, std::milli>(Clock::now().time_since_epoch()).count();
-}
-
-double processCpuSeconds()
-{
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-           double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
 double threadCpuSeconds()
@@ -79,6 +83,54 @@ double percentile(std::vector<double> values, double fraction)
     return values[index];
 }
 
+// The simulator's send times, in memory shared with its process. The steady
+// clock is the same in both processes.
+struct SentRecord
+{
+    static constexpr std::size_t capacity = 1 << 17; // 54 minutes at 40 Hz
+    enum Request : int { Run, StopStream, Quit };
+    std::atomic<std::uint64_t> sent{0};
+    std::atomic<int> request{Run};
+    // Set once `sent` counts every ping sent before the stream was stopped: a
+    // simulator starved of processor time may publish its count late.
+    std::atomic<bool> streamStopped{false};
+    double at[capacity];
+};
+
+SentRecord* makeSentRecord()
+{
+    void* memory =
+        mmap(nullptr, sizeof(SentRecord), PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0);
+    return memory == MAP_FAILED ? nullptr : new (memory) SentRecord;
+}
+
+// Notes when each ping leaves the simulator and obeys the viewer's requests,
+// until asked to quit.
+void recordSends(Keldar::Sim::SimulatedSonar& sonar, SentRecord& record)
+{
+    std::uint64_t seen = 0;
+    bool streaming = true;
+    while (record.request.load() != SentRecord::Quit) {
+        const bool stopping = streaming && record.request.load() == SentRecord::StopStream;
+        if (stopping) {
+            sonar.ignoreFireRequests(1'000'000);
+            streaming = false;
+        }
+        const std::uint64_t sent = sonar.counters().pingResultsSent;
+        if (sent > seen) {
+            const double t = nowMs();
+            for (; seen < sent && seen < SentRecord::capacity; ++seen) {
+                record.at[seen] = t;
+            }
+            record.sent.store(sent);
+        }
+        if (stopping) {
+            record.streamStopped = true;
+        }
+        std::this_thread::sleep_for(std::chrono::microseconds(200));
+    }
+}
+
 // Pumps events until `predicate` holds; false after `timeoutMs`.
 template<typename Predicate>
 bool pumpUntil(Predicate predicate, int timeoutMs)
@@ -94,36 +146,40 @@ bool pumpUntil(Predicate predicate, int timeoutMs)
     return true;
 }
 
-// Counts paint events of the fan display, after they are handled.
-class PaintCounter : public QObject
-{
-public:
-    std::function<void()> onPaint;
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override
-    {
-        if (event->type() == QEvent::Paint && onPaint) {
-            // The filter runs before the widget paints: paint now, then count.
-            auto* widget = static_cast<QWidget*>(watched);
-            widget->removeEventFilter(this);
-            QCoreApplication::sendEvent(widget, event);
-            widget->installEventFilter(this);
-            onPaint();
-            return true;
-        }
-        return false;
-    }
-};
-
 } // namespace
 
 int main(int argc, char** argv)
 {
-    const double seconds = argc > 1 ? std::atof(argv[1]) : 60.0;
-    if (seconds <= 0) {
-        std::fprintf(stderr, "usage: viewer_bench [seconds]\n");
+    double seconds = 60.0;
+    int simulatorNice = 10;
+    bool inProcess = false;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--in-process") == 0) {
+            inProcess = true;
+        } else if (std::strcmp(argv[i], "--sim-nice") == 0 && i + 1 < argc) {
+            simulatorNice = std::atoi(argv[++i]);
+        } else {
+            seconds = std::atof(argv[i]);
+        }
+    }
+    SentRecord* record = makeSentRecord();
+    if (seconds <= 0 || record == nullptr) {
+        std::fprintf(stderr, "usage: viewer_bench [seconds] [--sim-nice N] [--in-process]\n");
         return 2;
+    }
+    const Keldar::Bench::LoopbackSonarRig rig;
+    // Forked before the viewer starts any thread.
+    pid_t simulatorProcess = -1;
+    if (!inProcess) {
+        simulatorProcess = fork();
+        if (simulatorProcess == 0) {
+            setpriority(PRIO_PROCESS, 0, simulatorNice);
+            Keldar::Sim::SimulatedSonar sonar(rig.sonar(40001));
+            sonar.start();
+            recordSends(sonar, *record);
+            sonar.stop();
+            _exit(0);
+        }
     }
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     ExceptionCatchingApplication application(argc, argv);
@@ -131,18 +187,35 @@ int main(int argc, char** argv)
     QTemporaryDir settings;
     QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, settings.path());
 
-    const Keldar::Bench::LoopbackSonarRig rig;
     auto* lumivane = LumivaneApplication::instance();
     lumivane->setup(application, rig.network());
     auto window = std::make_unique<LumivaneWindow>();
     lumivane->start(window.get(), 40001U);
     auto* controller = lumivane->getController();
 
-    Keldar::Sim::SimulatedSonar sonar(rig.sonar(40001));
-    sonar.start();
+    std::unique_ptr<Keldar::Sim::SimulatedSonar> sonar;
+    std::thread recorder;
+    if (inProcess) {
+        sonar = std::make_unique<Keldar::Sim::SimulatedSonar>(rig.sonar(40001));
+        sonar->start();
+        recorder = std::thread([&] { recordSends(*sonar, *record); });
+    }
+    const auto endSimulator = [&] {
+        record->request = SentRecord::Quit;
+        if (recorder.joinable()) {
+            recorder.join();
+        }
+        if (sonar) {
+            sonar->stop();
+        }
+        if (simulatorProcess > 0) {
+            waitpid(simulatorProcess, nullptr, 0);
+        }
+    };
 
     if (!pumpUntil([&] { return controller->isConnected(); }, 20000)) {
         std::fprintf(stderr, "the viewer did not connect to the simulator\n");
+        endSimulator();
         return 1;
     }
     controller->setFullBeams(true);
@@ -151,29 +224,13 @@ int main(int argc, char** argv)
     const auto warm = controller->imagesShown();
     if (!pumpUntil([&] { return controller->imagesShown() > warm + 40; }, 20000)) {
         std::fprintf(stderr, "no images reached the display\n");
+        endSimulator();
         return 1;
     }
 
     // Send times, from the simulator's sent counter (the k-th ping sent).
-    std::mutex sentMutex;
-    std::vector<double> sentAt;
-    std::atomic<bool> polling{true};
-    const std::size_t sentBase = sonar.counters().pingResultsSent;
+    const std::uint64_t sentBase = record->sent.load();
     const std::uint64_t receivedBase = controller->imagesReceived();
-    std::thread poller([&] {
-        std::size_t seen = sentBase;
-        while (polling.load()) {
-            const std::size_t sent = sonar.counters().pingResultsSent;
-            if (sent > seen) {
-                const double t = nowMs();
-                std::lock_guard lock(sentMutex);
-                for (; seen < sent; ++seen) {
-                    sentAt.push_back(t);
-                }
-            }
-            std::this_thread::sleep_for(std::chrono::microseconds(200));
-        }
-    });
 
     // The image handed to the display is the newest received; the next paint
     // shows it.
@@ -186,39 +243,41 @@ int main(int argc, char** argv)
     std::size_t frames = 0;
     std::int64_t lastPainted = -1;
     const double start = nowMs();
-    PaintCounter counter;
+    Keldar::Bench::PaintCounter counter;
     counter.onPaint = [&] {
         ++frames;
         if (shownIndex >= 0 && shownIndex != lastPainted) {
             lastPainted = shownIndex;
             const double painted = nowMs();
-            std::lock_guard lock(sentMutex);
-            if (std::size_t(shownIndex) < sentAt.size()) {
-                delays.push_back({painted - start, painted - sentAt[std::size_t(shownIndex)]});
+            const std::uint64_t k = sentBase + std::uint64_t(shownIndex);
+            if (k < record->sent.load() && k < SentRecord::capacity) {
+                delays.push_back({painted - start, painted - record->at[k]});
             }
         }
     };
     window->getFanDisplay()->installEventFilter(&counter);
 
     const double memoryStart = residentMegabytes();
-    const double cpuStart = processCpuSeconds();
+    const double cpuStart = Keldar::Bench::processCpuSeconds();
     const double guiCpuStart = threadCpuSeconds();
     pumpUntil([] { return false; }, int(seconds * 1000));
     const double elapsed = (nowMs() - start) / 1000.0;
-    const double cpu = processCpuSeconds() - cpuStart;
+    const double cpu = Keldar::Bench::processCpuSeconds() - cpuStart;
     const double guiCpu = threadCpuSeconds() - guiCpuStart;
     const double memoryEnd = residentMegabytes();
     window->getFanDisplay()->removeEventFilter(&counter);
 
     // Stop the stream and let the last pings arrive before counting losses.
-    sonar.ignoreFireRequests(1'000'000);
-    std::size_t sent = 0;
+    record->request = SentRecord::StopStream;
+    std::uint64_t sent = 0;
     pumpUntil([&] {
-        sent = sonar.counters().pingResultsSent - sentBase;
+        if (!record->streamStopped.load()) {
+            return false;
+        }
+        sent = record->sent.load() - sentBase;
         return controller->imagesReceived() - receivedBase >= sent;
     }, 3000);
-    polling = false;
-    poller.join();
+    sent = record->sent.load() - sentBase;
     const std::uint64_t received = controller->imagesReceived() - receivedBase;
 
     std::vector<double> early;
@@ -233,8 +292,9 @@ int main(int argc, char** argv)
             late.push_back(sample.delay);
         }
     }
-    std::printf("viewer_bench: %.1f s, window %dx%d, 512 beams x 1000 ranges requested at 40 Hz\n", elapsed,
-                window->width(), window->height());
+    std::printf("viewer_bench: %.1f s, window %dx%d, 512 beams x 1000 ranges requested at 40 Hz, simulator %s\n",
+                elapsed, window->width(), window->height(),
+                inProcess ? "in this process" : ("in its own process at nice " + std::to_string(simulatorNice)).c_str());
     std::printf("  frames painted      %.1f /s\n", double(frames) / elapsed);
     std::printf("  pings received      %.1f /s (%llu sent, %llu received, %lld lost)\n", double(received) / elapsed,
                 static_cast<unsigned long long>(sent), static_cast<unsigned long long>(received),
@@ -243,14 +303,14 @@ int main(int argc, char** argv)
                 static_cast<unsigned long long>(delays.size()));
     std::printf("  delay send->paint   median %.1f ms, p99 %.1f ms (first quarter median %.1f, last quarter %.1f)\n",
                 percentile(all, 0.5), percentile(all, 0.99), percentile(early, 0.5), percentile(late, 0.5));
-    std::printf("  CPU                 %.2f s/s whole process (with the simulator), %.2f s/s GUI thread\n",
-                cpu / elapsed, guiCpu / elapsed);
+    std::printf("  CPU                 %.2f s/s whole process%s, %.2f s/s GUI thread\n", cpu / elapsed,
+                inProcess ? " (with the simulator)" : "", guiCpu / elapsed);
     std::printf("  memory (resident)   %.1f MB at start, %.1f MB at end (%+.1f MB)\n", memoryStart, memoryEnd,
                 memoryEnd - memoryStart);
     std::fflush(stdout);
 
     controller->disconnectFromSonar();
-    sonar.stop();
+    endSimulator();
     window.reset();
     LumivaneApplication::destroyInstance();
     return 0;

@@ -1,9 +1,10 @@
 #include <keldar/logging/LogFilePlayer.h>
 
+#include "PlaybackPacer.h"
+
 #include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <cmath>
 #include <condition_variable>
 #include <mutex>
 #include <optional>
@@ -14,11 +15,6 @@ namespace Keldar::Logging::Playback {
 namespace {
 
 using SteadyClock = std::chrono::steady_clock;
-
-std::int64_t wholeMillisecondsSince(SteadyClock::time_point start)
-{
-    return std::chrono::duration_cast<std::chrono::milliseconds>(SteadyClock::now() - start).count();
-}
 
 } // namespace
 
@@ -113,7 +109,7 @@ void LogFilePlayer::State::finish(PlaybackEnd reason)
 
 void LogFilePlayer::State::run()
 {
-    std::int64_t overrun = 0;
+    PlaybackPacer pacer(maximumGap);
     while (true) {
         const auto t0 = SteadyClock::now();
         // Restored when a stop comes before this frame is delivered, so that
@@ -126,27 +122,21 @@ void LogFilePlayer::State::run()
             return;
         }
 
-        const std::int64_t gap = currentEntry->timestamp - previousTimestamp;
-        std::int64_t wait = std::min<std::int64_t>(maximumGap, gap);
-        // A gap of maximumGap or more is waited as exactly maximumGap, whatever
-        // the speed; that also caps the first frame, where previousTimestamp is 0.
-        if (wait != maximumGap) {
-            wait = std::llroundf(static_cast<float>(gap) / speed.load()) - overrun;
-        }
+        // The maximum gap also caps the first frame, where previousTimestamp is 0.
+        const auto wait = pacer.plan(currentEntry->timestamp - previousTimestamp, speed.load());
         previousTimestamp = currentEntry->timestamp;
-        const std::int64_t prep = wholeMillisecondsSince(t0);
-
         const auto t2 = SteadyClock::now();
+        const auto preparing = t2 - t0;
+
         std::unique_lock lock(mutex);
         const auto now = SteadyClock::now();
         auto deadline = now;
-        if (wait >= 1) {
-            const auto maximumWait = std::chrono::duration_cast<std::chrono::milliseconds>(SteadyClock::time_point::max() - now);
-            deadline = wait >= maximumWait.count() ? SteadyClock::time_point::max() : now + std::chrono::milliseconds(wait);
+        if (wait > SteadyClock::duration::zero()) {
+            deadline = wait >= SteadyClock::time_point::max() - now ? SteadyClock::time_point::max() : now + wait;
         }
         wake.wait_until(lock, deadline, [this] { return !playing; });
-        const std::int64_t waited = wholeMillisecondsSince(t2);
         const auto t4 = SteadyClock::now();
+        const auto waited = t4 - t2;
         if (!playing) {
             currentFrame = deliveredFrame;
             previousTimestamp = deliveredTimestamp;
@@ -165,7 +155,7 @@ void LogFilePlayer::State::run()
             finish(PlaybackEnd::CallbackFailed);
             return;
         }
-        overrun = wholeMillisecondsSince(t4) + waited - wait + prep;
+        pacer.delivered(preparing, waited, SteadyClock::now() - t4);
     }
 }
 

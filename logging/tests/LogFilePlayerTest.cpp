@@ -1,5 +1,6 @@
 // Playback: pacing by timestamps, speed, gaps, loop, end, stop, seek, total
 // play time, bookmarks as frames, and errors on the playback thread.
+#include "PlaybackPacer.h"
 #include "TestLogs.h"
 
 #include <keldar/logging/LogFilePlayer.h>
@@ -179,6 +180,24 @@ TEST(PlayerPacing, ShortGapsScaleWithSpeed)
     // Six minutes of log time at a thousand times the speed arrive within the
     // wait; unscaled, they would not.
     span(1000.0F, 60 * 1000, 2 * 60 * 1000);
+}
+
+// At 8x a 40 Hz log leaves 3.125 ms a frame: fractions of a millisecond spent
+// reading, oversleeping and delivering must come off the next wait, or fast
+// playback falls far behind.
+TEST(PlayerPacing, WaitsKeepTheSubMillisecondTimeTheFrameBeforeTook)
+{
+    PlaybackPacer pacer(500);
+    EXPECT_EQ(pacer.plan(25, 8.0F), 3125us);
+    pacer.delivered(800us, 3300us, 900us);
+    EXPECT_EQ(pacer.plan(25, 8.0F), 3125us - 1875us);
+    pacer.delivered(100us, 1250us, 100us);
+    EXPECT_EQ(pacer.plan(25, 8.0F), 3125us - 200us);
+    // Running late beyond a whole gap: no wait, and the debt carries on.
+    pacer.delivered(4ms, 2925us, 1ms);
+    EXPECT_EQ(pacer.plan(25, 8.0F), 3125us - 5ms);
+    // The maximum gap is waited as it is, whatever the speed and the debt.
+    EXPECT_EQ(pacer.plan(2000, 8.0F), 500ms);
 }
 
 TEST(PlayerPacing, EarlierTimestampIsDeliveredWithoutWaiting)

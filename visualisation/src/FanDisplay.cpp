@@ -118,7 +118,10 @@ void FanDisplay::configureFromSettings(const DisplaySettings& settings)
     scale(settings.scaleX, settings.scaleY, settings.scaleZ, true);
     translate(settings.translationX, settings.translationY, settings.translationZ, true);
     rotate(settings.rotation, true);
-    update();
+    if (d->zoomDisplay) {
+        d->zoomDisplay->setRotation(getCurrentRotation());
+    }
+    updateWithMagnifier();
 }
 
 DisplaySettings FanDisplay::getCurrentDisplaySettings() const
@@ -144,20 +147,26 @@ DisplaySettings FanDisplay::getCurrentDisplaySettings() const
 void FanDisplay::setRotation(int degrees)
 {
     rotate(static_cast<float>(degrees), true);
-    update();
+    if (d->zoomDisplay) {
+        d->zoomDisplay->setRotation(getCurrentRotation());
+    }
+    updateWithMagnifier();
 }
 
 void FanDisplay::horizontalFlip()
 {
     d->engine.toggleFlip();
-    update();
+    updateWithMagnifier();
 }
 
 void FanDisplay::verticalFlip()
 {
     rotate(180.F, false);
     d->engine.toggleFlip();
-    update();
+    if (d->zoomDisplay) {
+        d->zoomDisplay->setRotation(getCurrentRotation());
+    }
+    updateWithMagnifier();
 }
 
 void FanDisplay::setOverlayFeature(OverlayFeature feature, bool enabled)
@@ -299,7 +308,7 @@ void FanDisplay::newImageReceived(const OndrixImage& image)
         d->tool->calculate(image.getRange(), s.x, s.y);
     }
     d->engine.newImage(image);
-    update();
+    updateWithMagnifier();
 
     const std::int64_t second = d->clock() / 1000;
     if (second != d->lastSecond) {
@@ -312,7 +321,7 @@ void FanDisplay::newImageReceived(const OndrixImage& image)
 
 void FanDisplay::sonarDisconnected()
 {
-    update();
+    updateWithMagnifier();
 }
 
 void FanDisplay::setMeasurementMode(MeasurementMode mode)
@@ -340,13 +349,13 @@ void FanDisplay::setMeasurementMode(MeasurementMode mode)
 void FanDisplay::setDespeckleLevel(int level)
 {
     d->engine.setDespeckleLevel(level);
-    update();
+    updateWithMagnifier();
 }
 
 void FanDisplay::setClampLevel(float level)
 {
     d->engine.setClampLevel(level);
-    update();
+    updateWithMagnifier();
 }
 
 void FanDisplay::setDistanceUnit(const DataProcessing::Units::AbstractUnit* unit)
@@ -371,13 +380,13 @@ void FanDisplay::setAreaUnit(const DataProcessing::Units::AbstractUnit* unit)
 void FanDisplay::setPalette(Palette palette)
 {
     d->engine.setPalette(palette);
-    update();
+    updateWithMagnifier();
 }
 
 void FanDisplay::setPaletteModifier(std::uint8_t modifier)
 {
     d->engine.setPaletteModifier(modifier);
-    update();
+    updateWithMagnifier();
 }
 
 void FanDisplay::resizeGL(int w, int h)
@@ -481,7 +490,6 @@ void FanDisplay::paintGL()
         d->tool->draw(*painter);
     }
     if (d->zoomDisplay && d->zoomDisplay->isVisible()) {
-        d->zoomDisplay->update();
         drawZoomRegion();
     }
     if (d->branding) {
@@ -499,6 +507,18 @@ const std::vector<RangeLabel>& FanDisplay::rangeLabels()
         d->labelKey = key;
     }
     return d->labels;
+}
+
+// The magnifier draws the same engine. Asked here, in the same pass as the
+// display, both are composed into one frame of the window; asked from inside
+// the display's paint, it would come a pass later and the whole window would be
+// composed a second time for it.
+void FanDisplay::updateWithMagnifier()
+{
+    update();
+    if (d->zoomDisplay && d->zoomDisplay->isVisible()) {
+        d->zoomDisplay->update();
+    }
 }
 
 void FanDisplay::drawZoomRegion()

@@ -4,6 +4,7 @@
 #include <keldar/visualisation/MeasuringToolBase.h>
 #include <keldar/visualisation/ZoomDisplay.h>
 #include <keldar/visualisation/ZoomableFanDisplay.h>
+#include <keldar/testing/WaitUntil.h>
 
 #include <QHBoxLayout>
 #include <QMouseEvent>
@@ -167,6 +168,60 @@ TEST_F(ZoomFixture, MagnifierDrawsTheSharedFan)
     const QColor background = display->getClearColour().darker(120);
     EXPECT_GT(Testing::channelDifference(middle, background.rgb()), 20);
     EXPECT_EQ(zoom->getClearColour(), background);
+}
+
+namespace {
+
+// Counts the events of one type an object receives.
+class EventCounter : public QObject
+{
+  public:
+    explicit EventCounter(QEvent::Type counted) : type(counted) {}
+    int count = 0;
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        count += event->type() == type ? 1 : 0;
+        return QObject::eventFilter(watched, event);
+    }
+
+  private:
+    QEvent::Type type;
+};
+
+} // namespace
+
+// Each pass of the window composes all of it; the magnifier asked to paint
+// from inside the display's paint costs a second pass for every image.
+TEST_F(ZoomFixture, NewImagePaintsDisplayAndMagnifierInOnePassOfTheWindow)
+{
+    // Over the display's corner, as the viewer's zoom panel floats over it.
+    window.layout()->removeWidget(zoom);
+    zoom->setGeometry(display->width() - 220, display->height() - 160, 200, 140);
+    zoom->raise();
+    EventCounter passes(QEvent::UpdateRequest);
+    EventCounter displayPaints(QEvent::Paint);
+    EventCounter zoomPaints(QEvent::Paint);
+    EventCounter markers(QEvent::User);
+    QObject marker;
+    window.installEventFilter(&passes);
+    display->installEventFilter(&displayPaints);
+    zoom->installEventFilter(&zoomPaints);
+    marker.installEventFilter(&markers);
+    for (const std::uint8_t level : {60, 200}) {
+        const int passesBefore = passes.count;
+        const int displayBefore = displayPaints.count;
+        const int zoomBefore = zoomPaints.count;
+        display->newImageReceived(Testing::constantImage(128, 100, 10.0, level));
+        ASSERT_TRUE(Keldar::Testing::waitUntil(
+            [&] { return displayPaints.count > displayBefore && zoomPaints.count > zoomBefore; }));
+        // Queued behind any further pass the paints asked for.
+        const int markersBefore = markers.count;
+        QCoreApplication::postEvent(&marker, new QEvent(QEvent::User), Qt::LowEventPriority);
+        ASSERT_TRUE(Keldar::Testing::waitUntil([&] { return markers.count > markersBefore; }));
+        EXPECT_EQ(passes.count - passesBefore, 1);
+    }
 }
 
 namespace {

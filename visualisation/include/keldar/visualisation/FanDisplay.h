@@ -103,6 +103,7 @@ class FanDisplay : public GUI::Widgets::Bases::OpenGLWidget
     QPointF zoomRegionGrabPoint(QPointF point) const;
     const std::vector<RangeLabel>& rangeLabels();
     void drawZoomRegion();
+    void updateWithMagnifier();
     void drawBranding();
 
     struct Private;
