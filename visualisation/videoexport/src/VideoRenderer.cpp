@@ -16,6 +16,7 @@
 #include <QResizeEvent>
 
 #include <opencv2/imgproc.hpp>
+#include <opencv2/videoio.hpp>
 
 #include <exception>
 #include <optional>
@@ -226,6 +227,20 @@ VideoRenderer::VideoRenderer(Logging::Playback::LogFilePlayer& player, const Vid
     QCoreApplication::sendEvent(d->display.get(), &resize);
 }
 
+namespace {
+
+// Frames the file's index says it holds; -1 when it cannot be read.
+std::int64_t countFramesOnDisk(const std::filesystem::path& path)
+{
+    cv::VideoCapture capture(path.string(), cv::CAP_FFMPEG);
+    if (!capture.isOpened()) {
+        return -1;
+    }
+    return static_cast<std::int64_t>(capture.get(cv::CAP_PROP_FRAME_COUNT));
+}
+
+} // namespace
+
 VideoRenderer::~VideoRenderer()
 {
     if (!d->finished) {
@@ -265,6 +280,13 @@ bool VideoRenderer::run(const Progress& progress)
     }
     if (!d->writer->finish()) {
         throw VideoExportError("Could not write the video: " + d->writer->getError());
+    }
+    // The writer does not report failed writes (a full disk, a file size
+    // limit): read the file back before calling it a video.
+    if (countFramesOnDisk(d->outputPath) != d->pacer.getFramesWritten()) {
+        d->removeOutput();
+        d->finished = true;
+        throw VideoExportError("Could not write the video: the file on disk is incomplete.");
     }
     d->finished = true;
     return true;

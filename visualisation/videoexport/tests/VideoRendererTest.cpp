@@ -1,6 +1,6 @@
 // The video export's renderer against real logs, read back with OpenCV and
-// ffprobe: frame counts and pacing, the painted text, unique names, cancel
-// and an unwritable folder.
+// ffprobe: frame counts and pacing, the painted text, unique names, cancel,
+// a full disk and an unwritable folder.
 
 #include "SyntheticLog.h"
 
@@ -16,7 +16,10 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+
 #include <array>
+#include <csignal>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -183,9 +186,35 @@ TEST_F(Export, BurstsDropEntriesAndAGapRepeatsTheLastEntrysPicture)
     EXPECT_LT(changed(frames[1], frames[29], fanArea), 0.001);
 }
 
-TEST_F(Export, CancellingOrAnUnwritableFolderLeavesNoFile)
+// Lowers the process's file size limit, as a nearly full disk would stop the
+// writes, for as long as it lives.
+struct FileSizeLimit {
+    explicit FileSizeLimit(rlim_t bytes)
+    {
+        std::signal(SIGXFSZ, SIG_IGN);
+        getrlimit(RLIMIT_FSIZE, &saved);
+        rlimit lowered = saved;
+        lowered.rlim_cur = bytes;
+        setrlimit(RLIMIT_FSIZE, &lowered);
+    }
+    ~FileSizeLimit() { setrlimit(RLIMIT_FSIZE, &saved); }
+    rlimit saved{};
+};
+
+TEST_F(Export, CancellingAFullDiskOrAnUnwritableFolderLeavesNoFile)
 {
     open({0, 1000, 2000});
+    {
+        VideoRenderer renderer(*player, settings, display);
+        const FileSizeLimit limit(64 * 1024);
+        try {
+            renderer.run({});
+            ADD_FAILURE() << "an export cut short by the disk was reported as written";
+        } catch (const VideoExportError& error) {
+            EXPECT_STREQ(error.what(), "Could not write the video: the file on disk is incomplete.");
+        }
+        EXPECT_FALSE(std::filesystem::exists(renderer.getOutputPath()));
+    }
     {
         VideoRenderer renderer(*player, settings, display);
         std::vector<std::int32_t> reported;
