@@ -288,17 +288,7 @@ bool enableWriteAheadLog(SqliteDatabase& database)
 
 std::int64_t readIntegerMetadata(const SqliteLogFile& file, const std::string& key)
 {
-    const auto value = file.getMetadataValue(key);
-    if (!value) {
-        return 0;
-    }
-    if (const auto* integer = std::get_if<std::int64_t>(&*value)) {
-        return *integer;
-    }
-    if (const auto* small = std::get_if<std::int32_t>(&*value)) {
-        return *small;
-    }
-    return 0;
+    return integerOrZero(file.getMetadataValue(key));
 }
 
 bool isMissingOrEmpty(const std::filesystem::path& path)

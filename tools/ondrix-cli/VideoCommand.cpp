@@ -32,11 +32,17 @@ struct VideoOptions {
     int despeckle = -1;
 };
 
+// Beside this program in the build, in ../libexec once installed.
 std::filesystem::path helperPath()
 {
     std::error_code error;
     const auto self = std::filesystem::read_symlink("/proc/self/exe", error);
-    return (error ? std::filesystem::path(".") : self.parent_path()) / "ondrix-cli-video";
+    const auto folder = error ? std::filesystem::path(".") : self.parent_path();
+    const auto beside = folder / "ondrix-cli-video";
+    if (std::filesystem::exists(beside, error)) {
+        return beside;
+    }
+    return folder.parent_path() / "libexec" / "ondrix-cli-video";
 }
 
 // An Xvfb of our own, on the display number it picks; stopped when this ends.

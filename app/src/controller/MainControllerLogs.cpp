@@ -78,17 +78,7 @@ void warning(const QString& title, const QString& text)
 
 std::int64_t integerProperty(const Logging::LogFileInterface& file, int sourceId, const char* key)
 {
-    const auto value = file.getDataSourceProperty(sourceId, key);
-    if (!value) {
-        return 0;
-    }
-    if (const auto* wide = std::get_if<std::int64_t>(&*value)) {
-        return *wide;
-    }
-    if (const auto* narrow = std::get_if<std::int32_t>(&*value)) {
-        return *narrow;
-    }
-    return 0;
+    return Logging::integerOrZero(file.getDataSourceProperty(sourceId, key));
 }
 
 // Sonar images are entries of types 0 to 2 of a sonar source.

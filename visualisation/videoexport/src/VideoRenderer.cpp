@@ -56,17 +56,7 @@ std::optional<OndrixImage> imageOf(const Logging::DataEntry& entry)
 
 std::int64_t integerProperty(const Logging::LogFileInterface& file, int sourceId, const char* key)
 {
-    const auto value = file.getDataSourceProperty(sourceId, key);
-    if (!value) {
-        return 0;
-    }
-    if (const auto* wide = std::get_if<std::int64_t>(&*value)) {
-        return *wide;
-    }
-    if (const auto* narrow = std::get_if<std::int32_t>(&*value)) {
-        return *narrow;
-    }
-    return 0;
+    return Logging::integerOrZero(file.getDataSourceProperty(sourceId, key));
 }
 
 } // namespace
