@@ -88,9 +88,20 @@ int main(int argc, char** argv)
             {"brownout", {false, false, true}, "Insufficient power supply - power-cycle the sonar to continue."},
         };
         for (const auto& [alarm, status, text] : alarms) {
+            const bool paused = status.brownoutPause;
+            if (paused) {
+                // A sonar held in its boot stage sends no images, and the
+                // next image would take the warning away before its picture.
+                sonar->ignoreFireRequests(std::size_t{1} << 30);
+                const auto shown = viewer.controller->imagesShown();
+                (void)waitFor([&] { return viewer.controller->imagesShown() > shown; }, std::chrono::milliseconds(500));
+            }
             sonar->setStatus(status);
             ok = waitFor([&] { return viewer.toastShown(QString::fromUtf8(text)); }) && ok;
             ok = save(*viewer.window, QString("%1/alarm-%2-%3.png").arg(folder, alarm, names[theme])) && ok;
+            if (paused) {
+                sonar->ignoreFireRequests(0);
+            }
         }
         Keldar::Sim::SimulatedStatus failing;
         failing.transmitFailure = true;
