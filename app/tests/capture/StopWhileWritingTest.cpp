@@ -1,6 +1,5 @@
 // Stopping a recording while the network thread writes into it: the stop
-// must wait for the write under way, or it frees the file beneath it. Also
-// run under AddressSanitizer.
+// must wait for the write under way, or it closes the file beneath it.
 
 #include "support/LogTestSupport.h"
 
