@@ -244,58 +244,64 @@ bool LogFilePlayer::isPlaying() const
     return state_->playing;
 }
 
+namespace {
+
+// Runs `load` for a frame that exists, with playback stopped around it.
+template <typename Load>
+bool loadStopped(LogFilePlayer& player, std::int32_t frame, Load&& load)
+{
+    if (frame < 0 || frame >= player.getFrameCount()) {
+        return false;
+    }
+    const bool wasPlaying = player.isPlaying();
+    if (wasPlaying) {
+        player.stop();
+    }
+    const bool loaded = load();
+    if (wasPlaying) {
+        player.play();
+    }
+    return loaded;
+}
+
+} // namespace
+
 bool LogFilePlayer::seek(std::int32_t frame, const FrameCallback& callback)
 {
     State& state = *state_;
-    if (frame < 0 || frame >= getFrameCount()) {
-        return false;
-    }
-    const bool wasPlaying = isPlaying();
-    if (wasPlaying) {
-        stop();
-    }
-    state.currentFrame = frame - 1;
-    const bool loaded = state.advance() == State::Step::Loaded;
-    if (loaded) {
-        state.previousTimestamp = state.currentEntry->timestamp;
-        DataEntry entry = std::move(*state.currentEntry);
-        state.currentEntry.reset();
-        const FrameCallback& target = callback ? callback : state.callback;
-        if (target) {
-            target(frame, std::move(entry));
+    return loadStopped(*this, frame, [&] {
+        state.currentFrame = frame - 1;
+        const bool loaded = state.advance() == State::Step::Loaded;
+        if (loaded) {
+            state.previousTimestamp = state.currentEntry->timestamp;
+            DataEntry entry = std::move(*state.currentEntry);
+            state.currentEntry.reset();
+            const FrameCallback& target = callback ? callback : state.callback;
+            if (target) {
+                target(frame, std::move(entry));
+            }
         }
-    }
-    if (wasPlaying) {
-        play();
-    }
-    return loaded;
+        return loaded;
+    });
 }
 
 bool LogFilePlayer::seekInto(std::int32_t frame, DataEntry& entry)
 {
     State& state = *state_;
-    if (frame < 0 || frame >= getFrameCount()) {
-        return false;
-    }
-    const bool wasPlaying = isPlaying();
-    if (wasPlaying) {
-        stop();
-    }
-    state.currentFrame = frame;
-    state.currentEntry.reset();
-    bool loaded = false;
-    try {
-        loaded = state.file->readEntryInto(state.entryIndex[static_cast<std::size_t>(frame)], entry);
-    } catch (...) {
-        loaded = false;
-    }
-    if (loaded) {
-        state.previousTimestamp = entry.timestamp;
-    }
-    if (wasPlaying) {
-        play();
-    }
-    return loaded;
+    return loadStopped(*this, frame, [&] {
+        state.currentFrame = frame;
+        state.currentEntry.reset();
+        bool loaded = false;
+        try {
+            loaded = state.file->readEntryInto(state.entryIndex[static_cast<std::size_t>(frame)], entry);
+        } catch (...) {
+            loaded = false;
+        }
+        if (loaded) {
+            state.previousTimestamp = entry.timestamp;
+        }
+        return loaded;
+    });
 }
 
 void LogFilePlayer::setPlaybackEndedCallback(EndCallback callback)
