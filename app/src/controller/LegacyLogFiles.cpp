@@ -1,5 +1,6 @@
 #include "controller/LegacyLogFiles.h"
 
+#include "application/ProgressDialogs.h"
 #include "application/SettingsStore.h"
 
 #include <keldar/logging/legacy/LegacyConversion.h>
@@ -24,9 +25,7 @@ int toInt(std::int64_t value)
 // modality keeps every window out of reach until the work ends.
 void prepare(QProgressDialog& dialog)
 {
-    dialog.setObjectName(QStringLiteral("progress-dialog"));
-    dialog.setWindowModality(Qt::ApplicationModal);
-    dialog.setWindowFlag(Qt::FramelessWindowHint);
+    prepareProgressDialog(dialog, Qt::ApplicationModal);
     dialog.setAutoReset(false);
     dialog.setAutoClose(false);
 }

@@ -8,6 +8,7 @@
 #include "application/LumivaneApplication.h"
 #include "application/LumivaneWindow.h"
 #include "application/MessageBoxes.h"
+#include "application/ProgressDialogs.h"
 #include "application/SettingsStore.h"
 #include "export/VideoExport.h"
 
@@ -314,10 +315,8 @@ void MainController::exportToLog(int firstFrame, int lastFrame)
         emit playbackStopped();
     }
     QProgressDialog progress(QStringLiteral("Exporting..."), QStringLiteral("Cancel"), 0, 0, mainWindow());
-    progress.setObjectName(QStringLiteral("progress-dialog"));
+    prepareProgressDialog(progress, Qt::WindowModal);
     progress.setProperty("class", QStringLiteral("inverted"));
-    progress.setWindowModality(Qt::WindowModal);
-    progress.setWindowFlag(Qt::FramelessWindowHint);
     progress.show();
     QCoreApplication::processEvents();
 

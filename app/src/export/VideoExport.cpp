@@ -2,6 +2,7 @@
 
 #include "application/LumivaneApplication.h"
 #include "application/LumivaneWindow.h"
+#include "application/ProgressDialogs.h"
 
 #include <keldar/gui/ThemeManager.h>
 #include <keldar/visualisation/videoexport/VideoRenderer.h>
@@ -31,10 +32,8 @@ bool exportLogToVideo(Logging::Playback::LogFilePlayer& player, const VideoExpor
     }
     QProgressDialog progress(QStringLiteral("Exporting..."), QStringLiteral("Cancel"), settings.startIndex,
                              settings.endIndex, parent);
-    progress.setObjectName(QStringLiteral("progress-dialog"));
+    prepareProgressDialog(progress, Qt::WindowModal);
     progress.setProperty("class", QStringLiteral("inverted"));
-    progress.setWindowModality(Qt::WindowModal);
-    progress.setWindowFlag(Qt::FramelessWindowHint);
     progress.setMinimumDuration(0);
     progress.setAutoReset(false);
     progress.setValue(settings.startIndex);
