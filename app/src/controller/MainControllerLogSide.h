@@ -46,6 +46,8 @@ struct MainController::LogSide
     Connection recordingConnection;
 
     std::unique_ptr<Logging::Playback::LogFilePlayer> player;
+    // The frame last delivered to the screen, set on the player's thread.
+    std::atomic<std::int32_t> shownFrame{0};
     bool loop = false;
 };
 

@@ -233,6 +233,7 @@ void MainController::playEntry(int32_t frame, Logging::DataEntry entry)
     } catch (const std::exception&) {
         // Treated as an entry of another kind.
     }
+    logs->shownFrame.store(frame);
     emit framePlayed(frame, entry.entryId);
     emit currentLogTime(entry.timestamp);
 }
@@ -375,13 +376,23 @@ void MainController::runPlayerExport(const std::function<bool(LogFilePlayer&)>& 
         player.stop();
         emit playbackStopped();
     }
+    const std::int32_t shown = logs->shownFrame.load();
+    // The export leaves the player on the last frame it read; playing goes on
+    // from the frame on screen instead, quietly, as that frame is shown already.
+    auto backToShownFrame = [&player, shown] {
+        Logging::DataEntry entry;
+        player.seekInto(shown, entry);
+    };
     try {
-        if (exportWith(player)) {
+        const bool finished = exportWith(player);
+        backToShownFrame();
+        if (finished) {
             toast(ToastType::Success, QStringLiteral("Export finished successfully!"), standardToastMs);
         } else {
             toast(ToastType::Info, QStringLiteral("Export cancelled."), standardToastMs);
         }
     } catch (const std::exception& error) {
+        backToShownFrame();
         // The export's own error, or a partial file that could not be removed.
         toast(ToastType::Error, QStringLiteral("Something went wrong: ") + QString::fromLocal8Bit(error.what()), 0);
     }

@@ -529,6 +529,8 @@ TEST(Playback, TheExportPanelsVideoButtonWritesAVideoBesideTheRecording)
     ASSERT_NE(video->menu(), nullptr);
     EXPECT_TRUE(video->menu()->actions().contains(panel->getLogFileAction()));
     panel->getRangeSlider()->setSpan(3, 12);
+    log.scrub->getSlider()->setValue(20);
+    ASSERT_TRUE(log.shows(20));
     click(video);
     EXPECT_FALSE(panel->isVisible());
     VideoExportOptionsDialog* options = panel->getVideoOptionsDialog();
@@ -539,6 +541,13 @@ TEST(Playback, TheExportPanelsVideoButtonWritesAVideoBesideTheRecording)
     video1.replace_filename(log.path.stem().string() + "_exported.avi");
     ASSERT_TRUE(std::filesystem::exists(video1));
     EXPECT_GT(std::filesystem::file_size(video1), 0U);
+    // Playing goes on from the frame on screen, not from the export's last.
+    QSignalSpy played(viewer.controller, &MainController::framePlayed);
+    click(log.toolbar->getScrubButton());
+    click(log.toolbar->getPlayButton());
+    ASSERT_TRUE(waitFor([&] { return !played.isEmpty(); }));
+    click(log.toolbar->getPauseButton());
+    EXPECT_EQ(played.first().at(0).toInt(), 21);
 
     // "Cancel" in the progress dialog stops the export and removes its file.
     bool cancelled = false;
