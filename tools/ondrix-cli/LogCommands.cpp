@@ -167,10 +167,11 @@ void runExport(const ExportOptions& options, bool whole)
     std::unique_ptr<Keldar::Logging::LogFileInterface> output;
     Keldar::Logging::Algorithms::CopyReport report;
     if (whole) {
-        output = Keldar::Logging::Algorithms::clone(*source, options.out, "ondrix-cli", "1", level, &report);
+        output = Keldar::Logging::Algorithms::clone(*source, options.out, "ondrix-cli", KELDAR_VERSION, level,
+                                                    &report);
     } else {
         output = Keldar::Logging::Algorithms::slice(*source, options.first, options.last, options.out, "ondrix-cli",
-                                                    "1", level, &report);
+                                                    KELDAR_VERSION, level, &report);
     }
     if (!output) {
         const std::string failure = whole ? "Failed to clone log file" : "Failed to slice log file";

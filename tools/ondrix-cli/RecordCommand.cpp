@@ -101,7 +101,7 @@ bool createRecording(const std::filesystem::path& path, bool compression, const 
                      KD_LogDataSource*& source, std::string& failure)
 {
     KD_LogError* error = nullptr;
-    KD_LogConfig* config = KD_LogConfig_Create("ondrix-cli", "1", localTimeZoneName().c_str());
+    KD_LogConfig* config = KD_LogConfig_Create("ondrix-cli", KELDAR_VERSION, localTimeZoneName().c_str());
     KD_LogConfig_SetCompressionLevel(config, compression ? -1 : 0, nullptr);
     file = KD_LogFile_Create(path.string().c_str(), config, &error);
     KD_LogConfig_Destroy(config);

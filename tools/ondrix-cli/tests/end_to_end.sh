@@ -78,6 +78,9 @@ recorded_sum=$(sha256sum < "$log")
 grep -q '"logVersion":4,"compressionLevel":-1' "$work/info.json" || { cat "$work/info.json"; fail "log info header"; }
 grep -q '"metadata":\[{"key":"createdDateTime".*{"key":"applicationName".*{"key":"applicationVersion".*{"key":"currentTimeZone".*{"key":"logVersion".*{"key":"compressionLevel"' \
   "$work/info.json" || { cat "$work/info.json"; fail "standard metadata not in order"; }
+version=$("$cli" --version | cut -d' ' -f2)
+grep -qF "{\"key\":\"applicationVersion\",\"value\":\"$version\"}" "$work/info.json" \
+  || { cat "$work/info.json"; fail "the recording does not carry the program's version $version"; }
 grep -q '"name":"Ondrix Rostrel A","properties":{"serialNumber":51001,"modelNumber":1032}' "$work/info.json" \
   || { cat "$work/info.json"; fail "recorded data source is wrong"; }
 grep -q '"entryCount":5,"firstEntryId":1,"lastEntryId":5' "$work/info.json" || { cat "$work/info.json"; fail "recorded entry count"; }
