@@ -20,6 +20,8 @@
 #include <keldar/visualisation/MeasuringToolBase.h>
 #include <keldar/visualisation/ZoomDisplay.h>
 
+#include "support/PaintCounter.h"
+
 #include <QApplication>
 #include <QMouseEvent>
 #include <QOpenGLContext>
@@ -44,6 +46,7 @@
 
 using namespace Keldar::Ondrix::Visualisation;
 using Method = FanGeometryEngine::DespeckleMethod;
+using Keldar::Bench::PaintCounter;
 
 namespace {
 
@@ -104,23 +107,6 @@ void setOverlays(FanDisplay& display, bool on)
         display.setOverlayFeature(feature, on);
     }
 }
-
-// Counts the paints the display really receives, so that a run in which
-// repaints were dropped reports an error instead of an impossible frame rate.
-class PaintCounter : public QObject
-{
-  public:
-    int paints = 0;
-
-  protected:
-    bool eventFilter(QObject* watched, QEvent* event) override
-    {
-        if (event->type() == QEvent::Paint) {
-            ++paints;
-        }
-        return QObject::eventFilter(watched, event);
-    }
-};
 
 // Paints and presents one frame now; finishing makes the software renderer's
 // work count in this frame rather than leak into the next.
@@ -223,6 +209,8 @@ class FrameMeter
 };
 
 Scene* scene = nullptr;
+// The paints the display really receives, so that a run in which repaints
+// were dropped reports an error instead of an impossible frame rate.
 PaintCounter* paintCounter = nullptr;
 PaintCounter* zoomPaintCounter = nullptr;
 

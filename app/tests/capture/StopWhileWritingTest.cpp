@@ -121,15 +121,21 @@ private:
     int closesSeen = 0;
 };
 
-} // namespace
-
-TEST(StopWhileWriting, AStopWaitsForTheWriteUnderWayAndKeepsIt)
+// The viewer connected to a sonar imaging at 40 Hz, recording into a folder of its own.
+struct StopWhileWriting : ::testing::Test
 {
     ViewerSession viewer;
     QTemporaryDir folder;
-    auto sonar = connectViewer(viewer, serial, folder.path().toStdString());
-    viewer.controller->setPingRate(static_cast<int>(Keldar::Ondrix::PingRate::Rate40Hz));
+    std::unique_ptr<Keldar::Sim::SimulatedSonar> sonar = connectViewer(viewer, serial, folder.path().toStdString());
     CaptureToolbar* capture = viewer.window->getCaptureToolbar();
+
+    StopWhileWriting() { viewer.controller->setPingRate(static_cast<int>(Keldar::Ondrix::PingRate::Rate40Hz)); }
+};
+
+} // namespace
+
+TEST_F(StopWhileWriting, AStopWaitsForTheWriteUnderWayAndKeepsIt)
+{
     StallingDisk disk;
     std::vector<std::pair<std::filesystem::path, int>> recordings;  // path, entries before the stall
     for (int run = 0; run < 3; ++run) {
@@ -150,13 +156,8 @@ TEST(StopWhileWriting, AStopWaitsForTheWriteUnderWayAndKeepsIt)
     }
 }
 
-TEST(StopWhileWriting, RapidStartsAndStopsWhileStreamingLeaveSoundFilesWithUniqueNames)
+TEST_F(StopWhileWriting, RapidStartsAndStopsWhileStreamingLeaveSoundFilesWithUniqueNames)
 {
-    ViewerSession viewer;
-    QTemporaryDir folder;
-    auto sonar = connectViewer(viewer, serial, folder.path().toStdString());
-    viewer.controller->setPingRate(static_cast<int>(Keldar::Ondrix::PingRate::Rate40Hz));
-    CaptureToolbar* capture = viewer.window->getCaptureToolbar();
     // Writes slow enough that a stop, while messages stream in at 40 Hz,
     // lands in the middle of one: it must wait for the write to end.
     const SlowStatements slow;

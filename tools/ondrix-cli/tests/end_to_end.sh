@@ -23,7 +23,7 @@ cleanup() {
   rm -rf "$work"
 }
 trap cleanup EXIT
-fail() { echo "FAILED: $*" >&2; exit 1; }
+source "$(dirname "$0")/checks.sh"
 
 "$sim" --quiet --sonars 2 --serial 51001 --address 127.0.0.2 --port "$tcp_port" \
   --status-port "$status_port" --status-interval-ms 200 --range-lines 100 --duration 60 &
@@ -54,19 +54,8 @@ grep -q "^image 2: 512 beams x 100 ranges" "$work/ping.txt" || { cat "$work/ping
 "$cli" ping --serial 51002 --count 1 --json --frequency high --range 100 "${listen[@]}" > "$work/ping-high.json"
 grep -q '"range":40,' "$work/ping-high.json" || { cat "$work/ping-high.json"; fail "range not limited for the high frequency"; }
 
-set +e
-"$cli" ping --serial 59999 --discovery-seconds 1 "${listen[@]}" > /dev/null 2> "$work/unseen.err"
-code=$?
-set -e
-[ $code -ne 0 ] || fail "ping of an unseen sonar succeeded"
-grep -q "was not seen" "$work/unseen.err" || fail "no clear message for an unseen sonar"
-
-set +e
-"$cli" ping --serial 52001 "${listen[@]}" > /dev/null 2> "$work/refused.err"
-code=$?
-set -e
-[ $code -ne 0 ] || fail "ping of a refusing sonar succeeded"
-grep -q "refuses connections" "$work/refused.err" || fail "no clear message for a refusing sonar"
+refuses "ping of an unseen sonar" "was not seen" "$cli" ping --serial 59999 --discovery-seconds 1 "${listen[@]}"
+refuses "ping of a refusing sonar" "refuses connections" "$cli" ping --serial 52001 "${listen[@]}"
 
 # Record five pings, then read the recording back with the log commands.
 mkdir "$work/logs"
@@ -140,20 +129,11 @@ if [ "$with_video" = video ]; then
   probed=$(ffprobe -v error -count_frames -select_streams v:0 \
     -show_entries stream=codec_tag_string,width,height,r_frame_rate,nb_read_frames -of csv=p=0 "$video")
   [[ "$probed" =~ ^FMP4,1920,1080,30/1,[0-9]+$ ]] || fail "exported video: $probed"
-  set +e
-  "$cli" log export-video "$log" --from 3 --to 9 > /dev/null 2> "$work/video.err"
-  code=$?
-  set -e
-  [ $code -ne 0 ] || fail "export-video of frames past the end succeeded"
-  grep -q "the range is not in the log file" "$work/video.err" || { cat "$work/video.err"; fail "no clear message for a bad range"; }
+  refuses "export-video of frames past the end" "the range is not in the log file" \
+    "$cli" log export-video "$log" --from 3 --to 9
 else
   # A build without the GUI has no renderer: the command says so and fails.
-  set +e
-  "$cli" log export-video "$log" > /dev/null 2> "$work/video.err"
-  code=$?
-  set -e
-  [ $code -ne 0 ] || fail "export-video without its renderer succeeded"
-  grep -q "ondrix-cli-video is missing" "$work/video.err" || { cat "$work/video.err"; fail "no clear message for a missing renderer"; }
+  refuses "export-video without its renderer" "ondrix-cli-video is missing" "$cli" log export-video "$log"
 fi
 # Reading and exporting left the recording exactly as it was.
 [ "$(sha256sum < "$log")" = "$recorded_sum" ] || fail "reading the recording changed its bytes"
@@ -166,13 +146,8 @@ python3 -c 'import sqlite3,sys; c=sqlite3.connect(sys.argv[1]); c.execute("CREAT
   "$work/foreign.ondrix"
 for file in empty text foreign; do
   before=$(sha256sum < "$work/$file.ondrix")
-  set +e
-  "$cli" log info "$work/$file.ondrix" > /dev/null 2> "$work/$file.err"
-  code=$?
-  set -e
-  [ $code -ne 0 ] || fail "log info on the $file file succeeded"
-  grep -q -e "is empty, not a log file" -e "not in a supported log file format" "$work/$file.err" \
-    || { cat "$work/$file.err"; fail "no clear message for the $file file"; }
+  refuses "log info on the $file file" "is empty, not a log file|not in a supported log file format" \
+    "$cli" log info "$work/$file.ondrix"
   [ "$(sha256sum < "$work/$file.ondrix")" = "$before" ] || fail "log info changed the $file file"
   ls "$work/$file.ondrix"-* > /dev/null 2>&1 && fail "log info left journal files beside the $file file"
 done
