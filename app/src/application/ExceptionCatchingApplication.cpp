@@ -1,6 +1,6 @@
 #include "application/ExceptionCatchingApplication.h"
 
-#include "application/MessageBoxes.h"
+#include "base/MessageBoxes.h"
 
 #include <QTimer>
 

@@ -9,7 +9,7 @@
 #include "displaycontrols/AdditionalDisplays.h"
 #include "displaycontrols/DisplayControlToolbar.h"
 #include "settings/SettingsControls.h"
-#include "application/ToolbarBase.h"
+#include "base/ToolbarBase.h"
 
 #include <keldar/gui/CaptureTools.h>
 #include <keldar/gui/KeldarLogo.h>

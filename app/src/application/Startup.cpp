@@ -3,7 +3,7 @@
 #include "application/ExceptionCatchingApplication.h"
 #include "application/LumivaneApplication.h"
 #include "application/LumivaneWindow.h"
-#include "application/SettingsStore.h"
+#include "base/SettingsStore.h"
 #include "application/TerminationSignals.h"
 #include "controller/MainController.h"
 

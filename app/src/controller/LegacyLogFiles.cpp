@@ -1,7 +1,7 @@
 #include "controller/LegacyLogFiles.h"
 
-#include "application/ProgressDialogs.h"
-#include "application/SettingsStore.h"
+#include "base/ProgressDialogs.h"
+#include "base/SettingsStore.h"
 
 #include <keldar/logging/legacy/LegacyConversion.h>
 

@@ -2,8 +2,8 @@
 
 #include "application/LumivaneApplication.h"
 #include "application/LumivaneWindow.h"
-#include "application/MessageBoxes.h"
-#include "application/SettingsStore.h"
+#include "base/MessageBoxes.h"
+#include "base/SettingsStore.h"
 
 #include <QMetaObject>
 #include <QTimer>

@@ -7,9 +7,9 @@
 
 #include "application/LumivaneApplication.h"
 #include "application/LumivaneWindow.h"
-#include "application/MessageBoxes.h"
-#include "application/ProgressDialogs.h"
-#include "application/SettingsStore.h"
+#include "base/MessageBoxes.h"
+#include "base/ProgressDialogs.h"
+#include "base/SettingsStore.h"
 #include "export/VideoExport.h"
 
 #include <keldar/core/Filesystem.h>

@@ -5,8 +5,8 @@
 
 #include "application/LumivaneApplication.h"
 #include "application/LumivaneWindow.h"
-#include "application/MessageBoxes.h"
-#include "application/SettingsStore.h"
+#include "base/MessageBoxes.h"
+#include "base/SettingsStore.h"
 
 #include <keldar/core/Filesystem.h>
 #include <keldar/ondrix/OndrixSonar.h>

@@ -1,7 +1,7 @@
 #include "displaycontrols/AdditionalDisplays.h"
 
-#include "application/PanelLayout.h"
-#include "application/SettingsStore.h"
+#include "base/PanelLayout.h"
+#include "base/SettingsStore.h"
 
 #include <QVariant>
 #include <keldar/gui/FloatingWidgetHandle.h>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "application/ToolbarBase.h"
+#include "base/ToolbarBase.h"
 #include "controller/MetaTypes.h"
 
 #include <keldar/visualisation/FanDisplayOptions.h>

@@ -2,7 +2,7 @@
 
 #include "application/LumivaneApplication.h"
 #include "application/LumivaneWindow.h"
-#include "application/ProgressDialogs.h"
+#include "base/ProgressDialogs.h"
 
 #include <keldar/gui/ThemeManager.h>
 #include <keldar/visualisation/videoexport/VideoRenderer.h>

@@ -1,7 +1,7 @@
 #include "export/VideoExportOptionsDialog.h"
 
-#include "application/PanelLayout.h"
-#include "application/SettingsStore.h"
+#include "base/PanelLayout.h"
+#include "base/SettingsStore.h"
 
 #include <keldar/gui/ToggleSwitch.h>
 

@@ -2,7 +2,7 @@
 
 #include "controller/PlaybackMetaTypes.h"
 
-#include "application/ToolbarBase.h"
+#include "base/ToolbarBase.h"
 #include "export/VideoExport.h"
 
 #include <keldar/ondrix/OndrixImage.h>

@@ -1,7 +1,7 @@
 #include "settings/KeyboardShortcutConfigDialog.h"
 
 #include "application/LumivaneApplication.h"
-#include "application/SettingsStore.h"
+#include "base/SettingsStore.h"
 #include "settings/SettingsDefaults.h"
 
 #include <QVariant>

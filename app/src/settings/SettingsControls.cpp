@@ -1,7 +1,7 @@
 #include "settings/SettingsControls.h"
 
-#include "application/PanelLayout.h"
-#include "application/SettingsStore.h"
+#include "base/PanelLayout.h"
+#include "base/SettingsStore.h"
 #include "settings/KeyboardShortcutConfigDialog.h"
 #include "settings/SettingsDefaults.h"
 

@@ -2,7 +2,7 @@
 
 #include "controller/MetaTypes.h"
 
-#include "application/ToolbarBase.h"
+#include "base/ToolbarBase.h"
 
 #include <keldar/ondrix/ModelSpec.h>
 #include <keldar/ondrix/SonarTypes.h>

@@ -1,6 +1,6 @@
 #include "sonarcontrols/SonarSettingsControls.h"
 
-#include "application/PanelLayout.h"
+#include "base/PanelLayout.h"
 
 #include <keldar/core/DottedQuadValue.h>
 #include <keldar/gui/DottedQuadInput.h>

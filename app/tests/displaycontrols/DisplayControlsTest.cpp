@@ -8,7 +8,7 @@
 
 #include "application/LumivaneApplication.h"
 #include "application/LumivaneWindow.h"
-#include "application/SettingsStore.h"
+#include "base/SettingsStore.h"
 #include "controller/MainController.h"
 #include "displaycontrols/AdditionalDisplays.h"
 #include "displaycontrols/DisplayControlToolbar.h"

@@ -7,7 +7,7 @@
 
 #include "application/LumivaneApplication.h"
 #include "application/LumivaneWindow.h"
-#include "application/MessageBoxes.h"
+#include "base/MessageBoxes.h"
 #include "controller/MainController.h"
 #include "playback/ExportModal.h"
 #include "playback/PlaybackToolbar.h"

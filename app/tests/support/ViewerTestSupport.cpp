@@ -3,8 +3,8 @@
 #include "application/ExceptionCatchingApplication.h"
 #include "application/LumivaneApplication.h"
 #include "application/LumivaneWindow.h"
-#include "application/MessageBoxes.h"
-#include "application/SettingsStore.h"
+#include "base/MessageBoxes.h"
+#include "base/SettingsStore.h"
 
 #include <keldar/gui/ToastDisplayManager.h>
 #include <keldar/visualisation/FanDisplay.h>

@@ -1,6 +1,6 @@
-#include "application/ToolbarBase.h"
+#include "base/ToolbarBase.h"
 
-#include "application/SettingsStore.h"
+#include "base/SettingsStore.h"
 
 #include <keldar/gui/BasicPopOutWidget.h>
 #include <keldar/gui/DraggableWidgetGroup.h>

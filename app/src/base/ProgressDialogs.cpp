@@ -1,4 +1,4 @@
-#include "application/ProgressDialogs.h"
+#include "base/ProgressDialogs.h"
 
 #include <QProgressDialog>
 

@@ -1,4 +1,4 @@
-#include "application/MessageBoxes.h"
+#include "base/MessageBoxes.h"
 
 namespace Keldar::OndrixLumivane {
 

@@ -1,4 +1,4 @@
-#include "application/SettingsStore.h"
+#include "base/SettingsStore.h"
 
 namespace Keldar::OndrixLumivane {
 

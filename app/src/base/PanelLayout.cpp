@@ -1,4 +1,4 @@
-#include "application/PanelLayout.h"
+#include "base/PanelLayout.h"
 
 #include <keldar/gui/BasicPopOutWidget.h>
 #include <keldar/gui/FloatingWidgetHandle.h>
