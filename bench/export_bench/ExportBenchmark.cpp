@@ -84,14 +84,15 @@ std::filesystem::path legacyFile()
     return path;
 }
 
-struct Measured {
+struct Measured
+{
     long peakKilobytes = 0;
     double cpuSeconds = 0.0;
 };
 
 // Runs `work` in a child; returns its wall-clock seconds and adds its peak
 // memory and processor time to `measured`.
-template <typename Work>
+template<typename Work>
 double timeInChild(benchmark::State& state, Measured& measured, Work work)
 {
     const auto run = Keldar::Bench::runInChild(work);

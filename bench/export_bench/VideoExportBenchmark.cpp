@@ -98,8 +98,8 @@ void BM_VideoExport(benchmark::State& state)
     state.counters["frames"] = static_cast<double>(frames);
     state.counters["drawn"] = static_cast<double>(drawn);
     // Recording seconds per wall-clock second.
-    state.counters["realtime"] = benchmark::Counter(static_cast<double>(recordingSeconds()) * state.iterations(),
-                                                    benchmark::Counter::kIsRate);
+    state.counters["realtime"] =
+        benchmark::Counter(static_cast<double>(recordingSeconds()) * state.iterations(), benchmark::Counter::kIsRate);
 }
 BENCHMARK(BM_VideoExport)->Arg(10)->Arg(40)->Iterations(1)->UseRealTime()->Unit(benchmark::kSecond);
 

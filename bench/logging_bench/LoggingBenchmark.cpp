@@ -22,10 +22,10 @@
 #include <fstream>
 #include <map>
 #include <random>
-#include <utility>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <utility>
 
 using namespace Keldar::Logging;
 using Keldar::Bench::removeLog;
@@ -102,10 +102,10 @@ void BM_LogData(benchmark::State& state)
     }
     stored = std::filesystem::file_size(path);
     removeLog(path);
-    state.counters["entries/s"] = benchmark::Counter(static_cast<double>(state.iterations()),
-                                                     benchmark::Counter::kIsRate);
-    state.counters["MB/s"] = benchmark::Counter(static_cast<double>(state.iterations() * bytes) / 1e6,
-                                                benchmark::Counter::kIsRate);
+    state.counters["entries/s"] =
+        benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+    state.counters["MB/s"] =
+        benchmark::Counter(static_cast<double>(state.iterations() * bytes) / 1e6, benchmark::Counter::kIsRate);
     state.counters["stored/raw"] = static_cast<double>(stored) / static_cast<double>(state.iterations() * bytes + 1);
 }
 BENCHMARK(BM_LogData)
@@ -207,7 +207,13 @@ BENCHMARK(BM_RecordingPageSize)
     ->Unit(benchmark::kMillisecond)
     ->Iterations(200);
 
-enum class Journal { Rollback = 0, WriteAheadNormal = 1, WriteAheadOff = 2, OneTransaction = 3, OneTransactionLargePages = 4 };
+enum class Journal {
+    Rollback = 0,
+    WriteAheadNormal = 1,
+    WriteAheadOff = 2,
+    OneTransaction = 3,
+    OneTransactionLargePages = 4
+};
 
 // Raw SQLite inserts of the same blobs into the same table, committed one per
 // entry like logData (Rollback: journal in memory without sync, the settings
@@ -245,8 +251,8 @@ void BM_RawInsert(benchmark::State& state)
         sqlite3_exec(db, "BEGIN;", nullptr, nullptr, nullptr);
     }
     sqlite3_stmt* insert = nullptr;
-    sqlite3_prepare_v2(db, "INSERT INTO data (timestamp, type, dataSourceId, length, payload) VALUES (?,1,1,?,?);",
-                       -1, &insert, nullptr);
+    sqlite3_prepare_v2(db, "INSERT INTO data (timestamp, type, dataSourceId, length, payload) VALUES (?,1,1,?,?);", -1,
+                       &insert, nullptr);
     std::size_t i = 0;
     for (auto _ : state) {
         const auto& payload = payloads[i++ % payloads.size()];
@@ -265,10 +271,10 @@ void BM_RawInsert(benchmark::State& state)
     }
     sqlite3_close(db);
     removeLog(path);
-    state.counters["entries/s"] = benchmark::Counter(static_cast<double>(state.iterations()),
-                                                     benchmark::Counter::kIsRate);
-    state.counters["MB/s"] = benchmark::Counter(static_cast<double>(state.iterations() * bytes) / 1e6,
-                                                benchmark::Counter::kIsRate);
+    state.counters["entries/s"] =
+        benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+    state.counters["MB/s"] =
+        benchmark::Counter(static_cast<double>(state.iterations() * bytes) / 1e6, benchmark::Counter::kIsRate);
 }
 BENCHMARK(BM_RawInsert)
     ->ArgsProduct({{128 * 1024, 512 * 1024}, {0, 1, 2, 3, 4}})
@@ -314,8 +320,8 @@ BENCHMARK(BM_ReadEntryRandom)->Unit(benchmark::kMicrosecond)->Repetitions(3)->Re
 
 void BM_PlayerSeek(benchmark::State& state)
 {
-    Playback::LogFilePlayer player(std::make_unique<SqliteLogFile>(readLog()), {KD_LogDataSourceType_Sonar}, {},
-                                   false, 500);
+    Playback::LogFilePlayer player(std::make_unique<SqliteLogFile>(readLog()), {KD_LogDataSourceType_Sonar}, {}, false,
+                                   500);
     std::mt19937 random(4);
     std::uniform_int_distribution<int> frame(0, player.getFrameCount() - 1);
     std::size_t delivered = 0;
@@ -332,8 +338,8 @@ BENCHMARK(BM_PlayerSeek)->Unit(benchmark::kMicrosecond)->Repetitions(3)->ReportA
 // A log of `bytes` bytes of 512 KB sonar entries stored at `level`.
 std::filesystem::path sliceSource(std::size_t bytes, std::int8_t level)
 {
-    const auto path = scratchFolder() / ("slice-source-" + std::to_string(bytes >> 20) + "-"
-                                         + std::to_string(level + 1) + ".ondrix");
+    const auto path =
+        scratchFolder() / ("slice-source-" + std::to_string(bytes >> 20) + "-" + std::to_string(level + 1) + ".ondrix");
     if (std::filesystem::exists(path)) {
         return path;
     }
@@ -367,9 +373,8 @@ void BM_Slice(benchmark::State& state)
         removeLog(output);
         const auto run = Keldar::Bench::runInChild([&] {
             SqliteLogFile file(source);
-            return Algorithms::slice(file, file.getFirstEntryId(), file.getLastEntryId(), output.string(), "bench",
-                                     "1", level)
-                != nullptr;
+            return Algorithms::slice(file, file.getFirstEntryId(), file.getLastEntryId(), output.string(), "bench", "1",
+                                     level) != nullptr;
         });
         if (!run.succeeded) {
             state.SkipWithError("slice failed");
@@ -378,8 +383,8 @@ void BM_Slice(benchmark::State& state)
         peakKilobytes = std::max(peakKilobytes, run.peakKilobytes);
     }
     removeLog(output);
-    state.counters["MB/s"] = benchmark::Counter(static_cast<double>(state.iterations() * bytes) / 1e6,
-                                                benchmark::Counter::kIsRate);
+    state.counters["MB/s"] =
+        benchmark::Counter(static_cast<double>(state.iterations() * bytes) / 1e6, benchmark::Counter::kIsRate);
     state.counters["peakMB"] = static_cast<double>(peakKilobytes) / 1024.0;
 }
 BENCHMARK(BM_Slice)

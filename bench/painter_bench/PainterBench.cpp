@@ -6,10 +6,10 @@
 #include <keldar/gui/OpenGLWidgetPainter.h>
 
 #include <QApplication>
-#include <chrono>
 #include <QImage>
 #include <QPainter>
 #include <QTest>
+#include <chrono>
 
 #include <benchmark/benchmark.h>
 
@@ -23,9 +23,11 @@ using Keldar::GUI::Widgets::Bases::OpenGLWidgetPainter;
 
 namespace {
 
-class OverlayWidget : public OpenGLWidget {
+class OverlayWidget : public OpenGLWidget
+{
 public:
-    OverlayWidget() {
+    OverlayWidget()
+    {
         strips.resize(5);
         for (int s = 0; s < 5; ++s) {
             for (int i = 0; i < 512; ++i) {
@@ -42,7 +44,8 @@ public:
         painter.drawText(image.rect(), Qt::AlignCenter, QStringLiteral("Ondrix overlay"));
     }
 
-    void drawOverlay() {
+    void drawOverlay()
+    {
         OpenGLWidgetPainter& painter = *getPainter();
         painter.setImageCacheMode(cacheImages ? OpenGLWidgetPainter::ImageCacheMode::On
                                               : OpenGLWidgetPainter::ImageCacheMode::Off);
@@ -69,7 +72,8 @@ public:
 
 protected:
     void initialise() override { scale(1.F, 1.F, 1.F, true); }
-    void paintGL() override {
+    void paintGL() override
+    {
         ++paints;
         auto* gl = getGLFunctions();
         gl->glClearColor(0.F, 0.F, 0.F, 1.F);
@@ -84,7 +88,8 @@ private:
     QImage image;
 };
 
-OverlayWidget* sharedWidget() {
+OverlayWidget* sharedWidget()
+{
     static auto* widget = [] {
         auto* w = new OverlayWidget;
         w->resize(1920, 1080);
@@ -97,15 +102,16 @@ OverlayWidget* sharedWidget() {
     return widget;
 }
 
-void setFps(benchmark::State& state) {
-    state.counters["fps"] = benchmark::Counter(static_cast<double>(state.iterations()),
-                                               benchmark::Counter::kIsRate);
+void setFps(benchmark::State& state)
+{
+    state.counters["fps"] = benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
 }
 
 // The whole frame as the user sees it: paint into the widget's framebuffer
 // and compose it into the window. imageCache 2 draws no overlay at all: the
 // cost of clearing and composing alone.
-void BM_RepaintFrame(benchmark::State& state) {
+void BM_RepaintFrame(benchmark::State& state)
+{
     OverlayWidget* widget = sharedWidget();
     widget->cacheImages = state.range(0) != 0;
     widget->withOverlay = state.range(0) != 2;
@@ -127,11 +133,19 @@ void BM_RepaintFrame(benchmark::State& state) {
     }
     setFps(state);
 }
-BENCHMARK(BM_RepaintFrame)->Arg(1)->Arg(0)->Arg(2)->ArgName("imageCache")->Unit(benchmark::kMillisecond)->MinTime(2.0)->UseRealTime();
+BENCHMARK(BM_RepaintFrame)
+    ->Arg(1)
+    ->Arg(0)
+    ->Arg(2)
+    ->ArgName("imageCache")
+    ->Unit(benchmark::kMillisecond)
+    ->MinTime(2.0)
+    ->UseRealTime();
 
 // The overlay alone, drawn into the widget's framebuffer without clearing or
 // composing: what it adds to the fan display's frame.
-void BM_OverlayOnly(benchmark::State& state) {
+void BM_OverlayOnly(benchmark::State& state)
+{
     OverlayWidget* widget = sharedWidget();
     widget->cacheImages = state.range(0) != 0;
     widget->withOverlay = true;
@@ -143,11 +157,18 @@ void BM_OverlayOnly(benchmark::State& state) {
     widget->doneCurrent();
     setFps(state);
 }
-BENCHMARK(BM_OverlayOnly)->Arg(1)->Arg(0)->ArgName("imageCache")->Unit(benchmark::kMillisecond)->MinTime(2.0)->UseRealTime();
+BENCHMARK(BM_OverlayOnly)
+    ->Arg(1)
+    ->Arg(0)
+    ->ArgName("imageCache")
+    ->Unit(benchmark::kMillisecond)
+    ->MinTime(2.0)
+    ->UseRealTime();
 
-}  // namespace
+} // namespace
 
-int main(int argc, char** argv) {
+int main(int argc, char** argv)
+{
     QApplication application(argc, argv);
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();

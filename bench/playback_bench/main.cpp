@@ -19,9 +19,9 @@
 #include "playback/PlaybackToolbar.h"
 #include "playback/ScrubControl.h"
 #include "playback/ScrubSlider.h"
-#include "support/ProcessCpu.h"
 #include "support/LoopbackSonarRig.h"
 #include "support/PaintCounter.h"
+#include "support/ProcessCpu.h"
 
 #include <keldar/logging/SqliteLogFile.h>
 #include <keldar/ondrix/SonarTypes.h>
@@ -34,13 +34,12 @@
 
 #include <keldar/visualisation/FanDisplay.h>
 
-
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
-#include <memory>
 #include <functional>
+#include <memory>
 #include <random>
 #include <vector>
 
@@ -159,7 +158,8 @@ int main(int argc, char** argv)
     // 3. Seeks on a 10,000-entry log built from the recording's entries.
     const std::string large = folder.filePath("large.ondrix").toStdString();
     {
-        Keldar::Logging::SqliteLogFile source(std::filesystem::path(path), Keldar::Logging::SqliteLogFile::Access::ReadOnly);
+        Keldar::Logging::SqliteLogFile source(std::filesystem::path(path),
+                                              Keldar::Logging::SqliteLogFile::Access::ReadOnly);
         const auto entries = source.readEntries(-1, -1, {}, -1);
         Keldar::Logging::SqliteLogFile target(large, "UTC", "playback_bench", "1", 0, 0);
         Keldar::Logging::DataSource sourceRecord = source.getDataSources().front();

@@ -65,8 +65,7 @@ struct Scene
         const Keldar::Sim::SonarImageGenerator generator(7);
         for (int i = 0; i < 8; ++i) {
             auto image = generator.generate(512, 1000, 40.0, 60.0, 0.2 * i);
-            images.emplace_back(512, 1000, 40.0, 60.0, 900.0, std::move(image.bearings),
-                                std::move(image.samples));
+            images.emplace_back(512, 1000, 40.0, 60.0, 900.0, std::move(image.bearings), std::move(image.samples));
         }
         window.resize(1920, 1080);
         display = new FanDisplay(&window);
@@ -89,8 +88,7 @@ struct Scene
     void measure()
     {
         auto pixel = [&](QPointF ndc) { return QPointF((ndc.x() + 1) * 960, (1 - ndc.y()) * 540); };
-        QMouseEvent press(QEvent::MouseButtonPress, pixel({-0.2, 0.0}), Qt::LeftButton, Qt::LeftButton,
-                          Qt::NoModifier);
+        QMouseEvent press(QEvent::MouseButtonPress, pixel({-0.2, 0.0}), Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
         QCoreApplication::sendEvent(display, &press);
         QMouseEvent move(QEvent::MouseMove, pixel({0.3, 0.4}), Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
         QCoreApplication::sendEvent(display, &move);
@@ -153,8 +151,7 @@ std::string displayServerStat()
         const int fd = std::atoi(entry.path().filename().c_str());
         ucred peer{};
         socklen_t length = sizeof(peer);
-        if (getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &peer, &length) != 0 || peer.pid <= 0 ||
-            peer.pid == getpid()) {
+        if (getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &peer, &length) != 0 || peer.pid <= 0 || peer.pid == getpid()) {
             continue;
         }
         std::ifstream comm("/proc/" + std::to_string(peer.pid) + "/comm");
@@ -174,9 +171,11 @@ std::string displayServerStat()
 // processor times rather than the frame rates.
 class FrameMeter
 {
-  public:
-    FrameMeter() : server(displayServerStat()), processStart(cpuSeconds("/proc/self/stat")),
-                   serverStart(server.empty() ? 0.0 : cpuSeconds(server))
+public:
+    FrameMeter()
+        : server(displayServerStat())
+        , processStart(cpuSeconds("/proc/self/stat"))
+        , serverStart(server.empty() ? 0.0 : cpuSeconds(server))
     {
     }
 
@@ -200,7 +199,7 @@ class FrameMeter
         }
     }
 
-  private:
+private:
     std::string server;
     double processStart;
     double serverStart;
@@ -278,8 +277,7 @@ void EmptyFrame(benchmark::State& state)
     FanDisplay& display = *scene->display;
     setOverlays(display, false);
     display.getMeasuringTool().clear();
-    const Keldar::Ondrix::OndrixImage single(1, 1000, 40.0, 60.0, 900.0, {0},
-                                             std::vector<std::uint8_t>(1000, 9));
+    const Keldar::Ondrix::OndrixImage single(1, 1000, 40.0, 60.0, 900.0, {0}, std::vector<std::uint8_t>(1000, 9));
     const int paintsBefore = paintCounter->paints;
     FrameMeter meter;
     for (auto _ : state) {
@@ -301,11 +299,11 @@ void EmptyFrame(benchmark::State& state)
 // toolkit's composition costs on this renderer before any fan is drawn.
 class ClearingWidget : public QOpenGLWidget
 {
-  public:
+public:
     using QOpenGLWidget::QOpenGLWidget;
     int paints = 0;
 
-  protected:
+protected:
     void paintGL() override
     {
         auto* f = context()->functions();

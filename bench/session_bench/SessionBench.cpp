@@ -4,9 +4,9 @@
 //
 //   session_bench --benchmark_repetitions=5 --benchmark_report_aggregates_only=true
 
-#include <keldar/sim/LoopbackPort.h>
 #include <keldar/ondrix/ConnectionManager.h>
 #include <keldar/ondrix/OndrixSonar.h>
+#include <keldar/sim/LoopbackPort.h>
 #include <keldar/sim/SimulatedSonar.h>
 
 #include <benchmark/benchmark.h>

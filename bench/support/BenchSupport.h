@@ -48,15 +48,16 @@ inline long currentRssKilobytes()
     return 0;
 }
 
-struct ChildRun {
+struct ChildRun
+{
     bool succeeded = false;
-    double seconds = 0.0;      // wall-clock time from fork to exit
-    double cpuSeconds = 0.0;   // the child's user and system time, which other load on the machine does not inflate
-    long peakKilobytes = 0;    // peak resident memory above what the child inherited
+    double seconds = 0.0;    // wall-clock time from fork to exit
+    double cpuSeconds = 0.0; // the child's user and system time, which other load on the machine does not inflate
+    long peakKilobytes = 0;  // peak resident memory above what the child inherited
 };
 
 // Runs `work` (returning true on success) in a child process.
-template <typename Work>
+template<typename Work>
 ChildRun runInChild(Work work)
 {
     const long before = currentRssKilobytes();

@@ -19,9 +19,9 @@
 #include "application/LumivaneApplication.h"
 #include "application/LumivaneWindow.h"
 #include "controller/MainController.h"
-#include "support/ProcessCpu.h"
 #include "support/LoopbackSonarRig.h"
 #include "support/PaintCounter.h"
+#include "support/ProcessCpu.h"
 
 #include <keldar/sim/SimulatedSonar.h>
 #include <keldar/visualisation/FanDisplay.h>
@@ -99,8 +99,7 @@ struct SentRecord
 
 SentRecord* makeSentRecord()
 {
-    void* memory =
-        mmap(nullptr, sizeof(SentRecord), PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0);
+    void* memory = mmap(nullptr, sizeof(SentRecord), PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0);
     return memory == MAP_FAILED ? nullptr : new (memory) SentRecord;
 }
 
@@ -235,10 +234,13 @@ int main(int argc, char** argv)
     // The image handed to the display is the newest received; the next paint
     // shows it.
     std::int64_t shownIndex = -1;
-    QObject::connect(controller, &MainController::newImage, window.get(), [&] {
-        shownIndex = std::int64_t(controller->imagesReceived() - receivedBase) - 1;
-    });
-    struct Sample { double at; double delay; };
+    QObject::connect(controller, &MainController::newImage, window.get(),
+                     [&] { shownIndex = std::int64_t(controller->imagesReceived() - receivedBase) - 1; });
+    struct Sample
+    {
+        double at;
+        double delay;
+    };
     std::vector<Sample> delays;
     std::size_t frames = 0;
     std::int64_t lastPainted = -1;
@@ -270,13 +272,15 @@ int main(int argc, char** argv)
     // Stop the stream and let the last pings arrive before counting losses.
     record->request = SentRecord::StopStream;
     std::uint64_t sent = 0;
-    pumpUntil([&] {
-        if (!record->streamStopped.load()) {
-            return false;
-        }
-        sent = record->sent.load() - sentBase;
-        return controller->imagesReceived() - receivedBase >= sent;
-    }, 3000);
+    pumpUntil(
+        [&] {
+            if (!record->streamStopped.load()) {
+                return false;
+            }
+            sent = record->sent.load() - sentBase;
+            return controller->imagesReceived() - receivedBase >= sent;
+        },
+        3000);
     sent = record->sent.load() - sentBase;
     const std::uint64_t received = controller->imagesReceived() - receivedBase;
 
@@ -294,7 +298,8 @@ int main(int argc, char** argv)
     }
     std::printf("viewer_bench: %.1f s, window %dx%d, 512 beams x 1000 ranges requested at 40 Hz, simulator %s\n",
                 elapsed, window->width(), window->height(),
-                inProcess ? "in this process" : ("in its own process at nice " + std::to_string(simulatorNice)).c_str());
+                inProcess ? "in this process"
+                          : ("in its own process at nice " + std::to_string(simulatorNice)).c_str());
     std::printf("  frames painted      %.1f /s\n", double(frames) / elapsed);
     std::printf("  pings received      %.1f /s (%llu sent, %llu received, %lld lost)\n", double(received) / elapsed,
                 static_cast<unsigned long long>(sent), static_cast<unsigned long long>(received),

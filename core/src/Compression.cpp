@@ -85,8 +85,7 @@ std::vector<std::byte> compress(const std::byte* data, std::size_t size, Compres
     }
     const std::size_t bound = libdeflate_zlib_compress_bound(compressor, size);
     std::vector<std::byte> frame(prefixSize + bound);
-    const std::size_t written =
-        libdeflate_zlib_compress(compressor, data, size, frame.data() + prefixSize, bound);
+    const std::size_t written = libdeflate_zlib_compress(compressor, data, size, frame.data() + prefixSize, bound);
     if (written == 0) {
         return {};
     }

@@ -15,13 +15,13 @@ constexpr std::int64_t winterInstant = 1705320000000; // 2024-01-15 12:00:00.000
 
 TEST(MsSinceUnixEpoch, AgreesWithSystemClock)
 {
-    const auto before = std::chrono::duration_cast<std::chrono::milliseconds>(
-                            std::chrono::system_clock::now().time_since_epoch())
-                            .count();
+    const auto before =
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::system_clock::now().time_since_epoch())
+            .count();
     const auto now = msSinceUnixEpoch();
-    const auto after = std::chrono::duration_cast<std::chrono::milliseconds>(
-                           std::chrono::system_clock::now().time_since_epoch())
-                           .count();
+    const auto after =
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::system_clock::now().time_since_epoch())
+            .count();
     EXPECT_GE(now, before);
     EXPECT_LE(now, after);
     // Milliseconds, not seconds or microseconds: a date after 2020 and before 2100.

@@ -3,13 +3,13 @@
 #include <gtest/gtest.h>
 #include <zlib.h>
 
-#include <cstdint>
-#include <random>
-#include <thread>
 #include <algorithm>
 #include <atomic>
+#include <cstdint>
 #include <cstdlib>
 #include <new>
+#include <random>
+#include <thread>
 #include <vector>
 
 using Keldar::Compression::compress;

@@ -75,7 +75,8 @@ TEST(TimerFiring, CallbackRunsOnWorkerThread)
 {
     std::promise<std::thread::id> where;
     auto future = where.get_future();
-    Timer timer(1, [&] { where.set_value(std::this_thread::get_id()); }, true);
+    Timer timer(
+        1, [&] { where.set_value(std::this_thread::get_id()); }, true);
     timer.start();
     ASSERT_EQ(future.wait_for(10s), std::future_status::ready);
     EXPECT_NE(future.get(), std::this_thread::get_id());
@@ -104,7 +105,8 @@ TEST(TimerFiring, HugeIntervalMeansNeverRatherThanAtOnce)
 TEST(TimerFiring, NegativeIntervalIsTreatedAsZero)
 {
     CallCounter counter;
-    Timer timer(-5, [&] { counter.hit(); }, true);
+    Timer timer(
+        -5, [&] { counter.hit(); }, true);
     EXPECT_EQ(timer.getInterval(), 0);
     timer.start();
     EXPECT_TRUE(counter.waitFor(1));
@@ -113,7 +115,8 @@ TEST(TimerFiring, NegativeIntervalIsTreatedAsZero)
 TEST(TimerSingleShot, FiresOnceAndStopsItself)
 {
     CallCounter counter;
-    Timer timer(2, [&] { counter.hit(); }, true);
+    Timer timer(
+        2, [&] { counter.hit(); }, true);
     EXPECT_TRUE(timer.isSingleShot());
     timer.start();
     ASSERT_TRUE(counter.waitFor(1));
@@ -125,7 +128,8 @@ TEST(TimerSingleShot, FiresOnceAndStopsItself)
 TEST(TimerSingleShot, CanBeStartedAgainAfterFiring)
 {
     CallCounter counter;
-    Timer timer(1, [&] { counter.hit(); }, true);
+    Timer timer(
+        1, [&] { counter.hit(); }, true);
     timer.start();
     ASSERT_TRUE(counter.waitFor(1));
     ASSERT_TRUE(stopsBySelf(timer));

@@ -9,7 +9,11 @@ namespace Keldar::Database {
 class ConnectionLock
 {
 public:
-    explicit ConnectionLock(sqlite3* db) : mutex_(sqlite3_db_mutex(db)) { sqlite3_mutex_enter(mutex_); }
+    explicit ConnectionLock(sqlite3* db)
+        : mutex_(sqlite3_db_mutex(db))
+    {
+        sqlite3_mutex_enter(mutex_);
+    }
     ~ConnectionLock() { sqlite3_mutex_leave(mutex_); }
     ConnectionLock(const ConnectionLock&) = delete;
     ConnectionLock& operator=(const ConnectionLock&) = delete;

@@ -19,7 +19,8 @@ sqlite3_destructor_type destructorFor(BindMode mode)
 
 } // namespace
 
-SqliteQuery::SqliteQuery(SqliteDatabase& database, const std::string& sql) : database_(database)
+SqliteQuery::SqliteQuery(SqliteDatabase& database, const std::string& sql)
+    : database_(database)
 {
     sqlite3* db = database_.getHandle();
     ConnectionLock lock(db);
@@ -65,9 +66,8 @@ bool SqliteQuery::bindParameter(const std::string& name, double value)
 bool SqliteQuery::bindParameter(const std::string& name, const std::string& value, BindMode mode)
 {
     const int index = parameterIndex(name);
-    return index > 0
-        && sqlite3_bind_text64(statement_, index, value.data(), value.size(), destructorFor(mode), SQLITE_UTF8)
-        == SQLITE_OK;
+    return index > 0 && sqlite3_bind_text64(statement_, index, value.data(), value.size(), destructorFor(mode),
+                                            SQLITE_UTF8) == SQLITE_OK;
 }
 
 bool SqliteQuery::bindParameter(const std::string& name, const std::vector<std::uint8_t>& value, BindMode mode)

@@ -18,7 +18,8 @@ using namespace Keldar::Database;
 
 namespace {
 
-class TempPath {
+class TempPath
+{
 public:
     explicit TempPath(const std::string& name)
     {

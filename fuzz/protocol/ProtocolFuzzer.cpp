@@ -20,7 +20,7 @@ void require(bool condition)
     }
 }
 
-template <typename Parse>
+template<typename Parse>
 void tryParse(const std::vector<std::byte>& message, Parse parse)
 {
     try {

@@ -34,13 +34,13 @@ BasicPopOutWidget::BasicPopOutWidget(Bases::PopOutWidgetControl* control, int di
 
 BasicPopOutWidget::BasicPopOutWidget(Bases::PopOutWidgetControl* control, int direction, int alignmentHint, int gap,
                                      QWidget* parent)
-    : DraggableWidget(parent),
-      control(control),
-      fade(new Animations::Fade(this, 0.0, shownOpacity, fadeDuration, true, this)),
-      slide(new Animations::Slide(this, Animations::Slide::FromBelow, slideDistance, slideDuration, this)),
-      direction(std::clamp(direction, 0, 3)),
-      alignmentHint(std::clamp(alignmentHint, 0, 2)),
-      gap(gap)
+    : DraggableWidget(parent)
+    , control(control)
+    , fade(new Animations::Fade(this, 0.0, shownOpacity, fadeDuration, true, this))
+    , slide(new Animations::Slide(this, Animations::Slide::FromBelow, slideDistance, slideDuration, this))
+    , direction(std::clamp(direction, 0, 3))
+    , alignmentHint(std::clamp(alignmentHint, 0, 2))
+    , gap(gap)
 {
     setProperty("class", QStringLiteral("inverted"));
     setAttribute(Qt::WA_StyledBackground);
@@ -189,8 +189,8 @@ void BasicPopOutWidget::reposition()
     move(position);
 }
 
-QPoint BasicPopOutWidget::computePosition(const QRect& control, const QSize& areaSize, const QSize& size,
-                                          int direction, int alignmentHint, int gap)
+QPoint BasicPopOutWidget::computePosition(const QRect& control, const QSize& areaSize, const QSize& size, int direction,
+                                          int alignmentHint, int gap)
 {
     const bool horizontal = isHorizontal(direction);
     // Main axis: beside the control on the requested side.
@@ -284,7 +284,8 @@ QRegion BasicPopOutWidget::bubbleShape(const QSize& size, int direction, const Q
         arrow << QPoint(right - 1, middle - half) << QPoint(size.width(), middle) << QPoint(right - 1, middle + half);
         break;
     case AboveControl:
-        arrow << QPoint(middle - half, bottom - 1) << QPoint(middle, size.height()) << QPoint(middle + half, bottom - 1);
+        arrow << QPoint(middle - half, bottom - 1) << QPoint(middle, size.height())
+              << QPoint(middle + half, bottom - 1);
         break;
     default:
         arrow << QPoint(middle - half, top + 1) << QPoint(middle, 0) << QPoint(middle + half, top + 1);

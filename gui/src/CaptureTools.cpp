@@ -31,7 +31,7 @@ void destroyLogos()
     ondrixLogo = nullptr;
 }
 
-template <typename Logo>
+template<typename Logo>
 Logo* logoWidget(Logo*& slot)
 {
     if (!slot) {

@@ -15,7 +15,8 @@ int octetOf(quint32 packed, int index)
 }
 } // namespace
 
-DottedQuadInput::DottedQuadInput(QWidget* parent) : QWidget(parent)
+DottedQuadInput::DottedQuadInput(QWidget* parent)
+    : QWidget(parent)
 {
     qRegisterMetaType<Keldar::DottedQuadValue>();
     auto* layout = new QHBoxLayout(this);

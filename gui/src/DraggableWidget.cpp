@@ -29,7 +29,8 @@ bool overlapsHorizontally(const QRect& a, const QRect& b)
 
 } // namespace
 
-DraggableWidget::DraggableWidget(QWidget* parent) : QWidget(parent)
+DraggableWidget::DraggableWidget(QWidget* parent)
+    : QWidget(parent)
 {
     installEventFilter(this);
     updateCursor();

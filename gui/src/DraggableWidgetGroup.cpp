@@ -13,7 +13,9 @@ DraggableWidgetGroup::DraggableWidgetGroup(const QList<DraggableWidget*>& widget
 }
 
 DraggableWidgetGroup::DraggableWidgetGroup(DraggableWidgetGroup&& other) noexcept
-    : members(std::move(other.members)), spacing(other.spacing), zoneMargins(other.zoneMargins)
+    : members(std::move(other.members))
+    , spacing(other.spacing)
+    , zoneMargins(other.zoneMargins)
 {
     other.members.clear();
     adoptMembers();

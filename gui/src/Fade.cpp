@@ -6,32 +6,35 @@
 
 namespace Keldar::GUI::Animations {
 
-Fade::Fade(QWidget* target, qreal lowerOpacity, qreal upperOpacity, int durationMs,
-           bool hideWhenFadedOut, QObject* parent)
-    : QPropertyAnimation(parent != nullptr ? parent : target),
-      target(target),
-      lower(lowerOpacity),
-      upper(upperOpacity),
-      opacity(upperOpacity),
-      hideWhenFadedOut(hideWhenFadedOut) {
+Fade::Fade(QWidget* target, qreal lowerOpacity, qreal upperOpacity, int durationMs, bool hideWhenFadedOut,
+           QObject* parent)
+    : QPropertyAnimation(parent != nullptr ? parent : target)
+    , target(target)
+    , lower(lowerOpacity)
+    , upper(upperOpacity)
+    , opacity(upperOpacity)
+    , hideWhenFadedOut(hideWhenFadedOut)
+{
     checkForOpenGL();
     setTargetObject(this);
     setPropertyName("currentOpacity");
     setDuration(durationMs);
 }
 
-void Fade::checkForOpenGL() {
+void Fade::checkForOpenGL()
+{
     // Checked at every fade: a container may be given its OpenGL widget late.
-    holdsOpenGL = qobject_cast<QOpenGLWidget*>(target) != nullptr ||
-                  target->findChild<QOpenGLWidget*>() != nullptr;
+    holdsOpenGL = qobject_cast<QOpenGLWidget*>(target) != nullptr || target->findChild<QOpenGLWidget*>() != nullptr;
     setCurrentOpacity(opacity);
 }
 
-qreal Fade::getCurrentOpacity() const {
+qreal Fade::getCurrentOpacity() const
+{
     return opacity;
 }
 
-void Fade::setCurrentOpacity(qreal value) {
+void Fade::setCurrentOpacity(qreal value)
+{
     opacity = value;
     const bool wanted = !holdsOpenGL && value < 1.0 && !qFuzzyCompare(value, 1.0);
     if (wanted) {
@@ -41,17 +44,19 @@ void Fade::setCurrentOpacity(qreal value) {
         }
         effect->setOpacity(value);
     } else if (effect != nullptr && target->graphicsEffect() == effect) {
-        target->setGraphicsEffect(nullptr);  // deletes it
+        target->setGraphicsEffect(nullptr); // deletes it
     }
 }
 
-void Fade::dropPendingEndings() {
+void Fade::dropPendingEndings()
+{
     // Connections are one per run: a stopped run must not fire later.
     disconnect(fadeInEnding);
     disconnect(fadeOutEnding);
 }
 
-void Fade::fadeIn() {
+void Fade::fadeIn()
+{
     stop();
     checkForOpenGL();
     if (qFuzzyIsNull(lower)) {
@@ -67,7 +72,8 @@ void Fade::fadeIn() {
     start();
 }
 
-void Fade::fadeOut() {
+void Fade::fadeOut()
+{
     stop();
     checkForOpenGL();
     dropPendingEndings();
@@ -84,28 +90,34 @@ void Fade::fadeOut() {
     start();
 }
 
-bool Fade::isFadedOut() const {
+bool Fade::isFadedOut() const
+{
     return qFuzzyCompare(1.0 + opacity, 1.0 + lower);
 }
 
-void Fade::setLowerOpacity(qreal opacity) {
+void Fade::setLowerOpacity(qreal opacity)
+{
     lower = opacity;
 }
 
-void Fade::setUpperOpacity(qreal opacity) {
+void Fade::setUpperOpacity(qreal opacity)
+{
     upper = opacity;
 }
 
-qreal Fade::getLowerOpacity() const {
+qreal Fade::getLowerOpacity() const
+{
     return lower;
 }
 
-qreal Fade::getUpperOpacity() const {
+qreal Fade::getUpperOpacity() const
+{
     return upper;
 }
 
-QWidget* Fade::getTarget() const {
+QWidget* Fade::getTarget() const
+{
     return target;
 }
 
-}  // namespace Keldar::GUI::Animations
+} // namespace Keldar::GUI::Animations

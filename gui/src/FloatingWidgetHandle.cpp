@@ -6,7 +6,8 @@
 
 namespace Keldar::GUI::Widgets::AddOns {
 
-FloatingWidgetHandle::FloatingWidgetHandle(QWidget* parent) : QFrame(parent)
+FloatingWidgetHandle::FloatingWidgetHandle(QWidget* parent)
+    : QFrame(parent)
 {
     setObjectName(QStringLiteral("handle"));
     setFrameShape(QFrame::NoFrame);

@@ -39,7 +39,8 @@ QStringList findSecondColourIds(const QByteArray& source)
 
 } // namespace
 
-KeldarLogo::KeldarLogo(QWidget* parent) : SvgLabel(parent)
+KeldarLogo::KeldarLogo(QWidget* parent)
+    : SvgLabel(parent)
 {
 #ifdef KELDAR_GUI_HAS_ICONS
     // The logo lives in the icon library, whose resources register only once

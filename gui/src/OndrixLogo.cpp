@@ -11,7 +11,8 @@
 
 namespace Keldar::GUI::Widgets::Displays {
 
-OndrixLogo::OndrixLogo(QWidget* parent) : SvgLabel(parent)
+OndrixLogo::OndrixLogo(QWidget* parent)
+    : SvgLabel(parent)
 {
 #ifdef KELDAR_GUI_HAS_ICONS
     // The logo lives in the icon library, whose resources register only once

@@ -6,9 +6,11 @@
 
 namespace Keldar::GUI::Widgets::Bases {
 
-struct OpenGLWidget::Private {
+struct OpenGLWidget::Private
+{
     // Mutable: the projection is rebuilt lazily by a const accessor.
-    struct Transform {
+    struct Transform
+    {
         float rotation = 0.F;
         Vec3<float> scale;
         Vec3<float> translation;
@@ -24,9 +26,14 @@ struct OpenGLWidget::Private {
     QMetaObject::Connection contextConnection;
 };
 
-OpenGLWidget::OpenGLWidget(QWidget* parent) : QOpenGLWidget(parent), d(std::make_unique<Private>()) {}
+OpenGLWidget::OpenGLWidget(QWidget* parent)
+    : QOpenGLWidget(parent)
+    , d(std::make_unique<Private>())
+{
+}
 
-OpenGLWidget::~OpenGLWidget() {
+OpenGLWidget::~OpenGLWidget()
+{
     // QOpenGLWidget's destructor deletes the context after this one has run,
     // and the context's aboutToBeDestroyed would then call into members that
     // are gone.
@@ -34,7 +41,8 @@ OpenGLWidget::~OpenGLWidget() {
     releaseGLResources();
 }
 
-void OpenGLWidget::releaseGLResources() {
+void OpenGLWidget::releaseGLResources()
+{
     if (!d->painter) {
         return;
     }
@@ -44,19 +52,23 @@ void OpenGLWidget::releaseGLResources() {
     doneCurrent();
 }
 
-float OpenGLWidget::getCurrentRotation() const {
+float OpenGLWidget::getCurrentRotation() const
+{
     return d->transform.rotation;
 }
 
-Vec3<float> OpenGLWidget::getCurrentScale() const {
+Vec3<float> OpenGLWidget::getCurrentScale() const
+{
     return d->transform.scale;
 }
 
-Vec3<float> OpenGLWidget::getCurrentTranslation() const {
+Vec3<float> OpenGLWidget::getCurrentTranslation() const
+{
     return d->transform.translation;
 }
 
-QMatrix4x4 OpenGLWidget::getCurrentProjection() const {
+QMatrix4x4 OpenGLWidget::getCurrentProjection() const
+{
     auto& t = d->transform;
     if (t.dirty) {
         t.rotationMatrix.setToIdentity();
@@ -71,15 +83,18 @@ QMatrix4x4 OpenGLWidget::getCurrentProjection() const {
     return t.projection;
 }
 
-OpenGLWidgetPainter* OpenGLWidget::getPainter() const {
+OpenGLWidgetPainter* OpenGLWidget::getPainter() const
+{
     return d->painter.get();
 }
 
-QOpenGLFunctions* OpenGLWidget::getGLFunctions() {
+QOpenGLFunctions* OpenGLWidget::getGLFunctions()
+{
     return &d->functions;
 }
 
-void OpenGLWidget::rotate(float angle, bool absolute) {
+void OpenGLWidget::rotate(float angle, bool absolute)
+{
     auto& t = d->transform;
     float result = absolute ? angle : t.rotation + angle;
     if (result > 360.F) {
@@ -91,7 +106,8 @@ void OpenGLWidget::rotate(float angle, bool absolute) {
     t.dirty = true;
 }
 
-void OpenGLWidget::scale(float x, float y, float z, bool absolute) {
+void OpenGLWidget::scale(float x, float y, float z, bool absolute)
+{
     auto& s = d->transform.scale;
     if (absolute) {
         s = {x, y, z};
@@ -101,7 +117,8 @@ void OpenGLWidget::scale(float x, float y, float z, bool absolute) {
     d->transform.dirty = true;
 }
 
-void OpenGLWidget::translate(float x, float y, float z, bool absolute) {
+void OpenGLWidget::translate(float x, float y, float z, bool absolute)
+{
     auto& t = d->transform.translation;
     if (absolute) {
         t = {x, y, z};
@@ -111,7 +128,8 @@ void OpenGLWidget::translate(float x, float y, float z, bool absolute) {
     d->transform.dirty = true;
 }
 
-void OpenGLWidget::initializeGL() {
+void OpenGLWidget::initializeGL()
+{
     d->functions.initializeOpenGLFunctions();
     // A new context (after re-parenting to another window) makes a new painter;
     // the old one is released while its own context is still alive.
@@ -120,9 +138,9 @@ void OpenGLWidget::initializeGL() {
     }
     d->painter.reset();
     d->painter = std::make_unique<OpenGLWidgetPainter>(this);
-    d->contextConnection = connect(context(), &QOpenGLContext::aboutToBeDestroyed, this,
-                                   [this] { releaseGLResources(); });
+    d->contextConnection =
+        connect(context(), &QOpenGLContext::aboutToBeDestroyed, this, [this] { releaseGLResources(); });
     initialise();
 }
 
-}  // namespace Keldar::GUI::Widgets::Bases
+} // namespace Keldar::GUI::Widgets::Bases

@@ -19,34 +19,35 @@ namespace Keldar::GUI::Widgets::Bases {
 namespace {
 
 constexpr int CirclePoints = 1800;
-constexpr int FloatsPerTexturedVertex = 4;  // x, y, u, v
+constexpr int FloatsPerTexturedVertex = 4; // x, y, u, v
 constexpr int TexturedStride = FloatsPerTexturedVertex * static_cast<int>(sizeof(float));
 
-std::unique_ptr<QOpenGLShaderProgram> buildProgram(const QString& name) {
+std::unique_ptr<QOpenGLShaderProgram> buildProgram(const QString& name)
+{
     auto program = std::make_unique<QOpenGLShaderProgram>();
     const QString base = QStringLiteral(":/keldar-gui/shaders/OpenGLWidget/%1/").arg(name);
     if (!program->addShaderFromSourceFile(QOpenGLShader::Vertex, base + "VertexShader.glsl") ||
         !program->addShaderFromSourceFile(QOpenGLShader::Fragment, base + "FragmentShader.glsl")) {
-        qWarning("OpenGLWidgetPainter: %s shaders failed to compile: %s", qPrintable(name),
-                 qPrintable(program->log()));
+        qWarning("OpenGLWidgetPainter: %s shaders failed to compile: %s", qPrintable(name), qPrintable(program->log()));
     }
     program->bindAttributeLocation("aPosition", 0);
     program->bindAttributeLocation("aTextureCoords", 1);
     if (!program->link()) {
-        qWarning("OpenGLWidgetPainter: %s program failed to link: %s", qPrintable(name),
-                 qPrintable(program->log()));
+        qWarning("OpenGLWidgetPainter: %s program failed to link: %s", qPrintable(name), qPrintable(program->log()));
     }
     return program;
 }
 
-std::unique_ptr<QOpenGLBuffer> makeBuffer() {
+std::unique_ptr<QOpenGLBuffer> makeBuffer()
+{
     auto buffer = std::make_unique<QOpenGLBuffer>(QOpenGLBuffer::VertexBuffer);
     buffer->create();
     buffer->setUsagePattern(QOpenGLBuffer::DynamicDraw);
     return buffer;
 }
 
-std::unique_ptr<QOpenGLTexture> makeTexture(const QImage& image) {
+std::unique_ptr<QOpenGLTexture> makeTexture(const QImage& image)
+{
     auto texture = std::make_unique<QOpenGLTexture>(image, QOpenGLTexture::DontGenerateMipMaps);
     texture->setMinificationFilter(QOpenGLTexture::Linear);
     texture->setMagnificationFilter(QOpenGLTexture::Nearest);
@@ -55,20 +56,23 @@ std::unique_ptr<QOpenGLTexture> makeTexture(const QImage& image) {
 }
 
 // Two triangles for the quad with top-left (x, y) and bottom-right (x + w, y - h).
-std::array<float, 24> quadVertices(float x, float y, float w, float h) {
+std::array<float, 24> quadVertices(float x, float y, float w, float h)
+{
     const float l = x;
     const float r = x + w;
     const float t = y;
     const float b = y - h;
-    return {l, t, 0.F, 0.F, r, t, 1.F, 0.F, l, b, 0.F, 1.F,
-            r, t, 1.F, 0.F, r, b, 1.F, 1.F, l, b, 0.F, 1.F};
+    return {l, t, 0.F, 0.F, r, t, 1.F, 0.F, l, b, 0.F, 1.F, r, t, 1.F, 0.F, r, b, 1.F, 1.F, l, b, 0.F, 1.F};
 }
 
 // Saves blending on entry and puts it back on exit, so overlays leave the
 // subclass's GL state as they found it.
-class BlendScope {
+class BlendScope
+{
 public:
-    explicit BlendScope(QOpenGLFunctions* gl) : gl_(gl) {
+    explicit BlendScope(QOpenGLFunctions* gl)
+        : gl_(gl)
+    {
         wasEnabled_ = gl_->glIsEnabled(GL_BLEND) == GL_TRUE;
         gl_->glGetIntegerv(GL_BLEND_SRC_RGB, &srcRgb_);
         gl_->glGetIntegerv(GL_BLEND_DST_RGB, &dstRgb_);
@@ -77,7 +81,8 @@ public:
         gl_->glEnable(GL_BLEND);
         gl_->glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
     }
-    ~BlendScope() {
+    ~BlendScope()
+    {
         gl_->glBlendFuncSeparate(static_cast<GLenum>(srcRgb_), static_cast<GLenum>(dstRgb_),
                                  static_cast<GLenum>(srcAlpha_), static_cast<GLenum>(dstAlpha_));
         if (!wasEnabled_) {
@@ -96,10 +101,12 @@ private:
     GLint dstAlpha_ = GL_ZERO;
 };
 
-}  // namespace
+} // namespace
 
-struct OpenGLWidgetPainter::Private {
-    struct CachedImage {
+struct OpenGLWidgetPainter::Private
+{
+    struct CachedImage
+    {
         std::unique_ptr<QOpenGLBuffer> buffer;
         std::unique_ptr<QOpenGLTexture> texture;
     };
@@ -116,7 +123,8 @@ struct OpenGLWidgetPainter::Private {
 
     // Uniform locations, looked up once per program rather than by name at
     // every draw.
-    struct Uniforms {
+    struct Uniforms
+    {
         int projection = -1;
         int sampler = -1;
         int colour = -1;
@@ -133,14 +141,15 @@ struct OpenGLWidgetPainter::Private {
     ImageCacheMode cacheMode = ImageCacheMode::On;
     std::map<qint64, CachedImage> imageCache;
 
-    std::vector<float> vertices;  // reused scratch space
+    std::vector<float> vertices; // reused scratch space
     std::vector<float> unitCircle;
 
     FontAtlas buildAtlas(const QFont& font, const QColor& colour) const;
     // Overlays such as range arcs and labels are the same frame after frame:
     // their vertices stay in buffers, found again by their contents, instead
     // of being uploaded at every draw.
-    struct CachedVertices {
+    struct CachedVertices
+    {
         std::size_t hash = 0;
         std::vector<float> vertices;
         std::unique_ptr<QOpenGLBuffer> buffer;
@@ -153,12 +162,12 @@ struct OpenGLWidgetPainter::Private {
 
     void drawTextured(QOpenGLShaderProgram& program, const Uniforms& uniforms, QOpenGLBuffer& buffer,
                       QOpenGLTexture& texture, int vertexCount, const QMatrix4x4& matrix) const;
-    void drawLineVertices(const float* data, int pointCount, GLenum mode, int width,
-                          const QColor& colour, const QMatrix4x4& matrix);
+    void drawLineVertices(const float* data, int pointCount, GLenum mode, int width, const QColor& colour,
+                          const QMatrix4x4& matrix);
 };
 
-OpenGLWidgetPainter::FontAtlas OpenGLWidgetPainter::Private::buildAtlas(const QFont& font,
-                                                                        const QColor& colour) const {
+OpenGLWidgetPainter::FontAtlas OpenGLWidgetPainter::Private::buildAtlas(const QFont& font, const QColor& colour) const
+{
     FontAtlas atlas;
     const QFontMetrics metrics(font);
     const int lineHeight = metrics.height();
@@ -166,7 +175,8 @@ OpenGLWidgetPainter::FontAtlas OpenGLWidgetPainter::Private::buildAtlas(const QF
     atlas.lineHeight = lineHeight;
     atlas.descent = metrics.descent();
 
-    struct Placement {
+    struct Placement
+    {
         int x = 0;
         int baseline = 0;
     };
@@ -213,11 +223,9 @@ OpenGLWidgetPainter::FontAtlas OpenGLWidgetPainter::Private::buildAtlas(const QF
         const Placement& place = placements[static_cast<std::size_t>(i)];
         // The cell starts at place.x; the glyph's origin sits leftPad inside it
         // so ink with a negative bearing stays in the cell.
-        painter.drawText(QPointF(place.x + glyph.leftPad, place.baseline),
-                         QString(QChar(glyph.character)));
+        painter.drawText(QPointF(place.x + glyph.leftPad, place.baseline), QString(QChar(glyph.character)));
         const int width = glyph.advance + glyph.leftPad + glyph.rightPad;
-        glyph.bottom = 1.F - static_cast<float>(atlas.descent + 2) / a -
-                       static_cast<float>(place.baseline) / a;
+        glyph.bottom = 1.F - static_cast<float>(atlas.descent + 2) / a - static_cast<float>(place.baseline) / a;
         glyph.top = glyph.bottom + static_cast<float>(lineHeight) / a;
         glyph.left = static_cast<float>(place.x) / AtlasWidth;
         glyph.right = static_cast<float>(place.x + width) / AtlasWidth;
@@ -226,7 +234,8 @@ OpenGLWidgetPainter::FontAtlas OpenGLWidgetPainter::Private::buildAtlas(const QF
     return atlas;
 }
 
-QOpenGLBuffer& OpenGLWidgetPainter::Private::cachedBuffer(const float* data, std::size_t floats) {
+QOpenGLBuffer& OpenGLWidgetPainter::Private::cachedBuffer(const float* data, std::size_t floats)
+{
     const std::size_t hash = qHashBits(data, floats * sizeof(float));
     ++vertexCacheClock;
     for (CachedVertices& entry : vertexCache) {
@@ -243,9 +252,9 @@ QOpenGLBuffer& OpenGLWidgetPainter::Private::cachedBuffer(const float* data, std
         vertexCache.back().buffer = makeBuffer();
         vertexCache.back().buffer->setUsagePattern(QOpenGLBuffer::StaticDraw);
     }
-    CachedVertices& entry = *std::min_element(
-        vertexCache.begin(), vertexCache.end(),
-        [](const CachedVertices& a, const CachedVertices& b) { return a.lastUse < b.lastUse; });
+    CachedVertices& entry =
+        *std::min_element(vertexCache.begin(), vertexCache.end(),
+                          [](const CachedVertices& a, const CachedVertices& b) { return a.lastUse < b.lastUse; });
     entry.hash = hash;
     entry.vertices.assign(data, data + floats);
     entry.lastUse = vertexCacheClock;
@@ -256,8 +265,9 @@ QOpenGLBuffer& OpenGLWidgetPainter::Private::cachedBuffer(const float* data, std
 }
 
 void OpenGLWidgetPainter::Private::drawTextured(QOpenGLShaderProgram& program, const Uniforms& uniforms,
-                                                QOpenGLBuffer& buffer, QOpenGLTexture& texture,
-                                                int vertexCount, const QMatrix4x4& matrix) const {
+                                                QOpenGLBuffer& buffer, QOpenGLTexture& texture, int vertexCount,
+                                                const QMatrix4x4& matrix) const
+{
     const BlendScope blend(gl);
     program.bind();
     program.setUniformValue(uniforms.projection, matrix);
@@ -277,9 +287,9 @@ void OpenGLWidgetPainter::Private::drawTextured(QOpenGLShaderProgram& program, c
     program.release();
 }
 
-void OpenGLWidgetPainter::Private::drawLineVertices(const float* data, int pointCount, GLenum mode,
-                                                    int width, const QColor& colour,
-                                                    const QMatrix4x4& matrix) {
+void OpenGLWidgetPainter::Private::drawLineVertices(const float* data, int pointCount, GLenum mode, int width,
+                                                    const QColor& colour, const QMatrix4x4& matrix)
+{
     if (pointCount <= 0) {
         return;
     }
@@ -301,7 +311,9 @@ void OpenGLWidgetPainter::Private::drawLineVertices(const float* data, int point
     buffer.release();
 }
 
-OpenGLWidgetPainter::OpenGLWidgetPainter(OpenGLWidget* widget) : d(std::make_unique<Private>()) {
+OpenGLWidgetPainter::OpenGLWidgetPainter(OpenGLWidget* widget)
+    : d(std::make_unique<Private>())
+{
     d->widget = widget;
     d->gl = widget->getGLFunctions();
     d->textProgram = buildProgram(QStringLiteral("Text"));
@@ -309,8 +321,7 @@ OpenGLWidgetPainter::OpenGLWidgetPainter(OpenGLWidget* widget) : d(std::make_uni
     d->imageProgram = buildProgram(QStringLiteral("Image"));
     d->textUniforms = {d->textProgram->uniformLocation("projection"), d->textProgram->uniformLocation("atlas")};
     d->lineUniforms = {d->lineProgram->uniformLocation("projection"), -1, d->lineProgram->uniformLocation("uColour")};
-    d->imageUniforms = {d->imageProgram->uniformLocation("projection"),
-                        d->imageProgram->uniformLocation("texture")};
+    d->imageUniforms = {d->imageProgram->uniformLocation("projection"), d->imageProgram->uniformLocation("texture")};
     d->imageBuffer = makeBuffer();
 
     d->unitCircle.reserve(CirclePoints * 2);
@@ -327,7 +338,8 @@ OpenGLWidgetPainter::~OpenGLWidgetPainter() = default;
 OpenGLWidgetPainter::OpenGLWidgetPainter(OpenGLWidgetPainter&& other) noexcept = default;
 OpenGLWidgetPainter& OpenGLWidgetPainter::operator=(OpenGLWidgetPainter&& other) noexcept = default;
 
-int OpenGLWidgetPainter::addFont(const QFont& font, const QColor& colour) {
+int OpenGLWidgetPainter::addFont(const QFont& font, const QColor& colour)
+{
     // The alpha is part of the key: two colours differing only in alpha must
     // not share an atlas.
     const QString key = font.key() + QLatin1Char('|') + colour.name(QColor::HexArgb);
@@ -341,7 +353,8 @@ int OpenGLWidgetPainter::addFont(const QFont& font, const QColor& colour) {
     return index;
 }
 
-bool OpenGLWidgetPainter::setFont(int index) {
+bool OpenGLWidgetPainter::setFont(int index)
+{
     if (index < 0 || index >= static_cast<int>(d->atlases.size())) {
         return false;
     }
@@ -353,23 +366,27 @@ bool OpenGLWidgetPainter::setFont(int index) {
     return true;
 }
 
-int OpenGLWidgetPainter::getCurrentFont() const {
+int OpenGLWidgetPainter::getCurrentFont() const
+{
     return d->currentAtlas;
 }
 
-int OpenGLWidgetPainter::getFontCount() const {
+int OpenGLWidgetPainter::getFontCount() const
+{
     return static_cast<int>(d->atlases.size());
 }
 
-const OpenGLWidgetPainter::FontAtlas* OpenGLWidgetPainter::getFontAtlas(int index) const {
+const OpenGLWidgetPainter::FontAtlas* OpenGLWidgetPainter::getFontAtlas(int index) const
+{
     if (index < 0 || index >= static_cast<int>(d->atlases.size())) {
         return nullptr;
     }
     return &d->atlases[static_cast<std::size_t>(index)];
 }
 
-void OpenGLWidgetPainter::drawText(float x, float y, int angle, const std::string& text,
-                                   std::uint8_t alignment, bool ignoreTransform) {
+void OpenGLWidgetPainter::drawText(float x, float y, int angle, const std::string& text, std::uint8_t alignment,
+                                   bool ignoreTransform)
+{
     if (text.empty() || d->currentAtlas < 0 || d->widget->width() <= 0 || d->widget->height() <= 0) {
         return;
     }
@@ -397,7 +414,7 @@ void OpenGLWidgetPainter::drawText(float x, float y, int angle, const std::strin
     for (const char raw : text) {
         const auto byte = static_cast<unsigned char>(raw);
         if ((byte & 0xC0U) == 0x80U) {
-            continue;  // UTF-8 continuation: the lead byte already stood in as a space
+            continue; // UTF-8 continuation: the lead byte already stood in as a space
         }
         const bool known = byte >= FirstGlyph && byte <= LastGlyph;
         const Glyph& g = known ? atlas.glyphs[byte - FirstGlyph] : space;
@@ -405,10 +422,9 @@ void OpenGLWidgetPainter::drawText(float x, float y, int angle, const std::strin
         const float right = pen + static_cast<float>(g.advance + g.rightPad) * b;
         minX = std::min(minX, left);
         maxX = std::max(maxX, right);
-        const std::array<float, 24> quad = {
-            left,  top,    g.left,  g.top,    right, top,    g.right, g.top,
-            left,  bottom, g.left,  g.bottom, right, top,    g.right, g.top,
-            right, bottom, g.right, g.bottom, left,  bottom, g.left,  g.bottom};
+        const std::array<float, 24> quad = {left,  top,    g.left,  g.top,    right, top,    g.right, g.top,
+                                            left,  bottom, g.left,  g.bottom, right, top,    g.right, g.top,
+                                            right, bottom, g.right, g.bottom, left,  bottom, g.left,  g.bottom};
         v.insert(v.end(), quad.begin(), quad.end());
         pen += static_cast<float>(g.advance) * b;
     }
@@ -459,14 +475,15 @@ void OpenGLWidgetPainter::drawText(float x, float y, int angle, const std::strin
                     static_cast<int>(v.size()) / FloatsPerTexturedVertex, matrix);
 }
 
-void OpenGLWidgetPainter::drawLine(float x1, float y1, float x2, float y2, int width,
-                                   const QColor& colour, bool ignoreTransform) {
+void OpenGLWidgetPainter::drawLine(float x1, float y1, float x2, float y2, int width, const QColor& colour,
+                                   bool ignoreTransform)
+{
     drawLines({x1, y1, x2, y2}, width, colour, ignoreTransform, false, false);
 }
 
-void OpenGLWidgetPainter::drawLines(const std::vector<float>& points, int width,
-                                    const QColor& colour, bool ignoreTransform, bool joined,
-                                    bool closed) {
+void OpenGLWidgetPainter::drawLines(const std::vector<float>& points, int width, const QColor& colour,
+                                    bool ignoreTransform, bool joined, bool closed)
+{
     const int pointCount = static_cast<int>(points.size() / 2);
     GLenum mode = GL_LINES;
     if (joined) {
@@ -476,7 +493,8 @@ void OpenGLWidgetPainter::drawLines(const std::vector<float>& points, int width,
     d->drawLineVertices(points.data(), pointCount, mode, width, colour, matrix);
 }
 
-void OpenGLWidgetPainter::drawCircle(QPointF centre, float radius, int width, const QColor& colour) {
+void OpenGLWidgetPainter::drawCircle(QPointF centre, float radius, int width, const QColor& colour)
+{
     const auto scale = d->widget->getCurrentScale();
     const float aspect = scale.y != 0.F ? scale.x / scale.y : 1.F;
     auto& v = d->vertices;
@@ -491,8 +509,8 @@ void OpenGLWidgetPainter::drawCircle(QPointF centre, float radius, int width, co
     d->drawLineVertices(v.data(), CirclePoints, GL_LINE_LOOP, width, colour, QMatrix4x4());
 }
 
-void OpenGLWidgetPainter::drawImage(float x, float y, float w, float h, const QImage& image,
-                                    bool ignoreTransform) {
+void OpenGLWidgetPainter::drawImage(float x, float y, float w, float h, const QImage& image, bool ignoreTransform)
+{
     if (image.isNull()) {
         return;
     }
@@ -511,8 +529,7 @@ void OpenGLWidgetPainter::drawImage(float x, float y, float w, float h, const QI
             entry.buffer->release();
             found = d->imageCache.emplace(image.cacheKey(), std::move(entry)).first;
         }
-        d->drawTextured(*d->imageProgram, d->imageUniforms, *found->second.buffer, *found->second.texture,
-                        6, matrix);
+        d->drawTextured(*d->imageProgram, d->imageUniforms, *found->second.buffer, *found->second.texture, 6, matrix);
         return;
     }
     const auto texture = makeTexture(image);
@@ -523,32 +540,37 @@ void OpenGLWidgetPainter::drawImage(float x, float y, float w, float h, const QI
     d->drawTextured(*d->imageProgram, d->imageUniforms, *d->imageBuffer, *texture, 6, matrix);
 }
 
-void OpenGLWidgetPainter::drawImage(float x, float y, float w, float h, const QImage& image) {
+void OpenGLWidgetPainter::drawImage(float x, float y, float w, float h, const QImage& image)
+{
     drawImage(x, y, w, h, image, false);
 }
 
-void OpenGLWidgetPainter::drawImage(float x, float y, const QImage& image, bool ignoreTransform) {
+void OpenGLWidgetPainter::drawImage(float x, float y, const QImage& image, bool ignoreTransform)
+{
     const int width = std::max(d->widget->width(), 1);
     const int height = std::max(d->widget->height(), 1);
     drawImage(x, y, 2.F * static_cast<float>(image.width()) / static_cast<float>(width),
-              2.F * static_cast<float>(image.height()) / static_cast<float>(height), image,
-              ignoreTransform);
+              2.F * static_cast<float>(image.height()) / static_cast<float>(height), image, ignoreTransform);
 }
 
-bool OpenGLWidgetPainter::forgetImage(const QImage& image) {
+bool OpenGLWidgetPainter::forgetImage(const QImage& image)
+{
     return d->imageCache.erase(image.cacheKey()) > 0;
 }
 
-void OpenGLWidgetPainter::setImageCacheMode(ImageCacheMode mode) {
+void OpenGLWidgetPainter::setImageCacheMode(ImageCacheMode mode)
+{
     d->cacheMode = mode;
 }
 
-OpenGLWidgetPainter::ImageCacheMode OpenGLWidgetPainter::getImageCacheMode() const {
+OpenGLWidgetPainter::ImageCacheMode OpenGLWidgetPainter::getImageCacheMode() const
+{
     return d->cacheMode;
 }
 
-std::size_t OpenGLWidgetPainter::getCachedImageCount() const {
+std::size_t OpenGLWidgetPainter::getCachedImageCount() const
+{
     return d->imageCache.size();
 }
 
-}  // namespace Keldar::GUI::Widgets::Bases
+} // namespace Keldar::GUI::Widgets::Bases

@@ -4,10 +4,10 @@
 #include <QGraphicsScene>
 #include <QGraphicsSvgItem>
 #include <QMouseEvent>
-#include <QtMath>
 #include <QResizeEvent>
 #include <QSvgRenderer>
 #include <QWheelEvent>
+#include <QtMath>
 
 #include <algorithm>
 #include <array>
@@ -63,7 +63,8 @@ struct PitchRollGraphicsView::Private
 };
 
 PitchRollGraphicsView::PitchRollGraphicsView(QWidget* parent)
-    : QGraphicsView(parent), d(std::make_unique<Private>())
+    : QGraphicsView(parent)
+    , d(std::make_unique<Private>())
 {
     d->window = new QGraphicsEllipseItem();
     d->window->setPen(Qt::NoPen);

@@ -4,7 +4,10 @@
 
 namespace Keldar::GUI::Widgets::Bases {
 
-PopOutWidgetControl::PopOutWidgetControl(QWidget* target) : target(target) {}
+PopOutWidgetControl::PopOutWidgetControl(QWidget* target)
+    : target(target)
+{
+}
 
 // The pop-out usually lives in another parent than its control and may
 // outlive it; it must not keep pointing at a control that is gone.

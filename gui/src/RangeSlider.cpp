@@ -26,7 +26,10 @@ struct RangeSlider::Private
     int pressValue = 0;
     bool firstMovement = false;
 
-    explicit Private(RangeSlider* owner) : q(owner) {}
+    explicit Private(RangeSlider* owner)
+        : q(owner)
+    {
+    }
 
     int pick(const QPoint& point) const { return q->orientation() == Qt::Horizontal ? point.x() : point.y(); }
 
@@ -115,10 +118,14 @@ struct RangeSlider::Private
     }
 };
 
-RangeSlider::RangeSlider(QWidget* parent) : RangeSlider(Qt::Horizontal, parent) {}
+RangeSlider::RangeSlider(QWidget* parent)
+    : RangeSlider(Qt::Horizontal, parent)
+{
+}
 
 RangeSlider::RangeSlider(Qt::Orientation orientation, QWidget* parent)
-    : QSlider(orientation, parent), d(std::make_unique<Private>(this))
+    : QSlider(orientation, parent)
+    , d(std::make_unique<Private>(this))
 {
     qRegisterMetaType<Handle>();
     d->lower = d->lowerPos = minimum();

@@ -22,7 +22,10 @@ int scaledLength(QWidget* widget, float factor)
 
 } // namespace
 
-ScalableWidget::ScalableWidget(QWidget* widget) : widget(widget) {}
+ScalableWidget::ScalableWidget(QWidget* widget)
+    : widget(widget)
+{
+}
 
 ScalableWidget::~ScalableWidget() = default;
 

@@ -15,7 +15,8 @@ namespace Keldar::GUI::Helpers::Widgets {
 
 namespace {
 
-struct ScalingState {
+struct ScalingState
+{
     bool initialised = false;
     float minimumWidth = 0.F;
     float minimumHeight = 0.F;
@@ -30,13 +31,15 @@ struct ScalingState {
     std::optional<float> screenHeight;
 };
 
-ScalingState& state() {
+ScalingState& state()
+{
     static ScalingState instance;
     return instance;
 }
 
 // A variable counts only when set, not empty and wholly a number.
-std::optional<float> floatVariable(const char* name) {
+std::optional<float> floatVariable(const char* name)
+{
     const QString text = qEnvironmentVariable(name);
     if (text.isEmpty()) {
         return std::nullopt;
@@ -46,7 +49,8 @@ std::optional<float> floatVariable(const char* name) {
     return ok ? std::optional<float>(value) : std::nullopt;
 }
 
-void readEnvironmentOnce() {
+void readEnvironmentOnce()
+{
     auto& s = state();
     if (s.environmentRead || QCoreApplication::instance() == nullptr) {
         return;
@@ -61,7 +65,8 @@ void readEnvironmentOnce() {
     s.screenHeight = floatVariable("KD_GUI_SCALING_SCREEN_HEIGHT");
 }
 
-bool hasTouchScreen() {
+bool hasTouchScreen()
+{
     auto& s = state();
     if (!s.touchLookedUp && QCoreApplication::instance() != nullptr) {
         s.touchLookedUp = true;
@@ -73,7 +78,8 @@ bool hasTouchScreen() {
     return s.hasTouchScreen;
 }
 
-float computeBaseUnit(const QScreen* screen) {
+float computeBaseUnit(const QScreen* screen)
+{
     readEnvironmentOnce();
     const auto& s = state();
     float p = DefaultBaseSize;
@@ -115,22 +121,23 @@ float computeBaseUnit(const QScreen* screen) {
     return p;
 }
 
-}  // namespace
+} // namespace
 
-void setMinimumInterfaceSize(float minimumWidth, float minimumHeight) {
+void setMinimumInterfaceSize(float minimumWidth, float minimumHeight)
+{
     state().minimumWidth = std::max(minimumWidth, 0.F);
     state().minimumHeight = std::max(minimumHeight, 0.F);
 }
 
-void initialiseDpiScaling() {
+void initialiseDpiScaling()
+{
     auto& s = state();
     if (s.initialised || QCoreApplication::instance() != nullptr) {
         return;
     }
     qunsetenv("QT_SCREEN_SCALE_FACTORS");
     QCoreApplication::setAttribute(Qt::AA_EnableHighDpiScaling);
-    QGuiApplication::setHighDpiScaleFactorRoundingPolicy(
-        Qt::HighDpiScaleFactorRoundingPolicy::PassThrough);
+    QGuiApplication::setHighDpiScaleFactorRoundingPolicy(Qt::HighDpiScaleFactorRoundingPolicy::PassThrough);
 
     QStringList factors;
     {
@@ -155,12 +162,14 @@ void initialiseDpiScaling() {
     s.initialised = true;
 }
 
-void initialiseDpiScaling(float minimumWidth, float minimumHeight) {
+void initialiseDpiScaling(float minimumWidth, float minimumHeight)
+{
     setMinimumInterfaceSize(minimumWidth, minimumHeight);
     initialiseDpiScaling();
 }
 
-float getBaseSize(const QWidget* widget) {
+float getBaseSize(const QWidget* widget)
+{
     if (state().initialised) {
         return DefaultBaseSize;
     }
@@ -173,4 +182,4 @@ float getBaseSize(const QWidget* widget) {
     return computeBaseUnit(screen);
 }
 
-}  // namespace Keldar::GUI::Helpers::Widgets
+} // namespace Keldar::GUI::Helpers::Widgets

@@ -5,14 +5,16 @@
 namespace Keldar::GUI::Animations {
 
 Slide::Slide(QWidget* target, int direction, int distance, int durationMs, QObject* parent)
-    : QPropertyAnimation(target, "pos", parent != nullptr ? parent : target),
-      target(target),
-      direction(direction),
-      distance(distance) {
+    : QPropertyAnimation(target, "pos", parent != nullptr ? parent : target)
+    , target(target)
+    , direction(direction)
+    , distance(distance)
+{
     setDuration(durationMs);
 }
 
-QPoint Slide::offsetFor(int direction, int distance) {
+QPoint Slide::offsetFor(int direction, int distance)
+{
     switch (direction) {
     case FromRight:
     case OutRight:
@@ -31,11 +33,13 @@ QPoint Slide::offsetFor(int direction, int distance) {
     }
 }
 
-bool Slide::movesOut(int direction) {
+bool Slide::movesOut(int direction)
+{
     return (direction & 8) != 0;
 }
 
-void Slide::slide() {
+void Slide::slide()
+{
     if (state() == QAbstractAnimation::Running) {
         stop();
         target->move(endValue().toPoint());
@@ -52,20 +56,24 @@ void Slide::slide() {
     start();
 }
 
-void Slide::setDirection(int newDirection) {
+void Slide::setDirection(int newDirection)
+{
     direction = newDirection;
 }
 
-void Slide::setDistance(int newDistance) {
+void Slide::setDistance(int newDistance)
+{
     distance = newDistance;
 }
 
-int Slide::getDirection() const {
+int Slide::getDirection() const
+{
     return direction;
 }
 
-int Slide::getDistance() const {
+int Slide::getDistance() const
+{
     return distance;
 }
 
-}  // namespace Keldar::GUI::Animations
+} // namespace Keldar::GUI::Animations

@@ -9,7 +9,8 @@
 
 namespace Keldar::GUI::Theming {
 
-bool StylesheetParser::loadStylesheet(QFile& file) {
+bool StylesheetParser::loadStylesheet(QFile& file)
+{
     if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
         return false;
     }
@@ -18,12 +19,14 @@ bool StylesheetParser::loadStylesheet(QFile& file) {
     return true;
 }
 
-bool StylesheetParser::loadStylesheet(const QString& path) {
+bool StylesheetParser::loadStylesheet(const QString& path)
+{
     QFile file(path);
     return loadStylesheet(file);
 }
 
-bool StylesheetParser::loadTheme(QFile& file) {
+bool StylesheetParser::loadTheme(QFile& file)
+{
     if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
         return false;
     }
@@ -33,7 +36,7 @@ bool StylesheetParser::loadTheme(QFile& file) {
         // still loses its ";" rather than a stray '\r' or space.
         const QString line = stream.readLine().trimmed();
         if (line.isEmpty()) {
-            continue;  // an empty name would match everywhere in the stylesheet
+            continue; // an empty name would match everywhere in the stylesheet
         }
         const QStringList pieces = line.split(QStringLiteral(": "));
         QString value = pieces.last();
@@ -49,16 +52,19 @@ bool StylesheetParser::loadTheme(QFile& file) {
     return true;
 }
 
-bool StylesheetParser::loadTheme(const QString& path) {
+bool StylesheetParser::loadTheme(const QString& path)
+{
     QFile file(path);
     return loadTheme(file);
 }
 
-void StylesheetParser::clearStyles() {
+void StylesheetParser::clearStyles()
+{
     stylesheet.clear();
 }
 
-QString StylesheetParser::getCss() const {
+QString StylesheetParser::getCss() const
+{
     // Longest names first, so that a name which is a prefix of another can
     // never eat the start of the longer one.
     std::vector<QByteArray> names(variables.keyBegin(), variables.keyEnd());
@@ -71,19 +77,18 @@ QString StylesheetParser::getCss() const {
         const QString value = variables.value(rawName);
         if (QColor::isValidColor(value)) {
             const QColor colour(value);
-            const QRegularExpression bracketed(QRegularExpression::escape(name) +
-                                               QStringLiteral("\\[(.+?)\\]"));
-            css.replace(bracketed, QStringLiteral("rgba(%1, %2, %3, \\1)")
-                                       .arg(colour.red())
-                                       .arg(colour.green())
-                                       .arg(colour.blue()));
+            const QRegularExpression bracketed(QRegularExpression::escape(name) + QStringLiteral("\\[(.+?)\\]"));
+            css.replace(
+                bracketed,
+                QStringLiteral("rgba(%1, %2, %3, \\1)").arg(colour.red()).arg(colour.green()).arg(colour.blue()));
         }
         css.replace(name, value, Qt::CaseSensitive);
     }
     return css;
 }
 
-QColor StylesheetParser::getThemeColour(const QString& name) const {
+QColor StylesheetParser::getThemeColour(const QString& name) const
+{
     const auto found = variables.constFind(name.toUtf8());
     if (found == variables.constEnd()) {
         return QColor(Qt::black);
@@ -91,12 +96,14 @@ QColor StylesheetParser::getThemeColour(const QString& name) const {
     return QColor(found.value());
 }
 
-QString StylesheetParser::getStylesheetText() const {
+QString StylesheetParser::getStylesheetText() const
+{
     return stylesheet;
 }
 
-QMap<QByteArray, QString> StylesheetParser::getVariables() const {
+QMap<QByteArray, QString> StylesheetParser::getVariables() const
+{
     return variables;
 }
 
-}  // namespace Keldar::GUI::Theming
+} // namespace Keldar::GUI::Theming

@@ -12,13 +12,16 @@ namespace {
 constexpr const char* accentProperty = "svg-button-accentForegroundColour";
 }
 
-SvgButton::SvgButton(QWidget* parent) : QPushButton(parent), ScalableWidget(this)
+SvgButton::SvgButton(QWidget* parent)
+    : QPushButton(parent)
+    , ScalableWidget(this)
 {
     // Seeded with a colour so that a stylesheet value is parsed as one.
     setProperty(accentProperty, QColor());
 }
 
-SvgButton::SvgButton(const QString& fileName, QWidget* parent) : SvgButton(parent)
+SvgButton::SvgButton(const QString& fileName, QWidget* parent)
+    : SvgButton(parent)
 {
     loadImage(fileName);
 }

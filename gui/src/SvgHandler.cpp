@@ -150,7 +150,7 @@ struct SvgHandler::Private
     QColor lastStroke;
     QMap<QString, Override> overrides;
 
-    template <typename Function>
+    template<typename Function>
     void edit(const QString& id, Function&& change)
     {
         Override& entry = overrides[id];
@@ -165,9 +165,13 @@ struct SvgHandler::Private
     }
 };
 
-SvgHandler::SvgHandler() : d(std::make_unique<Private>()) {}
+SvgHandler::SvgHandler()
+    : d(std::make_unique<Private>())
+{
+}
 
-SvgHandler::SvgHandler(QFile& file) : SvgHandler()
+SvgHandler::SvgHandler(QFile& file)
+    : SvgHandler()
 {
     const bool wasOpen = file.isOpen() && file.isReadable();
     if (!wasOpen && !file.open(QIODevice::ReadOnly))
@@ -179,7 +183,8 @@ SvgHandler::SvgHandler(QFile& file) : SvgHandler()
         file.close();
 }
 
-SvgHandler::SvgHandler(const QString& fileName) : SvgHandler()
+SvgHandler::SvgHandler(const QString& fileName)
+    : SvgHandler()
 {
     QFile file(fileName);
     *this = SvgHandler(file);
@@ -192,7 +197,10 @@ SvgHandler SvgHandler::fromData(const QByteArray& document)
     return handler;
 }
 
-SvgHandler::SvgHandler(const SvgHandler& other) : d(std::make_unique<Private>(*other.d)) {}
+SvgHandler::SvgHandler(const SvgHandler& other)
+    : d(std::make_unique<Private>(*other.d))
+{
+}
 
 SvgHandler& SvgHandler::operator=(const SvgHandler& other)
 {
@@ -201,7 +209,8 @@ SvgHandler& SvgHandler::operator=(const SvgHandler& other)
     return *this;
 }
 
-SvgHandler::SvgHandler(SvgHandler&& other) noexcept : d(std::move(other.d))
+SvgHandler::SvgHandler(SvgHandler&& other) noexcept
+    : d(std::move(other.d))
 {
     other.d = std::make_unique<Private>();
 }

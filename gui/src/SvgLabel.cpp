@@ -7,12 +7,15 @@
 
 namespace Keldar::GUI::Widgets::Displays {
 
-SvgLabel::SvgLabel(QWidget* parent) : QFrame(parent), ScalableWidget(this)
+SvgLabel::SvgLabel(QWidget* parent)
+    : QFrame(parent)
+    , ScalableWidget(this)
 {
     setFrameShape(QFrame::NoFrame);
 }
 
-SvgLabel::SvgLabel(const QString& fileName, QWidget* parent) : SvgLabel(parent)
+SvgLabel::SvgLabel(const QString& fileName, QWidget* parent)
+    : SvgLabel(parent)
 {
     loadImage(fileName);
 }

@@ -35,7 +35,10 @@ struct SvgWidget::Private
     }
 };
 
-SvgWidget::SvgWidget() : d(std::make_unique<Private>()) {}
+SvgWidget::SvgWidget()
+    : d(std::make_unique<Private>())
+{
+}
 
 SvgWidget::~SvgWidget() = default;
 

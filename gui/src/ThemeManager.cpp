@@ -5,13 +5,17 @@
 
 namespace Keldar::GUI::Theming {
 
-ThemeManager::ThemeManager(QApplication* application) : QObject(application), application(application) {
+ThemeManager::ThemeManager(QApplication* application)
+    : QObject(application)
+    , application(application)
+{
     parser.loadStylesheet(baseStylesheetPath());
     parser.loadTheme(themeFilePath(Dark));
     install();
 }
 
-QString ThemeManager::themeFilePath(int theme) {
+QString ThemeManager::themeFilePath(int theme)
+{
     switch (theme) {
     case Dark:
         return QStringLiteral(":/keldar-gui/theming/themes/dark.less");
@@ -26,11 +30,13 @@ QString ThemeManager::themeFilePath(int theme) {
     }
 }
 
-QString ThemeManager::baseStylesheetPath() {
+QString ThemeManager::baseStylesheetPath()
+{
     return QStringLiteral(":/keldar-gui/theming/stylesheet.css");
 }
 
-void ThemeManager::setTheme(int newTheme) {
+void ThemeManager::setTheme(int newTheme)
+{
     const QString path = themeFilePath(newTheme);
     if (!path.isEmpty() && parser.loadTheme(path)) {
         theme = newTheme;
@@ -39,35 +45,42 @@ void ThemeManager::setTheme(int newTheme) {
     emit themeChanged(theme);
 }
 
-int ThemeManager::getTheme() const {
+int ThemeManager::getTheme() const
+{
     return theme;
 }
 
-bool ThemeManager::addSupplementalStylesheet(QFile& file) {
+bool ThemeManager::addSupplementalStylesheet(QFile& file)
+{
     return parser.loadStylesheet(file);
 }
 
-bool ThemeManager::addSupplementalStylesheet(const QString& path) {
+bool ThemeManager::addSupplementalStylesheet(const QString& path)
+{
     return parser.loadStylesheet(path);
 }
 
-void ThemeManager::clearSupplementalStyles() {
+void ThemeManager::clearSupplementalStyles()
+{
     parser.clearStyles();
     parser.loadStylesheet(baseStylesheetPath());
 }
 
-QColor ThemeManager::getThemeColour(const QString& name) const {
+QColor ThemeManager::getThemeColour(const QString& name) const
+{
     return parser.getThemeColour(name);
 }
 
-QString ThemeManager::getCss() const {
+QString ThemeManager::getCss() const
+{
     return parser.getCss();
 }
 
-void ThemeManager::install() {
+void ThemeManager::install()
+{
     if (application != nullptr) {
         application->setStyleSheet(parser.getCss());
     }
 }
 
-}  // namespace Keldar::GUI::Theming
+} // namespace Keldar::GUI::Theming

@@ -18,7 +18,8 @@ namespace Keldar::GUI::Widgets::Notifications {
 
 namespace {
 
-QString affirmativeText(AffirmativeButton button, const QString& custom) {
+QString affirmativeText(AffirmativeButton button, const QString& custom)
+{
     switch (button) {
     case AffirmativeButton::Ok:
         return QStringLiteral("Ok");
@@ -35,7 +36,8 @@ QString affirmativeText(AffirmativeButton button, const QString& custom) {
 }
 
 // The close icon recoloured: the line icon's opaque pixels take the colour.
-QIcon closeIcon(const QColor& colour, int size) {
+QIcon closeIcon(const QColor& colour, int size)
+{
     const QString iconPath = QStringLiteral(":/keldar-icons/General/Close.svg");
     QSvgRenderer renderer;
     if (QFile::exists(iconPath)) {
@@ -60,9 +62,10 @@ QIcon closeIcon(const QColor& colour, int size) {
     return QIcon(pixmap);
 }
 
-}  // namespace
+} // namespace
 
-QString Toast::typeClass(ToastType type) {
+QString Toast::typeClass(ToastType type)
+{
     switch (type) {
     case ToastType::Info:
         return QStringLiteral(" info");
@@ -78,10 +81,12 @@ QString Toast::typeClass(ToastType type) {
     return QStringLiteral(" default");
 }
 
-Toast::Toast(QWidget* parent, ToastType type, const QString& text, ToastLocation location,
-             AffirmativeButton button, const QString& buttonText, bool dismissable, int minimumWidth,
-             int maximumWidth)
-    : QFrame(parent), type(type), location(location) {
+Toast::Toast(QWidget* parent, ToastType type, const QString& text, ToastLocation location, AffirmativeButton button,
+             const QString& buttonText, bool dismissable, int minimumWidth, int maximumWidth)
+    : QFrame(parent)
+    , type(type)
+    , location(location)
+{
     QWidget::hide();
     setProperty("class", typeClass(type));
     setContentsMargins(5, 0, 3, 0);
@@ -90,9 +95,9 @@ Toast::Toast(QWidget* parent, ToastType type, const QString& text, ToastLocation
 
     fade = new Animations::Fade(this, 0.0, 1.0, AnimationDurationMs, true, this);
     // Bottom toasts rise into place, top ones drop into place.
-    slideIn = new Animations::Slide(
-        this, isBottomLocation() ? Animations::Slide::FromBelow : Animations::Slide::FromAbove,
-        SlideDistance, AnimationDurationMs, this);
+    slideIn =
+        new Animations::Slide(this, isBottomLocation() ? Animations::Slide::FromBelow : Animations::Slide::FromAbove,
+                              SlideDistance, AnimationDurationMs, this);
     move = new Animations::Slide(this, Animations::Slide::OutDown, 0, AnimationDurationMs, this);
     connect(fade, &Animations::Fade::targetHidden, this, &Toast::hidden);
 
@@ -149,12 +154,14 @@ Toast::Toast(QWidget* parent, ToastType type, const QString& text, ToastLocation
 
 Toast::~Toast() = default;
 
-bool Toast::isBottomLocation() const {
+bool Toast::isBottomLocation() const
+{
     return location == ToastLocation::BottomCentre || location == ToastLocation::BottomRight ||
            location == ToastLocation::BottomLeft;
 }
 
-void Toast::show(int durationMs) {
+void Toast::show(int durationMs)
+{
     leaving = false;
     settle();
     raise();
@@ -167,12 +174,14 @@ void Toast::show(int durationMs) {
     }
 }
 
-void Toast::hide() {
+void Toast::hide()
+{
     displayTimer.stop();
     fade->fadeOut();
 }
 
-void Toast::dismiss() {
+void Toast::dismiss()
+{
     if (leaving) {
         return;
     }
@@ -182,28 +191,33 @@ void Toast::dismiss() {
     emit dismissed();
 }
 
-void Toast::setText(const QString& text) {
+void Toast::setText(const QString& text)
+{
     label->setText(text);
     adjustSize();
     placeHorizontally();
 }
 
-QString Toast::getText() const {
+QString Toast::getText() const
+{
     return label->text();
 }
 
-void Toast::setTextAlignment(Qt::Alignment alignment) {
+void Toast::setTextAlignment(Qt::Alignment alignment)
+{
     label->setAlignment(alignment);
 }
 
-void Toast::placeHorizontally() {
+void Toast::placeHorizontally()
+{
     if (parentWidget() == nullptr) {
         return;
     }
     setXMargin(xMargin);
 }
 
-void Toast::setXMargin(int pixels) {
+void Toast::setXMargin(int pixels)
+{
     xMargin = pixels;
     if (parentWidget() == nullptr) {
         return;
@@ -218,7 +232,8 @@ void Toast::setXMargin(int pixels) {
     QWidget::move(x, pos().y());
 }
 
-void Toast::settle() {
+void Toast::settle()
+{
     // Toasts only ever slide vertically; the horizontal place may have changed
     // since the slide started (a resized window), so only y is taken over.
     for (Animations::Slide* slide : {slideIn, move}) {
@@ -229,7 +244,8 @@ void Toast::settle() {
     }
 }
 
-void Toast::setYMargin(int pixels, bool animated) {
+void Toast::setYMargin(int pixels, bool animated)
+{
     yMargin = pixels;
     if (parentWidget() == nullptr) {
         return;
@@ -246,32 +262,39 @@ void Toast::setYMargin(int pixels, bool animated) {
     move->slide();
 }
 
-int Toast::getYMargin() const {
+int Toast::getYMargin() const
+{
     return yMargin;
 }
 
-ToastType Toast::getType() const {
+ToastType Toast::getType() const
+{
     return type;
 }
 
-ToastLocation Toast::getLocation() const {
+ToastLocation Toast::getLocation() const
+{
     return location;
 }
 
-bool Toast::isDisplayTimerActive() const {
+bool Toast::isDisplayTimerActive() const
+{
     return displayTimer.isActive();
 }
 
-QLabel* Toast::getLabel() const {
+QLabel* Toast::getLabel() const
+{
     return label;
 }
 
-QPushButton* Toast::getAffirmativeButton() const {
+QPushButton* Toast::getAffirmativeButton() const
+{
     return affirmativeButton;
 }
 
-QAbstractButton* Toast::getCloseButton() const {
+QAbstractButton* Toast::getCloseButton() const
+{
     return closeButton;
 }
 
-}  // namespace Keldar::GUI::Widgets::Notifications
+} // namespace Keldar::GUI::Widgets::Notifications

@@ -8,12 +8,17 @@
 namespace Keldar::GUI::Helpers::Widgets {
 
 ToastDisplayManager::ToastDisplayManager(QWidget* widget, ToastLocation location, int initialOffset)
-    : QObject(widget), widget(widget), location(location), initialOffset(initialOffset) {
+    : QObject(widget)
+    , widget(widget)
+    , location(location)
+    , initialOffset(initialOffset)
+{
     // Keep toasts at their edge when the window is resized.
     widget->installEventFilter(this);
 }
 
-bool ToastDisplayManager::displayToast(Toast* toast, int durationMs) {
+bool ToastDisplayManager::displayToast(Toast* toast, int durationMs)
+{
     if (toast == nullptr) {
         return false;
     }
@@ -37,18 +42,19 @@ bool ToastDisplayManager::displayToast(Toast* toast, int durationMs) {
     const auto n = static_cast<int>(std::count_if(toasts.begin(), toasts.end(), [&](const QPointer<Toast>& listed) {
         return listed && listed->getLocation() == toast->getLocation();
     }));
-    toast->setYMargin(n * (toast->height() + Toast::DefaultMargin) + initialOffset,
-                      false);
+    toast->setYMargin(n * (toast->height() + Toast::DefaultMargin) + initialOffset, false);
     toast->show(durationMs);
     toasts.emplace_back(toast);
     return true;
 }
 
-void ToastDisplayManager::relayout() {
+void ToastDisplayManager::relayout()
+{
     placeVisibleToasts(true);
 }
 
-void ToastDisplayManager::placeVisibleToasts(bool animated) {
+void ToastDisplayManager::placeVisibleToasts(bool animated)
+{
     std::map<ToastLocation, int> positions;
     for (const auto& toast : toasts) {
         if (!toast || toast->isHidden()) {
@@ -63,7 +69,8 @@ void ToastDisplayManager::placeVisibleToasts(bool animated) {
     }
 }
 
-void ToastDisplayManager::dismissAllToasts() {
+void ToastDisplayManager::dismissAllToasts()
+{
     for (const auto& toast : toasts) {
         if (toast && !toast->isHidden()) {
             toast->dismiss();
@@ -71,28 +78,34 @@ void ToastDisplayManager::dismissAllToasts() {
     }
 }
 
-void ToastDisplayManager::setInitialOffset(int pixels) {
+void ToastDisplayManager::setInitialOffset(int pixels)
+{
     initialOffset = pixels;
     relayout();
 }
 
-int ToastDisplayManager::getInitialOffset() const {
+int ToastDisplayManager::getInitialOffset() const
+{
     return initialOffset;
 }
 
-void ToastDisplayManager::setLocation(ToastLocation newLocation) {
+void ToastDisplayManager::setLocation(ToastLocation newLocation)
+{
     location = newLocation;
 }
 
-ToastDisplayManager::ToastLocation ToastDisplayManager::getLocation() const {
+ToastDisplayManager::ToastLocation ToastDisplayManager::getLocation() const
+{
     return location;
 }
 
-QWidget* ToastDisplayManager::getWidget() const {
+QWidget* ToastDisplayManager::getWidget() const
+{
     return widget;
 }
 
-std::vector<ToastDisplayManager::Toast*> ToastDisplayManager::getToasts() const {
+std::vector<ToastDisplayManager::Toast*> ToastDisplayManager::getToasts() const
+{
     std::vector<Toast*> result;
     for (const auto& toast : toasts) {
         if (toast) {
@@ -102,11 +115,12 @@ std::vector<ToastDisplayManager::Toast*> ToastDisplayManager::getToasts() const 
     return result;
 }
 
-bool ToastDisplayManager::eventFilter(QObject* watched, QEvent* event) {
+bool ToastDisplayManager::eventFilter(QObject* watched, QEvent* event)
+{
     if (watched == widget && event->type() == QEvent::Resize) {
         placeVisibleToasts(false);
     }
     return QObject::eventFilter(watched, event);
 }
 
-}  // namespace Keldar::GUI::Helpers::Widgets
+} // namespace Keldar::GUI::Helpers::Widgets

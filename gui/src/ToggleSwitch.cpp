@@ -26,7 +26,8 @@ QColor blend(const QColor& a, const QColor& b, double t)
 } // namespace
 
 ToggleSwitch::ToggleSwitch(QWidget* parent)
-    : QSlider(Qt::Horizontal, parent), animation(new QPropertyAnimation(this, "value", this))
+    : QSlider(Qt::Horizontal, parent)
+    , animation(new QPropertyAnimation(this, "value", this))
 {
     setRange(offValue, onValue);
     setSingleStep(1);

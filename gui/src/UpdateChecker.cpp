@@ -4,13 +4,15 @@
 
 namespace Keldar::GUI::Tools {
 
-UpdateChecker::UpdateChecker(QObject* parent) : QObject(parent) {
-    connect(&process, qOverload<int, QProcess::ExitStatus>(&QProcess::finished), this,
-            &UpdateChecker::onFinished);
+UpdateChecker::UpdateChecker(QObject* parent)
+    : QObject(parent)
+{
+    connect(&process, qOverload<int, QProcess::ExitStatus>(&QProcess::finished), this, &UpdateChecker::onFinished);
     connect(&process, &QProcess::errorOccurred, this, &UpdateChecker::onErrorOccurred);
 }
 
-UpdateChecker::~UpdateChecker() {
+UpdateChecker::~UpdateChecker()
+{
     // Never leave the maintenance program orphaned, nor let its end reach a
     // half-destroyed object.
     process.disconnect(this);
@@ -20,23 +22,26 @@ UpdateChecker::~UpdateChecker() {
     }
 }
 
-void UpdateChecker::checkForUpdate(const std::string& maintenanceProgramPath) {
+void UpdateChecker::checkForUpdate(const std::string& maintenanceProgramPath)
+{
     const QString path = QString::fromStdString(maintenanceProgramPath);
     if (path.isEmpty() || !QFileInfo::exists(path)) {
         emit error();
         return;
     }
     if (process.state() != QProcess::NotRunning) {
-        return;  // one check at a time; the running one will answer
+        return; // one check at a time; the running one will answer
     }
     process.start(path, {QStringLiteral("ch")}, QIODevice::ReadWrite);
 }
 
-bool UpdateChecker::isChecking() const {
+bool UpdateChecker::isChecking() const
+{
     return process.state() != QProcess::NotRunning;
 }
 
-void UpdateChecker::onErrorOccurred(QProcess::ProcessError processError) {
+void UpdateChecker::onErrorOccurred(QProcess::ProcessError processError)
+{
     // A crash also arrives as finished() with CrashExit, which reports
     // nothing; only failures to run or talk to the program are errors.
     if (processError == QProcess::Crashed) {
@@ -45,7 +50,8 @@ void UpdateChecker::onErrorOccurred(QProcess::ProcessError processError) {
     emit error();
 }
 
-void UpdateChecker::onFinished(int exitCode, QProcess::ExitStatus status) {
+void UpdateChecker::onFinished(int exitCode, QProcess::ExitStatus status)
+{
     if (status != QProcess::NormalExit) {
         return;
     }
@@ -61,4 +67,4 @@ void UpdateChecker::onFinished(int exitCode, QProcess::ExitStatus status) {
     }
 }
 
-}  // namespace Keldar::GUI::Tools
+} // namespace Keldar::GUI::Tools

@@ -19,14 +19,16 @@ using Keldar::Testing::waitUntil;
 namespace {
 
 // Without an effect the widget is drawn fully opaque.
-qreal opacityOf(const QWidget& widget) {
+qreal opacityOf(const QWidget& widget)
+{
     const auto* effect = qobject_cast<QGraphicsOpacityEffect*>(widget.graphicsEffect());
     return effect != nullptr ? effect->opacity() : 1.0;
 }
 
-}  // namespace
+} // namespace
 
-TEST(FadeOut, HidesTheTargetAndReportsBothEndings) {
+TEST(FadeOut, HidesTheTargetAndReportsBothEndings)
+{
     QWidget widget;
     widget.show();
     Fade fade(&widget, 0.0, 1.0, 30, true);
@@ -39,7 +41,8 @@ TEST(FadeOut, HidesTheTargetAndReportsBothEndings) {
     EXPECT_TRUE(fade.isFadedOut());
 }
 
-TEST(FadeOut, WithoutHidingKeepsTheTargetVisible) {
+TEST(FadeOut, WithoutHidingKeepsTheTargetVisible)
+{
     QWidget widget;
     widget.show();
     Fade fade(&widget, 0.0, 1.0, 30, false);
@@ -51,7 +54,8 @@ TEST(FadeOut, WithoutHidingKeepsTheTargetVisible) {
     EXPECT_TRUE(widget.isVisible());
 }
 
-TEST(FadeOut, ToANonZeroLowerOpacityNeverHides) {
+TEST(FadeOut, ToANonZeroLowerOpacityNeverHides)
+{
     QWidget widget;
     widget.show();
     Fade fade(&widget, 0.3, 1.0, 30, true);
@@ -63,7 +67,8 @@ TEST(FadeOut, ToANonZeroLowerOpacityNeverHides) {
     EXPECT_TRUE(fade.isFadedOut());
 }
 
-TEST(FadeInterruption, FadeInDuringFadeOutNeverHidesTheWidget) {
+TEST(FadeInterruption, FadeInDuringFadeOutNeverHidesTheWidget)
+{
     QWidget widget;
     widget.show();
     // Long enough that the fade-out is still running on a loaded machine.
@@ -83,7 +88,8 @@ TEST(FadeInterruption, FadeInDuringFadeOutNeverHidesTheWidget) {
     EXPECT_FALSE(fade.isFadedOut());
 }
 
-TEST(FadeInterruption, RepeatedFadeOutsReportTheEndOnce) {
+TEST(FadeInterruption, RepeatedFadeOutsReportTheEndOnce)
+{
     QWidget widget;
     widget.show();
     Fade fade(&widget, 0.0, 1.0, 60, true);
@@ -97,7 +103,8 @@ TEST(FadeInterruption, RepeatedFadeOutsReportTheEndOnce) {
     EXPECT_EQ(finished.count(), 1);
 }
 
-TEST(FadeIn, ShowsAHiddenTargetAndEndsAtTheUpperOpacity) {
+TEST(FadeIn, ShowsAHiddenTargetAndEndsAtTheUpperOpacity)
+{
     QWidget widget;
     Fade fade(&widget, 0.0, 0.8, 30, true);
     EXPECT_NEAR(opacityOf(widget), 0.8, 1e-6) << "the effect starts at the upper opacity";
@@ -110,7 +117,8 @@ TEST(FadeIn, ShowsAHiddenTargetAndEndsAtTheUpperOpacity) {
 
 // An opacity effect renders its widget through an off-screen pixmap on every
 // paint: at full opacity it is removed.
-TEST(FadeEffect, RemovedAtFullOpacityAndPutBackForTheNextFadeOut) {
+TEST(FadeEffect, RemovedAtFullOpacityAndPutBackForTheNextFadeOut)
+{
     QWidget widget;
     widget.show();
     Fade fade(&widget, 0.0, 1.0, 30, true);
@@ -129,10 +137,11 @@ TEST(FadeEffect, RemovedAtFullOpacityAndPutBackForTheNextFadeOut) {
 // A graphics effect on a container draws its OpenGL widgets blank (the viewer's
 // zoom panel holds the magnifier): such a container never gets one, and only
 // shows and hides at the ends of its fades.
-TEST(FadeEffect, NeverOnAContainerHoldingAnOpenGLWidget) {
+TEST(FadeEffect, NeverOnAContainerHoldingAnOpenGLWidget)
+{
     QWidget container;
     Fade fade(&container, 0.0, 0.95, 60, true);
-    new QOpenGLWidget(&container);  // given its OpenGL widget after the fade was made
+    new QOpenGLWidget(&container); // given its OpenGL widget after the fade was made
     container.show();
     bool effectSeen = false;
     QObject::connect(&fade, &QVariantAnimation::valueChanged,
@@ -150,7 +159,8 @@ TEST(FadeEffect, NeverOnAContainerHoldingAnOpenGLWidget) {
     EXPECT_EQ(container.graphicsEffect(), nullptr);
 }
 
-TEST(SlideDirections, InwardSlideFromBelowEndsWhereTheWidgetWas) {
+TEST(SlideDirections, InwardSlideFromBelowEndsWhereTheWidgetWas)
+{
     QWidget parent;
     auto* child = new QWidget(&parent);
     child->move(30, 40);
@@ -163,15 +173,17 @@ TEST(SlideDirections, InwardSlideFromBelowEndsWhereTheWidgetWas) {
     EXPECT_EQ(child->pos(), QPoint(30, 40));
 }
 
-TEST(SlideDirections, EveryDirectionMovesTheRightWay) {
-    struct Case {
+TEST(SlideDirections, EveryDirectionMovesTheRightWay)
+{
+    struct Case
+    {
         int direction;
         QPoint start;
         QPoint end;
     };
     const QPoint at(100, 100);
     const Case cases[] = {
-        {0, {107, 100}, at}, {1, {93, 100}, at}, {2, {100, 107}, at}, {4, {100, 93}, at},
+        {0, {107, 100}, at}, {1, {93, 100}, at}, {2, {100, 107}, at},  {4, {100, 93}, at},
         {9, at, {107, 100}}, {8, at, {93, 100}}, {12, at, {100, 107}}, {10, at, {100, 93}},
     };
     for (const Case& c : cases) {
@@ -185,7 +197,8 @@ TEST(SlideDirections, EveryDirectionMovesTheRightWay) {
     }
 }
 
-TEST(SlideRestart, RestartingAnInwardSlideDoesNotDrift) {
+TEST(SlideRestart, RestartingAnInwardSlideDoesNotDrift)
+{
     QWidget parent;
     auto* child = new QWidget(&parent);
     child->move(10, 10);
@@ -200,7 +213,8 @@ TEST(SlideRestart, RestartingAnInwardSlideDoesNotDrift) {
     EXPECT_EQ(child->pos(), QPoint(10, 10));
 }
 
-int main(int argc, char** argv) {
+int main(int argc, char** argv)
+{
     QApplication application(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();

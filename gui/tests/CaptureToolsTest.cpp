@@ -136,8 +136,7 @@ TEST_F(WidgetTest, StampOnAHighDensityImageKeepsItsPixelSizeAndMargin)
         ASSERT_FALSE(painted.isNull()) << "corner " << corner;
         const QRect box = corner == CaptureTools::TopLeft ? QRect(40, 40, 80, 80) : QRect(1800, 960, 80, 80);
         EXPECT_TRUE(box.contains(painted)) << "corner " << corner << ": painted at " << painted.x() << ","
-                                           << painted.y() << " size " << painted.width() << "x"
-                                           << painted.height();
+                                           << painted.y() << " size " << painted.width() << "x" << painted.height();
         EXPECT_GT(painted.width(), 70) << "the wide logo spans its box";
     }
 }

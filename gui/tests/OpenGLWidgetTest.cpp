@@ -17,18 +17,21 @@ namespace {
 
 // GL complaints (shader compile errors, textures freed in the wrong context)
 // arrive as warnings; every painter test fails if one appears.
-QStringList& glWarnings() {
+QStringList& glWarnings()
+{
     static QStringList warnings;
     return warnings;
 }
 
-void collectWarnings(QtMsgType type, const QMessageLogContext&, const QString& message) {
+void collectWarnings(QtMsgType type, const QMessageLogContext&, const QString& message)
+{
     if (type != QtDebugMsg && type != QtInfoMsg && !message.startsWith("QStandardPaths")) {
         glWarnings() << message;
     }
 }
 
-class ProbeWidget : public OpenGLWidget {
+class ProbeWidget : public OpenGLWidget
+{
 public:
     using OpenGLWidget::rotate;
     using OpenGLWidget::scale;
@@ -39,7 +42,8 @@ public:
 
 protected:
     void initialise() override { ++initialiseCalls; }
-    void paintGL() override {
+    void paintGL() override
+    {
         auto* gl = getGLFunctions();
         gl->glClearColor(0.F, 0.F, 0.F, 1.F);
         gl->glClear(GL_COLOR_BUFFER_BIT);
@@ -50,7 +54,8 @@ protected:
 };
 
 // Extent of the pixels brighter than the threshold in the chosen channel.
-struct Extent {
+struct Extent
+{
     int left = -1;
     int right = -1;
     int top = -1;
@@ -59,7 +64,8 @@ struct Extent {
     bool empty() const { return count == 0; }
 };
 
-Extent litExtent(const QImage& image, QRect area = {}, int channel = -1) {
+Extent litExtent(const QImage& image, QRect area = {}, int channel = -1)
+{
     if (area.isNull()) {
         area = image.rect();
     }
@@ -84,9 +90,11 @@ Extent litExtent(const QImage& image, QRect area = {}, int channel = -1) {
     return e;
 }
 
-class PainterTest : public ::testing::Test {
+class PainterTest : public ::testing::Test
+{
 protected:
-    void SetUp() override {
+    void SetUp() override
+    {
         widget.resize(400, 200);
         widget.show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&widget));
@@ -94,12 +102,14 @@ protected:
         widget.scale(1.F, 1.F, 1.F, true);
     }
 
-    void TearDown() override {
+    void TearDown() override
+    {
         EXPECT_TRUE(glWarnings().isEmpty()) << glWarnings().join('\n').toStdString();
         glWarnings().clear();
     }
 
-    QImage render(std::function<void(OpenGLWidgetPainter&)> draw) {
+    QImage render(std::function<void(OpenGLWidgetPainter&)> draw)
+    {
         widget.draw = std::move(draw);
         return widget.grabFramebuffer();
     }
@@ -107,15 +117,17 @@ protected:
     ProbeWidget widget;
 };
 
-QImage solidImage(int w, int h, const QColor& colour) {
+QImage solidImage(int w, int h, const QColor& colour)
+{
     QImage image(w, h, QImage::Format_ARGB32);
     image.fill(colour);
     return image;
 }
 
-}  // namespace
+} // namespace
 
-TEST(TransformRotation, WrapsByOneTurnAtMost) {
+TEST(TransformRotation, WrapsByOneTurnAtMost)
+{
     ProbeWidget widget;
     widget.rotate(350.F, true);
     widget.rotate(30.F, false);
@@ -129,7 +141,8 @@ TEST(TransformRotation, WrapsByOneTurnAtMost) {
     EXPECT_FLOAT_EQ(widget.getCurrentRotation(), 340.F);
 }
 
-TEST(TransformState, StartsZeroWithIdentityProjection) {
+TEST(TransformState, StartsZeroWithIdentityProjection)
+{
     ProbeWidget widget;
     EXPECT_FLOAT_EQ(widget.getCurrentRotation(), 0.F);
     EXPECT_EQ(widget.getCurrentScale(), (Keldar::Vec3<float>{0.F, 0.F, 0.F}));
@@ -137,7 +150,8 @@ TEST(TransformState, StartsZeroWithIdentityProjection) {
     EXPECT_TRUE(widget.getCurrentProjection().isIdentity());
 }
 
-TEST(TransformState, RelativeScaleMultipliesAndRelativeTranslationAdds) {
+TEST(TransformState, RelativeScaleMultipliesAndRelativeTranslationAdds)
+{
     ProbeWidget widget;
     widget.scale(2.F, 3.F, 1.F, true);
     widget.scale(0.5F, 2.F, 1.F, false);
@@ -147,7 +161,8 @@ TEST(TransformState, RelativeScaleMultipliesAndRelativeTranslationAdds) {
     EXPECT_EQ(widget.getCurrentTranslation(), (Keldar::Vec3<float>{0.5F, -0.25F, 0.F}));
 }
 
-TEST(TransformProjection, RotatesThenScalesThenTranslates) {
+TEST(TransformProjection, RotatesThenScalesThenTranslates)
+{
     ProbeWidget widget;
     widget.rotate(90.F, true);
     widget.scale(2.F, 3.F, 1.F, true);
@@ -162,14 +177,16 @@ TEST(TransformProjection, RotatesThenScalesThenTranslates) {
     EXPECT_NEAR(moved.y(), 3.F, 1e-5);
 }
 
-TEST_F(PainterTest, RunsOnAnOpenGL21CompatibleContext) {
+TEST_F(PainterTest, RunsOnAnOpenGL21CompatibleContext)
+{
     const QSurfaceFormat format = widget.context()->format();
     EXPECT_GE(format.majorVersion() * 10 + format.minorVersion(), 21);
     EXPECT_NE(format.profile(), QSurfaceFormat::CoreProfile);
     EXPECT_EQ(widget.initialiseCalls, 1);
 }
 
-TEST_F(PainterTest, SetFontWithUnknownIndexFailsAndKeepsTheCurrentFont) {
+TEST_F(PainterTest, SetFontWithUnknownIndexFailsAndKeepsTheCurrentFont)
+{
     widget.makeCurrent();
     Painter& painter = *widget.getPainter();
     EXPECT_EQ(painter.getCurrentFont(), 0);
@@ -182,7 +199,8 @@ TEST_F(PainterTest, SetFontWithUnknownIndexFailsAndKeepsTheCurrentFont) {
     widget.doneCurrent();
 }
 
-TEST_F(PainterTest, OneAtlasPerFontAndColour) {
+TEST_F(PainterTest, OneAtlasPerFontAndColour)
+{
     widget.makeCurrent();
     Painter& painter = *widget.getPainter();
     const int before = painter.getFontCount();
@@ -200,10 +218,12 @@ TEST_F(PainterTest, OneAtlasPerFontAndColour) {
     widget.doneCurrent();
 }
 
-TEST_F(PainterTest, AtlasHoldsEveryGlyphInsideItsTexture) {
+TEST_F(PainterTest, AtlasHoldsEveryGlyphInsideItsTexture)
+{
     widget.makeCurrent();
     Painter& painter = *widget.getPainter();
-    for (const QFont& font : {QFont("DejaVu Sans", 8), QFont("DejaVu Sans Mono", 26), QFont("DejaVu Serif", 40, QFont::Bold)}) {
+    for (const QFont& font :
+         {QFont("DejaVu Sans", 8), QFont("DejaVu Sans Mono", 26), QFont("DejaVu Serif", 40, QFont::Bold)}) {
         const auto* atlas = painter.getFontAtlas(painter.addFont(font, Qt::white));
         ASSERT_NE(atlas, nullptr);
         const int height = atlas->image.height();
@@ -222,7 +242,8 @@ TEST_F(PainterTest, AtlasHoldsEveryGlyphInsideItsTexture) {
     widget.doneCurrent();
 }
 
-TEST_F(PainterTest, TextAlignmentAnchorsTheLineAtX) {
+TEST_F(PainterTest, TextAlignmentAnchorsTheLineAtX)
+{
     const auto draw = [&](std::uint8_t alignment) {
         return litExtent(render([=](Painter& p) { p.drawText(0.F, 0.F, 0, "HHHH", alignment, true); }));
     };
@@ -241,7 +262,8 @@ TEST_F(PainterTest, TextAlignmentAnchorsTheLineAtX) {
     EXPECT_NEAR(right.right - right.left, left.right - left.left, 1);
 }
 
-TEST_F(PainterTest, TextVerticalAlignment) {
+TEST_F(PainterTest, TextVerticalAlignment)
+{
     const auto draw = [&](std::uint8_t alignment) {
         return litExtent(render([=](Painter& p) { p.drawText(0.F, 0.F, 0, "HHHH", alignment, true); }));
     };
@@ -255,28 +277,35 @@ TEST_F(PainterTest, TextVerticalAlignment) {
     EXPECT_GT(middle.bottom, 100);
 }
 
-TEST_F(PainterTest, TextKeepsItsPixelSizeUnderTheWidgetScaleAndTurnsWithIt) {
-    const Extent plain = litExtent(render([](Painter& p) { p.drawText(0.F, 0.F, 0, "HHHHHH", Painter::AlignHCentre); }));
+TEST_F(PainterTest, TextKeepsItsPixelSizeUnderTheWidgetScaleAndTurnsWithIt)
+{
+    const Extent plain =
+        litExtent(render([](Painter& p) { p.drawText(0.F, 0.F, 0, "HHHHHH", Painter::AlignHCentre); }));
     widget.scale(0.5F, 0.25F, 1.F, true);
-    const Extent scaled = litExtent(render([](Painter& p) { p.drawText(0.F, 0.F, 0, "HHHHHH", Painter::AlignHCentre); }));
+    const Extent scaled =
+        litExtent(render([](Painter& p) { p.drawText(0.F, 0.F, 0, "HHHHHH", Painter::AlignHCentre); }));
     EXPECT_EQ(plain.right - plain.left, scaled.right - scaled.left);
     EXPECT_EQ(plain.bottom - plain.top, scaled.bottom - scaled.top);
 
     widget.scale(1.F, 1.F, 1.F, true);
     widget.rotate(90.F, true);
-    const Extent turned = litExtent(render([](Painter& p) { p.drawText(0.F, 0.F, 0, "HHHHHH", Painter::AlignHCentre); }));
+    const Extent turned =
+        litExtent(render([](Painter& p) { p.drawText(0.F, 0.F, 0, "HHHHHH", Painter::AlignHCentre); }));
     EXPECT_NEAR(turned.bottom - turned.top, plain.right - plain.left, 2) << "turned a quarter, same shape";
     EXPECT_NEAR(turned.right - turned.left, plain.bottom - plain.top, 2);
 }
 
-TEST_F(PainterTest, TextAnchorFollowsTheWidgetTransformUnlessIgnored) {
+TEST_F(PainterTest, TextAnchorFollowsTheWidgetTransformUnlessIgnored)
+{
     widget.translate(0.5F, 0.F, 0.F, true);
-    const Extent moved = litExtent(render([](Painter& p) { p.drawText(0.F, 0.F, 0, "HH", Painter::AlignLeft, false); }));
+    const Extent moved =
+        litExtent(render([](Painter& p) { p.drawText(0.F, 0.F, 0, "HH", Painter::AlignLeft, false); }));
     const Extent fixed = litExtent(render([](Painter& p) { p.drawText(0.F, 0.F, 0, "HH", Painter::AlignLeft, true); }));
     EXPECT_NEAR(moved.left - fixed.left, 100, 2) << "0.5 of the half-width of 200 pixels";
 }
 
-TEST_F(PainterTest, UnknownCharactersAdvanceLikeASpace) {
+TEST_F(PainterTest, UnknownCharactersAdvanceLikeASpace)
+{
     const Extent withSpace = litExtent(render([](Painter& p) { p.drawText(-0.5F, 0.F, 0, "H H", 0, true); }));
     const Extent withTilde = litExtent(render([](Painter& p) { p.drawText(-0.5F, 0.F, 0, "H~H", 0, true); }));
     const Extent withUtf8 = litExtent(render([](Painter& p) { p.drawText(-0.5F, 0.F, 0, "H\xC3\xA9H", 0, true); }));
@@ -284,7 +313,8 @@ TEST_F(PainterTest, UnknownCharactersAdvanceLikeASpace) {
     EXPECT_EQ(withUtf8.right, withSpace.right);
 }
 
-TEST_F(PainterTest, LinesFollowTheTransformUnlessIgnored) {
+TEST_F(PainterTest, LinesFollowTheTransformUnlessIgnored)
+{
     widget.translate(0.F, 0.5F, 0.F, true);
     const QImage image = render([](Painter& p) {
         p.drawLine(-1.F, 0.F, 1.F, 0.F, 3, Qt::green, false);
@@ -298,19 +328,24 @@ TEST_F(PainterTest, LinesFollowTheTransformUnlessIgnored) {
     EXPECT_EQ(red.bottom - red.top, 0) << "width 1, and the earlier width was restored";
 }
 
-TEST_F(PainterTest, JoinedAndClosedPointsDrawAStripOrALoop) {
+TEST_F(PainterTest, JoinedAndClosedPointsDrawAStripOrALoop)
+{
     const std::vector<float> corners{-0.5F, -0.5F, 0.5F, -0.5F, 0.5F, 0.5F, -0.5F, 0.5F};
-    const QRect leftEdge(95, 60, 10, 80);  // the edge from the last corner back to the first
-    const auto strip = litExtent(render([&](Painter& p) { p.drawLines(corners, 1, Qt::white, true, true, false); }), leftEdge);
-    const auto loop = litExtent(render([&](Painter& p) { p.drawLines(corners, 1, Qt::white, true, true, true); }), leftEdge);
+    const QRect leftEdge(95, 60, 10, 80); // the edge from the last corner back to the first
+    const auto strip =
+        litExtent(render([&](Painter& p) { p.drawLines(corners, 1, Qt::white, true, true, false); }), leftEdge);
+    const auto loop =
+        litExtent(render([&](Painter& p) { p.drawLines(corners, 1, Qt::white, true, true, true); }), leftEdge);
     const QRect rightEdge(295, 60, 10, 80);
-    const auto segments = litExtent(render([&](Painter& p) { p.drawLines(corners, 1, Qt::white, true, false, false); }), rightEdge);
+    const auto segments =
+        litExtent(render([&](Painter& p) { p.drawLines(corners, 1, Qt::white, true, false, false); }), rightEdge);
     EXPECT_TRUE(strip.empty());
     EXPECT_FALSE(loop.empty());
     EXPECT_TRUE(segments.empty()) << "unjoined: only the pairs (0,1) and (2,3), both horizontal";
 }
 
-TEST_F(PainterTest, CircleStaysRoundAgainstTheScaleAspect) {
+TEST_F(PainterTest, CircleStaysRoundAgainstTheScaleAspect)
+{
     // In normalised coordinates of a 400 x 200 widget, radius 0.5 spans 100
     // pixels across and 50 down, unless the scale corrects the aspect as a
     // display with square units does.
@@ -320,7 +355,7 @@ TEST_F(PainterTest, CircleStaysRoundAgainstTheScaleAspect) {
     EXPECT_NEAR(stretched.top, 50, 2);
     EXPECT_NEAR(stretched.bottom, 150, 2);
     widget.scale(0.5F, 1.F, 1.F, true);
-    widget.translate(0.5F, 0.5F, 0.F, true);  // ignored: circles use plain normalised coordinates
+    widget.translate(0.5F, 0.5F, 0.F, true); // ignored: circles use plain normalised coordinates
     const Extent round = litExtent(render([](Painter& p) { p.drawCircle({0.0, 0.0}, 0.5F, 1, Qt::white); }));
     EXPECT_NEAR(round.left, 150, 2);
     EXPECT_NEAR(round.right, 250, 2);
@@ -329,7 +364,8 @@ TEST_F(PainterTest, CircleStaysRoundAgainstTheScaleAspect) {
     EXPECT_NEAR(round.right - round.left, round.bottom - round.top, 2) << "round on screen";
 }
 
-TEST_F(PainterTest, ImageFillsItsQuadFromTheTopLeftCorner) {
+TEST_F(PainterTest, ImageFillsItsQuadFromTheTopLeftCorner)
+{
     const QImage red = solidImage(40, 20, Qt::red);
     const Extent e = litExtent(render([&](Painter& p) { p.drawImage(-1.F, 1.F, red); }), {}, 0);
     EXPECT_EQ(e.left, 0);
@@ -346,7 +382,8 @@ TEST_F(PainterTest, ImageFillsItsQuadFromTheTopLeftCorner) {
     EXPECT_EQ(shown.pixelColor(200, 180), QColor(Qt::blue));
 }
 
-TEST_F(PainterTest, CachedImageKeepsItsFirstPosition) {
+TEST_F(PainterTest, CachedImageKeepsItsFirstPosition)
+{
     widget.makeCurrent();
     ASSERT_EQ(widget.getPainter()->getImageCacheMode(), Painter::ImageCacheMode::On);
     widget.doneCurrent();
@@ -362,7 +399,8 @@ TEST_F(PainterTest, CachedImageKeepsItsFirstPosition) {
     EXPECT_EQ(again.pixelColor(110, 55), QColor(Qt::red)) << "later frames too";
 }
 
-TEST_F(PainterTest, ForgottenImageIsPlacedAnewByItsNextDraw) {
+TEST_F(PainterTest, ForgottenImageIsPlacedAnewByItsNextDraw)
+{
     const QImage red = solidImage(40, 20, Qt::red);
     render([&](Painter& p) { p.drawImage(-0.5F, 0.5F, red); });
     widget.makeCurrent();
@@ -375,7 +413,8 @@ TEST_F(PainterTest, ForgottenImageIsPlacedAnewByItsNextDraw) {
     EXPECT_EQ(image.pixelColor(310, 155), QColor(Qt::red));
 }
 
-TEST_F(PainterTest, UncachedImagesGoWhereTheyAreDrawn) {
+TEST_F(PainterTest, UncachedImagesGoWhereTheyAreDrawn)
+{
     widget.makeCurrent();
     widget.getPainter()->setImageCacheMode(Painter::ImageCacheMode::Off);
     widget.doneCurrent();
@@ -389,7 +428,8 @@ TEST_F(PainterTest, UncachedImagesGoWhereTheyAreDrawn) {
     EXPECT_EQ(widget.getPainter()->getCachedImageCount(), 0U);
 }
 
-TEST_F(PainterTest, TranslucentImagesBlendAndBlendingIsRestored) {
+TEST_F(PainterTest, TranslucentImagesBlendAndBlendingIsRestored)
+{
     const QImage half = solidImage(400, 200, QColor(255, 0, 0, 128));
     widget.makeCurrent();
     widget.getPainter()->setImageCacheMode(Painter::ImageCacheMode::Off);
@@ -403,7 +443,8 @@ TEST_F(PainterTest, TranslucentImagesBlendAndBlendingIsRestored) {
     EXPECT_FALSE(blendAfter);
 }
 
-TEST(PainterLifetime, NewContextMakesANewPainterWithoutLeaks) {
+TEST(PainterLifetime, NewContextMakesANewPainterWithoutLeaks)
+{
     QWidget first;
     auto* widget = new ProbeWidget;
     widget->setParent(&first);
@@ -447,7 +488,8 @@ TEST(PainterLifetime, NewContextMakesANewPainterWithoutLeaks) {
     glWarnings().clear();
 }
 
-int main(int argc, char** argv) {
+int main(int argc, char** argv)
+{
     qInstallMessageHandler(collectWarnings);
     QApplication application(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);

@@ -22,9 +22,9 @@ namespace {
 
 TEST(PopOutPlacement, BelowAControlAlignsNearEndsByDefault)
 {
-    const QPoint at = BasicPopOutWidget::computePosition(QRect(100, 50, 40, 30), QSize(800, 600), QSize(200, 100),
-                                                         BasicPopOutWidget::BelowControl,
-                                                         BasicPopOutWidget::AlignNearEnds, 4);
+    const QPoint at =
+        BasicPopOutWidget::computePosition(QRect(100, 50, 40, 30), QSize(800, 600), QSize(200, 100),
+                                           BasicPopOutWidget::BelowControl, BasicPopOutWidget::AlignNearEnds, 4);
     EXPECT_EQ(at, QPoint(100, 84));
 }
 

@@ -14,7 +14,8 @@ using Keldar::GUI::Theming::ThemeManager;
 
 namespace {
 
-QString writeFile(const QTemporaryDir& dir, const QString& name, const QByteArray& content) {
+QString writeFile(const QTemporaryDir& dir, const QString& name, const QByteArray& content)
+{
     const QString path = dir.filePath(name);
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly)) {
@@ -25,29 +26,34 @@ QString writeFile(const QTemporaryDir& dir, const QString& name, const QByteArra
     return path;
 }
 
-const QStringList themeVariables = {"@primaryBackground", "@secondaryBackground", "@primaryForeground",
-                                    "@secondaryForeground", "@accent", "@foregroundAccent",
-                                    "@imageColourName", "@imageColourAccentName"};
+const QStringList themeVariables = {
+    "@primaryBackground", "@secondaryBackground", "@primaryForeground",    "@secondaryForeground", "@accent",
+    "@foregroundAccent",  "@imageColourName",     "@imageColourAccentName"};
 
-}  // namespace
+} // namespace
 
-TEST(ThemeSubstitution, ReplacesEveryOccurrenceOfAVariable) {
+TEST(ThemeSubstitution, ReplacesEveryOccurrenceOfAVariable)
+{
     QTemporaryDir dir;
     StylesheetParser parser;
-    ASSERT_TRUE(parser.loadStylesheet(writeFile(dir, "a.css", "QLabel { color: @fg; }\nQFrame { border-color: @fg; }")));
+    ASSERT_TRUE(
+        parser.loadStylesheet(writeFile(dir, "a.css", "QLabel { color: @fg; }\nQFrame { border-color: @fg; }")));
     ASSERT_TRUE(parser.loadTheme(writeFile(dir, "t.less", "@fg: #123456;\n")));
     EXPECT_EQ(parser.getCss(), "QLabel { color: #123456; }\nQFrame { border-color: #123456; }");
 }
 
-TEST(ThemeSubstitution, BracketedAlphaBecomesRgbaOfTheColour) {
+TEST(ThemeSubstitution, BracketedAlphaBecomesRgbaOfTheColour)
+{
     QTemporaryDir dir;
     StylesheetParser parser;
-    ASSERT_TRUE(parser.loadStylesheet(writeFile(dir, "a.css", "a { color: @accent[0.5]; b: @accent; c: @accent[0.25]; }")));
+    ASSERT_TRUE(
+        parser.loadStylesheet(writeFile(dir, "a.css", "a { color: @accent[0.5]; b: @accent; c: @accent[0.25]; }")));
     ASSERT_TRUE(parser.loadTheme(writeFile(dir, "t.less", "@accent: #1E90FF;\n")));
     EXPECT_EQ(parser.getCss(), "a { color: rgba(30, 144, 255, 0.5); b: #1E90FF; c: rgba(30, 144, 255, 0.25); }");
 }
 
-TEST(ThemeSubstitution, NamedColoursAlsoTakeTheBracketedForm) {
+TEST(ThemeSubstitution, NamedColoursAlsoTakeTheBracketedForm)
+{
     QTemporaryDir dir;
     StylesheetParser parser;
     ASSERT_TRUE(parser.loadStylesheet(writeFile(dir, "a.css", "x: @image[0.1];")));
@@ -55,7 +61,8 @@ TEST(ThemeSubstitution, NamedColoursAlsoTakeTheBracketedForm) {
     EXPECT_EQ(parser.getCss(), "x: rgba(255, 255, 255, 0.1);");
 }
 
-TEST(ThemeSubstitution, NonColourValueIsSubstitutedLiterallyWithBracketsKept) {
+TEST(ThemeSubstitution, NonColourValueIsSubstitutedLiterallyWithBracketsKept)
+{
     QTemporaryDir dir;
     StylesheetParser parser;
     ASSERT_TRUE(parser.loadStylesheet(writeFile(dir, "a.css", "w: @size[2];")));
@@ -63,7 +70,8 @@ TEST(ThemeSubstitution, NonColourValueIsSubstitutedLiterallyWithBracketsKept) {
     EXPECT_EQ(parser.getCss(), "w: 12px[2];");
 }
 
-TEST(ThemeSubstitution, IsCaseSensitive) {
+TEST(ThemeSubstitution, IsCaseSensitive)
+{
     QTemporaryDir dir;
     StylesheetParser parser;
     ASSERT_TRUE(parser.loadStylesheet(writeFile(dir, "a.css", "@Accent @accent")));
@@ -71,7 +79,8 @@ TEST(ThemeSubstitution, IsCaseSensitive) {
     EXPECT_EQ(parser.getCss(), "@Accent red");
 }
 
-TEST(ThemeSubstitution, NamePrefixOfAnotherDoesNotCorruptTheLongerOne) {
+TEST(ThemeSubstitution, NamePrefixOfAnotherDoesNotCorruptTheLongerOne)
+{
     QTemporaryDir dir;
     StylesheetParser parser;
     ASSERT_TRUE(parser.loadStylesheet(writeFile(dir, "a.css", "@bg @bgDark")));
@@ -79,7 +88,8 @@ TEST(ThemeSubstitution, NamePrefixOfAnotherDoesNotCorruptTheLongerOne) {
     EXPECT_EQ(parser.getCss(), "#111111 #222222");
 }
 
-TEST(ThemeSubstitution, GetCssLeavesTheStoredTextUnchanged) {
+TEST(ThemeSubstitution, GetCssLeavesTheStoredTextUnchanged)
+{
     QTemporaryDir dir;
     StylesheetParser parser;
     ASSERT_TRUE(parser.loadStylesheet(writeFile(dir, "a.css", "c: @fg;")));
@@ -90,7 +100,8 @@ TEST(ThemeSubstitution, GetCssLeavesTheStoredTextUnchanged) {
     EXPECT_EQ(parser.getCss(), "c: #000002;");
 }
 
-TEST(ThemeFileParsing, LineWithoutSeparatorStoresItselfAsNameAndValue) {
+TEST(ThemeFileParsing, LineWithoutSeparatorStoresItselfAsNameAndValue)
+{
     QTemporaryDir dir;
     StylesheetParser parser;
     ASSERT_TRUE(parser.loadTheme(writeFile(dir, "t.less", "@odd;\n@accent: #1E90FF;\n")));
@@ -100,7 +111,8 @@ TEST(ThemeFileParsing, LineWithoutSeparatorStoresItselfAsNameAndValue) {
     EXPECT_EQ(variables.value("@accent"), "#1E90FF");
 }
 
-TEST(ThemeFileParsing, CrLfLineEndingsAndBlankLinesAreTolerated) {
+TEST(ThemeFileParsing, CrLfLineEndingsAndBlankLinesAreTolerated)
+{
     QTemporaryDir dir;
     StylesheetParser parser;
     ASSERT_TRUE(parser.loadTheme(writeFile(dir, "t.less", "@a: #010203;\r\n\r\n@b: Blue; \r\n")));
@@ -111,7 +123,8 @@ TEST(ThemeFileParsing, CrLfLineEndingsAndBlankLinesAreTolerated) {
     EXPECT_EQ(parser.getThemeColour("@a"), QColor(1, 2, 3));
 }
 
-TEST(ThemeFileParsing, LaterThemeOverwritesOnlyTheNamesItAssigns) {
+TEST(ThemeFileParsing, LaterThemeOverwritesOnlyTheNamesItAssigns)
+{
     QTemporaryDir dir;
     StylesheetParser parser;
     ASSERT_TRUE(parser.loadTheme(writeFile(dir, "t.less", "@a: #000001;\n@b: #000002;\n")));
@@ -120,7 +133,8 @@ TEST(ThemeFileParsing, LaterThemeOverwritesOnlyTheNamesItAssigns) {
     EXPECT_EQ(parser.getVariables().value("@b"), "#000003");
 }
 
-TEST(ThemeFileParsing, UnopenableFilesReturnFalseAndChangeNothing) {
+TEST(ThemeFileParsing, UnopenableFilesReturnFalseAndChangeNothing)
+{
     QTemporaryDir dir;
     StylesheetParser parser;
     ASSERT_TRUE(parser.loadStylesheet(writeFile(dir, "a.css", "c: @fg;")));
@@ -130,7 +144,8 @@ TEST(ThemeFileParsing, UnopenableFilesReturnFalseAndChangeNothing) {
     EXPECT_EQ(parser.getCss(), "c: #000001;");
 }
 
-TEST(ThemeFileParsing, StylesheetsConcatenateInOrderUntilCleared) {
+TEST(ThemeFileParsing, StylesheetsConcatenateInOrderUntilCleared)
+{
     QTemporaryDir dir;
     StylesheetParser parser;
     ASSERT_TRUE(parser.loadStylesheet(writeFile(dir, "a.css", "A;")));
@@ -142,20 +157,25 @@ TEST(ThemeFileParsing, StylesheetsConcatenateInOrderUntilCleared) {
     EXPECT_EQ(parser.getStylesheetText(), "B;");
 }
 
-TEST(ThemeColours, UnknownVariableIsBlack) {
+TEST(ThemeColours, UnknownVariableIsBlack)
+{
     StylesheetParser parser;
     EXPECT_EQ(parser.getThemeColour("@nothing"), QColor(Qt::black));
 }
 
-struct ThemeExpectation {
+struct ThemeExpectation
+{
     int number;
     const char* path;
     QStringList values;
 };
 
-class ThemeFiles : public ::testing::TestWithParam<ThemeExpectation> {};
+class ThemeFiles : public ::testing::TestWithParam<ThemeExpectation>
+{
+};
 
-TEST_P(ThemeFiles, AssignAllEightVariablesWithTheirColours) {
+TEST_P(ThemeFiles, AssignAllEightVariablesWithTheirColours)
+{
     const auto& expectation = GetParam();
     ASSERT_EQ(ThemeManager::themeFilePath(expectation.number), expectation.path);
     StylesheetParser parser;
@@ -172,16 +192,21 @@ TEST_P(ThemeFiles, AssignAllEightVariablesWithTheirColours) {
 INSTANTIATE_TEST_SUITE_P(
     AllThemes, ThemeFiles,
     ::testing::Values(
-        ThemeExpectation{0, ":/keldar-gui/theming/themes/dark.less",
+        ThemeExpectation{0,
+                         ":/keldar-gui/theming/themes/dark.less",
                          {"#4C4C4C", "#222222", "#FFFFFF", "#969696", "#1E90FF", "#FFFFFF", "White", "White"}},
-        ThemeExpectation{1, ":/keldar-gui/theming/themes/light.less",
+        ThemeExpectation{1,
+                         ":/keldar-gui/theming/themes/light.less",
                          {"#F7F7F7", "#D8D8D8", "#555555", "#9C9C9C", "#1E90FF", "#FFFFFF", "DarkGrey", "White"}},
-        ThemeExpectation{2, ":/keldar-gui/theming/themes/midnight.less",
+        ThemeExpectation{2,
+                         ":/keldar-gui/theming/themes/midnight.less",
                          {"#293244", "#1B212D", "#FFFFFF", "#969696", "#1E90FF", "#FFFFFF", "White", "White"}},
-        ThemeExpectation{3, ":/keldar-gui/theming/themes/forest.less",
+        ThemeExpectation{3,
+                         ":/keldar-gui/theming/themes/forest.less",
                          {"#3B7054", "#264836", "#FFFFFF", "#81D2A7", "#AA672A", "#FFFFFF", "White", "White"}}));
 
-TEST(BaseStylesheet, LeavesNoVariableUnsubstitutedInAnyTheme) {
+TEST(BaseStylesheet, LeavesNoVariableUnsubstitutedInAnyTheme)
+{
     for (int theme = 0; theme < 4; ++theme) {
         StylesheetParser parser;
         ASSERT_TRUE(parser.loadStylesheet(ThemeManager::baseStylesheetPath()));
@@ -192,12 +217,14 @@ TEST(BaseStylesheet, LeavesNoVariableUnsubstitutedInAnyTheme) {
     }
 }
 
-class ThemeManagerTest : public ::testing::Test {
+class ThemeManagerTest : public ::testing::Test
+{
 protected:
     void TearDown() override { qApp->setStyleSheet({}); }
 };
 
-TEST_F(ThemeManagerTest, InstallsTheDarkThemeAtConstruction) {
+TEST_F(ThemeManagerTest, InstallsTheDarkThemeAtConstruction)
+{
     ThemeManager manager(qApp);
     EXPECT_EQ(manager.getTheme(), ThemeManager::Dark);
     EXPECT_EQ(qApp->styleSheet(), manager.getCss());
@@ -205,7 +232,8 @@ TEST_F(ThemeManagerTest, InstallsTheDarkThemeAtConstruction) {
     EXPECT_EQ(manager.getThemeColour("@primaryForeground"), QColor("#FFFFFF"));
 }
 
-TEST_F(ThemeManagerTest, SwitchingToLightChangesEveryVariable) {
+TEST_F(ThemeManagerTest, SwitchingToLightChangesEveryVariable)
+{
     ThemeManager manager(qApp);
     StylesheetParser dark;
     ASSERT_TRUE(dark.loadTheme(ThemeManager::themeFilePath(ThemeManager::Dark)));
@@ -213,7 +241,7 @@ TEST_F(ThemeManagerTest, SwitchingToLightChangesEveryVariable) {
     EXPECT_EQ(manager.getTheme(), ThemeManager::Light);
     for (const QString& name : themeVariables) {
         if (name == "@accent" || name == "@foregroundAccent" || name == "@imageColourAccentName") {
-            continue;  // the two themes share these values
+            continue; // the two themes share these values
         }
         EXPECT_NE(manager.getThemeColour(name), dark.getThemeColour(name)) << name.toStdString();
     }
@@ -221,16 +249,19 @@ TEST_F(ThemeManagerTest, SwitchingToLightChangesEveryVariable) {
     EXPECT_FALSE(qApp->styleSheet().contains("#4C4C4C"));
 }
 
-TEST_F(ThemeManagerTest, ForegroundRuleGetsLightGreyUnderLightTheme) {
+TEST_F(ThemeManagerTest, ForegroundRuleGetsLightGreyUnderLightTheme)
+{
     QTemporaryDir dir;
     ThemeManager manager(qApp);
-    ASSERT_TRUE(manager.addSupplementalStylesheet(writeFile(dir, "app.css", "QLabel#probe { color: @primaryForeground; }")));
+    ASSERT_TRUE(
+        manager.addSupplementalStylesheet(writeFile(dir, "app.css", "QLabel#probe { color: @primaryForeground; }")));
     EXPECT_FALSE(qApp->styleSheet().contains("QLabel#probe")) << "installed only with the next setTheme";
     manager.setTheme(ThemeManager::Light);
     EXPECT_TRUE(qApp->styleSheet().contains("QLabel#probe { color: #555555; }"));
 }
 
-TEST_F(ThemeManagerTest, OutOfRangeThemeKeepsColours) {
+TEST_F(ThemeManagerTest, OutOfRangeThemeKeepsColours)
+{
     ThemeManager manager(qApp);
     manager.setTheme(ThemeManager::Forest);
     manager.setTheme(9);
@@ -238,7 +269,8 @@ TEST_F(ThemeManagerTest, OutOfRangeThemeKeepsColours) {
     EXPECT_EQ(manager.getThemeColour("@accent"), QColor("#AA672A"));
 }
 
-TEST_F(ThemeManagerTest, ClearingSupplementalStylesKeepsTheBase) {
+TEST_F(ThemeManagerTest, ClearingSupplementalStylesKeepsTheBase)
+{
     QTemporaryDir dir;
     ThemeManager manager(qApp);
     ASSERT_TRUE(manager.addSupplementalStylesheet(writeFile(dir, "app.css", "QLabel#probe { color: red; }")));
@@ -250,18 +282,21 @@ TEST_F(ThemeManagerTest, ClearingSupplementalStylesKeepsTheBase) {
     EXPECT_TRUE(qApp->styleSheet().contains("[class=\"inverted\"]"));
 }
 
-QStringList& styleWarnings() {
+QStringList& styleWarnings()
+{
     static QStringList warnings;
     return warnings;
 }
 
-void collectStyleWarnings(QtMsgType type, const QMessageLogContext&, const QString& message) {
+void collectStyleWarnings(QtMsgType type, const QMessageLogContext&, const QString& message)
+{
     if (type == QtWarningMsg && message.contains("style", Qt::CaseInsensitive)) {
         styleWarnings() << message;
     }
 }
 
-TEST_F(ThemeManagerTest, EveryThemeInstallsAStylesheetTheToolkitCanParse) {
+TEST_F(ThemeManagerTest, EveryThemeInstallsAStylesheetTheToolkitCanParse)
+{
     ThemeManager manager(qApp);
     for (int theme = 0; theme < 4; ++theme) {
         styleWarnings().clear();
@@ -273,12 +308,12 @@ TEST_F(ThemeManagerTest, EveryThemeInstallsAStylesheetTheToolkitCanParse) {
         container.ensurePolished();
         button->ensurePolished();
         label->ensurePolished();
-        EXPECT_TRUE(styleWarnings().isEmpty()) << "theme " << theme << ": "
-                                               << styleWarnings().join('\n').toStdString();
+        EXPECT_TRUE(styleWarnings().isEmpty()) << "theme " << theme << ": " << styleWarnings().join('\n').toStdString();
     }
 }
 
-TEST_F(ThemeManagerTest, ContainerLayersSwapTheBackgrounds) {
+TEST_F(ThemeManagerTest, ContainerLayersSwapTheBackgrounds)
+{
     ThemeManager manager(qApp);
     QWidget normal;
     auto* normalButton = new QPushButton("b", &normal);
@@ -299,7 +334,7 @@ TEST_F(ThemeManagerTest, ContainerLayersSwapTheBackgrounds) {
     };
     const QColor primary = manager.getThemeColour("@primaryBackground");
     const QColor secondary = manager.getThemeColour("@secondaryBackground");
-    nested->setGeometry(0, 0, 50, 20);  // leaves the inverted container's lower part uncovered
+    nested->setGeometry(0, 0, 50, 20); // leaves the inverted container's lower part uncovered
     for (QPushButton* b : {normalButton, invertedButton, nestedButton}) {
         b->resize(60, 30);
     }
@@ -310,7 +345,8 @@ TEST_F(ThemeManagerTest, ContainerLayersSwapTheBackgrounds) {
     EXPECT_EQ(backgroundOf(nestedButton), secondary) << "a normal container inside an inverted one";
 }
 
-int main(int argc, char** argv) {
+int main(int argc, char** argv)
+{
     qInstallMessageHandler(collectStyleWarnings);
     QApplication application(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);

@@ -24,13 +24,16 @@ namespace {
 constexpr int AnimationSettleMs = 2000;
 
 // Waits until the toast's slides have brought it to rest at the given top.
-bool waitForTop(const Toast* toast, int top) {
+bool waitForTop(const Toast* toast, int top)
+{
     return QTest::qWaitFor([&] { return toast->pos().y() == top; }, AnimationSettleMs);
 }
 
-class ToastWindow : public ::testing::Test {
+class ToastWindow : public ::testing::Test
+{
 protected:
-    void SetUp() override {
+    void SetUp() override
+    {
         window.resize(1000, 700);
         window.show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
@@ -39,7 +42,8 @@ protected:
 };
 
 // A window whose toasts are (wrongly) made in another widget.
-class ForeignParentWindow : public MainWindow {
+class ForeignParentWindow : public MainWindow
+{
 public:
     QWidget other;
 
@@ -47,9 +51,10 @@ protected:
     QWidget* toastParent() override { return &other; }
 };
 
-}  // namespace
+} // namespace
 
-TEST_F(ToastWindow, StackedToastsAtTheTopSitBelowEachOther) {
+TEST_F(ToastWindow, StackedToastsAtTheTopSitBelowEachOther)
+{
     Toast* first = window.newToast(ToastType::Info, "first", 0);
     Toast* second = window.newToast(ToastType::Success, "second", 0);
     Toast* third = window.newToast(ToastType::Error, "third", 0);
@@ -63,7 +68,8 @@ TEST_F(ToastWindow, StackedToastsAtTheTopSitBelowEachOther) {
     EXPECT_EQ(first->x(), (window.width() - first->width()) / 2);
 }
 
-TEST_F(ToastWindow, OthersSlideUpWhenTheFirstFadesOut) {
+TEST_F(ToastWindow, OthersSlideUpWhenTheFirstFadesOut)
+{
     Toast* first = window.newToast(ToastType::Default, "first", 0);
     Toast* second = window.newToast(ToastType::Default, "second", 0);
     Toast* third = window.newToast(ToastType::Default, "third", 0);
@@ -77,7 +83,8 @@ TEST_F(ToastWindow, OthersSlideUpWhenTheFirstFadesOut) {
     EXPECT_TRUE(waitForTop(third, 8 + h + 8));
 }
 
-TEST_F(ToastWindow, BottomToastsStackUpwardsFromTheBottomEdge) {
+TEST_F(ToastWindow, BottomToastsStackUpwardsFromTheBottomEdge)
+{
     window.setToastLocation(ToastLocation::BottomRight, 8);
     Toast* first = window.newToast(ToastType::Warning, "first", 0);
     Toast* second = window.newToast(ToastType::Warning, "second", 0);
@@ -88,16 +95,17 @@ TEST_F(ToastWindow, BottomToastsStackUpwardsFromTheBottomEdge) {
     EXPECT_EQ(first->x(), window.width() - 8 - first->width());
 }
 
-TEST_F(ToastWindow, EachEdgeKeepsItsOwnStack) {
+TEST_F(ToastWindow, EachEdgeKeepsItsOwnStack)
+{
     Toast* top = window.newToast(ToastType::Info, "top", 0);
     window.setToastLocation(ToastLocation::BottomCentre, 8);
     Toast* bottom = window.newToast(ToastType::Info, "bottom", 0);
     EXPECT_TRUE(waitForTop(top, 8));
-    EXPECT_TRUE(waitForTop(bottom, window.height() - 8 - bottom->height()))
-        << "not queued behind the toast at the top";
+    EXPECT_TRUE(waitForTop(bottom, window.height() - 8 - bottom->height())) << "not queued behind the toast at the top";
 }
 
-TEST_F(ToastWindow, InitialOffsetMovesTheStack) {
+TEST_F(ToastWindow, InitialOffsetMovesTheStack)
+{
     window.setToastLocation(ToastLocation::TopLeft, 50);
     Toast* first = window.newToast(ToastType::Info, "first", 0);
     EXPECT_TRUE(waitForTop(first, 50));
@@ -106,7 +114,8 @@ TEST_F(ToastWindow, InitialOffsetMovesTheStack) {
     EXPECT_TRUE(waitForTop(first, 20));
 }
 
-TEST_F(ToastWindow, TimedToastDisappearsByItself) {
+TEST_F(ToastWindow, TimedToastDisappearsByItself)
+{
     Toast* toast = window.newToast(ToastType::Info, "brief", 100);
     ASSERT_NE(toast, nullptr);
     QSignalSpy dismissed(toast, &Toast::dismissed);
@@ -116,7 +125,8 @@ TEST_F(ToastWindow, TimedToastDisappearsByItself) {
     EXPECT_TRUE(toast->isHidden());
 }
 
-TEST_F(ToastWindow, ZeroDurationStaysUntilDismissedByAll) {
+TEST_F(ToastWindow, ZeroDurationStaysUntilDismissedByAll)
+{
     Toast* toast = window.newToast(ToastType::Info, "stays", 0);
     ASSERT_NE(toast, nullptr);
     EXPECT_FALSE(toast->isDisplayTimerActive());
@@ -132,18 +142,20 @@ TEST_F(ToastWindow, ZeroDurationStaysUntilDismissedByAll) {
     EXPECT_TRUE(toast->isHidden());
 }
 
-TEST_F(ToastWindow, ZeroDurationStaysUntilItsCloseButton) {
+TEST_F(ToastWindow, ZeroDurationStaysUntilItsCloseButton)
+{
     Toast* toast = window.newToast(ToastType::Default, "stays", 0);
     ASSERT_NE(toast->getCloseButton(), nullptr);
     QSignalSpy dismissed(toast, &Toast::dismissed);
     QSignalSpy hidden(toast, &Toast::hidden);
     toast->getCloseButton()->click();
-    toast->getCloseButton()->click();  // a second click while leaving changes nothing
+    toast->getCloseButton()->click(); // a second click while leaving changes nothing
     ASSERT_TRUE(hidden.wait(AnimationSettleMs));
     EXPECT_EQ(dismissed.count(), 1);
 }
 
-TEST_F(ToastWindow, AffirmativeButtonFadesOutAndReports) {
+TEST_F(ToastWindow, AffirmativeButtonFadesOutAndReports)
+{
     Toast* toast = window.newToast(ToastType::Info, "An update is available", 0, AffirmativeButton::Update);
     ASSERT_NE(toast->getAffirmativeButton(), nullptr);
     EXPECT_EQ(toast->getAffirmativeButton()->text(), "Update");
@@ -156,7 +168,8 @@ TEST_F(ToastWindow, AffirmativeButtonFadesOutAndReports) {
     EXPECT_EQ(dismissed.count(), 0);
 }
 
-TEST_F(ToastWindow, ButtonTextsAndStyleClassFollowTheArguments) {
+TEST_F(ToastWindow, ButtonTextsAndStyleClassFollowTheArguments)
+{
     Toast* custom = window.newToast(ToastType::Warning, std::string("wide"), 0, AffirmativeButton::Custom,
                                     std::string("Retry"), false);
     EXPECT_EQ(custom->getAffirmativeButton()->text(), "Retry");
@@ -172,7 +185,8 @@ TEST_F(ToastWindow, ButtonTextsAndStyleClassFollowTheArguments) {
     EXPECT_GE(plain->width(), 400);
 }
 
-TEST_F(ToastWindow, HiddenToastsAreDroppedOnTheNextDisplay) {
+TEST_F(ToastWindow, HiddenToastsAreDroppedOnTheNextDisplay)
+{
     Toast* first = window.newToast(ToastType::Info, "gone soon", 0);
     QPointer<Toast> watch(first);
     QSignalSpy hidden(first, &Toast::hidden);
@@ -186,7 +200,8 @@ TEST_F(ToastWindow, HiddenToastsAreDroppedOnTheNextDisplay) {
     EXPECT_TRUE(QTest::qWaitFor([&] { return watch.isNull(); }, 1000)) << "deleted once hidden";
 }
 
-TEST(ToastRefusal, ToastOfAnotherParentIsRefusedAndDeleted) {
+TEST(ToastRefusal, ToastOfAnotherParentIsRefusedAndDeleted)
+{
     ForeignParentWindow window;
     window.resize(800, 600);
     EXPECT_EQ(window.newToast(ToastType::Info, "nowhere", 0), nullptr);
@@ -200,7 +215,8 @@ TEST(ToastRefusal, ToastOfAnotherParentIsRefusedAndDeleted) {
     EXPECT_TRUE(window.getToastDisplayManager()->getToasts().empty());
 }
 
-TEST_F(ToastWindow, ResizingTheWindowKeepsToastsAtTheirEdge) {
+TEST_F(ToastWindow, ResizingTheWindowKeepsToastsAtTheirEdge)
+{
     window.setToastLocation(ToastLocation::BottomRight, 8);
     Toast* toast = window.newToast(ToastType::Info, "edge", 0);
     ASSERT_TRUE(waitForTop(toast, window.height() - 8 - toast->height()));
@@ -208,12 +224,12 @@ TEST_F(ToastWindow, ResizingTheWindowKeepsToastsAtTheirEdge) {
     ASSERT_TRUE(QTest::qWaitFor([&] { return window.height() == 500; }, 2000));
     // The window system may confirm the new size in more than one step.
     EXPECT_TRUE(QTest::qWaitFor(
-        [&] { return toast->pos() == QPoint(900 - 8 - toast->width(), 500 - 8 - toast->height()); },
-        AnimationSettleMs))
+        [&] { return toast->pos() == QPoint(900 - 8 - toast->width(), 500 - 8 - toast->height()); }, AnimationSettleMs))
         << "at " << toast->x() << "," << toast->y() << " in " << window.width() << "x" << window.height();
 }
 
-int main(int argc, char** argv) {
+int main(int argc, char** argv)
+{
     QApplication application(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();

@@ -16,9 +16,11 @@ namespace {
 
 // Stand-in maintenance programs: small shell scripts that record their
 // arguments and answer as the installer's program would.
-class UpdateCheckerTest : public ::testing::Test {
+class UpdateCheckerTest : public ::testing::Test
+{
 protected:
-    std::string script(const QString& name, const QByteArray& body, bool executable = true) {
+    std::string script(const QString& name, const QByteArray& body, bool executable = true)
+    {
         const QString path = dir.filePath(name);
         QFile file(path);
         EXPECT_TRUE(file.open(QIODevice::WriteOnly));
@@ -30,13 +32,15 @@ protected:
         return path.toStdString();
     }
 
-    QByteArray argumentsSeenBy(const std::string& program) {
+    QByteArray argumentsSeenBy(const std::string& program)
+    {
         QFile file(QString::fromStdString(program) + ".args");
         return file.open(QIODevice::ReadOnly) ? file.readAll().trimmed() : QByteArray("<not run>");
     }
 
     // Waits for the check to end and for any signal it sends to arrive.
-    void waitForCheck() {
+    void waitForCheck()
+    {
         ASSERT_TRUE(QTest::qWaitFor([&] { return !checker.isChecking(); }, 10000));
         QTest::qWait(50);
     }
@@ -48,9 +52,10 @@ protected:
     QSignalSpy failed{&checker, &UpdateChecker::error};
 };
 
-}  // namespace
+} // namespace
 
-TEST_F(UpdateCheckerTest, MissingProgramReportsErrorAtOnceWithoutAProcess) {
+TEST_F(UpdateCheckerTest, MissingProgramReportsErrorAtOnceWithoutAProcess)
+{
     checker.checkForUpdate(dir.filePath("maintenancetool").toStdString());
     EXPECT_EQ(failed.count(), 1) << "before any event loop runs";
     EXPECT_FALSE(checker.isChecking());
@@ -59,7 +64,8 @@ TEST_F(UpdateCheckerTest, MissingProgramReportsErrorAtOnceWithoutAProcess) {
     EXPECT_EQ(available.count() + none.count(), 0);
 }
 
-TEST_F(UpdateCheckerTest, UpdatesInTheOutputMeanAnUpdateIsAvailable) {
+TEST_F(UpdateCheckerTest, UpdatesInTheOutputMeanAnUpdateIsAvailable)
+{
     const auto program = script("tool", "echo '<updates><update name=\"viewer\" version=\"2.0\"/></updates>'\nexit 0");
     checker.checkForUpdate(program);
     ASSERT_TRUE(available.wait(10000));
@@ -69,20 +75,23 @@ TEST_F(UpdateCheckerTest, UpdatesInTheOutputMeanAnUpdateIsAvailable) {
     EXPECT_EQ(argumentsSeenBy(program), "ch");
 }
 
-TEST_F(UpdateCheckerTest, CleanExitWithoutUpdatesMeansNone) {
+TEST_F(UpdateCheckerTest, CleanExitWithoutUpdatesMeansNone)
+{
     checker.checkForUpdate(script("tool", "echo 'There are currently no updates available.'\nexit 0"));
     ASSERT_TRUE(none.wait(10000));
     waitForCheck();
     EXPECT_EQ(available.count() + failed.count(), 0);
 }
 
-TEST_F(UpdateCheckerTest, MarkerIsCaseSensitive) {
+TEST_F(UpdateCheckerTest, MarkerIsCaseSensitive)
+{
     checker.checkForUpdate(script("tool", "echo '<UPDATES>'\nexit 0"));
     ASSERT_TRUE(none.wait(10000));
     EXPECT_EQ(available.count(), 0);
 }
 
-TEST_F(UpdateCheckerTest, NonZeroExitIsAnErrorEvenWithTheMarker) {
+TEST_F(UpdateCheckerTest, NonZeroExitIsAnErrorEvenWithTheMarker)
+{
     checker.checkForUpdate(script("tool", "echo '<updates></updates>'\nexit 3"));
     ASSERT_TRUE(failed.wait(10000));
     waitForCheck();
@@ -90,7 +99,8 @@ TEST_F(UpdateCheckerTest, NonZeroExitIsAnErrorEvenWithTheMarker) {
     EXPECT_EQ(available.count() + none.count(), 0);
 }
 
-TEST_F(UpdateCheckerTest, CrashedProgramReportsNothing) {
+TEST_F(UpdateCheckerTest, CrashedProgramReportsNothing)
+{
     const auto program = script("tool", "echo '<updates></updates>'\nkill -SEGV $$");
     checker.checkForUpdate(program);
     waitForCheck();
@@ -99,13 +109,15 @@ TEST_F(UpdateCheckerTest, CrashedProgramReportsNothing) {
     EXPECT_EQ(available.count() + none.count() + failed.count(), 0);
 }
 
-TEST_F(UpdateCheckerTest, ProgramThatCannotStartIsAnError) {
+TEST_F(UpdateCheckerTest, ProgramThatCannotStartIsAnError)
+{
     checker.checkForUpdate(script("tool", "exit 0", false));
     ASSERT_TRUE(failed.wait(10000));
     EXPECT_EQ(available.count() + none.count(), 0);
 }
 
-TEST_F(UpdateCheckerTest, CheckerCanBeReused) {
+TEST_F(UpdateCheckerTest, CheckerCanBeReused)
+{
     checker.checkForUpdate(script("first", "exit 0"));
     ASSERT_TRUE(none.wait(10000));
     waitForCheck();
@@ -113,7 +125,8 @@ TEST_F(UpdateCheckerTest, CheckerCanBeReused) {
     ASSERT_TRUE(available.wait(10000));
 }
 
-TEST(UpdateCheckerLifetime, DestroyingDuringACheckEndsTheProgram) {
+TEST(UpdateCheckerLifetime, DestroyingDuringACheckEndsTheProgram)
+{
     QTemporaryDir dir;
     const QString path = dir.filePath("slow");
     QFile file(path);
@@ -140,7 +153,8 @@ TEST(UpdateCheckerLifetime, DestroyingDuringACheckEndsTheProgram) {
         << "the program outlived the checker";
 }
 
-int main(int argc, char** argv) {
+int main(int argc, char** argv)
+{
     QCoreApplication application(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();

@@ -27,8 +27,7 @@ protected:
 // Mouse events with explicit global positions: drags are measured in global
 // coordinates, and the widget moves under the pointer while it is dragged.
 inline void sendMouse(QWidget* widget, QEvent::Type type, const QPoint& local, const QPoint& global,
-                      Qt::MouseButton button = Qt::LeftButton,
-                      Qt::MouseButtons buttons = Qt::LeftButton)
+                      Qt::MouseButton button = Qt::LeftButton, Qt::MouseButtons buttons = Qt::LeftButton)
 {
     QMouseEvent event(type, QPointF(local), QPointF(local), QPointF(global), button, buttons, Qt::NoModifier);
     QApplication::sendEvent(widget, &event);

@@ -42,7 +42,7 @@ int main(int argc, char** argv)
             QColor background, ink;
             int size;
         };
-        const Variant variants[] = {{darkBackground, darkInk, 24},   {darkBackground, darkInk, 48},
+        const Variant variants[] = {{darkBackground, darkInk, 24},    {darkBackground, darkInk, 48},
                                     {darkBackground, darkAccent, 48}, {lightBackground, lightInk, 24},
                                     {lightBackground, lightInk, 48},  {lightBackground, lightAccent, 48}};
         for (int column = 0; column < 6; ++column) {

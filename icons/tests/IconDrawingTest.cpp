@@ -82,8 +82,10 @@ TEST_F(IconDrawing, EveryShapeStatesItsOwnFillAndStroke)
         for (const QDomElement& element : allElements(parse(path).documentElement())) {
             if (!drawable.contains(element.tagName()))
                 continue;
-            EXPECT_TRUE(element.hasAttribute("fill")) << path.toStdString() << " <" << element.tagName().toStdString() << ">";
-            EXPECT_TRUE(element.hasAttribute("stroke")) << path.toStdString() << " <" << element.tagName().toStdString() << ">";
+            EXPECT_TRUE(element.hasAttribute("fill"))
+                << path.toStdString() << " <" << element.tagName().toStdString() << ">";
+            EXPECT_TRUE(element.hasAttribute("stroke"))
+                << path.toStdString() << " <" << element.tagName().toStdString() << ">";
         }
     }
 }
@@ -105,8 +107,8 @@ TEST_F(IconDrawing, LineIconsKeepAMarginInsideTheirBox)
 {
     const int size = 48; // two pixels per grid unit
     for (const QString& path : lineIconPaths()) {
-        const QImage image = render(recolour(readResource(path), Qt::black, Qt::black), size)
-                                 .convertToFormat(QImage::Format_ARGB32);
+        const QImage image =
+            render(recolour(readResource(path), Qt::black, Qt::black), size).convertToFormat(QImage::Format_ARGB32);
         int edgeInk = 0;
         for (int i = 0; i < size; ++i) {
             for (int border : {0, 1, size - 2, size - 1}) {
@@ -133,8 +135,8 @@ TEST_F(IconDrawing, LineIconsFillAReadableShareOfTheirBox)
 TEST_F(IconDrawing, FanOrientationIconsAreTurnedCopiesOfOneAnother)
 {
     // Up turned a quarter clockwise is Right, a half is Down, three quarters is Left.
-    const QImage up = render(recolour(readResource(":/keldar-icons/Ondrix/FanOrientationUp.svg"), Qt::black,
-                                      Qt::black), 48);
+    const QImage up =
+        render(recolour(readResource(":/keldar-icons/Ondrix/FanOrientationUp.svg"), Qt::black, Qt::black), 48);
     const struct
     {
         const char* path;
@@ -144,8 +146,8 @@ TEST_F(IconDrawing, FanOrientationIconsAreTurnedCopiesOfOneAnother)
                  {":/keldar-icons/Ondrix/FanOrientationLeft.svg", 270}};
     for (const auto& c : cases) {
         const QImage expected = up.transformed(QTransform().rotate(c.degrees)).convertToFormat(QImage::Format_ARGB32);
-        const QImage actual = render(recolour(readResource(c.path), Qt::black, Qt::black), 48)
-                                  .convertToFormat(QImage::Format_ARGB32);
+        const QImage actual =
+            render(recolour(readResource(c.path), Qt::black, Qt::black), 48).convertToFormat(QImage::Format_ARGB32);
         ASSERT_EQ(expected.size(), actual.size());
         int differing = 0;
         for (int y = 0; y < 48; ++y)

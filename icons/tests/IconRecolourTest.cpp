@@ -65,7 +65,8 @@ TEST_F(IconRecolour, OutlinesFollowTheStrokeColour)
 TEST_F(IconRecolour, CloseIconIsDrawnEntirelyInTheStrokeColour)
 {
     const QColor foreground(0xff, 0xff, 0xff), warningStroke(51, 51, 51);
-    const QImage image = render(recolour(readResource(":/keldar-icons/General/Close.svg"), foreground, warningStroke), 24);
+    const QImage image =
+        render(recolour(readResource(":/keldar-icons/General/Close.svg"), foreground, warningStroke), 24);
     const InkCount ink = countInk(image, warningStroke);
     ASSERT_GT(ink.visible, 0);
     EXPECT_EQ(ink.matching, ink.visible);
@@ -88,8 +89,8 @@ TEST_F(IconRecolour, SolidPartsFollowTheFillColour)
 TEST_F(IconRecolour, HelperRejectsDocumentsItCannotParse)
 {
     EXPECT_TRUE(recolour("<svg><path", Qt::red, Qt::red).isEmpty());
-    const QByteArray tinted = recolour(R"(<svg xmlns="http://www.w3.org/2000/svg"><path fill="none" stroke="#000"/></svg>)",
-                                       Qt::red, Qt::blue);
+    const QByteArray tinted = recolour(
+        R"(<svg xmlns="http://www.w3.org/2000/svg"><path fill="none" stroke="#000"/></svg>)", Qt::red, Qt::blue);
     EXPECT_TRUE(tinted.contains("fill=\"none\""));
     EXPECT_TRUE(tinted.contains("stroke=\"#0000ff\""));
 }

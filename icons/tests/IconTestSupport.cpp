@@ -3,9 +3,9 @@
 #include <keldar/icons/Icons.h>
 
 #include <QDirIterator>
-#include <QGuiApplication>
 #include <QDomDocument>
 #include <QFile>
+#include <QGuiApplication>
 #include <QPainter>
 #include <QSvgRenderer>
 

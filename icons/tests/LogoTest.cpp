@@ -126,7 +126,8 @@ TEST_F(Logos, KeldarLogoShowsBothColours)
 TEST_F(Logos, OndrixLogoIsOneColourThroughout)
 {
     for (const QColor& colour : {foreground, accent}) {
-        const QImage image = renderWide(recolour(readResource(":/keldar-icons/Logos/OndrixLogo.svg"), colour, colour), 400);
+        const QImage image =
+            renderWide(recolour(readResource(":/keldar-icons/Logos/OndrixLogo.svg"), colour, colour), 400);
         const InkCount ink = countInk(image, colour);
         ASSERT_GT(ink.visible, 200);
         EXPECT_EQ(ink.matching, ink.visible);

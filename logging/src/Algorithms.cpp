@@ -61,9 +61,13 @@ bool rangeIsValid(const LogFileInterface& source, const std::vector<std::int32_t
 // property of a missing source) is skipped; one it cannot store (a full disk,
 // an I/O error, a failed commit) fails the whole copy, so that no truncated
 // log is ever handed back as a complete export.
-class CopyWriter {
+class CopyWriter
+{
 public:
-    explicit CopyWriter(SqliteLogFile& output) : output_(output) {}
+    explicit CopyWriter(SqliteLogFile& output)
+        : output_(output)
+    {
+    }
 
     bool failed() const { return !error_.empty(); }
     const std::string& error() const { return error_; }
@@ -164,8 +168,8 @@ void copyMetadata(const LogFileInterface& source, LogFileInterface& output, cons
         }
     }
     for (const auto& entry : metadata) {
-        const bool standard = std::find(standardMetadataKeys.begin(), standardMetadataKeys.end(), entry.key)
-            != standardMetadataKeys.end();
+        const bool standard = std::find(standardMetadataKeys.begin(), standardMetadataKeys.end(), entry.key) !=
+                              standardMetadataKeys.end();
         if (!standard) {
             writer.item(output.addMetadata(entry));
         }

@@ -10,8 +10,7 @@ namespace Algorithms = Keldar::Logging::Algorithms;
 
 // Clone is a slice of everything; first and last are ignored for it.
 KD_LogFile* copyLog(const KD_LogFile* source, bool whole, std::int32_t first, std::int32_t last, const char* path,
-                    const KD_LogConfig* config, std::int32_t* skippedEntries, bool detailedError,
-                    KD_LogError** error)
+                    const KD_LogConfig* config, std::int32_t* skippedEntries, bool detailedError, KD_LogError** error)
 {
     const char* failure = whole ? "Failed to clone log file" : "Failed to slice log file";
     try {
@@ -60,9 +59,8 @@ KD_LogFile* KD_LogAlgorithms_CloneWithReport(const KD_LogFile* source, const cha
     return copyLog(source, true, -1, -1, path, config, skippedEntries, true, error);
 }
 
-KD_LogFile* KD_LogAlgorithms_SliceWithReport(const KD_LogFile* source, int32_t first, int32_t last,
-                                             const char* path, const KD_LogConfig* config, int32_t* skippedEntries,
-                                             KD_LogError** error)
+KD_LogFile* KD_LogAlgorithms_SliceWithReport(const KD_LogFile* source, int32_t first, int32_t last, const char* path,
+                                             const KD_LogConfig* config, int32_t* skippedEntries, KD_LogError** error)
 {
     return copyLog(source, false, first, last, path, config, skippedEntries, true, error);
 }

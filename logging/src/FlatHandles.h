@@ -14,19 +14,22 @@
 #include <memory>
 #include <string>
 
-struct KD_LogFile {
+struct KD_LogFile
+{
     std::unique_ptr<Keldar::Logging::LogFileInterface> file;
     bool writable = false;
 };
 
-struct KD_LogConfig {
+struct KD_LogConfig
+{
     std::string applicationName;
     std::string applicationVersion;
     std::string timeZone;
     std::int8_t compressionLevel = -1;
 };
 
-struct KD_LogError {
+struct KD_LogError
+{
     std::string message;
 };
 

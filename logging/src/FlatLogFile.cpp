@@ -100,8 +100,7 @@ bool KD_LogFile_AddDataSource(KD_LogFile* file, KD_LogDataSource* source, KD_Log
     return file->file->addDataSource(*source) || failWithFileError(file, error);
 }
 
-bool KD_LogFile_AddDataSourceProperty(KD_LogFile* file, const KD_LogDataSourceProperty* property,
-                                      KD_LogError** error)
+bool KD_LogFile_AddDataSourceProperty(KD_LogFile* file, const KD_LogDataSourceProperty* property, KD_LogError** error)
 {
     if (!requireWritable(file, "Data source properties cannot be added to pre-existing log files.", error)) {
         return false;
@@ -170,9 +169,8 @@ bool KD_LogFile_ReadEntry(const KD_LogFile* file, int32_t entryId, KD_LogDataEnt
     return true;
 }
 
-bool KD_LogFile_ReadEntries(const KD_LogFile* file, int32_t first, int32_t last,
-                            const KD_LogEntryIndexFilter* filter, int32_t limit, KD_LogDataEntryCallback callback,
-                            void* context)
+bool KD_LogFile_ReadEntries(const KD_LogFile* file, int32_t first, int32_t last, const KD_LogEntryIndexFilter* filter,
+                            int32_t limit, KD_LogDataEntryCallback callback, void* context)
 {
     const EntryIndexFilter everything;
     for (auto& entry : file->file->readEntries(first, last, filter != nullptr ? *filter : everything, limit)) {
@@ -243,8 +241,7 @@ bool KD_LogFile_GetDataSourceProperty(const KD_LogFile* file, const KD_LogDataSo
     return true;
 }
 
-bool KD_LogFile_GetMetadata(const KD_LogFile* file, const char* key, KD_LogMetadata** metadata,
-                            KD_LogError** error)
+bool KD_LogFile_GetMetadata(const KD_LogFile* file, const char* key, KD_LogMetadata** metadata, KD_LogError** error)
 {
     auto value = file->file->getMetadataValue(orEmpty(key));
     if (!value) {
@@ -267,8 +264,7 @@ bool KD_LogFile_GetAllMetadata(const KD_LogFile* file, KD_LogMetadataCallback ca
     return true;
 }
 
-bool KD_LogFile_GetResource(const KD_LogFile* file, const char* name, KD_LogResource** resource,
-                            KD_LogError** error)
+bool KD_LogFile_GetResource(const KD_LogFile* file, const char* name, KD_LogResource** resource, KD_LogError** error)
 {
     auto data = file->file->getResource(orEmpty(name));
     if (!data) {

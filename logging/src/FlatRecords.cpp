@@ -42,7 +42,7 @@ bool exposeText(const std::string& text, const char** output)
 }
 
 // Writes the value only when the variant holds exactly that alternative.
-template <typename T, typename Output>
+template<typename T, typename Output>
 bool getAlternative(const PropertyValue& value, Output* output)
 {
     const auto* held = std::get_if<T>(&value);
@@ -106,8 +106,8 @@ bool KD_LogConfig_SetTimeZone(KD_LogConfig* config, const char* timeZone)
 
 // LogBookmark
 
-KD_LogBookmark* KD_LogBookmark_Create(int32_t entryId, const char* title, const char* comment,
-                                      const uint8_t* payload, size_t payloadSize)
+KD_LogBookmark* KD_LogBookmark_Create(int32_t entryId, const char* title, const char* comment, const uint8_t* payload,
+                                      size_t payloadSize)
 {
     return new Bookmark{entryId, orEmpty(title), orEmpty(comment), copyBytes(payload, payloadSize)};
 }
@@ -160,8 +160,7 @@ bool KD_LogBookmark_SetPayload(KD_LogBookmark* bookmark, const uint8_t* data, si
 
 // LogDataEntry
 
-KD_LogDataEntry* KD_LogDataEntry_Create(const KD_LogDataSource* source, uint32_t type, const uint8_t* data,
-                                        size_t size)
+KD_LogDataEntry* KD_LogDataEntry_Create(const KD_LogDataSource* source, uint32_t type, const uint8_t* data, size_t size)
 {
     auto* entry = new DataEntry;
     entry->dataSourceId = source != nullptr ? source->id : std::int8_t{-1};

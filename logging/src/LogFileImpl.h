@@ -12,7 +12,8 @@
 
 namespace Keldar::Logging {
 
-class LogFileImpl {
+class LogFileImpl
+{
 public:
     LogFileImpl() = default;
     ~LogFileImpl();

@@ -18,7 +18,8 @@ using SteadyClock = std::chrono::steady_clock;
 
 } // namespace
 
-struct LogFilePlayer::State {
+struct LogFilePlayer::State
+{
     std::unique_ptr<LogFileInterface> file;
     std::vector<DataSource> dataSources;
     std::vector<PlayerBookmark> bookmarks;
@@ -247,7 +248,7 @@ bool LogFilePlayer::isPlaying() const
 namespace {
 
 // Runs `load` for a frame that exists, with playback stopped around it.
-template <typename Load>
+template<typename Load>
 bool loadStopped(LogFilePlayer& player, std::int32_t frame, Load&& load)
 {
     if (frame < 0 || frame >= player.getFrameCount()) {

@@ -24,8 +24,8 @@ std::vector<std::uint8_t> encode(const std::vector<std::uint8_t>& payload, int c
     if (compressionLevel < -1 || compressionLevel > 9) {
         compressionLevel = Compression::DefaultCompression;
     }
-    return toBytes(Compression::compress(reinterpret_cast<const std::byte*>(payload.data()), payload.size(),
-                                         compressionLevel));
+    return toBytes(
+        Compression::compress(reinterpret_cast<const std::byte*>(payload.data()), payload.size(), compressionLevel));
 }
 
 std::optional<std::vector<std::uint8_t>> decode(const std::vector<std::uint8_t>& stored, int compressionLevel)
@@ -36,8 +36,8 @@ std::optional<std::vector<std::uint8_t>> decode(const std::vector<std::uint8_t>&
     const auto data = Compression::uncompress(reinterpret_cast<const std::byte*>(stored.data()), stored.size());
     if (data.empty()) {
         // A frame announcing zero bytes is the only valid way to get nothing back.
-        const bool announcesEmpty = stored.size() >= 4 && stored[0] == 0 && stored[1] == 0 && stored[2] == 0
-            && stored[3] == 0;
+        const bool announcesEmpty =
+            stored.size() >= 4 && stored[0] == 0 && stored[1] == 0 && stored[2] == 0 && stored[3] == 0;
         if (!announcesEmpty) {
             return std::nullopt;
         }

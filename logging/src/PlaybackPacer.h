@@ -14,11 +14,15 @@ namespace Keldar::Logging::Playback {
 // leaves 3.125 ms a frame, and bookkeeping in whole, truncated milliseconds
 // lost up to a millisecond on each of its terms, which made fast playback
 // run far slower than asked.
-class PlaybackPacer {
+class PlaybackPacer
+{
 public:
     using Duration = std::chrono::steady_clock::duration;
 
-    explicit PlaybackPacer(std::int32_t maximumGapMs) : maximumGap_(std::chrono::milliseconds(maximumGapMs)) {}
+    explicit PlaybackPacer(std::int32_t maximumGapMs)
+        : maximumGap_(std::chrono::milliseconds(maximumGapMs))
+    {
+    }
 
     // The wait before delivering a frame `gapMs` of log time after the one
     // before; zero or less means at once.

@@ -205,8 +205,9 @@ void throwForNonDatabase(const std::filesystem::path& path)
     std::ifstream file(path, std::ios::binary);
     std::array<unsigned char, 4> bytes{};
     if (file.read(reinterpret_cast<char*>(bytes.data()), bytes.size()) && file.gcount() == 4) {
-        const std::uint32_t magic = static_cast<std::uint32_t>(bytes[0]) | (static_cast<std::uint32_t>(bytes[1]) << 8)
-            | (static_cast<std::uint32_t>(bytes[2]) << 16) | (static_cast<std::uint32_t>(bytes[3]) << 24);
+        const std::uint32_t magic = static_cast<std::uint32_t>(bytes[0]) | (static_cast<std::uint32_t>(bytes[1]) << 8) |
+                                    (static_cast<std::uint32_t>(bytes[2]) << 16) |
+                                    (static_cast<std::uint32_t>(bytes[3]) << 24);
         if (magic == legacyLogMagic) {
             throw LegacyLogFileError();
         }
@@ -214,7 +215,8 @@ void throwForNonDatabase(const std::filesystem::path& path)
     throw NotALogFileError();
 }
 
-struct CreationMetadata {
+struct CreationMetadata
+{
     std::string timeZone;
     std::string applicationName;
     std::string applicationVersion;
@@ -249,12 +251,12 @@ bool createSchema(SqliteDatabase& database, const CreationMetadata* creation)
         ok = ok && database.executeSimpleQuery(statement);
     }
     if (ok && creation != nullptr) {
-        ok = insertMetadata(database, "createdDateTime", creation->createdDateTime)
-            && insertMetadata(database, "applicationName", creation->applicationName)
-            && insertMetadata(database, "applicationVersion", creation->applicationVersion)
-            && insertMetadata(database, "currentTimeZone", creation->timeZone)
-            && insertMetadata(database, "logVersion", std::int32_t{currentLogVersion})
-            && insertMetadata(database, "compressionLevel", std::int32_t{creation->compressionLevel});
+        ok = insertMetadata(database, "createdDateTime", creation->createdDateTime) &&
+             insertMetadata(database, "applicationName", creation->applicationName) &&
+             insertMetadata(database, "applicationVersion", creation->applicationVersion) &&
+             insertMetadata(database, "currentTimeZone", creation->timeZone) &&
+             insertMetadata(database, "logVersion", std::int32_t{currentLogVersion}) &&
+             insertMetadata(database, "compressionLevel", std::int32_t{creation->compressionLevel});
     }
     if (!ok) {
         database.executeSimpleQuery("ROLLBACK;");
@@ -304,8 +306,7 @@ bool isMissingOrEmpty(const std::filesystem::path& path)
 // media or shared folders open and a reader never rewrites the header.
 // Occasional writes through such a handle (bookmarks) still commit
 // atomically through the default rollback journal.
-void openLog(LogFileImpl& impl, const std::filesystem::path& path, const CreationMetadata* creation,
-             bool readOnly)
+void openLog(LogFileImpl& impl, const std::filesystem::path& path, const CreationMetadata* creation, bool readOnly)
 {
     impl.filePath = path;
     try {
@@ -349,8 +350,8 @@ void openLog(LogFileImpl& impl, const std::filesystem::path& path, const Creatio
             // the database. The writer's own checkpoint stays as a backstop
             // should the helper fall far behind.
             database.executeSimpleQuery("PRAGMA wal_autocheckpoint = 16384;");
-            impl.checkpointer = std::make_unique<Database::BackgroundCheckpointer>(path.string(),
-                                                                                   std::chrono::milliseconds(50));
+            impl.checkpointer =
+                std::make_unique<Database::BackgroundCheckpointer>(path.string(), std::chrono::milliseconds(50));
         }
     } catch (const Database::FileIsNotDatabase&) {
         impl.database.reset();
@@ -388,7 +389,8 @@ std::string LogFileImpl::getLastError() const
     return lastError_;
 }
 
-SqliteLogFile::SqliteLogFile(const std::filesystem::path& path) : impl_(std::make_unique<LogFileImpl>())
+SqliteLogFile::SqliteLogFile(const std::filesystem::path& path)
+    : impl_(std::make_unique<LogFileImpl>())
 {
     openLog(*impl_, path, nullptr, false);
     readVersion();
@@ -406,19 +408,17 @@ void SqliteLogFile::readVersion()
     if (!impl_->isNew) {
         impl_->logVersion = clampToInt32(readIntegerMetadata(*this, "logVersion"));
         const std::int64_t level = readIntegerMetadata(*this, "compressionLevel");
-        impl_->compressionLevel = static_cast<std::int8_t>(
-            std::clamp<std::int64_t>(level, std::numeric_limits<std::int8_t>::min(),
-                                     std::numeric_limits<std::int8_t>::max()));
+        impl_->compressionLevel = static_cast<std::int8_t>(std::clamp<std::int64_t>(
+            level, std::numeric_limits<std::int8_t>::min(), std::numeric_limits<std::int8_t>::max()));
     }
 }
 
-SqliteLogFile::SqliteLogFile(const std::string& path, const std::string& timeZone,
-                             const std::string& applicationName, const std::string& applicationVersion,
-                             std::int8_t compressionLevel, std::int64_t createdDateTime)
+SqliteLogFile::SqliteLogFile(const std::string& path, const std::string& timeZone, const std::string& applicationName,
+                             const std::string& applicationVersion, std::int8_t compressionLevel,
+                             std::int64_t createdDateTime)
     : impl_(std::make_unique<LogFileImpl>())
 {
-    const CreationMetadata creation{timeZone, applicationName, applicationVersion, compressionLevel,
-                                    createdDateTime};
+    const CreationMetadata creation{timeZone, applicationName, applicationVersion, compressionLevel, createdDateTime};
     openLog(*impl_, std::filesystem::path(path), &creation, false);
     if (!impl_->isNew) {
         // Never write a second set of standard metadata into someone's log.
@@ -603,8 +603,8 @@ bool SqliteLogFile::readEntryInto(int entryId, DataEntry& entry) const
     // costs more than reading the entry.
     const bool raw = impl.compressionLevel == 0;
     thread_local std::vector<std::uint8_t> stored;
-    if (!timestamp || !type || !source
-        || !impl.database->readBlob("data", "payload", entryId, raw ? entry.payload : stored)) {
+    if (!timestamp || !type || !source ||
+        !impl.database->readBlob("data", "payload", entryId, raw ? entry.payload : stored)) {
         impl.setLastError("Data entry " + std::to_string(entryId) + " is damaged.");
         return false;
     }
@@ -623,8 +623,7 @@ bool SqliteLogFile::readEntryInto(int entryId, DataEntry& entry) const
     return true;
 }
 
-std::vector<DataEntry> SqliteLogFile::readEntries(int first, int last, const EntryIndexFilter& filter,
-                                                  int limit) const
+std::vector<DataEntry> SqliteLogFile::readEntries(int first, int last, const EntryIndexFilter& filter, int limit) const
 {
     return readEntryRange(first, last, filter, limit, true);
 }
@@ -681,10 +680,9 @@ std::vector<DataEntry> SqliteLogFile::readEntryRange(int first, int last, const 
     std::string clause = buildFilterClause(filter);
     clause += clause.empty() ? "WHERE" : " AND";
     clause += " (data.entryId BETWEEN :minimumEntryId AND :maximumEntryId)";
-    const std::string sql =
-        "SELECT data.entryId, data.timestamp, data.type, data.dataSourceId, data.payload FROM data "
-        "INNER JOIN dataSources ON data.dataSourceId = dataSources.dataSourceId "
-        + clause + " ORDER BY entryId " + (limit >= 0 ? "LIMIT :limit" : "") + ";";
+    const std::string sql = "SELECT data.entryId, data.timestamp, data.type, data.dataSourceId, data.payload FROM data "
+                            "INNER JOIN dataSources ON data.dataSourceId = dataSources.dataSourceId " +
+                            clause + " ORDER BY entryId " + (limit >= 0 ? "LIMIT :limit" : "") + ";";
     SqliteQuery query(*impl_->database, sql);
     bindFilter(query, filter);
     query.bindParameter(":minimumEntryId", first);
@@ -789,8 +787,8 @@ std::vector<Bookmark> SqliteLogFile::getBookmarks() const
                 if (payload) {
                     bookmark.payload = std::move(*payload);
                 } else {
-                    impl_->setLastError("The payload of the bookmark on entry " + std::to_string(bookmark.entryId)
-                                        + " is damaged.");
+                    impl_->setLastError("The payload of the bookmark on entry " + std::to_string(bookmark.entryId) +
+                                        " is damaged.");
                 }
             }
         }
@@ -816,9 +814,8 @@ bool finishWrite(LogFileImpl& impl, SqliteQuery& query, WriteOperation operation
 
 bool SqliteLogFile::addDataSource(const DataSource& source)
 {
-    SqliteQuery query(*impl_->database,
-                      "INSERT INTO dataSources (dataSourceId, dataSourceType, dataSourceName) VALUES "
-                      "(:dataSourceId, :dataSourceType, :dataSourceName);");
+    SqliteQuery query(*impl_->database, "INSERT INTO dataSources (dataSourceId, dataSourceType, dataSourceName) VALUES "
+                                        "(:dataSourceId, :dataSourceType, :dataSourceName);");
     query.bindParameter(":dataSourceId", static_cast<int>(source.id));
     query.bindParameter(":dataSourceType", static_cast<int>(source.type));
     query.bindParameter(":dataSourceName", source.name, BindMode::NoCopy);
@@ -1008,7 +1005,8 @@ bool SqliteLogFile::setBulkWriting(bool enabled)
         impl.checkpointer.reset();
         impl.database->executeSimpleQuery("PRAGMA wal_checkpoint(TRUNCATE);");
         SqliteQuery query(*impl.database, "PRAGMA journal_mode = DELETE;");
-        const bool switched = query.executeStep() == QueryResult::Row && asText(query.getValueFromColumn(0)) == "delete";
+        const bool switched =
+            query.executeStep() == QueryResult::Row && asText(query.getValueFromColumn(0)) == "delete";
         impl.writeAheadLogEnabled = !switched;
         impl.database->executeSimpleQuery("PRAGMA synchronous = OFF;");
         return switched;
@@ -1019,8 +1017,8 @@ bool SqliteLogFile::setBulkWriting(bool enabled)
     impl.database->executeSimpleQuery("PRAGMA synchronous = NORMAL;");
     impl.writeAheadLogEnabled = enableWriteAheadLog(*impl.database);
     if (impl.writeAheadLogEnabled) {
-        impl.checkpointer = std::make_unique<Database::BackgroundCheckpointer>(impl.filePath.string(),
-                                                                               std::chrono::milliseconds(50));
+        impl.checkpointer =
+            std::make_unique<Database::BackgroundCheckpointer>(impl.filePath.string(), std::chrono::milliseconds(50));
     }
     return impl.writeAheadLogEnabled;
 }

@@ -62,8 +62,8 @@ TEST(BadInput, TruncatedLogsNeverCrash)
 {
     TempFolder folder;
     const auto bytes = validLogBytes(folder, 6);
-    for (std::size_t size : {std::size_t{10}, std::size_t{100}, std::size_t{4096}, std::size_t{5000},
-                             bytes.size() / 2, bytes.size() - 1}) {
+    for (std::size_t size : {std::size_t{10}, std::size_t{100}, std::size_t{4096}, std::size_t{5000}, bytes.size() / 2,
+                             bytes.size() - 1}) {
         const auto path = folder.file("cut" + std::to_string(size) + ".ondrix");
         writeBytes(path, std::vector<std::uint8_t>(bytes.begin(), bytes.begin() + static_cast<long>(size)));
         const bool opened = openAndReadEverything(path);
@@ -133,7 +133,10 @@ TEST(BadInput, WrongColumnTypesGiveEmptyResultsWithErrorText)
 {
     TempFolder folder;
     const auto path = folder.file("types.ondrix");
-    { auto file = createLog(path, 6); fillLog(*file, 4); }
+    {
+        auto file = createLog(path, 6);
+        fillLog(*file, 4);
+    }
     runSql(path, "UPDATE data SET timestamp = 'yesterday' WHERE entryId = 2;"
                  "UPDATE data SET payload = 12345 WHERE entryId = 3;"
                  "UPDATE metadata SET value = 'nine' WHERE key = 'compressionLevel';");
@@ -153,7 +156,10 @@ TEST(BadInput, NullPayloadsAndDamagedStreamsAreRefusedCleanly)
 {
     TempFolder folder;
     const auto path = folder.file("nulls.ondrix");
-    { auto file = createLog(path, 6); fillLog(*file, 4, 0, 1, 500); }
+    {
+        auto file = createLog(path, 6);
+        fillLog(*file, 4, 0, 1, 500);
+    }
     // The schema forbids NULL payloads; rebuild the table the way a foreign tool might.
     runSql(path, "PRAGMA foreign_keys=off; PRAGMA writable_schema=on;"
                  "UPDATE sqlite_master SET sql = replace(sql, 'payload BLOB NOT NULL', 'payload BLOB') "
@@ -194,7 +200,9 @@ TEST(BadInput, AbsurdMetadataLevelStillWritesReadablePayloads)
 {
     TempFolder folder;
     const auto path = folder.file("level.ondrix");
-    { createLog(path, 6); }
+    {
+        createLog(path, 6);
+    }
     runSql(path, "UPDATE metadata SET value = 77 WHERE key = 'compressionLevel';");
     SqliteLogFile file(path);
     DataSource source{-1, KD_LogDataSourceType_Sonar, "x"};

@@ -24,7 +24,8 @@ using namespace Keldar::Logging::Testing;
 
 namespace {
 
-struct RecorderRun {
+struct RecorderRun
+{
     int lastReportedId = 0;
     bool sawReady = false;
     std::string stderrText;
@@ -51,9 +52,12 @@ RecorderRun recordAndKill(const std::filesystem::path& path, std::size_t payload
     const std::string bytesText = std::to_string(payloadBytes);
     const std::string levelText = std::to_string(level);
     const std::string intervalText = std::to_string(intervalMs);
-    char* argv[] = {const_cast<char*>(program), const_cast<char*>(pathText.c_str()),
-                    const_cast<char*>(bytesText.c_str()), const_cast<char*>(levelText.c_str()),
-                    const_cast<char*>(intervalText.c_str()), nullptr};
+    char* argv[] = {const_cast<char*>(program),
+                    const_cast<char*>(pathText.c_str()),
+                    const_cast<char*>(bytesText.c_str()),
+                    const_cast<char*>(levelText.c_str()),
+                    const_cast<char*>(intervalText.c_str()),
+                    nullptr};
     pid_t child = 0;
     const int spawned = posix_spawn(&child, program, &actions, nullptr, argv, environ);
     posix_spawn_file_actions_destroy(&actions);
@@ -96,7 +100,8 @@ RecorderRun recordAndKill(const std::filesystem::path& path, std::size_t payload
     }
     const auto killAt = std::chrono::steady_clock::now() + runFor;
     while (std::chrono::steady_clock::now() < killAt) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(killAt - std::chrono::steady_clock::now());
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(killAt - std::chrono::steady_clock::now());
         readAvailable(static_cast<int>(std::max<std::int64_t>(1, left.count())));
     }
     kill(child, SIGKILL);
@@ -115,7 +120,8 @@ TEST(CrashSafety, KilledRecorderLeavesCompleteIntactLogs)
 {
     TempFolder folder;
     std::mt19937 random(20240131);
-    struct Scenario {
+    struct Scenario
+    {
         std::size_t payloadBytes;
         int level;
         int intervalMs;
@@ -130,8 +136,8 @@ TEST(CrashSafety, KilledRecorderLeavesCompleteIntactLogs)
         const Scenario& scenario = scenarios[static_cast<std::size_t>(run) % scenarios.size()];
         const auto path = folder.file("crash" + std::to_string(run) + ".ondrix");
         const auto runFor = std::chrono::milliseconds(std::uniform_int_distribution<int>(30, 400)(random));
-        const RecorderRun result = recordAndKill(path, scenario.payloadBytes, scenario.level, scenario.intervalMs,
-                                                 runFor);
+        const RecorderRun result =
+            recordAndKill(path, scenario.payloadBytes, scenario.level, scenario.intervalMs, runFor);
         ASSERT_TRUE(result.sawReady) << "run " << run;
 
         // Plain SQLite first: it must recover the write-ahead log by itself.

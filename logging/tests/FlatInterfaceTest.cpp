@@ -23,7 +23,8 @@ std::string messageOf(KD_LogError*& error)
     return message;
 }
 
-struct FlatLog {
+struct FlatLog
+{
     explicit FlatLog(const std::filesystem::path& path, std::int8_t level = -1)
     {
         config = KD_LogConfig_Create("flat-test", "0.9", "UTC");
@@ -56,8 +57,9 @@ struct FlatLog {
     KD_LogError* error = nullptr;
 };
 
-template <typename T, void (*Destroy)(T*)>
-struct Collected {
+template<typename T, void (*Destroy)(T*)>
+struct Collected
+{
     static void add(void* context, T* item) { static_cast<Collected*>(context)->items.push_back(item); }
     ~Collected()
     {
@@ -205,8 +207,8 @@ TEST(FlatLogFile, OpenedFilesAreReadOnlyForDataButClonesAreWritable)
     KD_LogFile_GetEntryCount(clone, &count, &error);
     EXPECT_EQ(count, 2);
 
-    KD_LogFile* slice = KD_LogAlgorithms_Slice(opened, 1, 1, folder.file("slice.ondrix").string().c_str(), config,
-                                               &error);
+    KD_LogFile* slice =
+        KD_LogAlgorithms_Slice(opened, 1, 1, folder.file("slice.ondrix").string().c_str(), config, &error);
     ASSERT_NE(slice, nullptr);
     EXPECT_FALSE(KD_LogFile_LogData(slice, entry, &error));
     EXPECT_EQ(messageOf(error), "Data cannot be logged into pre-existing log files.");

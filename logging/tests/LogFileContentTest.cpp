@@ -279,7 +279,9 @@ TEST(LogFileResources, OldVersionStoresAndReadsResourcesRaw)
 {
     TempFolder folder;
     const auto path = folder.file("v2.ondrix");
-    { createLog(path, 6); }
+    {
+        createLog(path, 6);
+    }
     runSql(path, "UPDATE metadata SET value = 2 WHERE key = 'logVersion';"
                  "INSERT INTO resources (name, payload) VALUES ('raw', x'0102030405');");
     SqliteLogFile file(path);
@@ -311,7 +313,10 @@ TEST(LogFileBookmarks, VersionThreeStoresNoPayloadAndUpdateLeavesColumnAlone)
 {
     TempFolder folder;
     const auto path = folder.file("v3.ondrix");
-    { auto file = createLog(path, 0); fillLog(*file, 3); }
+    {
+        auto file = createLog(path, 0);
+        fillLog(*file, 3);
+    }
     runSql(path, "UPDATE metadata SET value = 3 WHERE key = 'logVersion';"
                  "INSERT INTO bookmarks (entryId, title, comments, payload) VALUES (1, 'old', NULL, x'AABB');");
     {
@@ -327,7 +332,8 @@ TEST(LogFileBookmarks, VersionThreeStoresNoPayloadAndUpdateLeavesColumnAlone)
     sqlite3* db = nullptr;
     sqlite3_open(path.string().c_str(), &db);
     sqlite3_stmt* statement = nullptr;
-    sqlite3_prepare_v2(db, "SELECT hex(payload), payload IS NULL FROM bookmarks ORDER BY entryId;", -1, &statement, nullptr);
+    sqlite3_prepare_v2(db, "SELECT hex(payload), payload IS NULL FROM bookmarks ORDER BY entryId;", -1, &statement,
+                       nullptr);
     ASSERT_EQ(sqlite3_step(statement), SQLITE_ROW);
     EXPECT_STREQ(reinterpret_cast<const char*>(sqlite3_column_text(statement, 0)), "AABB");
     ASSERT_EQ(sqlite3_step(statement), SQLITE_ROW);

@@ -50,10 +50,19 @@ std::string journalMode(const std::filesystem::path& path)
 TEST(LogFileSchema, NewFileGetsAllTablesAndIndexes)
 {
     TempFolder folder;
-    { SqliteLogFile file(folder.file("new.ondrix")); EXPECT_TRUE(file.isNewFile()); }
-    const std::vector<std::string> expected{"bookmarkIndex",  "bookmarks",  "data",      "dataDataSourceIndex",
-                                            "dataSourceProperties", "dataSourcePropertiesIndex", "dataSources",
-                                            "metadata",       "resources"};
+    {
+        SqliteLogFile file(folder.file("new.ondrix"));
+        EXPECT_TRUE(file.isNewFile());
+    }
+    const std::vector<std::string> expected{"bookmarkIndex",
+                                            "bookmarks",
+                                            "data",
+                                            "dataDataSourceIndex",
+                                            "dataSourceProperties",
+                                            "dataSourcePropertiesIndex",
+                                            "dataSources",
+                                            "metadata",
+                                            "resources"};
     EXPECT_EQ(tableNames(folder.file("new.ondrix")), expected);
 }
 
@@ -91,7 +100,10 @@ TEST(LogFileSchema, CreatingConstructorWritesStandardMetadataInOrder)
 TEST(LogFileSchema, CreatingOverAnExistingLogIsRefusedAndLeavesItAlone)
 {
     TempFolder folder;
-    { auto file = createLog(folder.file("a.ondrix")); fillLog(*file, 3); }
+    {
+        auto file = createLog(folder.file("a.ondrix"));
+        fillLog(*file, 3);
+    }
     EXPECT_THROW(createLog(folder.file("a.ondrix"), 0, "intruder"), std::runtime_error);
     SqliteLogFile reopened(folder.file("a.ondrix"));
     EXPECT_EQ(reopened.getEntryCount(), 3);
@@ -101,7 +113,10 @@ TEST(LogFileSchema, CreatingOverAnExistingLogIsRefusedAndLeavesItAlone)
 TEST(LogFileRecognition, ExtraTablesAreIgnored)
 {
     TempFolder folder;
-    { auto file = createLog(folder.file("a.ondrix")); fillLog(*file, 2); }
+    {
+        auto file = createLog(folder.file("a.ondrix"));
+        fillLog(*file, 2);
+    }
     runSql(folder.file("a.ondrix"), "CREATE TABLE notes(text TEXT);");
     SqliteLogFile file(folder.file("a.ondrix"));
     EXPECT_FALSE(file.isNewFile());
@@ -164,7 +179,9 @@ TEST(LogFileVersion, MissingVersionKeysReadAsZero)
 {
     TempFolder folder;
     const auto path = folder.file("v0.ondrix");
-    { SqliteLogFile file(path); }
+    {
+        SqliteLogFile file(path);
+    }
     SqliteLogFile file(path);
     EXPECT_FALSE(file.isNewFile());
     EXPECT_EQ(file.getLogVersion(), 0);
@@ -177,7 +194,9 @@ TEST(LogFileVersion, VersionAndLevelAreReadFromMetadata)
 {
     TempFolder folder;
     const auto path = folder.file("v3.ondrix");
-    { createLog(path, 7); }
+    {
+        createLog(path, 7);
+    }
     runSql(path, "UPDATE metadata SET value = 3 WHERE key = 'logVersion';");
     SqliteLogFile file(path);
     EXPECT_EQ(file.getLogVersion(), 3);
@@ -206,7 +225,10 @@ TEST(LogFileClosing, BookmarkTableWithBrokenForeignKeyIsRebuilt)
 {
     TempFolder folder;
     const auto path = folder.file("oldbookmarks.ondrix");
-    { auto file = createLog(path); fillLog(*file, 2); }
+    {
+        auto file = createLog(path);
+        fillLog(*file, 2);
+    }
     // A foreign key naming a missing parent column makes the check itself fail.
     runSql(path, "DROP TABLE bookmarks; CREATE TABLE bookmarks(entryId INT REFERENCES data(noSuchColumn), "
                  "title TEXT, comments TEXT, payload BLOB);");
@@ -220,7 +242,10 @@ TEST(LogFileClosing, DanglingBookmarksSurviveOpening)
 {
     TempFolder folder;
     const auto path = folder.file("dangling.ondrix");
-    { auto file = createLog(path); fillLog(*file, 2); }
+    {
+        auto file = createLog(path);
+        fillLog(*file, 2);
+    }
     runSql(path, "PRAGMA foreign_keys=off; INSERT INTO bookmarks (entryId, title) VALUES (99, 'kept');");
     SqliteLogFile file(path);
     ASSERT_EQ(file.getBookmarks().size(), 1u);

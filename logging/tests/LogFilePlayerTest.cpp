@@ -26,7 +26,8 @@ using Clock = std::chrono::steady_clock;
 // arriving at all then proves that the player did not wait it.
 constexpr std::int64_t Hour = 3600 * 1000;
 
-struct Delivery {
+struct Delivery
+{
     std::int32_t frame;
     std::int32_t entryId;
     Clock::time_point at;
@@ -34,7 +35,8 @@ struct Delivery {
 };
 
 // Collects deliveries and lets a test wait for a number of them.
-class Recorder {
+class Recorder
+{
 public:
     LogFilePlayer::FrameCallback callback()
     {
@@ -92,7 +94,8 @@ std::unique_ptr<SqliteLogFile> logWithTimestamps(const TempFolder& folder, const
 
 // Records why playback ended, as the player reports it. Declared before the
 // player, so that it outlives the playback thread.
-class EndWatcher {
+class EndWatcher
+{
 public:
     LogFilePlayer::EndCallback callback()
     {
@@ -262,8 +265,8 @@ TEST(PlayerLifecycle, StopDuringLongWaitReturnsAtOnceWithoutDelivering)
     Recorder recorder;
     EndWatcher ends;
     // Stop returns at all only if it cuts the hour-long wait short.
-    LogFilePlayer player(logWithTimestamps(folder, {0, Hour}), {KD_LogDataSourceType_Sonar}, recorder.callback(),
-                         false, 2 * Hour);
+    LogFilePlayer player(logWithTimestamps(folder, {0, Hour}), {KD_LogDataSourceType_Sonar}, recorder.callback(), false,
+                         2 * Hour);
     player.setPlaybackEndedCallback(ends.callback());
     player.play();
     std::this_thread::sleep_for(50ms);
@@ -450,8 +453,7 @@ TEST(PlayerBookmarks, EditingBookmarksWhilePlayingIsSafe)
         stamps[i] = static_cast<std::int64_t>(i);
     }
     Recorder recorder;
-    LogFilePlayer player(logWithTimestamps(folder, stamps), {KD_LogDataSourceType_Sonar}, recorder.callback(), true,
-                         5);
+    LogFilePlayer player(logWithTimestamps(folder, stamps), {KD_LogDataSourceType_Sonar}, recorder.callback(), true, 5);
     player.play();
     for (int i = 1; i <= 60; ++i) {
         player.addBookmark(i, "b" + std::to_string(i), "");
@@ -470,14 +472,15 @@ TEST(PlayerErrors, ThrowingCallbackEndsPlaybackAndPlayerStaysUsable)
     TempFolder folder;
     int calls = 0;
     EndWatcher ends;
-    LogFilePlayer player(logWithTimestamps(folder, {0, 1, 2, 3, 4}), {KD_LogDataSourceType_Sonar},
-                         [&](std::int32_t frame, DataEntry) {
-                             ++calls;
-                             if (frame == 2) {
-                                 throw std::runtime_error("viewer failed");
-                             }
-                         },
-                         false, 10);
+    LogFilePlayer player(
+        logWithTimestamps(folder, {0, 1, 2, 3, 4}), {KD_LogDataSourceType_Sonar},
+        [&](std::int32_t frame, DataEntry) {
+            ++calls;
+            if (frame == 2) {
+                throw std::runtime_error("viewer failed");
+            }
+        },
+        false, 10);
     player.setPlaybackEndedCallback(ends.callback());
     player.play();
     ASSERT_TRUE(ends.waitFor(1));
@@ -485,8 +488,8 @@ TEST(PlayerErrors, ThrowingCallbackEndsPlaybackAndPlayerStaysUsable)
     player.play();
     ASSERT_TRUE(ends.waitFor(2));
     EXPECT_EQ(calls, 4);
-    EXPECT_EQ(ends.reasons(), (std::vector{LogFilePlayer::PlaybackEnd::CallbackFailed,
-                                           LogFilePlayer::PlaybackEnd::EndReached}));
+    EXPECT_EQ(ends.reasons(),
+              (std::vector{LogFilePlayer::PlaybackEnd::CallbackFailed, LogFilePlayer::PlaybackEnd::EndReached}));
 }
 
 TEST(PlayerErrors, UnreadableEntryEndsPlayback)

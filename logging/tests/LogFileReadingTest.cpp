@@ -45,9 +45,9 @@ std::uint64_t checksum(const std::filesystem::path& path)
 // it came back.
 bool readEverything(const SqliteLogFile& file)
 {
-    return file.getAllMetadata().size() == 6 && file.getDataSources().size() == 1
-        && file.getEntryIndex({}).size() == entryCount && file.readEntries(-1, -1, {}, -1).size() == entryCount
-        && file.getBookmarks().size() == 1 && file.getThumbnail().has_value();
+    return file.getAllMetadata().size() == 6 && file.getDataSources().size() == 1 &&
+           file.getEntryIndex({}).size() == entryCount && file.readEntries(-1, -1, {}, -1).size() == entryCount &&
+           file.getBookmarks().size() == 1 && file.getThumbnail().has_value();
 }
 
 // Exit codes of the unprivileged child, so the parent can say what went wrong.
@@ -65,8 +65,7 @@ int readAsUnprivilegedUser(const std::vector<std::filesystem::path>& logs, const
                            const std::filesystem::path& lockedFile)
 {
     // Root ignores permission bits: become "nobody" so that they apply.
-    if (geteuid() == 0
-        && (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0 || geteuid() == 0)) {
+    if (geteuid() == 0 && (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0 || geteuid() == 0)) {
         return CannotDropPrivileges;
     }
     const int probe = open((lockedFolder / "probe").c_str(), O_CREAT | O_WRONLY, 0644);
@@ -115,8 +114,8 @@ TEST(LogFileReading, ReadingLeavesTheFileByteForByteWithNothingBesideIt)
         EXPECT_FALSE(file.addBookmark(Bookmark{4, "refused", "", {}}));
     }
     {
-        Playback::LogFilePlayer player(std::make_unique<SqliteLogFile>(path), {KD_LogDataSourceType_Sonar}, {},
-                                       false, 500);
+        Playback::LogFilePlayer player(std::make_unique<SqliteLogFile>(path), {KD_LogDataSourceType_Sonar}, {}, false,
+                                       500);
         EXPECT_TRUE(player.seek(entryCount - 1));
         EXPECT_EQ(player.getTotalPlayTime(), (entryCount - 1) * 10);
     }
@@ -156,11 +155,11 @@ TEST(LogFileReading, LogsInReadOnlyFoldersAndReadOnlyFilesOpenForAnUnprivilegedU
     const auto lockedFile = openFolder / "file.ondrix";
     makeLog(inLockedFolder);
     makeLog(lockedFile);
-    const auto readable = fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec
-        | fs::perms::others_read | fs::perms::others_exec;
+    const auto readable = fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                          fs::perms::others_read | fs::perms::others_exec;
     fs::permissions(folder.path(), readable);
-    fs::permissions(lockedFolder, fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read
-                                      | fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec);
+    fs::permissions(lockedFolder, fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
+                                      fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec);
     fs::permissions(openFolder, fs::perms::all);
     fs::permissions(lockedFile, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
     const auto lockedChecksum = checksum(inLockedFolder);

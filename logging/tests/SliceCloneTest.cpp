@@ -16,8 +16,8 @@ using namespace Keldar::Logging::Testing;
 namespace {
 
 // A source log with metadata, resources, two properties, 100 entries and bookmarks.
-std::unique_ptr<SqliteLogFile> richLog(const std::filesystem::path& path, std::int8_t level = 0,
-                                       int entries = 100, std::size_t payloadBytes = 64)
+std::unique_ptr<SqliteLogFile> richLog(const std::filesystem::path& path, std::int8_t level = 0, int entries = 100,
+                                       std::size_t payloadBytes = 64)
 {
     auto file = createLog(path, level, "source-app");
     fillLog(*file, entries, 1000, 10, payloadBytes);
@@ -87,7 +87,9 @@ TEST(Slice, SparseIdsCopyOnlyExistingEntries)
 {
     TempFolder folder;
     const auto path = folder.file("sparse.ondrix");
-    { richLog(path); }
+    {
+        richLog(path);
+    }
     runSql(path, "DELETE FROM bookmarks; DELETE FROM data WHERE entryId BETWEEN 12 AND 17;");
     SqliteLogFile source(path);
     source.addBookmark({18, "after gap", "", {}});
@@ -276,7 +278,8 @@ namespace {
 
 // While it lives, every connection opened is capped at `pages` pages, as if
 // the disk filled up there.
-class DiskFullAfterPages {
+class DiskFullAfterPages
+{
 public:
     explicit DiskFullAfterPages(int pages)
     {
@@ -298,9 +301,13 @@ private:
 
 // Hands reads through to a log file and notes the most payload bytes one
 // read returned: a copy's memory use.
-class MeteredLog : public LogFileInterface {
+class MeteredLog : public LogFileInterface
+{
 public:
-    explicit MeteredLog(std::unique_ptr<SqliteLogFile> file) : file_(std::move(file)) {}
+    explicit MeteredLog(std::unique_ptr<SqliteLogFile> file)
+        : file_(std::move(file))
+    {
+    }
     std::size_t largest() const { return largestRead_; }
 
     std::filesystem::path getFilePath() const override { return file_->getFilePath(); }

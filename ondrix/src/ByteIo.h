@@ -10,7 +10,10 @@
 
 namespace Keldar::Ondrix::ByteIo {
 
-inline std::uint8_t readU8(const std::byte* p) { return static_cast<std::uint8_t>(p[0]); }
+inline std::uint8_t readU8(const std::byte* p)
+{
+    return static_cast<std::uint8_t>(p[0]);
+}
 
 inline std::uint16_t readU16(const std::byte* p)
 {
@@ -32,9 +35,15 @@ inline std::uint64_t readU64(const std::byte* p)
     return value;
 }
 
-inline double readF64(const std::byte* p) { return std::bit_cast<double>(readU64(p)); }
+inline double readF64(const std::byte* p)
+{
+    return std::bit_cast<double>(readU64(p));
+}
 
-inline void writeU8(std::byte* p, std::uint8_t value) { p[0] = static_cast<std::byte>(value); }
+inline void writeU8(std::byte* p, std::uint8_t value)
+{
+    p[0] = static_cast<std::byte>(value);
+}
 
 inline void writeU16(std::byte* p, std::uint16_t value)
 {
@@ -56,6 +65,9 @@ inline void writeU64(std::byte* p, std::uint64_t value)
     }
 }
 
-inline void writeF64(std::byte* p, double value) { writeU64(p, std::bit_cast<std::uint64_t>(value)); }
+inline void writeF64(std::byte* p, double value)
+{
+    writeU64(p, std::bit_cast<std::uint64_t>(value));
+}
 
 } // namespace Keldar::Ondrix::ByteIo

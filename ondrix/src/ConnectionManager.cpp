@@ -14,8 +14,7 @@ namespace {
 
 std::int64_t nowNs()
 {
-    return std::chrono::duration_cast<std::chrono::nanoseconds>(
-               std::chrono::steady_clock::now().time_since_epoch())
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
         .count();
 }
 
@@ -79,9 +78,8 @@ ConnectionManager::ConnectionManager(Settings settings)
         VisibleSonars snapshot;
         {
             std::lock_guard lock(d->tableMutex);
-            const auto removed = std::erase_if(d->table, [&](const auto& item) {
-                return now - item.second.lastSeen >= limit;
-            });
+            const auto removed =
+                std::erase_if(d->table, [&](const auto& item) { return now - item.second.lastSeen >= limit; });
             if (removed == 0) {
                 return;
             }

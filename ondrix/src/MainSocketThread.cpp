@@ -247,9 +247,8 @@ MainSocketThread::MainSocketThread(Endpoint endpoint, ParameterSource parameters
     {
         std::unique_lock lock(d->connectMutex);
         while (!connected && !cancelled() && Clock::now() < deadline) {
-            connected = d->connectCondition.wait_for(lock, std::chrono::milliseconds(50), [this] {
-                return d->connected.load() || !d->alive.load();
-            });
+            connected = d->connectCondition.wait_for(lock, std::chrono::milliseconds(50),
+                                                     [this] { return d->connected.load() || !d->alive.load(); });
         }
     }
     if (!connected || !d->connected.load()) {
@@ -421,7 +420,7 @@ void MainSocketThread::run()
                     if (error == asio::error::would_block || error == asio::error::try_again) {
                         break;
                     }
-                    if (error) {  // eof or reset: the session is over
+                    if (error) { // eof or reset: the session is over
                         peerOpen = false;
                         break;
                     }

@@ -42,10 +42,13 @@ std::vector<std::byte> makeMessage(std::size_t size, const HeaderFields& header)
     return message;
 }
 
-std::uint16_t lowBits(std::uint32_t serialNumber) { return static_cast<std::uint16_t>(serialNumber & 0xFFFFU); }
+std::uint16_t lowBits(std::uint32_t serialNumber)
+{
+    return static_cast<std::uint16_t>(serialNumber & 0xFFFFU);
+}
 
-std::vector<std::byte> buildResult(const ImageDescription& image, const Layout::ResultLayout& layout,
-                                   MessageType type, std::uint16_t version)
+std::vector<std::byte> buildResult(const ImageDescription& image, const Layout::ResultLayout& layout, MessageType type,
+                                   std::uint16_t version)
 {
     const std::vector<std::uint8_t> packed =
         image.fourBitSamples ? packFourBitSamples(image.samples) : std::vector<std::uint8_t>{};
@@ -124,9 +127,9 @@ std::vector<std::byte> buildFireRequest(const OperationParameters& parameters, s
 
 std::vector<std::byte> buildUserConfig(std::uint32_t serialNumber)
 {
-    return makeMessage(Layout::UserConfig::size, {0, lowBits(serialNumber),
-                                                  static_cast<std::uint16_t>(MessageType::UserConfig),
-                                                  Layout::UserConfig::version, 0});
+    return makeMessage(Layout::UserConfig::size,
+                       {0, lowBits(serialNumber), static_cast<std::uint16_t>(MessageType::UserConfig),
+                        Layout::UserConfig::version, 0});
 }
 
 std::vector<std::byte> buildUserConfig(std::uint32_t serialNumber, bool dhcp, std::uint32_t ipAddress,

@@ -200,6 +200,9 @@ Frame examineFrame(const std::byte* data, std::size_t size)
     return {FrameStatus::Complete, static_cast<std::size_t>(length)};
 }
 
-Frame examineFrame(const std::vector<std::byte>& buffer) { return examineFrame(buffer.data(), buffer.size()); }
+Frame examineFrame(const std::vector<std::byte>& buffer)
+{
+    return examineFrame(buffer.data(), buffer.size());
+}
 
 } // namespace Keldar::Ondrix::MessageParsing

@@ -69,7 +69,7 @@ struct OndrixSonarPrivate
     // ever lost (a corrupted stream, a sonar that skipped a request), nothing
     // would ask again. The watchdog re-asks after this long without a result.
     std::atomic<std::int64_t> lastResultTime{0};
-    std::int64_t lastStallFire = 0;  // listener thread only
+    std::int64_t lastStallFire = 0; // listener thread only
 
     // Shared ownership lets a caller keep the session alive while it queues a
     // message, even if the watchdog drops it at that moment; the last holder
@@ -111,10 +111,10 @@ OndrixSonar::OndrixSonar(DeviceInfo info, const Status::StatusSocketThread* list
     d->lastStatusTime = nowNs();
 
     auto makeSession = [this] {
-        auto session = std::make_shared<MainSocketThread>(
-            MainSocketThread::Endpoint{d->info.ipAddress, d->info.serialNumber, d->port, d->connectWait,
-                                       d->cancelConnect},
-            [this] { return d->snapshot(); });
+        auto session =
+            std::make_shared<MainSocketThread>(MainSocketThread::Endpoint{d->info.ipAddress, d->info.serialNumber,
+                                                                          d->port, d->connectWait, d->cancelConnect},
+                                               [this] { return d->snapshot(); });
         return session;
     };
 
@@ -150,7 +150,7 @@ OndrixSonar::OndrixSonar(DeviceInfo info, const Status::StatusSocketThread* list
         session.startDispatching();
     };
 
-    auto session = makeSession();  // throws ConnectionError on its own
+    auto session = makeSession(); // throws ConnectionError on its own
     connectMainComms(*session);
     {
         std::lock_guard lock(d->sessionMutex);
@@ -217,7 +217,7 @@ OndrixSonar::OndrixSonar(DeviceInfo info, const Status::StatusSocketThread* list
                     std::lock_guard lock(d->sessionMutex);
                     d->session.reset();
                 }
-                current.reset();  // joins here unless a caller still holds it
+                current.reset(); // joins here unless a caller still holds it
             }
             return;
         }
@@ -233,9 +233,8 @@ OndrixSonar::OndrixSonar(DeviceInfo info, const Status::StatusSocketThread* list
             // After a re-ask, one result came but the session still counts a
             // request as unanswered; when no second result follows soon, the
             // earlier request was lost and imaging waits for the next re-ask.
-            const bool lateOneLost =
-                current->awaitsLateResult() &&
-                now - d->lastResultTime.load() >= std::chrono::nanoseconds(lateResultWait).count();
+            const bool lateOneLost = current->awaitsLateResult() &&
+                                     now - d->lastResultTime.load() >= std::chrono::nanoseconds(lateResultWait).count();
             if (continuous && (stalled || lateOneLost)) {
                 d->lastStallFire = now;
                 current->resendFire();
@@ -388,26 +387,83 @@ void OndrixSonar::setNetworkConfiguration(bool dhcp, const std::string& address,
     }
 }
 
-double OndrixSonar::getRange() const { return d->snapshot().range; }
-double OndrixSonar::getGain() const { return d->snapshot().gain; }
-Frequency OndrixSonar::getFrequency() const { return d->snapshot().frequency; }
-PingRate OndrixSonar::getPingRate() const { return d->snapshot().pingRate; }
-std::uint8_t OndrixSonar::getBandwidth() const { return d->snapshot().bandwidth; }
-std::uint8_t OndrixSonar::getGamma() const { return d->snapshot().gamma; }
-bool OndrixSonar::gainAssistIsEnabled() const { return d->snapshot().gainAssist; }
-bool OndrixSonar::gainBoostIsEnabled() const { return d->snapshot().gainBoost; }
-bool OndrixSonar::fullBeamsIsEnabled() const { return d->snapshot().fullBeams; }
-double OndrixSonar::getSpeedOfSound() const { return d->snapshot().speedOfSound; }
-double OndrixSonar::getSalinity() const { return d->snapshot().salinity; }
-OperationParameters OndrixSonar::getParameters() const { return d->snapshot(); }
+double OndrixSonar::getRange() const
+{
+    return d->snapshot().range;
+}
+double OndrixSonar::getGain() const
+{
+    return d->snapshot().gain;
+}
+Frequency OndrixSonar::getFrequency() const
+{
+    return d->snapshot().frequency;
+}
+PingRate OndrixSonar::getPingRate() const
+{
+    return d->snapshot().pingRate;
+}
+std::uint8_t OndrixSonar::getBandwidth() const
+{
+    return d->snapshot().bandwidth;
+}
+std::uint8_t OndrixSonar::getGamma() const
+{
+    return d->snapshot().gamma;
+}
+bool OndrixSonar::gainAssistIsEnabled() const
+{
+    return d->snapshot().gainAssist;
+}
+bool OndrixSonar::gainBoostIsEnabled() const
+{
+    return d->snapshot().gainBoost;
+}
+bool OndrixSonar::fullBeamsIsEnabled() const
+{
+    return d->snapshot().fullBeams;
+}
+double OndrixSonar::getSpeedOfSound() const
+{
+    return d->snapshot().speedOfSound;
+}
+double OndrixSonar::getSalinity() const
+{
+    return d->snapshot().salinity;
+}
+OperationParameters OndrixSonar::getParameters() const
+{
+    return d->snapshot();
+}
 
-std::string OndrixSonar::getIP() const { return d->info.ipAddress; }
-std::string OndrixSonar::getSubnetMask() const { return d->info.subnetMask; }
-std::string OndrixSonar::getFirmwareVersion() const { return d->info.firmwareVersion; }
-ModelNumber OndrixSonar::getModelNumber() const { return d->info.modelNumber; }
-std::uint32_t OndrixSonar::getSerialNumber() const { return d->info.serialNumber; }
-SonarCapabilities OndrixSonar::getCapabilities() const { return d->info.capabilities; }
-const ModelSpec& OndrixSonar::getSpec() const { return d->info.spec; }
+std::string OndrixSonar::getIP() const
+{
+    return d->info.ipAddress;
+}
+std::string OndrixSonar::getSubnetMask() const
+{
+    return d->info.subnetMask;
+}
+std::string OndrixSonar::getFirmwareVersion() const
+{
+    return d->info.firmwareVersion;
+}
+ModelNumber OndrixSonar::getModelNumber() const
+{
+    return d->info.modelNumber;
+}
+std::uint32_t OndrixSonar::getSerialNumber() const
+{
+    return d->info.serialNumber;
+}
+SonarCapabilities OndrixSonar::getCapabilities() const
+{
+    return d->info.capabilities;
+}
+const ModelSpec& OndrixSonar::getSpec() const
+{
+    return d->info.spec;
+}
 
 bool OndrixSonar::hasSession() const
 {

@@ -14,8 +14,7 @@ Message::Message(std::span<const std::byte> datagram)
 
 bool Message::hasValidMagic() const
 {
-    return ByteIo::readU16(m_bytes.data() + ProtocolLayout::Header::magic) ==
-           ProtocolLayout::Header::magicValue;
+    return ByteIo::readU16(m_bytes.data() + ProtocolLayout::Header::magic) == ProtocolLayout::Header::magicValue;
 }
 
 StatusFields Message::fields() const

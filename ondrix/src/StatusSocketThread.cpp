@@ -28,7 +28,7 @@ struct StatusSocketThread::Private
     std::uint16_t port;
     std::chrono::milliseconds tickPeriod;
 
-    std::mutex threadMutex;  // start/stop may come from different threads
+    std::mutex threadMutex; // start/stop may come from different threads
     std::thread thread;
     std::atomic<bool> running{false};
     std::atomic<bool> listening{false};

@@ -70,7 +70,7 @@ TEST_P(MalformedResult, BearingTablePastTheEndIsRejected)
 {
     const LayoutCase& layout = GetParam();
     MessageBytes message = validMessage(4, 0);
-    message.u16(layout.beamCountOffset, 5);  // one bearing more than the bytes hold
+    message.u16(layout.beamCountOffset, 5); // one bearing more than the bytes hold
     EXPECT_THROW(layout.parse(message), BadlyFormedMessageError);
     message.u16(layout.beamCountOffset, 0xFFFF);
     EXPECT_THROW(layout.parse(message), BadlyFormedMessageError);
@@ -115,10 +115,12 @@ TEST_P(MalformedResult, FourBitImagePastTheEndIsRejected)
     EXPECT_THROW(layout.parse(message), BadlyFormedMessageError);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    AllResultLayouts, MalformedResult,
-    ::testing::Values(
-        LayoutCase{"PingV1", 122, 108, 110, 114, 97, [](const auto& m) { MessageParsing::parseSimplePingResult(m); }},
-        LayoutCase{"PingV2", 202, 172, 190, 194, 161, [](const auto& m) { MessageParsing::parseSimplePingResultV2(m); }},
-        LayoutCase{"FullFire", 588, 73, 576, 580, 84, [](const auto& m) { MessageParsing::parseFullFireResult(m); }}),
-    [](const ::testing::TestParamInfo<LayoutCase>& info) { return info.param.name; });
+INSTANTIATE_TEST_SUITE_P(AllResultLayouts, MalformedResult,
+                         ::testing::Values(LayoutCase{"PingV1", 122, 108, 110, 114, 97,
+                                                      [](const auto& m) { MessageParsing::parseSimplePingResult(m); }},
+                                           LayoutCase{
+                                               "PingV2", 202, 172, 190, 194, 161,
+                                               [](const auto& m) { MessageParsing::parseSimplePingResultV2(m); }},
+                                           LayoutCase{"FullFire", 588, 73, 576, 580, 84,
+                                                      [](const auto& m) { MessageParsing::parseFullFireResult(m); }}),
+                         [](const ::testing::TestParamInfo<LayoutCase>& info) { return info.param.name; });

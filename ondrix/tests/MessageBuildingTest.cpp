@@ -32,8 +32,8 @@ TEST(FireRequestLayout, HeaderAddressesTheSonarByItsLowSerialBits)
     ASSERT_EQ(message.size(), 89U);
     EXPECT_EQ(byteAt(message, 0), 0x7C);
     EXPECT_EQ(byteAt(message, 1), 0x3A);
-    EXPECT_EQ(u16At(message, 2), 0);       // host source id
-    EXPECT_EQ(u16At(message, 4), 0xCDEF);  // low 16 bits of the serial
+    EXPECT_EQ(u16At(message, 2), 0);      // host source id
+    EXPECT_EQ(u16At(message, 4), 0xCDEF); // low 16 bits of the serial
     EXPECT_EQ(u16At(message, 6), 0x15);
     EXPECT_EQ(u16At(message, 8), 2);
     EXPECT_EQ(u32At(message, 10), 73U);
@@ -49,8 +49,8 @@ TEST(FireRequestLayout, ParametersLandAtTheirOffsets)
     parameters.pingRate = PingRate::Rate2Hz;
     parameters.bandwidth = 17;
     parameters.gamma = 200;
-    parameters.speedOfSound = 1500.0;  // never sent
-    parameters.salinity = 35.0;        // never sent
+    parameters.speedOfSound = 1500.0; // never sent
+    parameters.salinity = 35.0;       // never sent
     const auto message = MessageBuilding::buildFireRequest(parameters, 1, false);
     EXPECT_EQ(byteAt(message, 16), 2);
     EXPECT_EQ(byteAt(message, 17), 4);
@@ -67,13 +67,13 @@ TEST(FireRequestLayout, ParametersLandAtTheirOffsets)
 TEST(FireRequestLayout, DefaultParametersGiveTheDocumentedBytes)
 {
     const auto message = MessageBuilding::buildFireRequest({}, 1, false);
-    EXPECT_EQ(byteAt(message, 16), 1);    // low frequency
-    EXPECT_EQ(byteAt(message, 17), 1);    // 15 Hz code
-    EXPECT_EQ(byteAt(message, 18), 255);  // bandwidth
-    EXPECT_EQ(byteAt(message, 19), 128);  // gamma
+    EXPECT_EQ(byteAt(message, 16), 1);   // low frequency
+    EXPECT_EQ(byteAt(message, 17), 1);   // 15 Hz code
+    EXPECT_EQ(byteAt(message, 18), 255); // bandwidth
+    EXPECT_EQ(byteAt(message, 19), 128); // gamma
     EXPECT_EQ(f64At(message, 21), 2.5);
     EXPECT_EQ(f64At(message, 29), 50.0);
-    EXPECT_EQ(u32At(message, 53), 4U);  // gain boost is on by default
+    EXPECT_EQ(u32At(message, 53), 4U); // gain boost is on by default
 }
 
 TEST(FireRequestFlags, BaseFlagsAloneWhenNothingIsEnabled)

@@ -99,14 +99,14 @@ TEST(UserConfigReply, AddressAndMaskTextAndDhcpFromTheWireBytes)
         }
         return out;
     };
-    std::vector<std::byte> reply = bytes({0x7C, 0x3A, 0x21, 0x43, 0x00, 0x00, 0x55, 0x00, 0x00, 0x00,
-                                          0x0C, 0x00, 0x00, 0x00, 0x08, 0x04,   // header, part 1032
-                                          0x0A, 0x01, 0xA8, 0xC0,               // address
-                                          0x00, 0xFF, 0xFF, 0xFF,               // mask
-                                          0x00, 0x00, 0x00, 0x00});             // static address
+    std::vector<std::byte> reply = bytes({0x7C, 0x3A, 0x21, 0x43, 0x00, 0x00, 0x55, 0x00,
+                                          0x00, 0x00, 0x0C, 0x00, 0x00, 0x00, 0x08, 0x04, // header, part 1032
+                                          0x0A, 0x01, 0xA8, 0xC0,                         // address
+                                          0x00, 0xFF, 0xFF, 0xFF,                         // mask
+                                          0x00, 0x00, 0x00, 0x00});                       // static address
     EXPECT_EQ(MessageParsing::parseUserConfig(reply),
               (MessageParsing::NetworkConfiguration{false, "192.168.1.10", "255.255.255.0"}));
-    reply[25] = std::byte{0x01};  // any non-zero DHCP word means DHCP
+    reply[25] = std::byte{0x01}; // any non-zero DHCP word means DHCP
     EXPECT_TRUE(MessageParsing::parseUserConfig(reply).dhcp);
 
     reply.pop_back();

@@ -130,7 +130,7 @@ TEST(OndrixImageMoving, MovedFromImageCanBeAssignedAndCopiedAgain)
 {
     OndrixImage source = sampleImage();
     OndrixImage moved(std::move(source));
-    const OndrixImage copyOfEmpty(source);  // NOLINT(bugprone-use-after-move)
+    const OndrixImage copyOfEmpty(source); // NOLINT(bugprone-use-after-move)
     EXPECT_EQ(copyOfEmpty.getWidth(), 0);
     source = moved;
     EXPECT_EQ(source.getWidth(), 3);

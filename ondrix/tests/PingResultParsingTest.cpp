@@ -16,8 +16,8 @@ TEST(PingResultV1Parsing, BearingTableFollowsTheFixedPartAndImageOffsetCountsFro
 {
     constexpr std::size_t beams = 256;
     constexpr std::size_t ranges = 2;
-    constexpr std::size_t gap = 10;                   // unused bytes after the table
-    constexpr std::size_t imageOffset = 634 + gap;    // table occupies 122..633
+    constexpr std::size_t gap = 10;                // unused bytes after the table
+    constexpr std::size_t imageOffset = 634 + gap; // table occupies 122..633
     MessageBytes message(imageOffset + beams * ranges);
     message.header(0x23, 1)
         .f64(21, 15.0)
@@ -35,7 +35,7 @@ TEST(PingResultV1Parsing, BearingTableFollowsTheFixedPartAndImageOffsetCountsFro
         message.u16(122 + 2 * i, static_cast<std::uint16_t>(static_cast<std::int16_t>(i * 10 - 1280)));
     }
     for (std::size_t i = 0; i < gap; ++i) {
-        message.u8(634 + i, 0xEE);  // would show up in the samples if the offset were misread
+        message.u8(634 + i, 0xEE); // would show up in the samples if the offset were misread
     }
     for (std::size_t i = 0; i < beams * ranges; ++i) {
         message.u8(imageOffset + i, static_cast<std::uint8_t>(i % 251));

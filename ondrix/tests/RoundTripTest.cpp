@@ -48,7 +48,7 @@ void expectImageMatches(const OndrixImage& parsed, const ImageDescription& image
     EXPECT_EQ(parsed.getBearings(), image.bearings);
 }
 
-template <typename Parsed>
+template<typename Parsed>
 void expectEnvironmentMatches(const Parsed& parsed, const ImageDescription& image)
 {
     EXPECT_NEAR(parsed.pressure, image.pressure * 100000.0, 1e-6);
@@ -106,7 +106,7 @@ TEST(PingResultRoundTrip, FourBitSamplesComeBackAsTheirHighNibbles)
         expected.push_back(static_cast<std::uint8_t>(sample & 0xF0));
     }
     const auto v1 = MessageBuilding::buildSimplePingResult(image);
-    EXPECT_EQ(v1.size(), 122U + 2 * 64 + 320);  // half a byte per sample on the wire
+    EXPECT_EQ(v1.size(), 122U + 2 * 64 + 320); // half a byte per sample on the wire
     EXPECT_EQ(MessageParsing::parseSimplePingResult(v1).image.getData(), expected);
     EXPECT_EQ(MessageParsing::parseSimplePingResultV2(MessageBuilding::buildSimplePingResultV2(image)).image.getData(),
               expected);
@@ -154,7 +154,7 @@ TEST(StatusDatagramReading, FieldsComeBackFromWholeCutAndShortDatagrams)
     longer.resize(200, std::byte{0xFF});
     EXPECT_EQ(read(longer).fields(), fields);
 
-    datagram.resize(100);  // water temperature (110) and pressure (134) are beyond
+    datagram.resize(100); // water temperature (110) and pressure (134) are beyond
     const StatusFields cut = read(datagram).fields();
     EXPECT_EQ(cut.serialNumber, fields.serialNumber);
     EXPECT_EQ(cut.connectionRefusal, 1U);

@@ -33,8 +33,8 @@ int main(int argc, char** argv)
     int32_t count = 0;
     int32_t first = 0;
     KD_LogDataEntry* entry = nullptr;
-    if (!KD_LogFile_GetEntryCount(file, &count, &error) || !KD_LogFile_GetFirstEntryId(file, &first, &error)
-        || !KD_LogFile_ReadEntry(file, first, &entry, &error)) {
+    if (!KD_LogFile_GetEntryCount(file, &count, &error) || !KD_LogFile_GetFirstEntryId(file, &first, &error) ||
+        !KD_LogFile_ReadEntry(file, first, &entry, &error)) {
         KD_LogFile_Destroy(file);
         return fail(error);
     }

@@ -35,8 +35,9 @@ Keldar::Ondrix::OndrixImage simulatedImage(double range, double time)
 
 class Gallery
 {
-  public:
-    explicit Gallery(QString folder) : folder(std::move(folder))
+public:
+    explicit Gallery(QString folder)
+        : folder(std::move(folder))
     {
         window.resize(frameWidth, frameHeight);
         display = new FanDisplay(&window);
@@ -84,16 +85,13 @@ class Gallery
     void drag(QPointF from, QPointF to)
     {
         auto pixel = [this](QPointF ndc) {
-            return QPointF((ndc.x() + 1.0) * display->width() / 2.0,
-                           (1.0 - ndc.y()) * display->height() / 2.0);
+            return QPointF((ndc.x() + 1.0) * display->width() / 2.0, (1.0 - ndc.y()) * display->height() / 2.0);
         };
-        QMouseEvent press(QEvent::MouseButtonPress, pixel(from), Qt::LeftButton, Qt::LeftButton,
-                          Qt::NoModifier);
+        QMouseEvent press(QEvent::MouseButtonPress, pixel(from), Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
         QCoreApplication::sendEvent(display, &press);
         QMouseEvent move(QEvent::MouseMove, pixel(to), Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
         QCoreApplication::sendEvent(display, &move);
-        QMouseEvent release(QEvent::MouseButtonRelease, pixel(to), Qt::LeftButton, Qt::NoButton,
-                            Qt::NoModifier);
+        QMouseEvent release(QEvent::MouseButtonRelease, pixel(to), Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
         QCoreApplication::sendEvent(display, &release);
     }
 
@@ -103,7 +101,7 @@ class Gallery
     ZoomDisplay* zoom = nullptr;
     double range = 30.0;
 
-  private:
+private:
     QString folder;
     Units::Distance::Metres metres;
     Units::Area::SquareMetres squareMetres;
@@ -119,8 +117,7 @@ int main(int argc, char* argv[])
     QApplication::setApplicationVersion(QStringLiteral("1.0"));
 
     QCommandLineParser parser;
-    parser.setApplicationDescription(
-        QStringLiteral("Renders simulated sonar images through the fan display."));
+    parser.setApplicationDescription(QStringLiteral("Renders simulated sonar images through the fan display."));
     parser.addHelpOption();
     parser.addVersionOption();
     parser.addPositionalArgument(QStringLiteral("folder"), QStringLiteral("Where to write the PNG files."));
@@ -199,8 +196,7 @@ int main(int argc, char* argv[])
     }) && ok;
     ok = gallery.shot(QStringLiteral("branding"), [&] {
         gallery.display->setPalette(FanDisplayOptions::StandardTwo);
-        gallery.display->setBrandingColours(QColor(230, 230, 230), QColor(30, 144, 255),
-                                            QColor(230, 230, 230));
+        gallery.display->setBrandingColours(QColor(230, 230, 230), QColor(30, 144, 255), QColor(230, 230, 230));
         gallery.display->setBranding(true);
     }) && ok;
     gallery.display->setBranding(false);

@@ -281,7 +281,8 @@ void renderLogos(Theming::ThemeManager& themes, const QString& folder, const QSt
     product->setFixedHeight(60);
     layout->addWidget(product);
 
-    layout->addWidget(heading("Capture branding: a 1920 \u00d7 540 frame with 80 px logos 40 px from the corners, scaled down"));
+    layout->addWidget(
+        heading("Capture branding: a 1920 \u00d7 540 frame with 80 px logos 40 px from the corners, scaled down"));
     QImage capture(1920, 540, QImage::Format_ARGB32_Premultiplied);
     {
         QPainter painter(&capture);
@@ -391,12 +392,11 @@ void renderToasts(const QString& folder, const QString& theme)
     auto page = makePage({960, 460});
     Helpers::Widgets::ToastDisplayManager manager(page.get());
     page->show();
-    const QList<QPair<ToastType, QString>> toasts{
-        {ToastType::Default, "Playback reached the end of the log."},
-        {ToastType::Info, "Connected to the sonar at 192.168.1.10."},
-        {ToastType::Success, "Still image saved."},
-        {ToastType::Warning, "The sonar is running warm."},
-        {ToastType::Error, "The connection to the sonar was lost."}};
+    const QList<QPair<ToastType, QString>> toasts{{ToastType::Default, "Playback reached the end of the log."},
+                                                  {ToastType::Info, "Connected to the sonar at 192.168.1.10."},
+                                                  {ToastType::Success, "Still image saved."},
+                                                  {ToastType::Warning, "The sonar is running warm."},
+                                                  {ToastType::Error, "The connection to the sonar was lost."}};
     for (const auto& [type, text] : toasts)
         manager.displayToast(new Toast(page.get(), type, text, Widgets::Notifications::ToastLocation::TopCentre), 0);
     save(*page, folder, theme, "toasts");

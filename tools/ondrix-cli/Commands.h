@@ -34,7 +34,8 @@ inline std::vector<CommandRegistration>& commandRegistry()
     return registry;
 }
 
-struct CommandRegistrar {
+struct CommandRegistrar
+{
     explicit CommandRegistrar(CommandRegistration registration)
     {
         commandRegistry().push_back(std::move(registration));
@@ -43,7 +44,8 @@ struct CommandRegistrar {
 
 /// Sub-commands that join a command registered in another file (such as more
 /// `log` commands); main adds them once every command exists.
-struct SubcommandRegistration {
+struct SubcommandRegistration
+{
     std::string parent;
     CommandRegistration registration;
 };
@@ -54,7 +56,8 @@ inline std::vector<SubcommandRegistration>& subcommandRegistry()
     return registry;
 }
 
-struct SubcommandRegistrar {
+struct SubcommandRegistrar
+{
     SubcommandRegistrar(std::string parent, CommandRegistration registration)
     {
         subcommandRegistry().push_back({std::move(parent), std::move(registration)});
@@ -63,7 +66,8 @@ struct SubcommandRegistrar {
 
 /// Where to listen for the sonars' status datagrams. The defaults are those of
 /// a real installation; tests and demos pass a loopback address and a free port.
-struct ListenOptions {
+struct ListenOptions
+{
     std::string address = "0.0.0.0";
     std::uint16_t port = 52102;
     std::uint16_t sonarPort = 52100;
@@ -79,27 +83,26 @@ inline void addListenOptions(CLI::App& command, ListenOptions& options)
 {
     command.add_option("--listen-address", options.address, "Local IPv4 address to receive status datagrams on")
         ->capture_default_str();
-    command.add_option("--listen-port", options.port, "UDP port to receive status datagrams on")
-        ->capture_default_str();
+    command.add_option("--listen-port", options.port, "UDP port to receive status datagrams on")->capture_default_str();
     command.add_option("--sonar-port", options.sonarPort, "TCP port of the sonars' command and data session")
         ->capture_default_str();
 }
 
-}  // namespace Keldar::Cli
+} // namespace Keldar::Cli
 
 #define KELDAR_CLI_COMMAND_CONCAT_INNER(a, b) a##b
 #define KELDAR_CLI_COMMAND_CONCAT(a, b) KELDAR_CLI_COMMAND_CONCAT_INNER(a, b)
 
 /// Registers `function` (void(CLI::App&)) as a command; `name` only has to be
 /// unique within its file.
-#define KELDAR_CLI_COMMAND(name, function)                                                                          \
-    namespace {                                                                                                     \
-    const ::Keldar::Cli::CommandRegistrar KELDAR_CLI_COMMAND_CONCAT(keldarCliCommand_, name){function};             \
+#define KELDAR_CLI_COMMAND(name, function)                                                                             \
+    namespace {                                                                                                        \
+    const ::Keldar::Cli::CommandRegistrar KELDAR_CLI_COMMAND_CONCAT(keldarCliCommand_, name){function};                \
     }
 
 /// Registers `function` (void(CLI::App& parentCommand)) to add sub-commands to
 /// the command named `parent`.
-#define KELDAR_CLI_SUBCOMMAND(parent, name, function)                                                               \
-    namespace {                                                                                                     \
+#define KELDAR_CLI_SUBCOMMAND(parent, name, function)                                                                  \
+    namespace {                                                                                                        \
     const ::Keldar::Cli::SubcommandRegistrar KELDAR_CLI_COMMAND_CONCAT(keldarCliSubcommand_, name){#parent, function}; \
     }

@@ -21,7 +21,8 @@ namespace {
 
 using Keldar::Cli::LoggedFrame;
 
-struct ExportOptions {
+struct ExportOptions
+{
     std::string file;
     std::string format;
     std::int32_t from = 0;
@@ -30,7 +31,8 @@ struct ExportOptions {
 };
 
 // What is kept of each frame besides its samples.
-struct FrameFacts {
+struct FrameFacts
+{
     std::int32_t frame = 0;
     std::int32_t entryId = 0;
     std::int64_t timestamp = 0;
@@ -41,7 +43,7 @@ struct FrameFacts {
     float roll = std::numeric_limits<float>::quiet_NaN();
     std::uint16_t beams = 0;
     std::uint16_t ranges = 0;
-    std::vector<double> bearings;  // degrees, 0 ahead, positive to the right
+    std::vector<double> bearings; // degrees, 0 ahead, positive to the right
 };
 
 FrameFacts factsOf(const LoggedFrame& frame)
@@ -97,7 +99,7 @@ std::string npyHeader(const std::string& descr, const std::vector<std::size_t>& 
 {
     std::string dict = "{'descr': '" + descr + "', 'fortran_order': False, 'shape': (";
     for (const std::size_t n : shape) {
-        dict += std::to_string(n) + ", ";  // "(5, )" and "(5, 4, )" are tuples too
+        dict += std::to_string(n) + ", "; // "(5, )" and "(5, 4, )" are tuples too
     }
     dict += "), }";
     const std::size_t fixed = 10;
@@ -110,7 +112,7 @@ std::string npyHeader(const std::string& descr, const std::vector<std::size_t>& 
     return header + dict;
 }
 
-template <typename T>
+template<typename T>
 std::string npyDescr()
 {
     if constexpr (std::is_same_v<T, std::uint8_t>) {
@@ -127,9 +129,11 @@ std::string npyDescr()
     }
 }
 
-class NpzWriter {
+class NpzWriter
+{
 public:
-    NpzWriter(const std::string& path) : path_(path)
+    NpzWriter(const std::string& path)
+        : path_(path)
     {
         int error = 0;
         archive_ = zip_open(path.c_str(), ZIP_CREATE | ZIP_EXCL, &error);
@@ -151,7 +155,7 @@ public:
     NpzWriter& operator=(const NpzWriter&) = delete;
 
     // Little-endian hosts only, as the .npy descriptions say.
-    template <typename T>
+    template<typename T>
     void add(const std::string& name, const std::vector<T>& values, const std::vector<std::size_t>& shape)
     {
         auto& bytes = buffers_.emplace_back(npyHeader(npyDescr<T>(), shape));
@@ -190,11 +194,12 @@ private:
 
     std::string path_;
     zip_t* archive_ = nullptr;
-    std::deque<std::string> buffers_;  // kept until the archive is written
+    std::deque<std::string> buffers_; // kept until the archive is written
 };
 
 // Removes a file when it goes out of scope.
-struct TemporaryFile {
+struct TemporaryFile
+{
     std::string path;
     ~TemporaryFile() { std::remove(path.c_str()); }
 };
@@ -244,7 +249,8 @@ std::size_t exportNpz(const Keldar::Logging::LogFileInterface& file, const Expor
     }
     if (mixed) {
         Keldar::Cli::fail("the frames do not all have one shape, and one .npz holds one shape; export each span "
-                          "on its own with --from and --to:" + shapeSpans(facts),
+                          "on its own with --from and --to:" +
+                              shapeSpans(facts),
                           6);
     }
     const std::size_t n = facts.size();
@@ -416,8 +422,7 @@ void addExportFrames(CLI::App& log)
             Keldar::Cli::fail("--to is before --from", 1);
         }
         const auto file = Keldar::Cli::openLog(options->file);
-        const std::size_t written =
-            options->format == "npz" ? exportNpz(*file, *options) : exportPng(*file, *options);
+        const std::size_t written = options->format == "npz" ? exportNpz(*file, *options) : exportPng(*file, *options);
         std::cout << written << " frames written to " << options->out << "\n";
     });
 }

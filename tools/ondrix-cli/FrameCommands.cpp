@@ -62,7 +62,8 @@ void printFrameText(const LoggedFrame& frame)
 
 void addFrames(CLI::App& log)
 {
-    struct Options {
+    struct Options
+    {
         std::string file;
         bool json = false;
     };

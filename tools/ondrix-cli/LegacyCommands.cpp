@@ -20,7 +20,8 @@ void requireFile(const std::string& path)
     }
 }
 
-struct ConvertOptions {
+struct ConvertOptions
+{
     std::string file;
     bool compression = false;
     std::string timeZone;
@@ -42,7 +43,8 @@ void runConvert(const ConvertOptions& options)
     }
 }
 
-struct ExportOptions {
+struct ExportOptions
+{
     std::string file;
     int from = 0;
     int to = 0;

@@ -53,7 +53,8 @@ Json valueJson(const PropertyValue& value)
         value);
 }
 
-struct EntrySpan {
+struct EntrySpan
+{
     std::int32_t count = 0;
     std::optional<std::int32_t> first;
     std::optional<std::int32_t> last;
@@ -100,7 +101,8 @@ void printInfoJson(const SqliteLogFile& file)
     }
     Json bookmarks = Json::array();
     for (const auto& bookmark : file.getBookmarks()) {
-        bookmarks.push_back({{"entryId", bookmark.entryId}, {"title", bookmark.title}, {"comments", bookmark.comments}});
+        bookmarks.push_back(
+            {{"entryId", bookmark.entryId}, {"title", bookmark.title}, {"comments", bookmark.comments}});
     }
     const EntrySpan span = entrySpan(file);
     std::cout << Keldar::Cli::jsonLine({{"path", file.getFilePath().string()},
@@ -152,7 +154,8 @@ void printInfoText(const SqliteLogFile& file)
     }
 }
 
-struct ExportOptions {
+struct ExportOptions
+{
     std::string file;
     std::int32_t first = -1;
     std::int32_t last = -1;
@@ -167,8 +170,7 @@ void runExport(const ExportOptions& options, bool whole)
     std::unique_ptr<Keldar::Logging::LogFileInterface> output;
     Keldar::Logging::Algorithms::CopyReport report;
     if (whole) {
-        output = Keldar::Logging::Algorithms::clone(*source, options.out, "ondrix-cli", KELDAR_VERSION, level,
-                                                    &report);
+        output = Keldar::Logging::Algorithms::clone(*source, options.out, "ondrix-cli", KELDAR_VERSION, level, &report);
     } else {
         output = Keldar::Logging::Algorithms::slice(*source, options.first, options.last, options.out, "ondrix-cli",
                                                     KELDAR_VERSION, level, &report);
@@ -188,8 +190,9 @@ void addExportOptions(CLI::App& command, ExportOptions& options)
 {
     command.add_option("FILE", options.file, "Log file")->required();
     command.add_option("--out", options.out, "Output path; empty adds \"_exported\" to the source's name");
-    command.add_option("--compression", options.compression,
-                       "Compression level of the output, -1 (default level) to 9; the source's level when absent")
+    command
+        .add_option("--compression", options.compression,
+                    "Compression level of the output, -1 (default level) to 9; the source's level when absent")
         ->check(CLI::Range(-1, 9));
 }
 

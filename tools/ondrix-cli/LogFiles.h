@@ -41,12 +41,13 @@ inline std::unique_ptr<Logging::SqliteLogFile> openLog(const std::string& path)
 
 /// One sonar image of a log. `frame` is the position the viewer's playback
 /// gives the entry (its scrub position), so the two can be compared.
-struct LoggedFrame {
+struct LoggedFrame
+{
     std::int32_t frame = 0;
     std::int32_t entryId = 0;
-    std::int64_t timestamp = 0;  // ms since the Unix epoch
+    std::int64_t timestamp = 0; // ms since the Unix epoch
     Ondrix::OndrixImage image;
-    std::optional<DataProcessing::Orientation::Attitude> attitude;  // version-2 ping results only
+    std::optional<DataProcessing::Orientation::Attitude> attitude; // version-2 ping results only
 };
 
 /// Parses a stored entry by its data type code, as playback does: 0 a
@@ -121,8 +122,8 @@ inline int forEachFrame(const Logging::LogFileInterface& file, std::int32_t from
             try {
                 parsed = parseLoggedFrame(entry);
             } catch (const std::exception& error) {
-                std::cerr << "ondrix-cli: entry " << entry.entryId << " is not a readable sonar image: "
-                          << error.what() << "\n";
+                std::cerr << "ondrix-cli: entry " << entry.entryId << " is not a readable sonar image: " << error.what()
+                          << "\n";
                 ++damaged;
             }
             if (parsed) {
@@ -139,4 +140,4 @@ inline int forEachFrame(const Logging::LogFileInterface& file, std::int32_t from
     return damaged;
 }
 
-}  // namespace Keldar::Cli
+} // namespace Keldar::Cli

@@ -28,7 +28,8 @@ using Keldar::Ondrix::OndrixSonar;
 using Keldar::Ondrix::Utilities::ConnectionManager;
 using Clock = std::chrono::steady_clock;
 
-struct RecordOptions {
+struct RecordOptions
+{
     std::uint32_t serial = 0;
     std::optional<unsigned> count;
     std::optional<double> seconds;
@@ -76,11 +77,16 @@ Keldar::Ondrix::PingRate pingRateCode(unsigned hertz)
 {
     using Keldar::Ondrix::PingRate;
     switch (hertz) {
-    case 2: return PingRate::Rate2Hz;
-    case 5: return PingRate::Rate5Hz;
-    case 15: return PingRate::Rate15Hz;
-    case 40: return PingRate::Rate40Hz;
-    default: return PingRate::Rate10Hz;
+    case 2:
+        return PingRate::Rate2Hz;
+    case 5:
+        return PingRate::Rate5Hz;
+    case 15:
+        return PingRate::Rate15Hz;
+    case 40:
+        return PingRate::Rate40Hz;
+    default:
+        return PingRate::Rate10Hz;
     }
 }
 
@@ -112,7 +118,8 @@ bool createRecording(const std::filesystem::path& path, bool compression, const 
     source = KD_LogDataSource_Create(KD_LogDataSourceType_Sonar, sourceName.c_str());
     bool ok = KD_LogFile_AddDataSource(file, source, &error);
     if (!ok) {
-        failure = "cannot add the data source to " + path.string() + ": " + takeMessage(error, "Unknown internal error");
+        failure =
+            "cannot add the data source to " + path.string() + ": " + takeMessage(error, "Unknown internal error");
     }
     for (std::size_t i = 0; ok && i < properties.size(); ++i) {
         KD_LogDataSourceProperty* property =
@@ -120,8 +127,8 @@ bool createRecording(const std::filesystem::path& path, bool compression, const 
         ok = KD_LogFile_AddDataSourceProperty(file, property, &error);
         KD_LogDataSourceProperty_Destroy(property);
         if (!ok) {
-            failure = std::string("cannot add the property ") + properties[i].first + " to " + path.string() + ": "
-                + takeMessage(error, "Unknown internal error");
+            failure = std::string("cannot add the property ") + properties[i].first + " to " + path.string() + ": " +
+                      takeMessage(error, "Unknown internal error");
         }
     }
     if (ok) {
@@ -141,10 +148,13 @@ bool createRecording(const std::filesystem::path& path, bool compression, const 
 
 // Writes raw messages from the session thread; stop() makes later messages a
 // no-op and waits for a write in progress before the file is closed.
-class Recording {
+class Recording
+{
 public:
     Recording(KD_LogFile* file, KD_LogDataSource* source, bool progress)
-        : file_(file), source_(source), progress_(progress)
+        : file_(file)
+        , source_(source)
+        , progress_(progress)
     {
     }
     ~Recording() { stop(); }
@@ -158,9 +168,8 @@ public:
             return;
         }
         // Type 0 is a version-1 ping result, 1 a version-2 one.
-        KD_LogDataEntry* entry = KD_LogDataEntry_Create(source_, version != 1 ? 1U : 0U,
-                                                        reinterpret_cast<const std::uint8_t*>(bytes.data()),
-                                                        bytes.size());
+        KD_LogDataEntry* entry = KD_LogDataEntry_Create(
+            source_, version != 1 ? 1U : 0U, reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
         KD_LogError* error = nullptr;
         if (KD_LogFile_LogData(file_, entry, &error)) {
             ++written_;
@@ -235,8 +244,8 @@ void runRecord(const RecordOptions& options)
     if (!std::filesystem::is_directory(options.folder, fsError)) {
         Keldar::Cli::fail("the log folder does not exist: " + options.folder, 2);
     }
-    ConnectionManager manager(ConnectionManager::Settings{options.listen.address, options.listen.port,
-                                                          options.listen.sonarPort});
+    ConnectionManager manager(
+        ConnectionManager::Settings{options.listen.address, options.listen.port, options.listen.sonarPort});
     manager.startListening();
     const auto info = Keldar::Cli::waitForSonar(manager, options.serial, options.discoverySeconds);
     if (!info) {
@@ -262,18 +271,17 @@ void runRecord(const RecordOptions& options)
         Keldar::Cli::fail(failure, 4);
     }
     // Outlives the recording, which uses it, on every way out of here.
-    const std::unique_ptr<KD_LogDataSource, decltype(&KD_LogDataSource_Destroy)> sourceOwner(
-        source, &KD_LogDataSource_Destroy);
+    const std::unique_ptr<KD_LogDataSource, decltype(&KD_LogDataSource_Destroy)> sourceOwner(source,
+                                                                                             &KD_LogDataSource_Destroy);
 
     if (options.progress) {
         std::printf("recording %s\n", path.string().c_str());
         std::fflush(stdout);
     }
     auto recording = std::make_unique<Recording>(file, source, options.progress);
-    auto connection = sonar->rawMessage.connect(
-        [&recording](const std::vector<std::byte>& bytes, Keldar::Ondrix::MessageType, int version) {
-            recording->write(bytes, version);
-        });
+    auto connection =
+        sonar->rawMessage.connect([&recording](const std::vector<std::byte>& bytes, Keldar::Ondrix::MessageType,
+                                               int version) { recording->write(bytes, version); });
     sonar->setFullBeams(options.fullBeams);
     if (options.pingRateHz) {
         sonar->setPingRate(pingRateCode(*options.pingRateHz));
@@ -309,8 +317,8 @@ void addRecord(CLI::App& app)
     command->add_option("--serial", options->serial, "Serial number of the sonar")->required();
     auto* count = command->add_option("--count", options->count, "Number of ping results to record")
                       ->check(CLI::Range(1U, 100000000U));
-    auto* seconds = command->add_option("--seconds", options->seconds, "How long to record")
-                        ->check(CLI::Range(0.1, 864000.0));
+    auto* seconds =
+        command->add_option("--seconds", options->seconds, "How long to record")->check(CLI::Range(0.1, 864000.0));
     count->excludes(seconds);
     seconds->excludes(count);
     command->add_option("--folder", options->folder, "Folder for the log file")->capture_default_str();
@@ -324,8 +332,9 @@ void addRecord(CLI::App& app)
     command->add_option("--discovery-seconds", options->discoverySeconds, "How long to wait for the sonar to be seen")
         ->check(CLI::Range(0.1, 3600.0))
         ->capture_default_str();
-    command->add_option("--image-timeout", options->imageTimeoutSeconds,
-                        "Stop when no ping result arrives for this many seconds")
+    command
+        ->add_option("--image-timeout", options->imageTimeoutSeconds,
+                     "Stop when no ping result arrives for this many seconds")
         ->check(CLI::Range(0.1, 3600.0))
         ->capture_default_str();
     Keldar::Cli::addListenOptions(*command, options->listen);

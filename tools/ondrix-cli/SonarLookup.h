@@ -14,8 +14,8 @@ namespace Keldar::Cli {
 
 /// Polls the visible-sonar table until the sonar with `serial` appears or
 /// `seconds` have passed; the commands that talk to one sonar start with it.
-inline std::optional<Keldar::Ondrix::DeviceInfo> waitForSonar(const Keldar::Ondrix::Utilities::ConnectionManager& manager,
-                                                              std::uint32_t serial, double seconds)
+inline std::optional<Keldar::Ondrix::DeviceInfo>
+waitForSonar(const Keldar::Ondrix::Utilities::ConnectionManager& manager, std::uint32_t serial, double seconds)
 {
     using Clock = std::chrono::steady_clock;
     const auto deadline = Clock::now() + std::chrono::duration<double>(seconds);

@@ -21,7 +21,8 @@
 
 namespace {
 
-struct VideoOptions {
+struct VideoOptions
+{
     std::string file;
     int from = 0;
     int to = -1;
@@ -46,7 +47,8 @@ std::filesystem::path helperPath()
 }
 
 // An Xvfb of our own, on the display number it picks; stopped when this ends.
-class PrivateDisplay {
+class PrivateDisplay
+{
 public:
     PrivateDisplay()
     {
@@ -167,8 +169,7 @@ void addExportVideo(CLI::App& log)
                         "started");
     command->add_option("FILE", options->file, "Log file")->required();
     command->add_option("--from", options->from, "First frame (entry position, from 0)")->capture_default_str();
-    command->add_option("--to", options->to, "Last frame; the last of the log when negative")
-        ->capture_default_str();
+    command->add_option("--to", options->to, "Last frame; the last of the log when negative")->capture_default_str();
     command->add_option("--timestamp", options->timestamp, "Time stamp: relative (video time), absolute or none")
         ->check(CLI::IsMember({"relative", "absolute", "none"}))
         ->capture_default_str();

@@ -1,8 +1,8 @@
 // ondrix-cli ping: connects to one sonar, images, prints one line per image.
 
 #include "Commands.h"
-#include "SonarLookup.h"
 #include "Json.h"
+#include "SonarLookup.h"
 
 #include <keldar/ondrix/ConnectionManager.h>
 #include <keldar/ondrix/OndrixSonar.h>
@@ -105,8 +105,8 @@ void printImage(unsigned index, const ImageRecord& r, bool json)
 
 void runPing(const PingOptions& options)
 {
-    ConnectionManager manager(ConnectionManager::Settings{options.listen.address, options.listen.port,
-                                                          options.listen.sonarPort});
+    ConnectionManager manager(
+        ConnectionManager::Settings{options.listen.address, options.listen.port, options.listen.sonarPort});
     manager.startListening();
 
     const auto info = Keldar::Cli::waitForSonar(manager, options.serial, options.discoverySeconds);
@@ -131,8 +131,8 @@ void runPing(const PingOptions& options)
     ImageRecord latest;
     sonar->newImage.connect([&](const OndrixImage& image) {
         std::lock_guard lock(latestMutex);
-        latest = ImageRecord{image.getWidth(), image.getHeight(), image.getRange(), image.getGain(),
-                             image.getFrequency(), 1, {}};
+        latest = ImageRecord{
+            image.getWidth(), image.getHeight(), image.getRange(), image.getGain(), image.getFrequency(), 1, {}};
     });
     sonar->newAttitude.connect([&](const OndrixSonar::Attitude& attitude) {
         std::lock_guard lock(latestMutex);
@@ -178,7 +178,7 @@ void runPing(const PingOptions& options)
         }
         printImage(i, *record, options.json);
     }
-    sonar.reset();  // disconnect before the manager goes
+    sonar.reset(); // disconnect before the manager goes
 }
 
 void addPing(CLI::App& app)

@@ -43,8 +43,8 @@ void printSonar(const DeviceInfo& info, bool json)
 
 void runScan(const ScanOptions& options)
 {
-    ConnectionManager manager(ConnectionManager::Settings{options.listen.address, options.listen.port,
-                                                          options.listen.sonarPort});
+    ConnectionManager manager(
+        ConnectionManager::Settings{options.listen.address, options.listen.port, options.listen.sonarPort});
     // Everything seen during the scan, including sonars that went quiet again.
     const Keldar::Cli::SeenSonars recorder(manager);
     manager.startListening();

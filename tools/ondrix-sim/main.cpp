@@ -9,8 +9,8 @@
 
 #include <atomic>
 #include <csignal>
-#include <iostream>
 #include <deque>
+#include <iostream>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -91,8 +91,7 @@ int main(int argc, char** argv)
     app.add_option("--address", base.address, "Loopback address of the first sonar")->capture_default_str();
     app.add_option("--mask", base.subnetMask, "Subnet mask the sonars report")->capture_default_str();
     app.add_option("--port", tcpPort, "TCP port of each sonar's session")->capture_default_str();
-    app.add_option("--status-address", base.statusDestination,
-                   "Loopback address the status datagrams are sent to")
+    app.add_option("--status-address", base.statusDestination, "Loopback address the status datagrams are sent to")
         ->capture_default_str();
     app.add_option("--status-port", base.statusPort, "UDP port the status datagrams are sent to")
         ->capture_default_str();
@@ -110,8 +109,7 @@ int main(int argc, char** argv)
     app.add_flag("--overheat-warning", base.status.overheatWarning, "Report the overheat warning");
     app.add_flag("--overheated", base.status.overheated, "Report overheated");
     app.add_flag("--brownout", base.status.brownoutPause, "Report a pause in the boot stage for a brownout");
-    app.add_flag("--mag-switch", base.status.magSwitchPause,
-                 "Report a pause in the boot stage by the magnetic switch");
+    app.add_flag("--mag-switch", base.status.magSwitchPause, "Report a pause in the boot stage by the magnetic switch");
     app.add_flag("--transmit-failure", base.status.transmitFailure, "Report a transmit circuit failure");
     app.add_flag("--refuse", base.status.refuseConnections, "Refuse connections (status word and closed port)");
 

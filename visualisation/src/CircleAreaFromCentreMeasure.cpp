@@ -16,8 +16,7 @@ double CircleAreaFromCentreMeasure::calculate(double range, float scaleX, float 
         return 0.0;
     }
     const double k = static_cast<double>(scaleY) / scaleX;
-    radius = static_cast<float>(
-        Maths::Geometry::distanceBetween({start.x() * k, start.y()}, {end.x() * k, end.y()}));
+    radius = static_cast<float>(Maths::Geometry::distanceBetween({start.x() * k, start.y()}, {end.x() * k, end.y()}));
     value = static_cast<float>(Maths::Geometry::areaOfCirle(radius * range / scaleY));
     return value;
 }

@@ -92,7 +92,9 @@ struct FanDisplay::Private
     LabelKey labelKey;
 };
 
-FanDisplay::FanDisplay(QWidget* parent) : OpenGLWidget(parent), d(std::make_unique<Private>())
+FanDisplay::FanDisplay(QWidget* parent)
+    : OpenGLWidget(parent)
+    , d(std::make_unique<Private>())
 {
     d->zoomDisplay = new ZoomDisplay(d->engine, *this);
     setMouseTracking(true);
@@ -452,9 +454,8 @@ void FanDisplay::paintGL()
         ++d->fontRebuilds;
     }
     if (d->clearColourDirty) {
-        f->glClearColor(
-            static_cast<float>(d->clearColour.redF()), static_cast<float>(d->clearColour.greenF()),
-            static_cast<float>(d->clearColour.blueF()), static_cast<float>(d->clearColour.alphaF()));
+        f->glClearColor(static_cast<float>(d->clearColour.redF()), static_cast<float>(d->clearColour.greenF()),
+                        static_cast<float>(d->clearColour.blueF()), static_cast<float>(d->clearColour.alphaF()));
         d->clearColourDirty = false;
     }
     f->glClear(GL_COLOR_BUFFER_BIT);
@@ -482,8 +483,7 @@ void FanDisplay::paintGL()
     }
     if (d->rangeLabels) {
         for (const RangeLabel& label : rangeLabels()) {
-            painter->drawText(label.x, label.y, label.angle, label.text, label.alignment,
-                              label.ignoreTransform);
+            painter->drawText(label.x, label.y, label.angle, label.text, label.alignment, label.ignoreTransform);
         }
     }
     if (d->tool->getState() != MeasuringToolBase::Idle) {
@@ -568,8 +568,7 @@ void FanDisplay::drawBranding()
         d->brandingDirty = false;
     }
     painter->drawImage(-0.95F, 0.95F, d->makerLogo, true);
-    const float productX =
-        0.95F - 2.F * static_cast<float>(d->productLogo.width()) / static_cast<float>(width());
+    const float productX = 0.95F - 2.F * static_cast<float>(d->productLogo.width()) / static_cast<float>(width());
     painter->drawImage(productX, 0.95F, d->productLogo, true);
 }
 
@@ -591,10 +590,8 @@ bool FanDisplay::onZoomRegionBorder(QPointF point) const
         return false;
     }
     const QMatrix4x4 toFan = getCurrentProjection() * d->zoomDisplay->getCurrentProjection().inverted();
-    const QRectF outer =
-        QRectF(toFan.map(QPointF(-1.05, 1.05)), toFan.map(QPointF(1.05, -1.05))).normalized();
-    const QRectF inner =
-        QRectF(toFan.map(QPointF(-0.95, 0.95)), toFan.map(QPointF(0.95, -0.95))).normalized();
+    const QRectF outer = QRectF(toFan.map(QPointF(-1.05, 1.05)), toFan.map(QPointF(1.05, -1.05))).normalized();
+    const QRectF inner = QRectF(toFan.map(QPointF(-0.95, 0.95)), toFan.map(QPointF(0.95, -0.95))).normalized();
     return outer.contains(point) && !inner.contains(point);
 }
 
@@ -629,8 +626,8 @@ void FanDisplay::mouseMoveEvent(QMouseEvent* event)
     const QPointF p = toDeviceCoordinates(event->localPos());
     if (d->draggingZoomRegion && d->zoomDisplay) {
         const QPointF q = zoomRegionGrabPoint(p);
-        d->zoomDisplay->pan(static_cast<float>(d->zoomGrab.x() - q.x()),
-                            static_cast<float>(d->zoomGrab.y() - q.y()), false);
+        d->zoomDisplay->pan(static_cast<float>(d->zoomGrab.x() - q.x()), static_cast<float>(d->zoomGrab.y() - q.y()),
+                            false);
     } else if (d->zoomDisplay && d->zoomDisplay->isVisible() && onZoomRegionBorder(p)) {
         setCursor(Qt::OpenHandCursor);
     } else if (d->tool->getState() != MeasuringToolBase::Measuring) {
@@ -647,8 +644,7 @@ void FanDisplay::mouseMoveEvent(QMouseEvent* event)
     const QPointF pointer(p.x() * ratio, p.y());
     const QPointF apex(t.x * ratio, t.y);
     const double range = d->engine.getImageRange();
-    const double r =
-        Maths::Geometry::distanceBetween({pointer.x(), pointer.y()}, {apex.x(), apex.y()}) * range / s.y;
+    const double r = Maths::Geometry::distanceBetween({pointer.x(), pointer.y()}, {apex.x(), apex.y()}) * range / s.y;
     auto phi = static_cast<float>(std::atan2(pointer.y() - apex.y(), pointer.x() - apex.x()));
     if (pointer.y() < apex.y()) {
         phi += static_cast<float>(2.0 * std::numbers::pi);

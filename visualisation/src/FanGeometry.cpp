@@ -116,8 +116,8 @@ std::vector<float> FanGeometry::wedgeVertices(const std::vector<std::int16_t>& b
         const float ub = flipped ? 1.F - static_cast<float>(b) / last : static_cast<float>(b) / last;
         const float thetaA = toRadians(90.0 - bearings[a] / 100.0);
         const float thetaB = toRadians(90.0 - bearings[b] / 100.0);
-        buffer.insert(buffer.end(), {0.F, 0.F, 0.F, 0.F, std::cos(thetaA), std::sin(thetaA), ua, 1.F,
-                                     std::cos(thetaB), std::sin(thetaB), ub, 1.F});
+        buffer.insert(buffer.end(), {0.F, 0.F, 0.F, 0.F, std::cos(thetaA), std::sin(thetaA), ua, 1.F, std::cos(thetaB),
+                                     std::sin(thetaB), ub, 1.F});
     }
     return buffer;
 }
@@ -138,8 +138,8 @@ std::vector<float> FanGeometry::sectorLines(std::int16_t start, float aperture)
     return points;
 }
 
-std::array<std::vector<float>, FanGeometry::ArcCount>
-FanGeometry::rangeArcs(std::int16_t start, float aperture, std::size_t beamCount)
+std::array<std::vector<float>, FanGeometry::ArcCount> FanGeometry::rangeArcs(std::int16_t start, float aperture,
+                                                                             std::size_t beamCount)
 {
     std::array<std::vector<float>, ArcCount> arcs;
     if (beamCount < 2) {
@@ -201,8 +201,7 @@ QRectF FanGeometry::boundingBox(std::int16_t start, float aperture, float rotati
     return {QPointF(left, bottom), QPointF(right, top)};
 }
 
-std::vector<RangeLabel> FanGeometry::rangeLabels(std::int16_t start, float aperture, float rotation,
-                                                 double rangeMetres,
+std::vector<RangeLabel> FanGeometry::rangeLabels(std::int16_t start, float aperture, float rotation, double rangeMetres,
                                                  const DataProcessing::Units::AbstractUnit* unit)
 {
     std::vector<RangeLabel> labels;

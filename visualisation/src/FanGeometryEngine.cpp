@@ -153,7 +153,10 @@ struct FanGeometryEngine::Private
     }
 };
 
-FanGeometryEngine::FanGeometryEngine() : d(std::make_unique<Private>()) {}
+FanGeometryEngine::FanGeometryEngine()
+    : d(std::make_unique<Private>())
+{
+}
 
 FanGeometryEngine::~FanGeometryEngine() = default;
 
@@ -172,16 +175,14 @@ void FanGeometryEngine::newImage(const OndrixImage& image)
     }
     d->rangeLineCount = image.getHeight();
     const auto& bearings = image.getBearings();
-    const bool firstBearingChanged =
-        width > 0 && (d->bearings.empty() || bearings.front() != d->bearings.front());
+    const bool firstBearingChanged = width > 0 && (d->bearings.empty() || bearings.front() != d->bearings.front());
     if (firstBearingChanged || d->geometryDirty) {
         d->bearings.assign(bearings.begin(), bearings.begin() + static_cast<std::ptrdiff_t>(width));
         d->aperture = FanGeometry::aperture(d->bearings);
         d->startAngle = FanGeometry::startAngle(d->aperture);
         d->geometryDirty = true;
     }
-    d->bytes.assign(image.getData().begin(),
-                    image.getData().begin() + static_cast<std::ptrdiff_t>(width * height));
+    d->bytes.assign(image.getData().begin(), image.getData().begin() + static_cast<std::ptrdiff_t>(width * height));
     d->thresholds.update(d->bytes, d->clampLevel);
     d->intensityDirty = true;
 }
@@ -442,8 +443,7 @@ void FanGeometryEngine::uploadIntensities()
     if (width == d->textureWidth && height == d->textureHeight && internalFormat == d->textureFormat) {
         f->glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, width, height, GL_RED, type, data);
     } else {
-        f->glTexImage2D(GL_TEXTURE_2D, 0, static_cast<GLint>(internalFormat), width, height, 0, GL_RED, type,
-                        data);
+        f->glTexImage2D(GL_TEXTURE_2D, 0, static_cast<GLint>(internalFormat), width, height, 0, GL_RED, type, data);
         f->glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
         f->glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
         // Repeating would blend the first beam into the last and the far range

@@ -16,8 +16,7 @@ double StraightLineMeasure::calculate(double range, float scaleX, float scaleY)
         return 0.0;
     }
     const double k = static_cast<double>(scaleY) / scaleX;
-    const double length =
-        Maths::Geometry::distanceBetween({start.x() * k, start.y()}, {end.x() * k, end.y()});
+    const double length = Maths::Geometry::distanceBetween({start.x() * k, start.y()}, {end.x() * k, end.y()});
     value = static_cast<float>(length * range / scaleY);
     return value;
 }
@@ -32,8 +31,8 @@ void StraightLineMeasure::draw(Painter& painter)
     // the display's other clients do and carries no meaning for the painter.
     constexpr std::uint8_t aboveEndPoint = Painter::AlignHCentre | 32;
     drawText(painter, end, aboveEndPoint);
-    painter.drawLine(static_cast<float>(start.x()), static_cast<float>(start.y()),
-                     static_cast<float>(end.x()), static_cast<float>(end.y()), 2, red, true);
+    painter.drawLine(static_cast<float>(start.x()), static_cast<float>(start.y()), static_cast<float>(end.x()),
+                     static_cast<float>(end.y()), 2, red, true);
 }
 
 const char* StraightLineMeasure::label() const

@@ -24,7 +24,9 @@ float ZoomDisplay::zoomForIndex(int index)
 }
 
 ZoomDisplay::ZoomDisplay(FanGeometryEngine& fanEngine, FanDisplay& parent)
-    : OpenGLWidget(nullptr), engine(fanEngine), parentDisplay(parent)
+    : OpenGLWidget(nullptr)
+    , engine(fanEngine)
+    , parentDisplay(parent)
 {
     scale(4.F, 4.F, 1.F, true);
     translate(0.F, -1.F, 0.F, true);
@@ -101,8 +103,7 @@ void ZoomDisplay::setRotation(float degrees)
     const double f = Maths::Geometry::positiveAngleRelativeToXAxis(
         {std::round(100.0 * t.x) / 100.0, std::round(100.0 * t.y) / 100.0});
     const double rho = Maths::Geometry::distanceBetween({0.0, 0.0}, {t.x, t.y});
-    translate(static_cast<float>(rho * std::cos(delta + f)), static_cast<float>(rho * std::sin(delta + f)),
-              0.F, true);
+    translate(static_cast<float>(rho * std::cos(delta + f)), static_cast<float>(rho * std::sin(delta + f)), 0.F, true);
 }
 
 void ZoomDisplay::setClearColour(const QColor& colour)
@@ -141,8 +142,7 @@ void ZoomDisplay::resizeEvent(QResizeEvent* event)
 {
     const QSize previous = event->oldSize();
     OpenGLWidget::resizeEvent(event);
-    if (previous.width() < 1 || previous.height() < 1 || event->size().width() < 1 ||
-        event->size().height() < 1) {
+    if (previous.width() < 1 || previous.height() < 1 || event->size().width() < 1 || event->size().height() < 1) {
         return;
     }
     // A larger magnifier shows more of the fan at the same pixel size.

@@ -4,7 +4,8 @@
 
 namespace Keldar::Ondrix::Visualisation {
 
-ZoomableFanDisplay::ZoomableFanDisplay(QWidget* parent) : FanDisplay(parent)
+ZoomableFanDisplay::ZoomableFanDisplay(QWidget* parent)
+    : FanDisplay(parent)
 {
     timer.setInterval(AnimationIntervalMs);
     connect(&timer, &QTimer::timeout, this, &ZoomableFanDisplay::animationTick);

@@ -22,7 +22,7 @@ namespace {
 
 class FanDisplayFixture : public ::testing::Test
 {
-  protected:
+protected:
     void SetUp() override { ensureApplication(); }
 
     void showAt(int w, int h)
@@ -41,8 +41,7 @@ class FanDisplayFixture : public ::testing::Test
 
     void mouse(QEvent::Type type, QPointF ndc, Qt::MouseButton button = Qt::LeftButton)
     {
-        const Qt::MouseButtons buttons =
-            type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::MouseButtons(button);
+        const Qt::MouseButtons buttons = type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::MouseButtons(button);
         QMouseEvent event(type, pixelOf(ndc), button, buttons, Qt::NoModifier);
         QCoreApplication::sendEvent(&display, &event);
     }
@@ -161,8 +160,8 @@ TEST_F(FanDisplayFixture, MouseToTheRightReadsAPositiveBearingAndOffset)
     QSignalSpy positions(&display, &FanDisplay::newMousePosition);
     // 30 degrees right of ahead, half the range out.
     const double a = 30.0 * 3.14159265358979 / 180.0;
-    mouse(QEvent::MouseMove,
-          display.getCurrentProjection().map(QPointF(0.5 * std::sin(a), 0.5 * std::cos(a))), Qt::NoButton);
+    mouse(QEvent::MouseMove, display.getCurrentProjection().map(QPointF(0.5 * std::sin(a), 0.5 * std::cos(a))),
+          Qt::NoButton);
     ASSERT_EQ(positions.count(), 1);
     const auto args = positions.takeFirst();
     EXPECT_NEAR(args[3].toDouble(), 30.0, 0.5);
@@ -183,8 +182,7 @@ TEST_F(FanDisplayFixture, BearingUnderTheMouseIsRightAtEveryTurn)
         display.grabFramebuffer(); // fits the turned fan
         for (const double bearing : {-30.0, 0.0, 30.0}) {
             const double a = bearing * 3.14159265358979 / 180.0;
-            mouse(QEvent::MouseMove,
-                  display.getCurrentProjection().map(QPointF(0.5 * std::sin(a), 0.5 * std::cos(a))),
+            mouse(QEvent::MouseMove, display.getCurrentProjection().map(QPointF(0.5 * std::sin(a), 0.5 * std::cos(a))),
                   Qt::NoButton);
             ASSERT_EQ(positions.count(), 1) << "rotation " << rotation << ", bearing " << bearing;
             const auto args = positions.takeFirst();

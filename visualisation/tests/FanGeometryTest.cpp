@@ -338,9 +338,8 @@ TEST(FanWedges, EveryPixelReadsTheBeamAtItsBearing)
         const double bearing = (90.0 - angleDegrees) * 100.0;
         for (std::size_t k = 0; k + 1 < bearings.size(); ++k) {
             if (bearing >= bearings[k] && bearing <= bearings[k + 1]) {
-                const double along = bearings[k + 1] == bearings[k]
-                                         ? 0.0
-                                         : (bearing - bearings[k]) / (bearings[k + 1] - bearings[k]);
+                const double along =
+                    bearings[k + 1] == bearings[k] ? 0.0 : (bearing - bearings[k]) / (bearings[k + 1] - bearings[k]);
                 return (static_cast<double>(k) + along) / 511.0;
             }
         }

@@ -134,8 +134,7 @@ TEST(StandardPaletteImage, BandsRunSmoothlyBetweenSamples)
     // and a monotone cubic may be up to three times steeper than the secant).
     for (int band = 0; band < 6; ++band) {
         for (int i = 1; i < 256; ++i) {
-            EXPECT_LE(Testing::channelDifference(image.pixel(i - 1, 10 * band), image.pixel(i, 10 * band)),
-                      20)
+            EXPECT_LE(Testing::channelDifference(image.pixel(i - 1, 10 * band), image.pixel(i, 10 * band)), 20)
                 << "band " << band << " entry " << i;
         }
     }

@@ -21,8 +21,7 @@ namespace {
 constexpr std::uint16_t beams = 128;
 constexpr std::uint16_t lines = 200;
 
-std::vector<std::uint8_t> speckle(std::uint32_t seed, std::uint16_t width = beams,
-                                  std::uint16_t height = lines)
+std::vector<std::uint8_t> speckle(std::uint32_t seed, std::uint16_t width = beams, std::uint16_t height = lines)
 {
     std::vector<std::uint8_t> samples(static_cast<std::size_t>(width) * height);
     std::uint32_t state = seed;
@@ -37,7 +36,7 @@ std::vector<std::uint8_t> speckle(std::uint32_t seed, std::uint16_t width = beam
 
 class RenderFixture : public ::testing::Test
 {
-  protected:
+protected:
     struct Application
     {
         Application() { ensureApplication(); }
@@ -60,8 +59,7 @@ class RenderFixture : public ::testing::Test
     {
         const QPointF ndc(2.0 * (x + 0.5) / frame.width() - 1.0, 1.0 - 2.0 * (y + 0.5) / frame.height());
         const QPointF model = display.getCurrentProjection().inverted().map(ndc);
-        return {std::hypot(model.x(), model.y()),
-                std::atan2(model.y(), model.x()) * 180.0 / std::numbers::pi};
+        return {std::hypot(model.x(), model.y()), std::atan2(model.y(), model.x()) * 180.0 / std::numbers::pi};
     }
 
     // Pixels well inside the fan: away from the apex, the far arc and the
@@ -183,8 +181,7 @@ TEST_F(RenderFixture, EachStandardPaletteColoursTheRampWithItsOwnBand)
             const QRgb pixel = frame.pixel(x, y);
             worst = std::max(worst, channelDifference(pixel, bands.pixel(level, 10 * palette + 5)));
             for (std::size_t band = 0; band < 6; ++band) {
-                meanDifference[band] +=
-                    channelDifference(pixel, bands.pixel(level, 10 * static_cast<int>(band) + 5));
+                meanDifference[band] += channelDifference(pixel, bands.pixel(level, 10 * static_cast<int>(band) + 5));
             }
             ++samples;
         }
@@ -192,8 +189,7 @@ TEST_F(RenderFixture, EachStandardPaletteColoursTheRampWithItsOwnBand)
         EXPECT_LE(worst, 12) << "palette " << palette;
         for (std::size_t band = 0; band < 6; ++band) {
             if (static_cast<int>(band) != palette) {
-                EXPECT_GT(meanDifference[band] / samples, 15.0)
-                    << "palette " << palette << " looks like band " << band;
+                EXPECT_GT(meanDifference[band] / samples, 15.0) << "palette " << palette << " looks like band " << band;
             }
         }
     }

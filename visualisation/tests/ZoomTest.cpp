@@ -1,10 +1,10 @@
 #include "support/TestSupport.h"
 
+#include <keldar/testing/WaitUntil.h>
 #include <keldar/visualisation/FanDisplay.h>
 #include <keldar/visualisation/MeasuringToolBase.h>
 #include <keldar/visualisation/ZoomDisplay.h>
 #include <keldar/visualisation/ZoomableFanDisplay.h>
-#include <keldar/testing/WaitUntil.h>
 
 #include <QHBoxLayout>
 #include <QMouseEvent>
@@ -25,7 +25,7 @@ QPointF centreOf(const ZoomDisplay& zoom)
 
 class ZoomFixture : public ::testing::Test
 {
-  protected:
+protected:
     struct Application
     {
         Application() { ensureApplication(); }
@@ -175,18 +175,21 @@ namespace {
 // Counts the events of one type an object receives.
 class EventCounter : public QObject
 {
-  public:
-    explicit EventCounter(QEvent::Type counted) : type(counted) {}
+public:
+    explicit EventCounter(QEvent::Type counted)
+        : type(counted)
+    {
+    }
     int count = 0;
 
-  protected:
+protected:
     bool eventFilter(QObject* watched, QEvent* event) override
     {
         count += event->type() == type ? 1 : 0;
         return QObject::eventFilter(watched, event);
     }
 
-  private:
+private:
     QEvent::Type type;
 };
 
@@ -228,7 +231,7 @@ namespace {
 
 class ZoomableFixture : public ::testing::Test
 {
-  protected:
+protected:
     struct Application
     {
         Application() { ensureApplication(); }

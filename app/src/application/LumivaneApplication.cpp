@@ -9,8 +9,8 @@
 #include <keldar/gui/UpdateChecker.h>
 
 #include <QApplication>
-#include <QIcon>
 #include <QFileInfo>
+#include <QIcon>
 #include <QProcess>
 #include <QScreen>
 
@@ -38,9 +38,9 @@ struct LumivaneApplication::Private
     std::unique_ptr<Unit> speedUnit = std::make_unique<Units::Speed::MetresPerSecond>();
     std::unique_ptr<Unit> temperatureUnit = std::make_unique<Units::Temperature::Kelvin>();
     std::unique_ptr<Unit> pressureUnit = std::make_unique<Units::Pressure::Pascal>();
-    GUI::Theming::ThemeManager* themeManager = nullptr;  // a child of the QApplication
+    GUI::Theming::ThemeManager* themeManager = nullptr; // a child of the QApplication
     std::unique_ptr<GUI::Tools::UpdateChecker> updateChecker;
-    QString maintenanceProgram;  // where the update check found it
+    QString maintenanceProgram; // where the update check found it
 };
 
 namespace {
@@ -137,8 +137,8 @@ void LumivaneApplication::showUpdateNotice()
         return;
     }
     using GUI::Widgets::MainWindow;
-    auto* toast = d->window->newToast(MainWindow::ToastType::Info, QStringLiteral("An update is available."),
-                                      10000, MainWindow::AffirmativeButton::Update, QString(), true);
+    auto* toast = d->window->newToast(MainWindow::ToastType::Info, QStringLiteral("An update is available."), 10000,
+                                      MainWindow::AffirmativeButton::Update, QString(), true);
     if (toast != nullptr) {
         connect(toast, &MainWindow::Toast::affirmative, this, &LumivaneApplication::startUpdate);
     }
@@ -230,23 +230,22 @@ void replaceUnit(std::unique_ptr<LumivaneApplication::Unit>& unit, int index)
 
 void LumivaneApplication::changeDistanceUnit(DistanceUnits unit)
 {
-    replaceUnit<Units::Distance::Metres, Units::Distance::Yards, Units::Distance::Feet>(
-        d->distanceUnit, static_cast<int>(unit));
+    replaceUnit<Units::Distance::Metres, Units::Distance::Yards, Units::Distance::Feet>(d->distanceUnit,
+                                                                                        static_cast<int>(unit));
     emit distanceUnitChanged();
 }
 
 void LumivaneApplication::changeAreaUnit(AreaUnits unit)
 {
-    replaceUnit<Units::Area::SquareMetres, Units::Area::SquareYards, Units::Area::SquareFeet>(
-        d->areaUnit, static_cast<int>(unit));
+    replaceUnit<Units::Area::SquareMetres, Units::Area::SquareYards, Units::Area::SquareFeet>(d->areaUnit,
+                                                                                              static_cast<int>(unit));
     emit areaUnitChanged();
 }
 
 void LumivaneApplication::changeSpeedUnit(SpeedUnits unit)
 {
     replaceUnit<Units::Speed::MetresPerSecond, Units::Speed::YardsPerSecond, Units::Speed::FeetPerSecond,
-                Units::Speed::MilesPerHour, Units::Speed::KilometresPerHour>(d->speedUnit,
-                                                                             static_cast<int>(unit));
+                Units::Speed::MilesPerHour, Units::Speed::KilometresPerHour>(d->speedUnit, static_cast<int>(unit));
     emit speedUnitChanged();
 }
 

@@ -41,8 +41,13 @@ public:
     // The values are the units' indices in the settings' combo boxes.
     enum class DistanceUnits { Metres = 0, Yards = 1, Feet = 2 };
     enum class AreaUnits { SquareMetres = 0, SquareYards = 1, SquareFeet = 2 };
-    enum class SpeedUnits { MetresPerSecond = 0, YardsPerSecond = 1, FeetPerSecond = 2, MilesPerHour = 3,
-                            KilometresPerHour = 4 };
+    enum class SpeedUnits {
+        MetresPerSecond = 0,
+        YardsPerSecond = 1,
+        FeetPerSecond = 2,
+        MilesPerHour = 3,
+        KilometresPerHour = 4
+    };
     enum class TemperatureUnits { Kelvin = 0, Celsius = 1, Fahrenheit = 2 };
     enum class PressureUnits { Pascal = 0, Bar = 1, PoundsPerSquareInch = 2 };
     Q_ENUM(DistanceUnits)
@@ -61,8 +66,7 @@ public:
 
     /// Names, icon and theme on `application`; creates the controller, whose
     /// connection manager uses `network` (the sonars' own ports by default).
-    void setup(QApplication& application,
-               const Ondrix::Utilities::ConnectionManager::Settings& network = {});
+    void setup(QApplication& application, const Ondrix::Utilities::ConnectionManager::Settings& network = {});
     /// Shows the window maximised, starts listening for sonars and checks for
     /// an update. When `connectSerial` is given, that sonar is connected as
     /// soon as it is seen.

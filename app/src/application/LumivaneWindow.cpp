@@ -1,15 +1,15 @@
 #include "application/LumivaneWindow.h"
 
 #include "application/LumivaneApplication.h"
+#include "base/ToolbarBase.h"
 #include "capture/CaptureToolbar.h"
-#include "playback/PlaybackToolbar.h"
 #include "controller/MainController.h"
-#include "sonarcontrols/MainToolbar.h"
-#include "sonarcontrols/SonarControlToolbar.h"
 #include "displaycontrols/AdditionalDisplays.h"
 #include "displaycontrols/DisplayControlToolbar.h"
+#include "playback/PlaybackToolbar.h"
 #include "settings/SettingsControls.h"
-#include "base/ToolbarBase.h"
+#include "sonarcontrols/MainToolbar.h"
+#include "sonarcontrols/SonarControlToolbar.h"
 
 #include <keldar/gui/CaptureTools.h>
 #include <keldar/gui/KeldarLogo.h>
@@ -22,8 +22,8 @@
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QPainter>
 #include <QPaintEvent>
+#include <QPainter>
 #include <QPixmap>
 #include <QResizeEvent>
 #include <QStackedWidget>
@@ -208,9 +208,8 @@ void LumivaneWindow::wire()
     SonarControlToolbar* sonarControls = d->sonarControlToolbar;
     connect(controller, &MainController::connectedToSonar, this, &LumivaneWindow::onConnectedToSonar);
     connect(controller, &MainController::connectedToSonar, mainToolbar, &MainToolbar::sonarConnected);
-    connect(controller, &MainController::connectionFailed, this, [this] {
-        newToast(ToastType::Error, QStringLiteral("Failed to connect."), StandardToastDuration);
-    });
+    connect(controller, &MainController::connectionFailed, this,
+            [this] { newToast(ToastType::Error, QStringLiteral("Failed to connect."), StandardToastDuration); });
     connect(controller, &MainController::sonarDetails, this, &LumivaneWindow::onReceiveSonarDetails);
     connect(controller, &MainController::disconnectedFromSonar, this, &LumivaneWindow::resetGui);
     connect(controller, &MainController::disconnectedFromSonar, mainToolbar, &MainToolbar::resetToolbar);
@@ -297,8 +296,7 @@ void LumivaneWindow::onOpenedLogFile(std::string filename)
     showSourceControls();
 }
 
-void LumivaneWindow::onReceiveSonarDetails(uint32_t serialNumber, std::string modelName, std::string,
-                                           std::string)
+void LumivaneWindow::onReceiveSonarDetails(uint32_t serialNumber, std::string modelName, std::string, std::string)
 {
     setWindowTitle(QStringLiteral("Ondrix %1 [%2]").arg(QString::fromStdString(modelName)).arg(serialNumber));
 }
@@ -380,8 +378,7 @@ bool LumivaneWindow::saveStillImage(const QString& path)
     const QColor accent = themes->getThemeColour(QStringLiteral("@accent"));
     GUI::Tools::CaptureTools::addKeldarLogo(picture, foreground, accent, GUI::Tools::CaptureTools::TopLeft,
                                             stillLogoSize);
-    GUI::Tools::CaptureTools::addOndrixLogo(picture, foreground, GUI::Tools::CaptureTools::TopRight,
-                                            stillLogoSize);
+    GUI::Tools::CaptureTools::addOndrixLogo(picture, foreground, GUI::Tools::CaptureTools::TopRight, stillLogoSize);
     return picture.save(path);
 }
 
@@ -391,9 +388,8 @@ bool LumivaneWindow::saveStillImage(const QString& path)
 
 void LumivaneWindow::buildSettingsAndDisplayControls()
 {
-    d->settingsButton =
-        new GUI::Widgets::Buttons::PopOutWidgetButton(QStringLiteral(":/keldar-icons/General/SettingsCog.svg"),
-                                                      d->sidebar);
+    d->settingsButton = new GUI::Widgets::Buttons::PopOutWidgetButton(
+        QStringLiteral(":/keldar-icons/General/SettingsCog.svg"), d->sidebar);
     // The size of the toolbars' buttons, within the button's own limits.
     ToolbarBase::prepareButton(d->settingsButton, QStringLiteral("settingsButton"), QStringLiteral("Settings"));
     d->settingsButton->setCheckable(true);
@@ -420,8 +416,7 @@ void LumivaneWindow::wireSettingsAndDisplayControls()
     connect(settings, &SettingsControls::distanceUnitChangeRequested, application,
             &LumivaneApplication::changeDistanceUnit);
     connect(settings, &SettingsControls::areaUnitChangeRequested, application, &LumivaneApplication::changeAreaUnit);
-    connect(settings, &SettingsControls::speedUnitChangeRequested, application,
-            &LumivaneApplication::changeSpeedUnit);
+    connect(settings, &SettingsControls::speedUnitChangeRequested, application, &LumivaneApplication::changeSpeedUnit);
     connect(settings, &SettingsControls::temperatureUnitChangeRequested, application,
             &LumivaneApplication::changeTemperatureUnit);
     connect(settings, &SettingsControls::pressureUnitChangeRequested, application,
@@ -473,21 +468,19 @@ void LumivaneWindow::wireSettingsAndDisplayControls()
     connect(displayControls, &DisplayControlToolbar::changeRotation, fan, &FanDisplay::setRotation);
     connect(displayControls, &DisplayControlToolbar::toggleHorizontalFlip, fan, [fan] { fan->horizontalFlip(); });
     connect(displayControls, &DisplayControlToolbar::newMeasurementModeRequested, fan, &FanDisplay::setMeasurementMode);
-    connect(displayControls, &DisplayControlToolbar::newPaletteRequested, fan,
-            [fan](int palette) { fan->setPalette(static_cast<Ondrix::Visualisation::FanDisplayOptions::Palette>(palette)); });
+    connect(displayControls, &DisplayControlToolbar::newPaletteRequested, fan, [fan](int palette) {
+        fan->setPalette(static_cast<Ondrix::Visualisation::FanDisplayOptions::Palette>(palette));
+    });
     connect(displayControls, &DisplayControlToolbar::newPaletteModifierRequested, fan,
             [fan](int modifier) { fan->setPaletteModifier(static_cast<std::uint8_t>(modifier)); });
     connect(displayControls, &DisplayControlToolbar::newDespeckleLevelRequested, fan, &FanDisplay::setDespeckleLevel);
     connect(displayControls, &DisplayControlToolbar::newClampLevelRequested, fan, &FanDisplay::setClampLevel);
-    connect(displayControls, &DisplayControlToolbar::setRangeLabels, fan, [fan](bool on) {
-        fan->setOverlayFeature(Ondrix::Visualisation::FanDisplayOptions::RangeLabels, on);
-    });
-    connect(displayControls, &DisplayControlToolbar::setRangeArcs, fan, [fan](bool on) {
-        fan->setOverlayFeature(Ondrix::Visualisation::FanDisplayOptions::RangeArcs, on);
-    });
-    connect(displayControls, &DisplayControlToolbar::setSectorLines, fan, [fan](bool on) {
-        fan->setOverlayFeature(Ondrix::Visualisation::FanDisplayOptions::SectorLines, on);
-    });
+    connect(displayControls, &DisplayControlToolbar::setRangeLabels, fan,
+            [fan](bool on) { fan->setOverlayFeature(Ondrix::Visualisation::FanDisplayOptions::RangeLabels, on); });
+    connect(displayControls, &DisplayControlToolbar::setRangeArcs, fan,
+            [fan](bool on) { fan->setOverlayFeature(Ondrix::Visualisation::FanDisplayOptions::RangeArcs, on); });
+    connect(displayControls, &DisplayControlToolbar::setSectorLines, fan,
+            [fan](bool on) { fan->setOverlayFeature(Ondrix::Visualisation::FanDisplayOptions::SectorLines, on); });
     connect(displayControls, &DisplayControlToolbar::mouseTrackingRequired, fan, &QWidget::setMouseTracking);
     connect(fan, &FanDisplay::frameRateChanged, displayControls, &DisplayControlToolbar::newFrameRateReceived);
     connect(fan, &FanDisplay::newMousePosition, displayControls, &DisplayControlToolbar::newMousePosition);
@@ -527,8 +520,7 @@ void LumivaneWindow::arrangeToolbars()
             d->overflowSidebar->show();
         }
         d->overflowed = true;
-    } else if (d->overflowed &&
-               toolbar->sizeHint().height() + d->sidebar->sizeHint().height() < height()) {
+    } else if (d->overflowed && toolbar->sizeHint().height() + d->sidebar->sizeHint().height() < height()) {
         d->overflowSidebar->hide();
         overflowLayout->removeWidget(toolbar);
         toolbar->setParent(d->sidebar);

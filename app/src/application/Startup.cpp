@@ -3,8 +3,8 @@
 #include "application/ExceptionCatchingApplication.h"
 #include "application/LumivaneApplication.h"
 #include "application/LumivaneWindow.h"
-#include "base/SettingsStore.h"
 #include "application/TerminationSignals.h"
+#include "base/SettingsStore.h"
 #include "controller/MainController.h"
 
 #include <keldar/gui/Scaling.h>
@@ -63,8 +63,8 @@ std::optional<int> parseCommandLine(int argc, char** argv, CommandLine& result)
                        "see its images live."));
     const auto help = parser.addHelpOption();
     const auto version = parser.addVersionOption();
-    parser.addPositionalArgument(QStringLiteral("log"),
-                                 QStringLiteral("A log file (.ondrix) to open at start."), QStringLiteral("[log]"));
+    parser.addPositionalArgument(QStringLiteral("log"), QStringLiteral("A log file (.ondrix) to open at start."),
+                                 QStringLiteral("[log]"));
     const QCommandLineOption connect(QStringLiteral("connect"),
                                      QStringLiteral("Connect to the sonar with this serial number as soon as it "
                                                     "is seen."),
@@ -100,7 +100,7 @@ std::optional<int> parseCommandLine(int argc, char** argv, CommandLine& result)
         QCoreApplication core(argc, argv);
         QCoreApplication::setApplicationName(QStringLiteral("ondrix-lumivane"));
         QCoreApplication::setApplicationVersion(applicationVersion);
-        parser.process(core);  // prints and exits
+        parser.process(core); // prints and exits
         return 0;
     }
     const QStringList positional = parser.positionalArguments();
@@ -130,8 +130,8 @@ std::optional<int> parseCommandLine(int argc, char** argv, CommandLine& result)
         }
         result.network.listenAddress = address;
     }
-    for (const auto& [option, port] : {std::pair{&statusPort, &result.network.statusPort},
-                                       std::pair{&sonarPort, &result.network.sonarPort}}) {
+    for (const auto& [option, port] :
+         {std::pair{&statusPort, &result.network.statusPort}, std::pair{&sonarPort, &result.network.sonarPort}}) {
         if (parser.isSet(*option)) {
             const auto value = portValue(parser.value(*option));
             if (!value) {
@@ -153,25 +153,25 @@ void arrangeScreenshot(LumivaneWindow& window, const QString& path, bool quit)
     auto* controller = LumivaneApplication::instance()->getController();
     auto seen = std::make_shared<int>(0);
     auto connection = std::make_shared<QMetaObject::Connection>();
-    *connection = QObject::connect(controller, &MainController::newImage, &window, [&window, path, quit, seen,
-                                                                                    connection] {
-        if (++*seen < imagesBeforeShot) {
-            return;
-        }
-        QObject::disconnect(*connection);
-        QTimer::singleShot(200, &window, [&window, path, quit] {
-            if (window.grab().save(path)) {
-                std::printf("ondrix-lumivane: screenshot saved to %s\n", path.toLocal8Bit().constData());
-            } else {
-                std::fprintf(stderr, "ondrix-lumivane: cannot save the screenshot to %s\n",
-                             path.toLocal8Bit().constData());
+    *connection =
+        QObject::connect(controller, &MainController::newImage, &window, [&window, path, quit, seen, connection] {
+            if (++*seen < imagesBeforeShot) {
+                return;
             }
-            std::fflush(stdout);
-            if (quit) {
-                QCoreApplication::exit(0);
-            }
+            QObject::disconnect(*connection);
+            QTimer::singleShot(200, &window, [&window, path, quit] {
+                if (window.grab().save(path)) {
+                    std::printf("ondrix-lumivane: screenshot saved to %s\n", path.toLocal8Bit().constData());
+                } else {
+                    std::fprintf(stderr, "ondrix-lumivane: cannot save the screenshot to %s\n",
+                                 path.toLocal8Bit().constData());
+                }
+                std::fflush(stdout);
+                if (quit) {
+                    QCoreApplication::exit(0);
+                }
+            });
         });
-    });
 }
 
 } // namespace
@@ -197,11 +197,11 @@ int runViewer(int argc, char** argv)
         // ping result is already recorded. Only the first connection.
         auto* controller = lumivane->getController();
         auto connection = std::make_shared<QMetaObject::Connection>();
-        *connection = QObject::connect(controller, &MainController::connectedToSonar, controller,
-                                       [controller, connection] {
-                                           QObject::disconnect(*connection);
-                                           controller->startLogging();
-                                       });
+        *connection =
+            QObject::connect(controller, &MainController::connectedToSonar, controller, [controller, connection] {
+                QObject::disconnect(*connection);
+                controller->startLogging();
+            });
     }
     // SIGTERM and SIGINT end the viewer as closing its window does; handled
     // from here on, so that no signal slips in once settings are in use.

@@ -12,8 +12,12 @@ namespace Keldar::OndrixLumivane {
 namespace {
 
 int pipeEnds[2] = {-1, -1};
-struct sigaction previousTerm {};
-struct sigaction previousInt {};
+struct sigaction previousTerm
+{
+};
+struct sigaction previousInt
+{
+};
 
 extern "C" void onTerminationSignal(int signalNumber)
 {
@@ -35,7 +39,9 @@ TerminationSignals::TerminationSignals(std::function<void()> quitFunction, QObje
     notifier = new QSocketNotifier(pipeEnds[1], QSocketNotifier::Read, this);
     connect(notifier, &QSocketNotifier::activated, this, &TerminationSignals::readSignal);
 
-    struct sigaction action {};
+    struct sigaction action
+    {
+    };
     action.sa_handler = onTerminationSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;

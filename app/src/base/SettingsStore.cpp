@@ -4,8 +4,7 @@ namespace Keldar::OndrixLumivane {
 
 std::unique_ptr<QSettings> openSettingsStore()
 {
-    return std::make_unique<QSettings>(QSettings::IniFormat, QSettings::UserScope, organisationName,
-                                       applicationName);
+    return std::make_unique<QSettings>(QSettings::IniFormat, QSettings::UserScope, organisationName, applicationName);
 }
 
 } // namespace Keldar::OndrixLumivane

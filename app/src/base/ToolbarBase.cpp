@@ -9,8 +9,8 @@
 
 #include <QAbstractButton>
 #include <QKeySequence>
-#include <QShortcut>
 #include <QSettings>
+#include <QShortcut>
 
 namespace Keldar::OndrixLumivane {
 

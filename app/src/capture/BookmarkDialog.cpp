@@ -1,12 +1,12 @@
 #include "capture/BookmarkDialog.h"
 
-#include <QVariant>
 #include <QDialogButtonBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
+#include <QVariant>
 
 namespace Keldar::OndrixLumivane {
 

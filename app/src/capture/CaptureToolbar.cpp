@@ -4,12 +4,12 @@
 
 #include <keldar/gui/SvgButton.h>
 
-#include <QVariant>
 #include <QFrame>
 #include <QKeySequence>
 #include <QSettings>
 #include <QShortcut>
 #include <QVBoxLayout>
+#include <QVariant>
 
 namespace Keldar::OndrixLumivane {
 
@@ -17,17 +17,18 @@ using GUI::Widgets::Buttons::SvgButton;
 
 CaptureToolbar::CaptureToolbar(QWidget* parent)
     : ToolbarBase(parent)
-    , recordButton(makeButton<SvgButton>(QStringLiteral("recordLogButton"), QStringLiteral(":/keldar-icons/Capture/Record.svg"),
-                              QStringLiteral("Start recording log file"), this))
+    , recordButton(makeButton<SvgButton>(QStringLiteral("recordLogButton"),
+                                         QStringLiteral(":/keldar-icons/Capture/Record.svg"),
+                                         QStringLiteral("Start recording log file"), this))
     , stopButton(makeButton<SvgButton>(QStringLiteral("stopRecordingButton"),
-                            QStringLiteral(":/keldar-icons/Capture/StopRecording.svg"),
-                            QStringLiteral("Stop recording log file"), this))
+                                       QStringLiteral(":/keldar-icons/Capture/StopRecording.svg"),
+                                       QStringLiteral("Stop recording log file"), this))
     , bookmarkButton(makeButton<SvgButton>(QStringLiteral("addBookmarkButton"),
-                                QStringLiteral(":/keldar-icons/Playback/AddBookmark.svg"),
-                                QStringLiteral("Add bookmark to log file"), this))
+                                           QStringLiteral(":/keldar-icons/Playback/AddBookmark.svg"),
+                                           QStringLiteral("Add bookmark to log file"), this))
     , captureButton(makeButton<SvgButton>(QStringLiteral("captureImageButton"),
-                               QStringLiteral(":/keldar-icons/Capture/StillCapture.svg"),
-                               QStringLiteral("Capture a still image"), this))
+                                          QStringLiteral(":/keldar-icons/Capture/StillCapture.svg"),
+                                          QStringLiteral("Capture a still image"), this))
     , divider(new QFrame(this))
     , startStopShortcut(new QShortcut(this))
     , stillCaptureShortcut(new QShortcut(this))

@@ -1,10 +1,10 @@
 #include "capture/RecordingTimeDisplay.h"
 
-#include <QVariant>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMovie>
 #include <QTimer>
+#include <QVariant>
 
 namespace Keldar::OndrixLumivane {
 

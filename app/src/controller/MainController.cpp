@@ -20,8 +20,7 @@ using Ondrix::OndrixSonar;
 void registerMetaTypes()
 {
     qRegisterMetaType<MainController::VisibleSonars>("std::unordered_map<uint32_t, O::OndrixSonar::DeviceInfo>");
-    qRegisterMetaType<MainController::VisibleSonars>(
-        "Keldar::Ondrix::Utilities::ConnectionManager::VisibleSonars");
+    qRegisterMetaType<MainController::VisibleSonars>("Keldar::Ondrix::Utilities::ConnectionManager::VisibleSonars");
     qRegisterMetaType<Ondrix::DeviceInfo>("Ondrix::OndrixSonar::DeviceInfo");
     qRegisterMetaType<Ondrix::OndrixImage>("O::OndrixImage");
     qRegisterMetaType<Ondrix::OndrixImage>("Keldar::Ondrix::OndrixImage");
@@ -247,17 +246,17 @@ void MainController::connectSonarSignals(OndrixSonar& sonar)
         [this](const DataProcessing::Orientation::Attitude& attitude) { emit newAttitude(attitude); }));
     connections.emplace_back(sonar.initialParameters.connect(
         [this](const Ondrix::OperationParameters& parameters) { emit initialSonarParameters(parameters); }));
-    connections.emplace_back(sonar.newNetworkConfig.connect(
-        [this](bool dhcp, const std::string& address, const std::string& mask) {
+    connections.emplace_back(
+        sonar.newNetworkConfig.connect([this](bool dhcp, const std::string& address, const std::string& mask) {
             emit newNetworkConfig(dhcp, address, mask);
         }));
     connections.emplace_back(sonar.newTemperatureStatus.connect(
         [this](Ondrix::TemperatureStatus status) { emit newTemperatureStatus(status); }));
-    connections.emplace_back(sonar.newInternalTemperature.connect(
-        [this](double temperature) { emit newInternalTemperature(temperature); }));
+    connections.emplace_back(
+        sonar.newInternalTemperature.connect([this](double temperature) { emit newInternalTemperature(temperature); }));
     connections.emplace_back(sonar.transmitCircuitFailure.connect([this] { emit transmitCircuitFailure(); }));
-    connections.emplace_back(sonar.ssblPaused.connect(
-        [this](Ondrix::SsblPauseReason reason) { emit newSsblPauseReason(true, reason); }));
+    connections.emplace_back(
+        sonar.ssblPaused.connect([this](Ondrix::SsblPauseReason reason) { emit newSsblPauseReason(true, reason); }));
     connections.emplace_back(sonar.newEnvironmentalConditions.connect(
         [this](Ondrix::EnvironmentalConditions conditions) { emit newEnvironmentalConditions(conditions); }));
     connections.emplace_back(sonar.sonarOffline.connect([this] { emit sonarOffline(); }));
@@ -342,8 +341,7 @@ void MainController::disconnectFromSonar()
 void MainController::countData(std::size_t bytes)
 {
     const std::int64_t second =
-        std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch())
-            .count();
+        std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch()).count();
     std::lock_guard lock(d->rateMutex);
     if (second != d->rateSecond) {
         emit newDataRate(static_cast<float>(d->rateTotal));
@@ -479,8 +477,7 @@ void MainController::reportTransmitFailure()
         return;
     }
     emit newTransmitCircuitFailure(true);
-    MessageBoxes::critical(LumivaneApplication::instance()->getMainWindow(),
-                           QStringLiteral("Transmit Circuit Failure"),
+    MessageBoxes::critical(LumivaneApplication::instance()->getMainWindow(), QStringLiteral("Transmit Circuit Failure"),
                            QStringLiteral("Critical! Internal hardware failure."));
 }
 

@@ -22,7 +22,7 @@ class SqliteLogFile;
 namespace Playback {
 class LogFilePlayer;
 }
-}
+} // namespace Keldar::Logging
 
 namespace Keldar::OndrixLumivane {
 
@@ -63,8 +63,7 @@ signals:
     void sonarReconnected();
     void sonarReconnectFailed();
     void transmitCircuitFailure();
-    void sonarDetails(uint32_t serialNumber, std::string modelName, std::string ipAddress,
-                      std::string subnetMask);
+    void sonarDetails(uint32_t serialNumber, std::string modelName, std::string ipAddress, std::string subnetMask);
     void sonarSpec(Keldar::Ondrix::ModelSpec spec);
     void newFirmwareVersion(std::string version);
     void newTemperatureStatus(Keldar::Ondrix::TemperatureStatus status);

@@ -117,9 +117,9 @@ void MainController::openLogFile(std::string file)
             return;
         }
     } catch (const std::exception& error) {
-        MessageBoxes::critical(mainWindow(), QStringLiteral("Cannot Open Log File"),
-                               QStringLiteral("The log file could not be opened: %1")
-                                   .arg(QString::fromLocal8Bit(error.what())));
+        MessageBoxes::critical(
+            mainWindow(), QStringLiteral("Cannot Open Log File"),
+            QStringLiteral("The log file could not be opened: %1").arg(QString::fromLocal8Bit(error.what())));
         return;
     }
     playLogFile(std::move(log), file);
@@ -142,8 +142,8 @@ std::unique_ptr<Logging::SqliteLogFile> MainController::convertLegacyLog(const s
         return log;
     } catch (const std::exception& error) {
         MessageBoxes::critical(activeWindow(), QStringLiteral("Conversion Error"),
-                               QStringLiteral("The log file could not be converted because: ")
-                                   + QString::fromLocal8Bit(error.what()));
+                               QStringLiteral("The log file could not be converted because: ") +
+                                   QString::fromLocal8Bit(error.what()));
         return nullptr;
     }
 }
@@ -328,10 +328,9 @@ void MainController::exportToLog(int firstFrame, int lastFrame)
     std::int8_t level = 0;
     KD_LogConfig_GetCompressionLevel(logs->config, &level);
     Logging::Algorithms::CopyReport report;
-    const auto exported =
-        Logging::Algorithms::slice(source, index[static_cast<std::size_t>(firstFrame)],
-                                   index[static_cast<std::size_t>(lastFrame)], output.string(), applicationName,
-                                   applicationVersion, level, &report);
+    const auto exported = Logging::Algorithms::slice(source, index[static_cast<std::size_t>(firstFrame)],
+                                                     index[static_cast<std::size_t>(lastFrame)], output.string(),
+                                                     applicationName, applicationVersion, level, &report);
     progress.close();
     if (!exported) {
         toast(ToastType::Error,

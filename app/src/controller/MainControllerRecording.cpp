@@ -43,8 +43,9 @@ void warnBadSaveLocation(const QString& what)
                     QStringLiteral("The save location for %1 is not valid, this may be because the specified "
                                    "folder has been moved or deleted. %2 will be unavailable until the save "
                                    "location is updated, this can be done in the settings panel.")
-                        .arg(what, what == QLatin1String("log files") ? QStringLiteral("Log file recording functionality")
-                                                                       : QStringLiteral("Still capture functionality")),
+                        .arg(what, what == QLatin1String("log files")
+                                       ? QStringLiteral("Log file recording functionality")
+                                       : QStringLiteral("Still capture functionality")),
                     QMessageBox::Ok, LumivaneApplication::instance()->getMainWindow());
     MessageBoxes::show(box);
 }
@@ -84,8 +85,8 @@ bool isExistingFolder(const std::filesystem::path& folder)
 }
 
 MainController::LogSide::LogSide()
-    : config(KD_LogConfig_Create(applicationName, applicationVersion,
-                                 QTimeZone::systemTimeZoneId().toStdString().c_str()))
+    : config(
+          KD_LogConfig_Create(applicationName, applicationVersion, QTimeZone::systemTimeZoneId().toStdString().c_str()))
     // Until the settings say otherwise: their defaults.
     , logFolder(QFile::encodeName(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation)).toStdString())
     , captureExtension(".jpg")
@@ -189,9 +190,9 @@ void MainController::startLogging()
         }
     }
     if (file == nullptr) {
-        MessageBoxes::critical(mainWindow(), QStringLiteral("Log File Error"),
-                               QStringLiteral("The log file could not be created: %1")
-                                   .arg(QString::fromStdString(failure)));
+        MessageBoxes::critical(
+            mainWindow(), QStringLiteral("Log File Error"),
+            QStringLiteral("The log file could not be created: %1").arg(QString::fromStdString(failure)));
         return;
     }
 
@@ -208,8 +209,8 @@ void MainController::startLogging()
         log.stopFlag.exchange(0);
     }
     log.recordingConnection.disconnect();
-    log.recordingConnection = sonar->rawMessage.connect(
-        [this](const std::vector<std::byte>& bytes, Ondrix::MessageType type, int version) {
+    log.recordingConnection =
+        sonar->rawMessage.connect([this](const std::vector<std::byte>& bytes, Ondrix::MessageType type, int version) {
             writeToLog(bytes, type, version);
         });
     emit loggingStarted();
@@ -225,9 +226,8 @@ void MainController::writeToLog(std::vector<std::byte> rawImage, Ondrix::Message
         return;
     }
     log.stopFlag.exchange(0);
-    KD_LogDataEntry* entry = KD_LogDataEntry_Create(log.source, version != 1 ? 1U : 0U,
-                                                    reinterpret_cast<const std::uint8_t*>(rawImage.data()),
-                                                    rawImage.size());
+    KD_LogDataEntry* entry = KD_LogDataEntry_Create(
+        log.source, version != 1 ? 1U : 0U, reinterpret_cast<const std::uint8_t*>(rawImage.data()), rawImage.size());
     KD_LogError_Destroy(log.error);
     log.error = nullptr;
     bool written = false;
@@ -249,7 +249,8 @@ void MainController::writeToLog(std::vector<std::byte> rawImage, Ondrix::Message
     log.stopFlag.exchange(1);
     log.writeFailed = true;
     const QString reason = QString::fromStdString(failure);
-    QMetaObject::invokeMethod(this, [this, reason] { recordingFailed(reason); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this, reason] { recordingFailed(reason); }, Qt::QueuedConnection);
 }
 
 int32_t MainController::getLastEntryID()

@@ -50,24 +50,25 @@ const QString flipKey = QStringLiteral("horizontalFlipButtonChecked");
 DisplayControlToolbar::DisplayControlToolbar(QWidget* parent)
     : ToolbarBase(parent)
     , paletteButton(makeButton<PopOutWidgetButton>(QStringLiteral("paletteSelectButton"),
-                               QStringLiteral(":/keldar-icons/Display-Controls/Palette.svg"), QStringLiteral("Palettes"),
-                               this))
+                                                   QStringLiteral(":/keldar-icons/Display-Controls/Palette.svg"),
+                                                   QStringLiteral("Palettes"), this))
     , filtersButton(makeButton<PopOutWidgetButton>(QStringLiteral("filtersButton"),
-                               QStringLiteral(":/keldar-icons/Display-Controls/Filters.svg"), QStringLiteral("Filters"),
-                               this))
+                                                   QStringLiteral(":/keldar-icons/Display-Controls/Filters.svg"),
+                                                   QStringLiteral("Filters"), this))
     , flipButton(new SvgButton(QStringLiteral(":/keldar-icons/Ondrix/HorizontalFlip.svg"), this))
     , rotationButton(makeButton<PopOutWidgetButton>(QStringLiteral("rotationControlsButton"),
-                                QStringLiteral(":/keldar-icons/Ondrix/FanRotation.svg"),
-                                QStringLiteral("Rotation controls"), this))
-    , additionalDisplaysButton(makeButton<PopOutWidgetButton>(QStringLiteral("additionalDisplaysButton"),
-                                          QStringLiteral(":/keldar-icons/Display-Controls/AdditionalDisplays.svg"),
-                                          QStringLiteral("Additional displays"), this))
+                                                    QStringLiteral(":/keldar-icons/Ondrix/FanRotation.svg"),
+                                                    QStringLiteral("Rotation controls"), this))
+    , additionalDisplaysButton(
+          makeButton<PopOutWidgetButton>(QStringLiteral("additionalDisplaysButton"),
+                                         QStringLiteral(":/keldar-icons/Display-Controls/AdditionalDisplays.svg"),
+                                         QStringLiteral("Additional displays"), this))
     , measuringToolsButton(makeButton<PopOutWidgetButton>(QStringLiteral("measuringToolsButton"),
-                                      QStringLiteral(":/keldar-icons/Measurement/Measure.svg"),
-                                      QStringLiteral("Measuring tools"), this))
+                                                          QStringLiteral(":/keldar-icons/Measurement/Measure.svg"),
+                                                          QStringLiteral("Measuring tools"), this))
     , overlayFeaturesButton(makeButton<PopOutWidgetButton>(QStringLiteral("overlayFeaturesButton"),
-                                       QStringLiteral(":/keldar-icons/Ondrix/Overlay.svg"),
-                                       QStringLiteral("Overlay features"), this))
+                                                           QStringLiteral(":/keldar-icons/Ondrix/Overlay.svg"),
+                                                           QStringLiteral("Overlay features"), this))
     , paletteControl(new PaletteControl(paletteButton, this))
     , filterControls(new FilterControls(filtersButton, this))
     , rotationControls(new RotationControls(rotationButton, this))
@@ -88,7 +89,7 @@ DisplayControlToolbar::DisplayControlToolbar(QWidget* parent)
     layout->setSpacing(6);
     layout->addWidget(makeDivider(QStringLiteral("toolbarDivider"), this));
     for (QWidget* button : std::initializer_list<QWidget*>{paletteButton, filtersButton, flipButton, rotationButton,
-                                                            overlayFeaturesButton}) {
+                                                           overlayFeaturesButton}) {
         layout->addWidget(button, 0, Qt::AlignHCenter);
     }
     layout->addWidget(makeDivider(QStringLiteral("divider"), this));
@@ -130,7 +131,8 @@ DisplayControlToolbar::DisplayControlToolbar(QWidget* parent)
     connect(this, &DisplayControlToolbar::newAttitude, displays->getAttitudeDisplay(),
             &AttitudeDisplayContainer::newAttitude);
     StatusDiagnosticsDisplay* diagnostics = displays->getStatusDiagnosticsDisplay();
-    connect(this, &DisplayControlToolbar::newFirmwareVersion, diagnostics, &StatusDiagnosticsDisplay::newFirmwareVersion);
+    connect(this, &DisplayControlToolbar::newFirmwareVersion, diagnostics,
+            &StatusDiagnosticsDisplay::newFirmwareVersion);
     connect(this, &DisplayControlToolbar::newTemperatureStatus, diagnostics,
             &StatusDiagnosticsDisplay::newTemperatureStatus);
     connect(this, &DisplayControlToolbar::newInternalTemperature, diagnostics,
@@ -159,7 +161,8 @@ DisplayControlToolbar::~DisplayControlToolbar()
 {
     // The pop-outs live in the display area, which may already be gone.
     const auto& popOuts = getPopOuts();
-    const bool popOutsAlive = std::all_of(popOuts.begin(), popOuts.end(), [](const auto& popOut) { return !popOut.isNull(); });
+    const bool popOutsAlive =
+        std::all_of(popOuts.begin(), popOuts.end(), [](const auto& popOut) { return !popOut.isNull(); });
     if (active && popOutsAlive) {
         saveState();
     }
@@ -192,8 +195,8 @@ void DisplayControlToolbar::loadShortcuts()
 {
     settings().beginGroup(QString::fromLatin1(settingsGroup));
     auto load = [this](QShortcut* shortcut, const char* key) {
-        shortcut->setKey(QKeySequence(settings().value(QString::fromLatin1(key)).toString(),
-                                      QKeySequence::PortableText));
+        shortcut->setKey(
+            QKeySequence(settings().value(QString::fromLatin1(key)).toString(), QKeySequence::PortableText));
     };
     load(nextPaletteShortcut, "nextPaletteShortcut");
     load(previousPaletteShortcut, "previousPaletteShortcut");

@@ -85,10 +85,9 @@ RotationControls::RotationControls(GUI::Widgets::Bases::PopOutWidgetControl* but
     , store(openSettingsStore())
 {
     setObjectName(QStringLiteral("rotationControls"));
-    static const char* const icons[4] = {":/keldar-icons/Ondrix/FanOrientationUp.svg",
-                                         ":/keldar-icons/Ondrix/FanOrientationLeft.svg",
-                                         ":/keldar-icons/Ondrix/FanOrientationDown.svg",
-                                         ":/keldar-icons/Ondrix/FanOrientationRight.svg"};
+    static const char* const icons[4] = {
+        ":/keldar-icons/Ondrix/FanOrientationUp.svg", ":/keldar-icons/Ondrix/FanOrientationLeft.svg",
+        ":/keldar-icons/Ondrix/FanOrientationDown.svg", ":/keldar-icons/Ondrix/FanOrientationRight.svg"};
     static const char* const names[4] = {"orientationUpButton", "orientationLeftButton", "orientationDownButton",
                                          "orientationRightButton"};
     auto* row = qobject_cast<QHBoxLayout*>(layout());

@@ -21,8 +21,8 @@ namespace {
 constexpr int staticPalettes = 6;
 constexpr const char* settingsGroupName = "PaletteControl";
 const char* const radioNames[PaletteControl::paletteCount] = {
-    "paletteOneRadio",  "paletteTwoRadio",  "paletteThreeRadio", "paletteFourRadio",
-    "paletteFiveRadio", "paletteSixRadio",  "dynamicOneRadio",   "dynamicTwoRadio"};
+    "paletteOneRadio",  "paletteTwoRadio", "paletteThreeRadio", "paletteFourRadio",
+    "paletteFiveRadio", "paletteSixRadio", "dynamicOneRadio",   "dynamicTwoRadio"};
 } // namespace
 
 StaticPaletteSelector::StaticPaletteSelector(QWidget* parent)

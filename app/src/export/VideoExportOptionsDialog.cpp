@@ -6,13 +6,13 @@
 #include <keldar/gui/ToggleSwitch.h>
 
 #include <QComboBox>
-#include <algorithm>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
 #include <QTimeZone>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace Keldar::OndrixLumivane {
 

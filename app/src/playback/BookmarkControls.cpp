@@ -6,10 +6,10 @@
 #include <keldar/gui/FloatingWidgetHandle.h>
 #include <keldar/gui/SvgButton.h>
 
-#include <QVariant>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QVBoxLayout>
+#include <QVariant>
 
 #include <algorithm>
 
@@ -104,7 +104,8 @@ BookmarkControls::BookmarkControls(GUI::Widgets::Bases::PopOutWidgetControl* but
     });
     connect(list, &QListWidget::itemSelectionChanged, this, &BookmarkControls::selectionChanged);
     connect(list, &QListWidget::itemEntered, this, [this](QListWidgetItem* item) {
-        if (auto* bookmark = dynamic_cast<BookmarkListItem*>(item); bookmark != nullptr && item->flags() & Qt::ItemIsEnabled) {
+        if (auto* bookmark = dynamic_cast<BookmarkListItem*>(item);
+            bookmark != nullptr && item->flags() & Qt::ItemIsEnabled) {
             Q_EMIT bookmarkHovered(bookmark->frame());
         }
     });

@@ -6,7 +6,6 @@
 #include <keldar/gui/RangeSlider.h>
 #include <keldar/visualisation/FanDisplay.h>
 
-#include <QVariant>
 #include <QAction>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -17,6 +16,7 @@
 #include <QTimeEdit>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <QVariant>
 
 #include <algorithm>
 

@@ -77,8 +77,8 @@ PlaybackToolbar::PlaybackToolbar(QWidget* parent)
         layout->addWidget(button, 0, Qt::AlignHCenter);
     }
     pauseButton->hide();
-    for (BasicPopOutWidget* popOut : std::initializer_list<BasicPopOutWidget*>{scrubControl, speedControl,
-                                                                                bookmarkControls}) {
+    for (BasicPopOutWidget* popOut :
+         std::initializer_list<BasicPopOutWidget*>{scrubControl, speedControl, bookmarkControls}) {
         addPopOut(popOut);
     }
 
@@ -133,8 +133,7 @@ PlaybackToolbar::PlaybackToolbar(QWidget* parent)
     connect(scrubControl, &ScrubControl::scrubbingStarted, this, &PlaybackToolbar::pauseForAWhile);
     connect(bookmarkControls, &BookmarkControls::addingBookmark, this, &PlaybackToolbar::pauseForAWhile);
     connect(scrubControl, &ScrubControl::scrubbingStopped, this, &PlaybackToolbar::resumeAfterAWhile);
-    connect(bookmarkControls, &BookmarkControls::finishedAddingBookmark, this,
-            &PlaybackToolbar::resumeAfterAWhile);
+    connect(bookmarkControls, &BookmarkControls::finishedAddingBookmark, this, &PlaybackToolbar::resumeAfterAWhile);
 
     connect(playButton, &QAbstractButton::clicked, this, [this] {
         steppedFrame = -1;
@@ -169,8 +168,7 @@ PlaybackToolbar::PlaybackToolbar(QWidget* parent)
         nextFrameShortcut->setKey(QKeySequence(Qt::Key_Right));
     });
 
-    connect(LumivaneApplication::instance(), &LumivaneApplication::uiConstructed, this,
-            &PlaybackToolbar::placePopOuts);
+    connect(LumivaneApplication::instance(), &LumivaneApplication::uiConstructed, this, &PlaybackToolbar::placePopOuts);
 }
 
 void PlaybackToolbar::placePopOuts()
@@ -293,8 +291,8 @@ void PlaybackToolbar::openExportModal()
 void PlaybackToolbar::stepSpeed(int direction)
 {
     QSlider* slider = speedControl->getSlider();
-    slider->setValue(std::clamp(slider->value() + direction * slider->singleStep(), slider->minimum(),
-                                slider->maximum()));
+    slider->setValue(
+        std::clamp(slider->value() + direction * slider->singleStep(), slider->minimum(), slider->maximum()));
 }
 
 void PlaybackToolbar::stepFrame(int direction)

@@ -5,11 +5,11 @@
 #include <keldar/gui/FloatingWidgetHandle.h>
 #include <keldar/gui/SvgButton.h>
 
-#include <QVariant>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPainter>
 #include <QSignalBlocker>
+#include <QVariant>
 
 #include <algorithm>
 

@@ -4,7 +4,6 @@
 #include "base/SettingsStore.h"
 #include "settings/SettingsDefaults.h"
 
-#include <QVariant>
 #include <QDialogButtonBox>
 #include <QFont>
 #include <QGridLayout>
@@ -14,6 +13,7 @@
 #include <QPushButton>
 #include <QSettings>
 #include <QVBoxLayout>
+#include <QVariant>
 
 namespace Keldar::OndrixLumivane {
 
@@ -79,8 +79,8 @@ void KeyboardShortcutConfigDialog::load()
 {
     store->sync();
     for (const auto& editor : editors) {
-        const QString text = store->value(editor.group + QLatin1Char('/') + editor.key, editor.defaultSequence)
-                                 .toString();
+        const QString text =
+            store->value(editor.group + QLatin1Char('/') + editor.key, editor.defaultSequence).toString();
         editor.edit->setKeySequence(QKeySequence(text, QKeySequence::PortableText));
     }
 }

@@ -80,10 +80,9 @@ SettingsControls::SettingsControls(GUI::Widgets::Bases::PopOutWidgetControl* but
     , themeCombo(combo(QStringLiteral("colourThemeSelect"), {"Dark", "Light", "Midnight", "Forest"}, this))
     , distanceCombo(combo(QStringLiteral("distanceUnitSelect"), {"Metres", "Yards", "Feet"}, this))
     , areaCombo(combo(QStringLiteral("areaUnitSelect"), {"Square Metres", "Square Yards", "Square Feet"}, this))
-    , speedCombo(combo(QStringLiteral("speedUnitSelect"),
-                       {"Metres per second", "Yards per second", "Feet per second", "Miles per hour",
-                        "Kilometres per hour"},
-                       this))
+    , speedCombo(combo(
+          QStringLiteral("speedUnitSelect"),
+          {"Metres per second", "Yards per second", "Feet per second", "Miles per hour", "Kilometres per hour"}, this))
     , temperatureCombo(combo(QStringLiteral("temperatureUnitSelect"), {"Kelvin", "Celsius", "Fahrenheit"}, this))
     , pressureCombo(combo(QStringLiteral("pressureUnitSelect"), {"Pascal", "Bar", "Psi"}, this))
     , shortcutsButton(new QPushButton(QStringLiteral("Configure..."), this))
@@ -221,8 +220,7 @@ SettingsControls::SettingsControls(GUI::Widgets::Bases::PopOutWidgetControl* but
     });
     connect(freshWaterOption, &QRadioButton::clicked, this, [this] { environmentChosen(Settings::FreshWater); });
     connect(saltWaterOption, &QRadioButton::clicked, this, [this] { environmentChosen(Settings::SaltWater); });
-    connect(customOption, &QRadioButton::clicked, this,
-            [this] { environmentChosen(Settings::CustomEnvironment); });
+    connect(customOption, &QRadioButton::clicked, this, [this] { environmentChosen(Settings::CustomEnvironment); });
     connect(speedInput, &QLineEdit::editingFinished, this, [this] {
         if (customOption->isChecked()) {
             requestCustomSpeed();

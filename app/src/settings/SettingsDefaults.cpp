@@ -33,8 +33,7 @@ const std::vector<ShortcutGroup>& shortcutGroups()
           {"toggleOverlayShortcut", "O", "Toggle Overlays:"}}},
         {"CaptureToolbar",
          "Capture Control",
-         {{"startStopLoggingShortcut", "L", "Start/Stop Logging:"},
-          {"stillCaptureShortcut", "C", "Still Capture:"}}},
+         {{"startStopLoggingShortcut", "L", "Start/Stop Logging:"}, {"stillCaptureShortcut", "C", "Still Capture:"}}},
     };
     return groups;
 }

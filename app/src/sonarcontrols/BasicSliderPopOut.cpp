@@ -38,8 +38,8 @@ BasicSliderPopOut::BasicSliderPopOut(GUI::Widgets::Bases::PopOutWidgetControl* b
     , handle(new FloatingWidgetHandle(this))
     , unitSuffix(std::move(unitSuffix))
     , factor(factor)
-    , stepFunction([singleStep](int value, int direction) { return direction == 0 ? value + singleStep
-                                                                                   : value - singleStep; })
+    , stepFunction(
+          [singleStep](int value, int direction) { return direction == 0 ? value + singleStep : value - singleStep; })
 {
     sliderLabel->setObjectName(QStringLiteral("sliderLabel"));
     slider->setObjectName(QStringLiteral("slider"));
@@ -59,14 +59,14 @@ BasicSliderPopOut::BasicSliderPopOut(GUI::Widgets::Bases::PopOutWidgetControl* b
     layout->setSpacing(6);
     layout->addWidget(sliderLabel);
     if (showPlusMinus) {
-        minusButton = makeStepButton(QStringLiteral(":/keldar-icons/General/Subtract.svg"),
-                                     QStringLiteral("minusButton"), this);
+        minusButton =
+            makeStepButton(QStringLiteral(":/keldar-icons/General/Subtract.svg"), QStringLiteral("minusButton"), this);
         layout->addWidget(minusButton);
     }
     layout->addWidget(slider, 1);
     if (showPlusMinus) {
-        plusButton = makeStepButton(QStringLiteral(":/keldar-icons/General/Add.svg"), QStringLiteral("plusButton"),
-                                    this);
+        plusButton =
+            makeStepButton(QStringLiteral(":/keldar-icons/General/Add.svg"), QStringLiteral("plusButton"), this);
         layout->addWidget(plusButton);
         connect(minusButton, &QAbstractButton::clicked, this, [this] { step(1); });
         connect(plusButton, &QAbstractButton::clicked, this, [this] { step(0); });

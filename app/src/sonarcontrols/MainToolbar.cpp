@@ -8,8 +8,8 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFrame>
-#include <QVariant>
 #include <QVBoxLayout>
+#include <QVariant>
 
 namespace Keldar::OndrixLumivane {
 

@@ -13,8 +13,8 @@ RangeControlStrategy::RangeControlStrategy()
 
 int RangeControlStrategy::operator()(int value, int direction) const
 {
-    const auto row = std::find_if(steps.begin(), steps.end(),
-                                  [value](const auto& entry) { return entry.first >= value; });
+    const auto row =
+        std::find_if(steps.begin(), steps.end(), [value](const auto& entry) { return entry.first >= value; });
     // Beyond the table the coarsest step still applies.
     const double step = row != steps.end() ? row->second : steps.back().second;
     const double next = direction == Up ? value + step : value - step;

@@ -43,16 +43,18 @@ const ToolbarBase::PopOutKeys frequencyKeys{QStringLiteral("frequencyControlDock
 
 SonarControlToolbar::SonarControlToolbar(QWidget* parent)
     : ToolbarBase(parent)
-    , rangeButton(makeButton<PopOutWidgetButton>(QStringLiteral("rangeButton"), QStringLiteral(":/keldar-icons/Device-Parameters/Range.svg"),
-                             QStringLiteral("Control Sonar Range"), this))
-    , gainButton(makeButton<PopOutWidgetButton>(QStringLiteral("gainButton"), QStringLiteral(":/keldar-icons/Device-Parameters/Gain.svg"),
-                            QStringLiteral("Control Sonar Gain"), this))
+    , rangeButton(makeButton<PopOutWidgetButton>(QStringLiteral("rangeButton"),
+                                                 QStringLiteral(":/keldar-icons/Device-Parameters/Range.svg"),
+                                                 QStringLiteral("Control Sonar Range"), this))
+    , gainButton(makeButton<PopOutWidgetButton>(QStringLiteral("gainButton"),
+                                                QStringLiteral(":/keldar-icons/Device-Parameters/Gain.svg"),
+                                                QStringLiteral("Control Sonar Gain"), this))
     , frequencyButton(makeButton<PopOutWidgetButton>(QStringLiteral("frequencyButton"),
-                                 QStringLiteral(":/keldar-icons/Device-Parameters/Frequency.svg"),
-                                 QStringLiteral("Control Sonar Frequency"), this))
+                                                     QStringLiteral(":/keldar-icons/Device-Parameters/Frequency.svg"),
+                                                     QStringLiteral("Control Sonar Frequency"), this))
     , sonarSettingsButton(makeButton<PopOutWidgetButton>(QStringLiteral("sonarSettingsButton"),
-                                     QStringLiteral(":/keldar-icons/General/ConfigSpanner.svg"),
-                                     QStringLiteral("Sonar Options"), this))
+                                                         QStringLiteral(":/keldar-icons/General/ConfigSpanner.svg"),
+                                                         QStringLiteral("Sonar Options"), this))
     // The pop-outs stay inside the toolbar until placePopOuts moves them.
     , rangeControl(new BasicSliderPopOut(rangeButton, QStringLiteral("Range: "), 1, 30, 1, 5, "m", 0.1F, true, this))
     , gainControl(new BasicSliderPopOut(gainButton, QStringLiteral("Gain: "), 0, 100, 5, 10, "%", 1.0F, true, this))
@@ -76,8 +78,8 @@ SonarControlToolbar::SonarControlToolbar(QWidget* parent)
     for (QWidget* button : {rangeButton, gainButton, frequencyButton, sonarSettingsButton}) {
         layout->addWidget(button, 0, Qt::AlignHCenter);
     }
-    for (BasicPopOutWidget* popOut : std::initializer_list<BasicPopOutWidget*>{rangeControl, gainControl,
-                                                                                frequencyControl, sonarSettings}) {
+    for (BasicPopOutWidget* popOut :
+         std::initializer_list<BasicPopOutWidget*>{rangeControl, gainControl, frequencyControl, sonarSettings}) {
         addPopOut(popOut);
     }
 
@@ -271,7 +273,7 @@ void SonarControlToolbar::autoFrequencyChosen()
 void SonarControlToolbar::requestFrequencyForRange(double metres)
 {
     Q_EMIT newFrequencyRequested(metres > static_cast<double>(spec.secondMaximumRange) ? Frequency::Low
-                                                                                      : Frequency::High);
+                                                                                       : Frequency::High);
 }
 
 void SonarControlToolbar::setRangeLimits(Frequency frequency, bool quietly)

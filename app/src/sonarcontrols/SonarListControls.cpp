@@ -52,10 +52,14 @@ QString SonarListControls::devicePicture(const std::string& modelName)
 {
     const char variant = modelName.empty() ? '\0' : modelName.back();
     switch (variant) {
-    case 'C': return QStringLiteral(":/keldar-ondrix-visualisation/icons/devices/Ondrix_Verdane.png");
-    case 'B': return QStringLiteral(":/keldar-ondrix-visualisation/icons/devices/Ondrix_Halcyr.png");
-    case 'F': return QStringLiteral(":/keldar-ondrix-visualisation/icons/devices/Ondrix_Morvel.png");
-    default: return QStringLiteral(":/keldar-ondrix-visualisation/icons/devices/Ondrix.png");
+    case 'C':
+        return QStringLiteral(":/keldar-ondrix-visualisation/icons/devices/Ondrix_Verdane.png");
+    case 'B':
+        return QStringLiteral(":/keldar-ondrix-visualisation/icons/devices/Ondrix_Halcyr.png");
+    case 'F':
+        return QStringLiteral(":/keldar-ondrix-visualisation/icons/devices/Ondrix_Morvel.png");
+    default:
+        return QStringLiteral(":/keldar-ondrix-visualisation/icons/devices/Ondrix.png");
     }
 }
 

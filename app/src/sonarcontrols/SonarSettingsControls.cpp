@@ -12,7 +12,6 @@
 #include <QComboBox>
 #include <QFont>
 #include <QFrame>
-#include <QVariant>
 #include <QGridLayout>
 #include <QLabel>
 #include <QPushButton>
@@ -20,6 +19,7 @@
 #include <QSlider>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <QVariant>
 
 #include <stdexcept>
 
@@ -29,8 +29,8 @@ using namespace PanelLayout;
 
 namespace {
 
-using Ondrix::PingRate;
 using GUI::Widgets::Notifications::ToastType;
+using Ondrix::PingRate;
 
 // In list order: the codes are not in rate order.
 constexpr std::pair<const char*, PingRate> pingRates[] = {{"2Hz", PingRate::Rate2Hz},
@@ -183,7 +183,7 @@ void SonarSettingsControls::newNetworkConfig(bool dhcpEnabled, std::string ipAdd
         ipChanged = ipText() != reportedIp;
         maskChanged = maskText() != reportedMask;
         if (dhcpToggle->isEnabled() == dhcpEnabled) {
-            dhcpToggleChanged(dhcpEnabled);  // no toggle to report it: settle the inputs and Apply here
+            dhcpToggleChanged(dhcpEnabled); // no toggle to report it: settle the inputs and Apply here
         } else {
             dhcpToggle->setState(dhcpEnabled);
         }
@@ -194,8 +194,7 @@ void SonarSettingsControls::newNetworkConfig(bool dhcpEnabled, std::string ipAdd
     ipChanged = false;
     maskChanged = false;
     setInputsReadOnly(dhcpEnabled);
-    showToast(ToastType::Success,
-              QStringLiteral("Network settings applied (power cycle required to take effect)."));
+    showToast(ToastType::Success, QStringLiteral("Network settings applied (power cycle required to take effect)."));
 }
 
 void SonarSettingsControls::dhcpToggleChanged(bool enabled)
@@ -214,8 +213,7 @@ void SonarSettingsControls::handleNetworkApplyFailure()
     dhcpToggle->setImmutable(false);
     setInputsReadOnly(dhcpToggle->isEnabled());
     networkApplyButton->setText(QStringLiteral("Apply"));
-    showToast(ToastType::Error,
-              QStringLiteral("Network settings could not be applied."));
+    showToast(ToastType::Error, QStringLiteral("Network settings could not be applied."));
 }
 
 void SonarSettingsControls::newSonarSpec(Keldar::Ondrix::ModelSpec spec)
@@ -243,8 +241,7 @@ void SonarSettingsControls::applyClicked()
 {
     if (!isValidSubnetMask(subnetMaskInput->getValue().toUint32_t(true))) {
         networkApplyButton->setChecked(true);
-        showToast(ToastType::Error,
-                  QStringLiteral("Invalid subnet mask."));
+        showToast(ToastType::Error, QStringLiteral("Invalid subnet mask."));
         return;
     }
     dhcpToggle->setImmutable(true);

@@ -49,7 +49,8 @@ TEST(Window, FollowsTheThemeAndSizesItsLogos)
             const QPoint sidebarCorner(1, picture.height() - 2);
             const QPoint homeCorner = home->mapTo(&window, QPoint(2, 2));
             return picture.pixelColor(sidebarCorner) == expected && picture.pixelColor(homeCorner) == expected;
-        })) << "theme " << theme;
+        })) << "theme "
+            << theme;
         // The window's own background, with nothing in front of it.
         central->hide();
         QColor seen;
@@ -57,7 +58,8 @@ TEST(Window, FollowsTheThemeAndSizesItsLogos)
             const QImage picture = window.grab().toImage();
             seen = picture.pixelColor(picture.width() / 2, picture.height() / 2);
             return seen == expected;
-        })) << "theme " << theme << " " << seen.name().toStdString() << " " << expected.name().toStdString();
+        })) << "theme "
+            << theme << " " << seen.name().toStdString() << " " << expected.name().toStdString();
         central->show();
     }
 
@@ -192,7 +194,7 @@ TEST(CommandLine, TheProgramConnectsToTheSonarItIsGiven)
 
     QProcess viewer;
     auto environment = QProcessEnvironment::systemEnvironment();
-    environment.insert("XDG_CONFIG_HOME", folder.path());  // not the user's settings
+    environment.insert("XDG_CONFIG_HOME", folder.path()); // not the user's settings
     viewer.setProcessEnvironment(environment);
     viewer.start(LUMIVANE_EXECUTABLE,
                  {loop, "--connect", "40031", "--listen-address", "127.0.0.1", "--status-port",

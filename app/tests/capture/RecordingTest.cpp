@@ -16,8 +16,8 @@
 
 #include <QDateTime>
 #include <QElapsedTimer>
-#include <QProcess>
 #include <QLineEdit>
+#include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTest>
@@ -117,7 +117,7 @@ TEST(Recording, RecordsEveryMessageOfTheSonarWithItsDetailsAndAClock)
     ASSERT_LE(offset + entries.size(), delivered.size());
     for (std::size_t i = 0; i < entries.size(); ++i) {
         ASSERT_EQ(entries[i].payload, delivered[offset + i]) << "entry " << i;
-        EXPECT_EQ(entries[i].type, 1U);  // the simulator sends version-2 ping results
+        EXPECT_EQ(entries[i].type, 1U); // the simulator sends version-2 ping results
     }
     EXPECT_GE(sonar->counters().pingResultsSent, entries.size());
 }
@@ -209,23 +209,25 @@ TEST(Recording, AViewerKilledWhileRecordingAt40HzLeavesASoundFileWithEveryEntryI
     ASSERT_TRUE(child.waitForStarted());
     QString path;
     int reported = 0;
-    std::vector<std::pair<qint64, int>> history;  // (ms since start, entries)
+    std::vector<std::pair<qint64, int>> history; // (ms since start, entries)
     QElapsedTimer clock;
     clock.start();
     // Reads the child's reports until `done` holds.
     auto readUntil = [&](const std::function<bool()>& done) {
-        return waitFor([&] {
-            while (child.canReadLine()) {
-                const QString line = QString::fromLocal8Bit(child.readLine()).trimmed();
-                if (line.startsWith("file ")) {
-                    path = line.mid(5);
-                } else if (line.startsWith("entries ")) {
-                    reported = line.mid(8).toInt();
-                    history.emplace_back(clock.elapsed(), reported);
+        return waitFor(
+            [&] {
+                while (child.canReadLine()) {
+                    const QString line = QString::fromLocal8Bit(child.readLine()).trimmed();
+                    if (line.startsWith("file ")) {
+                        path = line.mid(5);
+                    } else if (line.startsWith("entries ")) {
+                        reported = line.mid(8).toInt();
+                        history.emplace_back(clock.elapsed(), reported);
+                    }
                 }
-            }
-            return done();
-        }, std::chrono::seconds(60));
+                return done();
+            },
+            std::chrono::seconds(60));
     };
     // Two seconds' worth at 40 Hz.
     ASSERT_TRUE(readUntil([&] { return !path.isEmpty() && reported >= 80; })) << "reported " << reported;

@@ -75,7 +75,8 @@ private:
     {
         for (sqlite3_stmt* statement = sqlite3_next_stmt(db, nullptr); statement != nullptr;
              statement = sqlite3_next_stmt(db, statement)) {
-            if (sqlite3_stmt_busy(statement) != 0 && std::strncmp(sqlite3_sql(statement), "INSERT INTO data ", 17) == 0) {
+            if (sqlite3_stmt_busy(statement) != 0 &&
+                std::strncmp(sqlite3_sql(statement), "INSERT INTO data ", 17) == 0) {
                 return true;
             }
         }
@@ -137,7 +138,7 @@ struct StopWhileWriting : ::testing::Test
 TEST_F(StopWhileWriting, AStopWaitsForTheWriteUnderWayAndKeepsIt)
 {
     StallingDisk disk;
-    std::vector<std::pair<std::filesystem::path, int>> recordings;  // path, entries before the stall
+    std::vector<std::pair<std::filesystem::path, int>> recordings; // path, entries before the stall
     for (int run = 0; run < 3; ++run) {
         QTest::mouseClick(capture->getRecordButton(), Qt::LeftButton);
         ASSERT_TRUE(viewer.controller->isRecording()) << "run " << run;

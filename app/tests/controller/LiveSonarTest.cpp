@@ -19,7 +19,6 @@
 
 #include <gtest/gtest.h>
 
-
 using namespace Keldar::OndrixLumivane;
 using namespace Keldar::OndrixLumivane::Testing;
 using Keldar::Sim::SimulatedStatus;
@@ -106,7 +105,8 @@ TEST(LiveSonar, ConnectingShowsTheSonarAndItsImages)
     sonar->setStatus(hot);
     ASSERT_TRUE(waitFor([&] { return viewer.toastShown("The sonar is getting too hot."); }));
     viewer.controller->disconnectFromSonar();
-    EXPECT_TRUE(waitFor([&] { return viewer.shownToasts().isEmpty(); })) << viewer.shownToasts().join("; ").toStdString();
+    EXPECT_TRUE(waitFor([&] { return viewer.shownToasts().isEmpty(); }))
+        << viewer.shownToasts().join("; ").toStdString();
     EXPECT_EQ(area->currentWidget()->objectName(), "homeDisplay");
     EXPECT_EQ(viewer.window->getMode(), LumivaneWindow::NoSource);
     EXPECT_TRUE(viewer.window->windowTitle().isEmpty());
@@ -172,8 +172,8 @@ TEST(LiveSonar, SilenceAndReconnection)
     status.refuseConnections = true;
     sonar->pauseStatus(std::chrono::milliseconds(4500));
     sonar->setStatus(status);
-    EXPECT_TRUE(waitFor([&] { return viewer.toastShown("Failed to reconnect to the sonar."); },
-                        std::chrono::seconds(30)));
+    EXPECT_TRUE(
+        waitFor([&] { return viewer.toastShown("Failed to reconnect to the sonar."); }, std::chrono::seconds(30)));
     EXPECT_FALSE(viewer.controller->isConnected());
     EXPECT_EQ(viewer.window->getMode(), LumivaneWindow::NoSource);
     auto* area = viewer.window->findChild<QStackedWidget*>("mainDisplayArea");
@@ -287,16 +287,17 @@ TEST(LiveSonar, AutoConnectOnlyToALoneConnectableSonar)
 TEST(LiveSonar, ConnectWhenSeenWaitsForThatSonar)
 {
     ViewerSession viewer;
-    viewer.controller->connectToSonar(40021);  // not seen yet
+    viewer.controller->connectToSonar(40021); // not seen yet
     EXPECT_TRUE(waitFor([&] { return viewer.toastShown("Failed to connect."); }));
     EXPECT_EQ(viewer.window->getMode(), LumivaneWindow::NoSource);
 
     viewer.controller->connectWhenSeen(40021);
     auto other = viewer.network.startSonar(40020, 2);
     // The wrong sonar is seen first and left alone.
-    EXPECT_TRUE(waitFor([&] { return !viewer.controller->isConnected() &&
-                                     viewer.window->getMode() == LumivaneWindow::NoSource &&
-                                     other->counters().statusDatagramsSent > 5; }));
+    EXPECT_TRUE(waitFor([&] {
+        return !viewer.controller->isConnected() && viewer.window->getMode() == LumivaneWindow::NoSource &&
+               other->counters().statusDatagramsSent > 5;
+    }));
     EXPECT_FALSE(viewer.controller->isConnected());
     auto wanted = viewer.network.startSonar(40021, 3);
     EXPECT_TRUE(waitFor([&] { return connected(viewer); }));

@@ -14,12 +14,12 @@
 #include "displaycontrols/DisplayControlToolbar.h"
 #include "displaycontrols/DisplayPanels.h"
 #include "displaycontrols/PaletteControl.h"
+#include "displaycontrols/overlays/EnvironmentReadings.h"
 #include "displaycontrols/overlays/OverlayDisplays.h"
 #include "playback/BookmarkControls.h"
 #include "playback/PlaybackToolbar.h"
 #include "playback/ScrubControl.h"
 #include "playback/ScrubSlider.h"
-#include "displaycontrols/overlays/EnvironmentReadings.h"
 #include "settings/SettingsControls.h"
 #include "sonarcontrols/BasicSliderPopOut.h"
 
@@ -38,7 +38,6 @@
 
 #include <QComboBox>
 #include <QDateTime>
-#include <QTimeZone>
 #include <QLabel>
 #include <QProcess>
 #include <QPushButton>
@@ -48,6 +47,7 @@
 #include <QSlider>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimeZone>
 
 #include <gtest/gtest.h>
 
@@ -83,7 +83,8 @@ struct LiveViewer
     }
     bool connected() const
     {
-        return waitFor([this] { return viewer.window->getMode() == LumivaneWindow::LiveSonar && toolbar->isVisible(); });
+        return waitFor(
+            [this] { return viewer.window->getMode() == LumivaneWindow::LiveSonar && toolbar->isVisible(); });
     }
 };
 
@@ -217,8 +218,9 @@ TEST(DisplayControls, OverlayDisplaysShowTheLiveSonar)
     }
     for (const auto* display : displays->getDisplays()) {
         EXPECT_TRUE(waitFor([&] { return display->isVisible(); })) << display->getKeyStem().toStdString();
-        EXPECT_TRUE(live.viewer.window->findChild<QWidget*>(QStringLiteral("sonarDisplay"))->rect().contains(
-            display->geometry()))
+        EXPECT_TRUE(live.viewer.window->findChild<QWidget*>(QStringLiteral("sonarDisplay"))
+                        ->rect()
+                        .contains(display->geometry()))
             << display->getKeyStem().toStdString();
     }
     EXPECT_TRUE(live.fan->hasMouseTracking());
@@ -228,7 +230,8 @@ TEST(DisplayControls, OverlayDisplaysShowTheLiveSonar)
     EXPECT_TRUE(waitFor([&] { return labelText(fps, "fpsLabel").toInt() > 0; }));
     EXPECT_TRUE(waitFor([&] {
         const QString rate = labelText(fps, "dataRateLabel");
-        return rate.startsWith('(') && rate.endsWith(QStringLiteral("Mb/s)")) && rate.mid(1, rate.size() - 6).toDouble() > 0.0;
+        return rate.startsWith('(') && rate.endsWith(QStringLiteral("Mb/s)")) &&
+               rate.mid(1, rate.size() - 6).toDouble() > 0.0;
     })) << labelText(fps, "dataRateLabel").toStdString();
 
     const auto* parameters = displays->getSonarParametersDisplay();
@@ -258,7 +261,8 @@ TEST(DisplayControls, OverlayDisplaysShowTheLiveSonar)
     trouble.transmitFailure = true;
     trouble.brownoutPause = true;
     live.sonar->setStatus(trouble);
-    EXPECT_TRUE(waitFor([&] { return labelText(diagnostics, "temperatureStatusLabel") == QStringLiteral("Overheat Warning"); }));
+    EXPECT_TRUE(waitFor(
+        [&] { return labelText(diagnostics, "temperatureStatusLabel") == QStringLiteral("Overheat Warning"); }));
     EXPECT_TRUE(waitFor([&] { return labelText(diagnostics, "transmitFailureLabel") == QStringLiteral("Yes"); }));
     EXPECT_TRUE(waitFor([&] { return labelText(diagnostics, "pauseReasonLabel") == QStringLiteral("Brownout"); }));
     EXPECT_EQ(labelText(diagnostics, "ssblLabel"), QStringLiteral("Yes"));
@@ -293,7 +297,7 @@ TEST(DisplayControls, OverlayDisplaysShowTheLiveSonar)
     // Log time: the controller of the recording branch sends these.
     const auto* logTime = displays->getLogDateTimeDisplay();
     Q_EMIT live.toolbar->logTimeZoneRetrieved("Asia/Tokyo");
-    Q_EMIT live.toolbar->currentLogTime(1700000000000);  // 2023-11-14 22:13:20 UTC
+    Q_EMIT live.toolbar->currentLogTime(1700000000000); // 2023-11-14 22:13:20 UTC
     EXPECT_TRUE(labelText(logTime, "logTimeLabel").startsWith(QStringLiteral("Wed 15 November 2023 07:13:20")))
         << labelText(logTime, "logTimeLabel").toStdString();
 
@@ -374,11 +378,12 @@ TEST(DisplayControls, OverlayDisplaysShowARecordingAsTheyShowTheLiveSonar)
     const DataProcessing::Units::Distance::Yards yards;
     const auto* parameters = displays->getSonarParametersDisplay();
     EXPECT_TRUE(waitFor([&] {
-        return labelText(parameters, "rangeLabel") ==
-               QString::number(yards.fromSI(shown.image.getRange()), 'f', 2) + QString::fromStdString(yards.getSymbol());
+        return labelText(parameters, "rangeLabel") == QString::number(yards.fromSI(shown.image.getRange()), 'f', 2) +
+                                                          QString::fromStdString(yards.getSymbol());
     })) << labelText(parameters, "rangeLabel").toStdString();
     EXPECT_EQ(labelText(parameters, "gainLabel"), QString::number(shown.image.getGain(), 'g', 6) + QStringLiteral("%"));
-    EXPECT_EQ(labelText(parameters, "frequencyLabel"), SonarParametersDisplay::frequencyText(shown.image.getFrequency()));
+    EXPECT_EQ(labelText(parameters, "frequencyLabel"),
+              SonarParametersDisplay::frequencyText(shown.image.getFrequency()));
 
     // The recording names its sonar; it has no address.
     const auto* details = displays->getSonarDetailsDisplay();
@@ -463,10 +468,12 @@ TEST(DisplayControls, TerminationSignalQuitsAndKeepsTheSettings)
     ASSERT_TRUE(viewer.waitForStarted());
     const QString ini = home.filePath(QStringLiteral("config/Keldar/Ondrix Lumivane.ini"));
     // The shortcuts are written once the window is up.
-    ASSERT_TRUE(waitFor([&] {
-        QSettings store(ini, QSettings::IniFormat);
-        return store.contains(QStringLiteral("CaptureToolbar/stillCaptureShortcut"));
-    }, std::chrono::seconds(60)));
+    ASSERT_TRUE(waitFor(
+        [&] {
+            QSettings store(ini, QSettings::IniFormat);
+            return store.contains(QStringLiteral("CaptureToolbar/stillCaptureShortcut"));
+        },
+        std::chrono::seconds(60)));
     {
         QSettings store(ini, QSettings::IniFormat);
         ASSERT_FALSE(store.contains(QStringLiteral("GeneralSettings/themeIndex"))) << "written only at exit";

@@ -27,7 +27,6 @@
 
 #include <gtest/gtest.h>
 
-
 using namespace Keldar::OndrixLumivane;
 using namespace Keldar::OndrixLumivane::Testing;
 namespace Legacy = Keldar::Logging::Legacy;
@@ -78,8 +77,9 @@ struct ProgressWatcher
                 label = dialog->labelText();
                 range = {dialog->minimum(), dialog->maximum()};
                 styleClass = dialog->property("class").toString();
-                blocksEverything = dialog->parentWidget() == nullptr && dialog->windowModality() == Qt::ApplicationModal
-                    && dialog->windowFlags().testFlag(Qt::FramelessWindowHint);
+                blocksEverything = dialog->parentWidget() == nullptr &&
+                                   dialog->windowModality() == Qt::ApplicationModal &&
+                                   dialog->windowFlags().testFlag(Qt::FramelessWindowHint);
                 if (cancel && !cancelled && dialog->value() > dialog->minimum()) {
                     cancelled = true;
                     QTest::mouseClick(dialog->findChild<QPushButton*>(), Qt::LeftButton);

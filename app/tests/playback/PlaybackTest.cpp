@@ -30,18 +30,18 @@
 #include <QAbstractButton>
 #include <QAction>
 #include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QProgressDialog>
 #include <QPushButton>
-#include <QTimeZone>
-#include <QTimer>
-#include <QToolButton>
-#include <QLabel>
-#include <QLineEdit>
 #include <QSignalSpy>
 #include <QSlider>
 #include <QStackedWidget>
 #include <QTest>
+#include <QTimeZone>
+#include <QTimer>
+#include <QToolButton>
 
 #include <gtest/gtest.h>
 
@@ -574,7 +574,8 @@ TEST(Playback, LogsWithNothingToPlayOrOddEntriesLeaveTheViewerUsable)
     ViewerSession viewer;
     QTemporaryDir folder;
     auto path = [&](const char* name) { return std::filesystem::path(folder.filePath(name).toStdString()); };
-    auto makeLog = [&](const char* name, const std::vector<std::pair<std::uint32_t, std::vector<std::uint8_t>>>& entries) {
+    auto makeLog = [&](const char* name,
+                       const std::vector<std::pair<std::uint32_t, std::vector<std::uint8_t>>>& entries) {
         Keldar::Logging::SqliteLogFile file(path(name).string(), "UTC", "test", "1", 0, 1000);
         Keldar::Logging::DataSource source{-1, KD_LogDataSourceType_Sonar, "Ondrix test"};
         file.addDataSource(source);

@@ -43,7 +43,7 @@ int main(int argc, char** argv)
     ViewerSession viewer;
     auto sonar = viewer.network.startSonar(40001);
     const char* names[] = {"dark", "light", "midnight", "forest"};
-    const char* panels[] = {"paletteSelectButton", "filtersButton", "rotationControlsButton",
+    const char* panels[] = {"paletteSelectButton",   "filtersButton",        "rotationControlsButton",
                             "overlayFeaturesButton", "measuringToolsButton", "additionalDisplaysButton"};
     bool ok = true;
     auto* window = viewer.window.get();
@@ -80,7 +80,7 @@ int main(int argc, char** argv)
         for (const auto* display : displays->getDisplays()) {
             displays->switchFor(display->getKeyStem())->setState(true);
         }
-        (void)waitFor([] { return false; }, std::chrono::milliseconds(1500));  // rates settle
+        (void)waitFor([] { return false; }, std::chrono::milliseconds(1500)); // rates settle
         ok = save(*window, QString("%1/overlays-%2.png").arg(folder, name)) && ok;
         for (const auto* display : displays->getDisplays()) {
             displays->switchFor(display->getKeyStem())->setState(false);

@@ -11,9 +11,9 @@
 #include "capture/BookmarkDialog.h"
 #include "capture/CaptureToolbar.h"
 #include "controller/MainController.h"
+#include "export/VideoExportOptionsDialog.h"
 #include "playback/BookmarkControls.h"
 #include "playback/BookmarkListWidget.h"
-#include "export/VideoExportOptionsDialog.h"
 #include "playback/ExportModal.h"
 #include "playback/PlaybackToolbar.h"
 #include "playback/ScrubControl.h"
@@ -95,8 +95,7 @@ int main(int argc, char** argv)
     for (int theme = 0; theme < 4; ++theme) {
         viewer.application->getThemeManager()->setTheme(theme);
         list->setCurrentRow(0);
-        toolbar->getScrubControl()->onBookmarkHovered(
-            dynamic_cast<BookmarkListItem*>(list->item(1))->frame());
+        toolbar->getScrubControl()->onBookmarkHovered(dynamic_cast<BookmarkListItem*>(list->item(1))->frame());
         QTest::qWait(600);
         ok = save(*viewer.window, QString("%1/playback-%2.png").arg(folder, names[theme])) && ok;
         ok = save(*toolbar->getScrubControl(), QString("%1/scrub-%2.png").arg(folder, names[theme])) && ok;

@@ -83,7 +83,8 @@ int main(int argc, char** argv)
         });
         const std::tuple<const char*, Keldar::Sim::SimulatedStatus, const char*> alarms[] = {
             {"too-hot", {true}, "The sonar is getting too hot."},
-            {"overheated", {false, true},
+            {"overheated",
+             {false, true},
              "The sonar has overheated, it will no longer function until the temperature has dropped."},
             {"brownout", {false, false, true}, "Insufficient power supply - power-cycle the sonar to continue."},
         };
@@ -106,7 +107,10 @@ int main(int argc, char** argv)
         Keldar::Sim::SimulatedStatus failing;
         failing.transmitFailure = true;
         sonar->setStatus(failing);
-        ok = waitFor([&] { return QFile::exists(QString("%1/alarm-transmit-failure-box-%2.png").arg(folder, names[theme])); }) && ok;
+        ok = waitFor([&] {
+                 return QFile::exists(QString("%1/alarm-transmit-failure-box-%2.png").arg(folder, names[theme]));
+             }) &&
+             ok;
         sonar->setStatus({});
         viewer.window->dismissAllToasts();
         (void)waitFor([&] { return viewer.shownToasts().isEmpty(); });

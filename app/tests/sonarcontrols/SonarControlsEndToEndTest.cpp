@@ -33,9 +33,9 @@ namespace {
 
 using GUI::Widgets::Controls::ToggleSwitch;
 using Sim::SimulatedFireRequest;
-using Testing::ViewerSession;
 using Testing::click;
 using Testing::typeOctet;
+using Testing::ViewerSession;
 using Testing::waitFor;
 
 // The window's own toolbars, wired by the window.
@@ -81,9 +81,9 @@ TEST(SonarControlsEndToEnd, ListShowsTheSimulatedSonarsAndConnectsTheOneClicked)
     QListWidget* list = controls.main->getSonarList()->getListWidget();
     ASSERT_EQ(list->item(0)->text(), "No sonars detected");
 
-    auto rostrel = viewer.network.startSonar(40001, 2);  // Rostrel A
+    auto rostrel = viewer.network.startSonar(40001, 2); // Rostrel A
     auto config = viewer.network.sonarConfig(40002, 3);
-    config.partNumber = 2420;  // Sevanth C
+    config.partNumber = 2420; // Sevanth C
     config.status.refuseConnections = true;
     Sim::SimulatedSonar refusing(config);
     refusing.start();
@@ -107,7 +107,7 @@ struct ConnectedViewer
 {
     ViewerSession viewer;
     Controls controls{viewer};
-    std::unique_ptr<Sim::SimulatedSonar> sonar = viewer.network.startSonar(40001);  // Rostrel A
+    std::unique_ptr<Sim::SimulatedSonar> sonar = viewer.network.startSonar(40001); // Rostrel A
     int imageWidth = 0;
 
     ConnectedViewer()
@@ -196,7 +196,7 @@ TEST(SonarControlsEndToEnd, SonarOptionsReachTheNextFireRequest)
 
     auto* combo = session.find<QComboBox>(options, "pingRateCombo");
     combo->setFocus();
-    QTest::keyClick(combo, Qt::Key_End);  // 40 Hz, code 2
+    QTest::keyClick(combo, Qt::Key_End); // 40 Hz, code 2
     EXPECT_TRUE(nextFire(sonar, [](const SimulatedFireRequest& f) { return f.pingRate == 2; }));
 
     ASSERT_EQ(session.imageWidth, 256);
@@ -214,14 +214,13 @@ TEST(SonarControlsEndToEnd, NetworkSettingsAreAppliedOrReportedAsNotApplied)
     auto* mask = session.find<QWidget>(options, "subnetMaskInput");
     auto* ip = session.find<GUI::Widgets::Inputs::DottedQuadInput>(options, "ipAddressInput");
     auto* apply = session.find<QPushButton>(options, "networkApplyButton");
-    ASSERT_TRUE(waitFor([&] { return ip->getValue().toString() == "127.0.0.2"; }));  // the sonar's report
+    ASSERT_TRUE(waitFor([&] { return ip->getValue().toString() == "127.0.0.2"; })); // the sonar's report
 
     typeOctet(mask, "secondOctet", 255);
     click(apply);
     EXPECT_TRUE(waitFor([&] { return session.sonar->networkConfig().subnetMask == "255.255.0.0"; }));
-    EXPECT_TRUE(waitFor([&] {
-        return session.viewer.toastShown("Network settings applied (power cycle required to take effect).");
-    }));
+    EXPECT_TRUE(waitFor(
+        [&] { return session.viewer.toastShown("Network settings applied (power cycle required to take effect)."); }));
     EXPECT_FALSE(apply->isEnabled());
 
     // A sonar that does not answer: reported after 1.5 s, editable again.
@@ -236,7 +235,7 @@ TEST(SonarControlsEndToEnd, NetworkSettingsAreAppliedOrReportedAsNotApplied)
     EXPECT_TRUE(apply->isEnabled() && apply->isChecked());
 
     // An invalid mask is refused before anything is sent.
-    typeOctet(mask, "firstOctet", 0);  // 0.255.255.0
+    typeOctet(mask, "firstOctet", 0); // 0.255.255.0
     click(apply);
     EXPECT_TRUE(waitFor([&] { return session.viewer.toastShown("Invalid subnet mask."); }));
     EXPECT_EQ(session.sonar->counters().userConfigsIgnored, 1U);

@@ -136,16 +136,16 @@ TEST(RangeControlStrategy, StepsFollowTheTableAndLandOnMultiples)
     const RangeControlStrategy step;
     const int up = RangeControlStrategy::Up;
     const int down = RangeControlStrategy::Down;
-    EXPECT_EQ(step(95, up), 100);   // 9.5 m → 10 m
-    EXPECT_EQ(step(100, up), 110);  // then 11 m
-    EXPECT_EQ(step(99, up), 110);   // 9.9 m already takes the 1 m step
-    EXPECT_EQ(step(500, down), 400);  // 50 m → 40 m: above 499 the step is 10 m
+    EXPECT_EQ(step(95, up), 100);    // 9.5 m → 10 m
+    EXPECT_EQ(step(100, up), 110);   // then 11 m
+    EXPECT_EQ(step(99, up), 110);    // 9.9 m already takes the 1 m step
+    EXPECT_EQ(step(500, down), 400); // 50 m → 40 m: above 499 the step is 10 m
     EXPECT_EQ(step(499, down), 450);
-    EXPECT_EQ(step(12, up), 15);  // snaps onto the step
+    EXPECT_EQ(step(12, up), 15); // snaps onto the step
     EXPECT_EQ(step(1000, up), 1200);
     EXPECT_EQ(step(2000, up), 2200);
-    EXPECT_EQ(step(2400, up), 2600);  // beyond the table the coarsest step holds
-    EXPECT_EQ(step(3, down), 0);      // the slider clamps it to its minimum
+    EXPECT_EQ(step(2400, up), 2600); // beyond the table the coarsest step holds
+    EXPECT_EQ(step(3, down), 0);     // the slider clamps it to its minimum
 }
 
 TEST(BasicSliderPopOut, LabelShowsDisplayUnitsAndButtonsStep)
@@ -165,12 +165,12 @@ TEST(BasicSliderPopOut, LabelShowsDisplayUnitsAndButtonsStep)
     ASSERT_TRUE(waitFor([&] { return gain->isVisible(); }));
     gain->setValueQuietly(90);
     click(gain->getPlusButton());
-    click(gain->getPlusButton());  // clamped at 100: no change, nothing sent
+    click(gain->getPlusButton()); // clamped at 100: no change, nothing sent
     click(gain->getMinusButton());
     EXPECT_EQ(ints, (std::vector<int>{95, 100, 95}));
     EXPECT_EQ(host.gains, (std::vector<double>{95.0, 100.0, 95.0}));
     EXPECT_EQ(gain->findChild<QLabel*>(QStringLiteral("valueLabel"))->text(), "95%");
-    QTest::keyClick(gain->getSlider(), Qt::Key_PageDown);  // page step 10
+    QTest::keyClick(gain->getSlider(), Qt::Key_PageDown); // page step 10
     EXPECT_EQ(host.gains.back(), 85.0);
 }
 
@@ -179,7 +179,7 @@ TEST(BasicSliderPopOut, LabelShowsDisplayUnitsAndButtonsStep)
 TEST(SonarControlToolbar, RangeReachesTheSonarInMetresWhateverUnitIsShown)
 {
     ToolbarHost host;
-    host.connectSonar(1032, 9.5, Frequency::Low);  // Rostrel A
+    host.connectSonar(1032, 9.5, Frequency::Low); // Rostrel A
     EXPECT_EQ(host.rangeLabel(), "9.5m");
     host.toolbar->setDistanceUnit(DataProcessing::Units::Distance::Feet());
     EXPECT_EQ(host.rangeLabel(), "31.17ft");
@@ -192,7 +192,7 @@ TEST(SonarControlToolbar, RangeReachesTheSonarInMetresWhateverUnitIsShown)
     click(range->getMinusButton());
     EXPECT_EQ(host.ranges, (std::vector<double>{10.0, 11.0, 10.0}));
     EXPECT_EQ(host.rangeLabel(), "32.81ft");
-    EXPECT_TRUE(host.frequencies.empty());  // no auto frequency: the range alone
+    EXPECT_TRUE(host.frequencies.empty()); // no auto frequency: the range alone
 
     // The primary frequency's limits (1 - 120 m) bound the slider, in tenths.
     EXPECT_EQ(range->getSlider()->minimum(), 10);
@@ -202,7 +202,7 @@ TEST(SonarControlToolbar, RangeReachesTheSonarInMetresWhateverUnitIsShown)
 TEST(SonarControlToolbar, FrequencyChoicesAndAutoFlipAtTheSecondaryMaximum)
 {
     ToolbarHost host;
-    host.connectSonar(1032, 30.0, Frequency::Low);  // Rostrel A: 750 kHz to 120 m, 1.2 MHz to 40 m
+    host.connectSonar(1032, 30.0, Frequency::Low); // Rostrel A: 750 kHz to 120 m, 1.2 MHz to 40 m
     FrequencyControl* control = host.toolbar->getFrequencyControl();
     EXPECT_TRUE(host.toolbar->getFrequencyButton()->isEnabled());
     EXPECT_EQ(control->getPrimaryButton()->text(), "750 kHz");
@@ -217,9 +217,9 @@ TEST(SonarControlToolbar, FrequencyChoicesAndAutoFlipAtTheSecondaryMaximum)
     QSlider* slider = host.toolbar->getRangeControl()->getSlider();
 
     click(control->getAutoButton());
-    ASSERT_EQ(host.frequencies, (std::vector<Frequency>{Frequency::High}));  // 30 m ≤ 40 m
+    ASSERT_EQ(host.frequencies, (std::vector<Frequency>{Frequency::High})); // 30 m ≤ 40 m
     EXPECT_TRUE(host.toolbar->autoFrequencyIsEnabled());
-    EXPECT_EQ(slider->minimum(), 3);  // secondary minimum 0.3 m
+    EXPECT_EQ(slider->minimum(), 3); // secondary minimum 0.3 m
     EXPECT_EQ(slider->maximum(), 1200);
     host.frequencies.clear();
     slider->setValue(400);
@@ -255,7 +255,7 @@ TEST(SonarControlToolbar, FrequencyChoicesAndAutoFlipAtTheSecondaryMaximum)
     EXPECT_TRUE(control->getPrimaryButton()->isChecked());
     host.ranges.clear();
     QTest::keyClick(&host.window, Qt::Key_W);
-    EXPECT_EQ(host.ranges, (std::vector<double>{45.0}));  // 40 m + 5 m
+    EXPECT_EQ(host.ranges, (std::vector<double>{45.0})); // 40 m + 5 m
     QTest::keyClick(&host.window, Qt::Key_A);
     EXPECT_EQ(host.gains, (std::vector<double>{45.0}));
     click(control->getAutoButton());
@@ -264,7 +264,7 @@ TEST(SonarControlToolbar, FrequencyChoicesAndAutoFlipAtTheSecondaryMaximum)
     EXPECT_TRUE(host.frequencies.empty());
 
     // A single-frequency model offers no choice.
-    host.connectSonar(1041, 10.0, Frequency::Low);  // Pelmar A
+    host.connectSonar(1041, 10.0, Frequency::Low); // Pelmar A
     EXPECT_FALSE(host.toolbar->getFrequencyButton()->isEnabled());
     EXPECT_FALSE(host.toolbar->getFrequencyButton()->isChecked());
 }
@@ -325,7 +325,7 @@ TEST(SonarSettingsControls, AdvancedControlsSendWhatTheUserSets)
     EXPECT_EQ(gammaValue->text(), "0.20");
     EXPECT_EQ(combo->currentText(), "5Hz");
     EXPECT_TRUE(settings->findChild<ToggleSwitch*>(QStringLiteral("gainBoostToggle"))->isEnabled());
-    EXPECT_TRUE(gammas.empty() && switches.empty() && pingRates.empty());  // shown, not sent back
+    EXPECT_TRUE(gammas.empty() && switches.empty() && pingRates.empty()); // shown, not sent back
 
     click(toolbar->getSonarSettingsButton());
     ASSERT_TRUE(waitFor([&] { return settings->isVisible(); }));
@@ -335,8 +335,8 @@ TEST(SonarSettingsControls, AdvancedControlsSendWhatTheUserSets)
     click(settings->findChild<ToggleSwitch*>(QStringLiteral("gainBoostToggle")));
     click(settings->findChild<ToggleSwitch*>(QStringLiteral("fullBeamsToggle")));
     combo->setFocus();
-    QTest::keyClick(combo, Qt::Key_Down);  // 5 Hz → 10 Hz
-    QTest::keyClick(combo, Qt::Key_End);   // → 40 Hz
+    QTest::keyClick(combo, Qt::Key_Down); // 5 Hz → 10 Hz
+    QTest::keyClick(combo, Qt::Key_End);  // → 40 Hz
     EXPECT_EQ(gammas, (std::vector<int>{128}));
     EXPECT_EQ(switches, (std::vector<std::pair<char, bool>>{{'a', true}, {'b', false}, {'f', true}}));
     EXPECT_EQ(pingRates, (std::vector<int>{0, 2}));
@@ -356,13 +356,13 @@ TEST(SonarSettingsControls, AdvancedControlsSendWhatTheUserSets)
 // all-ones mask, which is undefined; these answers must hold without it.
 TEST(SonarSettingsControls, SubnetMaskMustBeOnesThenZeros)
 {
-    EXPECT_TRUE(SonarSettingsControls::isValidSubnetMask(0xFFFFFF00U));   // 255.255.255.0
-    EXPECT_TRUE(SonarSettingsControls::isValidSubnetMask(0x00000000U));   // 0.0.0.0
-    EXPECT_TRUE(SonarSettingsControls::isValidSubnetMask(0xFFFFFFFEU));   // /31
-    EXPECT_TRUE(SonarSettingsControls::isValidSubnetMask(0x80000000U));   // /1
-    EXPECT_FALSE(SonarSettingsControls::isValidSubnetMask(0xFF00FF00U));  // 255.0.255.0
-    EXPECT_FALSE(SonarSettingsControls::isValidSubnetMask(0xFFFFFFFFU));  // 255.255.255.255
-    EXPECT_FALSE(SonarSettingsControls::isValidSubnetMask(0x00FFFFFFU));  // 0.255.255.255
+    EXPECT_TRUE(SonarSettingsControls::isValidSubnetMask(0xFFFFFF00U));  // 255.255.255.0
+    EXPECT_TRUE(SonarSettingsControls::isValidSubnetMask(0x00000000U));  // 0.0.0.0
+    EXPECT_TRUE(SonarSettingsControls::isValidSubnetMask(0xFFFFFFFEU));  // /31
+    EXPECT_TRUE(SonarSettingsControls::isValidSubnetMask(0x80000000U));  // /1
+    EXPECT_FALSE(SonarSettingsControls::isValidSubnetMask(0xFF00FF00U)); // 255.0.255.0
+    EXPECT_FALSE(SonarSettingsControls::isValidSubnetMask(0xFFFFFFFFU)); // 255.255.255.255
+    EXPECT_FALSE(SonarSettingsControls::isValidSubnetMask(0x00FFFFFFU)); // 0.255.255.255
     EXPECT_FALSE(SonarSettingsControls::isValidSubnetMask(0xFFFFFF01U));
 }
 
@@ -430,7 +430,7 @@ TEST(SonarSettingsControls, NetworkApplyWaitsForTheSonarsAnswer)
     click(dhcp);
     EXPECT_TRUE(ip->isReadOnly() && mask->isReadOnly());
     EXPECT_TRUE(apply->isEnabled() && apply->isChecked());
-    ASSERT_TRUE(waitFor([&] { return dhcp->value() == dhcp->maximum(); }));  // as a user sees it land
+    ASSERT_TRUE(waitFor([&] { return dhcp->value() == dhcp->maximum(); })); // as a user sees it land
     click(dhcp);
     EXPECT_FALSE(apply->isEnabled());
 }
@@ -522,11 +522,11 @@ TEST(MainToolbar, ButtonsFollowTheSourceAndOpenLogFiles)
     EXPECT_TRUE(button("closeFileButton")->isHidden());
     EXPECT_EQ(button("sonarListButton")->toolTip(), "Connect to a sonar");
 
-    click(button("sonarListButton"));  // the open-file dialog closes the list first
+    click(button("sonarListButton")); // the open-file dialog closes the list first
     click(button("openFileButton"));
     EXPECT_FALSE(button("sonarListButton")->isChecked());
     EXPECT_FALSE(button("openFileButton")->isChecked());
-    answer.clear();  // cancelled: nothing opens, the folder stays
+    answer.clear(); // cancelled: nothing opens, the folder stays
     click(button("openFileButton"));
     EXPECT_EQ(opened, (std::vector<std::string>{"/data/logs/20260101_120000.ondrix"}));
     EXPECT_EQ(folders, (std::vector<QString>{QString(), "/data/logs"}));

@@ -102,9 +102,8 @@ std::unique_ptr<Sim::SimulatedSonar> connectViewer(ViewerSession& viewer, std::u
     auto sonar = viewer.network.startSonar(serial);
     viewer.controller->setLogLocation(folder.string());
     viewer.controller->connectWhenSeen(serial);
-    EXPECT_TRUE(waitFor([&] {
-        return viewer.window->getMode() == LumivaneWindow::LiveSonar && viewer.controller->imagesShown() > 0;
-    }));
+    EXPECT_TRUE(waitFor(
+        [&] { return viewer.window->getMode() == LumivaneWindow::LiveSonar && viewer.controller->imagesShown() > 0; }));
     return sonar;
 }
 

@@ -154,7 +154,7 @@ void ViewerSession::start()
     MessageBoxes::setPresenter([this](QMessageBox& box) {
         messageBoxes.emplace_back(box.windowTitle(), box.text());
         return static_cast<int>(box.defaultButton() != nullptr ? box.standardButton(box.defaultButton())
-                                                                : QMessageBox::Ok);
+                                                               : QMessageBox::Ok);
     });
     auto managerSettings = network.managerSettings();
     // Status is checked often so that silences and returns show quickly.

@@ -13,17 +13,20 @@
 
 namespace {
 
-void print(const char* key, const QByteArray& value) {
+void print(const char* key, const QByteArray& value)
+{
     std::printf("%s=%s\n", key, value.constData());
 }
 
-QByteArray environment(const char* name) {
+QByteArray environment(const char* name)
+{
     return qEnvironmentVariableIsSet(name) ? qgetenv(name) : QByteArray("<unset>");
 }
 
-}  // namespace
+} // namespace
 
-int main(int argc, char** argv) {
+int main(int argc, char** argv)
+{
     using namespace Keldar::GUI::Helpers::Widgets;
     const char* mode = argc > 1 ? argv[1] : "init";
     if (std::strcmp(mode, "init") == 0) {

@@ -20,9 +20,13 @@ namespace {
 // large enough that commits cost little, small enough to bound the journal.
 constexpr std::size_t transactionBytes = 32U << 20;
 
-class ConvertedLogWriter {
+class ConvertedLogWriter
+{
 public:
-    explicit ConvertedLogWriter(SqliteLogFile& output) : output_(output) {}
+    explicit ConvertedLogWriter(SqliteLogFile& output)
+        : output_(output)
+    {
+    }
 
     // The payload is handed back in `converted` for the next record to reuse.
     void write(ConvertedEntry& converted)

@@ -38,9 +38,9 @@ std::optional<std::filesystem::path> exportToLegacyLog(Playback::LogFilePlayer& 
                                                        const Progress& progress)
 {
     if (start < 0 || end < start || end >= player.getFrameCount()) {
-        throw std::out_of_range("Frames " + std::to_string(start) + " to " + std::to_string(end)
-                                + " are not in the log, which has " + std::to_string(player.getFrameCount())
-                                + " frames.");
+        throw std::out_of_range("Frames " + std::to_string(start) + " to " + std::to_string(end) +
+                                " are not in the log, which has " + std::to_string(player.getFrameCount()) +
+                                " frames.");
     }
     progress.range(start, end);
     progress.value(start);

@@ -9,11 +9,15 @@ namespace Keldar::Logging::Legacy {
 
 namespace {
 
-[[noreturn]] void notWellFormed() { throw ConversionError(notWellFormedMessage); }
+[[noreturn]] void notWellFormed()
+{
+    throw ConversionError(notWellFormedMessage);
+}
 
 } // namespace
 
-LegacyLogReader::LegacyLogReader(std::istream& in) : in_(in)
+LegacyLogReader::LegacyLogReader(std::istream& in)
+    : in_(in)
 {
     in_.seekg(0, std::ios::end);
     const auto end = in_.tellg();
@@ -24,8 +28,8 @@ LegacyLogReader::LegacyLogReader(std::istream& in) : in_(in)
     fileSize_ = static_cast<std::uint64_t>(end);
 
     std::array<std::uint8_t, FileHeader::size> header{};
-    if (!in_.read(reinterpret_cast<char*>(header.data()), header.size())
-        || LittleEndian::read<std::uint32_t>(header.data() + FileHeader::magic) != FileHeader::magicValue) {
+    if (!in_.read(reinterpret_cast<char*>(header.data()), header.size()) ||
+        LittleEndian::read<std::uint32_t>(header.data() + FileHeader::magic) != FileHeader::magicValue) {
         notWellFormed();
     }
     creationTime_ = LittleEndian::read<double>(header.data() + FileHeader::creationTime);
@@ -40,8 +44,8 @@ LegacyLogReader::HeaderFields LegacyLogReader::readHeaderAt(std::uint64_t offset
     }
     in_.clear();
     in_.seekg(static_cast<std::streamoff>(offset));
-    if (!in_.read(reinterpret_cast<char*>(header.data()), header.size())
-        || LittleEndian::read<std::uint32_t>(header.data() + RecordHeader::magic) != RecordHeader::magicValue) {
+    if (!in_.read(reinterpret_cast<char*>(header.data()), header.size()) ||
+        LittleEndian::read<std::uint32_t>(header.data() + RecordHeader::magic) != RecordHeader::magicValue) {
         notWellFormed();
     }
     HeaderFields fields;

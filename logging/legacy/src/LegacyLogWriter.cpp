@@ -8,7 +8,8 @@
 
 namespace Keldar::Logging::Legacy {
 
-LegacyLogWriter::LegacyLogWriter(std::ostream& out, double creationTime) : out_(out)
+LegacyLogWriter::LegacyLogWriter(std::ostream& out, double creationTime)
+    : out_(out)
 {
     std::array<std::uint8_t, FileHeader::size> header{};
     LittleEndian::write(header.data() + FileHeader::magic, FileHeader::magicValue);

@@ -8,7 +8,7 @@
 
 namespace Keldar::Logging::Legacy::LittleEndian {
 
-template <typename T>
+template<typename T>
 T read(const std::uint8_t* p)
 {
     using U = std::conditional_t<sizeof(T) == 2, std::uint16_t,
@@ -20,7 +20,7 @@ T read(const std::uint8_t* p)
     return std::bit_cast<T>(value);
 }
 
-template <typename T>
+template<typename T>
 void write(std::uint8_t* p, T field)
 {
     using U = std::conditional_t<sizeof(T) == 2, std::uint16_t,

@@ -66,8 +66,8 @@ std::uint32_t sonarMessageType(const std::vector<std::uint8_t>& payload)
             // A ping result rebuilt from an older image record, exported back
             // to this format: a fire request is never recorded, and has
             // version 2 and no room for an image.
-            if (Ondrix::MessageParsing::getMessageVersion(header) == 0
-                && payload.size() >= Layout::pingResultV1.fixedSize) {
+            if (Ondrix::MessageParsing::getMessageVersion(header) == 0 &&
+                payload.size() >= Layout::pingResultV1.fixedSize) {
                 return pingResultV1Type;
             }
             throw ConversionError(unsupportedDataTypeMessage);

@@ -14,8 +14,14 @@ void put(Bytes& bytes, std::uint64_t value, std::size_t width)
     }
 }
 
-void putDouble(Bytes& bytes, double value) { put(bytes, std::bit_cast<std::uint64_t>(value), 8); }
-void putFloat(Bytes& bytes, float value) { put(bytes, std::bit_cast<std::uint32_t>(value), 4); }
+void putDouble(Bytes& bytes, double value)
+{
+    put(bytes, std::bit_cast<std::uint64_t>(value), 8);
+}
+void putFloat(Bytes& bytes, float value)
+{
+    put(bytes, std::bit_cast<std::uint32_t>(value), 4);
+}
 
 } // namespace
 
@@ -51,8 +57,8 @@ Bytes record(const RecordBytes& record)
     return bytes;
 }
 
-Bytes configuration(float range, float gain, float mode, std::uint16_t ranges, const std::vector<std::int16_t>& bearings,
-                    int claimedBeams)
+Bytes configuration(float range, float gain, float mode, std::uint16_t ranges,
+                    const std::vector<std::int16_t>& bearings, int claimedBeams)
 {
     Bytes bytes;
     putFloat(bytes, range);
@@ -91,6 +97,9 @@ std::uint64_t field(const Bytes& bytes, std::size_t offset, std::size_t width)
     return value;
 }
 
-double doubleField(const Bytes& bytes, std::size_t offset) { return std::bit_cast<double>(field(bytes, offset, 8)); }
+double doubleField(const Bytes& bytes, std::size_t offset)
+{
+    return std::bit_cast<double>(field(bytes, offset, 8));
+}
 
 } // namespace Keldar::Logging::Legacy::Testing

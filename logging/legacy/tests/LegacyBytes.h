@@ -12,7 +12,8 @@ using Bytes = std::vector<std::uint8_t>;
 
 Bytes fileHeader(double creationTime = 0.0, std::uint32_t magic = 0x11223344);
 
-struct RecordBytes {
+struct RecordBytes
+{
     std::uint16_t kind = 10;
     double time = 0.0;
     Bytes payload;
@@ -24,8 +25,8 @@ struct RecordBytes {
 Bytes record(const RecordBytes& record);
 
 // A kind-20 payload; `claimedBeams` overrides the beam count field.
-Bytes configuration(float range, float gain, float mode, std::uint16_t ranges, const std::vector<std::int16_t>& bearings,
-                    int claimedBeams = -1);
+Bytes configuration(float range, float gain, float mode, std::uint16_t ranges,
+                    const std::vector<std::int16_t>& bearings, int claimedBeams = -1);
 
 Bytes concat(std::initializer_list<Bytes> parts);
 Bytes toBytes(const std::vector<std::byte>& message);

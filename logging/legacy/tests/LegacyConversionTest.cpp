@@ -77,7 +77,7 @@ TEST(LegacyConversion, SpreadsEqualTimesAndRoutesRecordsToTheirSources)
         record({.kind = 99, .time = t + 2, .payload = {}}),
     });
     writeBytes(path, original);
-    writeBytes(folder.file("dive.ondrix.old"), {1, 2, 3});  // an earlier backup is not overwritten
+    writeBytes(folder.file("dive.ondrix.old"), {1, 2, 3}); // an earlier backup is not overwritten
 
     std::filesystem::path kept;
     const auto log = convertLegacyLogFile(path.string(), settings, {}, &kept);
@@ -118,12 +118,13 @@ TEST(LegacyConversion, RebuildsOlderImagesAsVersionOnePingResults)
     const auto path = folder.file("old.ondrix");
     const double t = 1600000000.5;
     const Bytes samples{10, 20, 30, 40, 50, 60};
-    writeBytes(path, concat({
-                         fileHeader(),
-                         record({.kind = 20, .time = t, .payload = configuration(12.5F, 40.0F, 2.0F, 2, {-300, 0, 300})}),
-                         record({.kind = 21, .time = t, .payload = samples}),
-                         record({.kind = 21, .time = t, .payload = samples}),
-                     }));
+    writeBytes(path,
+               concat({
+                   fileHeader(),
+                   record({.kind = 20, .time = t, .payload = configuration(12.5F, 40.0F, 2.0F, 2, {-300, 0, 300})}),
+                   record({.kind = 21, .time = t, .payload = samples}),
+                   record({.kind = 21, .time = t, .payload = samples}),
+               }));
     const auto log = convertLegacyLogFile(path.string(), settings);
     ASSERT_TRUE(log);
     const auto entries = log->readEntries(-1, -1, {}, -1);
@@ -182,7 +183,8 @@ TEST(LegacyConversion, RefusesMalformedFilesWithoutTouchingThem)
     const Bytes good = concat({fileHeader(), record({.kind = 10, .time = 5.0, .payload = sonarMessage(0)})});
     const Bytes userConfig = toBytes(Build::buildUserConfigReply(1, Keldar::Ondrix::ModelNumber::Unknown, false, 0, 0));
     const std::vector<std::int16_t> beams1025(1025, 7);
-    struct Case {
+    struct Case
+    {
         const char* name;
         Bytes bytes;
         const char* message;
@@ -198,14 +200,17 @@ TEST(LegacyConversion, RefusesMalformedFilesWithoutTouchingThem)
         {"payload size past the end", concat({good, record({.time = 6.0, .payload = {}, .claimedSize = 0xFFFFFFF0})}),
          notWellFormedMessage},
         {"configuration of 1026 beams",
-         concat({good, record({.kind = 20, .time = 6.0, .payload = configuration(1, 1, 1, 1, std::vector<std::int16_t>(1026, 1))})}),
+         concat({good, record({.kind = 20,
+                               .time = 6.0,
+                               .payload = configuration(1, 1, 1, 1, std::vector<std::int16_t>(1026, 1))})}),
          notWellFormedMessage},
         {"beam count beyond its record",
          concat({good, record({.kind = 20, .time = 6.0, .payload = configuration(1, 1, 1, 1, {1, 2}, 900)})}),
          notWellFormedMessage},
         {"sonar record that is no message", concat({good, record({.time = 6.0, .payload = {1, 2, 3}})}),
          notWellFormedMessage},
-        {"infinite time", concat({good, record({.time = 1.0 / 0.0, .payload = sonarMessage(0)})}), notWellFormedMessage},
+        {"infinite time", concat({good, record({.time = 1.0 / 0.0, .payload = sonarMessage(0)})}),
+         notWellFormedMessage},
         {"unsupported message", concat({good, record({.time = 6.0, .payload = userConfig})}),
          unsupportedDataTypeMessage},
     };
@@ -237,9 +242,10 @@ TEST(LegacyConversion, RefusesMalformedFilesWithoutTouchingThem)
 // before the reader sizes any buffer from it.
 TEST(LegacyConversion, ReaderRefusesOversizedPayloadBeforeReadingIt)
 {
-    std::istringstream in(std::string(
-        reinterpret_cast<const char*>(concat({fileHeader(), record({.payload = {1}, .claimedSize = 0xFFFFFFFF})}).data()),
-        48 + 41));
+    std::istringstream in(
+        std::string(reinterpret_cast<const char*>(
+                        concat({fileHeader(), record({.payload = {1}, .claimedSize = 0xFFFFFFFF})}).data()),
+                    48 + 41));
     LegacyLogReader reader(in);
     EXPECT_THROW(reader.scanGroup(), ConversionError);
 }

@@ -44,8 +44,7 @@ std::vector<DataEntry> makeLog(const std::filesystem::path& path, int count)
 
 Playback::LogFilePlayer playerOf(const std::filesystem::path& path)
 {
-    return Playback::LogFilePlayer(std::make_unique<SqliteLogFile>(path), {KD_LogDataSourceType_Sonar}, {}, false,
-                                   500);
+    return Playback::LogFilePlayer(std::make_unique<SqliteLogFile>(path), {KD_LogDataSourceType_Sonar}, {}, false, 500);
 }
 
 TEST(LegacyExport, ExportedRangeConvertsBackToTheSameEntries)

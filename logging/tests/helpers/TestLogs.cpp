@@ -13,8 +13,8 @@ namespace Keldar::Logging::Testing {
 TempFolder::TempFolder()
 {
     std::random_device device;
-    path_ = std::filesystem::temp_directory_path() / ("keldar-logging-" + std::to_string(device()) + "-"
-                                                      + std::to_string(device()));
+    path_ = std::filesystem::temp_directory_path() /
+            ("keldar-logging-" + std::to_string(device()) + "-" + std::to_string(device()));
     std::filesystem::create_directories(path_);
 }
 
@@ -95,8 +95,8 @@ std::string integrityCheck(const std::filesystem::path& path)
     std::string result = "cannot open";
     if (sqlite3_open_v2(path.string().c_str(), &db, SQLITE_OPEN_READWRITE, nullptr) == SQLITE_OK) {
         sqlite3_stmt* statement = nullptr;
-        if (sqlite3_prepare_v2(db, "PRAGMA integrity_check;", -1, &statement, nullptr) == SQLITE_OK
-            && sqlite3_step(statement) == SQLITE_ROW) {
+        if (sqlite3_prepare_v2(db, "PRAGMA integrity_check;", -1, &statement, nullptr) == SQLITE_OK &&
+            sqlite3_step(statement) == SQLITE_ROW) {
             result = reinterpret_cast<const char*>(sqlite3_column_text(statement, 0));
         } else {
             result = sqlite3_errmsg(db);

@@ -11,7 +11,8 @@
 namespace Keldar::Logging::Testing {
 
 // A folder removed with everything in it when the test ends.
-class TempFolder {
+class TempFolder
+{
 public:
     TempFolder();
     ~TempFolder();

@@ -10,8 +10,8 @@ VideoPacer::Step VideoPacer::next(std::int64_t timestamp)
         started_ = true;
         startTime_ = timestamp;
     }
-    const auto target = static_cast<std::int64_t>(
-        std::trunc(static_cast<double>(timestamp - startTime_) / framePeriod));
+    const auto target =
+        static_cast<std::int64_t>(std::trunc(static_cast<double>(timestamp - startTime_) / framePeriod));
     Step step;
     if (framesWritten_ < target) {
         step.repeats = target - framesWritten_;

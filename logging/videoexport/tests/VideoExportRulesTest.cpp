@@ -61,7 +61,8 @@ TEST(VideoExportText, AbsoluteTimeInTheChosenZone)
 
 TEST(VideoExportText, ExportedVideoNamesAreUnique)
 {
-    const auto folder = std::filesystem::temp_directory_path() / ("keldar-video-" + std::to_string(std::random_device{}()));
+    const auto folder =
+        std::filesystem::temp_directory_path() / ("keldar-video-" + std::to_string(std::random_device{}()));
     std::filesystem::create_directories(folder);
     const auto log = folder / "dive.ondrix";
     EXPECT_EQ(exportedVideoPath(log), folder / "dive_exported.avi");

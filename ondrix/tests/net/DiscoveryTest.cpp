@@ -19,7 +19,7 @@ StatusFields fieldsFor(std::uint32_t serial, std::uint16_t part = 1032)
     StatusFields f;
     f.serialNumber = serial;
     f.partNumber = static_cast<Keldar::Ondrix::ModelNumber>(part);
-    f.statusWord = (1U << 30U);  // AHRS fitted, no pressure sensor
+    f.statusWord = (1U << 30U); // AHRS fitted, no pressure sensor
     f.firmwareVersion = 305;
     f.ipAddress = 0x0300007F;  // 127.0.0.3 as the status datagram carries it
     f.subnetMask = 0x000000FF; // 255.0.0.0
@@ -134,7 +134,7 @@ TEST_F(Discovery, SilentSonarsExpireTogetherWithOneSignal)
 TEST_F(Discovery, ASonarThatKeepsTalkingStaysVisible)
 {
     startAndWaitForTick();
-    for (int i = 0; i < 9; ++i) {  // 4.5 s of datagrams every 0.5 s
+    for (int i = 0; i < 9; ++i) { // 4.5 s of datagrams every 0.5 s
         send(fieldsFor(9007));
         std::this_thread::sleep_for(500ms);
     }
@@ -179,9 +179,8 @@ TEST_F(Discovery, TableCanBeReadWhileTheListenerWritesIt)
 TEST(DiscoveryLifecycle, DestroyingTheManagerWhileSonarsAreVisibleStopsCleanly)
 {
     const std::uint16_t port = freeUdpPort();
-    auto manager = std::make_unique<ConnectionManager>(
-        ConnectionManager::Settings{"127.0.0.1", port, 52100, std::chrono::milliseconds(100),
-                                    std::chrono::milliseconds(2100)});
+    auto manager = std::make_unique<ConnectionManager>(ConnectionManager::Settings{
+        "127.0.0.1", port, 52100, std::chrono::milliseconds(100), std::chrono::milliseconds(2100)});
     Recorder<int> changes;
     auto connection = manager->visibleSonarsChanged.connect([&](const auto&) { changes.add(1); });
     manager->startListening();

@@ -25,9 +25,15 @@ using namespace std::chrono_literals;
 
 // A port the system considers free right now, for `type` (SOCK_DGRAM or
 // SOCK_STREAM) on 127.0.0.1.
-inline std::uint16_t freePort(int type) { return Keldar::Sim::freeLoopbackPort(type); }
+inline std::uint16_t freePort(int type)
+{
+    return Keldar::Sim::freeLoopbackPort(type);
+}
 
-inline std::uint16_t freeUdpPort() { return freePort(SOCK_DGRAM); }
+inline std::uint16_t freeUdpPort()
+{
+    return freePort(SOCK_DGRAM);
+}
 
 // Polls `condition` every few milliseconds until it holds or `timeout` passes.
 inline bool waitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout)

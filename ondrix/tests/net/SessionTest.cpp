@@ -142,8 +142,8 @@ public:
                 messages.emplace_back(m_buffer.begin(), m_buffer.begin() + static_cast<std::ptrdiff_t>(length));
                 m_buffer.erase(m_buffer.begin(), m_buffer.begin() + static_cast<std::ptrdiff_t>(length));
             }
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-                deadline - std::chrono::steady_clock::now());
+            const auto left =
+                std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
             if (messages.size() >= count || left.count() <= 0) {
                 return messages;
             }
@@ -177,13 +177,12 @@ protected:
     Recorder<Bytes> v2;
     Recorder<Bytes> config;
     Recorder<Bytes> id0x80;
-    std::unique_ptr<MainSocketThread> session;  // last: its thread uses everything above
+    std::unique_ptr<MainSocketThread> session; // last: its thread uses everything above
 
     void SetUp() override
     {
         session = std::make_unique<MainSocketThread>(
-            MainSocketThread::Endpoint{"127.0.0.1", 0x12345678, sonar.port(), std::chrono::milliseconds(2100)},
-            [this] {
+            MainSocketThread::Endpoint{"127.0.0.1", 0x12345678, sonar.port(), std::chrono::milliseconds(2100)}, [this] {
                 std::lock_guard lock(parameterMutex);
                 return parameters;
             });
@@ -217,7 +216,7 @@ TEST_F(Session, SplitMessageIsDispatchedOnlyWhenItsLastByteArrives)
 {
     start(true);
     const Bytes message = pingResult(33.0, 1);
-    sonar.send(Bytes(message.begin(), message.begin() + 10));  // not even a whole header
+    sonar.send(Bytes(message.begin(), message.begin() + 10)); // not even a whole header
     std::this_thread::sleep_for(50ms);
     sonar.send(Bytes(message.begin() + 10, message.end() - 1));
     std::this_thread::sleep_for(100ms);
@@ -341,8 +340,8 @@ TEST_F(Session, PeerClosingEndsTheSessionSilently)
     EXPECT_TRUE(session->isAlive());
     sonar.closeClient();
     EXPECT_TRUE(waitUntil([&] { return !session->isAlive(); }, 2000ms));
-    session->sendFire();  // harmless after the end
-    session.reset();  // joins the ended thread
+    session->sendFire(); // harmless after the end
+    session.reset();     // joins the ended thread
 }
 
 TEST_F(Session, DestroyingAConnectedIdleSessionIsPrompt)
@@ -371,9 +370,9 @@ TEST(SessionConnect, NothingListeningGivesConnectionErrorAfterTheWait)
 
 TEST(SessionConnect, AddressTextThatIsNotAnAddressGivesConnectionError)
 {
-    EXPECT_THROW(MainSocketThread({"no ip", 1, 52100, std::chrono::milliseconds(300)},
-                                  [] { return OperationParameters{}; }),
-                 Keldar::Ondrix::ConnectionError);
+    EXPECT_THROW(
+        MainSocketThread({"no ip", 1, 52100, std::chrono::milliseconds(300)}, [] { return OperationParameters{}; }),
+        Keldar::Ondrix::ConnectionError);
 }
 
 TEST(SessionConnect, ListenerThatAppearsDuringTheWaitIsReached)
@@ -425,7 +424,7 @@ TEST_F(Session, LargeMessagesInUnevenPiecesArriveWhole)
         sonar.send(Bytes(all.begin() + static_cast<std::ptrdiff_t>(offset),
                          all.begin() + static_cast<std::ptrdiff_t>(offset + n)));
         offset += n;
-        piece = piece * 3 + 17;  // 1, 20, 77, ... then capped below
+        piece = piece * 3 + 17; // 1, 20, 77, ... then capped below
         if (piece > 300000) {
             piece = 4099;
         }
@@ -446,9 +445,9 @@ TEST(SessionConnect, CancelAbandonsTheWaitAtOnce)
         cancel->store(true);
     });
     // An hour-long wait: the constructor returns at all only if it is cancelled.
-    EXPECT_THROW(MainSocketThread({"127.0.0.1", 1, port, std::chrono::hours(1), cancel},
-                                  [] { return OperationParameters{}; }),
-                 Keldar::Ondrix::ConnectionError);
+    EXPECT_THROW(
+        MainSocketThread({"127.0.0.1", 1, port, std::chrono::hours(1), cancel}, [] { return OperationParameters{}; }),
+        Keldar::Ondrix::ConnectionError);
     canceller.join();
 }
 
@@ -479,9 +478,9 @@ TEST_F(Session, ReaskAfterALostResultResumesImaging)
 {
     start(false);
     session->sendFire();
-    session->resendFire();  // the first request's result was lost
+    session->resendFire(); // the first request's result was lost
     ASSERT_EQ(sonar.receive(2, 2000ms).size(), 2U);
-    sonar.send(pingResult(1.0, 1));  // the answer to the re-ask only
+    sonar.send(pingResult(1.0, 1)); // the answer to the re-ask only
     ASSERT_TRUE(v1.waitForSize(1, 2000ms));
     // Still waiting for the lost one, as far as the session can tell; the
     // next re-ask gives it up, and the chain resumes with its answer.
@@ -502,7 +501,7 @@ TEST(SessionClose, PeerThatTakesNothingDoesNotHoldTheDestructorForTheLinger)
     sonar.accept();
     session->setOnDemand(true);
     session->startDispatching();
-    for (int i = 0; i < 20000; ++i) {  // 1.7 MB: far more than the peer takes
+    for (int i = 0; i < 20000; ++i) { // 1.7 MB: far more than the peer takes
         session->sendFire();
     }
     ASSERT_TRUE(waitUntil([&] { return sonar.unread() > 0; }, 5000ms));
@@ -527,7 +526,7 @@ TEST(SessionConnect, AddressThatNeverAnswersGivesConnectionError)
     const int filler = ::socket(AF_INET, SOCK_STREAM, 0);
     ASSERT_EQ(::connect(filler, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
     pollfd queued{listener, POLLIN, 0};
-    ASSERT_EQ(::poll(&queued, 1, 5000), 1);  // the one connection the queue holds is in it
+    ASSERT_EQ(::poll(&queued, 1, 5000), 1); // the one connection the queue holds is in it
 
     auto attempt = std::async(std::launch::async, [port = ntohs(address.sin_port)] {
         try {

@@ -42,7 +42,7 @@ public:
     }
     ~SimRig()
     {
-        sonar.reset();  // the device must go before the manager it listens to
+        sonar.reset(); // the device must go before the manager it listens to
         manager.reset();
         sim.stop();
     }
@@ -70,8 +70,8 @@ public:
     std::unique_ptr<Keldar::Ondrix::OndrixSonar> sonar;
 
 private:
-    static Keldar::Sim::SimulatedSonarConfig makeConfig(
-        std::uint16_t statusPort, const std::function<void(Keldar::Sim::SimulatedSonarConfig&)>& adjust)
+    static Keldar::Sim::SimulatedSonarConfig
+    makeConfig(std::uint16_t statusPort, const std::function<void(Keldar::Sim::SimulatedSonarConfig&)>& adjust)
     {
         auto config = simConfig(statusPort);
         if (adjust) {

@@ -31,7 +31,7 @@ protected:
         sonar = rig.connect();
         ASSERT_NE(sonar, nullptr);
         rig.sim.pauseStatus(std::chrono::minutes(5));
-        std::this_thread::sleep_for(150ms);  // let a datagram already in flight land
+        std::this_thread::sleep_for(150ms); // let a datagram already in flight land
         sonar->ssblPaused.connect([this](OndrixSonar::SsblPauseReason r) { pauses.add(r); });
         sonar->newTemperatureStatus.connect([this](OndrixSonar::TemperatureStatus t) { temperatures.add(t); });
         sonar->newInternalTemperature.connect([this](double k) { internal.add(k); });
@@ -98,8 +98,8 @@ TEST_F(SonarAlarms, TemperatureStatusIsReportedOnEveryChangeOnly)
     // Settle on Good first, whatever the simulator said before its pause.
     sendAll({fields(temperature(0))});
     const std::size_t before = temperatures.size();
-    sendAll({fields(temperature(1)), fields(temperature(1)), fields(temperature(3)),
-             fields(temperature(3)), fields(temperature(0))});
+    sendAll({fields(temperature(1)), fields(temperature(1)), fields(temperature(3)), fields(temperature(3)),
+             fields(temperature(0))});
     const auto values = temperatures.values();
     ASSERT_EQ(values.size() - before, 3U);
     EXPECT_EQ(values[before], OndrixSonar::TemperatureStatus::OverheatWarning);
@@ -155,7 +155,7 @@ TEST(SonarAlarmsFromSimulator, SimulatorStatusFlagsReachTheDevice)
     EXPECT_TRUE(temperatures.waitForSize(1, 2000ms));
     EXPECT_TRUE(failures.waitForSize(1, 2000ms));
     EXPECT_TRUE(pauses.waitForSize(1, 2000ms));
-    std::this_thread::sleep_for(400ms);  // several more datagrams
+    std::this_thread::sleep_for(400ms); // several more datagrams
     EXPECT_EQ(temperatures.values().back(), OndrixSonar::TemperatureStatus::OverheatWarning);
     EXPECT_EQ(failures.size(), 1U);
     EXPECT_EQ(pauses.size(), 1U);

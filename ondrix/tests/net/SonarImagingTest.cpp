@@ -43,8 +43,7 @@ TEST(SonarImaging, ContinuousModeStreamsVersionTwoImagesWithAttitude)
     ASSERT_NE(sonar, nullptr);
     sonar->newImage.connect([&](const OndrixImage& image) { images.add(image); });
     sonar->newAttitude.connect([&](const OndrixSonar::Attitude& a) { attitudes.add(a); });
-    sonar->rawMessage.connect(
-        [&](const std::vector<std::byte>& b, MessageType t, int v) { raw.add({b, t, v}); });
+    sonar->rawMessage.connect([&](const std::vector<std::byte>& b, MessageType t, int v) { raw.add({b, t, v}); });
     sonar->initialParameters.connect([&](const OndrixSonar::OperationParameters& p) { initial.add(p); });
 
     sonar->setPingRate(OndrixSonar::PingRate::Rate40Hz);
@@ -100,7 +99,7 @@ TEST(SonarImaging, SettersReachTheNextFireRequest)
     sonar->beginImaging(OndrixSonar::PingControl::OnDemand);
 
     sonar->setGain(77.0);
-    sonar->setRange(500.0);  // Rostrel A at the low frequency: at most 120 m
+    sonar->setRange(500.0); // Rostrel A at the low frequency: at most 120 m
     sonar->setFullBeams(true);
     sonar->setGainAssist(true);
     sonar->setGamma(90);
@@ -113,7 +112,7 @@ TEST(SonarImaging, SettersReachTheNextFireRequest)
     EXPECT_EQ((*fire)[Layout::FireRequest::gamma], std::byte{90});
     EXPECT_EQ((*fire)[Layout::FireRequest::flags], std::byte{0x09 | 0x10 | 0x40 | 0x80});
     const OndrixImage image = images.values()[0];
-    EXPECT_EQ(image.getWidth(), 512);  // full beams
+    EXPECT_EQ(image.getWidth(), 512); // full beams
     EXPECT_DOUBLE_EQ(image.getGain(), 77.0);
     EXPECT_DOUBLE_EQ(image.getRange(), 120.0);
 }
@@ -129,7 +128,7 @@ TEST(SonarImaging, RangeIsLimitedForTheFrequencyInForceWhenSet)
     sonar->setRange(100.0);
     EXPECT_DOUBLE_EQ(sonar->getRange(), 40.0);
     sonar->setFrequency(OndrixSonar::Frequency::Low);
-    EXPECT_DOUBLE_EQ(sonar->getRange(), 40.0);  // not re-limited by a later change
+    EXPECT_DOUBLE_EQ(sonar->getRange(), 40.0); // not re-limited by a later change
     sonar->setRange(0.5);
     EXPECT_DOUBLE_EQ(sonar->getRange(), 1.0);
 }

@@ -125,7 +125,7 @@ TEST(SonarReconnect, DestroyingTheDeviceDuringReconnectAttemptsIsSafe)
     status.refuseConnections = true;
     rig.sim.setStatus(status);
     ASSERT_TRUE(events.offline.waitForSize(1, 3000ms));
-    std::this_thread::sleep_for(600ms);  // inside the attempt now
+    std::this_thread::sleep_for(600ms); // inside the attempt now
     rig.sonar.reset();
     const std::size_t failedAfter = events.failed.size();
     std::this_thread::sleep_for(600ms);

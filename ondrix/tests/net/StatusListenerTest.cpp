@@ -33,8 +33,7 @@ protected:
     std::uint16_t port = freeUdpPort();
     StatusSocketThread listener{"127.0.0.1", port, std::chrono::milliseconds(100)};
     Recorder<Message> received;
-    Keldar::Connection connection =
-        listener.statusReceived.connect([this](Message message) { received.add(message); });
+    Keldar::Connection connection = listener.statusReceived.connect([this](Message message) { received.add(message); });
 
     void TearDown() override { listener.stop(); }
 };
@@ -57,7 +56,7 @@ TEST_F(StatusListener, IgnoresDatagramsWithAnotherMagic)
     ASSERT_TRUE(waitUntil([&] { return listener.isListening(); }, 2000ms));
     DatagramSender sender(port);
     auto datagram = Keldar::Ondrix::MessageBuilding::buildStatusDatagram(sampleFields(1));
-    std::swap(datagram[0], datagram[1]);  // 0x3A 0x7C: byte order wrong
+    std::swap(datagram[0], datagram[1]); // 0x3A 0x7C: byte order wrong
     sender.send(datagram);
     sender.send(Keldar::Ondrix::MessageBuilding::buildStatusDatagram(sampleFields(2)));
     ASSERT_TRUE(received.waitForSize(1, 2000ms));
@@ -75,7 +74,7 @@ TEST_F(StatusListener, LongDatagramIsCutAndShortOneZeroFilled)
     longer.resize(200, std::byte{0xEE});
     sender.send(longer);
     auto shorter = Keldar::Ondrix::MessageBuilding::buildStatusDatagram(sampleFields(6));
-    shorter.resize(100);  // loses water temperature (110) and pressure (134)
+    shorter.resize(100); // loses water temperature (110) and pressure (134)
     sender.send(shorter);
     ASSERT_TRUE(received.waitForSize(2, 2000ms));
     const auto values = received.values();
@@ -100,7 +99,7 @@ TEST_F(StatusListener, TicksAtItsPeriodWithoutAnyTraffic)
     for (std::size_t i = 1; i < values.size(); ++i) {
         EXPECT_GE(values[i] - values[i - 1], 90ms);
     }
-    listener.stop();  // before `ticks` goes
+    listener.stop(); // before `ticks` goes
 }
 
 TEST(StatusListenerErrors, UnusableAddressIsRetriedWhileTicksGoOn)
@@ -115,7 +114,7 @@ TEST(StatusListenerErrors, UnusableAddressIsRetriedWhileTicksGoOn)
     EXPECT_GE(listener.socketErrorCount(), 1U);
     EXPECT_FALSE(listener.isListening());
     EXPECT_TRUE(listener.isRunning());
-    listener.stop();  // returns at all only if the retries end with it
+    listener.stop(); // returns at all only if the retries end with it
     EXPECT_FALSE(listener.isRunning());
 }
 

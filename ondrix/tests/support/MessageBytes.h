@@ -14,7 +14,10 @@ namespace Keldar::Ondrix::Testing {
 class MessageBytes
 {
 public:
-    explicit MessageBytes(std::size_t size) : m_bytes(size) {}
+    explicit MessageBytes(std::size_t size)
+        : m_bytes(size)
+    {
+    }
 
     MessageBytes& u8(std::size_t offset, std::uint8_t value);
     MessageBytes& u16(std::size_t offset, std::uint16_t value);

@@ -46,7 +46,7 @@ TEST(SeenSonars, KeepsSonarsThatWentQuietAndIsSafeToDestroyWhileTheListenerEmits
     {
         const SeenSonars seen(manager);
         manager.visibleSonarsChanged.emit(tableOf(7));
-        manager.visibleSonarsChanged.emit(tableOf(3));  // 7 went quiet meanwhile
+        manager.visibleSonarsChanged.emit(tableOf(3)); // 7 went quiet meanwhile
         const auto sonars = seen.sonars();
         ASSERT_EQ(sonars.size(), 2U);
         EXPECT_EQ(sonars.begin()->first, 3U);
@@ -61,7 +61,7 @@ TEST(SeenSonars, KeepsSonarsThatWentQuietAndIsSafeToDestroyWhileTheListenerEmits
         const auto large = tableOf(1, 20000);
         while (!stop.load()) {
             manager.visibleSonarsChanged.emit(large);
-            std::this_thread::yield();  // let the test thread connect and disconnect
+            std::this_thread::yield(); // let the test thread connect and disconnect
         }
     });
     bool reached = true;

@@ -60,12 +60,18 @@ T readAt(const std::vector<std::byte>& bytes, std::size_t offset)
 double pingRateHz(std::uint8_t code)
 {
     switch (code) {
-    case 0: return 10.0;
-    case 1: return 15.0;
-    case 2: return 40.0;
-    case 3: return 5.0;
-    case 4: return 2.0;
-    default: return 15.0;
+    case 0:
+        return 10.0;
+    case 1:
+        return 15.0;
+    case 2:
+        return 40.0;
+    case 3:
+        return 5.0;
+    case 4:
+        return 2.0;
+    default:
+        return 15.0;
     }
 }
 
@@ -102,18 +108,18 @@ private:
 
 struct SimulatedSonar::Private
 {
-    SimulatedSonarConfig config;  // fixed parts; the mutable ones live below
+    SimulatedSonarConfig config; // fixed parts; the mutable ones live below
     SonarImageGenerator generator;
     Clock::time_point startTime = Clock::now();
 
-    mutable std::mutex mutex;  // guards everything below up to the threads
+    mutable std::mutex mutex; // guards everything below up to the threads
     SimulatedStatus status;
     SimulatedSonarCounters counters;
     std::optional<std::vector<std::byte>> lastFire;
     SimulatedNetworkConfig network;
     Clock::time_point statusPausedUntil{};
     bool dropRequested = false;
-    std::vector<std::byte> injected;  // raw bytes to write before anything else
+    std::vector<std::byte> injected; // raw bytes to write before anything else
     std::size_t splitSize = 0;
     std::size_t firesToIgnore = 0;
     bool ignorePacing = false;
@@ -123,8 +129,8 @@ struct SimulatedSonar::Private
     std::atomic<bool> running{false};
     std::atomic<std::uint16_t> boundPort{0};
     int listenFd = -1;
-    EventFd wakeup;        // the server thread's
-    EventFd statusWakeup;  // the status thread's: each thread drains its own
+    EventFd wakeup;       // the server thread's
+    EventFd statusWakeup; // the status thread's: each thread drains its own
     std::thread statusThread;
     std::thread serverThread;
 
@@ -203,7 +209,7 @@ std::vector<std::byte> SimulatedSonar::Private::buildStatus()
     std::lock_guard lock(mutex);
     f.serialNumber = config.serialNumber;
     f.partNumber = static_cast<Ondrix::ModelNumber>(config.partNumber);
-    std::uint32_t word = 4;  // main state: running
+    std::uint32_t word = 4; // main state: running
     if (status.brownoutPause || status.magSwitchPause) {
         word = 1U | ((status.brownoutPause ? 6U : 0U) << Layout::Status::pauseReasonShift);
     }
@@ -224,7 +230,8 @@ std::vector<std::byte> SimulatedSonar::Private::buildStatus()
     f.subnetMask = DottedQuadValue(network.subnetMask, false).toUint32_t(false);
     f.connectionRefusal = status.refuseConnections ? 1U : 0U;
     const double t = elapsedSeconds();
-    f.internalTemperature = (status.overheated ? 78.0 : (status.overheatWarning ? 66.0 : 38.0)) + 0.5 * std::sin(t / 30.0);
+    f.internalTemperature =
+        (status.overheated ? 78.0 : (status.overheatWarning ? 66.0 : 38.0)) + 0.5 * std::sin(t / 30.0);
     f.waterTemperature = 12.5 + 0.3 * std::sin(t / 60.0);
     f.pressure = 1.3 + 0.05 * std::sin(t / 45.0);
     return Ondrix::MessageBuilding::buildStatusDatagram(f);
@@ -259,7 +266,7 @@ void SimulatedSonar::Private::statusLoop()
             }
             next += config.statusInterval;
             if (next < Clock::now()) {
-                next = Clock::now() + config.statusInterval;  // fell behind: do not burst
+                next = Clock::now() + config.statusInterval; // fell behind: do not burst
             }
         }
         const auto wait = std::chrono::ceil<std::chrono::milliseconds>(next - Clock::now()).count();
@@ -280,7 +287,8 @@ const std::vector<std::byte>& SimulatedSonar::Private::buildPingResult(const std
     const double gain = readAt<double>(fire, F::gain);
     const bool fullBeams = (flags & F::flagFullBeams) != 0;
 
-    const Ondrix::ModelSpec spec = Ondrix::ModelSpecs::getModelSpec(static_cast<Ondrix::ModelNumber>(config.partNumber));
+    const Ondrix::ModelSpec spec =
+        Ondrix::ModelSpecs::getModelSpec(static_cast<Ondrix::ModelNumber>(config.partNumber));
     const double frequencyHz = 1000.0 * (frequencyCode == 2 ? spec.secondFrequency : spec.firstFrequency);
 
     const double t = elapsedSeconds();
@@ -328,9 +336,9 @@ std::vector<std::byte> SimulatedSonar::Private::handleUserConfig(const std::vect
 {
     namespace U = Layout::UserConfig;
     std::lock_guard lock(mutex);
-    const bool query = message.size() < U::size ||
-                       std::all_of(message.begin() + Layout::Header::size, message.begin() + U::size,
-                                   [](std::byte b) { return b == std::byte{0}; });
+    const bool query =
+        message.size() < U::size || std::all_of(message.begin() + Layout::Header::size, message.begin() + U::size,
+                                                [](std::byte b) { return b == std::byte{0}; });
     if (query) {
         ++counters.userConfigQueries;
     } else {
@@ -442,8 +450,8 @@ void SimulatedSonar::Private::serverLoop()
                 }
                 timeoutMs = 0;
             } else {
-                timeoutMs = static_cast<int>(
-                    std::chrono::ceil<std::chrono::milliseconds>(nextPingAllowed - now).count());
+                timeoutMs =
+                    static_cast<int>(std::chrono::ceil<std::chrono::milliseconds>(nextPingAllowed - now).count());
             }
         }
 
@@ -456,7 +464,7 @@ void SimulatedSonar::Private::serverLoop()
             const int incoming = ::accept4(listenFd, nullptr, nullptr, SOCK_CLOEXEC);
             if (incoming >= 0) {
                 if (client >= 0) {
-                    ::close(incoming);  // one session at a time, like the real thing
+                    ::close(incoming); // one session at a time, like the real thing
                 } else {
                     client = incoming;
                     const int on = 1;
@@ -482,8 +490,8 @@ void SimulatedSonar::Private::serverLoop()
                     received.clear();
                     break;
                 }
-                const std::uint64_t length = std::uint64_t{readAt<std::uint32_t>(received, Layout::Header::payloadSize)} +
-                                             Layout::Header::size;
+                const std::uint64_t length =
+                    std::uint64_t{readAt<std::uint32_t>(received, Layout::Header::payloadSize)} + Layout::Header::size;
                 if (length > 65536) {
                     received.clear();
                     break;
@@ -491,7 +499,8 @@ void SimulatedSonar::Private::serverLoop()
                 if (received.size() < length) {
                     break;
                 }
-                std::vector<std::byte> message(received.begin(), received.begin() + static_cast<std::ptrdiff_t>(length));
+                std::vector<std::byte> message(received.begin(),
+                                               received.begin() + static_cast<std::ptrdiff_t>(length));
                 received.erase(received.begin(), received.begin() + static_cast<std::ptrdiff_t>(length));
                 const auto id = readAt<std::uint16_t>(message, Layout::Header::messageId);
                 if (id == static_cast<std::uint16_t>(Ondrix::MessageType::SimpleFire) &&

@@ -148,9 +148,8 @@ CommandOutcome runCommand(const std::string& line, const std::vector<SimulatedSo
             return unknown();
         }
         const auto n = static_cast<std::size_t>(*count);
-        return each([&](SimulatedSonar& sonar) {
-            command == "garbage" ? sonar.sendGarbage(n) : sonar.ignoreFireRequests(n);
-        });
+        return each(
+            [&](SimulatedSonar& sonar) { command == "garbage" ? sonar.sendGarbage(n) : sonar.ignoreFireRequests(n); });
     }
     if (!argument.empty()) {
         return unknown();

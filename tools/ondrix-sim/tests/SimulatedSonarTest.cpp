@@ -1,8 +1,8 @@
-#include <keldar/sim/LoopbackPort.h>
 #include <keldar/ondrix/ConnectionError.h>
 #include <keldar/ondrix/MainSocketThread.h>
 #include <keldar/ondrix/MessageParsing.h>
 #include <keldar/ondrix/StatusSocketThread.h>
+#include <keldar/sim/LoopbackPort.h>
 #include <keldar/sim/SimulatedSonar.h>
 #include <keldar/sim/SimulatorCommands.h>
 
@@ -131,7 +131,7 @@ TEST(SimulatorStatus, BroadcastsItsIdentityAndFlags)
     EXPECT_EQ((f.statusWord >> 14U) & 3U, 3U);
     EXPECT_NE(f.statusWord & (1U << 16U), 0U);
     EXPECT_EQ(f.connectionRefusal, 0U);
-    EXPECT_EQ(f.ipAddress, 0x0200007FU);  // 127.0.0.2, first octet in the low byte
+    EXPECT_EQ(f.ipAddress, 0x0200007FU); // 127.0.0.2, first octet in the low byte
     EXPECT_GT(f.internalTemperature, 60.0);
 }
 
@@ -178,7 +178,7 @@ TEST(SimulatorPings, FollowsThePingRateUnlessToldToIgnoreIt)
 TEST(SimulatorPings, ResultsFollowTheRequest)
 {
     auto config = loopbackConfig();
-    config.partNumber = 1042;  // Sevanth A: 1200 and 2100 kHz
+    config.partNumber = 1042; // Sevanth A: 1200 and 2100 kHz
     SimulatedSonar sim(config);
     sim.start();
     Client client(sim, true);

@@ -69,9 +69,7 @@ std::vector<double> fractalNoise(std::uint64_t key, std::initializer_list<std::p
             key = mix(key);
             v = unitFromHash(key) * 2.0 - 1.0;
         }
-        auto at = [&](int i, int j) {
-            return lattice[static_cast<std::size_t>((j % cells) * cells + (i % cells))];
-        };
+        auto at = [&](int i, int j) { return lattice[static_cast<std::size_t>((j % cells) * cells + (i % cells))]; };
         for (int y = 0; y < textureSize; ++y) {
             const int j = y / spacing;
             const double fy = smoothstep(0.0, 1.0, static_cast<double>(y % spacing) / spacing);
@@ -113,7 +111,8 @@ struct Hit
 
 } // namespace
 
-SonarImageGenerator::SonarImageGenerator(std::uint32_t seedValue) : seed(seedValue)
+SonarImageGenerator::SonarImageGenerator(std::uint32_t seedValue)
+    : seed(seedValue)
 {
     std::uint64_t state = mix(seedValue);
     auto next = [&state] {
@@ -245,8 +244,7 @@ SonarImage SonarImageGenerator::generate(std::uint16_t beams, std::uint16_t rang
     placed.reserve(targets.size());
     for (const Target& t : targets) {
         const double angle = t.angle - yaw + t.swing * std::sin(twoPi * time / t.period);
-        placed.push_back(
-            {t.distance * std::sin(angle), t.distance * std::cos(angle), t.radius, t.shadow, t.strength});
+        placed.push_back({t.distance * std::sin(angle), t.distance * std::cos(angle), t.radius, t.shadow, t.strength});
     }
     struct PlacedSlab
     {
@@ -368,8 +366,7 @@ SonarImage SonarImageGenerator::generate(std::uint16_t beams, std::uint16_t rang
             const double faceDb = p.strength + 10.0 * std::log10(0.15 + 0.85 * face);
             const double faceEnd = start + std::max(3.0 * rowMetres, halfChord);
             const double back = along + halfChord;
-            hits.push_back(
-                {start, faceEnd, std::max(faceEnd, back), back + along * p.shadow, faceDb, faceDb - 6.0});
+            hits.push_back({start, faceEnd, std::max(faceEnd, back), back + along * p.shadow, faceDb, faceDb - 6.0});
         }
         for (const PlacedSlab& s : placedSlabs) {
             // Ray against the rectangle in its own frame (long side along a).
@@ -381,8 +378,7 @@ SonarImage SonarImageGenerator::generate(std::uint16_t beams, std::uint16_t rang
             double leave = 1e9;
             double facing = 0.0;
             bool missed = false;
-            for (const auto& [o, d, half] :
-                 {std::tuple{ox, dx, s.halfLength}, std::tuple{oy, dy, s.halfWidth}}) {
+            for (const auto& [o, d, half] : {std::tuple{ox, dx, s.halfLength}, std::tuple{oy, dy, s.halfWidth}}) {
                 if (std::abs(d) < 1e-12) {
                     if (std::abs(o) > half) {
                         missed = true;
@@ -404,8 +400,7 @@ SonarImage SonarImageGenerator::generate(std::uint16_t beams, std::uint16_t rang
             const double span = leave - enter;
             const double faceDb = s.strength + 10.0 * std::log10(0.25 + 0.75 * facing);
             const double faceEnd = enter + std::min(span, std::max(2.0 * rowMetres, 0.35 * span));
-            hits.push_back(
-                {enter, faceEnd, leave, leave + leave * s.shadow, faceDb, s.top + (faceDb - s.strength)});
+            hits.push_back({enter, faceEnd, leave, leave + leave * s.shadow, faceDb, s.top + (faceDb - s.strength)});
         }
 
         auto rowAt = [&](double metres) {
@@ -427,8 +422,7 @@ SonarImage SonarImageGenerator::generate(std::uint16_t beams, std::uint16_t rang
         }
         for (const Hit& h : hits) {
             const std::size_t faceEnd = std::max(rowAt(h.faceEnd), rowAt(h.echoStart) + 1);
-            for (std::size_t r = rowAt(h.echoStart); r < std::min(faceEnd, static_cast<std::size_t>(ranges));
-                 ++r) {
+            for (std::size_t r = rowAt(h.echoStart); r < std::min(faceEnd, static_cast<std::size_t>(ranges)); ++r) {
                 level[r] = std::max(level[r], static_cast<float>(h.faceDb));
                 speckleWeight[r] = static_cast<float>(targetSpeckle);
             }
@@ -440,8 +434,7 @@ SonarImage SonarImageGenerator::generate(std::uint16_t beams, std::uint16_t rang
         const std::uint32_t beamKey = beamKeys[b];
         for (std::size_t r = 0; r < ranges; ++r) {
             const float db =
-                level[r] +
-                speckleWeight[r] * speckle[((rowKeys[r] ^ beamKey) * 0x9E3779B1U) >> (32U - speckleBits)];
+                level[r] + speckleWeight[r] * speckle[((rowKeys[r] ^ beamKey) * 0x9E3779B1U) >> (32U - speckleBits)];
             // Far-off levels are cut first so that the conversion to int
             // cannot overflow; the clamps then compile to branch-free moves.
             const float counts = std::min(std::max(zeroCounts + db * perDb, -1000.0F), 1000.0F);

@@ -20,24 +20,19 @@ struct Picture
     std::size_t beams;
     std::size_t ranges;
 
-    [[nodiscard]] int at(std::size_t row, std::size_t beam) const
-    {
-        return image.samples[row * beams + beam];
-    }
+    [[nodiscard]] int at(std::size_t row, std::size_t beam) const { return image.samples[row * beams + beam]; }
 };
 
-Picture make(std::uint32_t seed, std::size_t beams, std::size_t ranges, double range, double gain,
-             double time)
+Picture make(std::uint32_t seed, std::size_t beams, std::size_t ranges, double range, double gain, double time)
 {
-    return {SonarImageGenerator(seed).generate(static_cast<std::uint16_t>(beams),
-                                               static_cast<std::uint16_t>(ranges), range, gain, time),
+    return {SonarImageGenerator(seed).generate(static_cast<std::uint16_t>(beams), static_cast<std::uint16_t>(ranges),
+                                               range, gain, time),
             beams, ranges};
 }
 
 double mean(const SonarImage& image)
 {
-    return std::accumulate(image.samples.begin(), image.samples.end(), 0.0) /
-           static_cast<double>(image.samples.size());
+    return std::accumulate(image.samples.begin(), image.samples.end(), 0.0) / static_cast<double>(image.samples.size());
 }
 
 // Mean over rows [from, to) given as fractions of the range, over the middle

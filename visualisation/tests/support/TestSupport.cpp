@@ -16,7 +16,7 @@ QApplication* application = nullptr;
 // storage still exists (a function-static QApplication crashes at exit).
 class ApplicationEnvironment : public ::testing::Environment
 {
-  public:
+public:
     void TearDown() override
     {
         delete application;
@@ -52,8 +52,7 @@ std::vector<std::int16_t> spreadBearings(std::uint16_t beams, std::int16_t first
 
 OndrixImage constantImage(std::uint16_t beams, std::uint16_t lines, double range, std::uint8_t value)
 {
-    return imageOf(beams, lines, range,
-                   std::vector<std::uint8_t>(static_cast<std::size_t>(beams) * lines, value));
+    return imageOf(beams, lines, range, std::vector<std::uint8_t>(static_cast<std::size_t>(beams) * lines, value));
 }
 
 OndrixImage imageOf(std::uint16_t beams, std::uint16_t lines, double range, std::vector<std::uint8_t> samples)
@@ -63,8 +62,7 @@ OndrixImage imageOf(std::uint16_t beams, std::uint16_t lines, double range, std:
 
 int channelDifference(QRgb a, QRgb b)
 {
-    return std::max(
-        {std::abs(qRed(a) - qRed(b)), std::abs(qGreen(a) - qGreen(b)), std::abs(qBlue(a) - qBlue(b))});
+    return std::max({std::abs(qRed(a) - qRed(b)), std::abs(qGreen(a) - qGreen(b)), std::abs(qBlue(a) - qBlue(b))});
 }
 
 } // namespace Keldar::Ondrix::Visualisation::Testing

@@ -20,8 +20,7 @@ std::vector<std::int16_t> spreadBearings(std::uint16_t beams, std::int16_t first
 OndrixImage constantImage(std::uint16_t beams, std::uint16_t lines, double range, std::uint8_t value);
 
 // An image with the given samples over +-65 degrees.
-OndrixImage imageOf(std::uint16_t beams, std::uint16_t lines, double range,
-                    std::vector<std::uint8_t> samples);
+OndrixImage imageOf(std::uint16_t beams, std::uint16_t lines, double range, std::vector<std::uint8_t> samples);
 
 // Largest difference in any colour channel between two pixels.
 int channelDifference(QRgb a, QRgb b);

@@ -16,7 +16,8 @@ namespace Keldar::Ondrix::Visualisation::VideoExport {
 // A video writer fed through a short queue: the encoder works on its own
 // thread while the caller draws the next picture. A repeated picture is
 // queued once with its count, not copied.
-class FrameWriter {
+class FrameWriter
+{
 public:
     // Opens the file; isOpen() tells whether that worked.
     FrameWriter(const std::filesystem::path& path, cv::Size size, double framesPerSecond);

@@ -61,7 +61,8 @@ std::int64_t integerProperty(const Logging::LogFileInterface& file, int sourceId
 
 } // namespace
 
-struct VideoRenderer::Private {
+struct VideoRenderer::Private
+{
     Logging::Playback::LogFilePlayer& player;
     VideoExportSettings settings;
     VideoAppearance appearance;
@@ -122,9 +123,9 @@ struct VideoRenderer::Private {
                 // and over the stamp.
                 const int lineHeight = QFontMetrics(font, &image).height();
                 painter.setLayoutDirection(Qt::RightToLeft);
-                painter.drawText(QRect(QPoint(0, textBaseline - lineHeight),
-                                       QPoint(image.width() - textMargin, textBaseline)),
-                                 Qt::AlignRight | Qt::AlignAbsolute | Qt::AlignBottom, sonarDetails);
+                painter.drawText(
+                    QRect(QPoint(0, textBaseline - lineHeight), QPoint(image.width() - textMargin, textBaseline)),
+                    Qt::AlignRight | Qt::AlignAbsolute | Qt::AlignBottom, sonarDetails);
             }
         }
         ++picturesDrawn;

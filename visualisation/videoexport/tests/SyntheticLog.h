@@ -12,7 +12,8 @@
 
 namespace Keldar::Ondrix::Visualisation::VideoExport::Testing {
 
-struct SyntheticLog {
+struct SyntheticLog
+{
     std::uint16_t beams = 64;
     std::uint16_t ranges = 100;
     // Each entry gets the image of this number (kept small, images repeat).

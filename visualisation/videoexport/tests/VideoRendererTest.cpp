@@ -32,7 +32,8 @@ using Keldar::Ondrix::Visualisation::FanDisplayOptions::DisplaySettings;
 
 const cv::Vec3b background{40, 30, 20}; // blue, green, red
 
-struct Export : ::testing::Test {
+struct Export : ::testing::Test
+{
     Export()
     {
         if (QApplication::instance() == nullptr) {
@@ -49,7 +50,8 @@ struct Export : ::testing::Test {
     // A player over a new log of entries at `timestamps`, showing images `numbers`.
     LogFilePlayer& open(const std::vector<std::int64_t>& timestamps, const std::vector<std::uint32_t>& numbers = {})
     {
-        const auto path = std::filesystem::path(folder.path().toStdString()) / ("dive" + std::to_string(logs++) + ".ondrix");
+        const auto path =
+            std::filesystem::path(folder.path().toStdString()) / ("dive" + std::to_string(logs++) + ".ondrix");
         Testing::SyntheticLog log;
         log.timestamps = timestamps;
         log.imageNumbers = numbers;
@@ -83,7 +85,8 @@ std::string probe(const std::filesystem::path& path)
 {
     const std::string command = "ffprobe -v error -count_frames -select_streams v:0 -show_entries "
                                 "stream=codec_name,codec_tag_string,width,height,r_frame_rate,nb_read_frames "
-                                "-of default=noprint_wrappers=1 '" + path.string() + "' 2>&1";
+                                "-of default=noprint_wrappers=1 '" +
+                                path.string() + "' 2>&1";
     std::string output;
     if (FILE* pipe = popen(command.c_str(), "r")) {
         std::array<char, 256> buffer{};
@@ -188,7 +191,8 @@ TEST_F(Export, BurstsDropEntriesAndAGapRepeatsTheLastEntrysPicture)
 
 // Lowers the process's file size limit, as a nearly full disk would stop the
 // writes, for as long as it lives.
-struct FileSizeLimit {
+struct FileSizeLimit
+{
     explicit FileSizeLimit(rlim_t bytes)
     {
         std::signal(SIGXFSZ, SIG_IGN);

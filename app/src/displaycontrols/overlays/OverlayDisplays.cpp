@@ -35,8 +35,7 @@ QString inUnit(double value, const UnitInterface* unit, int decimals, const QStr
     if (unit == nullptr) {
         return QString::number(value, 'f', decimals);
     }
-    return QString::number(unit->fromSI(value), 'f', decimals) + separator +
-           QString::fromStdString(unit->getSymbol());
+    return QString::number(unit->fromSI(value), 'f', decimals) + separator + QString::fromStdString(unit->getSymbol());
 }
 
 const UnitInterface* distanceUnit()
@@ -95,8 +94,8 @@ void AdditionalDisplayWidget::raiseUnderPanels()
     // Above the picture and the other displays, but never over a panel the
     // user opens: its controls would be covered by this display's text.
     if (QWidget* area = parentWidget()) {
-        for (auto* panel : area->findChildren<GUI::Widgets::Containers::BasicPopOutWidget*>(
-                 QString(), Qt::FindDirectChildrenOnly)) {
+        for (auto* panel :
+             area->findChildren<GUI::Widgets::Containers::BasicPopOutWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
             panel->raise();
         }
     }
@@ -279,8 +278,7 @@ StatusDiagnosticsDisplay::StatusDiagnosticsDisplay(QWidget* parent)
     : AdditionalDisplayWidget(QStringLiteral("statusDiagnosticsDisplay"), true, parent)
     , firmware(addLine(QStringLiteral("Firmware Version:"), QStringLiteral("firmwareLabel")))
     , temperatureStatus(addLine(QStringLiteral("Temperature Status:"), QStringLiteral("temperatureStatusLabel")))
-    , internalTemperature(
-          addLine(QStringLiteral("Internal Temperature:"), QStringLiteral("internalTemperatureLabel")))
+    , internalTemperature(addLine(QStringLiteral("Internal Temperature:"), QStringLiteral("internalTemperatureLabel")))
     , transmitFailure(addLine(QStringLiteral("Transmit circuit failure:"), QStringLiteral("transmitFailureLabel")))
     , ahrs(addLine(QStringLiteral("Equipped with AHRS:"), QStringLiteral("ahrsLabel")))
     , pressureSensor(addLine(QStringLiteral("Equipped wih pressure sensor:"), QStringLiteral("pressureSensorLabel")))
@@ -325,9 +323,8 @@ void StatusDiagnosticsDisplay::newInternalTemperature(double kelvin)
 void StatusDiagnosticsDisplay::showInternalTemperature()
 {
     if (internalTemperatureKnown) {
-        internalTemperature->setText(inUnit(lastInternalTemperature,
-                                            LumivaneApplication::instance()->getTemperatureUnit(), 2,
-                                            QStringLiteral(" ")));
+        internalTemperature->setText(inUnit(
+            lastInternalTemperature, LumivaneApplication::instance()->getTemperatureUnit(), 2, QStringLiteral(" ")));
     }
 }
 

@@ -284,24 +284,24 @@ public:
     virtual ~Observer() { disconnectAll(); }
 
     template<typename... Args, typename Callable>
-        requires std::is_invocable_v<Callable&, Args...>
-    Connection connect(const Signal<Args...>& signal, Callable&& callback, bool oneShot = false)
+    requires std::is_invocable_v<Callable&, Args...> Connection connect(const Signal<Args...>& signal,
+                                                                        Callable&& callback, bool oneShot = false)
     {
         return remember(signal.connect(typename Signal<Args...>::Callback(std::forward<Callable>(callback)), oneShot));
     }
 
     template<typename... Args, typename Derived, typename... MemberArgs>
-        requires std::is_base_of_v<Observer, Derived>
-    Connection connect(const Signal<Args...>& signal, void (Derived::*member)(MemberArgs...), bool oneShot = false)
+    requires std::is_base_of_v<Observer, Derived>
+        Connection connect(const Signal<Args...>& signal, void (Derived::*member)(MemberArgs...), bool oneShot = false)
     {
         auto* self = static_cast<Derived*>(this);
         return remember(signal.connect([self, member](Args... args) { (self->*member)(args...); }, oneShot));
     }
 
     template<typename... Args, typename Derived, typename... MemberArgs>
-        requires std::is_base_of_v<Observer, Derived>
-    Connection connect(const Signal<Args...>& signal, void (Derived::*member)(MemberArgs...) const,
-                       bool oneShot = false)
+    requires std::is_base_of_v<Observer, Derived> Connection connect(const Signal<Args...>& signal,
+                                                                     void (Derived::*member)(MemberArgs...) const,
+                                                                     bool oneShot = false)
     {
         const auto* self = static_cast<const Derived*>(this);
         return remember(signal.connect([self, member](Args... args) { (self->*member)(args...); }, oneShot));

@@ -13,7 +13,8 @@ namespace Keldar::Database {
 // Copies a write-ahead log back into its database on a thread and connection
 // of its own, so that writers only ever append to the log and never pay for the
 // copy (and its syncs) inside their own commit.
-class BackgroundCheckpointer {
+class BackgroundCheckpointer
+{
 public:
     // Starts checkpointing `path` every `interval`; does nothing when the
     // file cannot be opened.

@@ -8,10 +8,13 @@
 namespace Keldar::Database {
 
 // Binds a property value to one named parameter by its alternative.
-class BindParameterVisitor {
+class BindParameterVisitor
+{
 public:
     BindParameterVisitor(SqliteQuery& query, std::string name, BindMode textMode = BindMode::Copy)
-        : query_(query), name_(std::move(name)), textMode_(textMode)
+        : query_(query)
+        , name_(std::move(name))
+        , textMode_(textMode)
     {
     }
 

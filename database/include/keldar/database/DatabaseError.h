@@ -5,10 +5,12 @@
 
 namespace Keldar::Database {
 
-class DatabaseError : public std::runtime_error {
+class DatabaseError : public std::runtime_error
+{
 public:
     DatabaseError(const std::string& message, int code)
-        : std::runtime_error(message), code_(code)
+        : std::runtime_error(message)
+        , code_(code)
     {
     }
 

@@ -6,7 +6,8 @@ namespace Keldar::Database {
 
 // Raised when a file exists but SQLite does not recognise it as a database, so
 // callers can look at its bytes for another format.
-class FileIsNotDatabase : public DatabaseError {
+class FileIsNotDatabase : public DatabaseError
+{
 public:
     using DatabaseError::DatabaseError;
 };

@@ -9,7 +9,8 @@ namespace Keldar::Database {
 // Turns a column value into a property value. Properties are never written as
 // blobs; one found in a foreign or damaged file is handed back as its bytes in
 // the text alternative rather than dropped.
-struct ReturnPropertyValueVisitor {
+struct ReturnPropertyValueVisitor
+{
     PropertyValue operator()(std::int64_t value) const { return value; }
     PropertyValue operator()(double value) const { return value; }
     PropertyValue operator()(const std::string& value) const { return value; }

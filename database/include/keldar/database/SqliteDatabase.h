@@ -13,7 +13,8 @@ namespace Keldar::Database {
 // One connection to an SQLite file. The connection is opened in serialised
 // mode, so a reader thread and a writer thread may share it; each statement
 // step and the capture of its error code happen under the connection's mutex.
-class SqliteDatabase {
+class SqliteDatabase
+{
 public:
     // Throws FileIsNotDatabase when the file exists but is not a database (or
     // is damaged beyond reading its schema), DatabaseError for other failures.

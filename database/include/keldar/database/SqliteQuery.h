@@ -16,7 +16,8 @@ class SqliteDatabase;
 // A prepared statement. A statement that fails to prepare (for instance on a
 // file whose tables lack the expected columns) does not throw: its steps fail
 // and the database's last error code tells why.
-class SqliteQuery {
+class SqliteQuery
+{
 public:
     SqliteQuery(SqliteDatabase& database, const std::string& sql);
     ~SqliteQuery();

@@ -17,8 +17,8 @@ public:
     enum Corner { TopLeft = 0, TopRight = 1, BottomLeft = 2, BottomRight = 3 };
     static constexpr int margin = 40;
 
-    static void addKeldarLogo(QPaintDevice& device, const QColor& firstColour, const QColor& secondColour,
-                              int corner, int size);
+    static void addKeldarLogo(QPaintDevice& device, const QColor& firstColour, const QColor& secondColour, int corner,
+                              int size);
     static void addOndrixLogo(QPaintDevice& device, const QColor& colour, int corner, int size);
 
     // Where a logo of `naturalSize` lands on a device of `deviceSize` (pixels):

@@ -16,14 +16,15 @@ namespace Keldar::GUI::Animations {
 // gets one, as the OpenGL widget would be drawn blank through it (that widget
 // then just shows and hides at the ends of the fades). The opacity starts at
 // the upper value.
-class Fade : public QPropertyAnimation {
+class Fade : public QPropertyAnimation
+{
     Q_OBJECT
     // What the animation drives; applied to the target as described above.
     Q_PROPERTY(qreal currentOpacity READ getCurrentOpacity WRITE setCurrentOpacity)
 
 public:
-    Fade(QWidget* target, qreal lowerOpacity, qreal upperOpacity, int durationMs,
-         bool hideWhenFadedOut, QObject* parent = nullptr);
+    Fade(QWidget* target, qreal lowerOpacity, qreal upperOpacity, int durationMs, bool hideWhenFadedOut,
+         QObject* parent = nullptr);
 
     // Shows the target first when the lower opacity is 0. Cancels the ending
     // of an interrupted fade-out, so the target is not hidden by it.
@@ -61,4 +62,4 @@ private:
     QMetaObject::Connection fadeOutEnding;
 };
 
-}  // namespace Keldar::GUI::Animations
+} // namespace Keldar::GUI::Animations

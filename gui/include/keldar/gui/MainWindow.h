@@ -14,7 +14,8 @@ namespace Keldar::GUI::Widgets {
 
 // Base of the viewer's main window: shows non-blocking messages as toasts
 // stacked at one edge of the window.
-class MainWindow : public QMainWindow {
+class MainWindow : public QMainWindow
+{
     Q_OBJECT
 
 public:
@@ -60,4 +61,4 @@ private:
     Helpers::Widgets::ToastDisplayManager* toastManager;
 };
 
-}  // namespace Keldar::GUI::Widgets
+} // namespace Keldar::GUI::Widgets

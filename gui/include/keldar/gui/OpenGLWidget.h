@@ -19,7 +19,8 @@ class OpenGLWidgetPainter;
 //
 // The transform starts all-zero with identity matrices and a clean flag, so a
 // subclass must set its scale before it first draws.
-class OpenGLWidget : public QOpenGLWidget {
+class OpenGLWidget : public QOpenGLWidget
+{
     Q_OBJECT
 
 public:
@@ -64,4 +65,4 @@ private:
     std::unique_ptr<Private> d;
 };
 
-}  // namespace Keldar::GUI::Widgets::Bases
+} // namespace Keldar::GUI::Widgets::Bases

@@ -18,23 +18,25 @@ class OpenGLWidget;
 // Draws text, lines, circles and images on an OpenGLWidget with three small
 // GLSL 1.20 programs. Every call assumes the widget's context is current
 // (inside initialise or paintGL).
-class OpenGLWidgetPainter {
+class OpenGLWidgetPainter
+{
 public:
     // Flags for drawText; combine with |. Without a horizontal flag the text
     // starts at x; without a vertical flag its bottom edge lies on y.
     enum TextAlignment : std::uint8_t {
         AlignLeft = 0,
-        AlignRight = 2,     // text ends at x
-        AlignHCentre = 4,   // text centred on x
-        AlignTop = 8,       // text hangs below y
-        AlignVCentre = 16,  // text centred on y
+        AlignRight = 2,    // text ends at x
+        AlignHCentre = 4,  // text centred on x
+        AlignTop = 8,      // text hangs below y
+        AlignVCentre = 16, // text centred on y
     };
 
     enum class ImageCacheMode : int { Off = 0, On = 1 };
 
     // One glyph of a font atlas: pixel metrics and its rectangle in the atlas
     // texture (v measured from the bottom, as the texture is uploaded mirrored).
-    struct Glyph {
+    struct Glyph
+    {
         int character = 0;
         int advance = 0;
         int lineHeight = 0;
@@ -51,7 +53,8 @@ public:
     static constexpr int GlyphCount = LastGlyph - FirstGlyph + 1;
     static constexpr int AtlasWidth = 256;
 
-    struct FontAtlas {
+    struct FontAtlas
+    {
         QImage image;
         std::array<Glyph, GlyphCount> glyphs{};
         int lineHeight = 0;
@@ -78,15 +81,15 @@ public:
     // Angle in degrees, counter-clockwise. Text keeps its pixel size whatever
     // the widget's scale and turns with the widget's rotation unless
     // ignoreTransform is set.
-    void drawText(float x, float y, int angle, const std::string& text,
-                  std::uint8_t alignment = AlignLeft, bool ignoreTransform = false);
+    void drawText(float x, float y, int angle, const std::string& text, std::uint8_t alignment = AlignLeft,
+                  bool ignoreTransform = false);
 
     void drawLine(float x1, float y1, float x2, float y2, int width, const QColor& colour,
                   bool ignoreTransform = false);
     // Points are x,y pairs. Not joined: separate segments; joined: a strip, or
     // a loop when also closed.
-    void drawLines(const std::vector<float>& points, int width, const QColor& colour,
-                   bool ignoreTransform = false, bool joined = false, bool closed = false);
+    void drawLines(const std::vector<float>& points, int width, const QColor& colour, bool ignoreTransform = false,
+                   bool joined = false, bool closed = false);
     // An outline in the widget's normalised device coordinates, ignoring the
     // transform except that it is kept round against the scale's aspect.
     void drawCircle(QPointF centre, float radius, int width, const QColor& colour);
@@ -112,4 +115,4 @@ private:
     std::unique_ptr<Private> d;
 };
 
-}  // namespace Keldar::GUI::Widgets::Bases
+} // namespace Keldar::GUI::Widgets::Bases

@@ -23,4 +23,4 @@ void setMinimumInterfaceSize(float minimumWidth, float minimumHeight);
 // the primary screen when the widget is null.
 float getBaseSize(const QWidget* widget = nullptr);
 
-}  // namespace Keldar::GUI::Helpers::Widgets
+} // namespace Keldar::GUI::Helpers::Widgets

@@ -9,7 +9,8 @@ namespace Keldar::GUI::Animations {
 // Moves a widget by a few pixels. A direction names where the offset position
 // lies; directions with bit 8 move the widget out (from where it is to the
 // offset), the others move it in (from the offset to where it is).
-class Slide : public QPropertyAnimation {
+class Slide : public QPropertyAnimation
+{
     Q_OBJECT
 
 public:
@@ -44,4 +45,4 @@ private:
     int distance;
 };
 
-}  // namespace Keldar::GUI::Animations
+} // namespace Keldar::GUI::Animations

@@ -11,7 +11,8 @@ namespace Keldar::GUI::Theming {
 
 // Concatenates stylesheet files written with named colour variables ("@accent")
 // and substitutes the values a theme file assigns to them.
-class StylesheetParser {
+class StylesheetParser
+{
 public:
     // Appends the file's whole text; false (and no change) if it cannot be opened.
     bool loadStylesheet(QFile& file);
@@ -39,4 +40,4 @@ private:
     QMap<QByteArray, QString> variables;
 };
 
-}  // namespace Keldar::GUI::Theming
+} // namespace Keldar::GUI::Theming

@@ -8,7 +8,10 @@ namespace Keldar::GUI::Helpers::Svg {
 class SvgFileError : public std::runtime_error
 {
 public:
-    SvgFileError() : std::runtime_error("Could not open SVG file.") {}
+    SvgFileError()
+        : std::runtime_error("Could not open SVG file.")
+    {
+    }
 };
 
 } // namespace Keldar::GUI::Helpers::Svg

@@ -11,7 +11,8 @@ namespace Keldar::GUI::Theming {
 
 // Installs the toolkit's stylesheet, with the chosen theme's colours, on the
 // application. Starts with the base stylesheet in the dark theme.
-class ThemeManager : public QObject {
+class ThemeManager : public QObject
+{
     Q_OBJECT
 
 public:
@@ -47,4 +48,4 @@ private:
     int theme = Dark;
 };
 
-}  // namespace Keldar::GUI::Theming
+} // namespace Keldar::GUI::Theming

@@ -11,7 +11,7 @@ class QAbstractButton;
 namespace Keldar::GUI::Animations {
 class Fade;
 class Slide;
-}  // namespace Keldar::GUI::Animations
+} // namespace Keldar::GUI::Animations
 
 namespace Keldar::GUI::Widgets::Notifications {
 
@@ -31,7 +31,8 @@ enum class AffirmativeButton : int { None = 0, Ok = 1, Yes = 2, Update = 3, Cust
 // A small banner that slides and fades in at an edge of its parent and fades
 // out after a time or when dismissed. Styled by the property "class", which
 // holds the type's name with a leading blank (" info", " warning", ...).
-class Toast : public QFrame {
+class Toast : public QFrame
+{
     Q_OBJECT
 
 public:
@@ -40,8 +41,8 @@ public:
     static constexpr int SlideDistance = 20;
 
     Toast(QWidget* parent, ToastType type, const QString& text, ToastLocation location,
-          AffirmativeButton button = AffirmativeButton::None, const QString& buttonText = {},
-          bool dismissable = true, int minimumWidth = 400, int maximumWidth = QWIDGETSIZE_MAX);
+          AffirmativeButton button = AffirmativeButton::None, const QString& buttonText = {}, bool dismissable = true,
+          int minimumWidth = 400, int maximumWidth = QWIDGETSIZE_MAX);
     ~Toast() override;
 
     // Fades and slides in; a duration of 0 keeps the toast until dismissed.
@@ -97,4 +98,4 @@ private:
     bool leaving = false;
 };
 
-}  // namespace Keldar::GUI::Widgets::Notifications
+} // namespace Keldar::GUI::Widgets::Notifications

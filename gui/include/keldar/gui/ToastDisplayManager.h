@@ -11,7 +11,8 @@ namespace Keldar::GUI::Helpers::Widgets {
 
 // Places toasts in one widget: stacked from the chosen edge, below an initial
 // offset, sliding together again when one of them fades out.
-class ToastDisplayManager : public QObject {
+class ToastDisplayManager : public QObject
+{
     Q_OBJECT
 
 public:
@@ -50,4 +51,4 @@ private:
     std::vector<QPointer<Toast>> toasts;
 };
 
-}  // namespace Keldar::GUI::Helpers::Widgets
+} // namespace Keldar::GUI::Helpers::Widgets

@@ -11,7 +11,8 @@ namespace Keldar::GUI::Tools {
 // whether updates exist, without blocking. A normal exit with code 0 and
 // "<updates>" in the output means an update is available; a crash reports
 // nothing.
-class UpdateChecker : public QObject {
+class UpdateChecker : public QObject
+{
     Q_OBJECT
 
 public:
@@ -33,4 +34,4 @@ private:
     QProcess process;
 };
 
-}  // namespace Keldar::GUI::Tools
+} // namespace Keldar::GUI::Tools

@@ -10,7 +10,8 @@
 namespace Keldar::Logging::Algorithms {
 
 // What a slice or clone met on its way, for the caller to tell the user.
-struct CopyReport {
+struct CopyReport
+{
     // Source entries that could not be read and were left out; the rest of
     // the range was copied and bookmarks on them moved to the next entry.
     std::vector<std::int32_t> skippedEntryIds;

@@ -6,7 +6,8 @@
 
 namespace Keldar::Logging {
 
-struct Bookmark {
+struct Bookmark
+{
     std::int32_t entryId = 0;
     std::string title;
     std::string comments;

@@ -5,7 +5,8 @@
 
 namespace Keldar::Logging {
 
-struct DataEntry {
+struct DataEntry
+{
     std::int32_t entryId = 0; // assigned by the file when logged
     std::int8_t dataSourceId = 0;
     std::uint32_t type = 0;

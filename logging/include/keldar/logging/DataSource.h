@@ -7,7 +7,8 @@
 
 namespace Keldar::Logging {
 
-struct DataSource {
+struct DataSource
+{
     std::int8_t id = -1; // -1 until stored
     KD_LogDataSourceType type = KD_LogDataSourceType_Sonar;
     std::string name;

@@ -7,7 +7,8 @@
 
 namespace Keldar::Logging {
 
-struct DataSourceProperty {
+struct DataSourceProperty
+{
     std::int8_t dataSourceId = -1;
     std::string key;
     PropertyValue value;

@@ -8,7 +8,8 @@
 namespace Keldar::Logging {
 
 // Empty lists restrict nothing; the lists combine with AND, members of one list with OR.
-struct EntryIndexFilter {
+struct EntryIndexFilter
+{
     std::vector<std::uint32_t> dataTypes;
     std::vector<std::int8_t> dataSources;
     std::vector<KD_LogDataSourceType> dataSourceTypes;

@@ -73,10 +73,8 @@ KD_LOGGING_EXPORT bool KD_LogFile_LogData(KD_LogFile* file, const KD_LogDataEntr
 KD_LOGGING_EXPORT bool KD_LogFile_AddMetadata(KD_LogFile* file, const KD_LogMetadata* metadata, KD_LogError** error);
 KD_LOGGING_EXPORT bool KD_LogFile_AddResource(KD_LogFile* file, const KD_LogResource* resource, KD_LogError** error);
 KD_LOGGING_EXPORT bool KD_LogFile_AddBookmark(KD_LogFile* file, const KD_LogBookmark* bookmark, KD_LogError** error);
-KD_LOGGING_EXPORT bool KD_LogFile_UpdateBookmark(KD_LogFile* file, const KD_LogBookmark* bookmark,
-                                                 KD_LogError** error);
-KD_LOGGING_EXPORT bool KD_LogFile_RemoveBookmark(KD_LogFile* file, const KD_LogBookmark* bookmark,
-                                                 KD_LogError** error);
+KD_LOGGING_EXPORT bool KD_LogFile_UpdateBookmark(KD_LogFile* file, const KD_LogBookmark* bookmark, KD_LogError** error);
+KD_LOGGING_EXPORT bool KD_LogFile_RemoveBookmark(KD_LogFile* file, const KD_LogBookmark* bookmark, KD_LogError** error);
 KD_LOGGING_EXPORT bool KD_LogFile_GetEntryCount(const KD_LogFile* file, int32_t* count, KD_LogError** error);
 KD_LOGGING_EXPORT bool KD_LogFile_GetFirstEntryId(const KD_LogFile* file, int32_t* entryId, KD_LogError** error);
 KD_LOGGING_EXPORT bool KD_LogFile_GetLastEntryId(const KD_LogFile* file, int32_t* entryId, KD_LogError** error);
@@ -86,13 +84,12 @@ KD_LOGGING_EXPORT bool KD_LogFile_ReadEntries(const KD_LogFile* file, int32_t fi
                                               const KD_LogEntryIndexFilter* filter, int32_t limit,
                                               KD_LogDataEntryCallback callback, void* context);
 KD_LOGGING_EXPORT bool KD_LogFile_GetEntryIndex(const KD_LogFile* file, const KD_LogEntryIndexFilter* filter,
-                                                KD_LogEntryIdCallback callback, void* context,
-                                                KD_LogError** error);
+                                                KD_LogEntryIdCallback callback, void* context, KD_LogError** error);
 KD_LOGGING_EXPORT bool KD_LogFile_GetDataSources(const KD_LogFile* file, KD_LogDataSourceCallback callback,
                                                  void* context, KD_LogError** error);
 KD_LOGGING_EXPORT bool KD_LogFile_GetAllDataSourceProperties(const KD_LogFile* file,
-                                                             KD_LogDataSourcePropertyCallback callback,
-                                                             void* context, KD_LogError** error);
+                                                             KD_LogDataSourcePropertyCallback callback, void* context,
+                                                             KD_LogError** error);
 KD_LOGGING_EXPORT bool KD_LogFile_GetDataSourceProperty(const KD_LogFile* file, const KD_LogDataSource* source,
                                                         const char* key, KD_LogDataSourceProperty** property,
                                                         KD_LogError** error);
@@ -104,8 +101,7 @@ KD_LOGGING_EXPORT bool KD_LogFile_GetResource(const KD_LogFile* file, const char
                                               KD_LogError** error);
 KD_LOGGING_EXPORT bool KD_LogFile_GetAllResources(const KD_LogFile* file, KD_LogResourceCallback callback,
                                                   void* context);
-KD_LOGGING_EXPORT bool KD_LogFile_GetBookmarks(const KD_LogFile* file, KD_LogBookmarkCallback callback,
-                                               void* context);
+KD_LOGGING_EXPORT bool KD_LogFile_GetBookmarks(const KD_LogFile* file, KD_LogBookmarkCallback callback, void* context);
 
 // LogConfig
 KD_LOGGING_EXPORT KD_LogConfig* KD_LogConfig_Create(const char* applicationName, const char* applicationVersion,
@@ -123,8 +119,7 @@ KD_LOGGING_EXPORT void KD_LogBookmark_Destroy(KD_LogBookmark* bookmark);
 KD_LOGGING_EXPORT bool KD_LogBookmark_GetEntryId(const KD_LogBookmark* bookmark, int32_t* entryId);
 KD_LOGGING_EXPORT bool KD_LogBookmark_GetTitle(const KD_LogBookmark* bookmark, const char** title);
 KD_LOGGING_EXPORT bool KD_LogBookmark_GetComment(const KD_LogBookmark* bookmark, const char** comment);
-KD_LOGGING_EXPORT bool KD_LogBookmark_GetPayload(const KD_LogBookmark* bookmark, size_t* size,
-                                                 const uint8_t** data);
+KD_LOGGING_EXPORT bool KD_LogBookmark_GetPayload(const KD_LogBookmark* bookmark, size_t* size, const uint8_t** data);
 KD_LOGGING_EXPORT bool KD_LogBookmark_SetTitle(KD_LogBookmark* bookmark, const char* title);
 KD_LOGGING_EXPORT bool KD_LogBookmark_SetComment(KD_LogBookmark* bookmark, const char* comment);
 KD_LOGGING_EXPORT bool KD_LogBookmark_SetPayload(KD_LogBookmark* bookmark, const uint8_t* data, size_t size);
@@ -154,8 +149,7 @@ KD_LOGGING_EXPORT KD_LogDataSourceProperty* KD_LogDataSourceProperty_CreateInt64
 KD_LOGGING_EXPORT KD_LogDataSourceProperty* KD_LogDataSourceProperty_CreateDouble(const KD_LogDataSource* source,
                                                                                   const char* key, double value);
 KD_LOGGING_EXPORT KD_LogDataSourceProperty* KD_LogDataSourceProperty_CreateString(const KD_LogDataSource* source,
-                                                                                  const char* key,
-                                                                                  const char* value);
+                                                                                  const char* key, const char* value);
 KD_LOGGING_EXPORT void KD_LogDataSourceProperty_Destroy(KD_LogDataSourceProperty* property);
 KD_LOGGING_EXPORT bool KD_LogDataSourceProperty_GetDataSourceId(const KD_LogDataSourceProperty* property,
                                                                 int8_t* dataSourceId);
@@ -164,8 +158,7 @@ KD_LOGGING_EXPORT bool KD_LogDataSourceProperty_GetPropertyName(const KD_LogData
 KD_LOGGING_EXPORT bool KD_LogDataSourceProperty_GetInt32(const KD_LogDataSourceProperty* property, int32_t* value);
 KD_LOGGING_EXPORT bool KD_LogDataSourceProperty_GetInt64(const KD_LogDataSourceProperty* property, int64_t* value);
 KD_LOGGING_EXPORT bool KD_LogDataSourceProperty_GetDouble(const KD_LogDataSourceProperty* property, double* value);
-KD_LOGGING_EXPORT bool KD_LogDataSourceProperty_GetString(const KD_LogDataSourceProperty* property,
-                                                          const char** value);
+KD_LOGGING_EXPORT bool KD_LogDataSourceProperty_GetString(const KD_LogDataSourceProperty* property, const char** value);
 
 // LogEntryIndexFilter
 KD_LOGGING_EXPORT KD_LogEntryIndexFilter* KD_LogEntryIndexFilter_Create(void);
@@ -201,8 +194,7 @@ KD_LOGGING_EXPORT void KD_LogError_Destroy(KD_LogError* error);
 KD_LOGGING_EXPORT KD_LogFile* KD_LogAlgorithms_Clone(const KD_LogFile* source, const char* path,
                                                      const KD_LogConfig* config, KD_LogError** error);
 KD_LOGGING_EXPORT KD_LogFile* KD_LogAlgorithms_Slice(const KD_LogFile* source, int32_t first, int32_t last,
-                                                     const char* path, const KD_LogConfig* config,
-                                                     KD_LogError** error);
+                                                     const char* path, const KD_LogConfig* config, KD_LogError** error);
 // As above, and tell what the copy met: *skippedEntries (when not null)
 // receives the number of source entries that could not be read and were left
 // out; a failure's message names its cause after the usual text, as in
@@ -210,10 +202,9 @@ KD_LOGGING_EXPORT KD_LogFile* KD_LogAlgorithms_Slice(const KD_LogFile* source, i
 KD_LOGGING_EXPORT KD_LogFile* KD_LogAlgorithms_CloneWithReport(const KD_LogFile* source, const char* path,
                                                                const KD_LogConfig* config, int32_t* skippedEntries,
                                                                KD_LogError** error);
-KD_LOGGING_EXPORT KD_LogFile* KD_LogAlgorithms_SliceWithReport(const KD_LogFile* source, int32_t first,
-                                                               int32_t last, const char* path,
-                                                               const KD_LogConfig* config, int32_t* skippedEntries,
-                                                               KD_LogError** error);
+KD_LOGGING_EXPORT KD_LogFile* KD_LogAlgorithms_SliceWithReport(const KD_LogFile* source, int32_t first, int32_t last,
+                                                               const char* path, const KD_LogConfig* config,
+                                                               int32_t* skippedEntries, KD_LogError** error);
 
 #ifdef __cplusplus
 }

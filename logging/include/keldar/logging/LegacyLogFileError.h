@@ -4,9 +4,13 @@
 
 namespace Keldar::Logging {
 
-class LegacyLogFileError : public std::runtime_error {
+class LegacyLogFileError : public std::runtime_error
+{
 public:
-    LegacyLogFileError() : std::runtime_error("Tried to open a legacy log file.") {}
+    LegacyLogFileError()
+        : std::runtime_error("Tried to open a legacy log file.")
+    {
+    }
 };
 
 } // namespace Keldar::Logging

@@ -17,7 +17,8 @@
 
 namespace Keldar::Logging {
 
-class LogFileInterface {
+class LogFileInterface
+{
 public:
     LogFileInterface() = default;
     LogFileInterface(LogFileInterface&&) noexcept = default;

@@ -22,7 +22,8 @@ namespace Keldar::Logging::Playback {
 // next entry, or one escaping the callback, ends playback as the end of the
 // entries does. A log without entries has no frames: playing ends at once and
 // seeks are ignored.
-class LogFilePlayer {
+class LogFilePlayer
+{
 public:
     using FrameCallback = std::function<void(std::int32_t frame, DataEntry entry)>;
 

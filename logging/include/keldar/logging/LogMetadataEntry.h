@@ -5,7 +5,8 @@
 #include <string>
 
 // Global namespace: shared as-is with the flat interface.
-struct LogMetadataEntry {
+struct LogMetadataEntry
+{
     std::string key;
     Keldar::Logging::PropertyValue value;
 };

@@ -5,7 +5,8 @@
 #include <vector>
 
 // Global namespace: shared as-is with the flat interface.
-struct LogResourceEntry {
+struct LogResourceEntry
+{
     std::string name;
     std::vector<std::uint8_t> data;
 };

@@ -7,7 +7,8 @@
 namespace Keldar::Logging::Playback {
 
 // A bookmark placed on the player's frames; the payload is not carried.
-struct PlayerBookmark : Bookmark {
+struct PlayerBookmark : Bookmark
+{
     std::int32_t frameIndex = 0;
 };
 

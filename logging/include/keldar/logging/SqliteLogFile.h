@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
-#include <optional>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace Keldar::Logging {
@@ -20,7 +20,8 @@ class LogFileImpl;
 // file that SQLite recovers to its last committed entry; closing checkpoints
 // it and returns the file to an ordinary single-file database. An existing
 // log is opened as it is: reading it changes nothing on disk.
-class SqliteLogFile : public LogFileInterface {
+class SqliteLogFile : public LogFileInterface
+{
 public:
     enum class Access {
         ReadWrite,
@@ -36,8 +37,7 @@ public:
     SqliteLogFile(const std::filesystem::path& path, Access access);
     // Creates a new log with the standard metadata. The path must not exist.
     SqliteLogFile(const std::string& path, const std::string& timeZone, const std::string& applicationName,
-                  const std::string& applicationVersion, std::int8_t compressionLevel,
-                  std::int64_t createdDateTime);
+                  const std::string& applicationVersion, std::int8_t compressionLevel, std::int64_t createdDateTime);
     ~SqliteLogFile() override;
 
     SqliteLogFile(SqliteLogFile&& other) noexcept;
@@ -72,8 +72,7 @@ public:
     bool updateBookmark(const Bookmark& bookmark) override;
     bool removeBookmark(const Bookmark& bookmark) override;
     std::string getLastError() const override;
-    std::vector<DataEntry> readEntries(int first, int last, const EntryIndexFilter& filter,
-                                       int limit) const override;
+    std::vector<DataEntry> readEntries(int first, int last, const EntryIndexFilter& filter, int limit) const override;
 
     bool isResourceCompressionSupported() const;
     bool isBookmarkPayloadsSupported() const;

@@ -9,7 +9,10 @@ namespace Keldar::Ondrix {
 class BadlyFormedMessageError : public std::runtime_error
 {
 public:
-    BadlyFormedMessageError() : std::runtime_error("The supplied bytes are not a well formed Ondrix message.") {}
+    BadlyFormedMessageError()
+        : std::runtime_error("The supplied bytes are not a well formed Ondrix message.")
+    {
+    }
 };
 
 } // namespace Keldar::Ondrix

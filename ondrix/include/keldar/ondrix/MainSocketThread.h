@@ -33,7 +33,7 @@ public:
 
     struct Endpoint
     {
-        std::string address;  // IPv4 or IPv6 text
+        std::string address; // IPv4 or IPv6 text
         std::uint32_t serialNumber = 0;
         std::uint16_t port = defaultPort;
         std::chrono::milliseconds connectWait = defaultConnectWait;
@@ -80,10 +80,10 @@ public:
     [[nodiscard]] bool isAlive() const;
 
     using RawMessageSignal = Signal<const std::vector<std::byte>&>;
-    RawMessageSignal unknownMessage0x80Received;  // no listener is expected
-    RawMessageSignal pingResultReceived;          // id 0x23, version other than 2
-    RawMessageSignal pingResultV2Received;        // id 0x23, version 2
-    RawMessageSignal userConfigReceived;          // id 0x55
+    RawMessageSignal unknownMessage0x80Received; // no listener is expected
+    RawMessageSignal pingResultReceived;         // id 0x23, version other than 2
+    RawMessageSignal pingResultV2Received;       // id 0x23, version 2
+    RawMessageSignal userConfigReceived;         // id 0x55
 
 private:
     struct Private;

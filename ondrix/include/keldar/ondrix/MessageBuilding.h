@@ -35,21 +35,21 @@ std::vector<std::byte> buildUserConfig(std::uint32_t serialNumber, bool dhcp, st
 // units the sonar uses.
 struct ImageDescription
 {
-    std::uint16_t sourceId = 0;  // low 16 bits of the sonar's serial number
+    std::uint16_t sourceId = 0; // low 16 bits of the sonar's serial number
     ModelNumber partNumber = ModelNumber::Unknown;
     std::uint16_t beams = 0;
     std::uint16_t ranges = 0;
     double range = 0.0;
     double gain = 0.0;
     double frequency = 0.0;
-    std::vector<std::int16_t> bearings;  // written as given; normally `beams` entries
+    std::vector<std::int16_t> bearings; // written as given; normally `beams` entries
     std::vector<std::uint8_t> samples;
     bool fourBitSamples = false;
     double temperature = 0.0;
     double pressure = 0.0;
     double echoValue = 0.0;
-    double attitudeFirst = 0.0;   // version-2 ping results only
-    double attitudeSecond = 0.0;  // version-2 ping results only
+    double attitudeFirst = 0.0;  // version-2 ping results only
+    double attitudeSecond = 0.0; // version-2 ping results only
     // Unused bytes between the bearing table and the samples; real sonars may
     // leave a gap, and the image offset always counts from the message start.
     std::size_t gapBeforeImage = 0;

@@ -60,8 +60,8 @@ ParsedFullFire parseFullFireResult(const std::vector<std::byte>& message);
 struct NetworkConfiguration
 {
     bool dhcp = false;
-    std::string address;  // dotted quad
-    std::string mask;     // dotted quad
+    std::string address; // dotted quad
+    std::string mask;    // dotted quad
 
     bool operator==(const NetworkConfiguration&) const = default;
 };
@@ -78,9 +78,9 @@ void expandFourBitSamples(const std::uint8_t* packed, std::size_t count, std::ui
 
 // What sits at the head of a receive buffer.
 enum class FrameStatus {
-    Incomplete,  // too few bytes yet to tell, or the message is still arriving
-    Complete,    // a whole message of `length` bytes is at the head
-    Garbage,     // the head is not a message of this protocol
+    Incomplete, // too few bytes yet to tell, or the message is still arriving
+    Complete,   // a whole message of `length` bytes is at the head
+    Garbage,    // the head is not a message of this protocol
 };
 
 struct Frame

@@ -71,7 +71,7 @@ public:
     Signal<const std::vector<std::byte>&, MessageType, int> rawMessage;
     Signal<SsblPauseReason> ssblPaused;
     Signal<TemperatureStatus> newTemperatureStatus;
-    Signal<double> newInternalTemperature;  // kelvin
+    Signal<double> newInternalTemperature; // kelvin
     Signal<EnvironmentalConditions> newEnvironmentalConditions;
     Signal<> transmitCircuitFailure;
     Signal<> sonarOffline;

@@ -10,7 +10,7 @@
 namespace Keldar::Ondrix::ProtocolLayout {
 
 namespace Header {
-inline constexpr std::uint16_t magicValue = 0x3A7C;  // bytes 0x7C, 0x3A on the wire
+inline constexpr std::uint16_t magicValue = 0x3A7C; // bytes 0x7C, 0x3A on the wire
 inline constexpr std::size_t magic = 0;
 inline constexpr std::size_t sourceId = 2;
 inline constexpr std::size_t destinationId = 4;
@@ -30,12 +30,12 @@ inline constexpr std::size_t gamma = 19;
 inline constexpr std::size_t flags = 20;
 inline constexpr std::size_t range = 21;
 inline constexpr std::size_t gain = 29;
-inline constexpr std::size_t reservedA = 37;  // double, always 0
-inline constexpr std::size_t reservedB = 45;  // double, always 0
+inline constexpr std::size_t reservedA = 37; // double, always 0
+inline constexpr std::size_t reservedB = 45; // double, always 0
 inline constexpr std::size_t extendedFlags = 53;
 inline constexpr std::size_t size = 89;
 
-inline constexpr std::uint8_t flagsBase = 0x09;  // bits 0 and 3 are always set
+inline constexpr std::uint8_t flagsBase = 0x09; // bits 0 and 3 are always set
 inline constexpr std::uint8_t flagGainAssist = 0x10;
 inline constexpr std::uint8_t flagLowPower = 0x20;
 inline constexpr std::uint8_t flagFullBeams = 0x40;
@@ -68,7 +68,7 @@ struct ResultLayout
     std::size_t beamCount;
     std::size_t imageOffset;
     std::size_t imageSize;
-    std::size_t attitudeFirst;   // 0 when the layout carries no attitude
+    std::size_t attitudeFirst; // 0 when the layout carries no attitude
     std::size_t attitudeSecond;
 };
 
@@ -124,7 +124,7 @@ inline constexpr ResultLayout fullFireResult{
 };
 
 inline constexpr std::uint16_t pingResultV2Version = 2;
-inline constexpr std::uint8_t fourBitSampleCode = 4;  // any other code: one byte per sample
+inline constexpr std::uint8_t fourBitSampleCode = 4; // any other code: one byte per sample
 
 namespace Status {
 inline constexpr std::size_t serialNumber = 16;
@@ -140,7 +140,7 @@ inline constexpr std::size_t pressure = 134;
 inline constexpr std::size_t size = 142;
 
 // Status word fields.
-inline constexpr std::uint32_t mainStateMask = 0x7;  // value 1: paused in the boot stage
+inline constexpr std::uint32_t mainStateMask = 0x7; // value 1: paused in the boot stage
 inline constexpr unsigned pauseReasonShift = 3;
 inline constexpr std::uint32_t pauseReasonMask = 0x7;
 inline constexpr unsigned temperatureStateShift = 14;

@@ -48,17 +48,17 @@ enum class SsblPauseReason : std::uint8_t {
 // Everything the next fire request is built from.
 struct OperationParameters
 {
-    double range = 2.5;  // metres
-    double gain = 50.0;  // percent
+    double range = 2.5; // metres
+    double gain = 50.0; // percent
     Frequency frequency = Frequency::Low;
     PingRate pingRate = PingRate::Rate15Hz;
-    std::uint8_t bandwidth = 255;  // network speed limit code
+    std::uint8_t bandwidth = 255; // network speed limit code
     bool lowPowerMode = false;
     bool gainAssist = false;
     bool gainBoost = true;
     bool fullBeams = false;
-    double speedOfSound = 0.0;  // stored only, never sent
-    double salinity = 0.0;      // stored only, never sent
+    double speedOfSound = 0.0; // stored only, never sent
+    double salinity = 0.0;     // stored only, never sent
     std::uint8_t gamma = 128;
 
     bool operator==(const OperationParameters&) const = default;
@@ -90,10 +90,10 @@ struct DeviceInfo
     std::string ipAddress = "no ip";
     std::string subnetMask = "no subnet";
     ModelNumber modelNumber = static_cast<ModelNumber>(0xFFFF);
-    std::uint32_t serialNumber = 0;  // 0: not filled from a datagram yet
+    std::uint32_t serialNumber = 0; // 0: not filled from a datagram yet
     std::string firmwareVersion = "N/A";
     bool connectable = false;
-    std::int64_t lastSeen = 0;  // steady clock, nanoseconds
+    std::int64_t lastSeen = 0; // steady clock, nanoseconds
     ModelSpec spec;
     SonarCapabilities capabilities;
 };

@@ -16,7 +16,7 @@ struct StatusFields
     std::uint16_t firmwareVersion = 0;
     std::uint32_t ipAddress = 0;
     std::uint32_t subnetMask = 0;
-    std::uint32_t connectionRefusal = 0;  // 0: the sonar accepts a connection
+    std::uint32_t connectionRefusal = 0; // 0: the sonar accepts a connection
     double internalTemperature = 0.0;
     double waterTemperature = 0.0;
     double pressure = 0.0;

@@ -12,7 +12,7 @@ namespace Keldar::Ondrix::Visualisation::Palettes {
 // modifier was set.
 class AbstractDynamicPalette : public AbstractPalette
 {
-  public:
+public:
     static constexpr int Entries = 256;
     using Table = std::array<std::uint8_t, Entries * 4>; // RGBA bytes
 
@@ -27,10 +27,10 @@ class AbstractDynamicPalette : public AbstractPalette
     // How often the table has been generated; lets tests see lazy regeneration.
     int getGenerationCount() const;
 
-  protected:
+protected:
     void upload(const Table& table);
 
-  private:
+private:
     bool generationNeeded = false;
     std::uint8_t modifier = 0;
     int generations = 0;

@@ -11,7 +11,7 @@ namespace Keldar::Ondrix::Visualisation::Palettes {
 // destruction need the owning display's context current.
 class AbstractPalette
 {
-  public:
+public:
     AbstractPalette();
     virtual ~AbstractPalette();
 
@@ -24,10 +24,10 @@ class AbstractPalette
 
     bool isInitialised() const;
 
-  protected:
+protected:
     QOpenGLTexture* texture() const;
 
-  private:
+private:
     std::unique_ptr<QOpenGLTexture> paletteTexture;
 };
 

@@ -7,7 +7,7 @@ namespace Keldar::Ondrix::Visualisation::Palettes {
 // Navy through blue to green; the modifier places the blue knee.
 class AquaPalette : public AbstractDynamicPalette
 {
-  public:
+public:
     void generate() override;
 
     static Table table(std::uint8_t modifier);

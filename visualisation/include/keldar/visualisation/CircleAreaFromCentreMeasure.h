@@ -6,13 +6,13 @@ namespace Keldar::Ondrix::Visualisation {
 
 class CircleAreaFromCentreMeasure : public MeasuringToolBase
 {
-  public:
+public:
     double calculate(double range, float scaleX, float scaleY) override;
     void draw(GUI::Widgets::Bases::OpenGLWidgetPainter& painter) override;
     void clear() override;
     float getRadius() const { return radius; }
 
-  protected:
+protected:
     const char* label() const override;
 };
 

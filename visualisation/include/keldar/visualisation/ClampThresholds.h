@@ -10,13 +10,13 @@ namespace Keldar::Ondrix::Visualisation {
 // fraction of the samples lie.
 class ClampThresholds
 {
-  public:
+public:
     void update(const std::vector<std::uint8_t>& samples, float clampLevel);
 
     float getLower() const { return lower; }
     float getUpper() const { return upper; }
 
-  private:
+private:
     float lower = 0.F;
     float upper = 1.F;
 };

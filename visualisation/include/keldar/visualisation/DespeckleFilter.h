@@ -12,7 +12,7 @@ namespace Keldar::Ondrix::Visualisation {
 // Output is 16-bit so that the filtered levels keep their fractions.
 class DespeckleFilter
 {
-  public:
+public:
     static constexpr float Spread = 5.F;
 
     // The shader's 1-D weights for offsets -h..h, h = (kernelSize - 1) / 2,
@@ -24,7 +24,7 @@ class DespeckleFilter
     void apply(const std::vector<std::uint8_t>& samples, int width, int height, int kernelSize,
                std::vector<std::uint16_t>& out);
 
-  private:
+private:
     std::vector<float> rowPass;
     std::vector<float> padded;
     std::vector<float> accumulator;

@@ -34,7 +34,7 @@ class FanDisplay : public GUI::Widgets::Bases::OpenGLWidget
 {
     Q_OBJECT
 
-  public:
+public:
     explicit FanDisplay(QWidget* parent = nullptr);
     ~FanDisplay() override;
 
@@ -71,11 +71,11 @@ class FanDisplay : public GUI::Widgets::Bases::OpenGLWidget
     // Fits the fan into w x h: centred, filling 90 % of the limiting side.
     void resizeGL(int w, int h) override;
 
-  signals:
+signals:
     void frameRateChanged(int frameRate);
     void newMousePosition(double x, double y, double r, double theta);
 
-  public slots:
+public slots:
     void newImageReceived(const Keldar::Ondrix::OndrixImage& image);
     void sonarDisconnected();
     void setMeasurementMode(Keldar::Ondrix::Visualisation::FanDisplayOptions::MeasurementMode mode);
@@ -86,7 +86,7 @@ class FanDisplay : public GUI::Widgets::Bases::OpenGLWidget
     void setPalette(Keldar::Ondrix::Visualisation::FanDisplayOptions::Palette palette);
     void setPaletteModifier(std::uint8_t modifier);
 
-  protected:
+protected:
     void initialise() override;
     void paintGL() override;
     void resizeEvent(QResizeEvent* event) override;
@@ -97,7 +97,7 @@ class FanDisplay : public GUI::Widgets::Bases::OpenGLWidget
     // The widget position in normalised device coordinates (-1..1, y up).
     QPointF toDeviceCoordinates(QPointF position) const;
 
-  private:
+private:
     friend class ZoomDisplay;
     bool onZoomRegionBorder(QPointF point) const;
     QPointF zoomRegionGrabPoint(QPointF point) const;

@@ -6,8 +6,7 @@
 
 namespace Keldar::Ondrix::Visualisation::FanDisplayOptions {
 
-enum Palette : std::int32_t
-{
+enum Palette : std::int32_t {
     StandardOne = 0,
     StandardTwo = 1,
     StandardThree = 2,
@@ -18,15 +17,13 @@ enum Palette : std::int32_t
     DynamicAqua = 7,
 };
 
-enum MeasurementMode : std::int32_t
-{
+enum MeasurementMode : std::int32_t {
     StraightLine = 0,
     RectangleArea = 1,
     CircleAreaFromCentre = 2,
 };
 
-enum OverlayFeature : std::int32_t
-{
+enum OverlayFeature : std::int32_t {
     RangeLabels = 0,
     RangeArcs = 1,
     SectorLines = 2,

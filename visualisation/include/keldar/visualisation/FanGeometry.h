@@ -22,7 +22,7 @@ namespace Keldar::Ondrix::Visualisation {
 // start angle S over the aperture A.
 class FanGeometry
 {
-  public:
+public:
     static constexpr int FloatsPerVertex = 4; // x, y, u, v
     static constexpr int ArcCount = 5;
     static constexpr int SectorLineCount = 5;
@@ -48,8 +48,7 @@ class FanGeometry
     // wedge's chord, within a small fraction of a beam of the per-beam fan.
     // maximumWedges 0 gives the per-beam fan of vertices() (plain u). The
     // result holds exactly the triangles to draw (3 vertices each).
-    static std::vector<float> wedgeVertices(const std::vector<std::int16_t>& bearings, bool flipped,
-                                            int maximumWedges);
+    static std::vector<float> wedgeVertices(const std::vector<std::int16_t>& bearings, bool flipped, int maximumWedges);
 
     // Five segments from the apex as x,y pairs (20 floats).
     static std::vector<float> sectorLines(std::int16_t start, float aperture);
@@ -64,8 +63,7 @@ class FanGeometry
 
     // Ten labels, right edge then left edge for each fifth of the range, turned
     // so that they read upright at the given view rotation. None without a unit.
-    static std::vector<RangeLabel> rangeLabels(std::int16_t start, float aperture, float rotation,
-                                               double rangeMetres,
+    static std::vector<RangeLabel> rangeLabels(std::int16_t start, float aperture, float rotation, double rangeMetres,
                                                const DataProcessing::Units::AbstractUnit* unit);
 };
 

@@ -33,15 +33,11 @@ class AbstractDynamicPalette;
 // set of OpenGL objects.
 class FanGeometryEngine
 {
-  public:
+public:
     // How a despeckle kernel is applied. Both give the same picture away from
     // the fan's edges; Prefiltered blurs the texture once per image on the
     // processor, Direct loops over the kernel for every screen pixel.
-    enum class DespeckleMethod
-    {
-        Prefiltered,
-        Direct
-    };
+    enum class DespeckleMethod { Prefiltered, Direct };
 
     FanGeometryEngine();
     ~FanGeometryEngine();
@@ -109,7 +105,7 @@ class FanGeometryEngine
     QRectF boundingBox(float rotation) const;
     bool containsPoint(QPointF point, const QMatrix4x4& projection);
 
-  private:
+private:
     void rebuildGeometry();
     void uploadIntensities();
 

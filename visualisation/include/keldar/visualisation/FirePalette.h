@@ -8,7 +8,7 @@ namespace Keldar::Ondrix::Visualisation::Palettes {
 // ramp and pushes the yellow and white phases towards the top.
 class FirePalette : public AbstractDynamicPalette
 {
-  public:
+public:
     void generate() override;
 
     // Every entry, including the last, which holds the end of each ramp.

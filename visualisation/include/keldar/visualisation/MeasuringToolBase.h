@@ -22,13 +22,8 @@ namespace Keldar::Ondrix::Visualisation {
 // are turned into metres with the image range and the view's scale.
 class MeasuringToolBase
 {
-  public:
-    enum ToolState : std::int32_t
-    {
-        Idle = 0,
-        Measuring = 1,
-        Done = 2
-    };
+public:
+    enum ToolState : std::int32_t { Idle = 0, Measuring = 1, Done = 2 };
 
     MeasuringToolBase() = default;
     virtual ~MeasuringToolBase() = default;
@@ -54,11 +49,10 @@ class MeasuringToolBase
     // "<label><value in the unit, two decimals><ASCII symbol>"; empty without a unit.
     std::string getText() const;
 
-  protected:
+protected:
     virtual const char* label() const = 0;
     // Draws the text in the tools' red, leaving the painter's font as it was.
-    void drawText(GUI::Widgets::Bases::OpenGLWidgetPainter& painter, QPointF at,
-                  std::uint8_t alignment) const;
+    void drawText(GUI::Widgets::Bases::OpenGLWidgetPainter& painter, QPointF at, std::uint8_t alignment) const;
 
     ToolState state = Idle;
     QPointF start;

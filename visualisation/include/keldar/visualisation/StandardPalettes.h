@@ -9,7 +9,7 @@ namespace Keldar::Ondrix::Visualisation::Palettes {
 // The six fixed palettes, one band each in the palette image resource.
 class StandardPalettes : public AbstractPalette
 {
-  public:
+public:
     static constexpr const char* ResourcePath = ":/keldar-ondrix-visualisation/texture-images/palettes.bmp";
     static constexpr int BandCount = 6;
     static constexpr int RowsPerBand = 10;

@@ -6,11 +6,11 @@ namespace Keldar::Ondrix::Visualisation {
 
 class StraightLineMeasure : public MeasuringToolBase
 {
-  public:
+public:
     double calculate(double range, float scaleX, float scaleY) override;
     void draw(GUI::Widgets::Bases::OpenGLWidgetPainter& painter) override;
 
-  protected:
+protected:
     const char* label() const override;
 };
 

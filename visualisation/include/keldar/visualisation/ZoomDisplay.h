@@ -16,7 +16,7 @@ class ZoomDisplay : public GUI::Widgets::Bases::OpenGLWidget
 {
     Q_OBJECT
 
-  public:
+public:
     static constexpr int ZoomLevels = 10;
     static float zoomForIndex(int index);
 
@@ -36,12 +36,12 @@ class ZoomDisplay : public GUI::Widgets::Bases::OpenGLWidget
     void setClearColour(const QColor& colour);
     QColor getClearColour() const;
 
-  protected:
+protected:
     void initialise() override;
     void paintGL() override;
     void resizeEvent(QResizeEvent* event) override;
 
-  private:
+private:
     void applyZoom();
 
     FanGeometryEngine& engine;

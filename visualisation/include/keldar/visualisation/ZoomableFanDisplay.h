@@ -12,7 +12,7 @@ class ZoomableFanDisplay : public FanDisplay
 {
     Q_OBJECT
 
-  public:
+public:
     static constexpr int AnimationSteps = 10;
     static constexpr int AnimationIntervalMs = 30;
 
@@ -26,11 +26,11 @@ class ZoomableFanDisplay : public FanDisplay
 
     void resizeGL(int w, int h) override;
 
-  public slots:
+public slots:
     // One animation step; the timer calls it every 30 ms while animating.
     void animationTick();
 
-  private:
+private:
     // Rescales from `from` to `to` times the fitted scale and keeps the model
     // point under the widget centre in place.
     void rescaleAboutCentre(float from, float to);

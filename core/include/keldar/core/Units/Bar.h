@@ -7,7 +7,10 @@ namespace Keldar::DataProcessing::Units::Pressure {
 class Bar : public AbstractUnit
 {
 public:
-    Bar() : AbstractUnit(0.00001, "bar", "bar") {}
+    Bar()
+        : AbstractUnit(0.00001, "bar", "bar")
+    {
+    }
 };
 
 } // namespace Keldar::DataProcessing::Units::Pressure

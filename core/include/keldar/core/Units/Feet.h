@@ -7,7 +7,10 @@ namespace Keldar::DataProcessing::Units::Distance {
 class Feet : public AbstractUnit
 {
 public:
-    Feet() : AbstractUnit(3.28084, "ft", "ft") {}
+    Feet()
+        : AbstractUnit(3.28084, "ft", "ft")
+    {
+    }
 };
 
 } // namespace Keldar::DataProcessing::Units::Distance

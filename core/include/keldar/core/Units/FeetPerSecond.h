@@ -7,7 +7,10 @@ namespace Keldar::DataProcessing::Units::Speed {
 class FeetPerSecond : public AbstractUnit
 {
 public:
-    FeetPerSecond() : AbstractUnit(3.28084, "fps", "fps") {}
+    FeetPerSecond()
+        : AbstractUnit(3.28084, "fps", "fps")
+    {
+    }
 };
 
 } // namespace Keldar::DataProcessing::Units::Speed

@@ -7,7 +7,10 @@ namespace Keldar::DataProcessing::Units::Temperature {
 class Kelvin : public AbstractUnit
 {
 public:
-    Kelvin() : AbstractUnit(1.0, "K", "K") {}
+    Kelvin()
+        : AbstractUnit(1.0, "K", "K")
+    {
+    }
 };
 
 } // namespace Keldar::DataProcessing::Units::Temperature

@@ -7,7 +7,10 @@ namespace Keldar::DataProcessing::Units::Distance {
 class Metres : public AbstractUnit
 {
 public:
-    Metres() : AbstractUnit(1.0, "m", "m") {}
+    Metres()
+        : AbstractUnit(1.0, "m", "m")
+    {
+    }
 };
 
 } // namespace Keldar::DataProcessing::Units::Distance

@@ -7,7 +7,10 @@ namespace Keldar::DataProcessing::Units::Speed {
 class MilesPerHour : public AbstractUnit
 {
 public:
-    MilesPerHour() : AbstractUnit(2.23694, "mph", "mph") {}
+    MilesPerHour()
+        : AbstractUnit(2.23694, "mph", "mph")
+    {
+    }
 };
 
 } // namespace Keldar::DataProcessing::Units::Speed

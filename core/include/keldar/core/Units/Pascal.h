@@ -7,7 +7,10 @@ namespace Keldar::DataProcessing::Units::Pressure {
 class Pascal : public AbstractUnit
 {
 public:
-    Pascal() : AbstractUnit(1.0, "Pa", "Pa") {}
+    Pascal()
+        : AbstractUnit(1.0, "Pa", "Pa")
+    {
+    }
 };
 
 } // namespace Keldar::DataProcessing::Units::Pressure

@@ -7,7 +7,10 @@ namespace Keldar::DataProcessing::Units::Area {
 class SquareYards : public AbstractUnit
 {
 public:
-    SquareYards() : AbstractUnit(1.19599, "yd²", "sq. yd") {}
+    SquareYards()
+        : AbstractUnit(1.19599, "yd²", "sq. yd")
+    {
+    }
 };
 
 } // namespace Keldar::DataProcessing::Units::Area

@@ -7,7 +7,10 @@ namespace Keldar::DataProcessing::Units::Distance {
 class Yards : public AbstractUnit
 {
 public:
-    Yards() : AbstractUnit(1.09361, "yd", "yd") {}
+    Yards()
+        : AbstractUnit(1.09361, "yd", "yd")
+    {
+    }
 };
 
 } // namespace Keldar::DataProcessing::Units::Distance

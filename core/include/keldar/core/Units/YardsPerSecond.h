@@ -7,7 +7,10 @@ namespace Keldar::DataProcessing::Units::Speed {
 class YardsPerSecond : public AbstractUnit
 {
 public:
-    YardsPerSecond() : AbstractUnit(1.09361, "yd/s", "yd/s") {}
+    YardsPerSecond()
+        : AbstractUnit(1.09361, "yd/s", "yd/s")
+    {
+    }
 };
 
 } // namespace Keldar::DataProcessing::Units::Speed

@@ -15,10 +15,10 @@ struct SimulatedStatus
 {
     bool overheatWarning = false;
     bool overheated = false;
-    bool brownoutPause = false;   // held in the boot stage, reason 6
-    bool magSwitchPause = false;  // held in the boot stage, reason 0
+    bool brownoutPause = false;  // held in the boot stage, reason 6
+    bool magSwitchPause = false; // held in the boot stage, reason 0
     bool transmitFailure = false;
-    bool refuseConnections = false;  // also closes the TCP port
+    bool refuseConnections = false; // also closes the TCP port
     bool hasAhrs = true;
     bool hasPressureSensor = true;
 };
@@ -26,7 +26,7 @@ struct SimulatedStatus
 struct SimulatedSonarConfig
 {
     std::uint32_t serialNumber = 40001;
-    std::uint16_t partNumber = 1032;  // a dual-frequency model
+    std::uint16_t partNumber = 1032; // a dual-frequency model
     std::uint16_t firmwareVersion = 412;
     /// The sonar's own address (loopback only); it listens here and reports it.
     std::string address = "127.0.0.2";
@@ -37,7 +37,7 @@ struct SimulatedSonarConfig
     std::string statusDestination = "127.0.0.1";
     std::uint16_t statusPort = 52102;
     std::chrono::milliseconds statusInterval{500};
-    int resultVersion = 2;  // 1 or 2
+    int resultVersion = 2; // 1 or 2
     bool fourBitSamples = false;
     /// Answer each fire request at once instead of at the requested ping rate.
     bool ignorePacing = false;
@@ -55,20 +55,20 @@ struct SimulatedSonarCounters
     std::size_t connectionsAccepted = 0;
     std::size_t fireRequests = 0;
     std::size_t pingResultsSent = 0;
-    std::size_t userConfigQueries = 0;   // zero-payload configuration messages
-    std::size_t userConfigsApplied = 0;  // filled configuration messages
-    std::size_t userConfigsIgnored = 0;  // either kind, left unanswered on request
+    std::size_t userConfigQueries = 0;  // zero-payload configuration messages
+    std::size_t userConfigsApplied = 0; // filled configuration messages
+    std::size_t userConfigsIgnored = 0; // either kind, left unanswered on request
     std::size_t statusDatagramsSent = 0;
-    std::size_t statusDatagramsWithheld = 0;  // turns of the status clock that a pause skipped
+    std::size_t statusDatagramsWithheld = 0; // turns of the status clock that a pause skipped
 };
 
 /// What the last fire request asked for, decoded.
 struct SimulatedFireRequest
 {
-    double range = 0.0;  // metres
-    double gain = 0.0;   // percent
-    std::uint8_t frequency = 0;  // 1 low (primary), 2 high (secondary)
-    std::uint8_t pingRate = 0;   // the protocol's code, not in rate order
+    double range = 0.0;         // metres
+    double gain = 0.0;          // percent
+    std::uint8_t frequency = 0; // 1 low (primary), 2 high (secondary)
+    std::uint8_t pingRate = 0;  // the protocol's code, not in rate order
     std::uint8_t bandwidth = 0;
     std::uint8_t gamma = 0;
     bool gainAssist = false;

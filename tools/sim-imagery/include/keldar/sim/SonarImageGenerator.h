@@ -31,19 +31,19 @@ struct SonarImage
 /// same image.
 class SonarImageGenerator
 {
-  public:
+public:
     explicit SonarImageGenerator(std::uint32_t seed);
 
     /// beams and ranges of 0 give an empty image; rangeMetres is the far
     /// edge of the image; gainPercent 0-100 (values outside are clamped);
     /// timeSeconds positions the moving scene and picks the speckle pattern.
-    [[nodiscard]] SonarImage generate(std::uint16_t beams, std::uint16_t ranges, double rangeMetres,
-                                      double gainPercent, double timeSeconds) const;
+    [[nodiscard]] SonarImage generate(std::uint16_t beams, std::uint16_t ranges, double rangeMetres, double gainPercent,
+                                      double timeSeconds) const;
 
     /// The bearing table alone, as generate() fills it.
     [[nodiscard]] static std::vector<std::int16_t> makeBearings(std::uint16_t beams);
 
-  private:
+private:
     // A round object (boulder, tyre, point reflector) on the bed.
     struct Target
     {

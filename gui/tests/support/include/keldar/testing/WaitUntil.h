@@ -19,7 +19,7 @@ inline constexpr std::chrono::milliseconds defaultWaitLimit{20000};
 // the result is for GoogleTest to check:
 //
 //     ASSERT_TRUE(Keldar::Testing::waitUntil([&] { return popOut->getState() == Shown; }));
-template <typename Condition>
+template<typename Condition>
 [[nodiscard]] bool waitUntil(Condition&& condition, std::chrono::milliseconds limit = defaultWaitLimit)
 {
     const QDeadlineTimer deadline(limit);

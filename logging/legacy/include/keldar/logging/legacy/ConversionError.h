@@ -6,9 +6,13 @@
 namespace Keldar::Logging::Legacy {
 
 // A conversion of an older-format file that cannot go on; what() is shown to the user.
-class ConversionError : public std::runtime_error {
+class ConversionError : public std::runtime_error
+{
 public:
-    explicit ConversionError(const std::string& message) : std::runtime_error(message) {}
+    explicit ConversionError(const std::string& message)
+        : std::runtime_error(message)
+    {
+    }
 };
 
 inline constexpr const char* cannotOpenFileMessage = "There was a problem opening the file.";

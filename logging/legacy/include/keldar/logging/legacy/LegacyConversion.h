@@ -15,7 +15,8 @@
 
 namespace Keldar::Logging::Legacy {
 
-struct ConversionSettings {
+struct ConversionSettings
+{
     std::string timeZone;
     std::string applicationName;
     std::int8_t compressionLevel = -1;
@@ -35,8 +36,7 @@ std::unique_ptr<SqliteLogFile> convertLegacyLogFile(const std::string& path, con
                                                     std::filesystem::path* keptOriginal = nullptr);
 // The same with the time zone and compression level of a flat configuration.
 std::unique_ptr<SqliteLogFile> convertLegacyLogFile(const std::string& path, const KD_LogConfig* config,
-                                                    const std::string& applicationName,
-                                                    const Progress& progress = {});
+                                                    const std::string& applicationName, const Progress& progress = {});
 
 // Writes the player's frames `start` to `end` (inclusive) into a new
 // older-format file beside its log, named with "_legacy" added and made

@@ -14,10 +14,10 @@ namespace FileHeader {
 inline constexpr std::uint32_t magicValue = 0x11223344;
 inline constexpr std::size_t magic = 0;
 inline constexpr std::size_t headerSize = 4;
-inline constexpr std::size_t productName = 8;  // 16 bytes, "Ondrix" and zeros
+inline constexpr std::size_t productName = 8; // 16 bytes, "Ondrix" and zeros
 inline constexpr std::size_t productNameSize = 16;
 inline constexpr std::size_t formatVersion = 24;
-inline constexpr std::size_t creationTime = 40;  // double, seconds since the Unix epoch
+inline constexpr std::size_t creationTime = 40; // double, seconds since the Unix epoch
 inline constexpr std::size_t size = 48;
 inline constexpr std::uint32_t formatVersionValue = 1;
 } // namespace FileHeader
@@ -28,9 +28,9 @@ inline constexpr std::size_t magic = 0;
 inline constexpr std::size_t headerSize = 4;
 inline constexpr std::size_t kind = 8;
 inline constexpr std::size_t versionFlag = 10;
-inline constexpr std::size_t time = 16;  // double, seconds since the Unix epoch
+inline constexpr std::size_t time = 16; // double, seconds since the Unix epoch
 inline constexpr std::size_t payloadSize = 28;
-inline constexpr std::size_t payloadSizeCopy = 32;  // the one readers use
+inline constexpr std::size_t payloadSizeCopy = 32; // the one readers use
 inline constexpr std::size_t size = 40;
 } // namespace RecordHeader
 
@@ -43,16 +43,18 @@ inline constexpr std::uint16_t image = 21;              // samples of one ping, 
 // Version flag of a record whose payload is a version-2 ping result.
 inline constexpr std::uint16_t versionTwoFlag = 2;
 
-struct Record {
+struct Record
+{
     std::uint16_t kind = 0;
     std::uint16_t versionFlag = 0;
-    double time = 0.0;  // seconds since the Unix epoch
+    double time = 0.0; // seconds since the Unix epoch
     std::vector<std::uint8_t> payload;
 };
 
 // Kind 20: float range (0), float gain (4), float mode (8), u16 range count
 // (12), u16 beam count (14), then that many i16 bearings.
-struct ImageConfiguration {
+struct ImageConfiguration
+{
     float range = 0.0F;
     float gain = 0.0F;
     float mode = 0.0F;
@@ -63,7 +65,7 @@ struct ImageConfiguration {
 
 namespace ImageConfigurationLayout {
 inline constexpr std::size_t bearings = 16;
-inline constexpr std::size_t maximumSize = 2066;  // 1025 bearings
+inline constexpr std::size_t maximumSize = 2066; // 1025 bearings
 } // namespace ImageConfigurationLayout
 
 // Throws ConversionError (not well formed) for a payload longer than the

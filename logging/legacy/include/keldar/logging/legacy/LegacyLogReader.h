@@ -12,7 +12,8 @@ namespace Keldar::Logging::Legacy {
 // share one time value. Hostile input is refused with ConversionError ("The
 // file is not a well formed log file.") before anything is allocated for it:
 // every record header is checked and every payload must lie within the file.
-class LegacyLogReader {
+class LegacyLogReader
+{
 public:
     // Reads and checks the file header. The stream must be seekable and stay
     // alive while the reader is used.
@@ -33,7 +34,8 @@ public:
     std::uint64_t getFileSize() const { return fileSize_; }
 
 private:
-    struct HeaderFields {
+    struct HeaderFields
+    {
         std::uint16_t kind = 0;
         std::uint16_t versionFlag = 0;
         double time = 0.0;
@@ -44,8 +46,8 @@ private:
     std::istream& in_;
     std::uint64_t fileSize_ = 0;
     double creationTime_ = 0.0;
-    std::uint64_t groupEnd_ = 0;  // where the record after the current group starts
-    std::uint64_t position_ = 0;  // where the next record of the current group starts
+    std::uint64_t groupEnd_ = 0; // where the record after the current group starts
+    std::uint64_t position_ = 0; // where the next record of the current group starts
     std::size_t unreadInGroup_ = 0;
 };
 

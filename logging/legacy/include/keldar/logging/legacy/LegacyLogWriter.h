@@ -8,7 +8,8 @@ namespace Keldar::Logging::Legacy {
 
 // Writes an older-format file: the header on construction, then one record per
 // call. Write failures show in the stream's state, which the caller checks.
-class LegacyLogWriter {
+class LegacyLogWriter
+{
 public:
     LegacyLogWriter(std::ostream& out, double creationTime);
 

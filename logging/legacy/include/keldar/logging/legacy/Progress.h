@@ -7,7 +7,8 @@ namespace Keldar::Logging::Legacy {
 
 // How a long conversion or export talks to whoever shows its progress (the
 // viewer's progress dialog, a command line, a test). Every member may be empty.
-struct Progress {
+struct Progress
+{
     std::function<void(std::int64_t minimum, std::int64_t maximum)> setRange = {};
     std::function<void(std::int64_t value)> setValue = {};
     // Asked between steps; true stops the work and discards its output.

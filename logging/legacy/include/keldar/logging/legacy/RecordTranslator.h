@@ -12,17 +12,19 @@ namespace Keldar::Logging::Legacy {
 // The two data sources a converted log may get.
 enum class ConvertedSource { Sonar, Unknown };
 
-struct ConvertedEntry {
+struct ConvertedEntry
+{
     ConvertedSource source = ConvertedSource::Sonar;
     std::uint32_t type = 0;
-    std::int64_t timestamp = 0;  // ms since the Unix epoch
+    std::int64_t timestamp = 0; // ms since the Unix epoch
     std::vector<std::uint8_t> payload;
 };
 
 // Turns older-format records into current log entries. Records that share one
 // time are spread over the following second; images of the older kind become
 // version-1 ping result messages built from the latest configuration record.
-class RecordTranslator {
+class RecordTranslator
+{
 public:
     // `position` is the record's place in its group of `groupSize` records.
     // Empty for a configuration record, which only changes what follows.

@@ -7,12 +7,14 @@ namespace Keldar::Logging::VideoExport {
 // Turns log entries, paced by their timestamps, into frames of a 30 frames a
 // second video in real time: a long gap repeats the last frame, a burst
 // drops entries that arrive less than a frame after the one written before.
-class VideoPacer {
+class VideoPacer
+{
 public:
     // What to write for one entry, in order.
-    struct Step {
-        std::int64_t repeats = 0;   // copies of the previous frame image
-        bool writeEntry = false;    // then the entry's own frame
+    struct Step
+    {
+        std::int64_t repeats = 0; // copies of the previous frame image
+        bool writeEntry = false;  // then the entry's own frame
         // The frame of the video the entry's picture stands for: its own
         // frame when written, else the one its time falls in. Its relative
         // time stamp is that frame's time.

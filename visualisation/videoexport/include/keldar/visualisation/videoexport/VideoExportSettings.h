@@ -14,7 +14,8 @@ enum TimestampType : std::int32_t { RelativeTimestamp = 0, AbsoluteTimestamp = 1
 
 // The video export's options: the options dialog fills the text choices, the
 // export panel the range and the controller the distance unit.
-struct VideoExportSettings {
+struct VideoExportSettings
+{
     std::int32_t startIndex = 0; // first frame of the log, inclusive
     std::int32_t endIndex = 0;   // last frame, inclusive
     std::int32_t timestampType = RelativeTimestamp;
@@ -23,7 +24,8 @@ struct VideoExportSettings {
     bool sonarDetails = false;
 };
 
-class VideoExportError : public std::runtime_error {
+class VideoExportError : public std::runtime_error
+{
 public:
     using std::runtime_error::runtime_error;
 };

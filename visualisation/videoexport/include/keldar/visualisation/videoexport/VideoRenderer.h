@@ -17,7 +17,8 @@ class LogFilePlayer;
 namespace Keldar::Ondrix::Visualisation::VideoExport {
 
 // What the video looks like beyond the display settings.
-struct VideoAppearance {
+struct VideoAppearance
+{
     QColor foreground{255, 255, 255}; // text and the branding's main parts
     QColor accent{30, 144, 255};      // the branding's second colour
     int despeckleLevel = -1;          // the display's own when negative
@@ -31,7 +32,8 @@ struct VideoAppearance {
 // Encoding runs on a thread of its own while the next pictures are drawn.
 //
 // Needs a QApplication and an OpenGL capable platform; runs on the GUI thread.
-class VideoRenderer {
+class VideoRenderer
+{
 public:
     static constexpr int frameWidth = 1920;
     static constexpr int frameHeight = 1080;
