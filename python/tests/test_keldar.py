@@ -15,6 +15,7 @@ import sqlite3
 import subprocess
 import sys
 import textwrap
+import threading
 
 import numpy
 import pytest
@@ -252,3 +253,36 @@ def test_ctrl_c_stops_a_live_loop_cleanly(rig):
     out, _ = child.communicate(timeout=60)
     assert child.returncode == 0
     assert out.splitlines()[-2:] == ["interrupted", "closed True"]
+
+
+def test_waiting_for_a_silent_sonar_times_out_and_lets_other_threads_run(rig):
+    listen = rig["listen"]
+    sim = subprocess.Popen([SIM, "--quiet", "--serial", "63105", "--address", "127.0.0.6", "--port",
+                            str(listen["sonar_port"]), "--status-port", str(listen["status_port"]),
+                            "--status-interval-ms", "100", "--range-lines", "20", "--duration", "120"],
+                           stdin=subprocess.PIPE, stdout=subprocess.DEVNULL, text=True)
+    try:
+        with keldar.connect(63105, **listen) as sonar:
+            next(sonar.frames())
+            sim.stdin.write("lose-fires 1000000\n")
+            sim.stdin.flush()
+            with pytest.raises(TimeoutError, match="no image from sonar 63105"):
+                for _ in sonar.frames(timeout=1.0):
+                    pass
+            # A reader blocked on the silent sonar holds no GIL: a thread of
+            # pure Python, long enough for the reader to be blocked meanwhile,
+            # runs to its end; and closing wakes the reader.
+            outcome = []
+            reader = threading.Thread(target=lambda: outcome.append(pytest.raises(ValueError, next,
+                                                                                   sonar.frames(timeout=60))))
+            reader.start()
+            counted = threading.Event()
+            threading.Thread(target=lambda: ([None for _ in range(5_000_000)], counted.set())).start()
+            assert counted.wait(timeout=30)
+            assert reader.is_alive()
+            sonar.close()
+            reader.join(timeout=30)
+            assert not reader.is_alive() and "closed" in str(outcome[0].value)
+    finally:
+        sim.terminate()
+        sim.wait()
