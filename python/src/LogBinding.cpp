@@ -116,8 +116,10 @@ public:
 
     [[nodiscard]] bool closed() const
     {
-        std::lock_guard lock(state_->mutex);
-        return !state_->file;
+        auto state = state_;
+        py::gil_scoped_release release; // another thread may hold the log for a long read
+        std::lock_guard lock(state->mutex);
+        return !state->file;
     }
 
     // Runs `work(file, reader)` without the GIL and with the log held open.

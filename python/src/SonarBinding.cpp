@@ -259,6 +259,9 @@ public:
         if (options.lowPower) {
             sonar_->setLowPowerMode(*options.lowPower);
         }
+        // Kept here: close() may take the sonar object away on another thread.
+        model_ = sonar_->getSpec().name;
+        address_ = sonar_->getIP();
         connect(sonar_->rawMessage, [this](const std::vector<std::byte>& message, Ondrix::MessageType type,
                                            int version) { queue(message, type, version); });
         sonar_->beginImaging(Ondrix::PingControl::Continuous);
@@ -271,8 +274,10 @@ public:
     // The sonar object goes before the manager whose listener it uses.
     void close()
     {
-        disconnectAll();
         py::gil_scoped_release release;
+        // Two threads closing at once: the second waits for the first.
+        std::lock_guard closing(closing_);
+        disconnectAll();
         sonar_.reset();
         manager_.reset();
         std::lock_guard lock(mutex_);
@@ -324,8 +329,8 @@ public:
     }
 
     [[nodiscard]] std::uint32_t serial() const { return serial_; }
-    [[nodiscard]] std::string model() const { return sonar_ ? sonar_->getSpec().name : std::string(); }
-    [[nodiscard]] std::string address() const { return sonar_ ? sonar_->getIP() : std::string(); }
+    [[nodiscard]] const std::string& model() const { return model_; }
+    [[nodiscard]] const std::string& address() const { return address_; }
     [[nodiscard]] bool closed()
     {
         std::lock_guard lock(mutex_);
@@ -367,8 +372,11 @@ private:
     }
 
     std::uint32_t serial_;
+    std::string model_;
+    std::string address_;
     std::unique_ptr<ConnectionManager> manager_;
     std::unique_ptr<OndrixSonar> sonar_;
+    std::mutex closing_;
     std::mutex mutex_;
     std::condition_variable changed_;
     std::deque<Received> queue_;
