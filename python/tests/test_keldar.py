@@ -16,6 +16,7 @@ import subprocess
 import sys
 import textwrap
 import threading
+import time
 
 import numpy
 import pytest
@@ -283,6 +284,26 @@ def test_waiting_for_a_silent_sonar_times_out_and_lets_other_threads_run(rig):
             sonar.close()
             reader.join(timeout=30)
             assert not reader.is_alive() and "closed" in str(outcome[0].value)
+    finally:
+        sim.terminate()
+        sim.wait()
+
+
+def test_a_reader_that_falls_behind_loses_the_oldest_images_not_memory(rig):
+    listen = rig["listen"]
+    sim = subprocess.Popen([SIM, "--quiet", "--no-commands", "--fast", "--serial", "63106", "--address", "127.0.0.7",
+                            "--port", str(listen["sonar_port"]), "--status-port", str(listen["status_port"]),
+                            "--status-interval-ms", "100", "--range-lines", "20", "--duration", "120"])
+    try:
+        with keldar.connect(63106, **listen) as sonar:
+            deadline = time.monotonic() + 60
+            while sonar.received < 1000:
+                assert time.monotonic() < deadline, f"only {sonar.received} images arrived"
+                time.sleep(0.01)
+            received = sonar.received
+            assert received - sonar.dropped <= 256, "at most 256 images wait"
+            first = next(sonar.frames())
+            assert first.frame >= received - 256 - 1, "the oldest images went first"
     finally:
         sim.terminate()
         sim.wait()
