@@ -215,8 +215,10 @@ public:
         }
 
         manager_ = std::make_unique<ConnectionManager>(listenSettings(address, statusPort, sonarPort));
-        manager_->startListening();
+        // Listening only once the recorder is connected: the table is
+        // announced when a sonar first appears, and not again.
         SeenSonars recorder(*manager_);
+        manager_->startListening();
         const bool seen = waitInterruptibly(discoverySeconds, recorder.mutex, recorder.changed,
                                             [&] { return recorder.seen.count(serial) > 0; });
         if (!seen) {
