@@ -5,6 +5,8 @@
 #include "Commands.h"
 #include "LogFiles.h"
 
+#include <keldar/logging/frames/FrameArrays.h>
+
 #include <png.h>
 #include <zip.h>
 
@@ -30,65 +32,15 @@ struct ExportOptions
     std::string out;
 };
 
-// What is kept of each frame besides its samples.
-struct FrameFacts
-{
-    std::int32_t frame = 0;
-    std::int32_t entryId = 0;
-    std::int64_t timestamp = 0;
-    double range = 0.0;
-    double gain = 0.0;
-    double frequency = 0.0;
-    float pitch = std::numeric_limits<float>::quiet_NaN();
-    float roll = std::numeric_limits<float>::quiet_NaN();
-    std::uint16_t beams = 0;
-    std::uint16_t ranges = 0;
-    std::vector<double> bearings; // degrees, 0 ahead, positive to the right
-};
-
-FrameFacts factsOf(const LoggedFrame& frame)
-{
-    const auto& image = frame.image;
-    FrameFacts facts;
-    facts.frame = frame.frame;
-    facts.entryId = frame.entryId;
-    facts.timestamp = frame.timestamp;
-    facts.range = image.getRange();
-    facts.gain = image.getGain();
-    facts.frequency = image.getFrequency();
-    if (frame.attitude) {
-        facts.pitch = frame.attitude->pitch;
-        facts.roll = frame.attitude->roll;
-    }
-    facts.beams = image.getWidth();
-    facts.ranges = image.getHeight();
-    for (const std::int16_t bearing : image.getBearings()) {
-        facts.bearings.push_back(bearing / 100.0);
-    }
-    return facts;
-}
-
 // The image's own counts must describe its samples and bearings; a message
 // that says otherwise is not exported as if it were whole.
-void checkConsistent(const LoggedFrame& frame)
+void requireConsistent(const LoggedFrame& frame)
 {
-    const auto& image = frame.image;
-    const std::size_t samples = std::size_t{image.getWidth()} * image.getHeight();
-    if (image.getData().size() != samples || image.getBearings().size() != image.getWidth()) {
-        Keldar::Cli::fail("frame " + std::to_string(frame.frame) + " (entry " + std::to_string(frame.entryId) +
-                              ") is damaged: " + std::to_string(image.getWidth()) + " beams x " +
-                              std::to_string(image.getHeight()) + " ranges but " +
-                              std::to_string(image.getData().size()) + " samples and " +
-                              std::to_string(image.getBearings().size()) + " bearings",
-                          5);
+    try {
+        Keldar::Logging::Frames::checkConsistent(frame);
+    } catch (const Keldar::Logging::Frames::DamagedFrameError& error) {
+        Keldar::Cli::fail(error.what(), 5);
     }
-}
-
-// The range at the middle of sample row `row`, the first row nearest the
-// sonar: where the display draws that row's sample.
-double rowRange(const FrameFacts& facts, std::size_t row)
-{
-    return (static_cast<double>(row) + 0.5) * facts.range / facts.ranges;
 }
 
 // ---- .npz ------------------------------------------------------------------
@@ -204,21 +156,6 @@ struct TemporaryFile
     ~TemporaryFile() { std::remove(path.c_str()); }
 };
 
-std::string shapeSpans(const std::vector<FrameFacts>& facts)
-{
-    std::ostringstream spans;
-    for (std::size_t i = 0; i < facts.size();) {
-        std::size_t j = i;
-        while (j + 1 < facts.size() && facts[j + 1].beams == facts[i].beams && facts[j + 1].ranges == facts[i].ranges) {
-            ++j;
-        }
-        spans << "\n  frames " << facts[i].frame << "-" << facts[j].frame << ": " << facts[i].beams << " beams x "
-              << facts[i].ranges << " ranges";
-        i = j + 1;
-    }
-    return spans.str();
-}
-
 std::size_t exportNpz(const Keldar::Logging::LogFileInterface& file, const ExportOptions& options)
 {
     std::error_code error;
@@ -230,32 +167,37 @@ std::size_t exportNpz(const Keldar::Logging::LogFileInterface& file, const Expor
     std::ofstream stream(images.path, std::ios::binary | std::ios::trunc);
     constexpr std::size_t headerSize = 128;
     stream << npyHeader("|u1", {0, 0, 0}, headerSize);
-    std::vector<FrameFacts> facts;
-    bool mixed = false;
-    const int damaged = Keldar::Cli::forEachFrame(file, options.from, options.to, [&](const LoggedFrame& frame) {
-        checkConsistent(frame);
-        facts.push_back(factsOf(frame));
-        mixed = mixed || facts.back().beams != facts.front().beams || facts.back().ranges != facts.front().ranges;
-        if (!mixed) {
-            const auto& data = frame.image.getData();
-            stream.write(reinterpret_cast<const char*>(data.data()), static_cast<std::streamsize>(data.size()));
-        }
-    });
-    if (damaged > 0) {
-        Keldar::Cli::fail(std::to_string(damaged) + " entries could not be read as sonar images; nothing written", 5);
+    Keldar::Logging::Frames::SampleSink sink;
+    sink.write = [&stream](std::size_t, const LoggedFrame& frame) {
+        const auto& data = frame.image.getData();
+        stream.write(reinterpret_cast<const char*>(data.data()), static_cast<std::streamsize>(data.size()));
+    };
+    Keldar::Logging::Frames::FrameCollection collection;
+    try {
+        collection = Keldar::Logging::Frames::collectFrameArrays(
+            Keldar::Logging::Frames::FrameReader(file), options.from, options.to, sink, Keldar::Cli::reportDamaged);
+    } catch (const Keldar::Logging::Frames::DamagedFrameError& failure) {
+        Keldar::Cli::fail(failure.what(), 5);
+    } catch (const Keldar::Logging::Frames::FrameReadError& failure) {
+        Keldar::Cli::fail(failure.what(), 5);
     }
-    if (facts.empty()) {
+    if (collection.damaged > 0) {
+        Keldar::Cli::fail(
+            std::to_string(collection.damaged) + " entries could not be read as sonar images; nothing written", 5);
+    }
+    auto& arrays = collection.arrays;
+    if (arrays.count == 0) {
         Keldar::Cli::fail("no sonar images in the frames asked for; nothing written", 5);
     }
-    if (mixed) {
+    if (!collection.hasOneShape()) {
         Keldar::Cli::fail("the frames do not all have one shape, and one .npz holds one shape; export each span "
                           "on its own with --from and --to:" +
-                              shapeSpans(facts),
+                              collection.describeSpans(),
                           6);
     }
-    const std::size_t n = facts.size();
-    const std::size_t beams = facts.front().beams;
-    const std::size_t ranges = facts.front().ranges;
+    const std::size_t n = arrays.count;
+    const std::size_t beams = arrays.beams;
+    const std::size_t ranges = arrays.ranges;
     stream.seekp(0);
     stream << npyHeader("|u1", {n, ranges, beams}, headerSize);
     stream.close();
@@ -263,36 +205,18 @@ std::size_t exportNpz(const Keldar::Logging::LogFileInterface& file, const Expor
         Keldar::Cli::fail("cannot write " + images.path, 4);
     }
 
-    std::vector<std::int32_t> frames, entryIds;
-    std::vector<std::int64_t> timestamps;
-    std::vector<double> range, gain, frequency, bearings, rowRanges;
-    std::vector<float> pitch, roll;
-    for (const auto& f : facts) {
-        frames.push_back(f.frame);
-        entryIds.push_back(f.entryId);
-        timestamps.push_back(f.timestamp);
-        range.push_back(f.range);
-        gain.push_back(f.gain);
-        frequency.push_back(f.frequency);
-        pitch.push_back(f.pitch);
-        roll.push_back(f.roll);
-        bearings.insert(bearings.end(), f.bearings.begin(), f.bearings.end());
-        for (std::size_t row = 0; row < ranges; ++row) {
-            rowRanges.push_back(rowRange(f, row));
-        }
-    }
     NpzWriter npz(options.out);
     npz.addFile("images", images.path);
-    npz.add("bearings_deg", bearings, {n, beams});
-    npz.add("row_ranges_m", rowRanges, {n, ranges});
-    npz.add("range_m", range, {n});
-    npz.add("gain", gain, {n});
-    npz.add("frequency", frequency, {n});
-    npz.add("timestamps_ms", timestamps, {n});
-    npz.add("pitch", pitch, {n});
-    npz.add("roll", roll, {n});
-    npz.add("entry_ids", entryIds, {n});
-    npz.add("frames", frames, {n});
+    npz.add("bearings_deg", arrays.bearings, {n, beams});
+    npz.add("row_ranges_m", arrays.rowRanges, {n, ranges});
+    npz.add("range_m", arrays.range, {n});
+    npz.add("gain", arrays.gain, {n});
+    npz.add("frequency", arrays.frequency, {n});
+    npz.add("timestamps_ms", arrays.timestamps, {n});
+    npz.add("pitch", arrays.pitch, {n});
+    npz.add("roll", arrays.roll, {n});
+    npz.add("entry_ids", arrays.entryIds, {n});
+    npz.add("frames", arrays.frames, {n});
     npz.close();
     return n;
 }
@@ -359,22 +283,26 @@ std::size_t exportPng(const Keldar::Logging::LogFileInterface& file, const Expor
            "row_ranges_m\n";
     std::size_t written = 0;
     const int damaged = Keldar::Cli::forEachFrame(file, options.from, options.to, [&](const LoggedFrame& frame) {
-        checkConsistent(frame);
+        requireConsistent(frame);
         char name[32];
         std::snprintf(name, sizeof name, "frame_%06d.png", frame.frame);
         writePng(folder / name, frame);
-        const FrameFacts facts = factsOf(frame);
-        csv << name << "," << facts.frame << "," << facts.entryId << "," << facts.timestamp << ","
-            << csvNumber(facts.range) << "," << csvNumber(facts.gain) << "," << csvNumber(facts.frequency) << ","
-            << facts.beams << "," << facts.ranges << "," << csvNumber(facts.pitch) << "," << csvNumber(facts.roll)
-            << ",";
+        const auto& image = frame.image;
+        constexpr double missing = std::numeric_limits<double>::quiet_NaN();
+        csv << name << "," << frame.frame << "," << frame.entryId << "," << frame.timestamp << ","
+            << csvNumber(image.getRange()) << "," << csvNumber(image.getGain()) << ","
+            << csvNumber(image.getFrequency()) << "," << image.getWidth() << "," << image.getHeight() << ","
+            << csvNumber(frame.attitude ? frame.attitude->pitch : missing) << ","
+            << csvNumber(frame.attitude ? frame.attitude->roll : missing) << ",";
         // Lists are space separated within their field.
-        for (std::size_t i = 0; i < facts.bearings.size(); ++i) {
-            csv << (i == 0 ? "" : " ") << csvNumber(facts.bearings[i]);
+        const auto bearings = Keldar::Logging::Frames::bearingsInDegrees(image);
+        for (std::size_t i = 0; i < bearings.size(); ++i) {
+            csv << (i == 0 ? "" : " ") << csvNumber(bearings[i]);
         }
         csv << ",";
-        for (std::size_t row = 0; row < facts.ranges; ++row) {
-            csv << (row == 0 ? "" : " ") << csvNumber(rowRange(facts, row));
+        const auto rows = Keldar::Logging::Frames::rowRanges(image);
+        for (std::size_t row = 0; row < rows.size(); ++row) {
+            csv << (row == 0 ? "" : " ") << csvNumber(rows[row]);
         }
         csv << "\n";
         ++written;
