@@ -404,9 +404,7 @@ TEST(Playback, ABookmarkMarksTheFrameOnScreenAndChangesTouchOnlyTheChosenOneOfAW
     auto answer = [](const QString& heading, const QString& title) {
         BookmarkDialog::setRunner([=](BookmarkDialog& dialog) {
             EXPECT_EQ(dialog.findChild<QLabel*>("dialogTitle")->text(), heading);
-            auto* field = dialog.findChild<QLineEdit*>("title");
-            field->clear();
-            QTest::keyClicks(field, title);
+            dialog.findChild<QLineEdit*>("title")->setText(title);
             return static_cast<int>(QDialog::Accepted);
         });
     };
@@ -464,6 +462,17 @@ TEST(Playback, ABookmarkMarksTheFrameOnScreenAndChangesTouchOnlyTheChosenOneOfAW
     EXPECT_EQ(stored[1].title, "Twin renamed");
     EXPECT_EQ(stored[1].comments, "b");
     EXPECT_EQ(stored[1].payload, (std::vector<std::uint8_t>{1, 2, 3}));
+
+    // A write the file refuses is told with the file's reason.
+    {
+        const DiskFullAfterPages full(1);
+        ASSERT_TRUE(reopen());
+    }
+    answer("New Bookmark", QString(20000, 'x'));
+    log.scrub->getSlider()->setValue(12);
+    panel->getAddButton()->click();
+    EXPECT_TRUE(viewer.toastShown("The bookmark was not added: Filesystem full."));
+    EXPECT_EQ(list->count(), 2);
 
     // A log marked read-only, or in a folder marked so, is left as it is,
     // even for a user whose privileges would let the write through.
