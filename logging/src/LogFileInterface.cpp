@@ -22,4 +22,15 @@ bool LogFileInterface::readEntryInto(int entryId, DataEntry& entry) const
     return true;
 }
 
+bool LogFileInterface::editBookmark(const Bookmark& /*chosen*/, const std::string& /*title*/,
+                                    const std::string& /*comments*/)
+{
+    return false;
+}
+
+bool LogFileInterface::removeOneBookmark(const Bookmark& /*chosen*/)
+{
+    return false;
+}
+
 } // namespace Keldar::Logging

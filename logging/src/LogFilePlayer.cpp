@@ -375,22 +375,25 @@ const LogFileInterface& LogFilePlayer::getUnderlyingLogFile() const
     return *state_->file;
 }
 
-void LogFilePlayer::addBookmark(std::int32_t entryId, const std::string& title, const std::string& comments)
+bool LogFilePlayer::addBookmark(std::int32_t entryId, const std::string& title, const std::string& comments)
 {
-    state_->file->addBookmark(Bookmark{entryId, title, comments, {}});
+    const bool added = state_->file->addBookmark(Bookmark{entryId, title, comments, {}});
     state_->loadBookmarks();
+    return added;
 }
 
-void LogFilePlayer::updateBookmark(std::int32_t entryId, const std::string& title, const std::string& comments)
+bool LogFilePlayer::updateBookmark(const Bookmark& chosen, const std::string& title, const std::string& comments)
 {
-    state_->file->updateBookmark(Bookmark{entryId, title, comments, {}});
+    const bool updated = state_->file->editBookmark(chosen, title, comments);
     state_->loadBookmarks();
+    return updated;
 }
 
-void LogFilePlayer::removeBookmark(std::int32_t entryId)
+bool LogFilePlayer::removeBookmark(const Bookmark& chosen)
 {
-    state_->file->removeBookmark(Bookmark{entryId, {}, {}, {}});
+    const bool removed = state_->file->removeOneBookmark(chosen);
     state_->loadBookmarks();
+    return removed;
 }
 
 } // namespace Keldar::Logging::Playback

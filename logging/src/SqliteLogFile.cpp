@@ -58,6 +58,13 @@ enum class WriteOperation { Other, LogData, AddDataSourceProperty };
 
 std::string messageForErrorCode(int code, WriteOperation operation)
 {
+    // SQLite's extended codes keep the primary code in the low byte.
+    if (code == 1544) {
+        return "The folder of the log file is read-only.";
+    }
+    if ((code & 0xFF) == 8) {
+        return "The log file is read-only.";
+    }
     switch (code) {
     case 13:
         return "Filesystem full.";
@@ -962,6 +969,54 @@ bool SqliteLogFile::removeBookmark(const Bookmark& bookmark)
 {
     SqliteQuery query(*impl_->database, "DELETE FROM bookmarks WHERE entryId = :entryId;");
     query.bindParameter(":entryId", bookmark.entryId);
+    return finishWrite(*impl_, query, WriteOperation::Other);
+}
+
+namespace {
+
+// The row of one bookmark, told apart from others on its entry by its title
+// and comments (NULL comments read as empty); identical twins are
+// interchangeable, so the first is as good as any.
+std::optional<std::int64_t> findBookmarkRow(LogFileImpl& impl, const Bookmark& chosen)
+{
+    SqliteQuery query(*impl.database, "SELECT rowid FROM bookmarks WHERE entryId = :entryId AND title = :title "
+                                      "AND IFNULL(comments, '') = :comments ORDER BY rowid LIMIT 1;");
+    query.bindParameter(":entryId", chosen.entryId);
+    query.bindParameter(":title", chosen.title, BindMode::NoCopy);
+    query.bindParameter(":comments", chosen.comments, BindMode::NoCopy);
+    const auto step = query.executeStep();
+    if (step == QueryResult::Row) {
+        return asInteger(query.getValueFromColumn(0));
+    }
+    impl.setLastError(step == QueryResult::Done ? "The bookmark is no longer in the file."
+                                                : messageForErrorCode(query.getLastErrorCode(), WriteOperation::Other));
+    return std::nullopt;
+}
+
+} // namespace
+
+bool SqliteLogFile::editBookmark(const Bookmark& chosen, const std::string& title, const std::string& comments)
+{
+    const auto row = findBookmarkRow(*impl_, chosen);
+    if (!row) {
+        return false;
+    }
+    SqliteQuery query(*impl_->database,
+                      "UPDATE bookmarks SET title = :title, comments = :comments WHERE rowid = :row;");
+    query.bindParameter(":title", title, BindMode::NoCopy);
+    query.bindParameter(":comments", comments, BindMode::NoCopy);
+    query.bindParameter(":row", *row);
+    return finishWrite(*impl_, query, WriteOperation::Other);
+}
+
+bool SqliteLogFile::removeOneBookmark(const Bookmark& chosen)
+{
+    const auto row = findBookmarkRow(*impl_, chosen);
+    if (!row) {
+        return false;
+    }
+    SqliteQuery query(*impl_->database, "DELETE FROM bookmarks WHERE rowid = :row;");
+    query.bindParameter(":row", *row);
     return finishWrite(*impl_, query, WriteOperation::Other);
 }
 

@@ -413,10 +413,11 @@ TEST(PlayerSources, TypeListSelectsSourcesAndNoMatchPlaysEverything)
     EXPECT_TRUE(noMatch.getDataSources().empty());
 }
 
-TEST(PlayerBookmarks, BookmarksMapToFramesAndFollowEdits)
+TEST(PlayerBookmarks, BookmarksMapToFramesAndEditsTouchOnlyTheChosenOne)
 {
     TempFolder folder;
-    auto file = createLog(folder.file("bm.ondrix"));
+    const auto path = folder.file("bm.ondrix");
+    auto file = createLog(path);
     DataSource sonar{-1, KD_LogDataSourceType_Sonar, "sonar"};
     DataSource other{-1, static_cast<KD_LogDataSourceType>(3), "gps"};
     file->addDataSource(sonar);
@@ -427,22 +428,41 @@ TEST(PlayerBookmarks, BookmarksMapToFramesAndFollowEdits)
     }
     file->addBookmark({4, "between", "c", {}});
     file->addBookmark({8, "past the last sonar entry", "", {}});
+    // Older files may hold two on one entry.
+    file->addBookmark({8, "twin", "", {5, 6}});
     LogFilePlayer player(std::move(file), {KD_LogDataSourceType_Sonar}, {}, false, 10);
     auto bookmarks = player.getBookmarks();
-    ASSERT_EQ(bookmarks.size(), 2u);
+    ASSERT_EQ(bookmarks.size(), 3u);
     EXPECT_EQ(bookmarks[0].frameIndex, 2); // first sonar id not less than 4 is 5, frame 2
     EXPECT_EQ(bookmarks[0].comments, "c");
     EXPECT_EQ(bookmarks[1].frameIndex, 3);
 
-    player.addBookmark(1, "start", "");
-    player.updateBookmark(4, "renamed", "new");
-    player.removeBookmark(8);
+    EXPECT_TRUE(player.addBookmark(1, "start", ""));
+    EXPECT_TRUE(player.updateBookmark(bookmarks[2], "twin renamed", "kept its payload"));
+    EXPECT_TRUE(player.removeBookmark(bookmarks[1]));
+    // Gone already: refused, and said so.
+    EXPECT_FALSE(player.removeBookmark(bookmarks[1]));
+    EXPECT_EQ(player.getUnderlyingLogFile().getLastError(), "The bookmark is no longer in the file.");
     bookmarks = player.getBookmarks();
-    ASSERT_EQ(bookmarks.size(), 2u);
-    EXPECT_EQ(bookmarks[0].title, "renamed");
-    EXPECT_EQ(bookmarks[1].title, "start");
-    EXPECT_EQ(bookmarks[1].frameIndex, 0);
-    EXPECT_EQ(player.getUnderlyingLogFile().getBookmarks().size(), 2u);
+    ASSERT_EQ(bookmarks.size(), 3u);
+    EXPECT_EQ(bookmarks[0].title, "between");
+    EXPECT_EQ(bookmarks[1].title, "twin renamed");
+    EXPECT_EQ(bookmarks[1].entryId, 8);
+    EXPECT_EQ(bookmarks[2].title, "start");
+    EXPECT_EQ(bookmarks[2].frameIndex, 0);
+    const auto stored = player.getUnderlyingLogFile().getBookmarks();
+    ASSERT_EQ(stored.size(), 3u);
+    EXPECT_EQ(stored[1].payload, (std::vector<std::uint8_t>{5, 6}));
+
+    // A file opened read-only refuses every change, says why, and keeps its list.
+    LogFilePlayer reader(std::make_unique<SqliteLogFile>(path, SqliteLogFile::Access::ReadOnly),
+                         {KD_LogDataSourceType_Sonar}, {}, false, 10);
+    EXPECT_FALSE(reader.addBookmark(3, "new", ""));
+    EXPECT_EQ(reader.getUnderlyingLogFile().getLastError(), "The log file is read-only.");
+    EXPECT_FALSE(reader.updateBookmark(bookmarks[0], "renamed", ""));
+    EXPECT_FALSE(reader.removeBookmark(bookmarks[0]));
+    EXPECT_EQ(reader.getBookmarks().size(), 3u);
+    EXPECT_EQ(reader.getBookmarks()[0].title, "between");
 }
 
 TEST(PlayerBookmarks, EditingBookmarksWhilePlayingIsSafe)
@@ -458,7 +478,7 @@ TEST(PlayerBookmarks, EditingBookmarksWhilePlayingIsSafe)
     for (int i = 1; i <= 60; ++i) {
         player.addBookmark(i, "b" + std::to_string(i), "");
         if (i % 3 == 0) {
-            player.removeBookmark(i);
+            player.removeBookmark({i, "b" + std::to_string(i), "", {}});
         }
     }
     ASSERT_TRUE(recorder.waitFor(20));

@@ -22,6 +22,16 @@ using Ondrix::Visualisation::FanDisplay;
 
 namespace {
 constexpr int bookmarkToastMs = 3500;
+
+void showBookmarkOutcome(LumivaneWindow& window, const MainController::BookmarkOutcome& outcome)
+{
+    if (outcome.done) {
+        window.newToast(LumivaneWindow::ToastType::Success, outcome.message, LumivaneWindow::StandardToastDuration);
+    } else {
+        // Stays until read: the bookmark is not where the user thinks it is.
+        window.newToast(LumivaneWindow::ToastType::Error, outcome.message, 0);
+    }
+}
 } // namespace
 
 PlaybackToolbar* LumivaneWindow::getPlaybackToolbar() const
@@ -100,12 +110,14 @@ void LumivaneWindow::wireLogWidgets()
     connect(capture, &CaptureToolbar::startLogging, controller, &MainController::startLogging);
     connect(capture, &CaptureToolbar::stopLogging, controller, &MainController::stopLogging);
     connect(capture, &CaptureToolbar::stillCapture, controller, &MainController::stillCapture);
-    connect(capture, &CaptureToolbar::currentEntryIdRequested, this,
-            [capture, controller] { capture->requestBookmark(controller->getLastEntryID()); });
+    // The entry newest when the button is pressed is the one marked.
+    connect(capture, &CaptureToolbar::currentEntryIdRequested, this, [capture, controller] {
+        const int32_t entryId = controller->getLastEntryID();
+        capture->requestBookmark(entryId, controller->getRecordingBookmark(entryId));
+    });
     connect(capture, &CaptureToolbar::newBookmarkRequested, this,
             [this, controller](int32_t entryId, const std::string& title, const std::string& comments) {
-                controller->addBookmark(entryId, title, comments);
-                newToast(ToastType::Success, QStringLiteral("Bookmark added!"), StandardToastDuration);
+                showBookmarkOutcome(*this, controller->addBookmark(entryId, title, comments));
             });
 
     connect(playback, &PlaybackToolbar::entryRequested, controller, &MainController::readLogEntry);
@@ -116,9 +128,18 @@ void LumivaneWindow::wireLogWidgets()
     connect(playback, &PlaybackToolbar::exportToLog, controller, &MainController::exportToLog);
     connect(playback, &PlaybackToolbar::exportToLegacyLog, controller, &MainController::exportToLegacyLog);
     connect(playback, &PlaybackToolbar::exportToVideo, controller, &MainController::exportToVideo);
-    connect(playback, &PlaybackToolbar::newBookmarkRequested, controller, &MainController::addBookmark);
-    connect(playback, &PlaybackToolbar::updateBookmarkRequested, controller, &MainController::updateBookmark);
-    connect(playback, &PlaybackToolbar::removeBookmarkRequested, controller, &MainController::removeBookmark);
+    connect(playback, &PlaybackToolbar::newBookmarkRequested, this,
+            [this, controller](int32_t entryId, const std::string& title, const std::string& comments) {
+                showBookmarkOutcome(*this, controller->addBookmark(entryId, title, comments));
+            });
+    connect(playback, &PlaybackToolbar::updateBookmarkRequested, this,
+            [this, controller](const Logging::Bookmark& chosen, const std::string& title, const std::string& comments) {
+                showBookmarkOutcome(*this, controller->updateBookmark(chosen, title, comments));
+            });
+    connect(playback, &PlaybackToolbar::removeBookmarkRequested, this,
+            [this, controller](const Logging::Bookmark& chosen) {
+                showBookmarkOutcome(*this, controller->removeBookmark(chosen));
+            });
     connect(playback, &PlaybackToolbar::bookmarkPassed, this,
             [this](const std::string& title, const std::string& comments) {
                 // A bookmark without comments is announced by its title alone.

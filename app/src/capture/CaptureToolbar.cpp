@@ -9,7 +9,9 @@
 #include <QSettings>
 #include <QShortcut>
 #include <QVBoxLayout>
+
 #include <QVariant>
+#include <memory>
 
 namespace Keldar::OndrixLumivane {
 
@@ -76,11 +78,13 @@ void CaptureToolbar::setMode(int newMode)
     recordButton->setVisible(mode == Live);
 }
 
-void CaptureToolbar::requestBookmark(int32_t entryId)
+void CaptureToolbar::requestBookmark(int32_t entryId, const std::optional<Logging::Bookmark>& existing)
 {
-    BookmarkDialog dialog(QStringLiteral("New Bookmark"), parentWidget());
-    if (dialog.run() == QDialog::Accepted) {
-        Q_EMIT newBookmarkRequested(entryId, dialog.getTitle(), dialog.getComments());
+    auto dialog = existing ? std::make_unique<BookmarkDialog>(QStringLiteral("Edit Bookmark"), existing->title,
+                                                              existing->comments, parentWidget())
+                           : std::make_unique<BookmarkDialog>(QStringLiteral("New Bookmark"), parentWidget());
+    if (dialog->run() == QDialog::Accepted) {
+        Q_EMIT newBookmarkRequested(entryId, dialog->getTitle(), dialog->getComments());
     }
 }
 

@@ -2,7 +2,10 @@
 
 #include "base/ToolbarBase.h"
 
+#include <keldar/logging/Bookmark.h>
+
 #include <cstdint>
+#include <optional>
 #include <string>
 
 class QFrame;
@@ -29,8 +32,9 @@ public:
 
     void setMode(int mode);
     // Opens the bookmark dialog for a bookmark at `entryId` (the answer to
-    // currentEntryIdRequested).
-    void requestBookmark(int32_t entryId);
+    // currentEntryIdRequested); `existing` is the one already there, offered
+    // for editing.
+    void requestBookmark(int32_t entryId, const std::optional<Logging::Bookmark>& existing = std::nullopt);
 
     SvgButton* getRecordButton() const;
     SvgButton* getStopButton() const;

@@ -41,6 +41,14 @@ public:
     using VisibleSonars = Ondrix::Utilities::ConnectionManager::VisibleSonars;
     using NetworkSettings = Ondrix::Utilities::ConnectionManager::Settings;
 
+    /// A bookmark change done (a success toast's text) or refused (an error
+    /// toast's text, saying why).
+    struct BookmarkOutcome
+    {
+        bool done = false;
+        QString message;
+    };
+
     explicit MainController(const NetworkSettings& network = {}, QObject* parent = nullptr);
     ~MainController() override;
 
@@ -130,9 +138,11 @@ public slots:
     void stopPlayback();
     void setLoopPlayback(bool enabled);
     void setPlaybackSpeed(float speed);
-    void addBookmark(int32_t entryId, std::string title, std::string comments);
-    void updateBookmark(int32_t entryId, std::string title, std::string comments);
-    void removeBookmark(int32_t entryId);
+    // Bookmarks: of the recording while one runs, else of the open log. Each
+    // tells what became of the change, in words for the user.
+    BookmarkOutcome addBookmark(int32_t entryId, std::string title, std::string comments);
+    BookmarkOutcome updateBookmark(Keldar::Logging::Bookmark chosen, std::string title, std::string comments);
+    BookmarkOutcome removeBookmark(Keldar::Logging::Bookmark chosen);
     void closeLogFile();
     void exportToVideo(Keldar::Ondrix::Visualisation::VideoExport::VideoExportSettings settings,
                        Keldar::Ondrix::Visualisation::FanDisplayOptions::DisplaySettings displaySettings);
@@ -143,6 +153,8 @@ public:
     [[nodiscard]] bool isRecording() const;
     /// The file being recorded, or empty.
     [[nodiscard]] std::string getRecordingPath() const;
+    /// The recording's bookmark on `entryId`, if it has one.
+    [[nodiscard]] std::optional<Logging::Bookmark> getRecordingBookmark(int32_t entryId) const;
     [[nodiscard]] bool isPlayingLog() const;
     /// The entry ids of the open log's frames, in frame order (empty without a log).
     [[nodiscard]] std::vector<int32_t> getLogEntryIndex() const;
@@ -154,9 +166,11 @@ private:
     void recordingFailed(const QString& reason);
     void closeRecording();
     void playEntry(int32_t frame, Logging::DataEntry entry);
+    BookmarkOutcome addPlaybackBookmark(int32_t entryId, const std::string& title, const std::string& comments);
     /// Asks, converts and reports; the converted log, or null.
     std::unique_ptr<Logging::SqliteLogFile> convertLegacyLog(const std::string& file);
-    void playLogFile(std::unique_ptr<Logging::SqliteLogFile> log, const std::string& file);
+    void playLogFile(std::unique_ptr<Logging::SqliteLogFile> log, const std::string& file,
+                     const QString& readOnlyReason = {});
     /// Stops playback, runs an export over the open log and tells how it went.
     void runPlayerExport(const std::function<bool(Logging::Playback::LogFilePlayer&)>& exportWith);
     std::shared_ptr<LogSide> logs;

@@ -49,6 +49,8 @@ struct MainController::LogSide
     // The frame last delivered to the screen, set on the player's thread.
     std::atomic<std::int32_t> shownFrame{0};
     bool loop = false;
+    // Why the open log's bookmarks cannot be changed; empty when they can.
+    QString readOnlyReason;
 };
 
 // A folder the user can write captures into: false for a missing path, a

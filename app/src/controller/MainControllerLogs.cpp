@@ -25,7 +25,10 @@
 #include <QFile>
 #include <QProgressDialog>
 
+#include <algorithm>
 #include <variant>
+
+#include <unistd.h>
 
 namespace Keldar::OndrixLumivane {
 
@@ -91,6 +94,32 @@ bool holdsSonarImages(const Logging::LogFileInterface& file)
     return !file.getEntryIndex(filter).empty();
 }
 
+// Why changes to the log at `file` would be refused, or empty. A file or folder
+// marked read-only (writable by no one) counts as such even for a user whose
+// privileges would let the write through: the mark is the owner's wish.
+QString readOnlyReasonFor(const std::filesystem::path& file)
+{
+    auto unwritable = [](const std::filesystem::path& path) {
+        using Perms = std::filesystem::perms;
+        std::error_code error;
+        const auto status = std::filesystem::status(path, error);
+        if (error) {
+            return false;
+        }
+        const bool marked =
+            (status.permissions() & (Perms::owner_write | Perms::group_write | Perms::others_write)) == Perms::none;
+        return marked || ::access(path.c_str(), W_OK) != 0;
+    };
+    if (unwritable(file)) {
+        return QStringLiteral("the log file is read-only.");
+    }
+    const std::filesystem::path folder = file.has_parent_path() ? file.parent_path() : std::filesystem::path(".");
+    if (unwritable(folder)) {
+        return QStringLiteral("the folder of the log file is read-only.");
+    }
+    return {};
+}
+
 } // namespace
 
 bool MainController::isPlayingLog() const
@@ -106,8 +135,13 @@ std::vector<int32_t> MainController::getLogEntryIndex() const
 void MainController::openLogFile(std::string file)
 {
     std::unique_ptr<Logging::SqliteLogFile> log;
+    const QString readOnlyReason = readOnlyReasonFor(std::filesystem::path(file));
+    bool converted = false;
     try {
-        log = std::make_unique<Logging::SqliteLogFile>(std::filesystem::path(file));
+        // A log that may not be changed is not even opened for writing.
+        log = std::make_unique<Logging::SqliteLogFile>(
+            std::filesystem::path(file), readOnlyReason.isEmpty() ? Logging::SqliteLogFile::Access::ReadWrite
+                                                                  : Logging::SqliteLogFile::Access::ReadOnly);
     } catch (const Logging::NotALogFileError& error) {
         warning(QStringLiteral("Not a log file"), QString::fromLocal8Bit(error.what()));
         return;
@@ -116,13 +150,15 @@ void MainController::openLogFile(std::string file)
         if (!log) {
             return;
         }
+        // A new file of the user's own.
+        converted = true;
     } catch (const std::exception& error) {
         MessageBoxes::critical(
             mainWindow(), QStringLiteral("Cannot Open Log File"),
             QStringLiteral("The log file could not be opened: %1").arg(QString::fromLocal8Bit(error.what())));
         return;
     }
-    playLogFile(std::move(log), file);
+    playLogFile(std::move(log), file, converted ? QString() : readOnlyReason);
 }
 
 std::unique_ptr<Logging::SqliteLogFile> MainController::convertLegacyLog(const std::string& file)
@@ -148,7 +184,8 @@ std::unique_ptr<Logging::SqliteLogFile> MainController::convertLegacyLog(const s
     }
 }
 
-void MainController::playLogFile(std::unique_ptr<Logging::SqliteLogFile> log, const std::string& file)
+void MainController::playLogFile(std::unique_ptr<Logging::SqliteLogFile> log, const std::string& file,
+                                 const QString& readOnlyReason)
 {
     if (!holdsSonarImages(*log)) {
         warning(QStringLiteral("Nothing to play"),
@@ -158,6 +195,7 @@ void MainController::playLogFile(std::unique_ptr<Logging::SqliteLogFile> log, co
 
     LogSide& side = *logs;
     side.player.reset();
+    side.readOnlyReason = readOnlyReason;
     side.player = std::make_unique<LogFilePlayer>(
         std::move(log), std::vector<KD_LogDataSourceType>{KD_LogDataSourceType_Sonar},
         [this](std::int32_t frame, Logging::DataEntry entry) { playEntry(frame, std::move(entry)); }, side.loop,
@@ -274,20 +312,68 @@ void MainController::setPlaybackSpeed(float speed)
     }
 }
 
-void MainController::updateBookmark(int32_t entryId, std::string title, std::string comments)
+namespace {
+
+// Bookmarks of a log the user may not change are refused before the file is
+// tried; otherwise the file's own reason is told.
+MainController::BookmarkOutcome bookmarkOutcome(bool done, const QString& success, const QString& failure,
+                                                const Logging::LogFileInterface& file)
 {
-    if (logs->player) {
-        logs->player->updateBookmark(entryId, title, comments);
-        emit newBookmarkList(logs->player->getBookmarks());
+    if (done) {
+        return {true, success};
     }
+    return {false, failure + QString::fromStdString(file.getLastError())};
 }
 
-void MainController::removeBookmark(int32_t entryId)
+} // namespace
+
+MainController::BookmarkOutcome MainController::addPlaybackBookmark(int32_t entryId, const std::string& title,
+                                                                    const std::string& comments)
 {
-    if (logs->player) {
-        logs->player->removeBookmark(entryId);
-        emit newBookmarkList(logs->player->getBookmarks());
+    LogFilePlayer& player = *logs->player;
+    const QString failure = QStringLiteral("The bookmark was not added: ");
+    if (!logs->readOnlyReason.isEmpty()) {
+        return {false, failure + logs->readOnlyReason};
     }
+    const auto& bookmarks = player.getBookmarks();
+    if (std::any_of(bookmarks.begin(), bookmarks.end(),
+                    [entryId](const auto& bookmark) { return bookmark.entryId == entryId; })) {
+        return {false, failure + QStringLiteral("this frame has a bookmark already; edit that one instead.")};
+    }
+    const bool added = player.addBookmark(entryId, title, comments);
+    emit newBookmarkList(player.getBookmarks());
+    return bookmarkOutcome(added, QStringLiteral("Bookmark added!"), failure, player.getUnderlyingLogFile());
+}
+
+MainController::BookmarkOutcome MainController::updateBookmark(Logging::Bookmark chosen, std::string title,
+                                                               std::string comments)
+{
+    const QString failure = QStringLiteral("The bookmark was not changed: ");
+    if (!logs->player) {
+        return {false, failure + QStringLiteral("no log file is open.")};
+    }
+    if (!logs->readOnlyReason.isEmpty()) {
+        return {false, failure + logs->readOnlyReason};
+    }
+    LogFilePlayer& player = *logs->player;
+    const bool updated = player.updateBookmark(chosen, title, comments);
+    emit newBookmarkList(player.getBookmarks());
+    return bookmarkOutcome(updated, QStringLiteral("Bookmark updated!"), failure, player.getUnderlyingLogFile());
+}
+
+MainController::BookmarkOutcome MainController::removeBookmark(Logging::Bookmark chosen)
+{
+    const QString failure = QStringLiteral("The bookmark was not deleted: ");
+    if (!logs->player) {
+        return {false, failure + QStringLiteral("no log file is open.")};
+    }
+    if (!logs->readOnlyReason.isEmpty()) {
+        return {false, failure + logs->readOnlyReason};
+    }
+    LogFilePlayer& player = *logs->player;
+    const bool removed = player.removeBookmark(chosen);
+    emit newBookmarkList(player.getBookmarks());
+    return bookmarkOutcome(removed, QStringLiteral("Bookmark deleted."), failure, player.getUnderlyingLogFile());
 }
 
 void MainController::closeLogFile()

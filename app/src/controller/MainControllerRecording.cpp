@@ -325,24 +325,86 @@ void MainController::stillCapture()
     toast(ToastType::Success, QStringLiteral("Still image captured!"), standardToastMs);
 }
 
-void MainController::addBookmark(int32_t entryId, std::string title, std::string comments)
+namespace {
+
+void collectBookmark(void* context, KD_LogBookmark* bookmark)
+{
+    std::unique_ptr<KD_LogBookmark, void (*)(KD_LogBookmark*)> owned(bookmark, &KD_LogBookmark_Destroy);
+    static_cast<std::vector<Logging::Bookmark>*>(context)->push_back(std::move(*owned));
+}
+
+std::vector<Logging::Bookmark> bookmarksOf(const KD_LogFile* file)
+{
+    std::vector<Logging::Bookmark> bookmarks;
+    KD_LogFile_GetBookmarks(file, &collectBookmark, &bookmarks);
+    return bookmarks;
+}
+
+QString notAdded(const QString& reason)
+{
+    return QStringLiteral("The bookmark was not added: ") + reason;
+}
+
+} // namespace
+
+std::optional<Logging::Bookmark> MainController::getRecordingBookmark(int32_t entryId) const
+{
+    std::lock_guard lock(logs->writeMutex);
+    if (logs->file == nullptr) {
+        return std::nullopt;
+    }
+    for (auto& bookmark : bookmarksOf(logs->file)) {
+        if (bookmark.entryId == entryId) {
+            return std::move(bookmark);
+        }
+    }
+    return std::nullopt;
+}
+
+MainController::BookmarkOutcome MainController::addBookmark(int32_t entryId, std::string title, std::string comments)
 {
     LogSide& log = *logs;
-    if (isRecording()) {
-        std::lock_guard lock(log.writeMutex);
-        std::int32_t count = 0;
-        if (log.file == nullptr || !KD_LogFile_GetEntryCount(log.file, &count, nullptr)) {
-            return;
-        }
-        KD_LogBookmark* bookmark = KD_LogBookmark_Create(count, title.c_str(), comments.c_str(), nullptr, 0);
-        KD_LogFile_AddBookmark(log.file, bookmark, nullptr);
-        KD_LogBookmark_Destroy(bookmark);
-        return;
-    }
     if (log.player) {
-        log.player->addBookmark(entryId, title, comments);
-        emit newBookmarkList(log.player->getBookmarks());
+        return addPlaybackBookmark(entryId, title, comments);
     }
+    // A recording's bookmark marks the entry that was newest when the user
+    // asked for it, however long the title took to type.
+    std::lock_guard lock(log.writeMutex);
+    if (log.file == nullptr || log.stopFlag.load() == 1) {
+        return {false, notAdded(QStringLiteral("the recording stopped before it was saved."))};
+    }
+    if (entryId <= 0) {
+        // Asked for before the first entry was written: the first entry, now
+        // that there may be one. Never entry 0, which no entry has.
+        if (!KD_LogFile_GetFirstEntryId(log.file, &entryId, nullptr) || entryId <= 0) {
+            return {false, notAdded(QStringLiteral("nothing has been recorded yet. Try again once the sonar's "
+                                                   "images are being recorded."))};
+        }
+    }
+    // One bookmark per moment: the dialog offered the existing one for editing.
+    std::optional<Logging::Bookmark> existing;
+    for (auto& bookmark : bookmarksOf(log.file)) {
+        if (bookmark.entryId == entryId) {
+            existing = std::move(bookmark);
+            break;
+        }
+    }
+    KD_LogError* error = nullptr;
+    bool stored = false;
+    if (existing) {
+        existing->title = title;
+        existing->comments = comments;
+        stored = KD_LogFile_UpdateBookmark(log.file, &*existing, &error);
+    } else {
+        KD_LogBookmark* bookmark = KD_LogBookmark_Create(entryId, title.c_str(), comments.c_str(), nullptr, 0);
+        stored = KD_LogFile_AddBookmark(log.file, bookmark, &error);
+        KD_LogBookmark_Destroy(bookmark);
+    }
+    if (!stored) {
+        const QString reason = QString::fromStdString(takeMessage(error));
+        return {false, existing ? QStringLiteral("The bookmark was not changed: ") + reason : notAdded(reason)};
+    }
+    return {true, existing ? QStringLiteral("Bookmark updated!") : QStringLiteral("Bookmark added!")};
 }
 
 } // namespace Keldar::OndrixLumivane

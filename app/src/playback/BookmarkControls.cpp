@@ -1,5 +1,6 @@
 #include "playback/BookmarkControls.h"
 
+#include "base/MessageBoxes.h"
 #include "capture/BookmarkDialog.h"
 #include "playback/BookmarkListWidget.h"
 
@@ -79,27 +80,41 @@ BookmarkControls::BookmarkControls(GUI::Widgets::Bases::PopOutWidgetControl* but
     setDragHandle(handle);
 
     connect(addButton, &QAbstractButton::clicked, this, [this] {
+        // The frame on screen now: frames already on their way arrive while
+        // the dialog is open.
+        const int32_t entryId = currentEntryId;
         Q_EMIT addingBookmark();
-        BookmarkDialog dialog(QStringLiteral("New Bookmark"), window());
-        if (dialog.run() == QDialog::Accepted) {
-            Q_EMIT newBookmarkRequested(currentEntryId, dialog.getTitle(), dialog.getComments());
+        // One bookmark per frame: the one there is offered for editing.
+        if (BookmarkListItem* existing = bookmarkOn(entryId)) {
+            edit(existing);
+        } else {
+            BookmarkDialog dialog(QStringLiteral("New Bookmark"), window());
+            if (dialog.run() == QDialog::Accepted) {
+                Q_EMIT newBookmarkRequested(entryId, dialog.getTitle(), dialog.getComments());
+            }
         }
         Q_EMIT finishedAddingBookmark();
     });
     connect(editButton, &QAbstractButton::clicked, this, [this] {
+        if (BookmarkListItem* item = currentBookmark()) {
+            edit(item);
+        }
+    });
+    connect(deleteButton, &QAbstractButton::clicked, this, [this] {
         BookmarkListItem* item = currentBookmark();
         if (item == nullptr) {
             return;
         }
-        const int32_t entryId = item->entryId();
-        BookmarkDialog dialog(QStringLiteral("Edit Bookmark"), item->title(), item->comments(), window());
-        if (dialog.run() == QDialog::Accepted) {
-            Q_EMIT updateBookmarkRequested(entryId, dialog.getTitle(), dialog.getComments());
-        }
-    });
-    connect(deleteButton, &QAbstractButton::clicked, this, [this] {
-        if (BookmarkListItem* item = currentBookmark()) {
-            Q_EMIT removeBookmarkRequested(item->entryId());
+        QMessageBox box(QMessageBox::Question, QStringLiteral("Delete Bookmark"),
+                        QStringLiteral("Delete the bookmark \"%1\"? This cannot be undone.")
+                            .arg(QString::fromStdString(item->title())),
+                        QMessageBox::Yes | QMessageBox::No, window());
+        box.setDefaultButton(QMessageBox::No);
+        box.setProperty("class", QStringLiteral("inverted"));
+        // The list may change while the question is open.
+        const Logging::Bookmark chosen{item->entryId(), item->title(), item->comments(), {}};
+        if (MessageBoxes::show(box) == QMessageBox::Yes) {
+            Q_EMIT removeBookmarkRequested(chosen);
         }
     });
     connect(list, &QListWidget::itemSelectionChanged, this, &BookmarkControls::selectionChanged);
@@ -164,6 +179,26 @@ void BookmarkControls::framePlayed(int32_t frame, int32_t entryId, bool suppress
             Q_EMIT bookmarkPassed(item->title(), item->comments());
             return;
         }
+    }
+}
+
+BookmarkListItem* BookmarkControls::bookmarkOn(int32_t entryId) const
+{
+    for (int row = 0; row < list->count(); ++row) {
+        auto* item = dynamic_cast<BookmarkListItem*>(list->item(row));
+        if (item != nullptr && item->entryId() == entryId) {
+            return item;
+        }
+    }
+    return nullptr;
+}
+
+void BookmarkControls::edit(BookmarkListItem* item)
+{
+    const Logging::Bookmark chosen{item->entryId(), item->title(), item->comments(), {}};
+    BookmarkDialog dialog(QStringLiteral("Edit Bookmark"), chosen.title, chosen.comments, window());
+    if (dialog.run() == QDialog::Accepted) {
+        Q_EMIT updateBookmarkRequested(chosen, dialog.getTitle(), dialog.getComments());
     }
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "controller/MetaTypes.h"
 #include "controller/PlaybackMetaTypes.h"
 
 #include <keldar/gui/BasicPopOutWidget.h>
@@ -43,8 +44,10 @@ Q_SIGNALS:
     void addingBookmark();
     void finishedAddingBookmark();
     void newBookmarkRequested(int32_t entryId, std::string title, std::string comments);
-    void updateBookmarkRequested(int32_t entryId, std::string title, std::string comments);
-    void removeBookmarkRequested(int32_t entryId);
+    // The bookmark chosen, as listed: an entry of an older file may hold more
+    // than one, and only this one is meant.
+    void updateBookmarkRequested(Keldar::Logging::Bookmark chosen, std::string title, std::string comments);
+    void removeBookmarkRequested(Keldar::Logging::Bookmark chosen);
     void bookmarkPassed(std::string title, std::string comments);
     void jumpToBookmarkRequested(int32_t entryId);
     void bookmarkHovered(int32_t frame);
@@ -52,6 +55,8 @@ Q_SIGNALS:
 
 private:
     BookmarkListItem* currentBookmark() const;
+    BookmarkListItem* bookmarkOn(int32_t entryId) const;
+    void edit(BookmarkListItem* item);
     void selectionChanged();
 
     BookmarkListWidget* list;

@@ -252,13 +252,16 @@ void PlaybackToolbar::onFramePlayed(int32_t frame, int32_t entryId)
     if (exportModal->isVisible()) {
         return;
     }
+    // The bookmark panel first: at the last frame the scrub control goes back
+    // to frame 0, which is then the frame on screen and the one a new
+    // bookmark must mark.
+    bookmarkControls->framePlayed(frame, entryId, scrubControl->isScrubbing());
     if (frame == steppedFrame) {
         steppedFrame = -1;
         scrubControl->showFrame(frame);
     } else {
         scrubControl->framePlayed(frame);
     }
-    bookmarkControls->framePlayed(frame, entryId, scrubControl->isScrubbing());
 }
 
 void PlaybackToolbar::pauseForAWhile()

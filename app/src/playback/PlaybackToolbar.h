@@ -76,8 +76,8 @@ Q_SIGNALS:
     void exportToVideo(Keldar::Ondrix::Visualisation::VideoExport::VideoExportSettings settings,
                        Keldar::Ondrix::Visualisation::FanDisplayOptions::DisplaySettings displaySettings);
     void newBookmarkRequested(int32_t entryId, std::string title, std::string comments);
-    void updateBookmarkRequested(int32_t entryId, std::string title, std::string comments);
-    void removeBookmarkRequested(int32_t entryId);
+    void updateBookmarkRequested(Keldar::Logging::Bookmark chosen, std::string title, std::string comments);
+    void removeBookmarkRequested(Keldar::Logging::Bookmark chosen);
     void bookmarkPassed(std::string title, std::string comments);
 
 public Q_SLOTS:

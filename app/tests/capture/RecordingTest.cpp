@@ -16,6 +16,7 @@
 
 #include <QDateTime>
 #include <QElapsedTimer>
+#include <QLabel>
 #include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
@@ -160,44 +161,87 @@ TEST(Recording, AFolderThatIsGoneOrAFileThatFillsUpIsToldAndNothingIsLost)
     EXPECT_GT(openLog(files.front())->getEntryCount(), 0);
 }
 
-TEST(Recording, ABookmarkIsAnchoredWhereTheRecordingStandsWhenItIsSaved)
+TEST(Recording, ABookmarkMarksTheEntryOfTheButtonPressAndIsToldAddedOnlyWhenStored)
 {
     ViewerSession viewer;
     QTemporaryDir folder;
     auto sonar = connectViewer(viewer, serial, folder.path().toStdString());
     CaptureToolbar* capture = viewer.window->getCaptureToolbar();
-    QTest::mouseClick(capture->getRecordButton(), Qt::LeftButton);
-    ASSERT_TRUE(waitFor([&] { return viewer.controller->getLastEntryID() >= 2; }));
+    // Holds the sonar's images back; true once it has left a request unanswered.
+    auto holdImages = [&] {
+        sonar->ignoreFireRequests(std::size_t{1} << 30);
+        const auto asked = sonar->counters().fireRequests;
+        return waitFor([&] { return sonar->counters().fireRequests > asked; });
+    };
+    auto bookmarks = [&] { return openLog(viewer.controller->getRecordingPath())->getBookmarks(); };
+    auto answer = [](const QString& heading, const QString& title, const std::function<void()>& whileOpen = {}) {
+        BookmarkDialog::setRunner([=](BookmarkDialog& dialog) {
+            EXPECT_EQ(dialog.findChild<QLabel*>("dialogTitle")->text(), heading);
+            if (whileOpen) {
+                whileOpen();
+            }
+            auto* field = dialog.findChild<QLineEdit*>("title");
+            field->clear();
+            QTest::keyClicks(field, title);
+            return static_cast<int>(QDialog::Accepted);
+        });
+    };
 
-    std::int32_t countWhenOpened = -1;
-    std::int32_t countWhenSaved = -1;
-    BookmarkDialog::setRunner([&](BookmarkDialog& dialog) {
-        countWhenOpened = viewer.controller->getLastEntryID();
-        auto* title = dialog.findChild<QLineEdit*>("title");
-        QTest::keyClicks(title, "   ");
-        EXPECT_FALSE(dialog.getSaveButton()->isEnabled());
-        // The user takes a while over the title.
-        EXPECT_TRUE(waitFor([&] { return viewer.controller->getLastEntryID() >= countWhenOpened + 8; }));
-        title->clear();
-        QTest::keyClicks(title, "Wreck");
-        EXPECT_TRUE(dialog.getSaveButton()->isEnabled());
-        countWhenSaved = viewer.controller->getLastEntryID();
-        return static_cast<int>(QDialog::Accepted);
+    // Nothing recorded yet, nor by the time Save is pressed: refused, never
+    // stored on an entry that does not exist.
+    ASSERT_TRUE(holdImages());
+    QTest::mouseClick(capture->getRecordButton(), Qt::LeftButton);
+    ASSERT_EQ(viewer.controller->getLastEntryID(), 0);
+    answer("New Bookmark", "Too soon");
+    QTest::mouseClick(capture->getBookmarkButton(), Qt::LeftButton);
+    EXPECT_TRUE(viewer.toastShown("The bookmark was not added: nothing has been recorded yet. Try again once the "
+                                  "sonar's images are being recorded."));
+    EXPECT_FALSE(viewer.toastShown("Bookmark added!"));
+    EXPECT_TRUE(bookmarks().empty());
+
+    // Asked for before the first entry, saved after it: on the first entry.
+    answer("New Bookmark", "Start", [&] {
+        sonar->ignoreFireRequests(0);
+        EXPECT_TRUE(waitFor([&] { return viewer.controller->getLastEntryID() >= 3; }));
     });
     QTest::mouseClick(capture->getBookmarkButton(), Qt::LeftButton);
-    BookmarkDialog::setRunner({});
     EXPECT_TRUE(viewer.toastShown("Bookmark added!"));
-    QTest::mouseClick(capture->getStopButton(), Qt::LeftButton);
+    ASSERT_EQ(bookmarks().size(), 1U);
+    EXPECT_EQ(bookmarks().front().entryId, 1);
 
-    const auto files = filesIn(folder.path().toStdString(), ".ondrix");
-    ASSERT_EQ(files.size(), 1U);
-    auto log = openLog(files.front());
-    const auto bookmarks = log->getBookmarks();
-    ASSERT_EQ(bookmarks.size(), 1U);
-    EXPECT_EQ(bookmarks.front().title, "Wreck");
-    EXPECT_GE(bookmarks.front().entryId, countWhenSaved);
-    EXPECT_GE(bookmarks.front().entryId, countWhenOpened + 8);
-    EXPECT_LE(bookmarks.front().entryId, log->getEntryCount());
+    // A user slow over the title: the entry of the press, not of the Save.
+    const std::int32_t beforePress = viewer.controller->getLastEntryID();
+    std::int32_t afterPress = -1;
+    answer("New Bookmark", "Wreck", [&] {
+        afterPress = viewer.controller->getLastEntryID();
+        EXPECT_TRUE(waitFor([&] { return viewer.controller->getLastEntryID() >= afterPress + 8; }));
+    });
+    QTest::mouseClick(capture->getBookmarkButton(), Qt::LeftButton);
+    ASSERT_EQ(bookmarks().size(), 2U);
+    EXPECT_EQ(bookmarks().back().title, "Wreck");
+    EXPECT_GE(bookmarks().back().entryId, beforePress);
+    EXPECT_LE(bookmarks().back().entryId, afterPress);
+
+    // One bookmark per entry: a second press on the same entry edits it.
+    ASSERT_TRUE(holdImages());
+    answer("New Bookmark", "Buoy");
+    QTest::mouseClick(capture->getBookmarkButton(), Qt::LeftButton);
+    answer("Edit Bookmark", "Red buoy");
+    QTest::mouseClick(capture->getBookmarkButton(), Qt::LeftButton);
+    EXPECT_TRUE(viewer.toastShown("Bookmark updated!"));
+    ASSERT_EQ(bookmarks().size(), 3U);
+    EXPECT_EQ(bookmarks().back().title, "Red buoy");
+
+    // The recording stops while the dialog is open: told, and nothing written.
+    const std::string path = viewer.controller->getRecordingPath();
+    answer("Edit Bookmark", "Late", [&] { viewer.controller->stopLogging(); });
+    QTest::mouseClick(capture->getBookmarkButton(), Qt::LeftButton);
+    BookmarkDialog::setRunner({});
+    EXPECT_TRUE(viewer.toastShown("The bookmark was not added: the recording stopped before it was saved."));
+    const auto kept = openLog(path)->getBookmarks();
+    ASSERT_EQ(kept.size(), 3U);
+    EXPECT_EQ(kept.back().title, "Red buoy");
+    sonar->ignoreFireRequests(0);
 }
 
 TEST(Recording, AViewerKilledWhileRecordingAt40HzLeavesASoundFileWithEveryEntryItReported)

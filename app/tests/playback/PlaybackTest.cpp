@@ -6,6 +6,7 @@
 
 #include "application/LumivaneApplication.h"
 #include "application/LumivaneWindow.h"
+#include "base/MessageBoxes.h"
 #include "capture/BookmarkDialog.h"
 #include "capture/CaptureToolbar.h"
 #include "controller/MainController.h"
@@ -306,6 +307,7 @@ TEST(Playback, BookmarksAreListedMarkedAnnouncedEditedAndRemoved)
         return static_cast<int>(QDialog::Accepted);
     });
     click(panel->getAddButton());
+    EXPECT_TRUE(viewer.toastShown("Bookmark added!"));
     ASSERT_EQ(list->count(), 1);
     auto* item = dynamic_cast<BookmarkListItem*>(list->item(0));
     ASSERT_NE(item, nullptr);
@@ -374,15 +376,128 @@ TEST(Playback, BookmarksAreListedMarkedAnnouncedEditedAndRemoved)
     });
     click(panel->getEditButton());
     BookmarkDialog::setRunner({});
+    EXPECT_TRUE(viewer.toastShown("Bookmark updated!"));
     ASSERT_EQ(list->count(), 1);
     EXPECT_EQ(list->item(0)->text(), "  Reef edge");
 
+    // Deleting asks first; its default keeps the bookmark.
     list->setCurrentItem(list->item(0));
     click(panel->getDeleteButton());
+    ASSERT_FALSE(viewer.messageBoxes.empty());
+    EXPECT_EQ(viewer.messageBoxes.back().first, "Delete Bookmark");
+    EXPECT_EQ(list->item(0)->text(), "  Reef edge");
+    MessageBoxes::setPresenter([](QMessageBox&) { return static_cast<int>(QMessageBox::Yes); });
+    click(panel->getDeleteButton());
+    EXPECT_TRUE(viewer.toastShown("Bookmark deleted."));
     ASSERT_EQ(list->count(), 1);
     EXPECT_EQ(list->item(0)->text(), "This log file has no bookmarks...");
     EXPECT_TRUE(slider->getBookmarkFrames().empty());
     EXPECT_TRUE(openLog(log.path)->getBookmarks().empty());
+}
+
+TEST(Playback, ABookmarkMarksTheFrameOnScreenAndChangesTouchOnlyTheChosenOneOfAWritableLog)
+{
+    ViewerSession viewer;
+    OpenRecording log(viewer);
+    BookmarkControls* panel = log.toolbar->getBookmarkControls();
+    BookmarkListWidget* list = panel->getList();
+    auto answer = [](const QString& heading, const QString& title) {
+        BookmarkDialog::setRunner([=](BookmarkDialog& dialog) {
+            EXPECT_EQ(dialog.findChild<QLabel*>("dialogTitle")->text(), heading);
+            dialog.findChild<QLineEdit*>("title")->setText(title);
+            return static_cast<int>(QDialog::Accepted);
+        });
+    };
+    auto withComments = [&](const std::string& comments) -> BookmarkListItem* {
+        for (int row = 0; row < list->count(); ++row) {
+            auto* item = dynamic_cast<BookmarkListItem*>(list->item(row));
+            if (item != nullptr && item->comments() == comments) {
+                return item;
+            }
+        }
+        return nullptr;
+    };
+    auto reopen = [&] {
+        viewer.controller->closeLogFile();
+        return openThroughToolbar(viewer, log.path);
+    };
+
+    // Played to the end without loop, the viewer goes back to frame 0, which
+    // is then on screen and is the frame marked.
+    log.scrub->getSlider()->setValue(static_cast<int>(log.index.size()) - 3);
+    click(log.toolbar->getPlayButton());
+    ASSERT_TRUE(waitFor([&] { return log.toolbar->getPlayButton()->isVisible(); }));
+    ASSERT_TRUE(log.shows(0));
+    answer("New Bookmark", "Start");
+    panel->getAddButton()->click();
+    ASSERT_NE(withComments(""), nullptr);
+    EXPECT_EQ(withComments("")->entryId(), log.index[0]);
+    // One bookmark per frame: adding on it again edits it.
+    answer("Edit Bookmark", "Start line");
+    panel->getAddButton()->click();
+    ASSERT_EQ(list->count(), 1);
+    EXPECT_EQ(list->item(0)->text(), "Start line");
+
+    // Older files may hold two bookmarks on one entry; only the chosen one
+    // changes, and an edit keeps its payload.
+    viewer.controller->closeLogFile();
+    {
+        Keldar::Logging::SqliteLogFile file(log.path);
+        ASSERT_TRUE(file.addBookmark({log.index[5], "Twin", "a", {}}));
+        ASSERT_TRUE(file.addBookmark({log.index[5], "Twin", "b", {1, 2, 3}}));
+    }
+    ASSERT_TRUE(openThroughToolbar(viewer, log.path));
+    ASSERT_EQ(list->count(), 3);
+    list->setCurrentItem(withComments("b"));
+    answer("Edit Bookmark", "Twin renamed");
+    panel->getEditButton()->click();
+    EXPECT_TRUE(viewer.toastShown("Bookmark updated!"));
+    list->setCurrentItem(withComments("a"));
+    MessageBoxes::setPresenter([](QMessageBox&) { return static_cast<int>(QMessageBox::Yes); });
+    panel->getDeleteButton()->click();
+    EXPECT_TRUE(viewer.toastShown("Bookmark deleted."));
+    auto stored = openLog(log.path)->getBookmarks();
+    ASSERT_EQ(stored.size(), 2U);
+    EXPECT_EQ(stored[0].title, "Start line");
+    EXPECT_EQ(stored[1].title, "Twin renamed");
+    EXPECT_EQ(stored[1].comments, "b");
+    EXPECT_EQ(stored[1].payload, (std::vector<std::uint8_t>{1, 2, 3}));
+
+    // A write the file refuses is told with the file's reason.
+    {
+        const DiskFullAfterPages full(1);
+        ASSERT_TRUE(reopen());
+    }
+    answer("New Bookmark", QString(20000, 'x'));
+    log.scrub->getSlider()->setValue(12);
+    panel->getAddButton()->click();
+    EXPECT_TRUE(viewer.toastShown("The bookmark was not added: Filesystem full."));
+    EXPECT_EQ(list->count(), 2);
+
+    // A log marked read-only, or in a folder marked so, is left as it is,
+    // even for a user whose privileges would let the write through.
+    namespace fs = std::filesystem;
+    const auto readable = fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read;
+    const auto searchable = fs::perms::owner_exec | fs::perms::group_exec | fs::perms::others_exec;
+    auto refusesChanges = [&](const QString& reason) {
+        EXPECT_TRUE(reopen());
+        answer("New Bookmark", "Refused");
+        log.scrub->getSlider()->setValue(10);
+        panel->getAddButton()->click();
+        EXPECT_TRUE(viewer.toastShown("The bookmark was not added: " + reason));
+        list->setCurrentItem(withComments("b"));
+        panel->getDeleteButton()->click();
+        EXPECT_TRUE(viewer.toastShown("The bookmark was not deleted: " + reason));
+        EXPECT_EQ(list->count(), 2);
+        EXPECT_EQ(openLog(log.path)->getBookmarks().size(), 2U);
+    };
+    fs::permissions(log.path, readable);
+    refusesChanges("the log file is read-only.");
+    fs::permissions(log.path, readable | fs::perms::owner_write);
+    fs::permissions(log.path.parent_path(), readable | searchable);
+    refusesChanges("the folder of the log file is read-only.");
+    fs::permissions(log.path.parent_path(), fs::perms::owner_all, fs::perm_options::add);
+    BookmarkDialog::setRunner({});
 }
 
 TEST(Playback, ExportsAFrameRangeToANewLogAndCapturesStills)

@@ -60,6 +60,13 @@ public:
     virtual bool addBookmark(const Bookmark& bookmark) = 0;
     virtual bool updateBookmark(const Bookmark& bookmark) = 0;
     virtual bool removeBookmark(const Bookmark& bookmark) = 0;
+    // updateBookmark and removeBookmark act on every bookmark of an entry, and
+    // older files may hold several on one. These act on exactly one: the first
+    // stored whose entry id, title and comments are those of `chosen`. Editing
+    // keeps its payload. False when none matches or the write fails; this base
+    // has no way to tell bookmarks apart and refuses.
+    virtual bool editBookmark(const Bookmark& chosen, const std::string& title, const std::string& comments);
+    virtual bool removeOneBookmark(const Bookmark& chosen);
     virtual std::string getLastError() const = 0;
     // first/last of -1 stand for the first/last entry id; limit -1 means no limit.
     virtual std::vector<DataEntry> readEntries(int first, int last, const EntryIndexFilter& filter,

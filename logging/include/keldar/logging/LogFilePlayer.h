@@ -76,9 +76,13 @@ public:
     const std::vector<DataSource>& getDataSources() const;
     const LogFileInterface& getUnderlyingLogFile() const;
 
-    void addBookmark(std::int32_t entryId, const std::string& title, const std::string& comments);
-    void updateBookmark(std::int32_t entryId, const std::string& title, const std::string& comments);
-    void removeBookmark(std::int32_t entryId);
+    // Each reloads the bookmarks and tells whether the file took the change;
+    // getUnderlyingLogFile().getLastError() says why it did not. Editing and
+    // removing act on exactly the bookmark chosen (an entry of an older file
+    // may hold several), and editing keeps its payload.
+    bool addBookmark(std::int32_t entryId, const std::string& title, const std::string& comments);
+    bool updateBookmark(const Bookmark& chosen, const std::string& title, const std::string& comments);
+    bool removeBookmark(const Bookmark& chosen);
 
 private:
     struct State;

@@ -71,6 +71,8 @@ public:
     bool addBookmark(const Bookmark& bookmark) override;
     bool updateBookmark(const Bookmark& bookmark) override;
     bool removeBookmark(const Bookmark& bookmark) override;
+    bool editBookmark(const Bookmark& chosen, const std::string& title, const std::string& comments) override;
+    bool removeOneBookmark(const Bookmark& chosen) override;
     std::string getLastError() const override;
     std::vector<DataEntry> readEntries(int first, int last, const EntryIndexFilter& filter, int limit) const override;
 
