@@ -202,6 +202,21 @@ TEST(LegacyLog, ARangeIsExportedToTheOlderFormatFromTheExportPanel)
         EXPECT_EQ(entries[i].type, 1U) << i;
     }
 
+    // An entry that no older record can carry is left out, and the toast says so.
+    viewer.controller->closeLogFile();
+    {
+        Keldar::Logging::SqliteLogFile log(file.path);
+        const auto last = log.readEntry(log.getLastEntryId());
+        ASSERT_TRUE(last);
+        ASSERT_TRUE(log.logData({0, last->dataSourceId, 20, {1, 2}, last->timestamp + 100}));
+    }
+    ASSERT_TRUE(openThroughToolbar(viewer, file.path));
+    exportSpan(0, 10);
+    EXPECT_TRUE(viewer.toastShown(
+        QString::fromStdString("Exported 10 of 11 frames: 1 are of kinds the older format cannot hold. Saved as " +
+                               besideWith(file.path, "_legacy_1").string())))
+        << viewer.shownToasts().join('\n').toStdString();
+
     // With its folder gone the file cannot be made; the user is told why.
     std::filesystem::remove_all(folder.path().toStdString());
     exportSpan(0, 1);
