@@ -31,7 +31,8 @@ Logging::Legacy::Progress progressOf(WorkProgress& work)
 
 } // namespace
 
-std::unique_ptr<Logging::SqliteLogFile> convert(const std::string& path, const KD_LogConfig* config)
+std::unique_ptr<Logging::SqliteLogFile> convert(const std::string& path, const KD_LogConfig* config,
+                                                std::filesystem::path& keptOriginal)
 {
     QProgressDialog dialog(QStringLiteral("Converting..."), QStringLiteral("Cancel"), 0, 0);
     prepare(dialog);
@@ -39,7 +40,8 @@ std::unique_ptr<Logging::SqliteLogFile> convert(const std::string& path, const K
     WorkProgress progress;
     std::unique_ptr<Logging::SqliteLogFile> converted;
     runBehindDialog(dialog, progress, [&] {
-        converted = Logging::Legacy::convertLegacyLogFile(path, config, applicationName, progressOf(progress));
+        converted =
+            Logging::Legacy::convertLegacyLogFile(path, config, applicationName, progressOf(progress), &keptOriginal);
     });
     return converted;
 }

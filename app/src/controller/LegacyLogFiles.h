@@ -8,6 +8,7 @@
 #include <keldar/logging/SqliteLogFile.h>
 #include <keldar/logging/legacy/LegacyConversion.h>
 
+#include <filesystem>
 #include <memory>
 #include <optional>
 #include <string>
@@ -17,9 +18,11 @@ namespace Keldar::OndrixLumivane::LegacyLogFiles {
 /// Converts the older-format file at `path` into a current log that takes its
 /// place (the original stays beside it with ".old" appended), with the time
 /// zone and compression of `config`. Returns the opened log, or null when the
-/// user cancelled. Throws Logging::Legacy::ConversionError, and filesystem or
-/// database errors as the library does.
-std::unique_ptr<Logging::SqliteLogFile> convert(const std::string& path, const KD_LogConfig* config);
+/// user cancelled; `keptOriginal` receives where the original went. Throws
+/// Logging::Legacy::ConversionError, and filesystem or database errors as the
+/// library does.
+std::unique_ptr<Logging::SqliteLogFile> convert(const std::string& path, const KD_LogConfig* config,
+                                                std::filesystem::path& keptOriginal);
 
 /// Writes the player's frames `first` to `last` into a new older-format file
 /// beside its log ("_legacy" added to the name). Empty when the user

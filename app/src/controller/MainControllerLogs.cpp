@@ -98,7 +98,7 @@ void prepareWorkDialog(QProgressDialog& dialog)
 // A finished export names its file, and offers to show it: the success
 // toast stays long enough to reach the button, a partial one until it is
 // dismissed.
-void announceExport(GUI::Widgets::Notifications::ToastType type, const QString& text, const std::string& file)
+void announceFile(GUI::Widgets::Notifications::ToastType type, const QString& text, const std::string& file)
 {
     using GUI::Widgets::Notifications::AffirmativeButton;
     using GUI::Widgets::Notifications::Toast;
@@ -108,11 +108,16 @@ void announceExport(GUI::Widgets::Notifications::ToastType type, const QString& 
         return;
     }
     const int duration = type == ToastType::Success ? exportToastMs : 0;
-    Toast* shown = window->newToast(type, text + QStringLiteral(" Saved as ") + QString::fromStdString(file), duration,
-                                    AffirmativeButton::Custom, QStringLiteral("Show in folder"), true);
+    Toast* shown =
+        window->newToast(type, text, duration, AffirmativeButton::Custom, QStringLiteral("Show in folder"), true);
     if (shown != nullptr) {
         QObject::connect(shown, &Toast::affirmative, [file] { FileManager::showFolderOf(file); });
     }
+}
+
+QString savedAs(const std::string& file)
+{
+    return QStringLiteral(" Saved as ") + QString::fromStdString(file);
 }
 
 // Sonar images are entries of types 0 to 2 of a sonar source.
@@ -175,12 +180,16 @@ std::unique_ptr<Logging::SqliteLogFile> MainController::convertLegacyLog(const s
     // The work reads and replaces a file the user chose: whatever stops it is
     // told, and the original is left in place.
     try {
-        auto log = LegacyLogFiles::convert(file, logs->config);
+        std::filesystem::path keptOriginal;
+        auto log = LegacyLogFiles::convert(file, logs->config, keptOriginal);
         if (!log) {
             toast(ToastType::Info, QStringLiteral("Conversion cancelled."), standardToastMs);
             return nullptr;
         }
-        toast(ToastType::Success, QStringLiteral("Conversion successful!"), standardToastMs);
+        announceFile(ToastType::Success,
+                     QStringLiteral("Conversion successful! The original is kept as ") +
+                         QString::fromStdString(keptOriginal.string()),
+                     keptOriginal.string());
         return log;
     } catch (const std::exception& error) {
         MessageBoxes::critical(activeWindow(), QStringLiteral("Conversion Error"),
@@ -404,14 +413,15 @@ void MainController::exportToLog(int firstFrame, int lastFrame)
     exported.reset();
     const auto skipped = static_cast<std::int64_t>(report.skippedEntryIds.size());
     if (skipped == 0) {
-        announceExport(ToastType::Success, QStringLiteral("Export finished successfully!"), written);
+        announceFile(ToastType::Success, QStringLiteral("Export finished successfully!") + savedAs(written), written);
     } else {
-        announceExport(ToastType::Warning,
-                       QStringLiteral("Exported %1 of %2 frames: %3 could not be read.")
-                           .arg(report.copiedEntries)
-                           .arg(report.copiedEntries + skipped)
-                           .arg(skipped),
-                       written);
+        announceFile(ToastType::Warning,
+                     QStringLiteral("Exported %1 of %2 frames: %3 could not be read.")
+                             .arg(report.copiedEntries)
+                             .arg(report.copiedEntries + skipped)
+                             .arg(skipped) +
+                         savedAs(written),
+                     written);
     }
 }
 
@@ -449,7 +459,9 @@ void MainController::exportToLegacyLog(int firstFrame, int lastFrame)
         return;
     }
     if (exported->isComplete()) {
-        announceExport(ToastType::Success, QStringLiteral("Export finished successfully!"), exported->path.string());
+        announceFile(ToastType::Success,
+                     QStringLiteral("Export finished successfully!") + savedAs(exported->path.string()),
+                     exported->path.string());
         return;
     }
     QStringList leftOut;
@@ -459,12 +471,13 @@ void MainController::exportToLegacyLog(int firstFrame, int lastFrame)
     if (exported->framesOfOtherKinds > 0) {
         leftOut << QStringLiteral("%1 are of kinds the older format cannot hold").arg(exported->framesOfOtherKinds);
     }
-    announceExport(ToastType::Warning,
-                   QStringLiteral("Exported %1 of %2 frames: %3.")
-                       .arg(exported->framesWritten)
-                       .arg(lastFrame - firstFrame + 1)
-                       .arg(leftOut.join(QStringLiteral(", "))),
-                   exported->path.string());
+    announceFile(ToastType::Warning,
+                 QStringLiteral("Exported %1 of %2 frames: %3.")
+                         .arg(exported->framesWritten)
+                         .arg(lastFrame - firstFrame + 1)
+                         .arg(leftOut.join(QStringLiteral(", "))) +
+                     savedAs(exported->path.string()),
+                 exported->path.string());
 }
 
 void MainController::exportToVideo(VideoExportSettings settings,

@@ -94,7 +94,9 @@ TEST(LegacyLog, DecliningLeavesTheFileAndAcceptingConvertsAndPlaysIt)
 
     boxes.answer = QMessageBox::Yes;
     openThroughToolbar(viewer, file.path);
-    EXPECT_TRUE(viewer.toastShown("Conversion successful!"));
+    EXPECT_TRUE(viewer.toastShown(
+        QString::fromStdString("Conversion successful! The original is kept as " + file.path.string() + ".old")))
+        << viewer.shownToasts().join('\n').toStdString();
     ASSERT_EQ(viewer.window->getMode(), LumivaneWindow::LogPlayback);
     EXPECT_EQ(viewer.window->windowTitle().toStdString(), file.path.string());
     EXPECT_EQ(viewer.window->getPlaybackToolbar()->getScrubControl()->getSlider()->maximum(), 11);

@@ -36,7 +36,8 @@ std::unique_ptr<SqliteLogFile> convertLegacyLogFile(const std::string& path, con
                                                     std::filesystem::path* keptOriginal = nullptr);
 // The same with the time zone and compression level of a flat configuration.
 std::unique_ptr<SqliteLogFile> convertLegacyLogFile(const std::string& path, const KD_LogConfig* config,
-                                                    const std::string& applicationName, const Progress& progress = {});
+                                                    const std::string& applicationName, const Progress& progress = {},
+                                                    std::filesystem::path* keptOriginal = nullptr);
 
 // What an export to the older format wrote, and what it left out.
 struct LegacyExportResult
