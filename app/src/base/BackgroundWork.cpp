@@ -75,7 +75,10 @@ void runBehindDialog(QProgressDialog& dialog, WorkProgress& progress, const std:
             dialog.setValue(value);
         }
     };
-    QTimer refresh;
+    // A child of the dialog, named, so that tests can tell when it has
+    // followed the work.
+    QTimer refresh(&dialog);
+    refresh.setObjectName(QStringLiteral("progress-refresh"));
     refresh.setInterval(refreshMs);
     QObject::connect(&refresh, &QTimer::timeout, &dialog, follow);
     follow();

@@ -11,7 +11,7 @@
 
 #include <QApplication>
 #include <QCoreApplication>
-#include <QElapsedTimer>
+#include <QPointer>
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QTest>
@@ -248,16 +248,26 @@ struct HeldWorkWatcher::Private : QObject
         watcher.blocksEverything = shown->parentWidget() == nullptr &&
                                    shown->windowModality() == Qt::ApplicationModal &&
                                    shown->windowFlags().testFlag(Qt::FramelessWindowHint);
+        if (refreshTimer == nullptr) {
+            refreshTimer = shown->findChild<QTimer*>(QStringLiteral("progress-refresh"));
+            if (refreshTimer == nullptr) {
+                ADD_FAILURE() << "the progress dialog has no refresh timer";
+                gate.open();
+                timer.stop();
+                return;
+            }
+            QObject::connect(refreshTimer, &QTimer::timeout, this, [this] { ++refreshes; });
+        }
         if (shown->value() <= shown->minimum()) {
             // A little work at a time, each step an eighth of the work done so
-            // far (a step past the work's end would miss it), the dialog given
-            // time to follow between steps.
-            if (!heldSince.isValid()) {
-                heldSince.start();
-            } else if (heldSince.elapsed() > refreshMs + 20) {
+            // far (a step past the work's end would miss it), and the next
+            // only once the dialog has followed the work where it waits.
+            if (refreshesAtHold < 0) {
+                refreshesAtHold = refreshes;
+            } else if (refreshes > refreshesAtHold) {
                 const int passes = std::max(1, passed / 8);
                 passed += passes;
-                heldSince.invalidate();
+                refreshesAtHold = -1;
                 gate.step(passes);
             }
             return;
@@ -286,10 +296,10 @@ struct HeldWorkWatcher::Private : QObject
     QTimer timer;
     int paints = 0;
     int paintsAsked = -1;
-    QElapsedTimer heldSince;
+    QPointer<QTimer> refreshTimer;
+    int refreshes = 0;
+    int refreshesAtHold = -1;
     int passed = 0;
-    // How often the viewer's progress dialogs follow their work.
-    static constexpr int refreshMs = 50;
 };
 
 HeldWorkWatcher::HeldWorkWatcher(WorkerGate& gate, QWidget& window, bool cancel)
