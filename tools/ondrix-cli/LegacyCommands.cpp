@@ -60,7 +60,7 @@ std::string leftOutMessage(const Legacy::LegacyExportResult& written, int frames
     }
     if (written.framesOfOtherKinds > 0) {
         message += std::string(written.framesUnreadable > 0 ? ", " : "") + std::to_string(written.framesOfOtherKinds) +
-                   " are of kinds the older format cannot hold";
+                   " the older format cannot hold";
     }
     return message;
 }

@@ -469,7 +469,7 @@ void MainController::exportToLegacyLog(int firstFrame, int lastFrame)
         leftOut << QStringLiteral("%1 could not be read").arg(exported->framesUnreadable);
     }
     if (exported->framesOfOtherKinds > 0) {
-        leftOut << QStringLiteral("%1 are of kinds the older format cannot hold").arg(exported->framesOfOtherKinds);
+        leftOut << QStringLiteral("%1 the older format cannot hold").arg(exported->framesOfOtherKinds);
     }
     announceFile(ToastType::Warning,
                  QStringLiteral("Exported %1 of %2 frames: %3.")

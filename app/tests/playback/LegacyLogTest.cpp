@@ -214,9 +214,9 @@ TEST(LegacyLog, ARangeIsExportedToTheOlderFormatFromTheExportPanel)
     }
     ASSERT_TRUE(openThroughToolbar(viewer, file.path));
     exportSpan(0, 10);
-    EXPECT_TRUE(viewer.toastShown(
-        QString::fromStdString("Exported 10 of 11 frames: 1 are of kinds the older format cannot hold. Saved as " +
-                               besideWith(file.path, "_legacy_1").string())))
+    EXPECT_TRUE(
+        viewer.toastShown(QString::fromStdString("Exported 10 of 11 frames: 1 the older format cannot hold. Saved as " +
+                                                 besideWith(file.path, "_legacy_1").string())))
         << viewer.shownToasts().join('\n').toStdString();
 
     // With its folder gone the file cannot be made; the user is told why.
