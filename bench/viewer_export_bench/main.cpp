@@ -1,10 +1,11 @@
 // The viewer's window while it exports a large log, as a user would run it:
 // the fan display is asked to repaint every 16 ms, and the gaps between its
-// paints are measured while the window is idle (the baseline) and while the
-// whole log is exported to a new log and then to the older format. Reports
+// paints are measured while the window is idle (the baseline), while the
+// whole log is exported to a new log and then to the older format, and while
+// that older-format file is converted back as the viewer opens it. Reports
 // the median and longest gap of each, the ratio of the medians against the
-// idle one (and the same copy run on the GUI thread, as a second baseline), how many distinct values the progress
-// dialog showed, and how long each export took.
+// idle one, how many distinct values the progress dialog showed and how long
+// each took; the same copy run on the GUI thread is a second baseline.
 //
 // The log (version-2 ping results of 512 x 256, uncompressed, ten a second)
 // is generated in a scratch folder and removed at the end with the exports;
@@ -15,6 +16,7 @@
 #include "application/ExceptionCatchingApplication.h"
 #include "application/LumivaneApplication.h"
 #include "application/LumivaneWindow.h"
+#include "base/MessageBoxes.h"
 #include "controller/MainController.h"
 #include "support/LoopbackSonarRig.h"
 #include "support/PaintCounter.h"
@@ -194,6 +196,10 @@ int main(int argc, char** argv)
     measure(toLog, [&] { controller->exportToLog(0, frames - 1); });
     Watch toLegacy;
     measure(toLegacy, [&] { controller->exportToLegacyLog(0, frames - 1); });
+    // The older-format file just written, converted back when opened.
+    MessageBoxes::setPresenter([](QMessageBox&) { return static_cast<int>(QMessageBox::Yes); });
+    Watch conversion;
+    measure(conversion, [&] { controller->openLogFile((folder / "recording_legacy.ondrix").string()); });
     repaint.stop();
     fan->removeEventFilter(&counter);
 
@@ -212,6 +218,7 @@ int main(int argc, char** argv)
     row("copy on the GUI thread", onGuiThread);
     row("export to a log", toLog);
     row("export to older format", toLegacy);
+    row("conversion of that", conversion);
 
     window.reset();
     LumivaneApplication::destroyInstance();
