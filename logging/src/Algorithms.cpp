@@ -84,7 +84,7 @@ public:
     // Entries are never refused for their content: any failure is fatal.
     bool entry(const DataEntry& entry, bool stored)
     {
-        if (failed() || (!inTransaction_ && !begin())) {
+        if (failed() || stopped_ || (!inTransaction_ && !begin())) {
             return false;
         }
         if (!(stored ? output_.logStoredData(entry) : output_.logData(entry))) {
@@ -127,6 +127,10 @@ public:
         return !failed();
     }
 
+    // Ends the copy at the caller's request: nothing more is written.
+    void stop() { stopped_ = true; }
+    bool stopped() const { return stopped_; }
+
     // Source ids of the entries written, in output order (output id = position + 1).
     const std::vector<std::int32_t>& copiedIds() const { return copiedIds_; }
 
@@ -144,6 +148,7 @@ private:
     SqliteLogFile& output_;
     std::string error_;
     bool inTransaction_ = false;
+    bool stopped_ = false;
     std::size_t transactionBytes_ = 0;
     int transactionEntries_ = 0;
     std::vector<std::int32_t> copiedIds_;
@@ -178,11 +183,25 @@ void copyMetadata(const LogFileInterface& source, LogFileInterface& output, cons
 
 // Copies the selected entries one at a time, so memory holds one entry
 // whatever the size of the selection. An entry that cannot be read is left
-// out and listed in `skipped`; the rest of the range is still copied.
+// out and listed in `skipped`; the rest of the range is still copied. The
+// caller hears of every entry handled and may stop the copy between any two.
 void copyEntries(const LogFileInterface& source, std::vector<std::int32_t>::const_iterator begin,
                  std::vector<std::int32_t>::const_iterator end, CopyWriter& writer, std::vector<std::int32_t>& skipped,
-                 std::int8_t outputLevel)
+                 std::int8_t outputLevel, const CopyControl& control)
 {
+    const auto selected = static_cast<std::int64_t>(end - begin);
+    std::int64_t handled = 0;
+    // False once the copy is to end here.
+    auto handledOne = [&] {
+        ++handled;
+        if (control.progress) {
+            control.progress(handled, selected);
+        }
+        if (control.cancelled && control.cancelled()) {
+            writer.stop();
+        }
+        return !writer.failed() && !writer.stopped();
+    };
     auto next = begin;
     const auto* sqliteSource = dynamic_cast<const SqliteLogFile*>(&source);
     if (sqliteSource != nullptr) {
@@ -194,14 +213,15 @@ void copyEntries(const LogFileInterface& source, std::vector<std::int32_t>::cons
                                        next = std::upper_bound(next, end, entryId);
                                        if (!entry) {
                                            skipped.push_back(entryId);
-                                           return true;
+                                       } else if (!writer.entry(*entry, copyStored)) {
+                                           return false;
                                        }
-                                       return writer.entry(*entry, copyStored);
+                                       return handledOne();
                                    });
     }
     // What a cursor could not reach (a damaged page stops it) and sources of
     // other kinds are read entry by entry.
-    for (; next != end && !writer.failed(); ++next) {
+    for (; next != end && !writer.failed() && !writer.stopped(); ++next) {
         std::optional<DataEntry> entry;
         try {
             entry = source.readEntry(*next);
@@ -210,12 +230,15 @@ void copyEntries(const LogFileInterface& source, std::vector<std::int32_t>::cons
         }
         if (!entry) {
             skipped.push_back(*next);
-            continue;
+        } else {
+            entry->entryId = *next;
+            writer.entry(*entry, false);
         }
-        entry->entryId = *next;
-        writer.entry(*entry, false);
+        handledOne();
     }
-    writer.commit();
+    if (!writer.stopped()) {
+        writer.commit();
+    }
 }
 
 // A failed copy leaves nothing that could pass for a complete export.
@@ -232,7 +255,7 @@ void removeOutput(const std::filesystem::path& path)
 std::unique_ptr<LogFileInterface> slice(const LogFileInterface& source, std::int32_t first, std::int32_t last,
                                         const std::string& outputPath, const std::string& applicationName,
                                         const std::string& applicationVersion, std::int8_t compressionLevel,
-                                        CopyReport* report)
+                                        CopyReport* report, const CopyControl& control)
 {
     CopyReport ignored;
     CopyReport& told = report != nullptr ? *report : ignored;
@@ -289,9 +312,13 @@ std::unique_ptr<LogFileInterface> slice(const LogFileInterface& source, std::int
     std::vector<std::int32_t> skipped;
     if (begin != end && !writer.failed()) {
         output->setBulkWriting(true);
-        copyEntries(source, begin, end, writer, skipped, compressionLevel);
-        output->setBulkWriting(false);
-
+        copyEntries(source, begin, end, writer, skipped, compressionLevel, control);
+        // A stopped copy is removed as it is, its transaction still open.
+        if (!writer.stopped()) {
+            output->setBulkWriting(false);
+        }
+    }
+    if (begin != end && !writer.failed() && !writer.stopped()) {
         // A bookmark goes to the entry it marks or, when that one could not
         // be copied, to the next one copied.
         const auto& copied = writer.copiedIds();
@@ -312,7 +339,9 @@ std::unique_ptr<LogFileInterface> slice(const LogFileInterface& source, std::int
 
     told.skippedEntryIds = std::move(skipped);
     told.error = writer.error();
-    if (writer.failed()) {
+    told.cancelled = writer.stopped() && !writer.failed();
+    told.copiedEntries = static_cast<std::int64_t>(writer.copiedIds().size());
+    if (writer.failed() || writer.stopped()) {
         output.reset();
         removeOutput(path);
         return nullptr;

@@ -456,3 +456,26 @@ TEST(SliceBudget, NoReadHoldsMoreThanTheBatchBudget)
     EXPECT_GT(source.largest(), 0u);
     EXPECT_LE(source.largest(), 32u << 20);
 }
+
+TEST(SliceFailures, AStoppedCopyReportsItsProgressAndLeavesNoOutput)
+{
+    TempFolder folder;
+    auto source = richLog(folder.file("src.ondrix"), 0, 600);
+    const auto out = folder.file("out.ondrix");
+    std::vector<std::int64_t> handled;
+    Algorithms::CopyControl control;
+    control.progress = [&](std::int64_t done, std::int64_t selected) {
+        EXPECT_EQ(selected, 591);
+        handled.push_back(done);
+    };
+    // Past the first committed transaction.
+    control.cancelled = [&] { return handled.size() == 300; };
+    Algorithms::CopyReport report;
+    EXPECT_FALSE(Algorithms::slice(*source, 10, 600, out.string(), "s", "2", 0, &report, control));
+    EXPECT_TRUE(report.cancelled);
+    EXPECT_TRUE(report.error.empty());
+    ASSERT_EQ(handled.size(), 300u) << "nothing is copied once stopped";
+    EXPECT_EQ(handled.front(), 1);
+    EXPECT_EQ(handled.back(), 300);
+    EXPECT_EQ(fileAndJournals(out), std::vector<std::string>{});
+}

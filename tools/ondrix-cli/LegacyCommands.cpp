@@ -50,18 +50,37 @@ struct ExportOptions
     int to = 0;
 };
 
+// The frames left out, as the viewer words it.
+std::string leftOutMessage(const Legacy::LegacyExportResult& written, int frames)
+{
+    std::string message =
+        "Exported " + std::to_string(written.framesWritten) + " of " + std::to_string(frames) + " frames: ";
+    if (written.framesUnreadable > 0) {
+        message += std::to_string(written.framesUnreadable) + " could not be read";
+    }
+    if (written.framesOfOtherKinds > 0) {
+        message += std::string(written.framesUnreadable > 0 ? ", " : "") + std::to_string(written.framesOfOtherKinds) +
+                   " the older format cannot hold";
+    }
+    return message;
+}
+
 void runExport(const ExportOptions& options)
 {
     requireFile(options.file);
+    Legacy::LegacyExportResult written;
     try {
         Playback::LogFilePlayer player(std::make_unique<SqliteLogFile>(std::filesystem::path(options.file)),
                                        {KD_LogDataSourceType_Sonar}, {}, false, 500);
-        const auto written = Legacy::exportToLegacyLog(player, options.from, options.to);
-        std::cout << written.value().string() << "\n";
+        written = Legacy::exportToLegacyLog(player, options.from, options.to).value();
     } catch (const Legacy::LegacyExportError& error) {
         Keldar::Cli::fail(options.file + ": Something went wrong: " + error.what(), 4);
     } catch (const std::exception& error) {
         Keldar::Cli::fail(options.file + ": " + error.what(), 3);
+    }
+    std::cout << written.path.string() << std::endl;
+    if (!written.isComplete()) {
+        Keldar::Cli::fail(leftOutMessage(written, options.to - options.from + 1), 5);
     }
 }
 
@@ -80,7 +99,8 @@ void addLegacyCommands(CLI::App& log)
     auto exportOptions = std::make_shared<ExportOptions>();
     auto* exportCommand = log.add_subcommand(
         "export-legacy", "Write frames FROM..TO (inclusive, counted from 0) to a new older-format file beside the "
-                         "log, named with \"_legacy\" added; prints its path");
+                         "log, named with \"_legacy\" added; prints its path. Frames that cannot be read, or that "
+                         "the older format cannot carry, are left out and counted (exit code 5)");
     exportCommand->add_option("FILE", exportOptions->file, "Log file")->required();
     exportCommand->add_option("--from", exportOptions->from, "First frame")->required();
     exportCommand->add_option("--to", exportOptions->to, "Last frame")->required();

@@ -179,10 +179,13 @@ void runExport(const ExportOptions& options, bool whole)
         const std::string failure = whole ? "Failed to clone log file" : "Failed to slice log file";
         Keldar::Cli::fail(report.error.empty() ? failure : failure + ": " + report.error, 4);
     }
-    std::cout << output->getFilePath().string() << "\n";
+    std::cout << output->getFilePath().string() << std::endl;
     if (!report.skippedEntryIds.empty()) {
-        std::cerr << "ondrix-cli: " << report.skippedEntryIds.size()
-                  << " entries could not be read and were left out\n";
+        const auto skipped = static_cast<std::int64_t>(report.skippedEntryIds.size());
+        Keldar::Cli::fail("Exported " + std::to_string(report.copiedEntries) + " of " +
+                              std::to_string(report.copiedEntries + skipped) + " entries: " + std::to_string(skipped) +
+                              " could not be read and were left out",
+                          5);
     }
 }
 
@@ -216,7 +219,9 @@ void addLog(CLI::App& app)
     });
 
     auto sliceOptions = std::make_shared<ExportOptions>();
-    auto* slice = log->add_subcommand("slice", "Copy entries FIRST..LAST (inclusive ids) into a new log");
+    auto* slice = log->add_subcommand("slice", "Copy entries FIRST..LAST (inclusive ids) into a new log; prints its "
+                                               "path. Entries that cannot be read are left out and "
+                                               "counted (exit code 5)");
     addExportOptions(*slice, *sliceOptions);
     slice->add_option("--first", sliceOptions->first, "First entry id")->required();
     slice->add_option("--last", sliceOptions->last, "Last entry id")->required();

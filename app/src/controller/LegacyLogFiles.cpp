@@ -1,24 +1,14 @@
 #include "controller/LegacyLogFiles.h"
 
+#include "base/BackgroundWork.h"
 #include "base/ProgressDialogs.h"
 #include "base/SettingsStore.h"
 
-#include <keldar/logging/legacy/LegacyConversion.h>
-
-#include <QCoreApplication>
 #include <QProgressDialog>
-
-#include <algorithm>
-#include <climits>
 
 namespace Keldar::OndrixLumivane::LegacyLogFiles {
 
 namespace {
-
-int toInt(std::int64_t value)
-{
-    return static_cast<int>(std::clamp<std::int64_t>(value, INT_MIN, INT_MAX));
-}
 
 // The dialog has no parent, so window modality would block nothing: the user
 // could close the log or open another while the work reads it. Application
@@ -30,41 +20,44 @@ void prepare(QProgressDialog& dialog)
     dialog.setAutoClose(false);
 }
 
-// The work runs on the GUI thread: events are processed between its steps so
-// that the dialog paints and its Cancel button is heard.
-Logging::Legacy::Progress progressOf(QProgressDialog& dialog)
+Logging::Legacy::Progress progressOf(WorkProgress& work)
 {
     Logging::Legacy::Progress progress;
-    progress.setRange = [&dialog](std::int64_t minimum, std::int64_t maximum) {
-        dialog.setRange(toInt(minimum), toInt(maximum));
-    };
-    progress.setValue = [&dialog](std::int64_t value) { dialog.setValue(toInt(value)); };
-    progress.wasCancelled = [&dialog] {
-        QCoreApplication::processEvents();
-        return dialog.wasCanceled();
-    };
+    progress.setRange = [&work](std::int64_t minimum, std::int64_t maximum) { work.setRange(minimum, maximum); };
+    progress.setValue = [&work](std::int64_t value) { work.setValue(value); };
+    progress.wasCancelled = [&work] { return work.cancelRequested(); };
     return progress;
 }
 
 } // namespace
 
-std::unique_ptr<Logging::SqliteLogFile> convert(const std::string& path, const KD_LogConfig* config)
+std::unique_ptr<Logging::SqliteLogFile> convert(const std::string& path, const KD_LogConfig* config,
+                                                std::filesystem::path& keptOriginal)
 {
     QProgressDialog dialog(QStringLiteral("Converting..."), QStringLiteral("Cancel"), 0, 0);
     prepare(dialog);
     dialog.setProperty("class", QStringLiteral("inverted"));
-    dialog.show();
-    QCoreApplication::processEvents();
-    return Logging::Legacy::convertLegacyLogFile(path, config, applicationName, progressOf(dialog));
+    WorkProgress progress;
+    std::unique_ptr<Logging::SqliteLogFile> converted;
+    runBehindDialog(dialog, progress, [&] {
+        converted =
+            Logging::Legacy::convertLegacyLogFile(path, config, applicationName, progressOf(progress), &keptOriginal);
+    });
+    return converted;
 }
 
-bool exportRange(Logging::Playback::LogFilePlayer& player, int first, int last)
+std::optional<Logging::Legacy::LegacyExportResult> exportRange(Logging::Playback::LogFilePlayer& player, int first,
+                                                               int last)
 {
     QProgressDialog dialog(QStringLiteral("Exporting..."), QStringLiteral("Cancel"), first, last);
     prepare(dialog);
-    dialog.show();
-    QCoreApplication::processEvents();
-    return Logging::Legacy::exportToLegacyLog(player, first, last, progressOf(dialog)).has_value();
+    WorkProgress progress;
+    progress.setRange(first, last);
+    progress.setValue(first);
+    std::optional<Logging::Legacy::LegacyExportResult> exported;
+    runBehindDialog(dialog, progress,
+                    [&] { exported = Logging::Legacy::exportToLegacyLog(player, first, last, progressOf(progress)); });
+    return exported;
 }
 
 } // namespace Keldar::OndrixLumivane::LegacyLogFiles

@@ -51,6 +51,32 @@ struct MainController::LogSide
     bool loop = false;
     // Why the open log's bookmarks cannot be changed; empty when they can.
     QString readOnlyReason;
+    // A conversion or export is under way; no other may start.
+    bool working = false;
+
+    // Lends the player to work on another thread: while it is away, every
+    // slot finds no player and leaves it alone, and no other work starts.
+    class LentPlayer
+    {
+    public:
+        explicit LentPlayer(LogSide& side)
+            : side(side)
+            , player(std::move(side.player))
+        {
+            side.working = true;
+        }
+        ~LentPlayer()
+        {
+            side.player = std::move(player);
+            side.working = false;
+        }
+        LentPlayer(const LentPlayer&) = delete;
+        LentPlayer& operator=(const LentPlayer&) = delete;
+
+    private:
+        LogSide& side;
+        std::unique_ptr<Logging::Playback::LogFilePlayer> player;
+    };
 };
 
 // A folder the user can write captures into: false for a missing path, a

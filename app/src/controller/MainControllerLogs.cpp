@@ -7,6 +7,8 @@
 
 #include "application/LumivaneApplication.h"
 #include "application/LumivaneWindow.h"
+#include "base/BackgroundWork.h"
+#include "base/FileManager.h"
 #include "base/MessageBoxes.h"
 #include "base/ProgressDialogs.h"
 #include "base/SettingsStore.h"
@@ -24,6 +26,7 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QProgressDialog>
+#include <QStringList>
 
 #include <algorithm>
 #include <variant>
@@ -35,6 +38,7 @@ namespace Keldar::OndrixLumivane {
 namespace {
 
 constexpr int standardToastMs = 2500;
+constexpr int exportToastMs = 10000;
 constexpr std::int32_t maximumGap = 500;
 
 using Logging::Playback::LogFilePlayer;
@@ -83,6 +87,40 @@ void warning(const QString& title, const QString& text)
 std::int64_t integerProperty(const Logging::LogFileInterface& file, int sourceId, const char* key)
 {
     return Logging::integerOrZero(file.getDataSourceProperty(sourceId, key));
+}
+
+// Frameless, named for the stylesheet, and in front of every window: the
+// work runs on another thread, and nothing may reach the log meanwhile.
+void prepareWorkDialog(QProgressDialog& dialog)
+{
+    prepareProgressDialog(dialog, Qt::ApplicationModal);
+    dialog.setAutoReset(false);
+    dialog.setAutoClose(false);
+}
+
+// A finished export names its file, and offers to show it: the success
+// toast stays long enough to reach the button, a partial one until it is
+// dismissed.
+void announceFile(GUI::Widgets::Notifications::ToastType type, const QString& text, const std::string& file)
+{
+    using GUI::Widgets::Notifications::AffirmativeButton;
+    using GUI::Widgets::Notifications::Toast;
+    using GUI::Widgets::Notifications::ToastType;
+    auto* window = mainWindow();
+    if (window == nullptr) {
+        return;
+    }
+    const int duration = type == ToastType::Success ? exportToastMs : 0;
+    Toast* shown =
+        window->newToast(type, text, duration, AffirmativeButton::Custom, QStringLiteral("Show in folder"), true);
+    if (shown != nullptr) {
+        QObject::connect(shown, &Toast::affirmative, [file] { FileManager::showFolderOf(file); });
+    }
+}
+
+QString savedAs(const std::string& file)
+{
+    return QStringLiteral(" Saved as ") + QString::fromStdString(file);
 }
 
 // Sonar images are entries of types 0 to 2 of a sonar source.
@@ -134,6 +172,9 @@ std::vector<int32_t> MainController::getLogEntryIndex() const
 
 void MainController::openLogFile(std::string file)
 {
+    if (logs->working) {
+        return;
+    }
     std::unique_ptr<Logging::SqliteLogFile> log;
     const QString readOnlyReason = readOnlyReasonFor(std::filesystem::path(file));
     bool converted = false;
@@ -166,15 +207,25 @@ std::unique_ptr<Logging::SqliteLogFile> MainController::convertLegacyLog(const s
     if (!userWantsConversion()) {
         return nullptr;
     }
+    logs->working = true;
+    struct WorkEnds
+    {
+        bool& working;
+        ~WorkEnds() { working = false; }
+    } workEnds{logs->working};
     // The work reads and replaces a file the user chose: whatever stops it is
     // told, and the original is left in place.
     try {
-        auto log = LegacyLogFiles::convert(file, logs->config);
+        std::filesystem::path keptOriginal;
+        auto log = LegacyLogFiles::convert(file, logs->config, keptOriginal);
         if (!log) {
             toast(ToastType::Info, QStringLiteral("Conversion cancelled."), standardToastMs);
             return nullptr;
         }
-        toast(ToastType::Success, QStringLiteral("Conversion successful!"), standardToastMs);
+        announceFile(ToastType::Success,
+                     QStringLiteral("Conversion successful! The original is kept as ") +
+                         QString::fromStdString(keptOriginal.string()),
+                     keptOriginal.string());
         return log;
     } catch (const std::exception& error) {
         MessageBoxes::critical(activeWindow(), QStringLiteral("Conversion Error"),
@@ -387,7 +438,7 @@ void MainController::closeLogFile()
 
 void MainController::exportToLog(int firstFrame, int lastFrame)
 {
-    if (!logs->player) {
+    if (!logs->player || logs->working) {
         return;
     }
     LogFilePlayer& player = *logs->player;
@@ -401,23 +452,41 @@ void MainController::exportToLog(int firstFrame, int lastFrame)
         player.stop();
         emit playbackStopped();
     }
-    QProgressDialog progress(QStringLiteral("Exporting..."), QStringLiteral("Cancel"), 0, 0, mainWindow());
-    prepareProgressDialog(progress, Qt::WindowModal);
-    progress.setProperty("class", QStringLiteral("inverted"));
-    progress.show();
-    QCoreApplication::processEvents();
-
     const Logging::LogFileInterface& source = player.getUnderlyingLogFile();
     // A second export of the same file gets a name of its own.
     const std::filesystem::path output =
         Filesystem::makeUniqueFilePath(Filesystem::appendTextToFilename(source.getFilePath(), "_exported"));
     std::int8_t level = 0;
     KD_LogConfig_GetCompressionLevel(logs->config, &level);
+    const std::int32_t first = index[static_cast<std::size_t>(firstFrame)];
+    const std::int32_t last = index[static_cast<std::size_t>(lastFrame)];
+
+    QProgressDialog dialog(QStringLiteral("Exporting..."), QStringLiteral("Cancel"), 0, 0);
+    prepareWorkDialog(dialog);
+    dialog.setProperty("class", QStringLiteral("inverted"));
+    WorkProgress progress;
+    progress.setRange(0, lastFrame - firstFrame + 1);
+    Logging::Algorithms::CopyControl control;
+    control.progress = [&progress](std::int64_t handled, std::int64_t selected) {
+        progress.setRange(0, selected);
+        progress.setValue(handled);
+    };
+    control.cancelled = [&progress] { return progress.cancelRequested(); };
     Logging::Algorithms::CopyReport report;
-    const auto exported = Logging::Algorithms::slice(source, index[static_cast<std::size_t>(firstFrame)],
-                                                     index[static_cast<std::size_t>(lastFrame)], output.string(),
-                                                     applicationName, applicationVersion, level, &report);
-    progress.close();
+    std::unique_ptr<Logging::LogFileInterface> exported;
+    try {
+        const LogSide::LentPlayer lent(*logs);
+        runBehindDialog(dialog, progress, [&] {
+            exported = Logging::Algorithms::slice(source, first, last, output.string(), applicationName,
+                                                  applicationVersion, level, &report, control);
+        });
+    } catch (const std::exception& error) {
+        report.error = error.what();
+    }
+    if (report.cancelled) {
+        toast(ToastType::Info, QStringLiteral("Export cancelled."), standardToastMs);
+        return;
+    }
     if (!exported) {
         toast(ToastType::Error,
               QStringLiteral("Export failed: %1")
@@ -426,14 +495,75 @@ void MainController::exportToLog(int firstFrame, int lastFrame)
               0);
         return;
     }
-    toast(ToastType::Success, QStringLiteral("Export finished successfully!"), standardToastMs);
+    const std::string written = exported->getFilePath().string();
+    exported.reset();
+    const auto skipped = static_cast<std::int64_t>(report.skippedEntryIds.size());
+    if (skipped == 0) {
+        announceFile(ToastType::Success, QStringLiteral("Export finished successfully!") + savedAs(written), written);
+    } else {
+        announceFile(ToastType::Warning,
+                     QStringLiteral("Exported %1 of %2 frames: %3 could not be read.")
+                             .arg(report.copiedEntries)
+                             .arg(report.copiedEntries + skipped)
+                             .arg(skipped) +
+                         savedAs(written),
+                     written);
+    }
 }
 
 void MainController::exportToLegacyLog(int firstFrame, int lastFrame)
 {
-    runPlayerExport([firstFrame, lastFrame](LogFilePlayer& player) {
-        return LegacyLogFiles::exportRange(player, firstFrame, lastFrame);
-    });
+    if (!logs->player || logs->working) {
+        return;
+    }
+    LogFilePlayer& player = *logs->player;
+    // The export seeks the player frame by frame.
+    if (player.isPlaying()) {
+        player.stop();
+        emit playbackStopped();
+    }
+    const std::int32_t shown = logs->shownFrame.load();
+    std::optional<Logging::Legacy::LegacyExportResult> exported;
+    QString failure;
+    try {
+        const LogSide::LentPlayer lent(*logs);
+        exported = LegacyLogFiles::exportRange(player, firstFrame, lastFrame);
+    } catch (const std::exception& error) {
+        failure = QString::fromLocal8Bit(error.what());
+    }
+    // The export leaves the player on the last frame it read; playing goes on
+    // from the frame on screen instead, quietly, as that frame is shown already.
+    Logging::DataEntry entry;
+    player.seekInto(shown, entry);
+    if (!failure.isNull()) {
+        // The export's own error, or a partial file that could not be removed.
+        toast(ToastType::Error, QStringLiteral("Something went wrong: ") + failure, 0);
+        return;
+    }
+    if (!exported) {
+        toast(ToastType::Info, QStringLiteral("Export cancelled."), standardToastMs);
+        return;
+    }
+    if (exported->isComplete()) {
+        announceFile(ToastType::Success,
+                     QStringLiteral("Export finished successfully!") + savedAs(exported->path.string()),
+                     exported->path.string());
+        return;
+    }
+    QStringList leftOut;
+    if (exported->framesUnreadable > 0) {
+        leftOut << QStringLiteral("%1 could not be read").arg(exported->framesUnreadable);
+    }
+    if (exported->framesOfOtherKinds > 0) {
+        leftOut << QStringLiteral("%1 the older format cannot hold").arg(exported->framesOfOtherKinds);
+    }
+    announceFile(ToastType::Warning,
+                 QStringLiteral("Exported %1 of %2 frames: %3.")
+                         .arg(exported->framesWritten)
+                         .arg(lastFrame - firstFrame + 1)
+                         .arg(leftOut.join(QStringLiteral(", "))) +
+                     savedAs(exported->path.string()),
+                 exported->path.string());
 }
 
 void MainController::exportToVideo(VideoExportSettings settings,

@@ -6,6 +6,7 @@
 #include "support/OlderFormatFiles.h"
 
 #include "application/LumivaneWindow.h"
+#include "base/FileManager.h"
 #include "base/MessageBoxes.h"
 #include "controller/MainController.h"
 #include "playback/ExportModal.h"
@@ -60,43 +61,6 @@ struct BoxAnswers
     std::vector<ShownBox> shown;
 };
 
-// Watches for the progress dialog the viewer shows while it works on the GUI
-// thread, notes how it looks and, when asked to, presses its Cancel button
-// once the work has moved on from its first value.
-struct ProgressWatcher
-{
-    explicit ProgressWatcher(bool cancel)
-    {
-        timer.setInterval(0);
-        QObject::connect(&timer, &QTimer::timeout, [this, cancel] {
-            for (QWidget* widget : QApplication::topLevelWidgets()) {
-                auto* dialog = qobject_cast<QProgressDialog*>(widget);
-                if (dialog == nullptr || !dialog->isVisible() || dialog->objectName() != "progress-dialog") {
-                    continue;
-                }
-                label = dialog->labelText();
-                range = {dialog->minimum(), dialog->maximum()};
-                styleClass = dialog->property("class").toString();
-                blocksEverything = dialog->parentWidget() == nullptr &&
-                                   dialog->windowModality() == Qt::ApplicationModal &&
-                                   dialog->windowFlags().testFlag(Qt::FramelessWindowHint);
-                if (cancel && !cancelled && dialog->value() > dialog->minimum()) {
-                    cancelled = true;
-                    QTest::mouseClick(dialog->findChild<QPushButton*>(), Qt::LeftButton);
-                }
-            }
-        });
-        timer.start();
-    }
-
-    QTimer timer;
-    QString label;
-    std::pair<int, int> range;
-    QString styleClass;
-    bool blocksEverything = false;
-    bool cancelled = false;
-};
-
 std::filesystem::path besideWith(const std::filesystem::path& path, const std::string& suffix)
 {
     return path.parent_path() / (path.stem().string() + suffix + path.extension().string());
@@ -130,7 +94,9 @@ TEST(LegacyLog, DecliningLeavesTheFileAndAcceptingConvertsAndPlaysIt)
 
     boxes.answer = QMessageBox::Yes;
     openThroughToolbar(viewer, file.path);
-    EXPECT_TRUE(viewer.toastShown("Conversion successful!"));
+    EXPECT_TRUE(viewer.toastShown(
+        QString::fromStdString("Conversion successful! The original is kept as " + file.path.string() + ".old")))
+        << viewer.shownToasts().join('\n').toStdString();
     ASSERT_EQ(viewer.window->getMode(), LumivaneWindow::LogPlayback);
     EXPECT_EQ(viewer.window->windowTitle().toStdString(), file.path.string());
     EXPECT_EQ(viewer.window->getPlaybackToolbar()->getScrubControl()->getSlider()->maximum(), 11);
@@ -150,8 +116,10 @@ TEST(LegacyLog, CancelledAndFailedConversionsLeaveTheOriginalAlone)
     QTemporaryDir folder;
     const OlderFormatFile file(folder.filePath("dive.ondrix").toStdString(), 30);
     {
-        ProgressWatcher progress(true);
+        WorkerGate gate;
+        HeldWorkWatcher progress(gate, *viewer.window, true);
         openThroughToolbar(viewer, file.path);
+        EXPECT_TRUE(progress.sawTheWindowLiveWhileHeld) << "the conversion runs off the GUI thread";
         EXPECT_TRUE(progress.cancelled);
         EXPECT_EQ(progress.label, "Converting...");
         EXPECT_EQ(progress.range, std::make_pair(0, static_cast<int>(file.bytes.size() / 1024)));
@@ -185,6 +153,8 @@ TEST(LegacyLog, ARangeIsExportedToTheOlderFormatFromTheExportPanel)
     BoxAnswers boxes;
     QTemporaryDir folder;
     const OlderFormatFile file(folder.filePath("dive.ondrix").toStdString(), 10);
+    // Before the log opens, so that its reads can be held.
+    WorkerGate gate;
     openThroughToolbar(viewer, file.path);
     ASSERT_EQ(viewer.window->getMode(), LumivaneWindow::LogPlayback);
     auto* toolbar = viewer.window->getPlaybackToolbar();
@@ -202,8 +172,9 @@ TEST(LegacyLog, ARangeIsExportedToTheOlderFormatFromTheExportPanel)
         EXPECT_FALSE(panel->isVisible());
     };
     {
-        ProgressWatcher progress(true);
+        HeldWorkWatcher progress(gate, *viewer.window, true);
         exportSpan(2, 8);
+        EXPECT_TRUE(progress.sawTheWindowLiveWhileHeld) << "the export runs off the GUI thread";
         EXPECT_TRUE(progress.cancelled);
         EXPECT_EQ(progress.label, "Exporting...");
         EXPECT_EQ(progress.range, std::make_pair(2, 8));
@@ -213,8 +184,16 @@ TEST(LegacyLog, ARangeIsExportedToTheOlderFormatFromTheExportPanel)
     EXPECT_TRUE(viewer.toastShown("Export cancelled."));
     EXPECT_FALSE(std::filesystem::exists(exported));
 
+    std::vector<QUrl> shownFolders;
+    FileManager::setOpener([&](const QUrl& folder) {
+        shownFolders.push_back(folder);
+        return true;
+    });
     exportSpan(2, 8);
-    EXPECT_TRUE(viewer.toastShown("Export finished successfully!"));
+    EXPECT_TRUE(showFolderFromToast(viewer, "Export finished successfully! Saved as " + exported.string()))
+        << viewer.shownToasts().join('\n').toStdString();
+    EXPECT_EQ(shownFolders, std::vector<QUrl>{QUrl::fromLocalFile(folder.path())});
+    FileManager::setOpener({});
     ASSERT_TRUE(std::filesystem::exists(exported));
     const auto back = Legacy::convertLegacyLogFile(exported.string(), {"UTC", "test", 0});
     ASSERT_TRUE(back);
@@ -224,6 +203,21 @@ TEST(LegacyLog, ARangeIsExportedToTheOlderFormatFromTheExportPanel)
         EXPECT_EQ(entries[i].payload, file.payloads[2 + i]) << i;
         EXPECT_EQ(entries[i].type, 1U) << i;
     }
+
+    // An entry that no older record can carry is left out, and the toast says so.
+    viewer.controller->closeLogFile();
+    {
+        Keldar::Logging::SqliteLogFile log(file.path);
+        const auto last = log.readEntry(log.getLastEntryId());
+        ASSERT_TRUE(last);
+        ASSERT_TRUE(log.logData({0, last->dataSourceId, 20, {1, 2}, last->timestamp + 100}));
+    }
+    ASSERT_TRUE(openThroughToolbar(viewer, file.path));
+    exportSpan(0, 10);
+    EXPECT_TRUE(
+        viewer.toastShown(QString::fromStdString("Exported 10 of 11 frames: 1 the older format cannot hold. Saved as " +
+                                                 besideWith(file.path, "_legacy_1").string())))
+        << viewer.shownToasts().join('\n').toStdString();
 
     // With its folder gone the file cannot be made; the user is told why.
     std::filesystem::remove_all(folder.path().toStdString());

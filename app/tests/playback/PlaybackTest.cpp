@@ -6,6 +6,7 @@
 
 #include "application/LumivaneApplication.h"
 #include "application/LumivaneWindow.h"
+#include "base/FileManager.h"
 #include "base/MessageBoxes.h"
 #include "capture/BookmarkDialog.h"
 #include "capture/CaptureToolbar.h"
@@ -45,6 +46,7 @@
 #include <QToolButton>
 
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include <csignal>
 #include <sys/resource.h>
@@ -61,9 +63,10 @@ constexpr std::uint32_t serial = 40021;
 // main toolbar as a user would.
 struct OpenRecording
 {
-    explicit OpenRecording(ViewerSession& viewer)
+    explicit OpenRecording(ViewerSession& viewer, bool compressed = false)
         : viewer(viewer)
     {
+        viewer.controller->setLogCompression(compressed);
         auto sonar = connectViewer(viewer, serial, folder.path().toStdString());
         path = recordEntries(viewer, 40);
         viewer.controller->disconnectFromSonar();
@@ -503,17 +506,31 @@ TEST(Playback, ABookmarkMarksTheFrameOnScreenAndChangesTouchOnlyTheChosenOneOfAW
 TEST(Playback, ExportsAFrameRangeToANewLogAndCapturesStills)
 {
     ViewerSession viewer;
+    WorkerGate gate;
     OpenRecording log(viewer);
     click(log.toolbar->getExportButton());
     ExportModal* panel = log.toolbar->getExportModal();
     ASSERT_TRUE(panel->isVisible());
     panel->getRangeSlider()->setSpan(3, 12);
-    panel->getLogFileAction()->trigger();
+    {
+        HeldWorkWatcher progress(gate, *viewer.window, false);
+        panel->getLogFileAction()->trigger();
+        EXPECT_TRUE(progress.sawTheWindowLiveWhileHeld) << "the export runs off the GUI thread";
+        EXPECT_EQ(progress.range, std::make_pair(0, 10));
+        EXPECT_TRUE(progress.blocksEverything);
+    }
     EXPECT_FALSE(panel->isVisible());
-    EXPECT_TRUE(viewer.toastShown("Export finished successfully!"));
-
     std::filesystem::path exported = log.path;
     exported.replace_filename(log.path.stem().string() + "_exported.ondrix");
+    std::vector<QUrl> shownFolders;
+    FileManager::setOpener([&](const QUrl& folder) {
+        shownFolders.push_back(folder);
+        return true;
+    });
+    EXPECT_TRUE(showFolderFromToast(viewer, "Export finished successfully! Saved as " + exported.string()))
+        << viewer.shownToasts().join('\n').toStdString();
+    FileManager::setOpener({});
+    EXPECT_EQ(shownFolders, std::vector<QUrl>{QUrl::fromLocalFile(log.folder.path())});
     ASSERT_TRUE(std::filesystem::exists(exported));
     auto source = openLog(log.path);
     auto copy = openLog(exported);
@@ -578,6 +595,45 @@ TEST(Playback, ExportsAFrameRangeToANewLogAndCapturesStills)
     EXPECT_FALSE(viewer.toastShown("Still image captured!"));
     EXPECT_TRUE(viewer.shownToasts().join('\n').contains("The still image could not be saved"))
         << viewer.shownToasts().join('\n').toStdString();
+}
+
+TEST(Playback, AnExportToALogCountsTheFramesItCouldNotReadAndCanBeCancelled)
+{
+    ViewerSession viewer;
+    WorkerGate gate;
+    OpenRecording log(viewer, true);
+    // Copied at another level, the payloads are read, not carried as stored.
+    viewer.controller->setLogCompression(false);
+    const std::string damage = "UPDATE data SET payload = x'FFFFFF7F0102' WHERE entryId IN (" +
+                               std::to_string(log.index[5]) + ", " + std::to_string(log.index[6]) + ");";
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(log.path.c_str(), &db), SQLITE_OK);
+    const int damaged = sqlite3_exec(db, damage.c_str(), nullptr, nullptr, nullptr);
+    sqlite3_close(db);
+    ASSERT_EQ(damaged, SQLITE_OK);
+    ExportModal* panel = log.toolbar->getExportModal();
+    auto exportSpan = [&] {
+        click(log.toolbar->getExportButton());
+        panel->getRangeSlider()->setSpan(3, 12);
+        panel->getLogFileAction()->trigger();
+    };
+    std::filesystem::path exported = log.path;
+    exported.replace_filename(log.path.stem().string() + "_exported.ondrix");
+    exportSpan();
+    EXPECT_TRUE(viewer.toastShown(
+        QString::fromStdString("Exported 8 of 10 frames: 2 could not be read. Saved as " + exported.string())))
+        << viewer.shownToasts().join('\n').toStdString();
+    EXPECT_EQ(openLog(exported)->getEntryCount(), 8);
+
+    std::filesystem::remove(exported);
+    {
+        HeldWorkWatcher progress(gate, *viewer.window, true);
+        exportSpan();
+        EXPECT_TRUE(progress.cancelled);
+    }
+    EXPECT_TRUE(viewer.toastShown("Export cancelled.")) << viewer.shownToasts().join('\n').toStdString();
+    EXPECT_EQ(filesIn(log.folder.path().toStdString(), ".ondrix"), std::vector<std::filesystem::path>{log.path})
+        << "the cancelled export leaves nothing behind";
 }
 
 TEST(Playback, VideoOptionsEnableByTheirSwitchesAndAreRemembered)

@@ -3,6 +3,7 @@
 // the export panel with its menu open) for a person to look at.
 
 #include "screenshots/TourStart.h"
+#include "support/LogTestSupport.h"
 #include "support/OlderFormatFiles.h"
 
 #include "application/LumivaneApplication.h"
@@ -17,6 +18,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QMenu>
 #include <QProgressDialog>
 #include <QScreen>
@@ -24,6 +26,7 @@
 #include <QTimer>
 #include <QToolButton>
 
+#include <algorithm>
 #include <cstdio>
 
 using namespace Keldar::OndrixLumivane;
@@ -54,6 +57,8 @@ int main(int argc, char** argv)
     const QString& folder = *outFolder;
     ViewerSession viewer;
     QTemporaryDir logs;
+    // The conversion is held halfway for its picture.
+    WorkerGate gate;
     const char* names[] = {"dark", "light"};
     bool ok = true;
     for (int theme = 0; theme < 2; ++theme) {
@@ -68,19 +73,38 @@ int main(int argc, char** argv)
             box.hide();
             return static_cast<int>(QMessageBox::Yes);
         });
-        // Pictured once, halfway through the conversion.
+        // Pictured once, halfway through the conversion, held there meanwhile.
         bool pictured = false;
+        QElapsedTimer heldSince;
+        int passed = 0;
         QTimer watch;
         watch.setInterval(0);
         QObject::connect(&watch, &QTimer::timeout, [&] {
             auto* dialog = qobject_cast<QProgressDialog*>(QApplication::activeModalWidget());
-            if (!pictured && dialog != nullptr && dialog->value() > dialog->maximum() / 2) {
-                pictured = true;
-                ok = saveScreen(QString("%1/legacy-converting-%2.png").arg(folder, name)) && ok;
+            if (pictured || dialog == nullptr || !gate.holding()) {
+                return;
             }
+            // Stepped on an eighth of the work done at a time, the dialog
+            // given time to follow between steps.
+            if (dialog->value() <= dialog->maximum() / 2) {
+                if (!heldSince.isValid()) {
+                    heldSince.start();
+                } else if (heldSince.elapsed() > 70) {
+                    const int passes = std::max(1, passed / 8);
+                    passed += passes;
+                    heldSince.invalidate();
+                    gate.step(passes);
+                }
+                return;
+            }
+            pictured = true;
+            ok = saveScreen(QString("%1/legacy-converting-%2.png").arg(folder, name)) && ok;
+            gate.open();
         });
         watch.start();
+        gate.close();
         viewer.controller->openLogFile(file.path.string());
+        gate.open();
         watch.stop();
         ok = report(pictured, "the conversion's progress dialog") && ok;
 
@@ -97,6 +121,10 @@ int main(int argc, char** argv)
         QTest::qWait(1500);
         ok = saveScreen(QString("%1/legacy-export-menu-%2.png").arg(folder, name)) && ok;
         menu->hide();
+        legacy->trigger();
+        QTest::qWait(700);
+        ok = saveScreen(QString("%1/legacy-exported-%2.png").arg(folder, name)) && ok;
+        viewer.window->dismissAllToasts();
         toolbar->getExportModal()->hide();
         viewer.controller->closeLogFile();
     }

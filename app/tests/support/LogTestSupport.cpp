@@ -6,14 +6,25 @@
 #include "sonarcontrols/MainToolbar.h"
 
 #include <keldar/gui/SvgButton.h>
+#include <keldar/gui/Toast.h>
+#include <keldar/gui/ToastDisplayManager.h>
 
+#include <QApplication>
+#include <QCoreApplication>
+#include <QPointer>
+#include <QProgressDialog>
+#include <QPushButton>
 #include <QTest>
 #include <QThread>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
 
 namespace Keldar::OndrixLumivane::Testing {
 
@@ -94,6 +105,227 @@ SlowStatements::SlowStatements()
 SlowStatements::~SlowStatements()
 {
     sqlite3_cancel_auto_extension(reinterpret_cast<void (*)()>(&slowDown));
+}
+
+namespace {
+struct GateState
+{
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool closed = false;
+    bool holding = false;
+    bool everHeld = false;
+    int passes = 0;
+};
+
+GateState& gate()
+{
+    static GateState state;
+    return state;
+}
+
+int waitAtGate(void*)
+{
+    if (QThread::currentThread() == QCoreApplication::instance()->thread()) {
+        return 0;
+    }
+    GateState& state = gate();
+    std::unique_lock lock(state.mutex);
+    if (!state.closed) {
+        return 0;
+    }
+    if (state.passes > 0) {
+        --state.passes;
+        return 0;
+    }
+    state.holding = true;
+    state.everHeld = true;
+    // Bounded so that a failing test ends rather than hangs.
+    state.changed.wait_for(lock, std::chrono::seconds(60), [&] { return !state.closed || state.passes > 0; });
+    state.holding = false;
+    return 0;
+}
+
+int installGate(sqlite3* db, char**, const void*)
+{
+    sqlite3_progress_handler(db, 10, &waitAtGate, nullptr);
+    return SQLITE_OK;
+}
+} // namespace
+
+WorkerGate::WorkerGate()
+{
+    sqlite3_auto_extension(reinterpret_cast<void (*)()>(&installGate));
+}
+
+WorkerGate::~WorkerGate()
+{
+    open();
+    sqlite3_cancel_auto_extension(reinterpret_cast<void (*)()>(&installGate));
+    const std::lock_guard lock(gate().mutex);
+    gate().everHeld = false;
+}
+
+void WorkerGate::close()
+{
+    const std::lock_guard lock(gate().mutex);
+    gate().closed = true;
+}
+
+void WorkerGate::step(int passes)
+{
+    {
+        const std::lock_guard lock(gate().mutex);
+        gate().passes = passes;
+    }
+    gate().changed.notify_all();
+}
+
+void WorkerGate::open()
+{
+    {
+        const std::lock_guard lock(gate().mutex);
+        gate().closed = false;
+    }
+    gate().changed.notify_all();
+}
+
+bool WorkerGate::holding() const
+{
+    const std::lock_guard lock(gate().mutex);
+    return gate().holding;
+}
+
+bool WorkerGate::everHeld() const
+{
+    const std::lock_guard lock(gate().mutex);
+    return gate().everHeld;
+}
+
+struct HeldWorkWatcher::Private : QObject
+{
+    Private(HeldWorkWatcher& watcher, WorkerGate& gate, QWidget& window, bool cancel)
+        : watcher(watcher)
+        , gate(gate)
+        , window(window)
+        , cancel(cancel)
+    {
+        window.installEventFilter(this);
+        timer.setInterval(0);
+        QObject::connect(&timer, &QTimer::timeout, this, &Private::look);
+        gate.close();
+        timer.start();
+    }
+
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (watched == &window && event->type() == QEvent::Paint) {
+            ++paints;
+        }
+        return false;
+    }
+
+    QProgressDialog* dialog() const
+    {
+        for (QWidget* widget : QApplication::topLevelWidgets()) {
+            auto* found = qobject_cast<QProgressDialog*>(widget);
+            if (found != nullptr && found->isVisible() && found->objectName() == "progress-dialog") {
+                return found;
+            }
+        }
+        return nullptr;
+    }
+
+    void look()
+    {
+        QProgressDialog* shown = dialog();
+        if (shown == nullptr || !gate.holding()) {
+            return;
+        }
+        watcher.label = shown->labelText();
+        watcher.range = {shown->minimum(), shown->maximum()};
+        watcher.styleClass = shown->property("class").toString();
+        watcher.blocksEverything = shown->parentWidget() == nullptr &&
+                                   shown->windowModality() == Qt::ApplicationModal &&
+                                   shown->windowFlags().testFlag(Qt::FramelessWindowHint);
+        if (refreshTimer == nullptr) {
+            refreshTimer = shown->findChild<QTimer*>(QStringLiteral("progress-refresh"));
+            if (refreshTimer == nullptr) {
+                ADD_FAILURE() << "the progress dialog has no refresh timer";
+                gate.open();
+                timer.stop();
+                return;
+            }
+            QObject::connect(refreshTimer, &QTimer::timeout, this, [this] { ++refreshes; });
+        }
+        if (shown->value() <= shown->minimum()) {
+            // A little work at a time, each step an eighth of the work done so
+            // far (a step past the work's end would miss it), and the next
+            // only once the dialog has followed the work where it waits.
+            if (refreshesAtHold < 0) {
+                refreshesAtHold = refreshes;
+            } else if (refreshes > refreshesAtHold) {
+                const int passes = std::max(1, passed / 8);
+                passed += passes;
+                refreshesAtHold = -1;
+                gate.step(passes);
+            }
+            return;
+        }
+        if (paintsAsked < 0) {
+            paintsAsked = paints;
+            window.update();
+            return;
+        }
+        if (paints == paintsAsked) {
+            return;
+        }
+        watcher.sawTheWindowLiveWhileHeld = true;
+        if (cancel && !watcher.cancelled) {
+            watcher.cancelled = true;
+            QTest::mouseClick(shown->findChild<QPushButton*>(), Qt::LeftButton);
+        }
+        timer.stop();
+        gate.open();
+    }
+
+    HeldWorkWatcher& watcher;
+    WorkerGate& gate;
+    QWidget& window;
+    bool cancel;
+    QTimer timer;
+    int paints = 0;
+    int paintsAsked = -1;
+    QPointer<QTimer> refreshTimer;
+    int refreshes = 0;
+    int refreshesAtHold = -1;
+    int passed = 0;
+};
+
+HeldWorkWatcher::HeldWorkWatcher(WorkerGate& gate, QWidget& window, bool cancel)
+    : d(std::make_unique<Private>(*this, gate, window, cancel))
+{
+}
+
+HeldWorkWatcher::~HeldWorkWatcher()
+{
+    d->gate.open();
+}
+
+bool showFolderFromToast(ViewerSession& viewer, const std::string& text)
+{
+    for (auto* toast : viewer.window->getToastDisplayManager()->getToasts()) {
+        if (toast == nullptr || toast->isHidden() || toast->getText() != QString::fromStdString(text)) {
+            continue;
+        }
+        QPushButton* button = toast->getAffirmativeButton();
+        if (button == nullptr || button->text() != "Show in folder") {
+            return false;
+        }
+        QTest::mouseClick(button, Qt::LeftButton);
+        return true;
+    }
+    return false;
 }
 
 std::unique_ptr<Sim::SimulatedSonar> connectViewer(ViewerSession& viewer, std::uint32_t serial,

@@ -184,7 +184,8 @@ std::unique_ptr<SqliteLogFile> convertLegacyLogFile(const std::string& path, con
 }
 
 std::unique_ptr<SqliteLogFile> convertLegacyLogFile(const std::string& path, const KD_LogConfig* config,
-                                                    const std::string& applicationName, const Progress& progress)
+                                                    const std::string& applicationName, const Progress& progress,
+                                                    std::filesystem::path* keptOriginal)
 {
     ConversionSettings settings;
     settings.applicationName = applicationName;
@@ -193,7 +194,7 @@ std::unique_ptr<SqliteLogFile> convertLegacyLogFile(const std::string& path, con
         settings.timeZone = timeZone;
     }
     KD_LogConfig_GetCompressionLevel(config, &settings.compressionLevel);
-    return convertLegacyLogFile(path, settings, progress);
+    return convertLegacyLogFile(path, settings, progress, keptOriginal);
 }
 
 } // namespace Keldar::Logging::Legacy

@@ -1,6 +1,7 @@
 #include <keldar/logging/legacy/LegacyConversion.h>
 #include <keldar/logging/legacy/LegacyFormat.h>
 #include <keldar/logging/legacy/LegacyLogWriter.h>
+#include <keldar/logging/legacy/RecordTranslator.h>
 
 #include "OutputFiles.h"
 
@@ -32,10 +33,34 @@ double creationTimeOf(const LogFileInterface& log)
         *value);
 }
 
+// The record kind and version flag that convert back into `entry` as it
+// is, or none when the older format cannot carry it.
+std::optional<std::pair<std::uint16_t, std::uint16_t>> recordFor(const DataEntry& entry)
+{
+    constexpr std::uint32_t pingResultV2Type = 1;
+    if (entry.type <= 2) {
+        try {
+            if (sonarMessageType(entry.payload) != entry.type) {
+                return std::nullopt;
+            }
+        } catch (const ConversionError&) {
+            return std::nullopt;
+        }
+        return std::pair{RecordKind::sonarMessage, entry.type == pingResultV2Type ? versionTwoFlag : std::uint16_t{0}};
+    }
+    // Kind 10 is read as a sonar message and kind 20 as the configuration of
+    // the image records after it: an entry of either type would come back as
+    // something else, or not at all.
+    if (entry.type > 0xFFFF || entry.type == RecordKind::sonarMessage || entry.type == RecordKind::imageConfiguration) {
+        return std::nullopt;
+    }
+    return std::pair{static_cast<std::uint16_t>(entry.type), std::uint16_t{0}};
+}
+
 } // namespace
 
-std::optional<std::filesystem::path> exportToLegacyLog(Playback::LogFilePlayer& player, int start, int end,
-                                                       const Progress& progress)
+std::optional<LegacyExportResult> exportToLegacyLog(Playback::LogFilePlayer& player, int start, int end,
+                                                    const Progress& progress)
 {
     if (start < 0 || end < start || end >= player.getFrameCount()) {
         throw std::out_of_range("Frames " + std::to_string(start) + " to " + std::to_string(end) +
@@ -62,15 +87,20 @@ std::optional<std::filesystem::path> exportToLegacyLog(Playback::LogFilePlayer& 
     // an image's size per entry makes the allocator hand their pages back to
     // the system and fault them in again, which costs more than the copying.
     DataEntry entry;
+    LegacyExportResult result;
+    result.path = outputPath;
     for (int frame = start; frame <= end; ++frame) {
-        const bool delivered = player.seekInto(frame, entry);
-        if (delivered) {
-            const std::uint16_t versionFlag = entry.type == 1 ? versionTwoFlag : 0;
-            writer.writeRecord(RecordKind::sonarMessage, versionFlag, static_cast<double>(entry.timestamp) / 1000.0,
+        if (!player.seekInto(frame, entry)) {
+            ++result.framesUnreadable;
+        } else if (const auto record = recordFor(entry)) {
+            writer.writeRecord(record->first, record->second, static_cast<double>(entry.timestamp) / 1000.0,
                                entry.payload.data(), entry.payload.size());
+            ++result.framesWritten;
+        } else {
+            ++result.framesOfOtherKinds;
         }
         // A short file must not be reported as a finished export.
-        if (!delivered || !out) {
+        if (!out) {
             discard();
             throw LegacyExportError(cannotWriteFileMessage);
         }
@@ -85,7 +115,7 @@ std::optional<std::filesystem::path> exportToLegacyLog(Playback::LogFilePlayer& 
         removeOutput(outputPath);
         throw LegacyExportError(cannotWriteFileMessage);
     }
-    return outputPath;
+    return result;
 }
 
 } // namespace Keldar::Logging::Legacy

@@ -47,6 +47,8 @@ std::uint8_t modeByte(float mode)
     return static_cast<std::uint8_t>(static_cast<std::int32_t>(mode) & 0xFF);
 }
 
+} // namespace
+
 std::uint32_t sonarMessageType(const std::vector<std::uint8_t>& payload)
 {
     // The header functions need only the header; copying just that keeps
@@ -78,8 +80,6 @@ std::uint32_t sonarMessageType(const std::vector<std::uint8_t>& payload)
         throw ConversionError(notWellFormedMessage);
     }
 }
-
-} // namespace
 
 std::vector<std::uint8_t> buildPingResult(const ImageConfiguration& configuration,
                                           const std::vector<std::uint8_t>& samples)

@@ -57,10 +57,11 @@ TEST(LegacyExport, ExportedRangeConvertsBackToTheSameEntries)
     std::vector<std::int64_t> values;
     const auto exported = exportToLegacyLog(player, 1, 4, {.setValue = [&](std::int64_t v) { values.push_back(v); }});
     ASSERT_TRUE(exported);
-    EXPECT_EQ(*exported, folder.file("dive_legacy.ondrix"));
+    EXPECT_EQ(exported->path, folder.file("dive_legacy.ondrix"));
+    EXPECT_TRUE(exported->isComplete());
     EXPECT_EQ(values, (std::vector<std::int64_t>{1, 1, 2, 3, 4}));
 
-    const Bytes bytes = readBytes(*exported);
+    const Bytes bytes = readBytes(exported->path);
     EXPECT_EQ(field(bytes, 0, 4), 0x11223344U);
     EXPECT_DOUBLE_EQ(doubleField(bytes, 40), createdAt / 1000.0);
     // The first record holds a version-2 ping result (frame 1, type 1).
@@ -68,7 +69,7 @@ TEST(LegacyExport, ExportedRangeConvertsBackToTheSameEntries)
     EXPECT_EQ(field(bytes, 48 + 10, 2), 2U);
     EXPECT_EQ(field(bytes, 48 + 32, 4), entries[1].payload.size());
 
-    const auto converted = convertLegacyLogFile(exported->string(), {"UTC", "test", 0});
+    const auto converted = convertLegacyLogFile(exported->path.string(), {"UTC", "test", 0});
     ASSERT_TRUE(converted);
     const auto back = converted->readEntries(-1, -1, {}, -1);
     ASSERT_EQ(back.size(), 4U);
@@ -78,7 +79,7 @@ TEST(LegacyExport, ExportedRangeConvertsBackToTheSameEntries)
         EXPECT_EQ(back[i].timestamp, entries[i + 1].timestamp) << i;
     }
 
-    EXPECT_EQ(exportToLegacyLog(player, 0, 0), folder.file("dive_legacy_1.ondrix")) << "names are made unique";
+    EXPECT_EQ(exportToLegacyLog(player, 0, 0)->path, folder.file("dive_legacy_1.ondrix")) << "names are made unique";
 }
 
 // Images rebuilt from older records carry the id the older viewer gave them;
@@ -97,7 +98,7 @@ TEST(LegacyExport, RebuiltOlderImagesConvertAgainAfterExport)
     auto player = playerOf(path);
     const auto exported = exportToLegacyLog(player, 0, 1);
     ASSERT_TRUE(exported);
-    const auto again = convertLegacyLogFile(exported->string(), {"UTC", "test", 0});
+    const auto again = convertLegacyLogFile(exported->path.string(), {"UTC", "test", 0});
     ASSERT_TRUE(again);
     const auto after = again->readEntries(-1, -1, {}, -1);
     ASSERT_EQ(after.size(), 2U);
@@ -106,6 +107,51 @@ TEST(LegacyExport, RebuiltOlderImagesConvertAgainAfterExport)
         EXPECT_EQ(after[i].type, 0U) << i;
         EXPECT_EQ(after[i].timestamp, before[i].timestamp) << i;
     }
+}
+
+// Records of kinds the converter keeps as they are come back with their kind;
+// entries no record can carry are left out and counted, never written as a
+// kind the converter would then refuse or misread.
+TEST(LegacyExport, EntriesOfOtherKindsKeepTheirKindOrAreLeftOutAndCounted)
+{
+    TempFolder folder;
+    const auto path = folder.file("old.ondrix");
+    Build::ImageDescription image;
+    image.beams = 1;
+    image.ranges = 1;
+    image.bearings = {0};
+    image.samples = {7};
+    const auto ping = toBytes(Build::buildSimplePingResult(image));
+    Keldar::Logging::Testing::writeBytes(path,
+                                         concat({fileHeader(), record({.kind = 10, .time = 10.0, .payload = ping}),
+                                                 record({.kind = 21, .time = 11.0, .payload = {1, 2}}),
+                                                 record({.kind = 99, .time = 12.0, .payload = {3}})}));
+    const auto converted = convertLegacyLogFile(path.string(), {"UTC", "test", 0});
+    ASSERT_TRUE(converted);
+    const std::int8_t unknown = converted->getDataSources().back().id;
+    for (const std::uint32_t type : {20U, 10U, 0x10000U}) {
+        ASSERT_TRUE(converted->logData({0, unknown, type, {5}, 13000}));
+    }
+    // A sonar entry whose message is not of its type.
+    ASSERT_TRUE(converted->logData({0, converted->getDataSources().front().id, 2, ping, 14000}));
+
+    auto player = playerOf(path);
+    const auto exported = exportToLegacyLog(player, 0, player.getFrameCount() - 1);
+    ASSERT_TRUE(exported);
+    EXPECT_EQ(exported->framesWritten, 3);
+    EXPECT_EQ(exported->framesOfOtherKinds, 4);
+    EXPECT_EQ(exported->framesUnreadable, 0);
+    EXPECT_FALSE(exported->isComplete());
+    const auto again = convertLegacyLogFile(exported->path.string(), {"UTC", "test", 0});
+    ASSERT_TRUE(again);
+    const auto back = again->readEntries(-1, -1, {}, -1);
+    ASSERT_EQ(back.size(), 3U);
+    EXPECT_EQ(back[0].type, 0U);
+    EXPECT_EQ(back[0].payload, ping);
+    EXPECT_EQ(back[1].type, 21U);
+    EXPECT_EQ(back[1].payload, (Bytes{1, 2}));
+    EXPECT_EQ(back[2].type, 99U);
+    EXPECT_EQ(back[2].payload, Bytes{3});
 }
 
 TEST(LegacyExport, CancelRemovesTheFileAndRangesOutsideTheLogAreRefused)

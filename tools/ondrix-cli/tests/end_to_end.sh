@@ -108,6 +108,16 @@ set -e
 [ $code -eq 5 ] && [ "$(wc -l < "$work/odd-frames.txt")" -eq 5 ] && grep -q "entry 6 cannot be read" "$work/odd-frames.err" \
   || { cat "$work/odd-frames.err"; fail "a damaged entry in log frames"; }
 
+# A clone that had to leave the damaged entry out prints its path and says so.
+set +e
+"$cli" log clone "$work/odd.ondrix" --out "$work/odd-clone.ondrix" --compression 0 > "$work/odd-clone.txt" \
+  2> "$work/odd-clone.err"
+code=$?
+set -e
+[ $code -eq 5 ] && [ "$(cat "$work/odd-clone.txt")" = "$work/odd-clone.ondrix" ] \
+  && grep -q "1 could not be read and were left out" "$work/odd-clone.err" \
+  || { cat "$work/odd-clone.txt" "$work/odd-clone.err"; fail "a clone that left an entry out"; }
+
 "$cli" log slice "$log" --first 2 --last 4 > /dev/null
 sliced="${log%.ondrix}_exported.ondrix"
 [ -f "$sliced" ] || fail "slice without --out did not follow the _exported naming"

@@ -8,12 +8,14 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 source "$(dirname "$0")/checks.sh"
 
-# make_legacy OUT [bad]: three ping results at one time, then a configuration
-# and an older image record; "bad" spoils the first magic.
+# make_legacy OUT [bad|odd]: three ping results at one time, then a
+# configuration and an older image record; "bad" spoils the first magic, "odd"
+# adds a record of another source (kind 99).
 make_legacy() {
   python3 - "$@" <<'PY'
 import struct, sys
-out, bad = sys.argv[1], len(sys.argv) > 2
+out, mode = sys.argv[1], sys.argv[2] if len(sys.argv) > 2 else ''
+bad = mode == 'bad'
 def ping(i):
     beams, ranges = 2, 2
     image = bytes([i, 1, 2, 3])
@@ -30,6 +32,8 @@ for i in range(3):
     data += record(10, 1700000000.5, ping(i))
 data += record(20, 1700000001.0, struct.pack('<fffHHhh', 4.0, 50.0, 1.0, 2, 2, -50, 50))
 data += record(21, 1700000001.0, bytes([9, 9, 9, 9]))
+if mode == 'odd':
+    data += record(99, 1700000002.0, bytes([7, 7]))
 open(out, 'wb').write(data)
 PY
 }
@@ -54,6 +58,14 @@ exported=$(cat "$work/export.txt")
 [ "$(head -c 4 "$exported" | od -An -tx1 | tr -d ' ')" = "44332211" ] || fail "export is not in the older format"
 "$cli" log convert-legacy "$exported" > /dev/null
 "$cli" log info "$exported" --json | grep -q '"entryCount":2,' || fail "exported range did not convert back"
+
+# A record of another source keeps its kind there and back.
+make_legacy "$work/odd.ondrix" odd
+"$cli" log convert-legacy "$work/odd.ondrix" > /dev/null
+"$cli" log export-legacy "$work/odd.ondrix" --from 0 --to 4 > "$work/odd.txt" || fail "export with another source's entry"
+[ "$(cat "$work/odd.txt")" = "$work/odd_legacy.ondrix" ] || fail "odd export path: $(cat "$work/odd.txt")"
+"$cli" log convert-legacy "$work/odd_legacy.ondrix" > /dev/null || fail "another source's entry did not convert back"
+"$cli" log info "$work/odd_legacy.ondrix" --json | grep -q '"entryCount":5,' || fail "odd export lost entries"
 
 refuses "an export past the last frame" "not in the log" "$cli" log export-legacy "$work/dive.ondrix" --from 2 --to 9
 

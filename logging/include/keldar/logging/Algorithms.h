@@ -3,6 +3,7 @@
 #include <keldar/logging/LogFileInterface.h>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -18,6 +19,21 @@ struct CopyReport
     // Why the copy failed (the output's last error, "Filesystem full." for
     // instance); empty when it did not.
     std::string error;
+    // The copy was stopped by its caller; the output is removed.
+    bool cancelled = false;
+    // Entries written to the output.
+    std::int64_t copiedEntries = 0;
+};
+
+// How a long copy talks to whoever watches it (a progress dialog on another
+// thread, a command line). Both are called on the copying thread, once per
+// entry handled; either may be empty.
+struct CopyControl
+{
+    // Entries handled so far (copied or skipped) and how many were selected.
+    std::function<void(std::int64_t handled, std::int64_t selected)> progress = {};
+    // True stops the copy: the output is removed and nothing is returned.
+    std::function<bool()> cancelled = {};
 };
 
 // Copies entries first..last (ids of the source, inclusive) with their data
@@ -31,7 +47,7 @@ struct CopyReport
 std::unique_ptr<LogFileInterface> slice(const LogFileInterface& source, std::int32_t first, std::int32_t last,
                                         const std::string& outputPath, const std::string& applicationName,
                                         const std::string& applicationVersion, std::int8_t compressionLevel,
-                                        CopyReport* report = nullptr);
+                                        CopyReport* report = nullptr, const CopyControl& control = {});
 
 std::unique_ptr<LogFileInterface> clone(const LogFileInterface& source, const std::string& outputPath,
                                         const std::string& applicationName, const std::string& applicationVersion,

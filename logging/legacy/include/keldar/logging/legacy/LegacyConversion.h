@@ -36,14 +36,34 @@ std::unique_ptr<SqliteLogFile> convertLegacyLogFile(const std::string& path, con
                                                     std::filesystem::path* keptOriginal = nullptr);
 // The same with the time zone and compression level of a flat configuration.
 std::unique_ptr<SqliteLogFile> convertLegacyLogFile(const std::string& path, const KD_LogConfig* config,
-                                                    const std::string& applicationName, const Progress& progress = {});
+                                                    const std::string& applicationName, const Progress& progress = {},
+                                                    std::filesystem::path* keptOriginal = nullptr);
+
+// What an export to the older format wrote, and what it left out.
+struct LegacyExportResult
+{
+    std::filesystem::path path;
+    std::int64_t framesWritten = 0;
+    // Frames whose entry could not be read from the log.
+    std::int64_t framesUnreadable = 0;
+    // Frames the older format cannot carry so that they convert back as they
+    // are: a sonar entry whose message is not the kind its type says, or an
+    // entry type that is no record kind of its own (10 and 20 mean something
+    // else there, and kinds are 16 bits).
+    std::int64_t framesOfOtherKinds = 0;
+
+    bool isComplete() const { return framesUnreadable == 0 && framesOfOtherKinds == 0; }
+};
 
 // Writes the player's frames `start` to `end` (inclusive) into a new
 // older-format file beside its log, named with "_legacy" added and made
-// unique. Returns its path, or empty when cancelled (the partial file is then
-// removed). Throws LegacyExportError when the file cannot be created or
-// written, std::out_of_range for frames outside the player's.
-std::optional<std::filesystem::path> exportToLegacyLog(Playback::LogFilePlayer& player, int start, int end,
-                                                       const Progress& progress = {});
+// unique. Sonar entries become kind-10 records; entries of other types keep
+// their type as their record kind, so that a conversion gives them back.
+// Frames that cannot be read or carried are left out and counted. Returns
+// empty when cancelled (the partial file is then removed). Throws
+// LegacyExportError when the file cannot be created or written,
+// std::out_of_range for frames outside the player's.
+std::optional<LegacyExportResult> exportToLegacyLog(Playback::LogFilePlayer& player, int start, int end,
+                                                    const Progress& progress = {});
 
 } // namespace Keldar::Logging::Legacy

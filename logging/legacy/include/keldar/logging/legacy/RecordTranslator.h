@@ -35,6 +35,10 @@ private:
     std::optional<ImageConfiguration> configuration_;
 };
 
+// The entry type a kind-10 record holding `payload` converts to. Throws
+// ConversionError for a payload that is no message the current format keeps.
+std::uint32_t sonarMessageType(const std::vector<std::uint8_t>& payload);
+
 // The version-1 ping result that an older image record stands for.
 std::vector<std::uint8_t> buildPingResult(const ImageConfiguration& configuration,
                                           const std::vector<std::uint8_t>& samples);
