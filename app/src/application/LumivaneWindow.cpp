@@ -424,6 +424,13 @@ void LumivaneWindow::wireSettingsAndDisplayControls()
     connect(settings, &SettingsControls::logCompressionSettingChanged, controller, &MainController::setLogCompression);
     connect(settings, &SettingsControls::newLogLocationRequested, controller, &MainController::setLogLocation);
     connect(settings, &SettingsControls::captureFormatSettingChanged, controller, &MainController::setCaptureFormat);
+    connect(settings, &SettingsControls::resetLayoutRequested, this, [this] {
+        for (ToolbarBase* toolbar : std::initializer_list<ToolbarBase*>{
+                 d->mainToolbar, d->sonarControlToolbar, d->displayControlToolbar, playbackToolbar, captureToolbar}) {
+            toolbar->dockPopOuts();
+        }
+        d->displayControlToolbar->getAdditionalDisplays()->resetLayout();
+    });
     auto reloadShortcuts = [this] {
         d->sonarControlToolbar->loadShortcuts();
         d->displayControlToolbar->loadShortcuts();

@@ -1,6 +1,6 @@
 #include "displaycontrols/DisplayControlToolbar.h"
 
-#include "application/LumivaneApplication.h"
+#include "base/ViewerContext.h"
 #include "displaycontrols/AdditionalDisplays.h"
 #include "displaycontrols/DisplayPanels.h"
 #include "displaycontrols/PaletteControl.h"
@@ -153,8 +153,7 @@ DisplayControlToolbar::DisplayControlToolbar(QWidget* parent)
     connect(previousPaletteShortcut, &QShortcut::activated, paletteControl, &PaletteControl::selectPreviousPalette);
     connect(toggleOverlayShortcut, &QShortcut::activated, overlayFeatures, &OverlayFeaturesControl::toggleOverlays);
 
-    connect(LumivaneApplication::instance(), &LumivaneApplication::uiConstructed, this,
-            &DisplayControlToolbar::placePopOuts);
+    connect(ViewerContext::instance(), &ViewerContext::uiConstructed, this, &DisplayControlToolbar::placePopOuts);
 }
 
 DisplayControlToolbar::~DisplayControlToolbar()
