@@ -97,12 +97,23 @@ void LumivaneApplication::start(LumivaneWindow* window, std::optional<std::uint3
 {
     d->window = window;
     window->setAttribute(Qt::WA_OpaquePaintEvent);
-    // Without a window manager (a bare X server) maximising does nothing:
-    // fill the screen first, so the window is as large either way.
-    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-        window->setGeometry(screen->availableGeometry());
+    // The size, place, screen and maximised state of the last session; on
+    // first start, maximised.
+    const auto store = openSettingsStore();
+    const QByteArray geometry = store->value(QStringLiteral("MainWindow/geometry")).toByteArray();
+    const bool maximised = store->value(QStringLiteral("MainWindow/maximised"), true).toBool();
+    if (geometry.isEmpty() || !window->restoreGeometry(geometry)) {
+        // Without a window manager (a bare X server) maximising does nothing:
+        // fill the screen first, so the window is as large either way.
+        if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+            window->setGeometry(screen->availableGeometry());
+        }
     }
-    window->showMaximized();
+    if (maximised) {
+        window->showMaximized();
+    } else {
+        window->show();
+    }
     emit uiConstructed();
     if (connectSerial) {
         d->controller->connectWhenSeen(*connectSerial);

@@ -158,6 +158,11 @@ DisplayControlToolbar::DisplayControlToolbar(QWidget* parent)
 
 DisplayControlToolbar::~DisplayControlToolbar()
 {
+    saveIfShown();
+}
+
+void DisplayControlToolbar::saveIfShown()
+{
     // The pop-outs live in the display area, which may already be gone.
     const auto& popOuts = getPopOuts();
     const bool popOutsAlive =

@@ -243,6 +243,24 @@ TEST(Settings, EverySettingSurvivesARestart)
     EXPECT_LT(stored(QStringLiteral("AdditionalDisplays/fpsDisplayPosition")).toPoint().x(), 400);
 }
 
+TEST(Settings, WindowPlaceAndTheOverflowLayoutsPanelsSurviveARestart)
+{
+    ViewerSession viewer;
+    const auto sonar = viewer.network.startSonar(42002);
+    ASSERT_TRUE(connectSonar(viewer, 42002));
+    // Short enough that the display toolbar moves to the overflow sidebar.
+    viewer.window->showNormal();
+    viewer.window->setGeometry(60, 40, 1000, 560);
+    ASSERT_TRUE(waitFor([&] { return viewer.window->isOverflowed(); }));
+    viewer.window->getDisplayControlToolbar()->getPaletteControl()->getFireSlider()->setValue(40);
+
+    viewer.restart();
+    EXPECT_FALSE(viewer.window->isMaximized());
+    EXPECT_EQ(viewer.window->geometry(), QRect(60, 40, 1000, 560));
+    ASSERT_TRUE(connectSonar(viewer, 42002));
+    EXPECT_EQ(viewer.window->getDisplayControlToolbar()->getPaletteControl()->getFireSlider()->value(), 40);
+}
+
 TEST(Settings, ShortcutsActInTheirModeAndChangesTakeEffectAtOnce)
 {
     ViewerSession viewer;
