@@ -4,7 +4,6 @@
 #include "base/SettingsStore.h"
 #include "controller/MainController.h"
 
-#include <keldar/core/Units.h>
 #include <keldar/gui/ThemeManager.h>
 #include <keldar/gui/UpdateChecker.h>
 
@@ -26,18 +25,11 @@ static void initialiseViewerResources()
 
 namespace Keldar::OndrixLumivane {
 
-namespace Units = DataProcessing::Units;
-
 struct LumivaneApplication::Private
 {
     QApplication* application = nullptr;
     QPointer<LumivaneWindow> window;
     std::unique_ptr<MainController> controller;
-    std::unique_ptr<Unit> distanceUnit = std::make_unique<Units::Distance::Metres>();
-    std::unique_ptr<Unit> areaUnit = std::make_unique<Units::Area::SquareMetres>();
-    std::unique_ptr<Unit> speedUnit = std::make_unique<Units::Speed::MetresPerSecond>();
-    std::unique_ptr<Unit> temperatureUnit = std::make_unique<Units::Temperature::Kelvin>();
-    std::unique_ptr<Unit> pressureUnit = std::make_unique<Units::Pressure::Pascal>();
     GUI::Theming::ThemeManager* themeManager = nullptr; // a child of the QApplication
     std::unique_ptr<GUI::Tools::UpdateChecker> updateChecker;
     QString maintenanceProgram; // where the update check found it
@@ -105,12 +97,23 @@ void LumivaneApplication::start(LumivaneWindow* window, std::optional<std::uint3
 {
     d->window = window;
     window->setAttribute(Qt::WA_OpaquePaintEvent);
-    // Without a window manager (a bare X server) maximising does nothing:
-    // fill the screen first, so the window is as large either way.
-    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-        window->setGeometry(screen->availableGeometry());
+    // The size, place, screen and maximised state of the last session; on
+    // first start, maximised.
+    const auto store = openSettingsStore();
+    const QByteArray geometry = store->value(QStringLiteral("MainWindow/geometry")).toByteArray();
+    const bool maximised = store->value(QStringLiteral("MainWindow/maximised"), true).toBool();
+    if (geometry.isEmpty() || !window->restoreGeometry(geometry)) {
+        // Without a window manager (a bare X server) maximising does nothing:
+        // fill the screen first, so the window is as large either way.
+        if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+            window->setGeometry(screen->availableGeometry());
+        }
     }
-    window->showMaximized();
+    if (maximised) {
+        window->showMaximized();
+    } else {
+        window->show();
+    }
     emit uiConstructed();
     if (connectSerial) {
         d->controller->connectWhenSeen(*connectSerial);
@@ -193,74 +196,19 @@ GUI::Theming::ThemeManager* LumivaneApplication::getThemeManager() const
     return d->themeManager;
 }
 
-const LumivaneApplication::Unit* LumivaneApplication::getDistanceUnit() const
+GUI::Widgets::MainWindow* LumivaneApplication::getMainWindowBase() const
 {
-    return d->distanceUnit.get();
+    return d->window.data();
 }
 
-const LumivaneApplication::Unit* LumivaneApplication::getAreaUnit() const
+bool LumivaneApplication::saveStillImage(const QString& path)
 {
-    return d->areaUnit.get();
+    return !d->window.isNull() && d->window->saveStillImage(path);
 }
 
-const LumivaneApplication::Unit* LumivaneApplication::getSpeedUnit() const
+ViewerContext* ViewerContext::instance()
 {
-    return d->speedUnit.get();
-}
-
-const LumivaneApplication::Unit* LumivaneApplication::getTemperatureUnit() const
-{
-    return d->temperatureUnit.get();
-}
-
-const LumivaneApplication::Unit* LumivaneApplication::getPressureUnit() const
-{
-    return d->pressureUnit.get();
-}
-
-namespace {
-// A value outside the table leaves the unit as it is.
-template<typename... Choices>
-void replaceUnit(std::unique_ptr<LumivaneApplication::Unit>& unit, int index)
-{
-    int at = 0;
-    ((at++ == index ? (unit = std::make_unique<Choices>(), 0) : 0), ...);
-}
-} // namespace
-
-void LumivaneApplication::changeDistanceUnit(DistanceUnits unit)
-{
-    replaceUnit<Units::Distance::Metres, Units::Distance::Yards, Units::Distance::Feet>(d->distanceUnit,
-                                                                                        static_cast<int>(unit));
-    emit distanceUnitChanged();
-}
-
-void LumivaneApplication::changeAreaUnit(AreaUnits unit)
-{
-    replaceUnit<Units::Area::SquareMetres, Units::Area::SquareYards, Units::Area::SquareFeet>(d->areaUnit,
-                                                                                              static_cast<int>(unit));
-    emit areaUnitChanged();
-}
-
-void LumivaneApplication::changeSpeedUnit(SpeedUnits unit)
-{
-    replaceUnit<Units::Speed::MetresPerSecond, Units::Speed::YardsPerSecond, Units::Speed::FeetPerSecond,
-                Units::Speed::MilesPerHour, Units::Speed::KilometresPerHour>(d->speedUnit, static_cast<int>(unit));
-    emit speedUnitChanged();
-}
-
-void LumivaneApplication::changeTemperatureUnit(TemperatureUnits unit)
-{
-    replaceUnit<Units::Temperature::Kelvin, Units::Temperature::Celsius, Units::Temperature::Fahrenheit>(
-        d->temperatureUnit, static_cast<int>(unit));
-    emit temperatureUnitChanged();
-}
-
-void LumivaneApplication::changePressureUnit(PressureUnits unit)
-{
-    replaceUnit<Units::Pressure::Pascal, Units::Pressure::Bar, Units::Pressure::PoundsPerSquareInch>(
-        d->pressureUnit, static_cast<int>(unit));
-    emit pressureUnitChanged();
+    return LumivaneApplication::instance();
 }
 
 } // namespace Keldar::OndrixLumivane

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "base/ViewerContext.h"
+
 #include <keldar/ondrix/ConnectionManager.h>
 
 #include <QObject>
@@ -13,9 +15,6 @@
 
 class QApplication;
 
-namespace Keldar::DataProcessing::Units {
-class AbstractUnit;
-}
 namespace Keldar::GUI::Theming {
 class ThemeManager;
 }
@@ -31,31 +30,11 @@ class MainController;
 /// Program-wide state: the main controller, the display units, the theme and
 /// the update checker. One per process, created on first use and deleted when
 /// the Qt application is about to quit.
-class LumivaneApplication : public QObject
+class LumivaneApplication : public ViewerContext
 {
     Q_OBJECT
 
 public:
-    using Unit = DataProcessing::Units::AbstractUnit;
-
-    // The values are the units' indices in the settings' combo boxes.
-    enum class DistanceUnits { Metres = 0, Yards = 1, Feet = 2 };
-    enum class AreaUnits { SquareMetres = 0, SquareYards = 1, SquareFeet = 2 };
-    enum class SpeedUnits {
-        MetresPerSecond = 0,
-        YardsPerSecond = 1,
-        FeetPerSecond = 2,
-        MilesPerHour = 3,
-        KilometresPerHour = 4
-    };
-    enum class TemperatureUnits { Kelvin = 0, Celsius = 1, Fahrenheit = 2 };
-    enum class PressureUnits { Pascal = 0, Bar = 1, PoundsPerSquareInch = 2 };
-    Q_ENUM(DistanceUnits)
-    Q_ENUM(AreaUnits)
-    Q_ENUM(SpeedUnits)
-    Q_ENUM(TemperatureUnits)
-    Q_ENUM(PressureUnits)
-
     static constexpr const char* maintenanceProgram = "MaintenanceTool.exe";
 
     static LumivaneApplication* instance();
@@ -82,27 +61,11 @@ public:
 
     [[nodiscard]] LumivaneWindow* getMainWindow() const;
     [[nodiscard]] MainController* getController() const;
-    [[nodiscard]] GUI::Theming::ThemeManager* getThemeManager() const;
-    [[nodiscard]] const Unit* getDistanceUnit() const;
-    [[nodiscard]] const Unit* getAreaUnit() const;
-    [[nodiscard]] const Unit* getSpeedUnit() const;
-    [[nodiscard]] const Unit* getTemperatureUnit() const;
-    [[nodiscard]] const Unit* getPressureUnit() const;
-
-signals:
-    void uiConstructed();
-    void distanceUnitChanged();
-    void areaUnitChanged();
-    void speedUnitChanged();
-    void temperatureUnitChanged();
-    void pressureUnitChanged();
+    [[nodiscard]] GUI::Theming::ThemeManager* getThemeManager() const override;
+    [[nodiscard]] GUI::Widgets::MainWindow* getMainWindowBase() const override;
+    bool saveStillImage(const QString& path) override;
 
 public slots:
-    void changeDistanceUnit(Keldar::OndrixLumivane::LumivaneApplication::DistanceUnits unit);
-    void changeAreaUnit(Keldar::OndrixLumivane::LumivaneApplication::AreaUnits unit);
-    void changeSpeedUnit(Keldar::OndrixLumivane::LumivaneApplication::SpeedUnits unit);
-    void changeTemperatureUnit(Keldar::OndrixLumivane::LumivaneApplication::TemperatureUnits unit);
-    void changePressureUnit(Keldar::OndrixLumivane::LumivaneApplication::PressureUnits unit);
     void startUpdate();
 
 private:

@@ -1,6 +1,7 @@
 #include "application/LumivaneWindow.h"
 
 #include "application/LumivaneApplication.h"
+#include "base/SettingsStore.h"
 #include "base/ToolbarBase.h"
 #include "capture/CaptureToolbar.h"
 #include "controller/MainController.h"
@@ -73,6 +74,8 @@ struct LumivaneWindow::Private
     int displayControlsIndex = -1;
     bool overflowed = false;
     bool shortcutsInitialised = false;
+    // Shown by the program: its geometry is the user's to keep.
+    bool started = false;
 
     // The colours last given to the logos: recolouring repaints them, and the
     // repaint must not recolour again.
@@ -99,7 +102,19 @@ LumivaneWindow::LumivaneWindow(QWidget* parent)
     wireSettingsAndDisplayControls();
 }
 
-LumivaneWindow::~LumivaneWindow() = default;
+LumivaneWindow::~LumivaneWindow()
+{
+    // Before the children go: in the overflow layout the display area, which
+    // holds the display toolbar's pop-outs, is deleted before the toolbar.
+    if (d->displayControlToolbar != nullptr) {
+        d->displayControlToolbar->saveIfShown();
+    }
+    if (d->started) {
+        const auto store = openSettingsStore();
+        store->setValue(QStringLiteral("MainWindow/geometry"), saveGeometry());
+        store->setValue(QStringLiteral("MainWindow/maximised"), isMaximized());
+    }
+}
 
 void LumivaneWindow::buildWidgetTree()
 {
@@ -246,6 +261,7 @@ void LumivaneWindow::wire()
 
 void LumivaneWindow::onUiConstructed()
 {
+    d->started = true;
     d->fanDisplay->setDistanceUnit(d->application->getDistanceUnit());
     d->fanDisplay->setAreaUnit(d->application->getAreaUnit());
     d->sonarControlToolbar->hide();
@@ -424,6 +440,13 @@ void LumivaneWindow::wireSettingsAndDisplayControls()
     connect(settings, &SettingsControls::logCompressionSettingChanged, controller, &MainController::setLogCompression);
     connect(settings, &SettingsControls::newLogLocationRequested, controller, &MainController::setLogLocation);
     connect(settings, &SettingsControls::captureFormatSettingChanged, controller, &MainController::setCaptureFormat);
+    connect(settings, &SettingsControls::resetLayoutRequested, this, [this] {
+        for (ToolbarBase* toolbar : std::initializer_list<ToolbarBase*>{
+                 d->mainToolbar, d->sonarControlToolbar, d->displayControlToolbar, playbackToolbar, captureToolbar}) {
+            toolbar->dockPopOuts();
+        }
+        d->displayControlToolbar->getAdditionalDisplays()->resetLayout();
+    });
     auto reloadShortcuts = [this] {
         d->sonarControlToolbar->loadShortcuts();
         d->displayControlToolbar->loadShortcuts();

@@ -112,4 +112,13 @@ void ToolbarBase::savePopOut(const QAbstractButton* button, const BasicPopOutWid
     settings().setValue(keys.position, popOut->pos());
 }
 
+void ToolbarBase::dockPopOuts()
+{
+    for (const auto& popOut : popOuts) {
+        if (!popOut.isNull() && !popOut->isDocked()) {
+            popOut->dock();
+        }
+    }
+}
+
 } // namespace Keldar::OndrixLumivane

@@ -71,6 +71,8 @@ public Q_SLOTS:
     virtual void restoreState(int mode) = 0;
     virtual void saveState() = 0;
     virtual void resetControls() = 0;
+    // Docks every pop-out beside its button, where it stands on first start.
+    void dockPopOuts();
 
 protected:
     QSettings& settings() const;

@@ -1,9 +1,9 @@
 #include "controller/MainController.h"
 
-#include "application/LumivaneApplication.h"
-#include "application/LumivaneWindow.h"
 #include "base/MessageBoxes.h"
 #include "base/SettingsStore.h"
+#include "base/ViewerContext.h"
+#include <keldar/gui/MainWindow.h>
 
 #include <QMetaObject>
 #include <QTimer>
@@ -384,7 +384,7 @@ void MainController::showNewestImage()
 
 MainController::Toast* MainController::showToast(ToastType type, const QString& text, int durationMs)
 {
-    auto* window = LumivaneApplication::instance()->getMainWindow();
+    auto* window = ViewerContext::instance()->getMainWindowBase();
     if (window == nullptr) {
         return nullptr;
     }
@@ -477,7 +477,7 @@ void MainController::reportTransmitFailure()
         return;
     }
     emit newTransmitCircuitFailure(true);
-    MessageBoxes::critical(LumivaneApplication::instance()->getMainWindow(), QStringLiteral("Transmit Circuit Failure"),
+    MessageBoxes::critical(ViewerContext::instance()->getMainWindowBase(), QStringLiteral("Transmit Circuit Failure"),
                            QStringLiteral("Critical! Internal hardware failure."));
 }
 

@@ -5,14 +5,14 @@
 #include "controller/LegacyLogFiles.h"
 #include "controller/MainControllerLogSide.h"
 
-#include "application/LumivaneApplication.h"
-#include "application/LumivaneWindow.h"
 #include "base/BackgroundWork.h"
 #include "base/FileManager.h"
 #include "base/MessageBoxes.h"
 #include "base/ProgressDialogs.h"
 #include "base/SettingsStore.h"
+#include "base/ViewerContext.h"
 #include "export/VideoExport.h"
+#include <keldar/gui/MainWindow.h>
 
 #include <keldar/core/Filesystem.h>
 #include <keldar/logging/Algorithms.h>
@@ -43,9 +43,9 @@ constexpr std::int32_t maximumGap = 500;
 
 using Logging::Playback::LogFilePlayer;
 
-LumivaneWindow* mainWindow()
+GUI::Widgets::MainWindow* mainWindow()
 {
-    return LumivaneApplication::instance()->getMainWindow();
+    return ViewerContext::instance()->getMainWindowBase();
 }
 
 void toast(GUI::Widgets::Notifications::ToastType type, const QString& text, int durationMs)
@@ -574,7 +574,7 @@ void MainController::exportToVideo(VideoExportSettings settings,
         toast(ToastType::Error, QStringLiteral("Export failed: the chosen range is not in the log file."), 0);
         return;
     }
-    settings.distanceUnit = LumivaneApplication::instance()->getDistanceUnit();
+    settings.distanceUnit = ViewerContext::instance()->getDistanceUnit();
     runPlayerExport([&settings, &displaySettings](LogFilePlayer& player) {
         return exportLogToVideo(player, settings, displaySettings);
     });

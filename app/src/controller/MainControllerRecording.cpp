@@ -3,10 +3,10 @@
 
 #include "controller/MainControllerLogSide.h"
 
-#include "application/LumivaneApplication.h"
-#include "application/LumivaneWindow.h"
 #include "base/MessageBoxes.h"
 #include "base/SettingsStore.h"
+#include "base/ViewerContext.h"
+#include <keldar/gui/MainWindow.h>
 
 #include <keldar/core/Filesystem.h>
 #include <keldar/ondrix/OndrixSonar.h>
@@ -46,7 +46,7 @@ void warnBadSaveLocation(const QString& what)
                         .arg(what, what == QLatin1String("log files")
                                        ? QStringLiteral("Log file recording functionality")
                                        : QStringLiteral("Still capture functionality")),
-                    QMessageBox::Ok, LumivaneApplication::instance()->getMainWindow());
+                    QMessageBox::Ok, ViewerContext::instance()->getMainWindowBase());
     MessageBoxes::show(box);
 }
 
@@ -55,9 +55,9 @@ std::string localTimeStamp()
     return QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd_hhmmss")).toStdString();
 }
 
-LumivaneWindow* mainWindow()
+GUI::Widgets::MainWindow* mainWindow()
 {
-    return LumivaneApplication::instance()->getMainWindow();
+    return ViewerContext::instance()->getMainWindowBase();
 }
 
 void toast(GUI::Widgets::Notifications::ToastType type, const QString& text, int durationMs)
@@ -313,11 +313,10 @@ void MainController::stillCapture()
     }
     const std::filesystem::path path =
         Filesystem::makeUniqueFilePath(folder / ("Ondrix_" + localTimeStamp() + logs->captureExtension));
-    auto* window = mainWindow();
-    if (window == nullptr) {
+    if (mainWindow() == nullptr) {
         return;
     }
-    if (!window->saveStillImage(QFile::decodeName(path.c_str()))) {
+    if (!ViewerContext::instance()->saveStillImage(QFile::decodeName(path.c_str()))) {
         toast(ToastType::Error,
               QStringLiteral("The still image could not be saved to %1.").arg(QFile::decodeName(path.c_str())), 0);
         return;

@@ -9,6 +9,7 @@
 #include <keldar/visualisation/FanDisplay.h>
 #include <keldar/visualisation/ZoomDisplay.h>
 
+#include <QEvent>
 #include <QGridLayout>
 #include <QSettings>
 #include <QVBoxLayout>
@@ -65,32 +66,111 @@ AdditionalDisplays::AdditionalDisplays(GUI::Widgets::Bases::PopOutWidgetControl*
 
 AdditionalDisplays::~AdditionalDisplays() = default;
 
+std::vector<QPoint> AdditionalDisplays::firstStartPlaces() const
+{
+    constexpr int columnHeight = 560;
+    std::vector<QPoint> places;
+    int x = firstOffset;
+    int y = firstOffset;
+    int columnWidth = 0;
+    for (const AdditionalDisplayWidget* display : displays) {
+        const QSize size = display->size().expandedTo(display->minimumSizeHint());
+        if (y > firstOffset && y + size.height() > columnHeight) {
+            x += columnWidth + displaySpacing;
+            y = firstOffset;
+            columnWidth = 0;
+        }
+        places.emplace_back(x, y);
+        y += size.height() + displaySpacing;
+        columnWidth = qMax(columnWidth, size.width());
+    }
+    return places;
+}
+
 void AdditionalDisplays::placeDisplays(QWidget* area)
 {
-    store->beginGroup(QString::fromLatin1(settingsGroup));
-    int y = firstOffset;
-    for (std::size_t i = 0; i < displays.size(); ++i) {
-        AdditionalDisplayWidget* display = displays[i];
-        const QString& stem = display->getKeyStem();
+    for (AdditionalDisplayWidget* display : displays) {
         display->setParent(area);
         display->raiseUnderPanels();
         display->hide();
         display->adjustSize();
-        const QPoint fallback(firstOffset, y);
-        y += display->height() / 4;
-        display->move(store->value(stem + QStringLiteral("Position"), fallback).toPoint());
+    }
+    const std::vector<QPoint> firstPlaces = firstStartPlaces();
+    wantedPlaces.assign(displays.size(), QPoint());
+    store->beginGroup(QString::fromLatin1(settingsGroup));
+    for (std::size_t i = 0; i < displays.size(); ++i) {
+        AdditionalDisplayWidget* display = displays[i];
+        const QString& stem = display->getKeyStem();
         if (display->remembersSize()) {
             const QSize size = store->value(stem + QStringLiteral("Size"), display->size()).toSize();
             display->resize(size.expandedTo(display->minimumSizeHint()));
         }
+        wantedPlaces[i] = store->value(stem + QStringLiteral("Position"), firstPlaces[i]).toPoint();
+        placeInside(i);
+        display->installEventFilter(this);
         group.add(display);
         const bool visible =
             store->value(stem + QStringLiteral("Visible"), stem == QStringLiteral("sonarDetailsDisplay")).toBool();
         switches[i]->setState(visible);
-        keepInside(display);
     }
     store->endGroup();
+    area->installEventFilter(this);
     placed = true;
+}
+
+QPoint AdditionalDisplays::placeFor(std::size_t index) const
+{
+    const AdditionalDisplayWidget* display = displays[index];
+    const QWidget* area = display->parentWidget();
+    QPoint place = wantedPlaces[index];
+    if (area != nullptr && area->width() > 0 && area->height() > 0) {
+        place.setX(qBound(0, place.x(), qMax(0, area->width() - display->width())));
+        place.setY(qBound(0, place.y(), qMax(0, area->height() - display->height())));
+    }
+    return place;
+}
+
+void AdditionalDisplays::placeInside(std::size_t index)
+{
+    placing = true;
+    displays[index]->move(placeFor(index));
+    placing = false;
+}
+
+bool AdditionalDisplays::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::Resize && !displays.empty() && watched == displays.front()->parentWidget()) {
+        for (std::size_t i = 0; i < displays.size(); ++i) {
+            placeInside(i);
+        }
+    } else if (event->type() == QEvent::Move && !placing) {
+        // Dragged or moved by anyone else: that is where it is wanted now. A
+        // hidden display hears of its moves only when shown, so a move to the
+        // place this class chose is not taken for the user's.
+        const auto found = std::find(displays.begin(), displays.end(), watched);
+        if (found != displays.end()) {
+            const auto index = static_cast<std::size_t>(found - displays.begin());
+            if ((*found)->pos() != placeFor(index)) {
+                wantedPlaces[index] = (*found)->pos();
+            }
+        }
+    }
+    return BasicPopOutWidget::eventFilter(watched, event);
+}
+
+void AdditionalDisplays::resetLayout()
+{
+    if (!placed) {
+        return;
+    }
+    for (AdditionalDisplayWidget* display : displays) {
+        display->adjustSize();
+    }
+    wantedPlaces = firstStartPlaces();
+    for (std::size_t i = 0; i < displays.size(); ++i) {
+        placeInside(i);
+    }
+    saveState();
 }
 
 void AdditionalDisplays::saveState()
@@ -103,7 +183,7 @@ void AdditionalDisplays::saveState()
         const AdditionalDisplayWidget* display = displays[i];
         const QString& stem = display->getKeyStem();
         store->setValue(stem + QStringLiteral("Visible"), switches[i]->isEnabled());
-        store->setValue(stem + QStringLiteral("Position"), display->pos());
+        store->setValue(stem + QStringLiteral("Position"), wantedPlaces[i]);
         if (display->remembersSize()) {
             store->setValue(stem + QStringLiteral("Size"), display->size());
         }
@@ -133,18 +213,15 @@ void AdditionalDisplays::displaySwitched(AdditionalDisplayWidget* display, bool 
     }
 }
 
-void AdditionalDisplays::keepInside(AdditionalDisplayWidget* display) const
+void AdditionalDisplays::keepInside(AdditionalDisplayWidget* display)
 {
-    const QWidget* area = display->parentWidget();
-    if (area == nullptr || area->width() <= 0 || area->height() <= 0) {
-        return;
+    const auto found = std::find(displays.begin(), displays.end(), display);
+    if (found != displays.end()) {
+        placeInside(static_cast<std::size_t>(found - displays.begin()));
     }
-    const int x = qBound(0, display->x(), qMax(0, area->width() - display->width()));
-    const int y = qBound(0, display->y(), qMax(0, area->height() - display->height()));
-    display->move(x, y);
 }
 
-void AdditionalDisplays::moveClear(AdditionalDisplayWidget* display) const
+void AdditionalDisplays::moveClear(AdditionalDisplayWidget* display)
 {
     const QWidget* area = display->parentWidget();
     if (area == nullptr) {
@@ -181,8 +258,8 @@ void AdditionalDisplays::sourceClosed()
 
 void AdditionalDisplays::handleWindowResize(QSize /*oldSize*/, QSize /*newSize*/)
 {
-    for (AdditionalDisplayWidget* display : displays) {
-        keepInside(display);
+    for (std::size_t i = 0; i < wantedPlaces.size(); ++i) {
+        placeInside(i);
     }
 }
 

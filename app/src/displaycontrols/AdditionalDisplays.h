@@ -35,6 +35,8 @@ public:
     // Moves the displays into `area` and restores their state.
     void placeDisplays(QWidget* area);
     void saveState();
+    // Every display back to its first-start place; which are shown stays.
+    void resetLayout();
 
     ZoomDisplayContainer* getZoomDisplay() const;
     AttitudeDisplayContainer* getAttitudeDisplay() const;
@@ -58,12 +60,22 @@ public Q_SLOTS:
     // the next one's (its status, data rate and depth zero).
     void sourceClosed();
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     void displaySwitched(AdditionalDisplayWidget* display, bool visible);
-    void keepInside(AdditionalDisplayWidget* display) const;
+    // Where the display stands on first start: one column after another down
+    // the left of the picture, apart from each other.
+    std::vector<QPoint> firstStartPlaces() const;
+    // Puts the display where the user left it, as far as the area allows; the
+    // wanted place is kept, so that a larger area brings it back there.
+    void placeInside(std::size_t index);
+    QPoint placeFor(std::size_t index) const;
+    void keepInside(AdditionalDisplayWidget* display);
     // Moves `display` to the first place where it covers no other shown
     // display, down the right-hand edge first; left alone when none is free.
-    void moveClear(AdditionalDisplayWidget* display) const;
+    void moveClear(AdditionalDisplayWidget* display);
 
     std::unique_ptr<QSettings> store;
     GUI::Widgets::Bases::DraggableWidgetGroup group;
@@ -78,6 +90,10 @@ private:
     LogDateTimeDisplay* logTime;
     std::vector<AdditionalDisplayWidget*> displays;
     std::vector<ToggleSwitch*> switches;
+    // Where each display was put by the user or the settings, whatever the
+    // area's size now: the area starts small and grows once the window shows.
+    std::vector<QPoint> wantedPlaces;
+    bool placing = false;
     bool placed = false;
 };
 

@@ -1,6 +1,6 @@
 #include "displaycontrols/DisplayControlToolbar.h"
 
-#include "application/LumivaneApplication.h"
+#include "base/ViewerContext.h"
 #include "displaycontrols/AdditionalDisplays.h"
 #include "displaycontrols/DisplayPanels.h"
 #include "displaycontrols/PaletteControl.h"
@@ -153,11 +153,15 @@ DisplayControlToolbar::DisplayControlToolbar(QWidget* parent)
     connect(previousPaletteShortcut, &QShortcut::activated, paletteControl, &PaletteControl::selectPreviousPalette);
     connect(toggleOverlayShortcut, &QShortcut::activated, overlayFeatures, &OverlayFeaturesControl::toggleOverlays);
 
-    connect(LumivaneApplication::instance(), &LumivaneApplication::uiConstructed, this,
-            &DisplayControlToolbar::placePopOuts);
+    connect(ViewerContext::instance(), &ViewerContext::uiConstructed, this, &DisplayControlToolbar::placePopOuts);
 }
 
 DisplayControlToolbar::~DisplayControlToolbar()
+{
+    saveIfShown();
+}
+
+void DisplayControlToolbar::saveIfShown()
 {
     // The pop-outs live in the display area, which may already be gone.
     const auto& popOuts = getPopOuts();

@@ -44,6 +44,8 @@ public:
     // Saves the state when a source is still open: quitting is not a
     // deactivation, but what the user arranged must come back.
     ~DisplayControlToolbar() override;
+    // Saves the panels' state while the toolbar serves a mode.
+    void saveIfShown();
 
     // Moves the pop-outs and the overlay displays into the sonar display and
     // restores the panels' own state.

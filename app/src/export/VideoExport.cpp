@@ -1,8 +1,8 @@
 #include "export/VideoExport.h"
 
-#include "application/LumivaneApplication.h"
-#include "application/LumivaneWindow.h"
 #include "base/ProgressDialogs.h"
+#include "base/ViewerContext.h"
+#include <keldar/gui/MainWindow.h>
 
 #include <keldar/gui/ThemeManager.h>
 #include <keldar/visualisation/videoexport/VideoRenderer.h>
@@ -25,10 +25,10 @@ void registerVideoExportMetaTypes()
 bool exportLogToVideo(Logging::Playback::LogFilePlayer& player, const VideoExportSettings& settings,
                       const Ondrix::Visualisation::FanDisplayOptions::DisplaySettings& display)
 {
-    auto* application = LumivaneApplication::instance();
+    auto* application = ViewerContext::instance();
     QWidget* parent = QApplication::activeWindow();
     if (parent == nullptr && application != nullptr) {
-        parent = application->getMainWindow();
+        parent = application->getMainWindowBase();
     }
     QProgressDialog progress(QStringLiteral("Exporting..."), QStringLiteral("Cancel"), settings.startIndex,
                              settings.endIndex, parent);

@@ -1,6 +1,6 @@
 #include "playback/ExportModal.h"
 
-#include "application/LumivaneApplication.h"
+#include "base/ViewerContext.h"
 #include "export/VideoExportOptionsDialog.h"
 
 #include <keldar/gui/RangeSlider.h>
@@ -118,10 +118,10 @@ ExportModal::ExportModal(QWidget* parent)
         getVideoOptionsDialog()->open();
     });
     connect(cancelButton, &QPushButton::clicked, this, &QDialog::reject);
-    auto* application = LumivaneApplication::instance();
-    connect(application, &LumivaneApplication::distanceUnitChanged, this,
+    auto* application = ViewerContext::instance();
+    connect(application, &ViewerContext::distanceUnitChanged, this,
             [this, application] { fanDisplay->setDistanceUnit(application->getDistanceUnit()); });
-    connect(application, &LumivaneApplication::areaUnitChanged, this,
+    connect(application, &ViewerContext::areaUnitChanged, this,
             [this, application] { fanDisplay->setAreaUnit(application->getAreaUnit()); });
 }
 
@@ -207,7 +207,7 @@ void ExportModal::logPlayTimeReceived(int milliseconds)
 void ExportModal::displaySettingsReceived(const DisplaySettings& settings)
 {
     fanDisplay->configureFromSettings(settings);
-    auto* application = LumivaneApplication::instance();
+    auto* application = ViewerContext::instance();
     fanDisplay->setDistanceUnit(application->getDistanceUnit());
     fanDisplay->setAreaUnit(application->getAreaUnit());
 }

@@ -1,6 +1,6 @@
 #include "playback/PlaybackToolbar.h"
 
-#include "application/LumivaneApplication.h"
+#include "base/ViewerContext.h"
 #include "playback/BookmarkControls.h"
 #include "playback/ExportModal.h"
 #include "playback/PlaybackSpeedControl.h"
@@ -168,7 +168,7 @@ PlaybackToolbar::PlaybackToolbar(QWidget* parent)
         nextFrameShortcut->setKey(QKeySequence(Qt::Key_Right));
     });
 
-    connect(LumivaneApplication::instance(), &LumivaneApplication::uiConstructed, this, &PlaybackToolbar::placePopOuts);
+    connect(ViewerContext::instance(), &ViewerContext::uiConstructed, this, &PlaybackToolbar::placePopOuts);
 }
 
 void PlaybackToolbar::placePopOuts()

@@ -1,6 +1,6 @@
 #include "playback/ScrubSlider.h"
 
-#include "application/LumivaneApplication.h"
+#include "base/ViewerContext.h"
 
 #include <keldar/gui/ThemeManager.h>
 
@@ -62,7 +62,7 @@ int ScrubSlider::markerX(int frame, int maximum, int width)
 
 QColor ScrubSlider::markerColour()
 {
-    const auto* themes = LumivaneApplication::instance()->getThemeManager();
+    const auto* themes = ViewerContext::instance()->getThemeManager();
     const QString accent = themes != nullptr ? themes->getThemeColour(QStringLiteral("@accent")).name() : QString();
     return QColor(accent == QLatin1String("#1e90ff") ? QStringLiteral("red") : QStringLiteral("#1e90ff"));
 }

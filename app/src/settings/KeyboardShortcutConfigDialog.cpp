@@ -1,7 +1,7 @@
 #include "settings/KeyboardShortcutConfigDialog.h"
 
-#include "application/LumivaneApplication.h"
 #include "base/SettingsStore.h"
+#include "base/ViewerContext.h"
 #include "settings/SettingsDefaults.h"
 
 #include <QDialogButtonBox>
@@ -64,7 +64,7 @@ KeyboardShortcutConfigDialog::KeyboardShortcutConfigDialog(QWidget* parent)
     load();
     // The defaults reach the store once the window exists, so every toolbar
     // finds its shortcuts there from the first start on.
-    connect(LumivaneApplication::instance(), &LumivaneApplication::uiConstructed, this, [this] {
+    connect(ViewerContext::instance(), &ViewerContext::uiConstructed, this, [this] {
         save();
         if (!initialSaveMade) {
             initialSaveMade = true;

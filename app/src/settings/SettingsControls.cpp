@@ -86,6 +86,7 @@ SettingsControls::SettingsControls(GUI::Widgets::Bases::PopOutWidgetControl* but
     , temperatureCombo(combo(QStringLiteral("temperatureUnitSelect"), {"Kelvin", "Celsius", "Fahrenheit"}, this))
     , pressureCombo(combo(QStringLiteral("pressureUnitSelect"), {"Pascal", "Bar", "Psi"}, this))
     , shortcutsButton(new QPushButton(QStringLiteral("Configure..."), this))
+    , resetLayoutButton(new QPushButton(QStringLiteral("Reset layout"), this))
     , autoConnectToggle(new ToggleSwitch(this))
     , saveSonarParamsToggle(new ToggleSwitch(this))
     , freshWaterOption(new QRadioButton(QStringLiteral("Fresh Water"), this))
@@ -106,6 +107,7 @@ SettingsControls::SettingsControls(GUI::Widgets::Bases::PopOutWidgetControl* but
     setObjectName(QStringLiteral("settingsControls"));
     setProperty("class", QStringLiteral("inverted"));
     shortcutsButton->setObjectName(QStringLiteral("keyboardShortcutsButton"));
+    resetLayoutButton->setObjectName(QStringLiteral("resetLayoutButton"));
     autoConnectToggle->setObjectName(QStringLiteral("autoConnect"));
     saveSonarParamsToggle->setObjectName(QStringLiteral("saveSonarParams"));
     freshWaterOption->setObjectName(QStringLiteral("freshWaterOption"));
@@ -136,6 +138,7 @@ SettingsControls::SettingsControls(GUI::Widgets::Bases::PopOutWidgetControl* but
     addRow(general, QStringLiteral("Temperature"), temperatureCombo, this);
     addRow(general, QStringLiteral("Pressure"), pressureCombo, this);
     addRow(general, QStringLiteral("Keyboard Shortcuts:"), shortcutsButton, this);
+    addRow(general, QStringLiteral("Displays and Panels:"), resetLayoutButton, this);
     layout->addLayout(general);
     layout->addWidget(divider(this));
 
@@ -184,7 +187,7 @@ SettingsControls::SettingsControls(GUI::Widgets::Bases::PopOutWidgetControl* but
     speedInput->setReadOnly(true);
     speedInput->setEnabled(false);
 
-    auto* themes = LumivaneApplication::instance()->getThemeManager();
+    auto* themes = ViewerContext::instance()->getThemeManager();
     connect(themeCombo, QOverload<int>::of(&QComboBox::currentIndexChanged), this, [this, themes](int index) {
         if (index >= 0 && themes != nullptr) {
             themes->setTheme(themeCombo->itemData(index).toInt());
@@ -239,6 +242,7 @@ SettingsControls::SettingsControls(GUI::Widgets::Bases::PopOutWidgetControl* but
             Q_EMIT captureFormatSettingChanged(text.toStdString());
         }
     });
+    connect(resetLayoutButton, &QPushButton::clicked, this, &SettingsControls::resetLayoutRequested);
     connect(shortcutsButton, &QPushButton::clicked, this, [this] {
         shortcutDialog->load();
         shortcutDialog->show();
@@ -249,9 +253,9 @@ SettingsControls::SettingsControls(GUI::Widgets::Bases::PopOutWidgetControl* but
     connect(shortcutDialog, &KeyboardShortcutConfigDialog::shortcutsUpdated, this,
             &SettingsControls::keyboardShortcutsChanged);
 
-    auto* application = LumivaneApplication::instance();
-    connect(application, &LumivaneApplication::uiConstructed, this, &SettingsControls::loadSettings);
-    connect(application, &LumivaneApplication::speedUnitChanged, this, &SettingsControls::updateSpeedSymbol);
+    auto* application = ViewerContext::instance();
+    connect(application, &ViewerContext::uiConstructed, this, &SettingsControls::loadSettings);
+    connect(application, &ViewerContext::speedUnitChanged, this, &SettingsControls::updateSpeedSymbol);
 }
 
 SettingsControls::~SettingsControls()
@@ -336,7 +340,7 @@ void SettingsControls::saveSettings()
 
 void SettingsControls::updateSpeedSymbol()
 {
-    if (const auto* unit = LumivaneApplication::instance()->getSpeedUnit()) {
+    if (const auto* unit = ViewerContext::instance()->getSpeedUnit()) {
         speedUnits->setText(QStringLiteral(" ") + QString::fromStdString(unit->getSymbol()));
     }
 }
@@ -360,7 +364,7 @@ void SettingsControls::requestCustomSpeed()
     // The field is read in the unit its label shows; the sonar takes metres
     // per second.
     Q_EMIT newSonarEnvironmentRequested(
-        Settings::typedSpeedOfSound(speedInput->text(), LumivaneApplication::instance()->getSpeedUnit()), 0.0);
+        Settings::typedSpeedOfSound(speedInput->text(), ViewerContext::instance()->getSpeedUnit()), 0.0);
 }
 
 void SettingsControls::browseForFolder()

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "application/LumivaneApplication.h"
+#include "base/ViewerContext.h"
 
 #include <keldar/gui/BasicPopOutWidget.h>
 
@@ -37,11 +37,11 @@ class SettingsControls : public GUI::Widgets::Containers::BasicPopOutWidget
     Q_OBJECT
 
 public:
-    using DistanceUnits = LumivaneApplication::DistanceUnits;
-    using AreaUnits = LumivaneApplication::AreaUnits;
-    using SpeedUnits = LumivaneApplication::SpeedUnits;
-    using TemperatureUnits = LumivaneApplication::TemperatureUnits;
-    using PressureUnits = LumivaneApplication::PressureUnits;
+    using DistanceUnits = ViewerContext::DistanceUnits;
+    using AreaUnits = ViewerContext::AreaUnits;
+    using SpeedUnits = ViewerContext::SpeedUnits;
+    using TemperatureUnits = ViewerContext::TemperatureUnits;
+    using PressureUnits = ViewerContext::PressureUnits;
     using ToggleSwitch = GUI::Widgets::Controls::ToggleSwitch;
     // (parent, title, start folder) → chosen folder or empty; a seam so that
     // tests can answer the folder dialog.
@@ -56,11 +56,11 @@ public:
     void saveSettings();
 
 Q_SIGNALS:
-    void distanceUnitChangeRequested(Keldar::OndrixLumivane::LumivaneApplication::DistanceUnits unit);
-    void areaUnitChangeRequested(Keldar::OndrixLumivane::LumivaneApplication::AreaUnits unit);
-    void speedUnitChangeRequested(Keldar::OndrixLumivane::LumivaneApplication::SpeedUnits unit);
-    void temperatureUnitChangeRequested(Keldar::OndrixLumivane::LumivaneApplication::TemperatureUnits unit);
-    void pressureUnitChangeRequested(Keldar::OndrixLumivane::LumivaneApplication::PressureUnits unit);
+    void distanceUnitChangeRequested(Keldar::OndrixLumivane::ViewerContext::DistanceUnits unit);
+    void areaUnitChangeRequested(Keldar::OndrixLumivane::ViewerContext::AreaUnits unit);
+    void speedUnitChangeRequested(Keldar::OndrixLumivane::ViewerContext::SpeedUnits unit);
+    void temperatureUnitChangeRequested(Keldar::OndrixLumivane::ViewerContext::TemperatureUnits unit);
+    void pressureUnitChangeRequested(Keldar::OndrixLumivane::ViewerContext::PressureUnits unit);
     void newSonarEnvironmentRequested(double speedOfSound, double salinity);
     void newBandwidthLimitRequested(uint8_t limit);
     void logCompressionSettingChanged(bool enabled);
@@ -68,6 +68,8 @@ Q_SIGNALS:
     void captureFormatSettingChanged(std::string extension);
     void keyboardShortcutsInitialised();
     void keyboardShortcutsChanged();
+    // Every overlay display and pop-out back to where it stood on first start.
+    void resetLayoutRequested();
 
 public Q_SLOTS:
     void loadSettings();
@@ -86,6 +88,7 @@ private:
     QComboBox* temperatureCombo;
     QComboBox* pressureCombo;
     QPushButton* shortcutsButton;
+    QPushButton* resetLayoutButton;
     ToggleSwitch* autoConnectToggle;
     ToggleSwitch* saveSonarParamsToggle;
     QRadioButton* freshWaterOption;

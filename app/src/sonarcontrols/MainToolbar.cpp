@@ -1,6 +1,6 @@
 #include "sonarcontrols/MainToolbar.h"
 
-#include "application/LumivaneApplication.h"
+#include "base/ViewerContext.h"
 
 #include <keldar/gui/PopOutWidgetButton.h>
 #include <keldar/gui/SvgButton.h>
@@ -66,7 +66,7 @@ MainToolbar::MainToolbar(QWidget* parent)
     connect(disconnectButton, &QAbstractButton::clicked, this, &MainToolbar::disconnectFromSonar);
     connect(closeFileButton, &QAbstractButton::clicked, this, &MainToolbar::closeLogFile);
     connect(this, &MainToolbar::newVisibleSonarsList, sonarList, &SonarListControls::onNewListAvailable);
-    connect(LumivaneApplication::instance(), &LumivaneApplication::uiConstructed, this, &MainToolbar::placePopOuts);
+    connect(ViewerContext::instance(), &ViewerContext::uiConstructed, this, &MainToolbar::placePopOuts);
     resetToolbar();
 }
 

@@ -1,6 +1,6 @@
 #include "sonarcontrols/SonarControlToolbar.h"
 
-#include "application/LumivaneApplication.h"
+#include "base/ViewerContext.h"
 
 #include "sonarcontrols/BasicSliderPopOut.h"
 #include "sonarcontrols/FrequencyControl.h"
@@ -110,18 +110,17 @@ SonarControlToolbar::SonarControlToolbar(QWidget* parent)
     connect(decreaseGainShortcut, &QShortcut::activated, gainControl->getMinusButton(), &QAbstractButton::click);
     connect(toggleFrequencyShortcut, &QShortcut::activated, this, &SonarControlToolbar::toggleFrequency);
 
-    auto* application = LumivaneApplication::instance();
-    connect(application, &LumivaneApplication::uiConstructed, this, [this] {
+    auto* application = ViewerContext::instance();
+    connect(application, &ViewerContext::uiConstructed, this, [this] {
         placePopOuts();
         applyApplicationDistanceUnit();
     });
-    connect(application, &LumivaneApplication::distanceUnitChanged, this,
-            &SonarControlToolbar::applyApplicationDistanceUnit);
+    connect(application, &ViewerContext::distanceUnitChanged, this, &SonarControlToolbar::applyApplicationDistanceUnit);
 }
 
 void SonarControlToolbar::applyApplicationDistanceUnit()
 {
-    if (const auto* unit = LumivaneApplication::instance()->getDistanceUnit()) {
+    if (const auto* unit = ViewerContext::instance()->getDistanceUnit()) {
         setDistanceUnit(*unit);
     }
 }

@@ -41,6 +41,7 @@
 #include <QSlider>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QToolButton>
 
 #include <gtest/gtest.h>
 
@@ -182,7 +183,8 @@ TEST(Settings, EverySettingSurvivesARestart)
     auto* displays = toolbar->getAdditionalDisplays();
     displays->switchFor(QStringLiteral("fpsDisplay"))->setState(true);
     displays->switchFor(QStringLiteral("sonarDetailsDisplay"))->setState(false);
-    displays->getFpsDisplay()->move(200, 150);
+    // Far from the corner: the picture is small until the window first shows.
+    displays->getFpsDisplay()->move(1300, 700);
     displays->getFpsDisplay()->resize(180, 60);
 
     viewer.restart();
@@ -228,8 +230,35 @@ TEST(Settings, EverySettingSurvivesARestart)
     displays = toolbar->getAdditionalDisplays();
     EXPECT_TRUE(displays->getFpsDisplay()->isWanted());
     EXPECT_FALSE(displays->getSonarDetailsDisplay()->isWanted());
-    EXPECT_EQ(displays->getFpsDisplay()->pos(), QPoint(200, 150));
+    EXPECT_EQ(displays->getFpsDisplay()->pos(), QPoint(1300, 700));
     EXPECT_EQ(displays->getFpsDisplay()->size(), QSize(180, 60));
+
+    // A display's close button switches it off; "Reset layout" docks the
+    // pop-outs and brings the displays back to their first places.
+    find<QToolButton>(displays->getFpsDisplay(), "closeButton")->click();
+    EXPECT_FALSE(displays->switchFor(QStringLiteral("fpsDisplay"))->isEnabled());
+    find<QPushButton>(settings, "resetLayoutButton")->click();
+    EXPECT_TRUE(waitFor([&] { return toolbar->getMeasuringTools()->isDocked(); }));
+    EXPECT_LT(displays->getFpsDisplay()->pos().x(), 400);
+    EXPECT_LT(stored(QStringLiteral("AdditionalDisplays/fpsDisplayPosition")).toPoint().x(), 400);
+}
+
+TEST(Settings, WindowPlaceAndTheOverflowLayoutsPanelsSurviveARestart)
+{
+    ViewerSession viewer;
+    const auto sonar = viewer.network.startSonar(42002);
+    ASSERT_TRUE(connectSonar(viewer, 42002));
+    // Short enough that the display toolbar moves to the overflow sidebar.
+    viewer.window->showNormal();
+    viewer.window->setGeometry(60, 40, 1000, 560);
+    ASSERT_TRUE(waitFor([&] { return viewer.window->isOverflowed(); }));
+    viewer.window->getDisplayControlToolbar()->getPaletteControl()->getFireSlider()->setValue(40);
+
+    viewer.restart();
+    EXPECT_FALSE(viewer.window->isMaximized());
+    EXPECT_EQ(viewer.window->geometry(), QRect(60, 40, 1000, 560));
+    ASSERT_TRUE(connectSonar(viewer, 42002));
+    EXPECT_EQ(viewer.window->getDisplayControlToolbar()->getPaletteControl()->getFireSlider()->value(), 40);
 }
 
 TEST(Settings, ShortcutsActInTheirModeAndChangesTakeEffectAtOnce)

@@ -2,7 +2,7 @@
 
 #include <keldar/gui/DraggableWidgetGroup.h>
 
-#include "application/LumivaneApplication.h"
+#include "base/ViewerContext.h"
 
 #include <QVariant>
 #include <keldar/core/Units/AbstractUnit.h>
@@ -17,6 +17,7 @@
 #include <QHBoxLayout>
 #include <QPushButton>
 #include <QTimeZone>
+#include <QToolButton>
 #include <QVBoxLayout>
 
 namespace Keldar::OndrixLumivane {
@@ -40,7 +41,7 @@ QString inUnit(double value, const UnitInterface* unit, int decimals, const QStr
 
 const UnitInterface* distanceUnit()
 {
-    return LumivaneApplication::instance()->getDistanceUnit();
+    return ViewerContext::instance()->getDistanceUnit();
 }
 
 QString yesNo(bool value)
@@ -53,6 +54,7 @@ QString yesNo(bool value)
 AdditionalDisplayWidget::AdditionalDisplayWidget(QString stem, bool remembersSize, QWidget* parent)
     : DraggableWidget(parent)
     , grid(new QGridLayout)
+    , closeButton(new QToolButton(this))
     , keyStem(std::move(stem))
     , sized(remembersSize)
     , fade(new GUI::Animations::Fade(this, 0.0, 1.0, fadeMs, true, this))
@@ -65,7 +67,14 @@ AdditionalDisplayWidget::AdditionalDisplayWidget(QString stem, bool remembersSiz
     auto* layout = new QVBoxLayout(this);
     // Grows with its texts: it lives outside any layout of its parent.
     layout->setSizeConstraint(QLayout::SetMinimumSize);
-    layout->setContentsMargins(8, 6, 8, 6);
+    // Room on the right for the close button in the top corner.
+    layout->setContentsMargins(8, 6, 20, 6);
+    closeButton->setObjectName(QStringLiteral("closeButton"));
+    closeButton->setText(QStringLiteral("\u00d7"));
+    closeButton->setToolTip(QStringLiteral("Hide this display"));
+    closeButton->setAutoRaise(true);
+    closeButton->setFixedSize(16, 16);
+    connect(closeButton, &QToolButton::clicked, this, &AdditionalDisplayWidget::requestHide);
     layout->setSpacing(4);
     grid->setHorizontalSpacing(8);
     grid->setVerticalSpacing(2);
@@ -81,6 +90,13 @@ const QString& AdditionalDisplayWidget::getKeyStem() const
 bool AdditionalDisplayWidget::remembersSize() const
 {
     return sized;
+}
+
+void AdditionalDisplayWidget::resizeEvent(QResizeEvent* event)
+{
+    DraggableWidget::resizeEvent(event);
+    closeButton->move(width() - closeButton->width() - 2, 2);
+    closeButton->raise();
 }
 
 bool AdditionalDisplayWidget::isWanted() const
@@ -285,7 +301,7 @@ StatusDiagnosticsDisplay::StatusDiagnosticsDisplay(QWidget* parent)
     , ssbl(addLine(QStringLiteral("Paused in SSBL:"), QStringLiteral("ssblLabel")))
     , pauseReason(addLine(QStringLiteral(" - Pause reason:"), QStringLiteral("pauseReasonLabel")))
 {
-    connect(LumivaneApplication::instance(), &LumivaneApplication::temperatureUnitChanged, this,
+    connect(ViewerContext::instance(), &ViewerContext::temperatureUnitChanged, this,
             &StatusDiagnosticsDisplay::showInternalTemperature);
 }
 
@@ -323,8 +339,8 @@ void StatusDiagnosticsDisplay::newInternalTemperature(double kelvin)
 void StatusDiagnosticsDisplay::showInternalTemperature()
 {
     if (internalTemperatureKnown) {
-        internalTemperature->setText(inUnit(
-            lastInternalTemperature, LumivaneApplication::instance()->getTemperatureUnit(), 2, QStringLiteral(" ")));
+        internalTemperature->setText(
+            inUnit(lastInternalTemperature, ViewerContext::instance()->getTemperatureUnit(), 2, QStringLiteral(" ")));
     }
 }
 
@@ -379,7 +395,7 @@ EnvironmentalConditionsDisplay::EnvironmentalConditionsDisplay(QWidget* parent)
 
 void EnvironmentalConditionsDisplay::newEnvironmentalConditions(Keldar::Ondrix::EnvironmentalConditions conditions)
 {
-    auto* application = LumivaneApplication::instance();
+    auto* application = ViewerContext::instance();
     if (const auto* unit = application->getPressureUnit()) {
         pressure->setText(pressureText(conditions.pressure, *unit));
     }

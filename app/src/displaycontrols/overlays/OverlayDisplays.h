@@ -13,6 +13,8 @@
 
 class QGridLayout;
 class QPushButton;
+class QResizeEvent;
+class QToolButton;
 
 namespace Keldar::GUI::Animations {
 class Fade;
@@ -53,9 +55,11 @@ public Q_SLOTS:
 protected:
     // A "Name:" label and its value label on a new row of the grid.
     QLabel* addLine(const QString& name, const QString& objectName, const QString& initial = QString());
+    void resizeEvent(QResizeEvent* event) override;
     QGridLayout* grid;
 
 private:
+    QToolButton* closeButton;
     QString keyStem;
     bool sized;
     bool wanted = false;
