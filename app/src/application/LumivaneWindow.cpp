@@ -217,6 +217,8 @@ void LumivaneWindow::wire()
     connect(controller, &MainController::sonarSpec, sonarControls, &SonarControlToolbar::newSonarSpec);
     connect(controller, &MainController::initialSonarParameters, sonarControls,
             &SonarControlToolbar::setOperatingParameters);
+    connect(controller, &MainController::autoFrequencyRestored, sonarControls, &SonarControlToolbar::setAutoFrequency);
+    connect(sonarControls, &SonarControlToolbar::autoFrequencyChanged, controller, &MainController::setAutoFrequency);
     connect(controller, &MainController::newNetworkConfig, sonarControls, &SonarControlToolbar::newNetworkConfig);
 
     connect(mainToolbar, &MainToolbar::connectToSonar, controller, &MainController::connectToSonar);
@@ -411,6 +413,10 @@ void LumivaneWindow::wireSettingsAndDisplayControls()
     FanDisplay* fan = d->fanDisplay;
 
     connect(settings, &SettingsControls::newBandwidthLimitRequested, controller, &MainController::setBandwidthLimit);
+    connect(controller, &MainController::initialSonarParameters, settings,
+            [settings](const Ondrix::OperationParameters& parameters) {
+                settings->showSonarEnvironment(parameters.speedOfSound, parameters.salinity, parameters.bandwidth);
+            });
     connect(settings, &SettingsControls::newSonarEnvironmentRequested, controller,
             &MainController::setEnvironmentParams);
     connect(settings, &SettingsControls::distanceUnitChangeRequested, application,

@@ -336,9 +336,39 @@ void SettingsControls::saveSettings()
 
 void SettingsControls::updateSpeedSymbol()
 {
-    if (const auto* unit = LumivaneApplication::instance()->getSpeedUnit()) {
-        speedUnits->setText(QStringLiteral(" ") + QString::fromStdString(unit->getSymbol()));
+    const auto* unit = LumivaneApplication::instance()->getSpeedUnit();
+    if (unit == nullptr) {
+        return;
     }
+    speedUnits->setText(QStringLiteral(" ") + QString::fromStdString(unit->getSymbol()));
+    // The number keeps its speed: 1481 m/s becomes 4858.924 ft/s, not 1481 ft/s.
+    const double factor = unit->toSI(1.0);
+    bool ok = false;
+    const double typed = speedInput->text().trimmed().toDouble(&ok);
+    if (ok && factor > 0.0 && factor != speedFieldFactor) {
+        speedInput->setText(Settings::speedText(unit->fromSI(typed * speedFieldFactor)));
+    }
+    if (factor > 0.0) {
+        speedFieldFactor = factor;
+    }
+}
+
+void SettingsControls::showSonarEnvironment(double speedOfSound, double salinity, int bandwidth)
+{
+    QRadioButton* option = customOption;
+    if (speedOfSound <= 0.0 && salinity == 0.0) {
+        option = freshWaterOption;
+    } else if (speedOfSound <= 0.0 && salinity == Settings::saltWaterSalinity) {
+        option = saltWaterOption;
+    }
+    option->setChecked(true);
+    speedInput->setReadOnly(option != customOption);
+    speedInput->setEnabled(option == customOption);
+    if (speedOfSound > 0.0) {
+        speedInput->setText(Settings::speedText(speedOfSound / speedFieldFactor));
+    }
+    const QSignalBlocker blocker(bandwidthInput);
+    bandwidthInput->setValue(bandwidth);
 }
 
 void SettingsControls::environmentChosen(int index)

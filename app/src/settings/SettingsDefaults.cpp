@@ -68,4 +68,16 @@ double typedSpeedOfSound(const QString& text, const DataProcessing::Units::UnitI
     return unit->toSI(typed);
 }
 
+QString speedText(double speed)
+{
+    QString text = QString::number(speed, 'f', 3);
+    while (text.endsWith(QLatin1Char('0'))) {
+        text.chop(1);
+    }
+    if (text.endsWith(QLatin1Char('.'))) {
+        text.chop(1);
+    }
+    return text;
+}
+
 } // namespace Keldar::OndrixLumivane::Settings

@@ -68,4 +68,7 @@ bool prepareLogFolder(const QString& folder, const QString& defaultFolder);
 // the text is not a number or the unit is unknown.
 double typedSpeedOfSound(const QString& text, const DataProcessing::Units::UnitInterface* unit);
 
+// A speed for the field: at most three decimals, no trailing zeros.
+QString speedText(double speed);
+
 } // namespace Keldar::OndrixLumivane::Settings

@@ -7,12 +7,16 @@
 #include "application/LumivaneWindow.h"
 #include "base/SettingsStore.h"
 #include "controller/MainController.h"
+#include "sonarcontrols/FrequencyControl.h"
+#include "sonarcontrols/SonarControlToolbar.h"
 
+#include <keldar/gui/ToggleSwitch.h>
 #include <keldar/visualisation/FanDisplay.h>
 
 #include <QAbstractButton>
 #include <QImage>
 #include <QListWidget>
+#include <QPushButton>
 #include <QStackedWidget>
 #include <QTest>
 #include <QThread>
@@ -21,6 +25,7 @@
 
 using namespace Keldar::OndrixLumivane;
 using namespace Keldar::OndrixLumivane::Testing;
+using Keldar::GUI::Widgets::Controls::ToggleSwitch;
 using Keldar::Sim::SimulatedStatus;
 
 namespace {
@@ -188,8 +193,11 @@ TEST(LiveSonar, SavedParametersComeBackOnReconnection)
     ASSERT_TRUE(connectTo(viewer, serial));
 
     auto& controller = *viewer.controller;
+    auto* toolbar = viewer.window->findChild<SonarControlToolbar*>("sonarControlToolbar");
+    ASSERT_NE(toolbar, nullptr);
     controller.setFrequency(Keldar::Ondrix::Frequency::High);
-    controller.setRange(7.5);
+    // Below the primary frequency's minimum: only the secondary allows it.
+    controller.setRange(0.5);
     controller.setGain(33.0);
     controller.setPingRate(static_cast<int>(Keldar::Ondrix::PingRate::Rate5Hz));
     controller.setBandwidthLimit(42);
@@ -198,6 +206,8 @@ TEST(LiveSonar, SavedParametersComeBackOnReconnection)
     controller.setFullBeams(true);
     controller.setEnvironmentParams(1485.5, 31.0);
     controller.setGamma(200);
+    toolbar->getFrequencyControl()->getAutoButton()->click();
+    ASSERT_TRUE(toolbar->autoFrequencyIsEnabled());
     controller.disconnectFromSonar();
     ASSERT_FALSE(controller.isConnected());
 
@@ -209,7 +219,7 @@ TEST(LiveSonar, SavedParametersComeBackOnReconnection)
     ASSERT_TRUE(waitFor([&] { return sonar->counters().fireRequests > before + 2; }));
     const auto request = sonar->lastFireParameters();
     ASSERT_TRUE(request);
-    EXPECT_DOUBLE_EQ(request->range, 7.5);
+    EXPECT_DOUBLE_EQ(request->range, 0.5);
     EXPECT_DOUBLE_EQ(request->gain, 33.0);
     EXPECT_EQ(request->frequency, static_cast<unsigned>(Keldar::Ondrix::Frequency::High));
     EXPECT_EQ(request->pingRate, static_cast<unsigned>(Keldar::Ondrix::PingRate::Rate5Hz));
@@ -221,6 +231,10 @@ TEST(LiveSonar, SavedParametersComeBackOnReconnection)
     // Environment is kept by the sonar object, not sent.
     EXPECT_DOUBLE_EQ(controller.getSonar()->getSpeedOfSound(), 1485.5);
     EXPECT_DOUBLE_EQ(controller.getSonar()->getSalinity(), 31.0);
+    // The controls show what the sonar runs.
+    EXPECT_TRUE(toolbar->autoFrequencyIsEnabled());
+    EXPECT_TRUE(toolbar->getFrequencyControl()->getAutoButton()->isChecked());
+    EXPECT_TRUE(viewer.window->findChild<ToggleSwitch*>("fullBeamsToggle")->isEnabled());
 
     // Codes the sonar does not know, from a store edited by hand, never
     // reach the wire; the rest is still restored.
@@ -238,7 +252,7 @@ TEST(LiveSonar, SavedParametersComeBackOnReconnection)
     ASSERT_TRUE(guarded);
     EXPECT_TRUE(guarded->frequency == 1 || guarded->frequency == 2) << int(guarded->frequency);
     EXPECT_LE(guarded->pingRate, 4U);
-    EXPECT_DOUBLE_EQ(guarded->range, 7.5);
+    EXPECT_DOUBLE_EQ(guarded->range, 1.0); // the primary frequency's minimum
 }
 
 TEST(LiveSonar, AutoConnectOnlyToALoneConnectableSonar)

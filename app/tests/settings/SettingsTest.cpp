@@ -230,6 +230,25 @@ TEST(Settings, EverySettingSurvivesARestart)
     EXPECT_FALSE(displays->getSonarDetailsDisplay()->isWanted());
     EXPECT_EQ(displays->getFpsDisplay()->pos(), QPoint(200, 150));
     EXPECT_EQ(displays->getFpsDisplay()->size(), QSize(180, 60));
+
+    // The typed speed keeps its value when the unit changes.
+    find<QComboBox>(settings, "speedUnitSelect")->setCurrentIndex(0);
+    EXPECT_EQ(find<QLineEdit>(settings, "speedInput")->text(), QStringLiteral("457.2"));
+    // The panel shows the water and bandwidth this sonar got from what was
+    // remembered for it, not the general choice.
+    viewer.controller->disconnectFromSonar();
+    {
+        const auto store = openSettingsStore();
+        store->beginGroup(QStringLiteral("SavedSonar-42001"));
+        store->setValue(QStringLiteral("speedOfSound"), 0.0);
+        store->setValue(QStringLiteral("salinity"), 35.0);
+        store->setValue(QStringLiteral("bandwidth"), 70);
+    }
+    ASSERT_TRUE(connectSonar(viewer, 42001));
+    EXPECT_DOUBLE_EQ(viewer.controller->getSonar()->getSalinity(), 35.0);
+    EXPECT_TRUE(find<QRadioButton>(settings, "saltWaterOption")->isChecked());
+    EXPECT_FALSE(find<QLineEdit>(settings, "speedInput")->isEnabled());
+    EXPECT_EQ(find<QSlider>(settings, "bandwidthInput")->value(), 70);
 }
 
 TEST(Settings, ShortcutsActInTheirModeAndChangesTakeEffectAtOnce)
