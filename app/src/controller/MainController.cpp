@@ -217,6 +217,12 @@ void MainController::connectToSonar(uint32_t serialNumber)
         std::lock_guard lock(d->imageMutex);
         d->pendingImage.reset();
     }
+    {
+        // The first rate reported is this sonar's, not the last one's.
+        std::lock_guard lock(d->rateMutex);
+        d->rateSecond = 0;
+        d->rateTotal = 0.0;
+    }
 
     emit connectedToSonar();
     const Ondrix::ModelSpec& spec = sonar.getSpec();

@@ -15,6 +15,7 @@
 
 #include <QAbstractButton>
 #include <QImage>
+#include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
 #include <QStackedWidget>
@@ -166,11 +167,22 @@ TEST(LiveSonar, SilenceAndReconnection)
     ASSERT_TRUE(connectTo(viewer, serial));
     const QString offline = "The sonar has been disconnected. Reconnect to continue operation.";
 
+    auto* fan = viewer.window->getFanDisplay();
+    auto* fps = viewer.window->findChild<QWidget*>("fpsDisplay");
+    ASSERT_NE(fps, nullptr);
+    auto rates = [&] {
+        return fps->findChild<QLabel*>("fpsLabel")->text() + " " + fps->findChild<QLabel*>("dataRateLabel")->text();
+    };
+    EXPECT_TRUE(waitFor([&] { return rates() != "0 (0.00Mb/s)"; })) << rates().toStdString();
     sonar->pauseStatus(std::chrono::milliseconds(4500));
     EXPECT_TRUE(waitFor([&] { return viewer.toastShown(offline); }));
+    // The picture says so until images come again; nothing flows meanwhile.
+    EXPECT_TRUE(fan->isOffline());
+    EXPECT_EQ(rates(), "0 (0.00Mb/s)");
     const auto shown = viewer.controller->imagesShown();
     EXPECT_TRUE(waitFor([&] { return !viewer.toastShown(offline) && viewer.controller->imagesShown() > shown; }));
     EXPECT_TRUE(connected(viewer));
+    EXPECT_FALSE(fan->isOffline());
 
     // The sonar comes back but no longer takes connections: the viewer gives up.
     SimulatedStatus status;
