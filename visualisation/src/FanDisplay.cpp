@@ -19,8 +19,10 @@
 #include <QPointer>
 #include <QRectF>
 
+#include <algorithm>
 #include <cmath>
 #include <numbers>
+#include <utility>
 
 namespace Keldar::Ondrix::Visualisation {
 
@@ -534,8 +536,17 @@ void FanDisplay::drawOffline()
     QFont font = d->font;
     font.setPointSize(28);
     font.setBold(true);
+    constexpr std::uint8_t centred = Painter::AlignHCentre | Painter::AlignVCentre;
+    // White on a dark edge: readable over the dimmed fan and a light theme's
+    // background alike.
+    painter->setFont(painter->addFont(font, QColor(0, 0, 0)));
+    const float dx = 4.F / static_cast<float>(std::max(1, width()));
+    const float dy = 4.F / static_cast<float>(std::max(1, height()));
+    for (const auto& [x, y] : {std::pair{dx, 0.F}, std::pair{-dx, 0.F}, std::pair{0.F, dy}, std::pair{0.F, -dy}}) {
+        painter->drawText(x, y, 0, "Offline", centred, true);
+    }
     painter->setFont(painter->addFont(font, QColor(255, 255, 255)));
-    painter->drawText(0.F, 0.F, 0, "Offline", Painter::AlignHCentre | Painter::AlignVCentre, true);
+    painter->drawText(0.F, 0.F, 0, "Offline", centred, true);
     painter->setFont(previous);
 }
 
