@@ -97,6 +97,7 @@ private:
     QRadioButton* customOption;
     QLineEdit* speedInput;
     QLabel* speedUnits;
+    QLineEdit* salinityInput;
     QSlider* bandwidthInput;
     ToggleSwitch* compressionToggle;
     QLineEdit* logLocationText;

@@ -106,6 +106,7 @@ TEST(Settings, FirstStartSelectsTheDefaultsAndWritesEveryShortcut)
     EXPECT_TRUE(find<ToggleSwitch>(settings, "saveSonarParams")->isEnabled());
     EXPECT_TRUE(find<QRadioButton>(settings, "freshWaterOption")->isChecked());
     EXPECT_FALSE(find<QLineEdit>(settings, "speedInput")->isEnabled());
+    EXPECT_FALSE(find<QLineEdit>(settings, "salinityInput")->isEnabled());
     EXPECT_EQ(find<QLineEdit>(settings, "speedInput")->text(), QStringLiteral("1481"));
     EXPECT_EQ(find<QSlider>(settings, "bandwidthInput")->value(), 100);
 
@@ -164,6 +165,11 @@ TEST(Settings, EverySettingSurvivesARestart)
     speed->setText(QStringLiteral("1500"));
     Q_EMIT speed->editingFinished();
     EXPECT_NEAR(viewer.controller->getSonar()->getSpeedOfSound(), 1500 * 0.3048, 0.01);
+    auto* salinity = find<QLineEdit>(settings, "salinityInput");
+    EXPECT_TRUE(salinity->isEnabled());
+    salinity->setText(QStringLiteral("20"));
+    Q_EMIT salinity->editingFinished();
+    EXPECT_DOUBLE_EQ(viewer.controller->getSonar()->getSalinity(), 20.0);
 
     auto* toolbar = viewer.window->getDisplayControlToolbar();
     toolbar->getPaletteControl()->getFireSlider()->setValue(40);
@@ -200,6 +206,7 @@ TEST(Settings, EverySettingSurvivesARestart)
     EXPECT_TRUE(find<QRadioButton>(settings, "customOption")->isChecked());
     EXPECT_EQ(stored(QStringLiteral("GeneralSettings/environmentIndex")).toInt(), 2);
     EXPECT_EQ(stored(QStringLiteral("GeneralSettings/manualSpeed")).toString(), QStringLiteral("1500"));
+    EXPECT_EQ(find<QLineEdit>(settings, "salinityInput")->text(), QStringLiteral("20"));
 
     // Auto-connect is on now: the lone simulator is connected by itself.
     ASSERT_TRUE(waitFor([&] { return viewer.window->getMode() == LumivaneWindow::LiveSonar; }));
@@ -248,6 +255,7 @@ TEST(Settings, EverySettingSurvivesARestart)
     EXPECT_DOUBLE_EQ(viewer.controller->getSonar()->getSalinity(), 35.0);
     EXPECT_TRUE(find<QRadioButton>(settings, "saltWaterOption")->isChecked());
     EXPECT_FALSE(find<QLineEdit>(settings, "speedInput")->isEnabled());
+    EXPECT_FALSE(find<QLineEdit>(settings, "salinityInput")->isEnabled());
     EXPECT_EQ(find<QSlider>(settings, "bandwidthInput")->value(), 70);
 }
 
