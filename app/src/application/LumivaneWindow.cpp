@@ -7,6 +7,7 @@
 #include "controller/MainController.h"
 #include "displaycontrols/AdditionalDisplays.h"
 #include "displaycontrols/DisplayControlToolbar.h"
+#include "displaycontrols/overlays/OverlayDisplays.h"
 #include "playback/PlaybackToolbar.h"
 #include "settings/SettingsControls.h"
 #include "sonarcontrols/MainToolbar.h"
@@ -30,9 +31,15 @@
 #include <QStackedWidget>
 #include <QStyle>
 #include <QStyleOption>
+#include <QTimer>
 #include <QVBoxLayout>
 
 namespace Keldar::OndrixLumivane {
+
+namespace {
+// A live sonar that sends no image for this long is shown as offline.
+constexpr int liveSilenceMs = 3000;
+} // namespace
 
 using GUI::Widgets::Displays::KeldarLogo;
 using GUI::Widgets::Displays::SvgLabel;
@@ -232,6 +239,8 @@ void LumivaneWindow::wire()
     connect(controller, &MainController::sonarSpec, sonarControls, &SonarControlToolbar::newSonarSpec);
     connect(controller, &MainController::initialSonarParameters, sonarControls,
             &SonarControlToolbar::setOperatingParameters);
+    connect(controller, &MainController::autoFrequencyRestored, sonarControls, &SonarControlToolbar::setAutoFrequency);
+    connect(sonarControls, &SonarControlToolbar::autoFrequencyChanged, controller, &MainController::setAutoFrequency);
     connect(controller, &MainController::newNetworkConfig, sonarControls, &SonarControlToolbar::newNetworkConfig);
 
     connect(mainToolbar, &MainToolbar::connectToSonar, controller, &MainController::connectToSonar);
@@ -427,6 +436,10 @@ void LumivaneWindow::wireSettingsAndDisplayControls()
     FanDisplay* fan = d->fanDisplay;
 
     connect(settings, &SettingsControls::newBandwidthLimitRequested, controller, &MainController::setBandwidthLimit);
+    connect(controller, &MainController::initialSonarParameters, settings,
+            [settings](const Ondrix::OperationParameters& parameters) {
+                settings->showSonarEnvironment(parameters.speedOfSound, parameters.salinity, parameters.bandwidth);
+            });
     connect(settings, &SettingsControls::newSonarEnvironmentRequested, controller,
             &MainController::setEnvironmentParams);
     connect(settings, &SettingsControls::distanceUnitChangeRequested, application,
@@ -506,6 +519,36 @@ void LumivaneWindow::wireSettingsAndDisplayControls()
             [fan](bool on) { fan->setOverlayFeature(Ondrix::Visualisation::FanDisplayOptions::SectorLines, on); });
     connect(displayControls, &DisplayControlToolbar::mouseTrackingRequired, fan, &QWidget::setMouseTracking);
     connect(fan, &FanDisplay::frameRateChanged, displayControls, &DisplayControlToolbar::newFrameRateReceived);
+    // A live sonar that is gone, or sends no images for a while, says so on
+    // the picture until images come again; nothing flows meanwhile.
+    auto* silence = new QTimer(this);
+    silence->setSingleShot(true);
+    silence->setInterval(liveSilenceMs);
+    auto showOffline = [fan, displayControls] {
+        fan->sourceOffline();
+        Q_EMIT displayControls->newDataRateReceived(0.0F);
+    };
+    connect(controller, &MainController::sonarOffline, fan, showOffline);
+    connect(silence, &QTimer::timeout, fan, [this, showOffline] {
+        if (d->mode == LiveSonar) {
+            showOffline();
+        }
+    });
+    connect(controller, &MainController::connectedToSonar, silence, qOverload<>(&QTimer::start));
+    connect(controller, &MainController::newImage, silence, [this, silence] {
+        if (d->mode == LiveSonar) {
+            silence->start();
+        }
+    });
+    connect(controller, &MainController::disconnectedFromSonar, silence, &QTimer::stop);
+    // Depth is worked out for the water the sonar is set for.
+    EnvironmentalConditionsDisplay* environment = displayControls->getAdditionalDisplays()->getEnvironmentDisplay();
+    connect(settings, &SettingsControls::newSonarEnvironmentRequested, environment,
+            [environment](double, double salinity) { environment->setSalinity(salinity); });
+    connect(controller, &MainController::initialSonarParameters, environment,
+            [environment](const Ondrix::OperationParameters& parameters) {
+                environment->setSalinity(parameters.salinity);
+            });
     connect(fan, &FanDisplay::newMousePosition, displayControls, &DisplayControlToolbar::newMousePosition);
     connect(this, &LumivaneWindow::windowResized, displayControls->getAdditionalDisplays(),
             &AdditionalDisplays::handleWindowResize);

@@ -81,6 +81,9 @@ signals:
     void newSsblPauseReason(bool paused, Keldar::Ondrix::SsblPauseReason reason);
     void newEnvironmentalConditions(Keldar::Ondrix::EnvironmentalConditions conditions);
     void initialSonarParameters(Keldar::Ondrix::OperationParameters parameters);
+    /// Automatic frequency as remembered for the sonar being connected (sent
+    /// before its first parameters).
+    void autoFrequencyRestored(bool enabled);
     void disconnectedFromSonar();
     void connectionFailed();
     void newImage(Keldar::Ondrix::OndrixImage image);
@@ -105,6 +108,9 @@ public slots:
     void setNetworkConfig(bool dhcpEnabled, std::string ipAddress, std::string subnetMask);
     void setBandwidthLimit(uint8_t limit);
     void setEnvironmentParams(double speedOfSound, double salinity);
+    /// The toolbar's automatic frequency choice, remembered with the sonar's
+    /// parameters.
+    void setAutoFrequency(bool enabled);
 
     // Recording, still capture, log files and playback
     // (MainControllerRecording.cpp, MainControllerLogs.cpp).

@@ -125,7 +125,7 @@ SonarSettingsControls::SonarSettingsControls(GUI::Widgets::Bases::PopOutWidgetCo
     connect(applyTimer, &QTimer::timeout, this, &SonarSettingsControls::handleNetworkApplyFailure);
 }
 
-void SonarSettingsControls::showParameters(int gamma, bool gainAssist, bool gainBoost, int pingRateCode)
+void SonarSettingsControls::showParameters(int gamma, bool gainAssist, bool gainBoost, int pingRateCode, bool fullBeams)
 {
     {
         const QSignalBlocker blocker(gammaSlider);
@@ -135,8 +135,10 @@ void SonarSettingsControls::showParameters(int gamma, bool gainAssist, bool gain
     {
         const QSignalBlocker assist(gainAssistToggle);
         const QSignalBlocker boost(gainBoostToggle);
+        const QSignalBlocker beams(fullBeamsToggle);
         gainAssistToggle->setState(gainAssist);
         gainBoostToggle->setState(gainBoost);
+        fullBeamsToggle->setState(fullBeams);
     }
     const int index = pingRateCombo->findData(pingRateCode);
     if (index >= 0) {

@@ -42,7 +42,7 @@ public:
     explicit SonarSettingsControls(GUI::Widgets::Bases::PopOutWidgetControl* button, QWidget* parent = nullptr);
 
     // Values from the sonar, shown without sending them back.
-    void showParameters(int gamma, bool gainAssist, bool gainBoost, int pingRateCode);
+    void showParameters(int gamma, bool gainAssist, bool gainBoost, int pingRateCode, bool fullBeams);
 
     // A run of one bits followed by zeros, first octet in the high byte. All
     // ones is refused: a /32 mask leaves no other host on the sonar's subnet.

@@ -228,6 +228,17 @@ TEST(SonarControlToolbar, FrequencyChoicesAndAutoFlipAtTheSecondaryMaximum)
     EXPECT_EQ(host.frequencies, (std::vector<Frequency>{Frequency::High, Frequency::Low, Frequency::High}));
     EXPECT_EQ(host.ranges, (std::vector<double>{40.0, 40.5, 40.0}));
 
+    // The watchdog's reconnection reports the parameters again: auto stays.
+    Ondrix::OperationParameters again;
+    again.range = 40.0;
+    again.frequency = Frequency::High;
+    again.fullBeams = true;
+    host.toolbar->setOperatingParameters(again);
+    EXPECT_TRUE(host.toolbar->autoFrequencyIsEnabled());
+    EXPECT_TRUE(control->getAutoButton()->isChecked());
+    EXPECT_EQ(slider->maximum(), 1200);
+    EXPECT_TRUE(host.toolbar->getSonarSettings()->findChild<ToggleSwitch*>("fullBeamsToggle")->isEnabled());
+
     // Choosing the secondary ends auto, and its limits clamp the range.
     slider->setValue(800);
     host.frequencies.clear();
@@ -263,10 +274,15 @@ TEST(SonarControlToolbar, FrequencyChoicesAndAutoFlipAtTheSecondaryMaximum)
     QTest::keyClick(&host.window, Qt::Key_F);
     EXPECT_TRUE(host.frequencies.empty());
 
-    // A single-frequency model offers no choice.
+    // A single-frequency model offers no choice, not even by the shortcut.
+    host.toolbar->resetControls();
+    host.toolbar->show();
     host.connectSonar(1041, 10.0, Frequency::Low); // Pelmar A
     EXPECT_FALSE(host.toolbar->getFrequencyButton()->isEnabled());
     EXPECT_FALSE(host.toolbar->getFrequencyButton()->isChecked());
+    host.frequencies.clear();
+    QTest::keyClick(&host.window, Qt::Key_F);
+    EXPECT_TRUE(host.frequencies.empty());
 }
 
 TEST(SonarControlToolbar, PopOutStateIsSavedAndRestored)
