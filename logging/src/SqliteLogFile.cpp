@@ -44,6 +44,29 @@ constexpr std::array<const char*, 9> schemaStatements{
 };
 constexpr std::size_t bookmarksTableStatement = 7;
 
+// Renames the unusable table (to the first free "bookmarksBefore<N>"), makes
+// a sound one and copies over the rows that point at an entry.
+void rebuildBookmarksTable(Database::SqliteDatabase& database)
+{
+    std::string aside;
+    for (int n = 1; aside.empty(); ++n) {
+        const std::string name = "bookmarksBefore" + std::to_string(n);
+        if (database.executeSimpleQuery("ALTER TABLE bookmarks RENAME TO " + name + ";")) {
+            aside = name;
+        } else if (n >= 100) {
+            // Cannot even be renamed: the old way, the table goes.
+            database.executeSimpleQuery("DROP TABLE bookmarks;");
+            break;
+        }
+    }
+    database.executeSimpleQuery(schemaStatements[bookmarksTableStatement]);
+    if (!aside.empty()) {
+        database.executeSimpleQuery("INSERT INTO bookmarks (entryId, title, comments, payload) SELECT entryId, "
+                                    "title, comments, payload FROM " +
+                                    aside + " WHERE entryId IN (SELECT entryId FROM data);");
+    }
+}
+
 constexpr std::array<const char*, 6> logTables{
     "dataSources", "dataSourceProperties", "data", "metadata", "resources", "bookmarks",
 };
@@ -338,10 +361,11 @@ void openLog(LogFileImpl& impl, const std::filesystem::path& path, const Creatio
                 throw NotALogFileError();
             }
             // Some older files carry a bookmarks table whose foreign key cannot
-            // be checked; such a table is rebuilt (its bookmarks are lost).
+            // be checked; such a table is rebuilt. Its bookmarks are the
+            // user's: they move into the new table, and the old table is kept
+            // aside should any row not fit.
             if (!readOnly && !database.executeSimpleQuery("PRAGMA foreign_key_check(bookmarks);")) {
-                database.executeSimpleQuery("DROP TABLE bookmarks;");
-                database.executeSimpleQuery(schemaStatements[bookmarksTableStatement]);
+                rebuildBookmarksTable(database);
             }
         }
         if (!impl.isNew) {
