@@ -243,6 +243,7 @@ void SonarControlToolbar::resetControls()
         button->setChecked(false);
     }
     autoFrequency = false;
+    sonarSettings->endPendingApply();
     hide();
 }
 
