@@ -106,8 +106,16 @@ std::vector<int32_t> MainController::getLogEntryIndex() const
 void MainController::openLogFile(std::string file)
 {
     std::unique_ptr<Logging::SqliteLogFile> log;
+    // Absolute, so that stills go beside the log whatever the current folder.
+    std::error_code absoluteError;
+    const std::filesystem::path absolute = std::filesystem::absolute(std::filesystem::path(file), absoluteError);
     try {
-        log = std::make_unique<Logging::SqliteLogFile>(std::filesystem::path(file));
+        // Opening never writes: an empty or missing file is refused, not made a log.
+        log = std::make_unique<Logging::SqliteLogFile>(absoluteError ? std::filesystem::path(file) : absolute,
+                                                       Logging::SqliteLogFile::Access::ReadWriteExisting);
+    } catch (const Logging::DamagedLogFileError& error) {
+        warning(QStringLiteral("Damaged log file"), QString::fromLocal8Bit(error.what()));
+        return;
     } catch (const Logging::NotALogFileError& error) {
         warning(QStringLiteral("Not a log file"), QString::fromLocal8Bit(error.what()));
         return;
