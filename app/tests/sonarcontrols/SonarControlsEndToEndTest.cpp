@@ -225,19 +225,24 @@ TEST(SonarControlsEndToEnd, NetworkSettingsAreAppliedOrReportedAsNotApplied)
         [&] { return session.viewer.toastShown("Network settings applied (power cycle required to take effect)."); }));
     EXPECT_FALSE(apply->isEnabled());
 
-    // The simulator keeps its loopback address whatever it is sent: the
-    // answer differs from the request, and the inputs show the sonar's.
+    // A sonar that refuses: the answer differs from the request, and the
+    // inputs show what the sonar holds.
+    session.sonar->setRefuseNetworkChanges(true);
     click(dhcp);
     ASSERT_TRUE(waitFor([&] { return !ip->isReadOnly(); }));
     typeOctet(ip, "firstOctet", 10);
     click(apply);
     EXPECT_TRUE(waitFor([&] { return session.viewer.toastShown("The sonar did not accept the new settings"); }));
-    EXPECT_FALSE(session.sonar->networkConfig().dhcp);
+    EXPECT_TRUE(session.sonar->networkConfig().dhcp);
+    EXPECT_FALSE(dhcp->isImmutable());
+    session.sonar->setRefuseNetworkChanges(false);
     EXPECT_EQ(ip->getValue().toString(), "127.0.0.2");
     EXPECT_FALSE(apply->isEnabled());
 
     // A sonar that does not answer: reported after 1.5 s, editable again.
     session.sonar->setIgnoreNetworkConfig(true);
+    click(dhcp);
+    ASSERT_TRUE(waitFor([&] { return !ip->isReadOnly(); }));
     typeOctet(ip, "firstOctet", 10);
     click(apply);
     EXPECT_TRUE(ip->isReadOnly());
