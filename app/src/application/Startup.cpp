@@ -11,8 +11,6 @@
 #include <keldar/gui/Scaling.h>
 
 #include <QCommandLineParser>
-#include <QDialog>
-#include <QProgressDialog>
 #include <QTimer>
 
 #include <arpa/inet.h>
@@ -242,24 +240,6 @@ void arrangeScreenshot(LumivaneWindow& window, const QString& path, bool quit)
         });
 }
 
-// Boxes, dialogs and progress dialogs run event loops of their own, inside
-// which the main loop cannot end: each is answered "no" or cancelled, and no
-// new box opens, so that control finds its way back out.
-void endModalWork()
-{
-    MessageBoxes::refuseAll();
-    for (QWidget* widget : QApplication::topLevelWidgets()) {
-        if (!widget->isVisible()) {
-            continue;
-        }
-        if (auto* progress = qobject_cast<QProgressDialog*>(widget)) {
-            progress->cancel();
-        } else if (auto* dialog = qobject_cast<QDialog*>(widget)) {
-            dialog->reject();
-        }
-    }
-}
-
 } // namespace
 
 int runViewer(int argc, char** argv)
@@ -294,7 +274,7 @@ int runViewer(int argc, char** argv)
     bool ending = false;
     const TerminationSignals termination([&window, &ending] {
         ending = true;
-        endModalWork();
+        TerminationSignals::endModalWork();
         window->closeWithoutQuestions();
         // Ends the main loop; one that has not started yet is skipped.
         QCoreApplication::exit(0);

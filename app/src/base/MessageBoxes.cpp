@@ -15,9 +15,9 @@ bool& refusing()
 }
 } // namespace
 
-void MessageBoxes::refuseAll()
+void MessageBoxes::setRefusing(bool refuse)
 {
-    refusing() = true;
+    refusing() = refuse;
 }
 
 void MessageBoxes::setPresenter(Presenter newPresenter)

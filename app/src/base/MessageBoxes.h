@@ -20,7 +20,7 @@ public:
 
     /// Once the viewer is ending, no box is shown any more: show() returns
     /// QMessageBox::NoButton at once, which no caller takes for consent.
-    static void refuseAll();
+    static void setRefusing(bool refusing);
 
     static int show(QMessageBox& box);
     static int critical(QWidget* parent, const QString& title, const QString& text);

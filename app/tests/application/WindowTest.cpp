@@ -6,6 +6,8 @@
 #include "application/ExceptionCatchingApplication.h"
 #include "application/LumivaneApplication.h"
 #include "application/LumivaneWindow.h"
+#include "application/TerminationSignals.h"
+#include "base/MessageBoxes.h"
 #include "controller/MainController.h"
 
 #include <keldar/gui/SvgLabel.h>
@@ -14,6 +16,8 @@
 #include <keldar/logging/FlatInterface.h>
 #include <keldar/logging/SqliteLogFile.h>
 
+#include <QMessageBox>
+#include <QProgressDialog>
 #include <QPushButton>
 
 #include <QDir>
@@ -29,6 +33,7 @@
 #include <csignal>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 
 using namespace Keldar::OndrixLumivane;
 using namespace Keldar::OndrixLumivane::Testing;
@@ -149,6 +154,41 @@ TEST(Window, OffersAnUpdateAndStartsIt)
         called = log.open(QIODevice::ReadOnly) ? log.readAll() : QByteArray();
         return called == "ch\n--su\n";
     })) << called.toStdString();
+}
+
+TEST(Window, ATerminationSignalEndsOpenDialogsProgressDialogsAndBoxes)
+{
+    ViewerSession viewer;
+    int quits = 0;
+    const TerminationSignals termination([&quits] {
+        TerminationSignals::endModalWork();
+        ++quits;
+    });
+    ASSERT_TRUE(termination.isInstalled());
+    const std::shared_ptr<void> boxesAgain(nullptr, [](void*) { MessageBoxes::setRefusing(false); });
+    // Should the signal not end it, the dialog is closed here, late, so that
+    // the test fails instead of hanging.
+    auto failSafe = [](QDialog& dialog) { QTimer::singleShot(30000, &dialog, &QDialog::accept); };
+
+    QDialog dialog(viewer.window.get());
+    failSafe(dialog);
+    QTimer::singleShot(0, &dialog, [] { ::raise(SIGTERM); });
+    EXPECT_EQ(dialog.exec(), QDialog::Rejected);
+    EXPECT_EQ(quits, 1);
+
+    QProgressDialog progress(QStringLiteral("Exporting..."), QStringLiteral("Cancel"), 0, 0, viewer.window.get());
+    progress.setWindowModality(Qt::WindowModal);
+    progress.setMinimumDuration(0);
+    failSafe(progress);
+    progress.setValue(0);
+    ASSERT_TRUE(waitFor([&] { return progress.isVisible(); }));
+    ::raise(SIGTERM);
+    EXPECT_TRUE(waitFor([&] { return progress.wasCanceled(); }));
+    EXPECT_EQ(quits, 2);
+
+    // Once ending, no new box waits for an answer.
+    QMessageBox box(QMessageBox::Question, "Question", "Stop recording and quit?", QMessageBox::Yes | QMessageBox::No);
+    EXPECT_EQ(MessageBoxes::show(box), QMessageBox::NoButton);
 }
 
 TEST(CommandLine, AnExistingOndrixPathInAnyCaseIsOpened)
