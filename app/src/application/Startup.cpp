@@ -99,10 +99,28 @@ QStringList withoutToolkitOptions(const QStringList& arguments)
     return kept;
 }
 
-int fail(const QString& message)
+int fail(CommandLine& result, const QString& message)
 {
     std::fprintf(stderr, "ondrix-lumivane: %s\nTry 'ondrix-lumivane --help'.\n", message.toLocal8Bit().constData());
+    result.problems << message;
     return 2;
+}
+
+// A viewer started from the desktop has no terminal to read stderr from: a
+// command line it cannot run is also told in a box, where a display is known.
+void showRefusedCommandLine(int argc, char** argv, const QStringList& problems)
+{
+    if (problems.isEmpty() ||
+        (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))) {
+        return;
+    }
+    QApplication application(argc, argv);
+    // Ending on a signal answers the box.
+    const TerminationSignals termination([] { TerminationSignals::endModalWork(); });
+    QMessageBox box(QMessageBox::Critical, QStringLiteral("Command Line"),
+                    problems.join(QLatin1Char('\n')) + QStringLiteral("\n\nThe viewer was not started."),
+                    QMessageBox::Ok);
+    MessageBoxes::show(box);
 }
 
 std::optional<std::uint16_t> portValue(const QString& text)
@@ -158,7 +176,7 @@ std::optional<int> parseCommandLine(int argc, char** argv, CommandLine& result)
     parser.addOptions({connect, record, listenAddress, statusPort, sonarPort, screenshot, quit});
 
     if (!parser.parse(withoutToolkitOptions(arguments))) {
-        return fail(parser.errorText());
+        return fail(result, parser.errorText());
     }
     if (parser.isSet(help) || parser.isSet(version)) {
         // QCommandLineParser prints help and version through an application
@@ -180,19 +198,19 @@ std::optional<int> parseCommandLine(int argc, char** argv, CommandLine& result)
         bool ok = false;
         const uint serial = parser.value(connect).toUInt(&ok);
         if (!ok) {
-            return fail(QStringLiteral("--connect needs a serial number, not '%1'").arg(parser.value(connect)));
+            return fail(result, QStringLiteral("--connect needs a serial number, not '%1'").arg(parser.value(connect)));
         }
         result.connectSerial = serial;
     }
     result.record = parser.isSet(record);
     if (result.record && !result.connectSerial) {
-        return fail(QStringLiteral("--record needs --connect"));
+        return fail(result, QStringLiteral("--record needs --connect"));
     }
     if (parser.isSet(listenAddress)) {
         const std::string address = parser.value(listenAddress).toStdString();
         in_addr parsed{};
         if (inet_pton(AF_INET, address.c_str(), &parsed) != 1) {
-            return fail(QStringLiteral("--listen-address needs an IPv4 address"));
+            return fail(result, QStringLiteral("--listen-address needs an IPv4 address"));
         }
         result.network.listenAddress = address;
     }
@@ -201,7 +219,7 @@ std::optional<int> parseCommandLine(int argc, char** argv, CommandLine& result)
         if (parser.isSet(*option)) {
             const auto value = portValue(parser.value(*option));
             if (!value) {
-                return fail(QStringLiteral("--%1 needs a port from 1 to 65535").arg(option->names().first()));
+                return fail(result, QStringLiteral("--%1 needs a port from 1 to 65535").arg(option->names().first()));
             }
             *port = *value;
         }
@@ -246,6 +264,9 @@ int runViewer(int argc, char** argv)
 {
     CommandLine commandLine;
     if (const auto exitCode = parseCommandLine(argc, argv, commandLine)) {
+        if (*exitCode != 0) {
+            showRefusedCommandLine(argc, argv, commandLine.problems);
+        }
         return *exitCode;
     }
 
