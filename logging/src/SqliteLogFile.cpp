@@ -230,19 +230,41 @@ std::size_t reserveSize(std::optional<std::int64_t> count)
     return static_cast<std::size_t>(std::min(*count, maximumReserve));
 }
 
-void throwForNonDatabase(const std::filesystem::path& path)
+enum class Signature { None, Legacy, Database };
+
+Signature readSignature(const std::filesystem::path& path)
 {
     std::ifstream file(path, std::ios::binary);
-    std::array<unsigned char, 4> bytes{};
-    if (file.read(reinterpret_cast<char*>(bytes.data()), bytes.size()) && file.gcount() == 4) {
-        const std::uint32_t magic = static_cast<std::uint32_t>(bytes[0]) | (static_cast<std::uint32_t>(bytes[1]) << 8) |
-                                    (static_cast<std::uint32_t>(bytes[2]) << 16) |
-                                    (static_cast<std::uint32_t>(bytes[3]) << 24);
-        if (magic == legacyLogMagic) {
-            throw LegacyLogFileError();
+    std::array<char, 16> bytes{};
+    file.read(bytes.data(), bytes.size());
+    const auto got = file.gcount();
+    if (got >= 4) {
+        const auto byte = [&bytes](std::size_t i) {
+            return static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[i]));
+        };
+        if ((byte(0) | (byte(1) << 8) | (byte(2) << 16) | (byte(3) << 24)) == legacyLogMagic) {
+            return Signature::Legacy;
         }
     }
-    throw NotALogFileError();
+    static constexpr char sqliteHeader[] = "SQLite format 3"; // with its terminating zero: 16 bytes
+    if (got == static_cast<std::streamsize>(bytes.size()) &&
+        std::equal(bytes.begin(), bytes.end(), std::begin(sqliteHeader))) {
+        return Signature::Database;
+    }
+    return Signature::None;
+}
+
+void throwForNonDatabase(const std::filesystem::path& path)
+{
+    switch (readSignature(path)) {
+    case Signature::Legacy:
+        throw LegacyLogFileError();
+    case Signature::Database:
+        // SQLite's own header, then contents it cannot read.
+        throw DamagedLogFileError();
+    default:
+        throw NotALogFileError();
+    }
 }
 
 struct CreationMetadata
@@ -336,11 +358,12 @@ bool isMissingOrEmpty(const std::filesystem::path& path)
 // media or shared folders open and a reader never rewrites the header.
 // Occasional writes through such a handle (bookmarks) still commit
 // atomically through the default rollback journal.
-void openLog(LogFileImpl& impl, const std::filesystem::path& path, const CreationMetadata* creation, bool readOnly)
+void openLog(LogFileImpl& impl, const std::filesystem::path& path, const CreationMetadata* creation, bool readOnly,
+             bool mayCreate = true)
 {
     impl.filePath = path;
     try {
-        const bool creating = !readOnly && isMissingOrEmpty(path);
+        const bool creating = !readOnly && mayCreate && isMissingOrEmpty(path);
         const auto mode = readOnly ? Database::OpenMode::ReadOnly
                                    : (creating ? Database::OpenMode::ReadWriteCreate : Database::OpenMode::ReadWrite);
         impl.database = std::make_unique<SqliteDatabase>(path.string(), mode);
@@ -348,7 +371,7 @@ void openLog(LogFileImpl& impl, const std::filesystem::path& path, const Creatio
         database.executeSimpleQuery("PRAGMA foreign_keys = on;");
 
         const auto tableCount = countRows(database, "SELECT COUNT(*) FROM sqlite_master WHERE type='table';");
-        if (!tableCount || (*tableCount == 0 && readOnly)) {
+        if (!tableCount || (*tableCount == 0 && (readOnly || !mayCreate))) {
             throw NotALogFileError();
         }
         if (*tableCount == 0) {
@@ -430,7 +453,7 @@ SqliteLogFile::SqliteLogFile(const std::filesystem::path& path)
 SqliteLogFile::SqliteLogFile(const std::filesystem::path& path, Access access)
     : impl_(std::make_unique<LogFileImpl>())
 {
-    openLog(*impl_, path, nullptr, access == Access::ReadOnly);
+    openLog(*impl_, path, nullptr, access == Access::ReadOnly, access == Access::ReadWrite);
     readVersion();
 }
 
@@ -461,6 +484,11 @@ SqliteLogFile::SqliteLogFile(const std::string& path, const std::string& timeZon
 }
 
 SqliteLogFile::~SqliteLogFile() = default;
+
+bool SqliteLogFile::hasLogFileSignature(const std::filesystem::path& path)
+{
+    return readSignature(path) != Signature::None;
+}
 SqliteLogFile::SqliteLogFile(SqliteLogFile&& other) noexcept = default;
 SqliteLogFile& SqliteLogFile::operator=(SqliteLogFile&& other) noexcept = default;
 

@@ -1,6 +1,7 @@
 #include "application/LumivaneWindow.h"
 
 #include "application/LumivaneApplication.h"
+#include "base/MessageBoxes.h"
 #include "base/SettingsStore.h"
 #include "base/ToolbarBase.h"
 #include "capture/CaptureToolbar.h"
@@ -20,7 +21,9 @@
 #include <keldar/gui/ThemeManager.h>
 #include <keldar/visualisation/FanDisplay.h>
 
+#include <QCloseEvent>
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -28,6 +31,7 @@
 #include <QPainter>
 #include <QPixmap>
 #include <QResizeEvent>
+#include <QSaveFile>
 #include <QStackedWidget>
 #include <QStyle>
 #include <QStyleOption>
@@ -60,6 +64,8 @@ struct LumivaneWindow::Private
     LumivaneApplication* application = nullptr;
     MainController* controller = nullptr;
     int mode = NoSource;
+    // Set when the viewer is told to end (SIGTERM): nobody is there to ask.
+    bool ending = false;
 
     QWidget* sidebar = nullptr;
     QVBoxLayout* sidebarLayout = nullptr;
@@ -244,7 +250,11 @@ void LumivaneWindow::wire()
     connect(controller, &MainController::newNetworkConfig, sonarControls, &SonarControlToolbar::newNetworkConfig);
 
     connect(mainToolbar, &MainToolbar::connectToSonar, controller, &MainController::connectToSonar);
-    connect(mainToolbar, &MainToolbar::disconnectFromSonar, controller, &MainController::disconnectFromSonar);
+    connect(mainToolbar, &MainToolbar::disconnectFromSonar, controller, [this, controller] {
+        if (confirmStopRecording(QStringLiteral("Stop recording and disconnect?"))) {
+            controller->disconnectFromSonar();
+        }
+    });
 
     connect(sonarControls, &SonarControlToolbar::newRangeRequested, controller, &MainController::setRange);
     connect(sonarControls, &SonarControlToolbar::newGainRequested, controller, &MainController::setGain);
@@ -395,6 +405,36 @@ void LumivaneWindow::resizeEvent(QResizeEvent* event)
     emit windowResized(event->oldSize(), event->size());
 }
 
+bool LumivaneWindow::confirmStopRecording(const QString& question)
+{
+    if (d->ending || !d->controller->isRecording()) {
+        return true;
+    }
+    QMessageBox box(QMessageBox::Question, QStringLiteral("Recording"), question, QMessageBox::Yes | QMessageBox::No,
+                    this);
+    // A stray Enter must not end a recording.
+    box.setDefaultButton(QMessageBox::No);
+    return MessageBoxes::show(box) == QMessageBox::Yes;
+}
+
+void LumivaneWindow::closeWithoutQuestions()
+{
+    d->ending = true;
+    close();
+}
+
+void LumivaneWindow::closeEvent(QCloseEvent* event)
+{
+    if (!confirmStopRecording(QStringLiteral("Stop recording and quit?"))) {
+        event->ignore();
+        return;
+    }
+    // As a disconnection: the sonar's parameters are saved and a recording
+    // is closed before the viewer goes.
+    d->controller->disconnectFromSonar();
+    MainWindow::closeEvent(event);
+}
+
 bool LumivaneWindow::saveStillImage(const QString& path)
 {
     QPixmap picture = d->fanDisplay->grab();
@@ -404,7 +444,18 @@ bool LumivaneWindow::saveStillImage(const QString& path)
     GUI::Tools::CaptureTools::addKeldarLogo(picture, foreground, accent, GUI::Tools::CaptureTools::TopLeft,
                                             stillLogoSize);
     GUI::Tools::CaptureTools::addOndrixLogo(picture, foreground, GUI::Tools::CaptureTools::TopRight, stillLogoSize);
-    return picture.save(path);
+    // Written aside and put in place only when complete: a failed save
+    // leaves no empty or partial picture behind.
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) {
+        return false;
+    }
+    const QByteArray format = QFileInfo(path).suffix().toLatin1();
+    if (!picture.save(&file, format.isEmpty() ? nullptr : format.constData())) {
+        file.cancelWriting();
+        return false;
+    }
+    return file.commit();
 }
 
 // Settings and display controls: the settings button and its pop-out, the

@@ -178,11 +178,20 @@ void MainController::openLogFile(std::string file)
     std::unique_ptr<Logging::SqliteLogFile> log;
     const QString readOnlyReason = readOnlyReasonFor(std::filesystem::path(file));
     bool converted = false;
+    // Absolute, so that stills go beside the log whatever the current folder.
+    std::error_code absoluteError;
+    const std::filesystem::path absolute = std::filesystem::absolute(std::filesystem::path(file), absoluteError);
     try {
-        // A log that may not be changed is not even opened for writing.
-        log = std::make_unique<Logging::SqliteLogFile>(
-            std::filesystem::path(file), readOnlyReason.isEmpty() ? Logging::SqliteLogFile::Access::ReadWrite
-                                                                  : Logging::SqliteLogFile::Access::ReadOnly);
+        // Opening never writes: an empty or missing file is refused, not made
+        // a log, and a log that may not be changed is not even opened for
+        // writing.
+        log = std::make_unique<Logging::SqliteLogFile>(absoluteError ? std::filesystem::path(file) : absolute,
+                                                       readOnlyReason.isEmpty()
+                                                           ? Logging::SqliteLogFile::Access::ReadWriteExisting
+                                                           : Logging::SqliteLogFile::Access::ReadOnly);
+    } catch (const Logging::DamagedLogFileError& error) {
+        warning(QStringLiteral("Damaged log file"), QString::fromLocal8Bit(error.what()));
+        return;
     } catch (const Logging::NotALogFileError& error) {
         warning(QStringLiteral("Not a log file"), QString::fromLocal8Bit(error.what()));
         return;

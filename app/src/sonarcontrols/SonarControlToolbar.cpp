@@ -253,6 +253,7 @@ void SonarControlToolbar::resetControls()
         button->setChecked(false);
     }
     autoFrequency = false;
+    sonarSettings->endPendingApply();
     hide();
 }
 

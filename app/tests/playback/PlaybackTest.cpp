@@ -32,6 +32,7 @@
 #include <QAbstractButton>
 #include <QAction>
 #include <QComboBox>
+#include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -49,7 +50,12 @@
 #include <sqlite3.h>
 
 #include <csignal>
+#include <linux/capability.h>
 #include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#include <fstream>
 
 using namespace Keldar::OndrixLumivane;
 using namespace Keldar::OndrixLumivane::Testing;
@@ -105,6 +111,28 @@ bool showsColour(QWidget* widget, int x, int y, QRgb colour)
     return std::abs(qRed(found) - qRed(colour)) <= 24 && std::abs(qGreen(found) - qGreen(colour)) <= 24 &&
            std::abs(qBlue(found) - qBlue(colour)) <= 24;
 }
+
+// Tests run as root, whom no folder's permissions stop. While this lives the
+// thread (the GUI thread, which saves stills) drops the capabilities that let
+// it pass them, so that a folder without write permission refuses it too.
+class WithoutPermissionOverride
+{
+public:
+    WithoutPermissionOverride()
+    {
+        EXPECT_EQ(::syscall(SYS_capget, &header, saved), 0);
+        __user_cap_data_struct lowered[2] = {saved[0], saved[1]};
+        lowered[0].effective &= ~((1U << CAP_DAC_OVERRIDE) | (1U << CAP_DAC_READ_SEARCH) | (1U << CAP_FOWNER));
+        EXPECT_EQ(::syscall(SYS_capset, &header, lowered), 0);
+    }
+    ~WithoutPermissionOverride() { ::syscall(SYS_capset, &header, saved); }
+    WithoutPermissionOverride(const WithoutPermissionOverride&) = delete;
+    WithoutPermissionOverride& operator=(const WithoutPermissionOverride&) = delete;
+
+private:
+    __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
+    __user_cap_data_struct saved[2]{};
+};
 
 } // namespace
 
@@ -595,6 +623,35 @@ TEST(Playback, ExportsAFrameRangeToANewLogAndCapturesStills)
     EXPECT_FALSE(viewer.toastShown("Still image captured!"));
     EXPECT_TRUE(viewer.shownToasts().join('\n').contains("The still image could not be saved"))
         << viewer.shownToasts().join('\n').toStdString();
+    const std::filesystem::path logFolder = log.path.parent_path();
+    EXPECT_EQ(filesIn(logFolder, ".png").size(), 2U) << "a failed save leaves no file behind";
+
+    // A log opened by a relative path keeps its stills beside it.
+    click(viewer.window->findChild<QWidget*>("closeFileButton"));
+    const QString current = QDir::currentPath();
+    QDir::setCurrent(QString::fromStdString(logFolder.string()));
+    viewer.controller->openLogFile(log.path.filename().string());
+    QDir::setCurrent(current);
+    ASSERT_EQ(viewer.window->getMode(), LumivaneWindow::LogPlayback);
+    viewer.controller->stillCapture();
+    EXPECT_EQ(filesIn(logFolder, ".png").size(), 3U);
+
+    // A log in a folder that refuses new files: the stills go to the log
+    // folder of the settings, and the toast says where.
+    QTemporaryDir settingsFolder;
+    viewer.controller->setLogLocation(settingsFolder.path().toStdString());
+    namespace fs = std::filesystem;
+    fs::permissions(logFolder, fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                    fs::perm_options::remove);
+    {
+        const WithoutPermissionOverride asAnyUser;
+        viewer.controller->stillCapture();
+    }
+    fs::permissions(logFolder, fs::perms::owner_write, fs::perm_options::add);
+    EXPECT_EQ(filesIn(logFolder, ".png").size(), 3U);
+    EXPECT_EQ(filesIn(settingsFolder.path().toStdString(), ".png").size(), 1U);
+    const QString toasts2 = viewer.shownToasts().join('\n');
+    EXPECT_TRUE(toasts2.contains("saved in " + settingsFolder.path())) << toasts2.toStdString();
 }
 
 TEST(Playback, AnExportToALogCountsTheFramesItCouldNotReadAndCanBeCancelled)
@@ -789,10 +846,33 @@ TEST(Playback, LogsWithNothingToPlayOrOddEntriesLeaveTheViewerUsable)
     EXPECT_TRUE(waitFor([&] { return toolbar->getPlayButton()->isVisible(); }));
     click(viewer.window->findChild<QWidget*>("closeFileButton"));
 
-    // The command line: ".ondrix" exactly, and only a file that exists.
+    // Opening never writes: an empty file stays empty, and a damaged log is
+    // told as damaged.
+    std::ofstream(path("zero.ondrix")).flush();
+    std::filesystem::copy_file(path("single.ondrix"), path("damaged.ondrix"));
+    {
+        std::fstream damage(path("damaged.ondrix"), std::ios::in | std::ios::out | std::ios::binary);
+        damage.seekp(100);
+        damage << std::string(4000, '\xFF');
+    }
+    viewer.messageBoxes.clear();
+    viewer.controller->openLogFile(path("zero.ondrix").string());
+    viewer.controller->openLogFile(path("damaged.ondrix").string());
+    ASSERT_EQ(viewer.messageBoxes.size(), 2U);
+    EXPECT_EQ(viewer.messageBoxes[0].first, "Not a log file");
+    EXPECT_EQ(viewer.messageBoxes[1].first, "Damaged log file");
+    EXPECT_EQ(std::filesystem::file_size(path("zero.ondrix")), 0U);
+    EXPECT_EQ(viewer.window->getMode(), LumivaneWindow::NoSource);
+
+    // The command line: ".ondrix" in any case, or a log's content under any
+    // name, and only a file that exists.
     EXPECT_FALSE(LumivaneApplication::commandLineLogFile(folder.filePath("SINGLE.ONDRIX").toStdString()));
     std::filesystem::copy_file(path("single.ondrix"), path("upper.ONDRIX"));
-    EXPECT_FALSE(LumivaneApplication::commandLineLogFile(path("upper.ONDRIX").string()));
+    std::filesystem::copy_file(path("single.ondrix"), path("renamed.log"));
+    std::ofstream(path("notes.txt")) << "SQLite format 2 notes";
+    EXPECT_TRUE(LumivaneApplication::commandLineLogFile(path("upper.ONDRIX").string()));
+    EXPECT_TRUE(LumivaneApplication::commandLineLogFile(path("renamed.log").string()));
+    EXPECT_FALSE(LumivaneApplication::commandLineLogFile(path("notes.txt").string()));
     EXPECT_FALSE(LumivaneApplication::commandLineLogFile(path("missing.ondrix").string()));
     const auto named = LumivaneApplication::commandLineLogFile(path("single.ondrix").string());
     ASSERT_TRUE(named);
