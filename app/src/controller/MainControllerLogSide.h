@@ -49,6 +49,8 @@ struct MainController::LogSide
     // The frame last delivered to the screen, set on the player's thread.
     std::atomic<std::int32_t> shownFrame{0};
     bool loop = false;
+    // Kept across logs, as the speed control keeps showing it.
+    float speed = 1.0F;
 };
 
 // A folder the user can write captures into: false for a missing path, a
