@@ -58,6 +58,9 @@ ExportModal::ExportModal(QWidget* parent)
     for (QTimeEdit* edit : {fromTime, toTime}) {
         edit->setDisplayFormat(timeFormat);
         edit->setTime(QTime(0, 0));
+        // The arrows step seconds: stepping hours, as they would by default,
+        // does nothing at all in a log shorter than an hour.
+        edit->setCurrentSection(QDateTimeEdit::SecondSection);
     }
     fromTime->setObjectName(QStringLiteral("fromTime"));
     toTime->setObjectName(QStringLiteral("toTime"));

@@ -38,6 +38,7 @@
 #include <QSignalSpy>
 #include <QSlider>
 #include <QStackedWidget>
+#include <QStyleOptionSpinBox>
 #include <QTest>
 #include <QTimeEdit>
 #include <QTimeZone>
@@ -289,18 +290,21 @@ TEST(Playback, TimesBookmarksAndKeysFollowTheFramesOwnTimestamps)
     range->setUpperValue(150);
     EXPECT_EQ(panel->getFromTime()->time(), QTime(0, 0, 23, 400));
     EXPECT_EQ(panel->getToTime()->time(), QTime(0, 0, 28, 400));
-    auto step = [](QTimeEdit* field, Qt::Key key, int times) {
-        field->setFocus();
-        field->setCurrentSection(QDateTimeEdit::SecondSection);
+    auto step = [](QTimeEdit* field, QStyle::SubControl arrow, int times) {
+        QStyleOptionSpinBox option;
+        option.initFrom(field);
+        option.subControls = QStyle::SC_All;
+        option.frame = true;
+        const QPoint at = field->style()->subControlRect(QStyle::CC_SpinBox, &option, arrow, field).center();
         for (int count = 0; count < times; ++count) {
-            QTest::keyClick(field, key);
+            QTest::mouseClick(field, Qt::LeftButton, {}, at);
         }
     };
-    step(panel->getFromTime(), Qt::Key_Down, 18);
+    step(panel->getFromTime(), QStyle::SC_SpinBoxDown, 18);
     EXPECT_EQ(range->getLowerValue(), 50) << "the first frame at 00:00:05";
-    step(panel->getToTime(), Qt::Key_Down, 3);
+    step(panel->getToTime(), QStyle::SC_SpinBoxDown, 3);
     EXPECT_EQ(range->getUpperValue(), 125) << "the last frame within 00:00:25";
-    step(panel->getToTime(), Qt::Key_Up, 1);
+    step(panel->getToTime(), QStyle::SC_SpinBoxUp, 1);
     EXPECT_EQ(range->getUpperValue(), 135) << "the last frame within 00:00:26";
     click(panel->findChild<QPushButton*>("cancelButton"));
 }
