@@ -573,6 +573,24 @@ std::vector<std::int32_t> SqliteLogFile::getEntryIndex(const EntryIndexFilter& f
     return index;
 }
 
+std::vector<std::int64_t> SqliteLogFile::getEntryTimestamps(const EntryIndexFilter& filter) const
+{
+    // The timestamp column comes before the payload: no payload is read.
+    const std::string join =
+        "FROM data INNER JOIN dataSources ON data.dataSourceId = dataSources.dataSourceId " + buildFilterClause(filter);
+    std::vector<std::int64_t> timestamps;
+    timestamps.reserve(reserveSize(countRows(*impl_->database, "SELECT COUNT(*) " + join + ";", &filter)));
+    SqliteQuery query(*impl_->database, "SELECT entryId, data.timestamp " + join + " ORDER BY entryId;");
+    bindFilter(query, filter);
+    while (query.executeStep() == QueryResult::Row) {
+        if (asInteger(query.getValueFromColumn(0))) {
+            const auto timestamp = asInteger(query.getValueFromColumn(1));
+            timestamps.push_back(timestamp ? *timestamp : timestamps.empty() ? 0 : timestamps.back());
+        }
+    }
+    return timestamps;
+}
+
 namespace {
 
 std::int32_t readCount(LogFileImpl& impl, const char* sql)

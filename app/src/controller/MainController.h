@@ -120,6 +120,8 @@ signals:
     void logFileOpened(std::string filename);
     void logEntriesCounted(int indexCount);
     void logPlayTimeRetrieved(int playTime);
+    // The recorded timestamp (ms since the Unix epoch) of every frame.
+    void logFrameTimesRetrieved(std::vector<std::int64_t> timestamps);
     void logTimeZoneRetrieved(std::string timeZone);
     void currentLogTime(int64_t timestamp);
     void framePlayed(int32_t frame, int32_t entryId);
@@ -162,6 +164,8 @@ public:
     /// The recording's bookmark on `entryId`, if it has one.
     [[nodiscard]] std::optional<Logging::Bookmark> getRecordingBookmark(int32_t entryId) const;
     [[nodiscard]] bool isPlayingLog() const;
+    /// The open log's speed multiplier, or 0 without a log.
+    [[nodiscard]] float getLogPlaybackSpeed() const;
     /// The entry ids of the open log's frames, in frame order (empty without a log).
     [[nodiscard]] std::vector<int32_t> getLogEntryIndex() const;
 

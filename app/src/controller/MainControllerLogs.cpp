@@ -165,6 +165,11 @@ bool MainController::isPlayingLog() const
     return logs->player && logs->player->isPlaying();
 }
 
+float MainController::getLogPlaybackSpeed() const
+{
+    return logs->player ? logs->player->getPlaybackSpeedMultiplier() : 0.0F;
+}
+
 std::vector<int32_t> MainController::getLogEntryIndex() const
 {
     return logs->player ? logs->player->getEntryIndex() : std::vector<int32_t>{};
@@ -260,6 +265,7 @@ void MainController::playLogFile(std::unique_ptr<Logging::SqliteLogFile> log, co
         std::move(log), std::vector<KD_LogDataSourceType>{KD_LogDataSourceType_Sonar},
         [this](std::int32_t frame, Logging::DataEntry entry) { playEntry(frame, std::move(entry)); }, side.loop,
         maximumGap);
+    side.player->setPlaybackSpeedMultiplier(side.speed);
     side.player->setPlaybackEndedCallback([this](LogFilePlayer::PlaybackEnd reason) {
         QMetaObject::invokeMethod(
             this,
@@ -295,6 +301,7 @@ void MainController::playLogFile(std::unique_ptr<Logging::SqliteLogFile> log, co
                       Ondrix::ModelSpecs::getModelSpec(static_cast<Ondrix::ModelNumber>(model)).name, "-", "-");
     emit logFileOpened(file);
     emit logEntriesCounted(player.getFrameCount());
+    emit logFrameTimesRetrieved(player.getFrameTimestamps());
     emit logPlayTimeRetrieved(player.getTotalPlayTime());
     emit newBookmarkList(player.getBookmarks());
 }
@@ -367,7 +374,11 @@ void MainController::setLoopPlayback(bool enabled)
 
 void MainController::setPlaybackSpeed(float speed)
 {
-    if (logs->player && speed > 0.0F) {
+    if (!(speed > 0.0F)) {
+        return;
+    }
+    logs->speed = speed;
+    if (logs->player) {
         logs->player->setPlaybackSpeedMultiplier(speed);
     }
 }

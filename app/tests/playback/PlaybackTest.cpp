@@ -41,7 +41,9 @@
 #include <QSignalSpy>
 #include <QSlider>
 #include <QStackedWidget>
+#include <QStyleOptionSpinBox>
 #include <QTest>
+#include <QTimeEdit>
 #include <QTimeZone>
 #include <QTimer>
 #include <QToolButton>
@@ -164,10 +166,8 @@ TEST(Playback, ARecordingOpensAndPlaysPausesScrubsAndLoops)
     EXPECT_EQ(played.last().at(0).toInt(), frame);
     EXPECT_EQ(played.last().at(1).toInt(), log.index[frame]);
     auto file = openLog(log.path);
-    const auto total = file->readEntry(log.index.back())->timestamp - file->readEntry(log.index.front())->timestamp;
-    EXPECT_EQ(log.scrub->getTimeText(),
-              ScrubControl::formatTime(static_cast<qint64>(static_cast<float>(frame) *
-                                                           (static_cast<float>(total) / static_cast<float>(last)))));
+    EXPECT_EQ(log.scrub->getTimeText(), ScrubControl::formatTime(file->readEntry(log.index[frame])->timestamp -
+                                                                 file->readEntry(log.index.front())->timestamp));
 
     // Every speed of the pop-out, and the shortcuts' clamped steps.
     click(log.toolbar->getSpeedButton());
@@ -212,11 +212,11 @@ TEST(Playback, ARecordingOpensAndPlaysPausesScrubsAndLoops)
     EXPECT_EQ(filesIn(log.path.parent_path(), ".jpg").size(), 1U);
     speed->getSlider()->setValue(5);
 
-    // Without loop the last frame pauses and goes back to frame 0.
+    // Without loop the last frame pauses and stays on screen.
     log.scrub->getSlider()->setValue(static_cast<int>(log.index.size()) - 8);
     click(log.toolbar->getPlayButton());
     EXPECT_TRUE(waitFor([&] { return log.toolbar->getPlayButton()->isVisible(); }));
-    EXPECT_TRUE(log.shows(0));
+    EXPECT_TRUE(log.shows(last));
     EXPECT_FALSE(viewer.controller->isPlayingLog());
 
     // With loop it wraps and keeps playing.
@@ -244,6 +244,101 @@ TEST(Playback, ARecordingOpensAndPlaysPausesScrubsAndLoops)
     EXPECT_EQ(viewer.window->getMode(), LumivaneWindow::NoSource);
     EXPECT_FALSE(log.toolbar->isVisible());
     EXPECT_TRUE(viewer.window->windowTitle().isEmpty());
+}
+
+// 10 Hz for 10 s, a 13.5 s dropout, 10 Hz for 10 s more: an average frame
+// period puts every frame after the dropout seconds early.
+TEST(Playback, TimesBookmarksAndKeysFollowTheFramesOwnTimestamps)
+{
+    ViewerSession viewer;
+    QTemporaryDir folder;
+    const std::filesystem::path path = folder.filePath("dropout.ondrix").toStdString();
+    auto timeOf = [](int frame) -> std::int64_t { return frame < 100 ? frame * 100 : 23400 + (frame - 100) * 100; };
+    {
+        Keldar::Logging::SqliteLogFile file(path.string(), "UTC", "test", "1", 0, 1000);
+        Keldar::Logging::DataSource source{-1, KD_LogDataSourceType_Sonar, "Ondrix test"};
+        file.addDataSource(source);
+        for (int frame = 0; frame < 200; ++frame) {
+            file.logData(Keldar::Logging::DataEntry{0, source.id, 1, {0xAA}, 1'700'000'000'000 + timeOf(frame)});
+        }
+        const std::int32_t first = file.getFirstEntryId();
+        file.addBookmark({first + 136, "Wreck", "", {}});
+        file.addBookmark({first + 50, "Reef", "", {}});
+        file.addBookmark({first + 199, "End", "", {}});
+    }
+    auto* toolbar = viewer.window->getPlaybackToolbar();
+    auto* scrub = toolbar->getScrubControl();
+    ScrubSlider* slider = scrub->getSlider();
+    // The speed chosen before a log is opened is the new player's too.
+    toolbar->getSpeedControl()->getSlider()->setValue(4);
+    viewer.controller->openLogFile(path.string());
+    ASSERT_EQ(viewer.window->getMode(), LumivaneWindow::LogPlayback);
+    EXPECT_EQ(viewer.controller->getLogPlaybackSpeed(), 4.0F);
+    EXPECT_EQ(toolbar->getSpeedControl()->getSpeedText(), "4x");
+    click(toolbar->getScrubButton());
+    click(toolbar->getBookmarksButton());
+
+    slider->setValue(136);
+    EXPECT_EQ(scrub->getTimeText(), "00:00:27");
+    BookmarkListWidget* list = toolbar->getBookmarkControls()->getList();
+    ASSERT_EQ(list->count(), 3);
+    EXPECT_EQ(list->item(1)->toolTip(), "00:00:27") << "the bookmark's time";
+
+    // A click on the track goes where it is clicked, not a page step.
+    slider->setValue(0);
+    QTest::mouseClick(slider, Qt::LeftButton, {}, QPoint(slider->width() * 3 / 4, slider->height() / 2));
+    EXPECT_NEAR(slider->value(), 150, 10);
+    EXPECT_FALSE(scrub->isScrubbing()) << "the press was released";
+
+    // Next and previous bookmark keys, from the frame on screen; the last
+    // frame stays on screen, and play there starts again from the first.
+    auto* window = viewer.window.get();
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+    slider->setValue(60);
+    QTest::keyClick(window, Qt::Key_N);
+    EXPECT_EQ(slider->value(), 136);
+    QTest::keyClick(window, Qt::Key_N);
+    EXPECT_EQ(slider->value(), 199);
+    EXPECT_EQ(scrub->getTimeText(), "00:00:33");
+    QTest::keyClick(window, Qt::Key_N);
+    EXPECT_EQ(slider->value(), 199) << "no bookmark beyond the last";
+    QTest::keyClick(window, Qt::Key_P);
+    EXPECT_EQ(slider->value(), 136);
+    slider->setValue(199);
+    QSignalSpy played(viewer.controller, &MainController::framePlayed);
+    click(toolbar->getPlayButton());
+    EXPECT_TRUE(waitFor([&] { return played.size() >= 3; }));
+    EXPECT_EQ(played.first().at(0).toInt(), 0);
+    click(toolbar->getPauseButton());
+
+    // The export panel: the range's own times, and times set with the arrows
+    // of either field pick the frames within them.
+    click(toolbar->getExportButton());
+    auto* panel = viewer.window->findChild<ExportModal*>();
+    ASSERT_TRUE(waitFor([&] { return panel->isVisible(); }));
+    auto* range = panel->getRangeSlider();
+    range->setLowerValue(100);
+    range->setUpperValue(150);
+    EXPECT_EQ(panel->getFromTime()->time(), QTime(0, 0, 23, 400));
+    EXPECT_EQ(panel->getToTime()->time(), QTime(0, 0, 28, 400));
+    auto step = [](QTimeEdit* field, QStyle::SubControl arrow, int times) {
+        QStyleOptionSpinBox option;
+        option.initFrom(field);
+        option.subControls = QStyle::SC_All;
+        option.frame = true;
+        const QPoint at = field->style()->subControlRect(QStyle::CC_SpinBox, &option, arrow, field).center();
+        for (int count = 0; count < times; ++count) {
+            QTest::mouseClick(field, Qt::LeftButton, {}, at);
+        }
+    };
+    step(panel->getFromTime(), QStyle::SC_SpinBoxDown, 18);
+    EXPECT_EQ(range->getLowerValue(), 50) << "the first frame at 00:00:05";
+    step(panel->getToTime(), QStyle::SC_SpinBoxDown, 3);
+    EXPECT_EQ(range->getUpperValue(), 125) << "the last frame within 00:00:25";
+    step(panel->getToTime(), QStyle::SC_SpinBoxUp, 1);
+    EXPECT_EQ(range->getUpperValue(), 135) << "the last frame within 00:00:26";
+    click(panel->findChild<QPushButton*>("cancelButton"));
 }
 
 TEST(Playback, ArrowKeysStepOneFrameWhilePausedWhereverTheFocusIsButInText)
@@ -833,7 +928,8 @@ TEST(Playback, LogsWithNothingToPlayOrOddEntriesLeaveTheViewerUsable)
     auto* toolbar = viewer.window->getPlaybackToolbar();
     click(toolbar->getPlayButton());
     EXPECT_TRUE(waitFor([&] { return played.size() >= 3 && toolbar->getPlayButton()->isVisible(); }));
-    EXPECT_EQ(played.last().at(0).toInt(), 0) << "back to the first frame at the end";
+    EXPECT_EQ(played.last().at(0).toInt(), 2) << "the last frame stays on screen at the end";
+    EXPECT_EQ(toolbar->getScrubControl()->getSlider()->value(), 2);
     EXPECT_GE(times.size(), 3);
     click(viewer.window->findChild<QWidget*>("closeFileButton"));
 

@@ -56,6 +56,7 @@ public:
     std::optional<PropertyValue> getDataSourceProperty(int dataSourceId, const std::string& key) const override;
     std::vector<DataSourceProperty> getAllDataSourceProperties() const override;
     std::vector<std::int32_t> getEntryIndex(const EntryIndexFilter& filter) const override;
+    std::vector<std::int64_t> getEntryTimestamps(const EntryIndexFilter& filter) const override;
     std::int32_t getFirstEntryId() const override;
     std::int32_t getLastEntryId() const override;
     std::int32_t getEntryCount() const override;
