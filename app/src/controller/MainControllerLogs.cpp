@@ -32,6 +32,8 @@ namespace Keldar::OndrixLumivane {
 namespace {
 
 constexpr int standardToastMs = 2500;
+// Long enough to be read after the file's first frame has drawn the eye.
+constexpr int damagedEndToastMs = 8000;
 constexpr std::int32_t maximumGap = 500;
 
 using Logging::Playback::LogFilePlayer;
@@ -156,6 +158,7 @@ void MainController::playLogFile(std::unique_ptr<Logging::SqliteLogFile> log, co
         return;
     }
 
+    const bool endIsDamaged = log->endIsDamaged();
     LogSide& side = *logs;
     side.player.reset();
     side.player = std::make_unique<LogFilePlayer>(
@@ -199,6 +202,11 @@ void MainController::playLogFile(std::unique_ptr<Logging::SqliteLogFile> log, co
     emit logEntriesCounted(player.getFrameCount());
     emit logPlayTimeRetrieved(player.getTotalPlayTime());
     emit newBookmarkList(player.getBookmarks());
+    if (endIsDamaged) {
+        toast(ToastType::Warning,
+              QStringLiteral("The end of the log file is damaged: it plays up to its last complete entry."),
+              damagedEndToastMs);
+    }
 }
 
 void MainController::playEntry(int32_t frame, Logging::DataEntry entry)

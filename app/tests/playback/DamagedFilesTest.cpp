@@ -18,6 +18,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdint>
+#include <vector>
 
 using namespace Keldar::OndrixLumivane;
 using namespace Keldar::OndrixLumivane::Testing;
@@ -100,4 +102,50 @@ TEST(DamagedFiles, EveryFuzzInputPlaysToItsEndOrIsRefusedAndIsLeftAsItWas)
     // Both ways are met, or the corpora no longer test what they should.
     EXPECT_GT(played, 0);
     EXPECT_GT(refused, 0);
+}
+
+TEST(DamagedFiles, ARecordingCutOffByAPowerLossOpensWithEveryCompleteEntryAndSaysSo)
+{
+    ViewerSession viewer;
+    QTemporaryDir folder;
+    const std::filesystem::path whole = folder.filePath("whole.ondrix").toStdString();
+    constexpr int entries = 120;
+    {
+        Keldar::Logging::SqliteLogFile file(whole.string(), "UTC", "test", "1", 0, 1000);
+        Keldar::Logging::DataSource source{-1, KD_LogDataSourceType_Sonar, "Ondrix test"};
+        file.addDataSource(source);
+        // Payloads that fill most of a page each, so that a cut loses whole entries.
+        for (int i = 0; i < entries; ++i) {
+            const std::vector<std::uint8_t> payload(3000, static_cast<std::uint8_t>(i));
+            ASSERT_TRUE(file.logData(Keldar::Logging::DataEntry{0, source.id, 1, payload, 1000 + 100 * i}));
+        }
+    }
+    const QString damaged = "The end of the log file is damaged: it plays up to its last complete entry.";
+    auto frames = [&] { return static_cast<int>(viewer.controller->getLogEntryIndex().size()); };
+
+    // A whole recording plays every entry and says nothing of damage.
+    ASSERT_TRUE(openThroughToolbar(viewer, whole));
+    EXPECT_EQ(frames(), entries);
+    EXPECT_FALSE(viewer.toastShown(damaged));
+    viewer.controller->closeLogFile();
+
+    // The disk lost the last third of the file, at a block boundary.
+    const std::filesystem::path cut = folder.filePath("cut.ondrix").toStdString();
+    std::filesystem::copy_file(whole, cut);
+    std::filesystem::resize_file(cut, std::filesystem::file_size(cut) * 2 / 3 / 4096 * 4096);
+    const FileBytes cutBytes = bytesOnDisk(cut);
+    ASSERT_TRUE(openThroughToolbar(viewer, cut));
+    EXPECT_TRUE(waitFor([&] { return viewer.toastShown(damaged); }));
+    EXPECT_GT(frames(), entries / 2);
+    EXPECT_LT(frames(), entries);
+    // Every entry listed plays.
+    QSignalSpy played(viewer.controller, &MainController::framePlayed);
+    QSignalSpy stopped(viewer.controller, &MainController::playbackStopped);
+    viewer.controller->setPlaybackSpeed(16.0F);
+    QTest::mouseClick(viewer.window->getPlaybackToolbar()->getPlayButton(), Qt::LeftButton);
+    ASSERT_TRUE(waitFor([&] { return !stopped.isEmpty(); }));
+    EXPECT_GE(played.size(), frames() - 1);
+    EXPECT_FALSE(viewer.toastShown("Playback stopped: the next entry of the log file could not be read."));
+    viewer.controller->closeLogFile();
+    EXPECT_EQ(bytesOnDisk(cut), cutBytes);
 }
