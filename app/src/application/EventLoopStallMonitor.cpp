@@ -1,7 +1,9 @@
 #include "application/EventLoopStallMonitor.h"
 
+#include <QDateTime>
 #include <QSaveFile>
 
+#include <algorithm>
 #include <utility>
 
 namespace Keldar::OndrixLumivane {
@@ -28,6 +30,7 @@ void EventLoopStallMonitor::reset()
     longestMs = 0.0;
     longestAt = 0.0;
     slow = 0;
+    windowLongestMs = 0.0;
     lastBeatNs = clock.nsecsElapsed();
 }
 
@@ -44,9 +47,15 @@ void EventLoopStallMonitor::beat()
     if (stallMs >= slowMs) {
         ++slow;
     }
+    windowLongestMs = std::max(windowLongestMs, stallMs);
     // The beat count in the report shows a reader that the loop still turns.
     if (!path.isEmpty() && now - lastWriteNs >= 1'000'000'000) {
         lastWriteNs = now;
+        windows.push_back({++windowCount, QDateTime::currentMSecsSinceEpoch(), windowLongestMs});
+        windowLongestMs = 0.0;
+        if (windows.size() > windowsKept) {
+            windows.pop_front();
+        }
         writeReport();
     }
 }
@@ -61,13 +70,20 @@ bool EventLoopStallMonitor::writeReport() const
     if (!file.open(QIODevice::WriteOnly | QIODevice::Text)) {
         return false;
     }
-    const QByteArray text = QStringLiteral("longest_ms %1\nlongest_at_s %2\nslow_stalls %3\nbeats %4\n")
-                                .arg(longestMs, 0, 'f', 1)
-                                .arg(longestAt, 0, 'f', 1)
-                                .arg(slow)
-                                .arg(beatCount)
-                                .toUtf8();
-    return file.write(text) == text.size() && file.commit();
+    QString text = QStringLiteral("longest_ms %1\nlongest_at_s %2\nslow_stalls %3\nbeats %4\n")
+                       .arg(longestMs, 0, 'f', 1)
+                       .arg(longestAt, 0, 'f', 1)
+                       .arg(slow)
+                       .arg(beatCount);
+    // "window <number> <end, ms since the epoch> <longest stall in it, ms>"
+    for (const Window& window : windows) {
+        text += QStringLiteral("window %1 %2 %3\n")
+                    .arg(window.number)
+                    .arg(window.endMsSinceEpoch)
+                    .arg(window.longestMs, 0, 'f', 1);
+    }
+    const QByteArray bytes = text.toUtf8();
+    return file.write(bytes) == bytes.size() && file.commit();
 }
 
 } // namespace Keldar::OndrixLumivane

@@ -218,7 +218,8 @@ TEST(CommandLine, TheProgramConnectsToTheSonarItIsGiven)
     QFile report(stallReport);
     ASSERT_TRUE(report.open(QIODevice::ReadOnly)) << "no stall report";
     const QString text = QString::fromUtf8(report.readAll());
-    EXPECT_TRUE(text.contains("longest_ms ") && !text.contains("beats 0\n")) << text.toStdString();
+    EXPECT_TRUE(text.contains("longest_ms ") && !text.contains("beats 0\n") && text.contains("\nwindow 1 "))
+        << text.toStdString();
 }
 
 TEST(Window, TheStallMonitorMeasuresABlockedEventLoop)
