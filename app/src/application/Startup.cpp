@@ -1,5 +1,6 @@
 #include "application/Startup.h"
 
+#include "application/EventLoopStallMonitor.h"
 #include "application/ExceptionCatchingApplication.h"
 #include "application/LumivaneApplication.h"
 #include "application/LumivaneWindow.h"
@@ -326,7 +327,14 @@ int runViewer(int argc, char** argv)
         });
     }
 
+    // Opt-in, for soak and chaos runs that watch the GUI thread from outside.
+    std::unique_ptr<EventLoopStallMonitor> stallMonitor;
+    if (const QString report = qEnvironmentVariable("ONDRIX_LUMIVANE_STALL_REPORT"); !report.isEmpty()) {
+        stallMonitor = std::make_unique<EventLoopStallMonitor>(report);
+    }
+
     const int exitCode = ending ? 0 : QApplication::exec();
+    stallMonitor.reset();
     window.reset();
     LumivaneApplication::destroyInstance();
     application.reset();

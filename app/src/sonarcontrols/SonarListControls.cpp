@@ -3,6 +3,7 @@
 #include <keldar/core/DottedQuadValue.h>
 
 #include <QEvent>
+#include <QHash>
 #include <QListWidget>
 #include <QMetaType>
 #include <QVBoxLayout>
@@ -63,6 +64,20 @@ QString SonarListControls::devicePicture(const std::string& modelName)
     }
 }
 
+QIcon SonarListControls::deviceIcon(const std::string& modelName)
+{
+    // Decoded once per picture: the list is rebuilt at every change of the
+    // visible sonars, and decoding a picture per entry each time kept the GUI
+    // thread busy for seconds under a flood of status datagrams.
+    static QHash<QString, QIcon> icons;
+    const QString path = devicePicture(modelName);
+    auto found = icons.constFind(path);
+    if (found == icons.constEnd()) {
+        found = icons.insert(path, QIcon(path));
+    }
+    return *found;
+}
+
 QString SonarListControls::entryText(const DeviceInfo& info)
 {
     return QStringLiteral("Ondrix ") + QString::fromStdString(info.spec.name) + QStringLiteral("\nIP: ") +
@@ -85,7 +100,7 @@ void SonarListControls::onNewListAvailable(SonarMap sonars)
     std::sort(ordered.begin(), ordered.end(),
               [](const DeviceInfo* a, const DeviceInfo* b) { return a->serialNumber < b->serialNumber; });
     for (const DeviceInfo* info : ordered) {
-        auto* item = new QListWidgetItem(QIcon(devicePicture(info->spec.name)), entryText(*info), list);
+        auto* item = new QListWidgetItem(deviceIcon(info->spec.name), entryText(*info), list);
         item->setData(Qt::UserRole, QVariant::fromValue(info->serialNumber));
         if (!info->connectable) {
             item->setFlags(item->flags() & ~(Qt::ItemIsSelectable | Qt::ItemIsEnabled));

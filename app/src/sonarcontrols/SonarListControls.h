@@ -5,6 +5,8 @@
 #include <keldar/gui/BasicPopOutWidget.h>
 #include <keldar/ondrix/SonarTypes.h>
 
+#include <QIcon>
+
 #include <cstdint>
 #include <unordered_map>
 
@@ -31,6 +33,8 @@ public:
 
     // The picture of the model's variant (the letter at the end of its name).
     static QString devicePicture(const std::string& modelName);
+    // The picture as an icon, shared by every entry and rebuild (GUI thread).
+    static QIcon deviceIcon(const std::string& modelName);
     // The four lines an entry shows.
     static QString entryText(const DeviceInfo& info);
 

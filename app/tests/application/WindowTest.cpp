@@ -1,8 +1,9 @@
 // The window and the program around it: themes, logos, the command line and
-// errors that escape a slot.
+// errors that escape a slot, and the opt-in event-loop stall report.
 
 #include "support/ViewerTestSupport.h"
 
+#include "application/EventLoopStallMonitor.h"
 #include "application/ExceptionCatchingApplication.h"
 #include "application/LumivaneApplication.h"
 #include "application/LumivaneWindow.h"
@@ -30,10 +31,12 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <thread>
 
 using namespace Keldar::OndrixLumivane;
 using namespace Keldar::OndrixLumivane::Testing;
@@ -244,6 +247,8 @@ TEST(CommandLine, TheProgramConnectsToTheSonarItIsGiven)
     QProcess viewer;
     auto environment = QProcessEnvironment::systemEnvironment();
     environment.insert("XDG_CONFIG_HOME", folder.path()); // not the user's settings
+    const QString stallReport = folder.path() + "/stall.txt";
+    environment.insert("ONDRIX_LUMIVANE_STALL_REPORT", stallReport);
     viewer.setProcessEnvironment(environment);
     viewer.start(LUMIVANE_EXECUTABLE,
                  {loop, "--connect", "40031", "--listen-address", "127.0.0.1", "--status-port",
@@ -258,6 +263,32 @@ TEST(CommandLine, TheProgramConnectsToTheSonarItIsGiven)
     EXPECT_TRUE(errors.contains("ignoring") && errors.contains("loop.ondrix")) << errors.toStdString();
     const QImage picture(shot);
     EXPECT_FALSE(picture.isNull());
+    // Asked for in the environment, the stall report is left on exit.
+    QFile report(stallReport);
+    ASSERT_TRUE(report.open(QIODevice::ReadOnly)) << "no stall report";
+    const QString text = QString::fromUtf8(report.readAll());
+    EXPECT_TRUE(text.contains("longest_ms ") && !text.contains("beats 0\n") && text.contains("\nwindow 1 "))
+        << text.toStdString();
+}
+
+TEST(Window, TheStallMonitorMeasuresABlockedEventLoop)
+{
+    application();
+    TemporarySettings folder;
+    EventLoopStallMonitor monitor(folder.path() + "/stall.txt");
+    ASSERT_TRUE(waitFor([&] { return monitor.beats() >= 3; }));
+    // The stall under measure: one event that holds the GUI thread.
+    QTimer::singleShot(0, [] { std::this_thread::sleep_for(std::chrono::milliseconds(150)); });
+    const quint64 before = monitor.beats();
+    ASSERT_TRUE(waitFor([&] { return monitor.beats() >= before + 3 && monitor.slowStalls() > 0; }));
+    EXPECT_GE(monitor.longestStallMs(), 140.0);
+    ASSERT_TRUE(monitor.writeReport());
+    QFile report(folder.path() + "/stall.txt");
+    ASSERT_TRUE(report.open(QIODevice::ReadOnly));
+    const QStringList first = QString::fromUtf8(report.readLine()).split(' ');
+    ASSERT_EQ(first.size(), 2);
+    EXPECT_EQ(first[0], "longest_ms");
+    EXPECT_GE(first[1].toDouble(), 140.0);
 }
 
 namespace {

@@ -521,6 +521,12 @@ TEST(SonarList, ShowsEachSonarWithItsLinesAndPicture)
         EXPECT_EQ(widget->item(row)->icon().pixmap(72, 72).toImage(), expected) << path.toStdString();
     }
     EXPECT_EQ(SonarListControls::devicePicture("Unknown"), ":/keldar-ondrix-visualisation/icons/devices/Ondrix.png");
+    // A rebuilt list shares the pictures it decoded (a status flood rebuilds
+    // it many times a second).
+    const qint64 firstIcon = widget->item(0)->icon().cacheKey();
+    Q_EMIT toolbar->newVisibleSonarsList(sonars);
+    ASSERT_EQ(widget->count(), 4);
+    EXPECT_EQ(widget->item(0)->icon().cacheKey(), firstIcon);
 
     // Only an available sonar connects, and picking it closes the list.
     std::vector<std::uint32_t> connected;
