@@ -9,6 +9,7 @@
 #include "application/LumivaneApplication.h"
 #include "application/LumivaneWindow.h"
 #include "base/SettingsStore.h"
+#include "capture/CaptureToolbar.h"
 #include "controller/MainController.h"
 #include "displaycontrols/AdditionalDisplays.h"
 #include "displaycontrols/DisplayControlToolbar.h"
@@ -145,6 +146,11 @@ TEST(DisplayControls, PanelsReachTheFanDisplay)
     ASSERT_EQ(bands.count(), 1);
     EXPECT_EQ(bands.at(0).at(0).toInt(), 4);
     EXPECT_EQ(palettes->getPalette(), 3);
+    // A press on the dimmed fire slider chooses the fire palette.
+    ASSERT_FALSE(palettes->getFireSlider()->isEnabled());
+    QTest::mousePress(palettes->getFireSlider(), Qt::LeftButton);
+    EXPECT_EQ(palettes->getPalette(), PaletteControl::firePalette);
+    EXPECT_TRUE(palettes->getFireSlider()->isEnabled());
 
     auto* filters = toolbar->getFilterControls();
     filters->getDespeckleSlider()->setValue(7);
@@ -435,6 +441,21 @@ TEST(DisplayControls, ShortWindowMovesTheToolbarToTheOverflowSidebar)
     auto* overflow = window->findChild<QWidget*>(QStringLiteral("overflowSidebar"));
     auto* sidebar = window->findChild<QWidget*>(QStringLiteral("sidebar"));
     window->showNormal();
+    // Connecting arranges the sidebar once the capture toolbar is in it: a
+    // window shorter than the whole sidebar by half that toolbar overflows.
+    ASSERT_FALSE(window->isOverflowed());
+    const int whole = sidebar->minimumSizeHint().height();
+    const int capture = window->getCaptureToolbar()->sizeHint().height();
+    ASSERT_GT(capture, 8);
+    live.viewer.controller->disconnectFromSonar();
+    ASSERT_TRUE(waitFor([&] { return window->getMode() == LumivaneWindow::NoSource; }));
+    window->resize(1200, whole - capture / 2);
+    ASSERT_TRUE(waitFor([&] { return window->height() == whole - capture / 2; }));
+    ASSERT_FALSE(window->isOverflowed());
+    live.viewer.controller->connectWhenSeen(43003);
+    ASSERT_TRUE(live.connected());
+    EXPECT_TRUE(window->isOverflowed());
+
     window->resize(1200, 540);
     ASSERT_TRUE(waitFor([&] { return window->isOverflowed(); }));
     EXPECT_EQ(live.toolbar->parentWidget(), overflow);

@@ -522,6 +522,7 @@ TEST(MainToolbar, ButtonsFollowTheSourceAndOpenLogFiles)
     EXPECT_TRUE(button("closeFileButton")->isHidden());
     EXPECT_EQ(button("sonarListButton")->toolTip(), "Connect to a sonar");
 
+    toolbar->setLogFolder(QStringLiteral("/data/recordings"));
     click(button("sonarListButton")); // the open-file dialog closes the list first
     click(button("openFileButton"));
     EXPECT_FALSE(button("sonarListButton")->isChecked());
@@ -529,7 +530,7 @@ TEST(MainToolbar, ButtonsFollowTheSourceAndOpenLogFiles)
     answer.clear(); // cancelled: nothing opens, the folder stays
     click(button("openFileButton"));
     EXPECT_EQ(opened, (std::vector<std::string>{"/data/logs/20260101_120000.ondrix"}));
-    EXPECT_EQ(folders, (std::vector<QString>{QString(), "/data/logs"}));
+    EXPECT_EQ(folders, (std::vector<QString>{"/data/recordings", "/data/logs"}));
 
     toolbar->logfileOpened();
     EXPECT_TRUE(button("sonarListButton")->isHidden() && button("openFileButton")->isHidden());
