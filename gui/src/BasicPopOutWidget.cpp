@@ -180,8 +180,16 @@ void BasicPopOutWidget::reposition()
     if (!target || !reference || reference == this)
         return;
     ensurePolished();
-    if (!testAttribute(Qt::WA_Resized))
+    if (!testAttribute(Qt::WA_Resized) || fittedToArea) {
         adjustSize();
+        fittedToArea = false;
+    }
+    // Taller than its area (a small screen): cut to it, no lower than the
+    // layout allows; a panel that can be this tall scrolls its contents.
+    if (height() > reference->height()) {
+        resize(width(), std::max(reference->height(), minimumSizeHint().height()));
+        fittedToArea = true;
+    }
     const QRect controlRect(reference->mapFromGlobal(target->mapToGlobal(QPoint(0, 0))), target->size());
     QPoint position = computePosition(controlRect, reference->size(), size(), direction, alignmentHint, gap);
     if (!parentWidget())
