@@ -442,19 +442,28 @@ TEST(DisplayControls, ShortWindowMovesTheToolbarToTheOverflowSidebar)
     auto* sidebar = window->findChild<QWidget*>(QStringLiteral("sidebar"));
     window->showNormal();
     // Connecting arranges the sidebar once the capture toolbar is in it: a
-    // window shorter than the whole sidebar by half that toolbar overflows.
-    ASSERT_FALSE(window->isOverflowed());
-    const int whole = sidebar->minimumSizeHint().height();
-    const int capture = window->getCaptureToolbar()->sizeHint().height();
-    ASSERT_GT(capture, 8);
-    live.viewer.controller->disconnectFromSonar();
-    ASSERT_TRUE(waitFor([&] { return window->getMode() == LumivaneWindow::NoSource; }));
-    window->resize(1200, whole - capture / 2);
-    ASSERT_TRUE(waitFor([&] { return window->height() == whole - capture / 2; }));
-    ASSERT_FALSE(window->isOverflowed());
-    live.viewer.controller->connectWhenSeen(43003);
-    ASSERT_TRUE(live.connected());
-    EXPECT_TRUE(window->isOverflowed());
+    // window a pixel shorter than that sidebar overflows at once. The window
+    // is held at its size, as a maximised one on a small screen is, so that
+    // no later resize mends a wrong decision.
+    int sidebarAtConnect = 0;
+    bool overflowedAtConnect = false;
+    QObject::connect(live.viewer.controller, &MainController::connectedToSonar, window, [&] {
+        sidebarAtConnect = sidebar->minimumSizeHint().height();
+        overflowedAtConnect = window->isOverflowed();
+    });
+    const QSize minimum = window->minimumSize();
+    for (const bool short_ : {false, true}) {
+        live.viewer.controller->disconnectFromSonar();
+        ASSERT_TRUE(waitFor([&] { return window->getMode() == LumivaneWindow::NoSource; }));
+        const int height = short_ ? sidebarAtConnect - 1 : 1000;
+        window->setFixedSize(1200, height);
+        ASSERT_TRUE(waitFor([&] { return window->height() == height && !window->isOverflowed(); }));
+        live.viewer.controller->connectWhenSeen(43003);
+        ASSERT_TRUE(live.connected());
+        EXPECT_EQ(overflowedAtConnect, short_);
+    }
+    window->setMinimumSize(minimum);
+    window->setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
 
     window->resize(1200, 540);
     ASSERT_TRUE(waitFor([&] { return window->isOverflowed(); }));
