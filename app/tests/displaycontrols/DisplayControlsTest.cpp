@@ -465,6 +465,18 @@ TEST(DisplayControls, ShortWindowMovesTheToolbarToTheOverflowSidebar)
     window->setMinimumSize(minimum);
     window->setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
 
+    // A display at the right edge that grows with its text stays on screen.
+    auto* displays = live.toolbar->getAdditionalDisplays();
+    auto* logTime = displays->getLogDateTimeDisplay();
+    displays->switchFor(logTime->getKeyStem())->setState(true);
+    ASSERT_TRUE(waitFor([&] { return logTime->isVisible(); }));
+    const QWidget* area = logTime->parentWidget();
+    logTime->move(area->width() - logTime->width(), 0);
+    const int narrow = logTime->width();
+    logTime->currentLogTime(1767268800000);
+    ASSERT_TRUE(waitFor([&] { return logTime->width() > narrow; }));
+    EXPECT_TRUE(waitFor([&] { return area->rect().contains(logTime->geometry()); }));
+
     window->resize(1200, 540);
     ASSERT_TRUE(waitFor([&] { return window->isOverflowed(); }));
     EXPECT_EQ(live.toolbar->parentWidget(), overflow);
