@@ -75,15 +75,39 @@ void RecordingTimeDisplay::placeAtBottomRight()
 {
     if (parentWidget() != nullptr) {
         adjustSize();
-        move(parentWidget()->width() - width() - edgeGap, parentWidget()->height() - height() - edgeGap);
+        moveClear(QPoint(parentWidget()->width() - width() - edgeGap, parentWidget()->height() - height() - edgeGap));
     }
 }
 
 void RecordingTimeDisplay::placeAtBottomCentre()
 {
     if (parentWidget() != nullptr) {
-        move((parentWidget()->width() - width()) / 2, parentWidget()->height() - height() - edgeGap);
+        moveClear(QPoint((parentWidget()->width() - width()) / 2, parentWidget()->height() - height() - edgeGap));
     }
+}
+
+void RecordingTimeDisplay::moveClear(QPoint place)
+{
+    // Above any overlay display shown there (a depth, a log time), so that
+    // the clock never hides what the user chose to see; on a screen too
+    // short for that it keeps the lowest place.
+    const QPoint lowest = place;
+    bool moved = true;
+    while (moved && place.y() >= 0) {
+        moved = false;
+        for (const QObject* child : parentWidget()->children()) {
+            const auto* sibling = qobject_cast<const QWidget*>(child);
+            if (sibling == nullptr || sibling == this || !sibling->isVisible() ||
+                sibling->property("class").toString() != QStringLiteral("simpleDisplayWidget")) {
+                continue;
+            }
+            if (sibling->geometry().intersects(QRect(place, size()))) {
+                place.setY(sibling->y() - height() - edgeGap);
+                moved = true;
+            }
+        }
+    }
+    move(place.y() >= 0 ? place : lowest);
 }
 
 void RecordingTimeDisplay::tick()
