@@ -197,6 +197,12 @@ TEST(SonarControlToolbar, RangeReachesTheSonarInMetresWhateverUnitIsShown)
     // The primary frequency's limits (1 - 120 m) bound the slider, in tenths.
     EXPECT_EQ(range->getSlider()->minimum(), 10);
     EXPECT_EQ(range->getSlider()->maximum(), 1200);
+    // The longest value of the range is shown whole.
+    range->setValueQuietly(1199);
+    auto* label = range->findChild<QLabel*>(QStringLiteral("valueLabel"));
+    EXPECT_EQ(label->text(), "393.37ft");
+    EXPECT_TRUE(waitFor(
+        [&] { return label->width() >= label->sizeHint().width() && range->rect().contains(label->geometry()); }));
 }
 
 TEST(SonarControlToolbar, FrequencyChoicesAndAutoFlipAtTheSecondaryMaximum)
