@@ -19,6 +19,7 @@
 #include <keldar/gui/ToggleSwitch.h>
 
 #include <QAbstractButton>
+#include <QComboBox>
 #include <QDir>
 #include <QTemporaryDir>
 
@@ -55,6 +56,16 @@ int main(int argc, char** argv)
         auto* settingsButton = window->findChild<QAbstractButton*>(QStringLiteral("settingsButton"));
         settingsButton->click();
         ok = save(*window, QString("%1/settings-%2.png").arg(folder, name)) && ok;
+        // The longest entries of the unit combos.
+        for (const char* combo : {"temperatureUnitSelect", "speedUnitSelect", "areaUnitSelect"}) {
+            auto* box = window->getSettingsControls()->findChild<QComboBox*>(QString::fromLatin1(combo));
+            box->setCurrentIndex(box->count() - 1);
+        }
+        ok = save(*window, QString("%1/settings-long-units-%2.png").arg(folder, name)) && ok;
+        for (const char* combo : {"temperatureUnitSelect", "speedUnitSelect", "areaUnitSelect"}) {
+            auto* box = window->getSettingsControls()->findChild<QComboBox*>(QString::fromLatin1(combo));
+            box->setCurrentIndex(QString::fromLatin1(combo) == QStringLiteral("temperatureUnitSelect") ? 1 : 0);
+        }
         settingsButton->click();
         auto* dialog = window->getSettingsControls()->getShortcutDialog();
         dialog->load();
