@@ -16,7 +16,9 @@ namespace Keldar::GUI::Widgets::Containers {
 
 namespace {
 
-constexpr double shownOpacity = 0.95;
+// Opaque once shown: at 0.95 the bright text of an overlay display beneath
+// showed through a panel's controls.
+constexpr double shownOpacity = 1.0;
 constexpr int fadeDuration = 200;
 constexpr int slideDuration = 190;
 
