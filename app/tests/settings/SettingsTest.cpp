@@ -394,15 +394,15 @@ TEST(Settings, ShortcutsActInTheirModeAndChangesTakeEffectAtOnce)
     EXPECT_EQ(stored(QStringLiteral("DisplayControlToolbar/nextPaletteShortcut")).toString(), QStringLiteral("E"));
     find<QPushButton>(dialog, "restoreDefaultsButton")->click();
     EXPECT_EQ(nextPalette->keySequence(), QKeySequence(Qt::Key_E));
-    nextPalette->setKeySequence(QKeySequence(Qt::Key_N));
+    nextPalette->setKeySequence(QKeySequence(Qt::Key_K));
     find<QDialogButtonBox>(dialog, "buttonBox")->button(QDialogButtonBox::Save)->click();
     EXPECT_FALSE(dialog->isVisible());
-    EXPECT_EQ(stored(QStringLiteral("DisplayControlToolbar/nextPaletteShortcut")).toString(), QStringLiteral("N"));
+    EXPECT_EQ(stored(QStringLiteral("DisplayControlToolbar/nextPaletteShortcut")).toString(), QStringLiteral("K"));
     window->activateWindow();
     ASSERT_TRUE(waitFor([&] { return QApplication::activeWindow() == window; }));
     QTest::keyClick(window, Qt::Key_E);
     EXPECT_EQ(palettes->getPalette(), 1);
-    QTest::keyClick(window, Qt::Key_N);
+    QTest::keyClick(window, Qt::Key_K);
     EXPECT_EQ(palettes->getPalette(), 2);
 }
 
