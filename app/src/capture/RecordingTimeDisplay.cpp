@@ -1,5 +1,7 @@
 #include "capture/RecordingTimeDisplay.h"
 
+#include <keldar/gui/BasicPopOutWidget.h>
+
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMovie>
@@ -55,6 +57,13 @@ void RecordingTimeDisplay::start()
     adjustSize();
     show();
     raise();
+    // Above the picture and its displays, never over an open panel.
+    for (auto* panel : parentWidget() != nullptr
+                           ? parentWidget()->findChildren<GUI::Widgets::Containers::BasicPopOutWidget*>(
+                                 QString(), Qt::FindDirectChildrenOnly)
+                           : QList<GUI::Widgets::Containers::BasicPopOutWidget*>()) {
+        panel->raise();
+    }
 }
 
 void RecordingTimeDisplay::stop()
