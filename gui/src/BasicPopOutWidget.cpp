@@ -16,7 +16,9 @@ namespace Keldar::GUI::Widgets::Containers {
 
 namespace {
 
-constexpr double shownOpacity = 0.95;
+// Opaque once shown: at 0.95 the bright text of an overlay display beneath
+// showed through a panel's controls.
+constexpr double shownOpacity = 1.0;
 constexpr int fadeDuration = 200;
 constexpr int slideDuration = 190;
 
@@ -180,8 +182,16 @@ void BasicPopOutWidget::reposition()
     if (!target || !reference || reference == this)
         return;
     ensurePolished();
-    if (!testAttribute(Qt::WA_Resized))
+    if (!testAttribute(Qt::WA_Resized) || fittedToArea) {
         adjustSize();
+        fittedToArea = false;
+    }
+    // Taller than its area (a small screen): cut to it, no lower than the
+    // layout allows; a panel that can be this tall scrolls its contents.
+    if (height() > reference->height()) {
+        resize(width(), std::max(reference->height(), minimumSizeHint().height()));
+        fittedToArea = true;
+    }
     const QRect controlRect(reference->mapFromGlobal(target->mapToGlobal(QPoint(0, 0))), target->size());
     QPoint position = computePosition(controlRect, reference->size(), size(), direction, alignmentHint, gap);
     if (!parentWidget())

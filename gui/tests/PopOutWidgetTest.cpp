@@ -175,6 +175,8 @@ TEST_F(PopOutWidgetTest, ShowingSlidesInToItsPlaceBesideTheControl)
     ASSERT_TRUE(waitUntil([&] { return popOut->getState() == int(BasicPopOutWidget::Shown); }));
     ASSERT_TRUE(waitUntil([&] { return popOut->pos() == expectedDockedPosition(); }));
     EXPECT_FALSE(popOut->mask().isEmpty()) << "docked pop-outs are shaped as a bubble";
+    ASSERT_TRUE(animationsSettled());
+    EXPECT_EQ(popOut->graphicsEffect(), nullptr) << "shown opaque: nothing beneath shows through";
 }
 
 TEST_F(PopOutWidgetTest, HidingFadesOutAndLeavesThePositionForNextTime)

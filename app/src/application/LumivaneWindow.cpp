@@ -306,6 +306,9 @@ void LumivaneWindow::onConnectedToSonar()
     d->mainDisplayArea->setCurrentIndex(sonarPage);
     d->sonarControlToolbar->activate(LiveSonar);
     d->displayControlToolbar->activate(LiveSonar);
+    // Before the sidebar is arranged: its height decides the overflow layout.
+    captureToolbar->activate(LiveSonar);
+    captureToolbar->setMode(CaptureToolbar::Live);
     showSourceControls();
 }
 
@@ -503,6 +506,10 @@ void LumivaneWindow::wireSettingsAndDisplayControls()
             &LumivaneApplication::changePressureUnit);
     connect(settings, &SettingsControls::logCompressionSettingChanged, controller, &MainController::setLogCompression);
     connect(settings, &SettingsControls::newLogLocationRequested, controller, &MainController::setLogLocation);
+    connect(settings, &SettingsControls::newLogLocationRequested, d->mainToolbar,
+            [toolbar = d->mainToolbar](const std::string& folder) {
+                toolbar->setLogFolder(QString::fromStdString(folder));
+            });
     connect(settings, &SettingsControls::captureFormatSettingChanged, controller, &MainController::setCaptureFormat);
     connect(settings, &SettingsControls::resetLayoutRequested, this, [this] {
         for (ToolbarBase* toolbar : std::initializer_list<ToolbarBase*>{

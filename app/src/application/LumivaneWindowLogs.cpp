@@ -87,10 +87,6 @@ void LumivaneWindow::wireLogWidgets()
     connect(controller, &MainController::logFileClosed, mainToolbar, &MainToolbar::resetToolbar);
     connect(controller, &MainController::logFileClosed, this, &LumivaneWindow::resetLogWidgets);
     connect(controller, &MainController::disconnectedFromSonar, this, &LumivaneWindow::resetLogWidgets);
-    connect(controller, &MainController::connectedToSonar, this, [this] {
-        captureToolbar->activate(LiveSonar);
-        captureToolbar->setMode(CaptureToolbar::Live);
-    });
     connect(controller, &MainController::logEntriesCounted, playback, &PlaybackToolbar::logEntriesCounted);
     connect(controller, &MainController::logPlayTimeRetrieved, playback, &PlaybackToolbar::logPlayTimeReceived);
     connect(controller, &MainController::logFrameTimesRetrieved, playback, &PlaybackToolbar::logFrameTimesReceived);

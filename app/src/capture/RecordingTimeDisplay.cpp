@@ -1,5 +1,7 @@
 #include "capture/RecordingTimeDisplay.h"
 
+#include <keldar/gui/BasicPopOutWidget.h>
+
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMovie>
@@ -55,6 +57,13 @@ void RecordingTimeDisplay::start()
     adjustSize();
     show();
     raise();
+    // Above the picture and its displays, never over an open panel.
+    for (auto* panel : parentWidget() != nullptr
+                           ? parentWidget()->findChildren<GUI::Widgets::Containers::BasicPopOutWidget*>(
+                                 QString(), Qt::FindDirectChildrenOnly)
+                           : QList<GUI::Widgets::Containers::BasicPopOutWidget*>()) {
+        panel->raise();
+    }
 }
 
 void RecordingTimeDisplay::stop()
@@ -75,15 +84,39 @@ void RecordingTimeDisplay::placeAtBottomRight()
 {
     if (parentWidget() != nullptr) {
         adjustSize();
-        move(parentWidget()->width() - width() - edgeGap, parentWidget()->height() - height() - edgeGap);
+        moveClear(QPoint(parentWidget()->width() - width() - edgeGap, parentWidget()->height() - height() - edgeGap));
     }
 }
 
 void RecordingTimeDisplay::placeAtBottomCentre()
 {
     if (parentWidget() != nullptr) {
-        move((parentWidget()->width() - width()) / 2, parentWidget()->height() - height() - edgeGap);
+        moveClear(QPoint((parentWidget()->width() - width()) / 2, parentWidget()->height() - height() - edgeGap));
     }
+}
+
+void RecordingTimeDisplay::moveClear(QPoint place)
+{
+    // Above any overlay display shown there (a depth, a log time), so that
+    // the clock never hides what the user chose to see; on a screen too
+    // short for that it keeps the lowest place.
+    const QPoint lowest = place;
+    bool moved = true;
+    while (moved && place.y() >= 0) {
+        moved = false;
+        for (const QObject* child : parentWidget()->children()) {
+            const auto* sibling = qobject_cast<const QWidget*>(child);
+            if (sibling == nullptr || sibling == this || !sibling->isVisible() ||
+                sibling->property("class").toString() != QStringLiteral("simpleDisplayWidget")) {
+                continue;
+            }
+            if (sibling->geometry().intersects(QRect(place, size()))) {
+                place.setY(sibling->y() - height() - edgeGap);
+                moved = true;
+            }
+        }
+    }
+    move(place.y() >= 0 ? place : lowest);
 }
 
 void RecordingTimeDisplay::tick()

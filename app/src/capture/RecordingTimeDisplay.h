@@ -32,6 +32,7 @@ public:
 
 private:
     void tick();
+    void moveClear(QPoint place);
 
     QWidget* frame;
     QLabel* animation;

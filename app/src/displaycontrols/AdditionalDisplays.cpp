@@ -143,6 +143,13 @@ bool AdditionalDisplays::eventFilter(QObject* watched, QEvent* event)
         for (std::size_t i = 0; i < displays.size(); ++i) {
             placeInside(i);
         }
+    } else if (event->type() == QEvent::Resize) {
+        // A display grows with its texts (a log time, a long unit): it stays
+        // on screen, beside the place the user chose.
+        const auto found = std::find(displays.begin(), displays.end(), watched);
+        if (found != displays.end() && placed) {
+            placeInside(static_cast<std::size_t>(found - displays.begin()));
+        }
     } else if (event->type() == QEvent::Move && !placing) {
         // Dragged or moved by anyone else: that is where it is wanted now. A
         // hidden display hears of its moves only when shown, so a move to the

@@ -65,10 +65,19 @@ DynamicPaletteSlider::DynamicPaletteSlider(QWidget* parent)
     setRange(0, 255);
 }
 
-void DynamicPaletteSlider::mousePressEvent(QMouseEvent* event)
+bool DynamicPaletteSlider::event(QEvent* event)
 {
-    Q_EMIT dynamicPaletteClicked();
-    QSlider::mousePressEvent(event);
+    if (event->type() == QEvent::MouseButtonPress) {
+        const bool wasEnabled = isEnabled();
+        Q_EMIT dynamicPaletteClicked();
+        // Choosing the palette enables the slider; only a press on a slider
+        // that was already live moves its handle.
+        if (!wasEnabled) {
+            event->accept();
+            return true;
+        }
+    }
+    return QSlider::event(event);
 }
 
 PaletteControl::PaletteControl(GUI::Widgets::Bases::PopOutWidgetControl* button, QWidget* parent)

@@ -47,7 +47,9 @@ Q_SIGNALS:
     void dynamicPaletteClicked();
 
 protected:
-    void mousePressEvent(QMouseEvent* event) override;
+    // A slider is dimmed while its palette is not the chosen one, and a
+    // disabled widget never sees mousePressEvent: the press is caught here.
+    bool event(QEvent* event) override;
 };
 
 // Palette choice: six static palettes and the fire and aqua palettes, whose

@@ -6,6 +6,7 @@
 #include <vector>
 
 class QKeySequenceEdit;
+class QLabel;
 class QSettings;
 
 namespace Keldar::OndrixLumivane {
@@ -13,7 +14,9 @@ namespace Keldar::OndrixLumivane {
 // Edits the keyboard shortcuts of every toolbar, one section per group of
 // the shortcut table. The editors start from the store with the defaults as
 // fallback; saving writes every editor, so the defaults are in the store
-// after the first save.
+// after the first save. Keys the viewer keeps for itself are shown beside
+// them, read-only, and Save is refused while two actions shown together
+// share a key.
 class KeyboardShortcutConfigDialog : public QDialog
 {
     Q_OBJECT
@@ -24,12 +27,19 @@ public:
 
     void load();
     void save();
+    // Puts every editor back to its default; nothing is stored until Save.
+    void restoreDefaults();
+    // The sentence naming two actions that share a key, or empty.
+    QString clash() const;
     // The editor of `key` in `group`, or null.
     QKeySequenceEdit* editorFor(const QString& group, const QString& key) const;
 
 Q_SIGNALS:
     void shortcutsUpdated();
     void initialSaveDone();
+
+protected:
+    void showEvent(QShowEvent* event) override;
 
 private:
     struct Editor
@@ -38,10 +48,14 @@ private:
         QString key;
         QString defaultSequence;
         QKeySequenceEdit* edit;
+        bool fixed;
     };
+
+    void trySave();
 
     std::unique_ptr<QSettings> store;
     std::vector<Editor> editors;
+    QLabel* clashLabel;
     bool initialSaveMade = false;
 };
 

@@ -1,5 +1,6 @@
 #include "settings/SettingsControls.h"
 
+#include "base/FittingScrollArea.h"
 #include "base/PanelLayout.h"
 #include "base/SettingsStore.h"
 #include "settings/KeyboardShortcutConfigDialog.h"
@@ -131,7 +132,16 @@ SettingsControls::SettingsControls(GUI::Widgets::Bases::PopOutWidgetControl* but
     browseButton->setObjectName(QStringLiteral("logBrowseButton"));
     browseButton->setFixedSize(28, 28);
 
-    auto* layout = PanelLayout::popOutBody(this);
+    // Below the handle the panel scrolls: it is taller than a small screen.
+    auto* scroll = new FittingScrollArea(this);
+    scroll->setObjectName(QStringLiteral("settingsScrollArea"));
+    auto* contents = new QWidget(scroll);
+    contents->setObjectName(QStringLiteral("settingsContents"));
+    auto* layout = new QVBoxLayout(contents);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(6);
+    scroll->setWidget(contents);
+    PanelLayout::popOutBody(this)->addWidget(scroll, 1);
 
     layout->addWidget(heading(QStringLiteral("General"), this));
     auto* general = section();

@@ -20,7 +20,8 @@ const std::vector<ShortcutGroup>& shortcutGroups()
           {"decreaseRangeShortcut", "S", "Decrease Range:"},
           {"increaseGainShortcut", "D", "Increase Gain:"},
           {"decreaseGainShortcut", "A", "Decrease Gain:"},
-          {"toggleFrequencyShortcut", "F", "Toggle Frequency:"}}},
+          {"toggleFrequencyShortcut", "F", "Toggle Frequency:"}},
+         LiveShortcuts},
         {"PlaybackControlToolbar",
          "Playback Control",
          {{"playPauseShortcut", "Space", "Play/Pause:"},
@@ -28,7 +29,10 @@ const std::vector<ShortcutGroup>& shortcutGroups()
           {"increaseSpeedShortcut", "W", "Increase Playback Speed:"},
           {"decreaseSpeedShortcut", "S", "Decrease Playback Speed:"},
           {"nextBookmarkShortcut", "N", "Next Bookmark:"},
-          {"previousBookmarkShortcut", "P", "Previous Bookmark:"}}},
+          {"previousBookmarkShortcut", "P", "Previous Bookmark:"},
+          {"previousFrameKey", "Left", "Previous Frame:", true},
+          {"nextFrameKey", "Right", "Next Frame:", true}},
+         PlaybackShortcuts},
         {"DisplayControlToolbar",
          "Display Control",
          {{"nextPaletteShortcut", "E", "Next palette:"},
@@ -39,6 +43,42 @@ const std::vector<ShortcutGroup>& shortcutGroups()
          {{"startStopLoggingShortcut", "L", "Start/Stop Logging:"}, {"stillCaptureShortcut", "C", "Still Capture:"}}},
     };
     return groups;
+}
+
+std::vector<ShortcutRef> shortcutEntries()
+{
+    std::vector<ShortcutRef> refs;
+    for (const auto& group : shortcutGroups()) {
+        for (const auto& entry : group.entries) {
+            refs.push_back({&group, &entry});
+        }
+    }
+    return refs;
+}
+
+QString shortcutClash(const std::vector<QString>& sequences)
+{
+    const auto refs = shortcutEntries();
+    const std::size_t count = std::min(refs.size(), sequences.size());
+    const auto name = [](const ShortcutRef& ref) {
+        QString label = QString::fromLatin1(ref.entry->label);
+        if (label.endsWith(QLatin1Char(':'))) {
+            label.chop(1);
+        }
+        return label;
+    };
+    for (std::size_t a = 0; a < count; ++a) {
+        if (sequences[a].isEmpty()) {
+            continue;
+        }
+        for (std::size_t b = a + 1; b < count; ++b) {
+            if (sequences[b] == sequences[a] && (refs[a].group->modes & refs[b].group->modes) != 0U) {
+                return QStringLiteral("\"%1\" and \"%2\" both use %3. Choose another key for one of them.")
+                    .arg(name(refs[a]), name(refs[b]), sequences[a]);
+            }
+        }
+    }
+    return {};
 }
 
 QString defaultLogLocation()

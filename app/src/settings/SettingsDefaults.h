@@ -35,13 +35,20 @@ enum EnvironmentIndex : int { FreshWater = 0, SaltWater = 1, CustomEnvironment =
 inline constexpr double saltWaterSalinity = 35.0;
 
 // One keyboard shortcut of a toolbar: its key in the toolbar's group, its
-// default in portable notation and the label of its editor.
+// default in portable notation and the label of its editor. A fixed entry is
+// a key the viewer keeps for itself: shown so that the user sees it is taken,
+// never stored nor edited.
 struct ShortcutEntry
 {
     const char* key;
     const char* defaultSequence;
     const char* label;
+    bool fixed = false;
 };
+
+// The window modes in which a toolbar, and so its shortcuts, is shown. One
+// key may serve two toolbars only when they are never shown together.
+enum ShortcutModes : unsigned { LiveShortcuts = 1U, PlaybackShortcuts = 2U, EveryMode = 3U };
 
 // The shortcuts of one toolbar, stored in the toolbar's own group. A toolbar
 // joins the shortcut dialog by having an entry here.
@@ -50,9 +57,24 @@ struct ShortcutGroup
     const char* group;
     const char* title;
     std::vector<ShortcutEntry> entries;
+    unsigned modes = EveryMode;
 };
 
 const std::vector<ShortcutGroup>& shortcutGroups();
+
+// The entries of shortcutGroups() in table order, with their group.
+struct ShortcutRef
+{
+    const ShortcutGroup* group;
+    const ShortcutEntry* entry;
+};
+std::vector<ShortcutRef> shortcutEntries();
+
+// `sequences` holds one key sequence text per entry of shortcutEntries(), in
+// order. Returns a sentence naming the first two actions that share a key in
+// a mode where both are shown, or an empty text when no two do. Empty
+// sequences never clash.
+QString shortcutClash(const std::vector<QString>& sequences);
 
 // The user's documents folder, where recordings and stills go by default.
 QString defaultLogLocation();

@@ -8,6 +8,7 @@
 #include <QSignalBlocker>
 #include <QSlider>
 
+#include <algorithm>
 #include <cmath>
 
 namespace Keldar::OndrixLumivane {
@@ -16,6 +17,8 @@ using GUI::Widgets::AddOns::FloatingWidgetHandle;
 using GUI::Widgets::Buttons::SvgButton;
 
 namespace {
+
+constexpr int minimumValueWidth = 30;
 
 SvgButton* makeStepButton(const QString& icon, const QString& name, QWidget* parent)
 {
@@ -48,7 +51,7 @@ BasicSliderPopOut::BasicSliderPopOut(GUI::Widgets::Bases::PopOutWidgetControl* b
     slider->setPageStep(pageStep);
     slider->setMinimumWidth(160);
     valueLabel->setObjectName(QStringLiteral("valueLabel"));
-    valueLabel->setMinimumWidth(30);
+    valueLabel->setMinimumWidth(minimumValueWidth);
     valueLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     handle->setObjectName(QStringLiteral("handle"));
 
@@ -155,6 +158,25 @@ void BasicSliderPopOut::step(int direction)
 void BasicSliderPopOut::updateValueLabel()
 {
     valueLabel->setText(formatValue(static_cast<double>(slider->value()) * static_cast<double>(factor), unitSuffix));
+    // Room for the widest value of the range in the unit shown, so that a
+    // longer value ("66.2m" after "2.5m") is never cut at its left.
+    const double largest =
+        std::max(std::abs(static_cast<double>(slider->minimum())), std::abs(static_cast<double>(slider->maximum()))) *
+        std::abs(static_cast<double>(factor));
+    QString widest = QString(QString::number(std::floor(largest), 'f', 0).size(), QLatin1Char('8')) +
+                     QStringLiteral(".88") + QString::fromStdString(unitSuffix);
+    if (static_cast<double>(slider->minimum()) * static_cast<double>(factor) < 0.0) {
+        widest.prepend(QLatin1Char('-'));
+    }
+    const int needed = std::max(minimumValueWidth, valueLabel->fontMetrics().horizontalAdvance(widest));
+    if (valueLabel->minimumWidth() != needed) {
+        valueLabel->setMinimumWidth(needed);
+        // Already sized and shown: it grows, and its bubble with it.
+        if (testAttribute(Qt::WA_Resized) && width() < sizeHint().width()) {
+            resize(sizeHint().width(), height());
+            setPopOutDirection(getPopOutDirection());
+        }
+    }
 }
 
 } // namespace Keldar::OndrixLumivane

@@ -111,14 +111,20 @@ void MainToolbar::resetToolbar()
 
 void MainToolbar::logFileDialogRequested()
 {
-    const QString file = fileChooser(window(), QStringLiteral("Open Log File"), lastLogFolder,
-                                     QStringLiteral("Ondrix Log Files (*.ondrix)"));
+    const QString file =
+        fileChooser(window(), QStringLiteral("Open Log File"), lastLogFolder.isEmpty() ? logFolder : lastLogFolder,
+                    QStringLiteral("Ondrix Log Files (*.ondrix)"));
     openFileButton->setChecked(false);
     if (file.isEmpty()) {
         return;
     }
     lastLogFolder = QFileInfo(file).absolutePath();
     Q_EMIT openLogFile(QFile::encodeName(file).toStdString());
+}
+
+void MainToolbar::setLogFolder(const QString& folder)
+{
+    logFolder = folder;
 }
 
 void MainToolbar::logfileOpened()

@@ -49,6 +49,8 @@ public Q_SLOTS:
     void resetToolbar();
     void logFileDialogRequested();
     void logfileOpened();
+    // The log folder of the settings: where the first open dialog starts.
+    void setLogFolder(const QString& folder);
 
     void restoreState(int mode) override;
     void saveState() override;
@@ -63,6 +65,7 @@ private:
     SonarListControls* sonarList;
     FileChooser fileChooser;
     QString lastLogFolder;
+    QString logFolder;
 };
 
 } // namespace Keldar::OndrixLumivane

@@ -11,6 +11,11 @@
 #include "capture/CaptureToolbar.h"
 #include "capture/RecordingTimeDisplay.h"
 #include "controller/MainController.h"
+#include "displaycontrols/AdditionalDisplays.h"
+#include "displaycontrols/DisplayControlToolbar.h"
+#include "displaycontrols/DisplayPanels.h"
+#include "displaycontrols/overlays/OverlayDisplays.h"
+#include <keldar/gui/ToggleSwitch.h>
 
 #include <keldar/gui/SvgButton.h>
 #include <keldar/ondrix/OndrixSonar.h>
@@ -76,6 +81,22 @@ TEST(Recording, RecordsEveryMessageOfTheSonarWithItsDetailsAndAClock)
         delivered.push_back(bytesOf(message));
     });
 
+    // The environment display at the bottom right, where the clock goes.
+    auto* displays = viewer.window->getDisplayControlToolbar()->getAdditionalDisplays();
+    auto* environment = displays->getEnvironmentDisplay();
+    displays->switchFor(environment->getKeyStem())->setState(true);
+    ASSERT_TRUE(waitFor([&] { return environment->isVisible(); }));
+    const QWidget* area = environment->parentWidget();
+    ASSERT_EQ(area, clock->parentWidget());
+    environment->move(area->width() - environment->width(), area->height() - environment->height());
+    // An open panel stays above the clock.
+    auto* panelButton =
+        viewer.window->getDisplayControlToolbar()->findChild<QAbstractButton*>(QStringLiteral("filtersButton"));
+    panelButton->click();
+    const QWidget* panel = viewer.window->getDisplayControlToolbar()->getFilterControls();
+    ASSERT_TRUE(waitFor([&] { return panel->isVisible(); }));
+    ASSERT_EQ(panel->parentWidget(), area);
+
     const QString before = QDateTime::currentDateTime().toString("yyyyMMdd_hhmmss");
     QTest::mouseClick(capture->getRecordButton(), Qt::LeftButton);
     ASSERT_TRUE(viewer.controller->isRecording());
@@ -87,6 +108,8 @@ TEST(Recording, RecordsEveryMessageOfTheSonarWithItsDetailsAndAClock)
     EXPECT_TRUE(capture->getBookmarkButton()->isVisible());
     EXPECT_FALSE(capture->getRecordButton()->isVisible());
     EXPECT_TRUE(clock->isVisible());
+    EXPECT_FALSE(clock->geometry().intersects(environment->geometry()));
+    EXPECT_LT(area->children().indexOf(clock), area->children().indexOf(const_cast<QWidget*>(panel)));
     EXPECT_TRUE(waitFor([&] { return clock->getTimeText() == "00:00:02"; })) << clock->getTimeText().toStdString();
     QTest::mouseClick(capture->getStopButton(), Qt::LeftButton);
     const QString after = QDateTime::currentDateTime().toString("yyyyMMdd_hhmmss");

@@ -9,6 +9,7 @@
 #include "application/LumivaneApplication.h"
 #include "application/LumivaneWindow.h"
 #include "base/SettingsStore.h"
+#include "capture/CaptureToolbar.h"
 #include "controller/MainController.h"
 #include "displaycontrols/AdditionalDisplays.h"
 #include "displaycontrols/DisplayControlToolbar.h"
@@ -151,6 +152,11 @@ TEST(DisplayControls, PanelsReachTheFanDisplay)
     ASSERT_EQ(bands.count(), 1);
     EXPECT_EQ(bands.at(0).at(0).toInt(), 4);
     EXPECT_EQ(palettes->getPalette(), 3);
+    // A press on the dimmed fire slider chooses the fire palette.
+    ASSERT_FALSE(palettes->getFireSlider()->isEnabled());
+    QTest::mousePress(palettes->getFireSlider(), Qt::LeftButton);
+    EXPECT_EQ(palettes->getPalette(), PaletteControl::firePalette);
+    EXPECT_TRUE(palettes->getFireSlider()->isEnabled());
 
     auto* filters = toolbar->getFilterControls();
     filters->getDespeckleSlider()->setValue(7);
@@ -464,6 +470,42 @@ TEST(DisplayControls, ShortWindowMovesTheToolbarToTheOverflowSidebar)
     auto* overflow = window->findChild<QWidget*>(QStringLiteral("overflowSidebar"));
     auto* sidebar = window->findChild<QWidget*>(QStringLiteral("sidebar"));
     window->showNormal();
+    // Connecting arranges the sidebar once the capture toolbar is in it: a
+    // window a pixel shorter than that sidebar overflows at once. The window
+    // is held at its size, as a maximised one on a small screen is, so that
+    // no later resize mends a wrong decision.
+    int sidebarAtConnect = 0;
+    bool overflowedAtConnect = false;
+    QObject::connect(live.viewer.controller, &MainController::connectedToSonar, window, [&] {
+        sidebarAtConnect = sidebar->minimumSizeHint().height();
+        overflowedAtConnect = window->isOverflowed();
+    });
+    const QSize minimum = window->minimumSize();
+    for (const bool short_ : {false, true}) {
+        live.viewer.controller->disconnectFromSonar();
+        ASSERT_TRUE(waitFor([&] { return window->getMode() == LumivaneWindow::NoSource; }));
+        const int height = short_ ? sidebarAtConnect - 1 : 1000;
+        window->setFixedSize(1200, height);
+        ASSERT_TRUE(waitFor([&] { return window->height() == height && !window->isOverflowed(); }));
+        live.viewer.controller->connectWhenSeen(43003);
+        ASSERT_TRUE(live.connected());
+        EXPECT_EQ(overflowedAtConnect, short_);
+    }
+    window->setMinimumSize(minimum);
+    window->setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+
+    // A display at the right edge that grows with its text stays on screen.
+    auto* displays = live.toolbar->getAdditionalDisplays();
+    auto* logTime = displays->getLogDateTimeDisplay();
+    displays->switchFor(logTime->getKeyStem())->setState(true);
+    ASSERT_TRUE(waitFor([&] { return logTime->isVisible(); }));
+    const QWidget* area = logTime->parentWidget();
+    logTime->move(area->width() - logTime->width(), 0);
+    const int narrow = logTime->width();
+    logTime->currentLogTime(1767268800000);
+    ASSERT_TRUE(waitFor([&] { return logTime->width() > narrow; }));
+    EXPECT_TRUE(waitFor([&] { return area->rect().contains(logTime->geometry()); }));
+
     window->resize(1200, 540);
     ASSERT_TRUE(waitFor([&] { return window->isOverflowed(); }));
     EXPECT_EQ(live.toolbar->parentWidget(), overflow);

@@ -1,6 +1,7 @@
 // Saves pictures of the settings pop-out, the shortcut dialog, every display
 // panel and a live screen with every overlay display on, in each theme.
 // Run under a display: scripts/with-display lumivane-display-panels-tour OUTDIR
+// (WITH_DISPLAY_SIZE=1024x600 for a small screen)
 
 #include "screenshots/TourStart.h"
 #include "support/ViewerTestSupport.h"
@@ -18,7 +19,9 @@
 #include <keldar/gui/ToggleSwitch.h>
 
 #include <QAbstractButton>
+#include <QComboBox>
 #include <QDir>
+#include <QTemporaryDir>
 
 #include <cstdio>
 
@@ -53,6 +56,16 @@ int main(int argc, char** argv)
         auto* settingsButton = window->findChild<QAbstractButton*>(QStringLiteral("settingsButton"));
         settingsButton->click();
         ok = save(*window, QString("%1/settings-%2.png").arg(folder, name)) && ok;
+        // The longest entries of the unit combos.
+        for (const char* combo : {"temperatureUnitSelect", "speedUnitSelect", "areaUnitSelect"}) {
+            auto* box = window->getSettingsControls()->findChild<QComboBox*>(QString::fromLatin1(combo));
+            box->setCurrentIndex(box->count() - 1);
+        }
+        ok = save(*window, QString("%1/settings-long-units-%2.png").arg(folder, name)) && ok;
+        for (const char* combo : {"temperatureUnitSelect", "speedUnitSelect", "areaUnitSelect"}) {
+            auto* box = window->getSettingsControls()->findChild<QComboBox*>(QString::fromLatin1(combo));
+            box->setCurrentIndex(QString::fromLatin1(combo) == QStringLiteral("temperatureUnitSelect") ? 1 : 0);
+        }
         settingsButton->click();
         auto* dialog = window->getSettingsControls()->getShortcutDialog();
         dialog->load();
@@ -82,6 +95,16 @@ int main(int argc, char** argv)
         }
         (void)waitFor([] { return false; }, std::chrono::milliseconds(1500)); // rates settle
         ok = save(*window, QString("%1/overlays-%2.png").arg(folder, name)) && ok;
+        // Every display on under an open panel, and the recording clock.
+        auto* displaysButton = toolbar->findChild<QAbstractButton*>(QStringLiteral("additionalDisplaysButton"));
+        displaysButton->click();
+        ok = save(*window, QString("%1/overlays-panel-%2.png").arg(folder, name)) && ok;
+        displaysButton->click();
+        QTemporaryDir recordings;
+        viewer.controller->setLogLocation(recordings.path().toStdString());
+        viewer.controller->startLogging();
+        ok = save(*window, QString("%1/recording-%2.png").arg(folder, name)) && ok;
+        viewer.controller->stopLogging();
         for (const auto* display : displays->getDisplays()) {
             displays->switchFor(display->getKeyStem())->setState(false);
         }

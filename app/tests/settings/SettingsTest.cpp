@@ -19,6 +19,7 @@
 #include "settings/SettingsControls.h"
 #include "settings/SettingsDefaults.h"
 #include "sonarcontrols/BasicSliderPopOut.h"
+#include "sonarcontrols/MainToolbar.h"
 #include "sonarcontrols/SonarControlToolbar.h"
 
 #include <keldar/core/Units/FeetPerSecond.h>
@@ -34,9 +35,11 @@
 #include <QDialogButtonBox>
 #include <QDir>
 #include <QKeySequenceEdit>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollArea>
 #include <QSettings>
 #include <QSlider>
 #include <QTemporaryDir>
@@ -95,6 +98,34 @@ TEST(SettingsLogic, TypedSpeedIsReadInTheUnitShownAndOnlyTheDefaultLogFolderIsMa
     EXPECT_TRUE(Settings::prepareLogFolder(base.path(), documents));
 }
 
+TEST(SettingsLogic, OneKeyServesTwoActionsOnlyInDifferentModes)
+{
+    const auto entries = Settings::shortcutEntries();
+    std::vector<QString> keys;
+    for (const auto& ref : entries) {
+        keys.push_back(QString::fromLatin1(ref.entry->defaultSequence));
+    }
+    // W and S serve both the range and the playback speed: never shown together.
+    EXPECT_EQ(Settings::shortcutClash(keys), QString());
+    const auto index = [&](const char* key) {
+        for (std::size_t i = 0; i < entries.size(); ++i) {
+            if (qstrcmp(entries[i].entry->key, key) == 0) {
+                return i;
+            }
+        }
+        throw std::runtime_error(std::string("no shortcut ") + key);
+    };
+    keys[index("toggleLoopShortcut")] = QStringLiteral("Left");
+    EXPECT_EQ(Settings::shortcutClash(keys),
+              QStringLiteral("\"Toggle Loop\" and \"Previous Frame\" both use Left. Choose another key for one "
+                             "of them."));
+    keys[index("toggleLoopShortcut")] = QString();
+    keys[index("stillCaptureShortcut")] = QString();
+    EXPECT_EQ(Settings::shortcutClash(keys), QString()) << "two empty keys";
+    keys[index("stillCaptureShortcut")] = QStringLiteral("F");
+    EXPECT_TRUE(Settings::shortcutClash(keys).startsWith(QStringLiteral("\"Toggle Frequency\" and \"Still Capture\"")));
+}
+
 TEST(Settings, FirstStartSelectsTheDefaultsAndWritesEveryShortcut)
 {
     ViewerSession viewer;
@@ -115,6 +146,15 @@ TEST(Settings, FirstStartSelectsTheDefaultsAndWritesEveryShortcut)
     const QString documents = QDir(viewer.settings.path()).filePath(QStringLiteral("Documents"));
     EXPECT_EQ(QDir::cleanPath(find<QLineEdit>(settings, "logLocationText")->text()), documents);
     EXPECT_TRUE(QDir(documents).exists());
+    // The first open dialog starts in the log folder.
+    QString openedIn;
+    auto* mainToolbar = viewer.window->findChild<MainToolbar*>(QStringLiteral("mainToolbar"));
+    mainToolbar->setFileChooser([&](QWidget*, const QString&, const QString& folder, const QString&) {
+        openedIn = folder;
+        return QString();
+    });
+    find<QAbstractButton>(mainToolbar, "openFileButton")->click();
+    EXPECT_EQ(QDir::cleanPath(openedIn), documents);
 
     auto* displays = viewer.window->getDisplayControlToolbar()->getAdditionalDisplays();
     for (const auto* display : displays->getDisplays()) {
@@ -123,6 +163,12 @@ TEST(Settings, FirstStartSelectsTheDefaultsAndWritesEveryShortcut)
     }
     for (const auto& group : Settings::shortcutGroups()) {
         for (const auto& entry : group.entries) {
+            if (entry.fixed) {
+                EXPECT_FALSE(
+                    stored(QString::fromLatin1(group.group) + QLatin1Char('/') + QString::fromLatin1(entry.key))
+                        .isValid());
+                continue;
+            }
             const QString key = QString::fromLatin1(group.group) + QLatin1Char('/') + QString::fromLatin1(entry.key);
             EXPECT_EQ(stored(key).toString(), QString::fromLatin1(entry.defaultSequence)) << key.toStdString();
         }
@@ -288,6 +334,29 @@ TEST(Settings, WindowPlaceAndTheOverflowLayoutsPanelsSurviveARestart)
     EXPECT_EQ(viewer.window->getDisplayControlToolbar()->getPaletteControl()->getFireSlider()->value(), 40);
 }
 
+TEST(Settings, EverySettingIsReachableOnASmallScreen)
+{
+    ViewerSession viewer;
+    auto* window = viewer.window.get();
+    window->showNormal();
+    window->setGeometry(0, 0, 1024, 600);
+    ASSERT_TRUE(waitFor([&] { return window->height() == 600; }));
+    auto* settings = viewer.window->getSettingsControls();
+    find<QAbstractButton>(window, "settingsButton")->click();
+    ASSERT_TRUE(waitFor([&] { return settings->isVisible(); }));
+    const auto inWindow = [&](const QWidget* widget) {
+        return QRect(widget->mapTo(window, QPoint(0, 0)), widget->size());
+    };
+    // Once it has slid into place.
+    EXPECT_TRUE(waitFor([&] { return window->rect().contains(inWindow(settings)); }));
+    auto* scroll = find<QScrollArea>(settings, "settingsScrollArea");
+    for (const char* name : {"colourThemeSelect", "logLocationText", "logBrowseButton", "captureFormat"}) {
+        auto* widget = find<QWidget>(settings, name);
+        scroll->ensureWidgetVisible(widget);
+        EXPECT_TRUE(inWindow(scroll->viewport()).contains(inWindow(widget))) << name;
+    }
+}
+
 TEST(Settings, ShortcutsActInTheirModeAndChangesTakeEffectAtOnce)
 {
     ViewerSession viewer;
@@ -334,15 +403,33 @@ TEST(Settings, ShortcutsActInTheirModeAndChangesTakeEffectAtOnce)
 
     find<QPushButton>(viewer.window->getSettingsControls(), "keyboardShortcutsButton")->click();
     ASSERT_TRUE(waitFor([&] { return dialog->isVisible(); }));
-    dialog->editorFor(QStringLiteral("DisplayControlToolbar"), QStringLiteral("nextPaletteShortcut"))
-        ->setKeySequence(QKeySequence(Qt::Key_N));
+    // The arrow keys of playback are listed, read-only.
+    auto* previousFrame =
+        dialog->editorFor(QStringLiteral("PlaybackControlToolbar"), QStringLiteral("previousFrameKey"));
+    ASSERT_NE(previousFrame, nullptr);
+    EXPECT_EQ(previousFrame->keySequence(), QKeySequence(Qt::Key_Left));
+    EXPECT_FALSE(previousFrame->isEnabled());
+    // W is the range's in live mode, where the palettes are shown too.
+    auto* nextPalette =
+        dialog->editorFor(QStringLiteral("DisplayControlToolbar"), QStringLiteral("nextPaletteShortcut"));
+    nextPalette->setKeySequence(QKeySequence(Qt::Key_W));
     find<QDialogButtonBox>(dialog, "buttonBox")->button(QDialogButtonBox::Save)->click();
-    EXPECT_EQ(stored(QStringLiteral("DisplayControlToolbar/nextPaletteShortcut")).toString(), QStringLiteral("N"));
+    EXPECT_TRUE(dialog->isVisible());
+    EXPECT_TRUE(find<QLabel>(dialog, "clashLabel")
+                    ->text()
+                    .startsWith(QStringLiteral("\"Increase Range\" and \"Next palette\" both use W")));
+    EXPECT_EQ(stored(QStringLiteral("DisplayControlToolbar/nextPaletteShortcut")).toString(), QStringLiteral("E"));
+    find<QPushButton>(dialog, "restoreDefaultsButton")->click();
+    EXPECT_EQ(nextPalette->keySequence(), QKeySequence(Qt::Key_E));
+    nextPalette->setKeySequence(QKeySequence(Qt::Key_K));
+    find<QDialogButtonBox>(dialog, "buttonBox")->button(QDialogButtonBox::Save)->click();
+    EXPECT_FALSE(dialog->isVisible());
+    EXPECT_EQ(stored(QStringLiteral("DisplayControlToolbar/nextPaletteShortcut")).toString(), QStringLiteral("K"));
     window->activateWindow();
     ASSERT_TRUE(waitFor([&] { return QApplication::activeWindow() == window; }));
     QTest::keyClick(window, Qt::Key_E);
     EXPECT_EQ(palettes->getPalette(), 1);
-    QTest::keyClick(window, Qt::Key_N);
+    QTest::keyClick(window, Qt::Key_K);
     EXPECT_EQ(palettes->getPalette(), 2);
 }
 

@@ -200,6 +200,12 @@ TEST(SonarControlToolbar, RangeReachesTheSonarInMetresWhateverUnitIsShown)
     // The primary frequency's limits (1 - 120 m) bound the slider, in tenths.
     EXPECT_EQ(range->getSlider()->minimum(), 10);
     EXPECT_EQ(range->getSlider()->maximum(), 1200);
+    // The longest value of the range is shown whole.
+    range->setValueQuietly(1199);
+    auto* label = range->findChild<QLabel*>(QStringLiteral("valueLabel"));
+    EXPECT_EQ(label->text(), "393.37ft");
+    EXPECT_TRUE(waitFor(
+        [&] { return label->width() >= label->sizeHint().width() && range->rect().contains(label->geometry()); }));
 }
 
 TEST(SonarControlToolbar, FrequencyChoicesAndAutoFlipAtTheSecondaryMaximum)
@@ -567,6 +573,7 @@ TEST(MainToolbar, ButtonsFollowTheSourceAndOpenLogFiles)
     EXPECT_TRUE(button("closeFileButton")->isHidden());
     EXPECT_EQ(button("sonarListButton")->toolTip(), "Connect to a sonar");
 
+    toolbar->setLogFolder(QStringLiteral("/data/recordings"));
     click(button("sonarListButton")); // the open-file dialog closes the list first
     click(button("openFileButton"));
     EXPECT_FALSE(button("sonarListButton")->isChecked());
@@ -574,7 +581,7 @@ TEST(MainToolbar, ButtonsFollowTheSourceAndOpenLogFiles)
     answer.clear(); // cancelled: nothing opens, the folder stays
     click(button("openFileButton"));
     EXPECT_EQ(opened, (std::vector<std::string>{"/data/logs/20260101_120000.ondrix"}));
-    EXPECT_EQ(folders, (std::vector<QString>{QString(), "/data/logs"}));
+    EXPECT_EQ(folders, (std::vector<QString>{"/data/recordings", "/data/logs"}));
 
     toolbar->logfileOpened();
     EXPECT_TRUE(button("sonarListButton")->isHidden() && button("openFileButton")->isHidden());

@@ -103,6 +103,8 @@ private:
     int alignmentHint;
     int gap;
     bool docked = true;
+    // Cut to the height of its area by reposition(); sized afresh next time.
+    bool fittedToArea = false;
     QPointer<AddOns::FloatingWidgetHandle> floatingHandle;
     QMetaObject::Connection undockOnDrag;
     QMetaObject::Connection dockWhenHidden;
