@@ -82,6 +82,8 @@ void LumivaneWindow::wireLogWidgets()
         captureToolbar->setMode(CaptureToolbar::Live);
     });
     connect(controller, &MainController::logEntriesCounted, playback, &PlaybackToolbar::logEntriesCounted);
+    connect(controller, &MainController::logTimeZoneRetrieved, playback->getExportModal(),
+            &ExportModal::logTimeZoneRetrieved);
     connect(controller, &MainController::logPlayTimeRetrieved, playback, &PlaybackToolbar::logPlayTimeReceived);
     connect(controller, &MainController::framePlayed, playback, &PlaybackToolbar::framePlayed);
     connect(controller, &MainController::newBookmarkList, playback, &PlaybackToolbar::newBookmarkList);

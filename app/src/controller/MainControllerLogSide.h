@@ -49,6 +49,9 @@ struct MainController::LogSide
     // The frame last delivered to the screen, set on the player's thread.
     std::atomic<std::int32_t> shownFrame{0};
     bool loop = false;
+    // Set while a video export reads the player on its own thread: nothing
+    // else may seek, play, stop, close or replace it meanwhile.
+    bool exportingVideo = false;
 };
 
 // A folder the user can write captures into: false for a missing path, a

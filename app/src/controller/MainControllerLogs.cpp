@@ -10,6 +10,7 @@
 #include "base/MessageBoxes.h"
 #include "base/ProgressDialogs.h"
 #include "base/SettingsStore.h"
+#include "export/FolderOpener.h"
 #include "export/VideoExport.h"
 
 #include <keldar/core/Filesystem.h>
@@ -32,6 +33,8 @@ namespace Keldar::OndrixLumivane {
 namespace {
 
 constexpr int standardToastMs = 2500;
+// A finished video's toast carries a button: long enough to reach it.
+constexpr int videoToastMs = 10000;
 constexpr std::int32_t maximumGap = 500;
 
 using Logging::Playback::LogFilePlayer;
@@ -105,6 +108,9 @@ std::vector<int32_t> MainController::getLogEntryIndex() const
 
 void MainController::openLogFile(std::string file)
 {
+    if (logs->exportingVideo) {
+        return;
+    }
     std::unique_ptr<Logging::SqliteLogFile> log;
     try {
         log = std::make_unique<Logging::SqliteLogFile>(std::filesystem::path(file));
@@ -240,21 +246,21 @@ void MainController::playEntry(int32_t frame, Logging::DataEntry entry)
 
 void MainController::readLogEntry(int index)
 {
-    if (logs->player) {
+    if (logs->player && !logs->exportingVideo) {
         logs->player->seek(index);
     }
 }
 
 void MainController::beginPlayback()
 {
-    if (logs->player) {
+    if (logs->player && !logs->exportingVideo) {
         logs->player->play();
     }
 }
 
 void MainController::stopPlayback()
 {
-    if (logs->player) {
+    if (logs->player && !logs->exportingVideo) {
         logs->player->stop();
     }
 }
@@ -292,7 +298,7 @@ void MainController::removeBookmark(int32_t entryId)
 
 void MainController::closeLogFile()
 {
-    if (!logs->player) {
+    if (!logs->player || logs->exportingVideo) {
         return;
     }
     logs->player.reset();
@@ -353,15 +359,64 @@ void MainController::exportToLegacyLog(int firstFrame, int lastFrame)
 void MainController::exportToVideo(VideoExportSettings settings,
                                    Ondrix::Visualisation::FanDisplayOptions::DisplaySettings displaySettings)
 {
-    if (logs->player && (settings.startIndex < 0 || settings.endIndex < settings.startIndex ||
-                         settings.endIndex >= logs->player->getFrameCount())) {
+    if (!logs->player || logs->exportingVideo) {
+        return;
+    }
+    LogFilePlayer& player = *logs->player;
+    if (settings.startIndex < 0 || settings.endIndex < settings.startIndex ||
+        settings.endIndex >= player.getFrameCount()) {
         toast(ToastType::Error, QStringLiteral("Export failed: the chosen range is not in the log file."), 0);
         return;
     }
     settings.distanceUnit = LumivaneApplication::instance()->getDistanceUnit();
-    runPlayerExport([&settings, &displaySettings](LogFilePlayer& player) {
-        return exportLogToVideo(player, settings, displaySettings);
-    });
+    if (player.isPlaying()) {
+        player.stop();
+        emit playbackStopped();
+    }
+    const std::int32_t shown = logs->shownFrame.load();
+    logs->exportingVideo = true;
+    VideoExportResult result;
+    try {
+        result = exportLogToVideo(player, settings, displaySettings);
+    } catch (const std::exception& error) {
+        logs->exportingVideo = false;
+        Logging::DataEntry entry;
+        player.seekInto(shown, entry);
+        toast(ToastType::Error, QStringLiteral("Something went wrong: ") + QString::fromLocal8Bit(error.what()), 0);
+        return;
+    }
+    logs->exportingVideo = false;
+    // Playing goes on from the frame on screen, quietly, as it is shown already.
+    Logging::DataEntry entry;
+    player.seekInto(shown, entry);
+    if (!result.finished) {
+        toast(ToastType::Info, QStringLiteral("Export cancelled."), standardToastMs);
+        return;
+    }
+    const QString path = QString::fromStdString(result.path.string());
+    const bool damaged = result.unreadableFrames > 0;
+    const QString text =
+        damaged ? QStringLiteral("Video saved to %1, but %2 of its frames could not be read: the picture before "
+                                 "each is shown instead.")
+                      .arg(path)
+                      .arg(result.unreadableFrames)
+                : QStringLiteral("Export finished successfully! Video saved to %1").arg(path);
+    auto* window = mainWindow();
+    if (window == nullptr) {
+        return;
+    }
+    Toast* shownToast = window->newToast(damaged ? ToastType::Warning : ToastType::Success, text, videoToastMs,
+                                         GUI::Widgets::Notifications::AffirmativeButton::Custom,
+                                         QStringLiteral("Show in folder"), true);
+    if (shownToast != nullptr) {
+        const QString folder = QString::fromStdString(result.path.parent_path().string());
+        connect(shownToast, &Toast::affirmative, this, [this, folder] {
+            if (!FolderOpener::open(folder)) {
+                toast(ToastType::Error, QStringLiteral("The folder %1 could not be shown.").arg(folder),
+                      standardToastMs);
+            }
+        });
+    }
 }
 
 void MainController::runPlayerExport(const std::function<bool(LogFilePlayer&)>& exportWith)

@@ -7,6 +7,8 @@
 
 #include <QDialog>
 
+#include <string>
+
 class QAction;
 class QTimeEdit;
 class QToolButton;
@@ -62,6 +64,8 @@ public Q_SLOTS:
     void logEntriesCounted(int count);
     void logPlayTimeReceived(int milliseconds);
     void displaySettingsReceived(const Keldar::Ondrix::Visualisation::FanDisplayOptions::DisplaySettings& settings);
+    // The video's absolute stamps default to the zone the log was recorded in.
+    void logTimeZoneRetrieved(std::string zone);
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -81,6 +85,7 @@ private:
     QAction* legacyLogFileAction;
     VideoExportOptionsDialog* videoOptionsDialog = nullptr;
     int millisecondsPerFrame = 0;
+    std::string logTimeZone;
 };
 
 } // namespace Keldar::OndrixLumivane
