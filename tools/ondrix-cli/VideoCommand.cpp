@@ -180,7 +180,9 @@ void addExportVideo(CLI::App& log)
     command->add_option("FILE", options->file, "Log file")->required();
     command->add_option("--from", options->from, "First frame (entry position, from 0)")->capture_default_str();
     command->add_option("--to", options->to, "Last frame; the last of the log when negative")->capture_default_str();
-    command->add_option("--timestamp", options->timestamp, "Time stamp: relative (video time), absolute or none")
+    command
+        ->add_option("--timestamp", options->timestamp,
+                     "Time stamp: relative (time since the first frame), absolute or none")
         ->check(CLI::IsMember({"relative", "absolute", "none"}))
         ->capture_default_str();
     command->add_option("--time-zone", options->timeZone,
