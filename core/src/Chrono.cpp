@@ -30,4 +30,16 @@ std::string getDateTimeString(const std::string& format, std::int64_t msSinceEpo
     return date::format(format, date::make_zoned(zone, instant));
 }
 
+bool isKnownTimeZone(const std::string& timeZone)
+{
+    if (timeZone.empty()) {
+        return false;
+    }
+    try {
+        return date::locate_zone(timeZone) != nullptr;
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
 } // namespace Keldar::Chrono

@@ -6,6 +6,7 @@
 #include <cstdlib>
 
 using Keldar::Chrono::getDateTimeString;
+using Keldar::Chrono::isKnownTimeZone;
 using Keldar::Chrono::msSinceUnixEpoch;
 
 namespace {
@@ -64,4 +65,9 @@ TEST(DateTimeString, UnknownZoneIsReported)
 {
     EXPECT_EQ(getDateTimeString("%Y", summerInstant, "Mars/Olympus_Mons"), "Invalid timezone");
     EXPECT_EQ(getDateTimeString("%Y", summerInstant, "../../etc/passwd"), "Invalid timezone");
+    EXPECT_FALSE(isKnownTimeZone("Mars/Olympus_Mons"));
+    EXPECT_FALSE(isKnownTimeZone("../../etc/passwd"));
+    EXPECT_FALSE(isKnownTimeZone(""));
+    EXPECT_TRUE(isKnownTimeZone("Asia/Tokyo"));
+    EXPECT_TRUE(isKnownTimeZone("Etc/GMT-5"));
 }

@@ -5,6 +5,8 @@
 
 #include "Commands.h"
 
+#include <keldar/core/Chrono.h>
+
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
@@ -29,6 +31,8 @@ struct VideoOptions
     std::string timestamp = "relative";
     std::string timeZone;
     bool details = true;
+    std::string format = "avi";
+    double maxPause = 0.0;
     int palette = 0;
     int despeckle = -1;
 };
@@ -115,6 +119,9 @@ void runExportVideo(const VideoOptions& options)
     if (!std::filesystem::is_regular_file(options.file, error)) {
         Keldar::Cli::fail("log file does not exist: " + options.file, 2);
     }
+    if (!options.timeZone.empty() && !Keldar::Chrono::isKnownTimeZone(options.timeZone)) {
+        Keldar::Cli::fail("unknown time zone: " + options.timeZone + " (an IANA name such as Europe/London)", 2);
+    }
     const auto helper = helperPath();
     if (access(helper.c_str(), X_OK) != 0) {
         Keldar::Cli::fail("the video renderer " + helper.string() + " is missing", 6);
@@ -137,7 +144,9 @@ void runExportVideo(const VideoOptions& options)
                                              options.timeZone,
                                              options.details ? "1" : "0",
                                              std::to_string(options.palette),
-                                             std::to_string(options.despeckle)};
+                                             std::to_string(options.despeckle),
+                                             options.format,
+                                             std::to_string(static_cast<long long>(options.maxPause * 1000.0))};
     const pid_t child = fork();
     if (child == 0) {
         if (display) {
@@ -164,21 +173,33 @@ void addExportVideo(CLI::App& log)
 {
     auto options = std::make_shared<VideoOptions>();
     auto* command = log.add_subcommand(
-        "export-video", "Write a span of a log as a 1920x1080, 30 fps video (MPEG-4 in AVI) beside it, named with "
-                        "\"_exported\" added; prints its path. Needs OpenGL: without a display a private Xvfb is "
-                        "started");
+        "export-video", "Write a span of a log as a 1920x1080, 30 fps video (MPEG-4 in AVI or H.264 in MP4) beside it, "
+                        "named with \"_exported\" added; prints its path. Frames whose entry cannot be read are "
+                        "counted on stderr and make the command fail. Needs OpenGL: without a display a private Xvfb "
+                        "is started");
     command->add_option("FILE", options->file, "Log file")->required();
     command->add_option("--from", options->from, "First frame (entry position, from 0)")->capture_default_str();
     command->add_option("--to", options->to, "Last frame; the last of the log when negative")->capture_default_str();
-    command->add_option("--timestamp", options->timestamp, "Time stamp: relative (video time), absolute or none")
+    command
+        ->add_option("--timestamp", options->timestamp,
+                     "Time stamp: relative (time since the first frame), absolute or none")
         ->check(CLI::IsMember({"relative", "absolute", "none"}))
         ->capture_default_str();
     command->add_option("--time-zone", options->timeZone,
-                        "IANA time zone of absolute stamps; the computer's own when empty");
+                        "IANA time zone of absolute stamps; the one recorded in the log when empty");
     command->add_flag("--details,!--no-details", options->details, "Paint the sonar's model and serial number")
         ->capture_default_str();
     command->add_option("--palette", options->palette, "Palette 0-7 (six standard, fire, aqua)")
         ->check(CLI::Range(0, 7))
+        ->capture_default_str();
+    command->add_option("--format", options->format, "avi (MPEG-4 in AVI) or mp4 (H.264 in MP4, for browsers)")
+        ->check(CLI::IsMember({"avi", "mp4"}))
+        ->capture_default_str();
+    command
+        ->add_option("--max-pause", options->maxPause,
+                     "Shorten pauses in the log longer than SECONDS to SECONDS of video (time stamps keep the "
+                     "log's times); 0 keeps them")
+        ->check(CLI::Range(0.0, 86400.0))
         ->capture_default_str();
     command->add_option("--despeckle", options->despeckle, "Despeckle level; the display's default when negative")
         ->capture_default_str();

@@ -88,6 +88,8 @@ void LumivaneWindow::wireLogWidgets()
     connect(controller, &MainController::logFileClosed, this, &LumivaneWindow::resetLogWidgets);
     connect(controller, &MainController::disconnectedFromSonar, this, &LumivaneWindow::resetLogWidgets);
     connect(controller, &MainController::logEntriesCounted, playback, &PlaybackToolbar::logEntriesCounted);
+    connect(controller, &MainController::logTimeZoneRetrieved, playback->getExportModal(),
+            &ExportModal::logTimeZoneRetrieved);
     connect(controller, &MainController::logPlayTimeRetrieved, playback, &PlaybackToolbar::logPlayTimeReceived);
     connect(controller, &MainController::logFrameTimesRetrieved, playback, &PlaybackToolbar::logFrameTimesReceived);
     connect(controller, &MainController::framePlayed, playback, &PlaybackToolbar::framePlayed);

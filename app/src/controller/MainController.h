@@ -186,8 +186,6 @@ private:
     std::unique_ptr<Logging::SqliteLogFile> convertLegacyLog(const std::string& file);
     void playLogFile(std::unique_ptr<Logging::SqliteLogFile> log, const std::string& file,
                      const QString& readOnlyReason = {});
-    /// Stops playback, runs an export over the open log and tells how it went.
-    void runPlayerExport(const std::function<bool(Logging::Playback::LogFilePlayer&)>& exportWith);
     std::shared_ptr<LogSide> logs;
 
 private:

@@ -79,6 +79,9 @@ struct MainController::LogSide
     };
     // Kept across logs, as the speed control keeps showing it.
     float speed = 1.0F;
+    // Set while a video export reads the player on its own thread: nothing
+    // else may seek, play, stop, close or replace it meanwhile.
+    bool exportingVideo = false;
 };
 
 // A folder the user can write captures into: false for a missing path, a

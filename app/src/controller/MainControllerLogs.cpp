@@ -38,6 +38,7 @@ namespace Keldar::OndrixLumivane {
 namespace {
 
 constexpr int standardToastMs = 2500;
+// A finished export's toast carries a button: long enough to reach it.
 constexpr int exportToastMs = 10000;
 // Long enough to be read after the file's first frame has drawn the eye.
 constexpr int damagedEndToastMs = 8000;
@@ -179,7 +180,7 @@ std::vector<int32_t> MainController::getLogEntryIndex() const
 
 void MainController::openLogFile(std::string file)
 {
-    if (logs->working) {
+    if (logs->working || logs->exportingVideo) {
         return;
     }
     std::unique_ptr<Logging::SqliteLogFile> log;
@@ -353,21 +354,21 @@ void MainController::playEntry(int32_t frame, Logging::DataEntry entry)
 
 void MainController::readLogEntry(int index)
 {
-    if (logs->player) {
+    if (logs->player && !logs->exportingVideo) {
         logs->player->seek(index);
     }
 }
 
 void MainController::beginPlayback()
 {
-    if (logs->player) {
+    if (logs->player && !logs->exportingVideo) {
         logs->player->play();
     }
 }
 
 void MainController::stopPlayback()
 {
-    if (logs->player) {
+    if (logs->player && !logs->exportingVideo) {
         logs->player->stop();
     }
 }
@@ -457,7 +458,7 @@ MainController::BookmarkOutcome MainController::removeBookmark(Logging::Bookmark
 
 void MainController::closeLogFile()
 {
-    if (!logs->player) {
+    if (!logs->player || logs->exportingVideo) {
         return;
     }
     logs->player.reset();
@@ -597,48 +598,49 @@ void MainController::exportToLegacyLog(int firstFrame, int lastFrame)
 void MainController::exportToVideo(VideoExportSettings settings,
                                    Ondrix::Visualisation::FanDisplayOptions::DisplaySettings displaySettings)
 {
-    if (logs->player && (settings.startIndex < 0 || settings.endIndex < settings.startIndex ||
-                         settings.endIndex >= logs->player->getFrameCount())) {
+    if (!logs->player || logs->exportingVideo) {
+        return;
+    }
+    LogFilePlayer& player = *logs->player;
+    if (settings.startIndex < 0 || settings.endIndex < settings.startIndex ||
+        settings.endIndex >= player.getFrameCount()) {
         toast(ToastType::Error, QStringLiteral("Export failed: the chosen range is not in the log file."), 0);
         return;
     }
     settings.distanceUnit = ViewerContext::instance()->getDistanceUnit();
-    runPlayerExport([&settings, &displaySettings](LogFilePlayer& player) {
-        return exportLogToVideo(player, settings, displaySettings);
-    });
-}
-
-void MainController::runPlayerExport(const std::function<bool(LogFilePlayer&)>& exportWith)
-{
-    if (!logs->player) {
-        return;
-    }
-    LogFilePlayer& player = *logs->player;
-    // The export seeks the player frame by frame.
     if (player.isPlaying()) {
         player.stop();
         emit playbackStopped();
     }
     const std::int32_t shown = logs->shownFrame.load();
-    // The export leaves the player on the last frame it read; playing goes on
-    // from the frame on screen instead, quietly, as that frame is shown already.
-    auto backToShownFrame = [&player, shown] {
+    logs->exportingVideo = true;
+    VideoExportResult result;
+    try {
+        result = exportLogToVideo(player, settings, displaySettings);
+    } catch (const std::exception& error) {
+        logs->exportingVideo = false;
         Logging::DataEntry entry;
         player.seekInto(shown, entry);
-    };
-    try {
-        const bool finished = exportWith(player);
-        backToShownFrame();
-        if (finished) {
-            toast(ToastType::Success, QStringLiteral("Export finished successfully!"), standardToastMs);
-        } else {
-            toast(ToastType::Info, QStringLiteral("Export cancelled."), standardToastMs);
-        }
-    } catch (const std::exception& error) {
-        backToShownFrame();
-        // The export's own error, or a partial file that could not be removed.
         toast(ToastType::Error, QStringLiteral("Something went wrong: ") + QString::fromLocal8Bit(error.what()), 0);
+        return;
     }
+    logs->exportingVideo = false;
+    // Playing goes on from the frame on screen, quietly, as it is shown already.
+    Logging::DataEntry entry;
+    player.seekInto(shown, entry);
+    if (!result.finished) {
+        toast(ToastType::Info, QStringLiteral("Export cancelled."), standardToastMs);
+        return;
+    }
+    const QString path = QString::fromStdString(result.path.string());
+    const bool damaged = result.unreadableFrames > 0;
+    const QString text =
+        damaged ? QStringLiteral("Video saved to %1, but %2 of its frames could not be read: the picture before "
+                                 "each is shown instead.")
+                      .arg(path)
+                      .arg(result.unreadableFrames)
+                : QStringLiteral("Export finished successfully! Video saved to %1").arg(path);
+    announceFile(damaged ? ToastType::Warning : ToastType::Success, text, result.path.string());
 }
 
 } // namespace Keldar::OndrixLumivane

@@ -8,7 +8,13 @@
 #include <keldar/visualisation/videoexport/VideoRenderer.h>
 
 #include <QApplication>
+#include <QEventLoop>
 #include <QProgressDialog>
+#include <QTimer>
+
+#include <atomic>
+#include <exception>
+#include <thread>
 
 namespace Keldar::OndrixLumivane {
 
@@ -22,8 +28,8 @@ void registerVideoExportMetaTypes()
         "Keldar::Ondrix::Visualisation::FanDisplayOptions::DisplaySettings");
 }
 
-bool exportLogToVideo(Logging::Playback::LogFilePlayer& player, const VideoExportSettings& settings,
-                      const Ondrix::Visualisation::FanDisplayOptions::DisplaySettings& display)
+VideoExportResult exportLogToVideo(Logging::Playback::LogFilePlayer& player, const VideoExportSettings& settings,
+                                   const Ondrix::Visualisation::FanDisplayOptions::DisplaySettings& display)
 {
     auto* application = ViewerContext::instance();
     QWidget* parent = QApplication::activeWindow();
@@ -36,6 +42,7 @@ bool exportLogToVideo(Logging::Playback::LogFilePlayer& player, const VideoExpor
     progress.setProperty("class", QStringLiteral("inverted"));
     progress.setMinimumDuration(0);
     progress.setAutoReset(false);
+    progress.setAutoClose(false);
     progress.setValue(settings.startIndex);
 
     VideoAppearance appearance;
@@ -46,14 +53,45 @@ bool exportLogToVideo(Logging::Playback::LogFilePlayer& player, const VideoExpor
         appearance.accent = accent.isValid() ? accent : appearance.accent;
     }
     VideoRenderer renderer(player, settings, display, appearance);
-    // The dialog's setValue runs the events that deliver a click on "Cancel".
-    return renderer.run([&progress](std::int32_t frame) {
+
+    // The worker asks this thread to draw each picture, so this thread must
+    // keep running its events until the worker is done, cancelled or not.
+    std::atomic<std::int32_t> reached{settings.startIndex};
+    std::exception_ptr failure;
+    bool finished = false;
+    QEventLoop waiting;
+    QObject::connect(&progress, &QProgressDialog::canceled, &waiting, [&renderer] { renderer.cancel(); });
+    QTimer ticker;
+    QObject::connect(&ticker, &QTimer::timeout, &progress, [&] {
+        // cancel() called on the dialog itself does not emit canceled().
         if (progress.wasCanceled()) {
-            return false;
+            renderer.cancel();
+            return;
         }
-        progress.setValue(frame);
-        return true;
+        if (progress.value() != reached.load()) {
+            progress.setValue(reached.load());
+        }
     });
+    ticker.start(100);
+    std::thread worker([&] {
+        try {
+            finished = renderer.run([&reached](std::int32_t frame) {
+                reached = frame;
+                return true;
+            });
+        } catch (...) {
+            failure = std::current_exception();
+        }
+        QMetaObject::invokeMethod(&waiting, &QEventLoop::quit, Qt::QueuedConnection);
+    });
+    waiting.exec();
+    worker.join();
+    ticker.stop();
+    progress.close();
+    if (failure) {
+        std::rethrow_exception(failure);
+    }
+    return {finished, renderer.getOutputPath(), renderer.getUnreadableFrames()};
 }
 
 } // namespace Keldar::OndrixLumivane

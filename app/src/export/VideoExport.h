@@ -5,6 +5,9 @@
 
 #include <QMetaType>
 
+#include <cstdint>
+#include <filesystem>
+
 namespace Keldar::Logging::Playback {
 class LogFilePlayer;
 }
@@ -14,13 +17,24 @@ namespace Keldar::OndrixLumivane {
 using VideoExportSettings = Ondrix::Visualisation::VideoExport::VideoExportSettings;
 using VideoExportError = Ondrix::Visualisation::VideoExport::VideoExportError;
 
+// How a video export ended.
+struct VideoExportResult
+{
+    bool finished = false; // false: the user cancelled and no file is left
+    std::filesystem::path path;
+    // Frames whose entry could not be read; the video shows the picture
+    // before each instead.
+    std::int64_t unreadableFrames = 0;
+};
+
 // Writes the settings' span of the player's log as a video beside the log,
-// behind a window-modal progress dialog whose "Cancel" stops it. True when
-// every frame was written, false when the user cancelled (the partial file is
-// removed). Throws VideoExportError ("Could not create video file." when the
-// file cannot be made).
-bool exportLogToVideo(Logging::Playback::LogFilePlayer& player, const VideoExportSettings& settings,
-                      const Ondrix::Visualisation::FanDisplayOptions::DisplaySettings& display);
+// behind a window-modal progress dialog whose "Cancel" stops it. The frames
+// are read, paced and encoded on a thread of their own; the GUI thread only
+// draws the pictures in between its other events, so the window stays live.
+// Nothing else may use the player meanwhile. Throws VideoExportError ("Could
+// not create video file." when the file cannot be made).
+VideoExportResult exportLogToVideo(Logging::Playback::LogFilePlayer& player, const VideoExportSettings& settings,
+                                   const Ondrix::Visualisation::FanDisplayOptions::DisplaySettings& display);
 
 } // namespace Keldar::OndrixLumivane
 

@@ -4,12 +4,14 @@
 #include "base/SettingsStore.h"
 
 #include <keldar/gui/ToggleSwitch.h>
+#include <keldar/logging/videoexport/VideoExportText.h>
 
 #include <QComboBox>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QTimeZone>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -18,12 +20,22 @@ namespace Keldar::OndrixLumivane {
 
 using GUI::Widgets::Controls::ToggleSwitch;
 using Ondrix::Visualisation::VideoExport::AbsoluteTimestamp;
+using Ondrix::Visualisation::VideoExport::H264Mp4;
+using Ondrix::Visualisation::VideoExport::Mpeg4Avi;
 using Ondrix::Visualisation::VideoExport::NoTimestamp;
 
 namespace {
 
 const QString group = QStringLiteral("VideoExportSettings");
 constexpr int comboWidth = 125;
+constexpr int defaultMaxPauseSeconds = 5;
+
+// The zone the stamps are formatted in for a zone name, empty for none.
+QString formatterZone(const QString& name)
+{
+    const auto zone = Logging::VideoExport::formatterTimeZone(name.toStdString());
+    return zone ? QString::fromStdString(*zone) : QString();
+}
 
 } // namespace
 
@@ -33,6 +45,9 @@ VideoExportOptionsDialog::VideoExportOptionsDialog(QWidget* parent)
     , timestampType(new QComboBox(this))
     , timeZone(new QComboBox(this))
     , sonarDetailsEnable(new ToggleSwitch(this))
+    , videoFormat(new QComboBox(this))
+    , shortenPauses(new ToggleSwitch(this))
+    , maxPause(new QSpinBox(this))
 {
     setObjectName(QStringLiteral("video-export-options"));
     setWindowTitle(QStringLiteral("Export Options"));
@@ -44,16 +59,29 @@ VideoExportOptionsDialog::VideoExportOptionsDialog(QWidget* parent)
     timestampType->setMinimumWidth(comboWidth);
     timeZone->setObjectName(QStringLiteral("timeZone"));
     QList<QByteArray> zones = QTimeZone::availableTimeZoneIds();
-    // The computer's own zone is the default, and the list may lack it
-    // ("Etc/UTC" on many Linux systems).
+    // The computer's own zone may be missing from the list ("Etc/UTC" on
+    // many Linux systems).
     if (const QByteArray own = QTimeZone::systemTimeZoneId(); !own.isEmpty() && !zones.contains(own)) {
         zones.insert(std::lower_bound(zones.begin(), zones.end(), own), own);
     }
+    // Only zones the stamps can be written in: each item carries the name
+    // the formatter knows it by.
     for (const QByteArray& zone : zones) {
-        timeZone->addItem(QString::fromUtf8(zone));
+        const QString name = QString::fromUtf8(zone);
+        if (const QString known = formatterZone(name); !known.isEmpty()) {
+            timeZone->addItem(name, known);
+        }
     }
     timeZone->setMinimumWidth(comboWidth);
     sonarDetailsEnable->setObjectName(QStringLiteral("sonarDetailsEnable"));
+    videoFormat->setObjectName(QStringLiteral("videoFormat"));
+    videoFormat->addItem(QStringLiteral("MPEG-4 in AVI"), Mpeg4Avi);
+    videoFormat->addItem(QStringLiteral("H.264 in MP4"), H264Mp4);
+    videoFormat->setMinimumWidth(comboWidth);
+    shortenPauses->setObjectName(QStringLiteral("shortenPauses"));
+    maxPause->setObjectName(QStringLiteral("maxPause"));
+    maxPause->setRange(1, 3600);
+    maxPause->setSuffix(QStringLiteral(" s"));
     auto* cancelButton = new QPushButton(QStringLiteral("Cancel"), this);
     cancelButton->setObjectName(QStringLiteral("cancelButton"));
     auto* exportButton = new QPushButton(QStringLiteral("Export"), this);
@@ -67,6 +95,10 @@ VideoExportOptionsDialog::VideoExportOptionsDialog(QWidget* parent)
     PanelLayout::addRow(timestamp, QStringLiteral("Time Zone:"), timeZone, this);
     auto* sonar = PanelLayout::section();
     PanelLayout::addRow(sonar, QStringLiteral("Include Sonar Details:"), sonarDetailsEnable, this);
+    auto* video = PanelLayout::section();
+    PanelLayout::addRow(video, QStringLiteral("Format:"), videoFormat, this);
+    PanelLayout::addRow(video, QStringLiteral("Shorten pauses:"), shortenPauses, this);
+    PanelLayout::addRow(video, QStringLiteral("Longer than:"), maxPause, this);
     auto* buttons = new QHBoxLayout();
     buttons->addStretch(1);
     buttons->addWidget(cancelButton);
@@ -82,10 +114,21 @@ VideoExportOptionsDialog::VideoExportOptionsDialog(QWidget* parent)
     layout->addWidget(PanelLayout::divider(this));
     layout->addWidget(PanelLayout::heading(QStringLiteral("Sonar"), this));
     layout->addLayout(sonar);
+    layout->addWidget(PanelLayout::divider(this));
+    layout->addWidget(PanelLayout::heading(QStringLiteral("Video"), this));
+    layout->addLayout(video);
     layout->addSpacing(8);
     layout->addLayout(buttons);
 
-    connect(timestampEnable, &ToggleSwitch::toggled, this, &VideoExportOptionsDialog::updateEnabling);
+    connect(timestampEnable, &ToggleSwitch::toggled, this, [this](bool on) {
+        stamped = on;
+        updateEnabling();
+    });
+    connect(sonarDetailsEnable, &ToggleSwitch::toggled, this, [this](bool on) { detailed = on; });
+    connect(shortenPauses, &ToggleSwitch::toggled, this, [this](bool on) {
+        shortened = on;
+        updateEnabling();
+    });
     connect(timestampType, qOverload<int>(&QComboBox::currentIndexChanged), this,
             &VideoExportOptionsDialog::updateEnabling);
     connect(cancelButton, &QPushButton::clicked, this, &QDialog::hide);
@@ -94,11 +137,26 @@ VideoExportOptionsDialog::VideoExportOptionsDialog(QWidget* parent)
     updateEnabling();
 }
 
+void VideoExportOptionsDialog::logTimeZoneRetrieved(std::string zone)
+{
+    selectZone(QString::fromStdString(zone));
+}
+
+bool VideoExportOptionsDialog::selectZone(const QString& zone)
+{
+    const QString known = formatterZone(zone);
+    const int found = known.isEmpty() ? -1 : timeZone->findData(known);
+    if (found >= 0) {
+        timeZone->setCurrentIndex(found);
+    }
+    return found >= 0;
+}
+
 void VideoExportOptionsDialog::updateEnabling()
 {
-    const bool stamped = timestampEnable->isEnabled();
     timestampType->setEnabled(stamped);
     timeZone->setEnabled(stamped && timestampType->currentIndex() == AbsoluteTimestamp);
+    maxPause->setEnabled(shortened);
 }
 
 void VideoExportOptionsDialog::loadSettings()
@@ -107,13 +165,16 @@ void VideoExportOptionsDialog::loadSettings()
     store->beginGroup(group);
     timestampEnable->setState(store->value(QStringLiteral("TimestampEnabled"), false).toBool());
     timestampType->setCurrentIndex(std::clamp(store->value(QStringLiteral("TimestampType"), 0).toInt(), 0, 1));
-    const QString zone =
-        store->value(QStringLiteral("TimeZone"), QString::fromUtf8(QTimeZone::systemTimeZoneId())).toString();
-    // A zone this computer does not know leaves the first one chosen.
-    if (const int found = timeZone->findText(zone); found >= 0) {
-        timeZone->setCurrentIndex(found);
+    const QString own = QString::fromUtf8(QTimeZone::systemTimeZoneId());
+    // A zone the formatter does not know leaves the computer's own chosen.
+    if (!selectZone(store->value(QStringLiteral("TimeZone"), own).toString())) {
+        selectZone(own);
     }
     sonarDetailsEnable->setState(store->value(QStringLiteral("SonarDetailsEnabled"), true).toBool());
+    videoFormat->setCurrentIndex(
+        std::max(0, videoFormat->findData(store->value(QStringLiteral("VideoFormat"), Mpeg4Avi).toInt())));
+    shortenPauses->setState(store->value(QStringLiteral("ShortenPauses"), false).toBool());
+    maxPause->setValue(store->value(QStringLiteral("MaxPauseSeconds"), defaultMaxPauseSeconds).toInt());
     store->endGroup();
 }
 
@@ -121,10 +182,13 @@ void VideoExportOptionsDialog::saveSettings() const
 {
     const auto store = openSettingsStore();
     store->beginGroup(group);
-    store->setValue(QStringLiteral("TimestampEnabled"), timestampEnable->isEnabled());
+    store->setValue(QStringLiteral("TimestampEnabled"), stamped);
     store->setValue(QStringLiteral("TimestampType"), timestampType->currentIndex());
-    store->setValue(QStringLiteral("TimeZone"), timeZone->currentText());
-    store->setValue(QStringLiteral("SonarDetailsEnabled"), sonarDetailsEnable->isEnabled());
+    store->setValue(QStringLiteral("TimeZone"), timeZone->currentData().toString());
+    store->setValue(QStringLiteral("SonarDetailsEnabled"), detailed);
+    store->setValue(QStringLiteral("VideoFormat"), videoFormat->currentData().toInt());
+    store->setValue(QStringLiteral("ShortenPauses"), shortened);
+    store->setValue(QStringLiteral("MaxPauseSeconds"), maxPause->value());
     store->endGroup();
 }
 
@@ -133,11 +197,13 @@ void VideoExportOptionsDialog::requestExport()
     hide();
     saveSettings();
     VideoExportSettings settings;
-    settings.timestampType = timestampEnable->isEnabled() ? timestampType->currentIndex() : NoTimestamp;
-    if (timestampType->currentIndex() == AbsoluteTimestamp) {
-        settings.timeZone = timeZone->currentText().toStdString();
+    settings.timestampType = stamped ? timestampType->currentIndex() : NoTimestamp;
+    if (settings.timestampType == AbsoluteTimestamp) {
+        settings.timeZone = timeZone->currentData().toString().toStdString();
     }
-    settings.sonarDetails = sonarDetailsEnable->isEnabled();
+    settings.sonarDetails = detailed;
+    settings.format = videoFormat->currentData().toInt();
+    settings.maxPauseMs = shortened ? std::int64_t{maxPause->value()} * 1000 : 0;
     Q_EMIT exportRequested(settings);
 }
 

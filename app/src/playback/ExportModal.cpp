@@ -178,6 +178,9 @@ VideoExportOptionsDialog* ExportModal::getVideoOptionsDialog()
                     settings.endIndex = rangeSlider->getUpperValue();
                     Q_EMIT exportToVideo(settings, fanDisplay->getCurrentDisplaySettings());
                 });
+        if (!logTimeZone.empty()) {
+            videoOptionsDialog->logTimeZoneRetrieved(logTimeZone);
+        }
     }
     return videoOptionsDialog;
 }
@@ -185,6 +188,14 @@ VideoExportOptionsDialog* ExportModal::getVideoOptionsDialog()
 FanDisplay* ExportModal::getFanDisplay() const
 {
     return fanDisplay;
+}
+
+void ExportModal::logTimeZoneRetrieved(std::string zone)
+{
+    logTimeZone = zone;
+    if (videoOptionsDialog != nullptr) {
+        videoOptionsDialog->logTimeZoneRetrieved(zone);
+    }
 }
 
 void ExportModal::logEntriesCounted(int count)

@@ -8,6 +8,8 @@
 
 #include <QDialog>
 
+#include <string>
+
 class QAction;
 class QTimeEdit;
 class QToolButton;
@@ -67,6 +69,8 @@ public Q_SLOTS:
     // within it.
     void frameTimesReceived(const std::vector<std::int64_t>& timestamps);
     void displaySettingsReceived(const Keldar::Ondrix::Visualisation::FanDisplayOptions::DisplaySettings& settings);
+    // The video's absolute stamps default to the zone the log was recorded in.
+    void logTimeZoneRetrieved(std::string zone);
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -88,6 +92,7 @@ private:
     VideoExportOptionsDialog* videoOptionsDialog = nullptr;
     int millisecondsPerFrame = 0;
     FrameTimes frameTimes;
+    std::string logTimeZone;
 };
 
 } // namespace Keldar::OndrixLumivane

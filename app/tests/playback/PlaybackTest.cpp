@@ -26,7 +26,9 @@
 
 #include <keldar/gui/PopOutWidgetButton.h>
 #include <keldar/gui/RangeSlider.h>
+#include <keldar/gui/Toast.h>
 #include <keldar/gui/ToggleSwitch.h>
+#include <keldar/logging/videoexport/VideoExportText.h>
 #include <keldar/visualisation/FanDisplay.h>
 
 #include <QAbstractButton>
@@ -40,6 +42,7 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QSlider>
+#include <QSpinBox>
 #include <QStackedWidget>
 #include <QStyleOptionSpinBox>
 #include <QTest>
@@ -801,24 +804,39 @@ TEST(Playback, VideoOptionsEnableByTheirSwitchesAndAreRemembered)
         auto* type = dialog.findChild<QComboBox*>("timestampType");
         auto* zone = dialog.findChild<QComboBox*>("timeZone");
         auto* details = dialog.findChild<ToggleSwitch*>("sonarDetailsEnable");
-        ASSERT_TRUE(stamp && type && zone && details);
+        auto* format = dialog.findChild<QComboBox*>("videoFormat");
+        auto* shorten = dialog.findChild<ToggleSwitch*>("shortenPauses");
+        auto* maxPause = dialog.findChild<QSpinBox*>("maxPause");
+        ASSERT_TRUE(stamp && type && zone && details && format && shorten && maxPause);
         EXPECT_FALSE(stamp->isEnabled());
         EXPECT_TRUE(details->isEnabled());
         EXPECT_EQ(zone->currentText().toUtf8(), QTimeZone::systemTimeZoneId());
-        for (const QByteArray& id : QTimeZone::availableTimeZoneIds()) {
-            ASSERT_GE(zone->findText(QString::fromUtf8(id)), 0) << id.toStdString();
+        // Every zone offered is one the stamps can be written in.
+        for (int i = 0; i < zone->count(); ++i) {
+            const std::string known = zone->itemData(i).toString().toStdString();
+            EXPECT_EQ(Keldar::Logging::VideoExport::formatterTimeZone(known), known) << zone->itemText(i).toStdString();
         }
+        EXPECT_EQ(zone->itemData(zone->findText("UTC+05:00")).toString(), "Etc/GMT-5");
+        EXPECT_LT(zone->findText("UTC+05:30"), 0) << "no zone of the formatter has that offset";
+        EXPECT_EQ(format->currentText(), "MPEG-4 in AVI");
+        EXPECT_FALSE(shorten->isEnabled());
         EXPECT_FALSE(type->QWidget::isEnabled());
         EXPECT_FALSE(zone->QWidget::isEnabled());
+        EXPECT_FALSE(maxPause->QWidget::isEnabled());
 
-        stamp->setState(true);
+        // A click turns the switch on before its animation has moved it.
+        dialog.show();
+        QTest::mouseClick(stamp, Qt::LeftButton);
         EXPECT_TRUE(type->QWidget::isEnabled());
         EXPECT_FALSE(zone->QWidget::isEnabled()) << "relative stamps need no zone";
         type->setCurrentIndex(1);
         EXPECT_TRUE(zone->QWidget::isEnabled());
         zone->setCurrentText("Asia/Tokyo");
         details->setState(false);
-        dialog.show();
+        format->setCurrentText("H.264 in MP4");
+        QTest::mouseClick(shorten, Qt::LeftButton);
+        EXPECT_TRUE(maxPause->QWidget::isEnabled());
+        maxPause->setValue(3);
         QTest::mouseClick(dialog.findChild<QPushButton*>("exportButton"), Qt::LeftButton);
         EXPECT_FALSE(dialog.isVisible());
 
@@ -832,6 +850,8 @@ TEST(Playback, VideoOptionsEnableByTheirSwitchesAndAreRemembered)
     EXPECT_EQ(requested[0].timestampType, 1);
     EXPECT_EQ(requested[0].timeZone, "Asia/Tokyo");
     EXPECT_FALSE(requested[0].sonarDetails);
+    EXPECT_EQ(requested[0].format, Keldar::Ondrix::Visualisation::VideoExport::H264Mp4);
+    EXPECT_EQ(requested[0].maxPauseMs, 3000);
     EXPECT_EQ(requested[1].timestampType, 2);
 
     VideoExportOptionsDialog reopened;
@@ -839,6 +859,9 @@ TEST(Playback, VideoOptionsEnableByTheirSwitchesAndAreRemembered)
     EXPECT_EQ(reopened.findChild<QComboBox*>("timestampType")->currentIndex(), 1);
     EXPECT_EQ(reopened.findChild<QComboBox*>("timeZone")->currentText(), "Asia/Tokyo");
     EXPECT_FALSE(reopened.findChild<ToggleSwitch*>("sonarDetailsEnable")->isEnabled());
+    EXPECT_EQ(reopened.findChild<QComboBox*>("videoFormat")->currentText(), "H.264 in MP4");
+    EXPECT_TRUE(reopened.findChild<ToggleSwitch*>("shortenPauses")->isEnabled());
+    EXPECT_EQ(reopened.findChild<QSpinBox*>("maxPause")->value(), 3);
 }
 
 TEST(Playback, TheExportPanelsVideoButtonWritesAVideoBesideTheRecording)
@@ -859,11 +882,22 @@ TEST(Playback, TheExportPanelsVideoButtonWritesAVideoBesideTheRecording)
     VideoExportOptionsDialog* options = panel->getVideoOptionsDialog();
     ASSERT_TRUE(options->isVisible());
     click(options->findChild<QPushButton*>("exportButton"));
-    EXPECT_TRUE(viewer.toastShown("Export finished successfully!")) << viewer.shownToasts().join('\n').toStdString();
     std::filesystem::path video1 = log.path;
     video1.replace_filename(log.path.stem().string() + "_exported.avi");
+    const QString finished =
+        QStringLiteral("Export finished successfully! Video saved to ") + QString::fromStdString(video1.string());
+    EXPECT_TRUE(viewer.toastShown(finished)) << viewer.shownToasts().join('\n').toStdString();
     ASSERT_TRUE(std::filesystem::exists(video1));
     EXPECT_GT(std::filesystem::file_size(video1), 0U);
+    // The toast offers the folder, shown by the desktop (here a stand-in).
+    std::vector<QUrl> opened;
+    FileManager::setOpener([&](const QUrl& folder) {
+        opened.push_back(folder);
+        return true;
+    });
+    EXPECT_TRUE(showFolderFromToast(viewer, finished.toStdString()));
+    FileManager::setOpener({});
+    EXPECT_EQ(opened, std::vector<QUrl>{QUrl::fromLocalFile(QString::fromStdString(log.path.parent_path().string()))});
     // Playing goes on from the frame on screen, not from the export's last.
     QSignalSpy played(viewer.controller, &MainController::framePlayed);
     click(log.toolbar->getScrubButton());
@@ -890,6 +924,70 @@ TEST(Playback, TheExportPanelsVideoButtonWritesAVideoBesideTheRecording)
     EXPECT_TRUE(cancelled);
     EXPECT_TRUE(viewer.toastShown("Export cancelled.")) << viewer.shownToasts().join('\n').toStdString();
     EXPECT_EQ(filesIn(log.path.parent_path(), ".avi"), std::vector<std::filesystem::path>{video1});
+}
+
+// Counts the paints of the widgets it is installed on.
+struct PaintCount : QObject
+{
+    int paints = 0;
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        paints += event->type() == QEvent::Paint ? 1 : 0;
+        return false;
+    }
+};
+
+TEST(Playback, AVideoExportLeavesTheWindowLiveAndStopsPartWayThroughALongPause)
+{
+    ViewerSession viewer;
+    OpenRecording log(viewer);
+    // A copy that pauses two minutes after its first entry, recorded in Tokyo.
+    const auto paused = log.path.parent_path() / "paused.ondrix";
+    std::filesystem::copy_file(log.path, paused);
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(paused.c_str(), &db), SQLITE_OK);
+    EXPECT_EQ(sqlite3_exec(db,
+                           "UPDATE data SET timestamp = timestamp + 120000 WHERE entryId > 1;"
+                           "UPDATE metadata SET value = 'Asia/Tokyo' WHERE key = 'currentTimeZone';",
+                           nullptr, nullptr, nullptr),
+              SQLITE_OK);
+    sqlite3_close(db);
+    viewer.controller->openLogFile(paused.string());
+    click(log.toolbar->getExportButton());
+    ExportModal* panel = log.toolbar->getExportModal();
+    panel->getRangeSlider()->setSpan(0, 10);
+    click(panel->getExportButton());
+    VideoExportOptionsDialog* options = panel->getVideoOptionsDialog();
+    EXPECT_EQ(options->findChild<QComboBox*>("timeZone")->currentData().toString(), "Asia/Tokyo")
+        << "absolute stamps default to the log's zone";
+
+    // While the pause is written the window paints and the player is left
+    // alone; a cancel then ends the export.
+    PaintCount counter;
+    viewer.window->installEventFilter(&counter);
+    QSignalSpy played(viewer.controller, &MainController::framePlayed);
+    bool cancelled = false;
+    QTimer watcher;
+    QObject::connect(&watcher, &QTimer::timeout, [&] {
+        auto* progress = viewer.window->findChild<QProgressDialog*>("progress-dialog");
+        if (progress == nullptr || !progress->isVisible() || cancelled) {
+            return;
+        }
+        viewer.window->update();
+        viewer.controller->readLogEntry(20);
+        viewer.controller->beginPlayback();
+        if (counter.paints >= 20) {
+            progress->cancel();
+            cancelled = true;
+        }
+    });
+    watcher.start(20);
+    click(options->findChild<QPushButton*>("exportButton"));
+    watcher.stop();
+    EXPECT_TRUE(cancelled) << counter.paints << " paints during the export";
+    EXPECT_TRUE(viewer.toastShown("Export cancelled.")) << viewer.shownToasts().join('\n').toStdString();
+    EXPECT_TRUE(played.isEmpty()) << "the player was used during the export";
+    EXPECT_TRUE(filesIn(paused.parent_path(), ".avi").empty());
 }
 
 TEST(Playback, LogsWithNothingToPlayOrOddEntriesLeaveTheViewerUsable)

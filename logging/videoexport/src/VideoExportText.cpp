@@ -4,14 +4,15 @@
 #include <keldar/core/Filesystem.h>
 
 #include <cstdio>
+#include <regex>
 
 namespace Keldar::Logging::VideoExport {
 
-std::string relativeTimestampText(std::int64_t framesWritten)
+std::string relativeTimestampText(std::int64_t framesWritten, std::int64_t cutMs)
 {
     // Exact thirtieths of a second: with the rounded frame period frame 30
     // would read 999 ms and show one second late.
-    const std::int64_t t = framesWritten * 100 / 3;
+    const std::int64_t t = framesWritten * 100 / 3 + cutMs;
     char text[32];
     std::snprintf(text, sizeof text, "%02lld:%02lld:%02lld", static_cast<long long>(t / 3600000),
                   static_cast<long long>((t / 60000) % 60), static_cast<long long>((t / 1000) % 60));
@@ -33,15 +34,40 @@ std::string absoluteTimestampText(std::int64_t msSinceEpoch, const std::string& 
     return text;
 }
 
+std::optional<std::string> formatterTimeZone(const std::string& name)
+{
+    if (name.empty()) {
+        return std::nullopt;
+    }
+    if (Chrono::isKnownTimeZone(name)) {
+        return name;
+    }
+    static const std::regex offset(R"(UTC([+-])(\d\d):00)");
+    std::smatch match;
+    if (!std::regex_match(name, match, offset)) {
+        return std::nullopt;
+    }
+    const int hours = std::stoi(match[2].str());
+    if (hours == 0) {
+        return std::string("UTC");
+    }
+    // POSIX signs: "Etc/GMT-5" is five hours ahead of UTC.
+    const std::string zone = "Etc/GMT" + std::string(match[1].str() == "+" ? "-" : "+") + std::to_string(hours);
+    if (Chrono::isKnownTimeZone(zone)) {
+        return zone;
+    }
+    return std::nullopt;
+}
+
 std::string sonarDetailsText(const std::string& modelName, std::int64_t serialNumber)
 {
     return modelName + " (" + std::to_string(serialNumber) + ")";
 }
 
-std::filesystem::path exportedVideoPath(const std::filesystem::path& logPath)
+std::filesystem::path exportedVideoPath(const std::filesystem::path& logPath, const std::string& extension)
 {
     auto path = Filesystem::appendTextToFilename(logPath, "_exported");
-    path.replace_extension(".avi");
+    path.replace_extension(extension);
     return Filesystem::makeUniqueFilePath(path);
 }
 

@@ -22,6 +22,21 @@ TEST(VideoPacing, LongGapRepeatsTheLastFrame)
     EXPECT_EQ(pacer.getFramesWritten(), 31);
 }
 
+TEST(VideoPacing, LongPausesAreShortenedButStampsKeepTheLogTime)
+{
+    VideoPacer pacer(1000);
+    pacer.next(0);
+    const auto late = pacer.next(60000);
+    EXPECT_EQ(late.repeats, 29);
+    EXPECT_EQ(late.frame, 30);
+    EXPECT_EQ(pacer.getFramesWritten(), 31) << "not 1801";
+    EXPECT_EQ(relativeTimestampText(late.frame, late.cutMs), "00:01:00");
+    // Gaps up to the maximum, and entries out of order, are paced as before.
+    EXPECT_EQ(pacer.next(60500).repeats, 14);
+    EXPECT_EQ(pacer.next(60400).writeEntry, false);
+    EXPECT_EQ(pacer.next(61000).cutMs, 59000);
+}
+
 TEST(VideoPacing, BurstWritesOnlyTheFirstEntryOfEachFramePeriod)
 {
     VideoPacer pacer;
@@ -56,7 +71,21 @@ TEST(VideoExportText, AbsoluteTimeInTheChosenZone)
     EXPECT_EQ(absoluteTimestampText(1700000000999, "UTC"), "Tue 14 Nov 2023 22:13:20");
     EXPECT_EQ(absoluteTimestampText(1700000000000, "Asia/Tokyo"), "Wed 15 Nov 2023 07:13:20");
     EXPECT_EQ(absoluteTimestampText(1699000000000, "UTC"), "Fri 3 Nov 2023 08:26:40");
-    EXPECT_EQ(absoluteTimestampText(0, "Not/AZone"), "Invalid timezone");
+}
+
+TEST(VideoExportText, OnlyZonesTheFormatterKnowsAreOffered)
+{
+    EXPECT_EQ(formatterTimeZone("Asia/Tokyo"), "Asia/Tokyo");
+    EXPECT_EQ(formatterTimeZone("Mars/Olympus"), std::nullopt);
+    EXPECT_EQ(formatterTimeZone(""), std::nullopt);
+    // Qt's fixed offsets: whole hours map to the POSIX-signed "Etc/GMT" zones.
+    EXPECT_EQ(formatterTimeZone("UTC+05:00"), "Etc/GMT-5");
+    EXPECT_EQ(formatterTimeZone("UTC-08:00"), "Etc/GMT+8");
+    EXPECT_EQ(formatterTimeZone("UTC+00:00"), "UTC");
+    EXPECT_EQ(formatterTimeZone("UTC+05:30"), std::nullopt);
+    EXPECT_EQ(formatterTimeZone("UTC+13:00"), "Etc/GMT-13");
+    EXPECT_EQ(formatterTimeZone("UTC-13:00"), std::nullopt);
+    EXPECT_EQ(absoluteTimestampText(1700000000000, *formatterTimeZone("UTC+05:00")), "Wed 15 Nov 2023 03:13:20");
 }
 
 TEST(VideoExportText, ExportedVideoNamesAreUnique)

@@ -141,6 +141,30 @@ if [ "$with_video" = video ]; then
   [[ "$probed" =~ ^FMP4,1920,1080,30/1,[0-9]+$ ]] || fail "exported video: $probed"
   refuses "export-video of frames past the end" "the range is not in the log file" \
     "$cli" log export-video "$log" --from 3 --to 9
+  # An unknown zone is refused by name, before any file is made.
+  refuses "export-video in an unknown zone" "unknown time zone: Mars/Olympus" \
+    "$cli" log export-video "$log" --timestamp absolute --time-zone Mars/Olympus
+  [ "$(ls "$work"/logs/*_exported*.avi)" = "$video" ] || fail "a refused export-video left a file"
+  # H.264 in MP4, for browsers.
+  mp4=$(env -u DISPLAY -u WAYLAND_DISPLAY "$cli" log export-video "$log" --format mp4 --no-details)
+  [ "$mp4" = "${log%.ondrix}_exported.mp4" ] || fail "export-video --format mp4 printed '$mp4'"
+  probed=$(ffprobe -v error -select_streams v:0 -show_entries stream=codec_name,pix_fmt,width,height,r_frame_rate \
+    -of csv=p=0 "$mp4")
+  [ "$probed" = "h264,1920,1080,yuv420p,30/1" ] || fail "exported mp4: $probed"
+  # Two entries a minute apart, the pause shortened to a second: 31 frames.
+  cp "$log" "$work/pause.ondrix"
+  sqlite3 "$work/pause.ondrix" "DELETE FROM data WHERE entryId > 2; UPDATE data SET timestamp = (SELECT timestamp FROM data WHERE entryId = 1) + 60000 WHERE entryId = 2;"
+  paused=$(env -u DISPLAY -u WAYLAND_DISPLAY "$cli" log export-video "$work/pause.ondrix" --max-pause 1)
+  probed=$(ffprobe -v error -count_frames -select_streams v:0 -show_entries stream=nb_read_frames -of csv=p=0 "$paused")
+  [ "$probed" = "31" ] || fail "a minute's pause shortened to a second gave $probed frames"
+  # A frame that cannot be read is counted and fails the command; the video
+  # is still written.
+  set +e
+  damaged=$(env -u DISPLAY -u WAYLAND_DISPLAY "$cli" log export-video "$work/odd.ondrix" 2> "$work/odd-video.err")
+  code=$?
+  set -e
+  [ $code -ne 0 ] && grep -q "1 of 6 frames could not be read" "$work/odd-video.err" && [ -s "$damaged" ] \
+    || { cat "$work/odd-video.err"; fail "export-video of a log with a damaged entry (exit $code)"; }
 else
   # A build without the GUI has no renderer: the command says so and fails.
   refuses "export-video without its renderer" "ondrix-cli-video is missing" "$cli" log export-video "$log"

@@ -1,7 +1,9 @@
 // ondrix-cli-video: the drawing half of `ondrix-cli log export-video`, which
 // parses the user's options and starts this with them in a fixed order:
-//   FILE FROM TO TIMESTAMP-TYPE TIME-ZONE DETAILS PALETTE DESPECKLE
-// Prints the video's path; a progress line while stdout is a terminal.
+//   FILE FROM TO TIMESTAMP-TYPE TIME-ZONE DETAILS PALETTE DESPECKLE FORMAT
+//   MAX-PAUSE-MS
+// Prints the video's path; a progress line while stdout is a terminal. Frames
+// whose entry could not be read are told on stderr and fail the command.
 
 #include <keldar/logging/LogFilePlayer.h>
 #include <keldar/logging/SqliteLogFile.h>
@@ -20,7 +22,7 @@ using namespace Keldar::Ondrix::Visualisation;
 
 int main(int argc, char** argv)
 {
-    if (argc != 9) {
+    if (argc != 11) {
         std::cerr << "ondrix-cli-video: started by ondrix-cli log export-video, not by hand\n";
         return 64;
     }
@@ -55,6 +57,8 @@ int main(int argc, char** argv)
         settings.timestampType = std::stoi(argv[4]);
         settings.timeZone = argv[5];
         settings.sonarDetails = std::string(argv[6]) == "1";
+        settings.format = std::string(argv[9]) == "mp4" ? VideoExport::H264Mp4 : VideoExport::Mpeg4Avi;
+        settings.maxPauseMs = std::stoll(argv[10]);
 
         // The look of a new display, with the chosen palette.
         FanDisplayOptions::DisplaySettings display = FanDisplay().getCurrentDisplaySettings();
@@ -76,6 +80,11 @@ int main(int argc, char** argv)
             std::printf("\n");
         }
         std::cout << renderer.getOutputPath().string() << std::endl;
+        if (const auto unreadable = renderer.getUnreadableFrames(); unreadable > 0) {
+            std::cerr << "ondrix-cli: " << file << ": " << unreadable << " of " << frames
+                      << " frames could not be read; the video shows the picture before each instead" << std::endl;
+            return 7;
+        }
         return 0;
     } catch (const VideoExport::VideoExportError& error) {
         std::cerr << "ondrix-cli: " << file << ": Something went wrong: " << error.what() << std::endl;

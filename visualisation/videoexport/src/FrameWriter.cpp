@@ -2,12 +2,14 @@
 
 namespace Keldar::Ondrix::Visualisation::VideoExport {
 
-FrameWriter::FrameWriter(const std::filesystem::path& path, cv::Size size, double framesPerSecond)
+FrameWriter::FrameWriter(const std::filesystem::path& path, VideoFormat format, cv::Size size, double framesPerSecond)
 {
-    // MPEG-4 Part 2 in AVI through FFmpeg: the format every player reads.
+    // Both through FFmpeg: MPEG-4 Part 2 in AVI, which every player reads,
+    // or H.264 (libx264, 4:2:0) in MP4, which browsers and phones play.
+    const int fourcc =
+        format == H264Mp4 ? cv::VideoWriter::fourcc('a', 'v', 'c', '1') : cv::VideoWriter::fourcc('F', 'M', 'P', '4');
     try {
-        open_ = writer_.open(path.string(), cv::CAP_FFMPEG, cv::VideoWriter::fourcc('F', 'M', 'P', '4'),
-                             framesPerSecond, size, true);
+        open_ = writer_.open(path.string(), cv::CAP_FFMPEG, fourcc, framesPerSecond, size, true);
     } catch (const cv::Exception&) {
         open_ = false;
     }
@@ -24,8 +26,8 @@ FrameWriter::~FrameWriter()
 bool FrameWriter::write(cv::Mat frame, std::int64_t copies)
 {
     std::unique_lock lock(mutex_);
-    changed_.wait(lock, [this] { return queue_.size() < capacity || failed_ || closing_; });
-    if (failed_ || closing_ || !open_) {
+    changed_.wait(lock, [this] { return queue_.size() < capacity || failed_ || closing_ || cancelled_; });
+    if (failed_ || closing_ || cancelled_ || !open_) {
         return false;
     }
     queue_.emplace_back(std::move(frame), copies);
@@ -44,12 +46,20 @@ void FrameWriter::abandon()
     stop(true);
 }
 
+void FrameWriter::cancel()
+{
+    const std::lock_guard lock(mutex_);
+    cancelled_ = true;
+    changed_.notify_all();
+}
+
 void FrameWriter::stop(bool dropQueued)
 {
     {
         const std::lock_guard lock(mutex_);
         if (dropQueued) {
             queue_.clear();
+            cancelled_ = true;
         }
         closing_ = true;
         changed_.notify_all();
@@ -68,8 +78,8 @@ void FrameWriter::encode()
         std::pair<cv::Mat, std::int64_t> item;
         {
             std::unique_lock lock(mutex_);
-            changed_.wait(lock, [this] { return !queue_.empty() || closing_; });
-            if (queue_.empty()) {
+            changed_.wait(lock, [this] { return !queue_.empty() || closing_ || cancelled_; });
+            if (queue_.empty() || cancelled_) {
                 return;
             }
             item = std::move(queue_.front());
@@ -77,7 +87,9 @@ void FrameWriter::encode()
             changed_.notify_all();
         }
         try {
-            for (std::int64_t i = 0; i < item.second; ++i) {
+            // A long pause is one item of many copies: a cancel must not wait
+            // for all of them.
+            for (std::int64_t i = 0; i < item.second && !cancelled_; ++i) {
                 writer_.write(item.first);
             }
         } catch (const cv::Exception& error) {

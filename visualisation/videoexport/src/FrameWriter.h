@@ -1,8 +1,11 @@
 #pragma once
 
+#include <keldar/visualisation/videoexport/VideoExportSettings.h>
+
 #include <opencv2/core.hpp>
 #include <opencv2/videoio.hpp>
 
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
@@ -20,19 +23,23 @@ class FrameWriter
 {
 public:
     // Opens the file; isOpen() tells whether that worked.
-    FrameWriter(const std::filesystem::path& path, cv::Size size, double framesPerSecond);
+    FrameWriter(const std::filesystem::path& path, VideoFormat format, cv::Size size, double framesPerSecond);
     ~FrameWriter();
 
     FrameWriter(const FrameWriter&) = delete;
     FrameWriter& operator=(const FrameWriter&) = delete;
 
     bool isOpen() const { return open_; }
-    // Blocks while the queue is full. False once the encoder has failed.
+    // Blocks while the queue is full. False once the encoder has failed or
+    // the writer was cancelled.
     bool write(cv::Mat frame, std::int64_t copies);
     // Writes what is queued and closes the file. False when the encoder failed.
     bool finish();
     // Drops what is queued and closes the file.
     void abandon();
+    // From any thread: the encoder stops after the frame in hand and a
+    // blocked write returns; abandon() still closes the file.
+    void cancel();
     const std::string& getError() const { return error_; }
 
 private:
@@ -48,6 +55,7 @@ private:
     std::deque<std::pair<cv::Mat, std::int64_t>> queue_;
     bool closing_ = false;
     bool failed_ = false;
+    std::atomic<bool> cancelled_{false};
     std::string error_;
     std::thread thread_;
 };

@@ -14,10 +14,13 @@
 #include <QImage>
 #include <QPainter>
 #include <QResizeEvent>
+#include <QThread>
 
 #include <opencv2/imgproc.hpp>
 #include <opencv2/videoio.hpp>
 
+#include <algorithm>
+#include <atomic>
 #include <exception>
 #include <optional>
 #include <variant>
@@ -31,8 +34,19 @@ namespace Text = Logging::VideoExport;
 // Where the text lines sit: baseline 160 px down, 50 px in from the sides.
 constexpr int textBaseline = 160;
 constexpr int textMargin = 50;
+// A long pause is written half a second of video at a time, so that a
+// cancel or a progress report never waits for all of it.
+constexpr std::int64_t repeatsAtOnce = 15;
 
-std::optional<OndrixImage> imageOf(const Logging::DataEntry& entry)
+struct OtherKind
+{
+};
+struct Damaged
+{
+};
+using Decoded = std::variant<OndrixImage, OtherKind, Damaged>;
+
+Decoded decode(const Logging::DataEntry& entry)
 {
     namespace Parsing = MessageParsing;
     const auto* bytes = reinterpret_cast<const std::byte*>(entry.payload.data());
@@ -46,17 +60,36 @@ std::optional<OndrixImage> imageOf(const Logging::DataEntry& entry)
         case 2:
             return Parsing::parseFullFireResult(message).image;
         default:
-            return std::nullopt;
+            return OtherKind{};
         }
     } catch (const std::exception&) {
-        // A message the parsers refuse counts as an entry of another kind.
-        return std::nullopt;
+        return Damaged{};
     }
 }
 
 std::int64_t integerProperty(const Logging::LogFileInterface& file, int sourceId, const char* key)
 {
     return Logging::integerOrZero(file.getDataSourceProperty(sourceId, key));
+}
+
+// The zone absolute stamps are written in: the chosen one, else the one the
+// log was recorded in, else UTC.
+std::string stampZone(const Logging::LogFileInterface& file, const std::string& chosen)
+{
+    if (!chosen.empty()) {
+        if (const auto zone = Text::formatterTimeZone(chosen)) {
+            return *zone;
+        }
+        throw VideoExportError("Unknown time zone: " + chosen);
+    }
+    if (const auto recorded = file.getMetadataValue("currentTimeZone")) {
+        if (const auto* text = std::get_if<std::string>(&*recorded)) {
+            if (const auto zone = Text::formatterTimeZone(*text)) {
+                return *zone;
+            }
+        }
+    }
+    return "UTC";
 }
 
 } // namespace
@@ -79,6 +112,10 @@ struct VideoRenderer::Private
     bool lastPictureDrawn = true;
     QString lastStamp;
     std::int64_t picturesDrawn = 0;
+    std::int64_t unreadable = 0;
+    std::atomic<bool> cancelled{false};
+    // Between the chunks of a long pause: false stops the export.
+    std::function<bool()> keepGoing;
     bool finished = false;
 
     Private(Logging::Playback::LogFilePlayer& player, const VideoExportSettings& settings,
@@ -86,14 +123,27 @@ struct VideoRenderer::Private
         : player(player)
         , settings(settings)
         , appearance(appearance)
+        , pacer(settings.maxPauseMs)
     {
     }
 
-    QString stampOf(const Logging::DataEntry& entry, std::int64_t frame) const
+    // Runs `work` on the display's thread: widgets and their OpenGL contexts
+    // belong to the GUI thread.
+    template<typename Work>
+    void onDisplayThread(Work&& work)
+    {
+        if (QThread::currentThread() == display->thread()) {
+            work();
+        } else {
+            QMetaObject::invokeMethod(display.get(), std::forward<Work>(work), Qt::BlockingQueuedConnection);
+        }
+    }
+
+    QString stampOf(const Logging::DataEntry& entry, const Text::VideoPacer::Step& step) const
     {
         switch (settings.timestampType) {
         case RelativeTimestamp:
-            return QString::fromStdString(Text::relativeTimestampText(frame));
+            return QString::fromStdString(Text::relativeTimestampText(step.frame, step.cutMs));
         case AbsoluteTimestamp:
             return QString::fromStdString(Text::absoluteTimestampText(entry.timestamp, settings.timeZone));
         default:
@@ -103,7 +153,8 @@ struct VideoRenderer::Private
 
     cv::Mat drawPicture(const QString& stamp)
     {
-        QImage image = display->grabFramebuffer();
+        QImage image;
+        onDisplayThread([this, &image] { image = display->grabFramebuffer(); });
         if (image.size() != QSize(frameWidth, frameHeight)) {
             image = image.scaled(frameWidth, frameHeight);
         }
@@ -137,14 +188,26 @@ struct VideoRenderer::Private
         return bgr;
     }
 
-    void write(const cv::Mat& picture, std::int64_t copies)
+    // False when the export was cancelled meanwhile.
+    bool write(const cv::Mat& picture, std::int64_t copies)
     {
-        if (!writer->write(picture, copies)) {
-            throw VideoExportError("Could not write the video: " + writer->getError());
+        while (copies > 0) {
+            const std::int64_t now = std::min(copies, repeatsAtOnce);
+            if (!writer->write(picture, now)) {
+                if (cancelled) {
+                    return false;
+                }
+                throw VideoExportError("Could not write the video: " + writer->getError());
+            }
+            copies -= now;
+            if (copies > 0 && (cancelled || (keepGoing && !keepGoing()))) {
+                return false;
+            }
         }
+        return true;
     }
 
-    void renderEntry(const Logging::DataEntry& entry)
+    bool renderEntry(const Logging::DataEntry& entry)
     {
         const auto step = pacer.next(entry.timestamp);
         if (step.repeats > 0) {
@@ -153,22 +216,27 @@ struct VideoRenderer::Private
                 lastPicture = drawPicture(lastStamp);
                 lastPictureDrawn = true;
             }
-            write(lastPicture, step.repeats);
+            if (!write(lastPicture, step.repeats)) {
+                return false;
+            }
         }
         // Every image goes to the display, drawn or not: its clamp levels
         // follow the images that came before.
-        if (const auto image = imageOf(entry)) {
-            display->newImageReceived(*image);
+        auto decoded = decode(entry);
+        if (auto* image = std::get_if<OndrixImage>(&decoded)) {
+            onDisplayThread([this, image] { display->newImageReceived(*image); });
+        } else if (std::holds_alternative<Damaged>(decoded)) {
+            ++unreadable;
         }
-        const QString stamp = stampOf(entry, step.frame);
+        const QString stamp = stampOf(entry, step);
         if (step.writeEntry) {
             lastPicture = drawPicture(stamp);
             lastPictureDrawn = true;
-            write(lastPicture, 1);
-        } else {
-            lastPictureDrawn = false;
-            lastStamp = stamp;
+            return write(lastPicture, 1);
         }
+        lastPictureDrawn = false;
+        lastStamp = stamp;
+        return true;
     }
 
     void removeOutput()
@@ -182,8 +250,15 @@ VideoRenderer::VideoRenderer(Logging::Playback::LogFilePlayer& player, const Vid
                              const FanDisplayOptions::DisplaySettings& display, const VideoAppearance& appearance)
     : d(std::make_unique<Private>(player, settings, appearance))
 {
-    d->outputPath = Text::exportedVideoPath(player.getUnderlyingLogFile().getFilePath());
-    d->writer = std::make_unique<FrameWriter>(d->outputPath, cv::Size(frameWidth, frameHeight), framesPerSecond);
+    const auto& file = player.getUnderlyingLogFile();
+    if (settings.timestampType == AbsoluteTimestamp) {
+        d->settings.timeZone = stampZone(file, settings.timeZone);
+    } else {
+        d->settings.timeZone.clear();
+    }
+    d->outputPath = Text::exportedVideoPath(file.getFilePath(), settings.format == H264Mp4 ? ".mp4" : ".avi");
+    d->writer = std::make_unique<FrameWriter>(d->outputPath, settings.format == H264Mp4 ? H264Mp4 : Mpeg4Avi,
+                                              cv::Size(frameWidth, frameHeight), framesPerSecond);
     if (!d->writer->isOpen()) {
         // The back end may leave an empty file behind.
         std::error_code ignored;
@@ -194,7 +269,6 @@ VideoRenderer::VideoRenderer(Logging::Playback::LogFilePlayer& player, const Vid
     if (settings.sonarDetails) {
         const auto& sources = player.getDataSources();
         const int sourceId = sources.empty() ? 0 : sources.front().id;
-        const auto& file = player.getUnderlyingLogFile();
         const auto model = integerProperty(file, sourceId, "modelNumber");
         const auto serial = integerProperty(file, sourceId, "serialNumber");
         d->sonarDetails = QString::fromStdString(
@@ -246,28 +320,40 @@ const std::filesystem::path& VideoRenderer::getOutputPath() const
     return d->outputPath;
 }
 
+const std::string& VideoRenderer::getTimeZone() const
+{
+    return d->settings.timeZone;
+}
+
 bool VideoRenderer::run(const Progress& progress)
 {
     // Failures are carried past the player, which would take them for the
     // end of playback.
     std::exception_ptr failure;
-    const auto render = [this, &failure](std::int32_t, const Logging::DataEntry& entry) {
+    bool going = true;
+    const auto render = [this, &failure, &going](std::int32_t, const Logging::DataEntry& entry) {
         try {
-            d->renderEntry(entry);
+            going = d->renderEntry(entry);
         } catch (...) {
             failure = std::current_exception();
         }
     };
-    for (std::int32_t frame = d->settings.startIndex; frame <= d->settings.endIndex; ++frame) {
-        d->player.seek(frame, render);
+    for (std::int32_t frame = d->settings.startIndex; frame <= d->settings.endIndex && going; ++frame) {
+        d->keepGoing = [&progress, frame] { return !progress || progress(frame); };
+        if (!d->player.seek(frame, render)) {
+            // Nothing to place: the video goes on from the entry before.
+            ++d->unreadable;
+        }
         if (failure) {
             std::rethrow_exception(failure);
         }
-        if (progress && !progress(frame)) {
-            d->removeOutput();
-            d->finished = true;
-            return false;
-        }
+        going = going && !d->cancelled && (!progress || progress(frame));
+    }
+    d->keepGoing = {};
+    if (!going) {
+        d->removeOutput();
+        d->finished = true;
+        return false;
     }
     if (!d->writer->finish()) {
         throw VideoExportError("Could not write the video: " + d->writer->getError());
@@ -283,6 +369,12 @@ bool VideoRenderer::run(const Progress& progress)
     return true;
 }
 
+void VideoRenderer::cancel()
+{
+    d->cancelled = true;
+    d->writer->cancel();
+}
+
 std::int64_t VideoRenderer::getFramesWritten() const
 {
     return d->pacer.getFramesWritten();
@@ -291,6 +383,11 @@ std::int64_t VideoRenderer::getFramesWritten() const
 std::int64_t VideoRenderer::getPicturesDrawn() const
 {
     return d->picturesDrawn;
+}
+
+std::int64_t VideoRenderer::getUnreadableFrames() const
+{
+    return d->unreadable;
 }
 
 } // namespace Keldar::Ondrix::Visualisation::VideoExport

@@ -6,8 +6,10 @@
 #include <keldar/logging/SqliteLogFile.h>
 #include <keldar/ondrix/MessageBuilding.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <filesystem>
+#include <string>
 #include <vector>
 
 namespace Keldar::Ondrix::Visualisation::VideoExport::Testing {
@@ -19,6 +21,9 @@ struct SyntheticLog
     // Each entry gets the image of this number (kept small, images repeat).
     std::vector<std::uint32_t> imageNumbers;
     std::vector<std::int64_t> timestamps;
+    std::string timeZone = "UTC"; // the zone the log says it was recorded in
+    // Entries whose stored message is cut short, as a damaged file holds.
+    std::vector<std::size_t> damaged;
 };
 
 inline std::vector<std::uint8_t> sonarSamples(std::uint16_t beams, std::uint16_t ranges, std::uint32_t seed)
@@ -36,7 +41,7 @@ inline std::vector<std::uint8_t> sonarSamples(std::uint16_t beams, std::uint16_t
 
 inline void writeSyntheticLog(const std::filesystem::path& path, const SyntheticLog& log)
 {
-    Logging::SqliteLogFile file(path.string(), "UTC", "keldar-tests", "1", 0, 0);
+    Logging::SqliteLogFile file(path.string(), log.timeZone, "keldar-tests", "1", 0, 0);
     Logging::DataSource source;
     source.name = "Sonar";
     file.addDataSource(source);
@@ -71,6 +76,9 @@ inline void writeSyntheticLog(const std::filesystem::path& path, const Synthetic
         entry.dataSourceId = source.id;
         entry.type = 1;
         entry.payload = messages[number];
+        if (std::find(log.damaged.begin(), log.damaged.end(), i) != log.damaged.end()) {
+            entry.payload.resize(entry.payload.size() / 2);
+        }
         entry.timestamp = log.timestamps[i];
         file.logData(entry);
     }

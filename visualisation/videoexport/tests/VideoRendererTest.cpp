@@ -48,13 +48,16 @@ struct Export : ::testing::Test
     }
 
     // A player over a new log of entries at `timestamps`, showing images `numbers`.
-    LogFilePlayer& open(const std::vector<std::int64_t>& timestamps, const std::vector<std::uint32_t>& numbers = {})
+    LogFilePlayer& open(const std::vector<std::int64_t>& timestamps, const std::vector<std::uint32_t>& numbers = {},
+                        const std::vector<std::size_t>& damaged = {}, const std::string& timeZone = "UTC")
     {
         const auto path =
             std::filesystem::path(folder.path().toStdString()) / ("dive" + std::to_string(logs++) + ".ondrix");
         Testing::SyntheticLog log;
         log.timestamps = timestamps;
         log.imageNumbers = numbers;
+        log.damaged = damaged;
+        log.timeZone = timeZone;
         Testing::writeSyntheticLog(path, log);
         player = std::make_unique<LogFilePlayer>(std::make_unique<Keldar::Logging::SqliteLogFile>(path),
                                                  std::vector<KD_LogDataSourceType>{KD_LogDataSourceType_Sonar},
@@ -84,7 +87,7 @@ std::vector<cv::Mat> readFrames(const std::filesystem::path& path)
 std::string probe(const std::filesystem::path& path)
 {
     const std::string command = "ffprobe -v error -count_frames -select_streams v:0 -show_entries "
-                                "stream=codec_name,codec_tag_string,width,height,r_frame_rate,nb_read_frames "
+                                "stream=codec_name,codec_tag_string,pix_fmt,width,height,r_frame_rate,nb_read_frames "
                                 "-of default=noprint_wrappers=1 '" +
                                 path.string() + "' 2>&1";
     std::string output;
@@ -164,6 +167,61 @@ TEST_F(Export, EntriesArePacedIntoThirtyFramesASecondOfA1080pMpeg4Video)
     ASSERT_EQ(plain.size(), 31U);
     EXPECT_LT(coverage(plain[30], stampArea), 0.001);
     EXPECT_GT(coverage(plain[30], detailsArea), 0.02) << "Rostrel A (51001)";
+
+    // For sharing: H.264 in MP4, 4:2:0 as browsers want it.
+    settings.format = H264Mp4;
+    VideoRenderer shared(*player, settings, display);
+    EXPECT_EQ(shared.getOutputPath().filename(), "dive0_exported.mp4");
+    ASSERT_TRUE(shared.run());
+    const std::string sharedProbe = probe(shared.getOutputPath());
+    for (const char* line : {"codec_name=h264", "pix_fmt=yuv420p", "width=1920", "height=1080", "r_frame_rate=30/1",
+                             "nb_read_frames=31"}) {
+        EXPECT_NE(sharedProbe.find(line), std::string::npos) << line << " in\n" << sharedProbe;
+    }
+}
+
+TEST_F(Export, DamagedEntriesAreCountedAndUnknownZonesRefused)
+{
+    open({0, 1000, 2000}, {}, {1}, "Asia/Tokyo");
+    settings.timestampType = AbsoluteTimestamp;
+    {
+        VideoRenderer renderer(*player, settings, display);
+        EXPECT_EQ(renderer.getTimeZone(), "Asia/Tokyo") << "the zone the log was recorded in";
+        ASSERT_TRUE(renderer.run());
+        EXPECT_EQ(renderer.getUnreadableFrames(), 1);
+        EXPECT_EQ(renderer.getFramesWritten(), 61);
+    }
+    settings.timeZone = "Mars/Olympus";
+    try {
+        VideoRenderer renderer(*player, settings, display);
+        ADD_FAILURE() << "exported in an unknown zone to " << renderer.getOutputPath();
+    } catch (const VideoExportError& error) {
+        EXPECT_STREQ(error.what(), "Unknown time zone: Mars/Olympus");
+    }
+    EXPECT_FALSE(std::filesystem::exists(folder.filePath("dive0_exported_1.avi").toStdString()));
+}
+
+TEST_F(Export, LongPausesAreShortenedOrCancelledPartWay)
+{
+    open({0, 60000});
+    settings.maxPauseMs = 1000;
+    {
+        VideoRenderer renderer(*player, settings, display);
+        ASSERT_TRUE(renderer.run());
+        EXPECT_EQ(renderer.getFramesWritten(), 31) << "not 1801";
+    }
+    // Two minutes of one picture: progress is reported, and a cancel heard,
+    // while the pause is being written.
+    settings.maxPauseMs = 0;
+    open({0, 120000});
+    VideoRenderer renderer(*player, settings, display);
+    std::vector<std::int32_t> reported;
+    EXPECT_FALSE(renderer.run([&](std::int32_t frame) {
+        reported.push_back(frame);
+        return reported.size() < 3;
+    }));
+    EXPECT_EQ(reported, (std::vector<std::int32_t>{0, 1, 1}));
+    EXPECT_FALSE(std::filesystem::exists(renderer.getOutputPath()));
 }
 
 TEST_F(Export, BurstsDropEntriesAndAGapRepeatsTheLastEntrysPicture)

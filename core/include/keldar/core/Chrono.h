@@ -13,4 +13,7 @@ std::int64_t msSinceUnixEpoch();
 // carries the milliseconds. An unknown zone gives "Invalid timezone".
 std::string getDateTimeString(const std::string& format, std::int64_t msSinceEpoch, const std::string& timeZone);
 
+// Whether getDateTimeString can format in the IANA zone `timeZone`.
+bool isKnownTimeZone(const std::string& timeZone);
+
 } // namespace Keldar::Chrono

@@ -12,16 +12,27 @@ namespace Keldar::Ondrix::Visualisation::VideoExport {
 
 enum TimestampType : std::int32_t { RelativeTimestamp = 0, AbsoluteTimestamp = 1, NoTimestamp = 2 };
 
-// The video export's options: the options dialog fills the text choices, the
-// export panel the range and the controller the distance unit.
+// "MPEG-4 in AVI" plays everywhere on a desktop; "H.264 in MP4" in browsers
+// and on phones, for sharing.
+enum VideoFormat : std::int32_t { Mpeg4Avi = 0, H264Mp4 = 1 };
+
+// The video export's options: the options dialog fills the text, format and
+// pause choices, the export panel the range and the controller the distance
+// unit.
 struct VideoExportSettings
 {
     std::int32_t startIndex = 0; // first frame of the log, inclusive
     std::int32_t endIndex = 0;   // last frame, inclusive
     std::int32_t timestampType = RelativeTimestamp;
-    std::string timeZone; // IANA identifier, for absolute stamps
+    // IANA identifier, for absolute stamps; the zone recorded in the log when
+    // empty.
+    std::string timeZone;
     const DataProcessing::Units::AbstractUnit* distanceUnit = nullptr;
     bool sonarDetails = false;
+    std::int32_t format = Mpeg4Avi;
+    // A gap between entries longer than this lasts only this long in the
+    // video; 0 keeps every gap.
+    std::int64_t maxPauseMs = 0;
 };
 
 class VideoExportError : public std::runtime_error
