@@ -3,6 +3,7 @@
 #include "application/ExceptionCatchingApplication.h"
 #include "application/LumivaneApplication.h"
 #include "application/LumivaneWindow.h"
+#include "application/RunningViewer.h"
 #include "application/TerminationSignals.h"
 #include "base/SettingsStore.h"
 #include "controller/MainController.h"
@@ -10,6 +11,7 @@
 #include <keldar/gui/Scaling.h>
 
 #include <QCommandLineParser>
+#include <QFile>
 #include <QTimer>
 
 #include <arpa/inet.h>
@@ -31,6 +33,7 @@ struct CommandLine
     Ondrix::Utilities::ConnectionManager::Settings network;
     QString screenshot;
     bool quitAfterScreenshot = false;
+    bool newWindow = false;
 };
 
 int fail(const QString& message)
@@ -89,7 +92,11 @@ std::optional<int> parseCommandLine(int argc, char** argv, CommandLine& result)
                                         QStringLiteral("file"));
     const QCommandLineOption quit(QStringLiteral("quit-after-screenshot"),
                                   QStringLiteral("Close the viewer once the screenshot is saved."));
-    parser.addOptions({connect, record, listenAddress, statusPort, sonarPort, screenshot, quit});
+    const QCommandLineOption newWindow(QStringLiteral("new-window"),
+                                       QStringLiteral("Open the log file in a viewer of its own, even when one "
+                                                      "is already running (by default the running viewer "
+                                                      "opens it)."));
+    parser.addOptions({connect, record, listenAddress, statusPort, sonarPort, screenshot, quit, newWindow});
 
     if (!parser.parse(arguments)) {
         return fail(parser.errorText());
@@ -142,6 +149,7 @@ std::optional<int> parseCommandLine(int argc, char** argv, CommandLine& result)
     }
     result.screenshot = parser.value(screenshot);
     result.quitAfterScreenshot = parser.isSet(quit);
+    result.newWindow = parser.isSet(newWindow);
     return std::nullopt;
 }
 
@@ -186,6 +194,21 @@ int runViewer(int argc, char** argv)
     GUI::Helpers::Widgets::initialiseDpiScaling();
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     auto application = std::make_unique<ExceptionCatchingApplication>(argc, argv);
+    // A log file goes to the viewer already running, which comes to the front;
+    // this process then has nothing more to do.
+    std::optional<std::filesystem::path> logPath;
+    if (commandLine.logFile) {
+        // A path whose status cannot be read (no permission, a link loop) is
+        // reported and ignored: it must not stop the viewer from starting.
+        try {
+            logPath = LumivaneApplication::commandLineLogFile(*commandLine.logFile);
+        } catch (const std::filesystem::filesystem_error& error) {
+            std::fprintf(stderr, "ondrix-lumivane: ignoring %s: %s\n", commandLine.logFile->c_str(), error.what());
+        }
+    }
+    if (logPath && !commandLine.newWindow && RunningViewer::handOver(QFile::decodeName(logPath->c_str()))) {
+        return 0;
+    }
     LumivaneApplication* lumivane = LumivaneApplication::instance();
     lumivane->setup(*application, commandLine.network);
     auto window = std::make_unique<LumivaneWindow>();
@@ -208,16 +231,8 @@ int runViewer(int argc, char** argv)
     const TerminationSignals termination([&window] { window->close(); });
     lumivane->start(window.get(), commandLine.connectSerial);
 
-    if (commandLine.logFile) {
-        // A path whose status cannot be read (no permission, a link loop) is
-        // reported and ignored: it must not stop the viewer from starting.
-        try {
-            if (const auto path = LumivaneApplication::commandLineLogFile(*commandLine.logFile)) {
-                lumivane->openCommandLineFile(*path);
-            }
-        } catch (const std::filesystem::filesystem_error& error) {
-            std::fprintf(stderr, "ondrix-lumivane: ignoring %s: %s\n", commandLine.logFile->c_str(), error.what());
-        }
+    if (logPath) {
+        lumivane->openCommandLineFile(*logPath);
     }
 
     const int exitCode = QApplication::exec();

@@ -3,6 +3,7 @@
 #include <keldar/core/DottedQuadValue.h>
 
 #include <QEvent>
+#include <QLabel>
 #include <QListWidget>
 #include <QMetaType>
 #include <QVBoxLayout>
@@ -30,6 +31,7 @@ int prefixLength(const std::string& mask)
 SonarListControls::SonarListControls(GUI::Widgets::Bases::PopOutWidgetControl* button, QWidget* parent)
     : BasicPopOutWidget(button, RightOfControl, gap, parent)
     , list(new QListWidget(this))
+    , connectingLabel(new QLabel(QStringLiteral("Connecting…"), this))
 {
     qRegisterMetaType<DeviceInfo>("Ondrix::OndrixSonar::DeviceInfo");
     list->setObjectName(QStringLiteral("sonarListWidget"));
@@ -39,6 +41,10 @@ SonarListControls::SonarListControls(GUI::Widgets::Bases::PopOutWidgetControl* b
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(list);
+    connectingLabel->setObjectName(QStringLiteral("connectingLabel"));
+    connectingLabel->setAlignment(Qt::AlignCenter);
+    connectingLabel->hide();
+    layout->addWidget(connectingLabel);
     connect(list, &QListWidget::itemClicked, this, &SonarListControls::sonarClicked);
     onNewListAvailable({});
 }
@@ -46,6 +52,18 @@ SonarListControls::SonarListControls(GUI::Widgets::Bases::PopOutWidgetControl* b
 QListWidget* SonarListControls::getListWidget() const
 {
     return list;
+}
+
+void SonarListControls::setConnecting(bool connecting)
+{
+    connectingLabel->setVisible(connecting);
+    list->setEnabled(!connecting);
+    adjustSize();
+}
+
+bool SonarListControls::isConnecting() const
+{
+    return !connectingLabel->isHidden();
 }
 
 QString SonarListControls::devicePicture(const std::string& modelName)
@@ -127,7 +145,7 @@ void SonarListControls::dimUnavailableEntries()
 
 void SonarListControls::sonarClicked(QListWidgetItem* item)
 {
-    if (item == nullptr || !(item->flags() & Qt::ItemIsEnabled)) {
+    if (item == nullptr || !(item->flags() & Qt::ItemIsEnabled) || isConnecting()) {
         return;
     }
     Q_EMIT sonarSelected(item->data(Qt::UserRole).value<std::uint32_t>());

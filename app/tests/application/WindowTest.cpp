@@ -1,6 +1,7 @@
 // The window and the program around it: themes, logos, the command line and
 // errors that escape a slot.
 
+#include "support/LogTestSupport.h"
 #include "support/ViewerTestSupport.h"
 
 #include "application/ExceptionCatchingApplication.h"
@@ -15,11 +16,14 @@
 #include <QPushButton>
 
 #include <QDir>
+#include <QDropEvent>
 #include <QFile>
 #include <QImage>
+#include <QMimeData>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QTimer>
+#include <QUrl>
 
 #include <gtest/gtest.h>
 
@@ -175,7 +179,7 @@ TEST(CommandLine, HelpVersionAndBadOptions)
     const auto [helpDone, helpCode, help] = run({"--help"});
     EXPECT_TRUE(helpDone);
     EXPECT_EQ(helpCode, 0);
-    EXPECT_TRUE(help.contains("--connect")) << help.toStdString();
+    EXPECT_TRUE(help.contains("--connect") && help.contains("--new-window")) << help.toStdString();
 
     const auto [badDone, badCode, bad] = run({"--connect", "forty"});
     EXPECT_TRUE(badDone);
@@ -209,4 +213,54 @@ TEST(CommandLine, TheProgramConnectsToTheSonarItIsGiven)
     EXPECT_TRUE(errors.contains("ignoring") && errors.contains("loop.ondrix")) << errors.toStdString();
     const QImage picture(shot);
     EXPECT_FALSE(picture.isNull());
+}
+
+TEST(CommandLine, ALogGoesToTheRunningViewerUnlessANewWindowIsAskedAndOneDroppedOpens)
+{
+    ViewerSession viewer;
+    auto sonar = connectViewer(viewer, 40081, viewer.settings.path().toStdString());
+    const std::filesystem::path recording = recordEntries(viewer, 20);
+    ASSERT_FALSE(recording.empty());
+    const QString path = QString::fromStdString(recording.string());
+    auto environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("XDG_CONFIG_HOME", viewer.settings.path()); // the running viewer's settings store
+
+    // While live, as from the menu: the log ends the live session.
+    QProcess second;
+    second.setProcessEnvironment(environment);
+    second.start(LUMIVANE_EXECUTABLE, {path});
+    ASSERT_TRUE(waitFor([&] { return second.state() == QProcess::NotRunning; }, std::chrono::seconds(60)));
+    EXPECT_EQ(second.exitCode(), 0) << second.readAllStandardError().toStdString();
+    EXPECT_TRUE(waitFor([&] {
+        return viewer.window->getMode() == LumivaneWindow::LogPlayback && viewer.window->windowTitle() == path;
+    }));
+    EXPECT_FALSE(viewer.controller->isConnected());
+    viewer.controller->closeLogFile();
+
+    // A viewer of its own, which titles its window with the file.
+    QProcess own;
+    own.setProcessEnvironment(environment);
+    own.start(LUMIVANE_EXECUTABLE, {"--new-window", path});
+    EXPECT_TRUE(waitFor(
+        [&] {
+            QProcess windows;
+            windows.start("xwininfo", {"-root", "-tree"});
+            return windows.waitForFinished(10000) &&
+                   QString::fromLocal8Bit(windows.readAllStandardOutput()).contains(path);
+        },
+        std::chrono::seconds(60)));
+    EXPECT_EQ(own.state(), QProcess::Running);
+    EXPECT_EQ(viewer.window->getMode(), LumivaneWindow::NoSource);
+    own.terminate();
+    EXPECT_TRUE(own.waitForFinished(30000));
+
+    // Dropped on the window.
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(path)});
+    QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(viewer.window.get(), &enter);
+    EXPECT_TRUE(enter.isAccepted());
+    QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(viewer.window.get(), &drop);
+    EXPECT_TRUE(waitFor([&] { return viewer.window->getMode() == LumivaneWindow::LogPlayback; }));
 }
