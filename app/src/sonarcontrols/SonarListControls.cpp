@@ -1,6 +1,9 @@
 #include "sonarcontrols/SonarListControls.h"
 
+#include "base/ViewerContext.h"
+
 #include <keldar/core/DottedQuadValue.h>
+#include <keldar/gui/ThemeManager.h>
 
 #include <QEvent>
 #include <QLabel>
@@ -31,6 +34,8 @@ int prefixLength(const std::string& mask)
 SonarListControls::SonarListControls(GUI::Widgets::Bases::PopOutWidgetControl* button, QWidget* parent)
     : BasicPopOutWidget(button, RightOfControl, gap, parent)
     , list(new QListWidget(this))
+    // Laid over the list rather than beside it: the pop-out keeps its size and
+    // shape while it shows.
     , connectingLabel(new QLabel(QStringLiteral("Connecting…"), this))
 {
     qRegisterMetaType<DeviceInfo>("Ondrix::OndrixSonar::DeviceInfo");
@@ -44,7 +49,6 @@ SonarListControls::SonarListControls(GUI::Widgets::Bases::PopOutWidgetControl* b
     connectingLabel->setObjectName(QStringLiteral("connectingLabel"));
     connectingLabel->setAlignment(Qt::AlignCenter);
     connectingLabel->hide();
-    layout->addWidget(connectingLabel);
     connect(list, &QListWidget::itemClicked, this, &SonarListControls::sonarClicked);
     onNewListAvailable({});
 }
@@ -56,9 +60,19 @@ QListWidget* SonarListControls::getListWidget() const
 
 void SonarListControls::setConnecting(bool connecting)
 {
-    connectingLabel->setVisible(connecting);
     list->setEnabled(!connecting);
-    adjustSize();
+    if (connecting) {
+        // Covers the entries in the current theme's colours.
+        if (const auto* themes = ViewerContext::instance()->getThemeManager()) {
+            connectingLabel->setStyleSheet(
+                QStringLiteral("background-color: %1; color: %2; font-size: 15px;")
+                    .arg(themes->getThemeColour(QStringLiteral("@primaryBackground")).name(),
+                         themes->getThemeColour(QStringLiteral("@primaryForeground")).name()));
+        }
+    }
+    connectingLabel->setGeometry(list->geometry());
+    connectingLabel->raise();
+    connectingLabel->setVisible(connecting);
 }
 
 bool SonarListControls::isConnecting() const
