@@ -33,4 +33,16 @@ bool LogFileInterface::removeOneBookmark(const Bookmark& /*chosen*/)
     return false;
 }
 
+std::vector<std::int64_t> LogFileInterface::getEntryTimestamps(const EntryIndexFilter& filter) const
+{
+    std::vector<std::int64_t> timestamps;
+    const auto index = getEntryIndex(filter);
+    timestamps.reserve(index.size());
+    for (const std::int32_t entryId : index) {
+        const auto entry = readEntry(entryId);
+        timestamps.push_back(entry ? entry->timestamp : timestamps.empty() ? 0 : timestamps.back());
+    }
+    return timestamps;
+}
+
 } // namespace Keldar::Logging

@@ -24,6 +24,7 @@ struct LogFilePlayer::State
     std::vector<DataSource> dataSources;
     std::vector<PlayerBookmark> bookmarks;
     std::vector<std::int32_t> entryIndex;
+    std::vector<std::int64_t> frameTimestamps;
     FrameCallback callback;
     EndCallback endCallback;
     std::atomic<bool> loop{false};
@@ -195,6 +196,16 @@ LogFilePlayer::LogFilePlayer(std::unique_ptr<LogFileInterface> file, const std::
         }
     }
     state_->entryIndex = state_->file->getEntryIndex(filter);
+    state_->frameTimestamps = state_->file->getEntryTimestamps(filter);
+    if (state_->frameTimestamps.size() != state_->entryIndex.size()) {
+        // The two reads disagree (a file still being written): one entry at a time.
+        state_->frameTimestamps.clear();
+        for (const std::int32_t entryId : state_->entryIndex) {
+            const auto entry = state_->file->readEntry(entryId);
+            const std::int64_t before = state_->frameTimestamps.empty() ? 0 : state_->frameTimestamps.back();
+            state_->frameTimestamps.push_back(entry ? entry->timestamp : before);
+        }
+    }
     state_->loadBookmarks();
 }
 
@@ -316,6 +327,11 @@ const std::vector<std::int32_t>& LogFilePlayer::getEntryIndex() const
     return state_->entryIndex;
 }
 
+const std::vector<std::int64_t>& LogFilePlayer::getFrameTimestamps() const
+{
+    return state_->frameTimestamps;
+}
+
 void LogFilePlayer::setLoopPlayback(bool loop)
 {
     state_->loop = loop;
@@ -324,6 +340,11 @@ void LogFilePlayer::setLoopPlayback(bool loop)
 void LogFilePlayer::setPlaybackSpeedMultiplier(float speed)
 {
     state_->speed = speed;
+}
+
+float LogFilePlayer::getPlaybackSpeedMultiplier() const
+{
+    return state_->speed;
 }
 
 std::int32_t LogFilePlayer::getFrameCount() const

@@ -44,6 +44,29 @@ constexpr std::array<const char*, 9> schemaStatements{
 };
 constexpr std::size_t bookmarksTableStatement = 7;
 
+// Renames the unusable table (to the first free "bookmarksBefore<N>"), makes
+// a sound one and copies over the rows that point at an entry.
+void rebuildBookmarksTable(Database::SqliteDatabase& database)
+{
+    std::string aside;
+    for (int n = 1; aside.empty(); ++n) {
+        const std::string name = "bookmarksBefore" + std::to_string(n);
+        if (database.executeSimpleQuery("ALTER TABLE bookmarks RENAME TO " + name + ";")) {
+            aside = name;
+        } else if (n >= 100) {
+            // Cannot even be renamed: the old way, the table goes.
+            database.executeSimpleQuery("DROP TABLE bookmarks;");
+            break;
+        }
+    }
+    database.executeSimpleQuery(schemaStatements[bookmarksTableStatement]);
+    if (!aside.empty()) {
+        database.executeSimpleQuery("INSERT INTO bookmarks (entryId, title, comments, payload) SELECT entryId, "
+                                    "title, comments, payload FROM " +
+                                    aside + " WHERE entryId IN (SELECT entryId FROM data);");
+    }
+}
+
 constexpr std::array<const char*, 6> logTables{
     "dataSources", "dataSourceProperties", "data", "metadata", "resources", "bookmarks",
 };
@@ -207,19 +230,41 @@ std::size_t reserveSize(std::optional<std::int64_t> count)
     return static_cast<std::size_t>(std::min(*count, maximumReserve));
 }
 
-void throwForNonDatabase(const std::filesystem::path& path)
+enum class Signature { None, Legacy, Database };
+
+Signature readSignature(const std::filesystem::path& path)
 {
     std::ifstream file(path, std::ios::binary);
-    std::array<unsigned char, 4> bytes{};
-    if (file.read(reinterpret_cast<char*>(bytes.data()), bytes.size()) && file.gcount() == 4) {
-        const std::uint32_t magic = static_cast<std::uint32_t>(bytes[0]) | (static_cast<std::uint32_t>(bytes[1]) << 8) |
-                                    (static_cast<std::uint32_t>(bytes[2]) << 16) |
-                                    (static_cast<std::uint32_t>(bytes[3]) << 24);
-        if (magic == legacyLogMagic) {
-            throw LegacyLogFileError();
+    std::array<char, 16> bytes{};
+    file.read(bytes.data(), bytes.size());
+    const auto got = file.gcount();
+    if (got >= 4) {
+        const auto byte = [&bytes](std::size_t i) {
+            return static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[i]));
+        };
+        if ((byte(0) | (byte(1) << 8) | (byte(2) << 16) | (byte(3) << 24)) == legacyLogMagic) {
+            return Signature::Legacy;
         }
     }
-    throw NotALogFileError();
+    static constexpr char sqliteHeader[] = "SQLite format 3"; // with its terminating zero: 16 bytes
+    if (got == static_cast<std::streamsize>(bytes.size()) &&
+        std::equal(bytes.begin(), bytes.end(), std::begin(sqliteHeader))) {
+        return Signature::Database;
+    }
+    return Signature::None;
+}
+
+void throwForNonDatabase(const std::filesystem::path& path)
+{
+    switch (readSignature(path)) {
+    case Signature::Legacy:
+        throw LegacyLogFileError();
+    case Signature::Database:
+        // SQLite's own header, then contents it cannot read.
+        throw DamagedLogFileError();
+    default:
+        throw NotALogFileError();
+    }
 }
 
 struct CreationMetadata
@@ -313,11 +358,12 @@ bool isMissingOrEmpty(const std::filesystem::path& path)
 // media or shared folders open and a reader never rewrites the header.
 // Occasional writes through such a handle (bookmarks) still commit
 // atomically through the default rollback journal.
-void openLog(LogFileImpl& impl, const std::filesystem::path& path, const CreationMetadata* creation, bool readOnly)
+void openLog(LogFileImpl& impl, const std::filesystem::path& path, const CreationMetadata* creation, bool readOnly,
+             bool mayCreate = true)
 {
     impl.filePath = path;
     try {
-        const bool creating = !readOnly && isMissingOrEmpty(path);
+        const bool creating = !readOnly && mayCreate && isMissingOrEmpty(path);
         const auto mode = readOnly ? Database::OpenMode::ReadOnly
                                    : (creating ? Database::OpenMode::ReadWriteCreate : Database::OpenMode::ReadWrite);
         impl.database = std::make_unique<SqliteDatabase>(path.string(), mode);
@@ -325,7 +371,7 @@ void openLog(LogFileImpl& impl, const std::filesystem::path& path, const Creatio
         database.executeSimpleQuery("PRAGMA foreign_keys = on;");
 
         const auto tableCount = countRows(database, "SELECT COUNT(*) FROM sqlite_master WHERE type='table';");
-        if (!tableCount || (*tableCount == 0 && readOnly)) {
+        if (!tableCount || (*tableCount == 0 && (readOnly || !mayCreate))) {
             throw NotALogFileError();
         }
         if (*tableCount == 0) {
@@ -338,10 +384,11 @@ void openLog(LogFileImpl& impl, const std::filesystem::path& path, const Creatio
                 throw NotALogFileError();
             }
             // Some older files carry a bookmarks table whose foreign key cannot
-            // be checked; such a table is rebuilt (its bookmarks are lost).
+            // be checked; such a table is rebuilt. Its bookmarks are the
+            // user's: they move into the new table, and the old table is kept
+            // aside should any row not fit.
             if (!readOnly && !database.executeSimpleQuery("PRAGMA foreign_key_check(bookmarks);")) {
-                database.executeSimpleQuery("DROP TABLE bookmarks;");
-                database.executeSimpleQuery(schemaStatements[bookmarksTableStatement]);
+                rebuildBookmarksTable(database);
             }
         }
         if (!impl.isNew) {
@@ -406,7 +453,7 @@ SqliteLogFile::SqliteLogFile(const std::filesystem::path& path)
 SqliteLogFile::SqliteLogFile(const std::filesystem::path& path, Access access)
     : impl_(std::make_unique<LogFileImpl>())
 {
-    openLog(*impl_, path, nullptr, access == Access::ReadOnly);
+    openLog(*impl_, path, nullptr, access == Access::ReadOnly, access == Access::ReadWrite);
     readVersion();
 }
 
@@ -437,6 +484,11 @@ SqliteLogFile::SqliteLogFile(const std::string& path, const std::string& timeZon
 }
 
 SqliteLogFile::~SqliteLogFile() = default;
+
+bool SqliteLogFile::hasLogFileSignature(const std::filesystem::path& path)
+{
+    return readSignature(path) != Signature::None;
+}
 SqliteLogFile::SqliteLogFile(SqliteLogFile&& other) noexcept = default;
 SqliteLogFile& SqliteLogFile::operator=(SqliteLogFile&& other) noexcept = default;
 
@@ -519,6 +571,24 @@ std::vector<std::int32_t> SqliteLogFile::getEntryIndex(const EntryIndexFilter& f
         }
     }
     return index;
+}
+
+std::vector<std::int64_t> SqliteLogFile::getEntryTimestamps(const EntryIndexFilter& filter) const
+{
+    // The timestamp column comes before the payload: no payload is read.
+    const std::string join =
+        "FROM data INNER JOIN dataSources ON data.dataSourceId = dataSources.dataSourceId " + buildFilterClause(filter);
+    std::vector<std::int64_t> timestamps;
+    timestamps.reserve(reserveSize(countRows(*impl_->database, "SELECT COUNT(*) " + join + ";", &filter)));
+    SqliteQuery query(*impl_->database, "SELECT entryId, data.timestamp " + join + " ORDER BY entryId;");
+    bindFilter(query, filter);
+    while (query.executeStep() == QueryResult::Row) {
+        if (asInteger(query.getValueFromColumn(0))) {
+            const auto timestamp = asInteger(query.getValueFromColumn(1));
+            timestamps.push_back(timestamp ? *timestamp : timestamps.empty() ? 0 : timestamps.back());
+        }
+    }
+    return timestamps;
 }
 
 namespace {

@@ -221,7 +221,7 @@ TEST(LogFileClosing, ClosedFileIsAnOrdinarySingleFileDatabase)
     EXPECT_EQ(integrityCheck(path), "ok");
 }
 
-TEST(LogFileClosing, BookmarkTableWithBrokenForeignKeyIsRebuilt)
+TEST(LogFileClosing, BookmarkTableWithBrokenForeignKeyIsRebuiltWithItsBookmarks)
 {
     TempFolder folder;
     const auto path = folder.file("oldbookmarks.ondrix");
@@ -231,11 +231,14 @@ TEST(LogFileClosing, BookmarkTableWithBrokenForeignKeyIsRebuilt)
     }
     // A foreign key naming a missing parent column makes the check itself fail.
     runSql(path, "DROP TABLE bookmarks; CREATE TABLE bookmarks(entryId INT REFERENCES data(noSuchColumn), "
-                 "title TEXT, comments TEXT, payload BLOB);");
+                 "title TEXT, comments TEXT, payload BLOB); INSERT INTO bookmarks VALUES (2, 'old', 'note', x'01');");
     SqliteLogFile file(path);
     EXPECT_TRUE(file.addBookmark(Bookmark{1, "t", "c", {}}));
-    ASSERT_EQ(file.getBookmarks().size(), 1u);
-    EXPECT_EQ(file.getBookmarks()[0].title, "t");
+    const auto bookmarks = file.getBookmarks();
+    ASSERT_EQ(bookmarks.size(), 2u);
+    EXPECT_EQ(bookmarks[0].title, "old");
+    EXPECT_EQ(bookmarks[0].comments, "note");
+    EXPECT_EQ(bookmarks[1].title, "t");
 }
 
 TEST(LogFileClosing, DanglingBookmarksSurviveOpening)

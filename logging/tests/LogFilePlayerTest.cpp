@@ -199,8 +199,12 @@ TEST(PlayerPacing, WaitsKeepTheSubMillisecondTimeTheFrameBeforeTook)
     // Running late beyond a whole gap: no wait, and the debt carries on.
     pacer.delivered(4ms, 2925us, 1ms);
     EXPECT_EQ(pacer.plan(25, 8.0F), 3125us - 5ms);
-    // The maximum gap is waited as it is, whatever the speed and the debt.
-    EXPECT_EQ(pacer.plan(2000, 8.0F), 500ms);
+    // The maximum gap caps the gap as the speed scales it, and is waited as
+    // it is, whatever the debt: 8x on a 1 Hz log still plays 8 frames a second.
+    EXPECT_EQ(pacer.plan(8000, 8.0F), 500ms);
+    EXPECT_EQ(pacer.plan(400, 0.5F), 500ms);
+    PlaybackPacer slowLog(500);
+    EXPECT_EQ(slowLog.plan(1000, 8.0F), 125ms);
 }
 
 TEST(PlayerPacing, EarlierTimestampIsDeliveredWithoutWaiting)
@@ -401,15 +405,18 @@ TEST(PlayerSources, TypeListSelectsSourcesAndNoMatchPlaysEverything)
     file->addDataSource(sonar);
     file->addDataSource(other);
     for (int i = 0; i < 6; ++i) {
-        file->logData(DataEntry{0, i % 2 == 0 ? sonar.id : other.id, 0, {}, i});
+        file->logData(DataEntry{0, i % 2 == 0 ? sonar.id : other.id, 0, {}, 1000 * i * i});
     }
     auto second = std::make_unique<SqliteLogFile>(folder.file("two.ondrix"));
     LogFilePlayer sonarOnly(std::move(file), {KD_LogDataSourceType_Sonar}, {}, false, 10);
     EXPECT_EQ(sonarOnly.getEntryIndex(), (std::vector<std::int32_t>{1, 3, 5}));
+    EXPECT_EQ(sonarOnly.getFrameTimestamps(), (std::vector<std::int64_t>{0, 4000, 16000}))
+        << "each frame's own time, not an even spread";
     ASSERT_EQ(sonarOnly.getDataSources().size(), 1u);
     EXPECT_EQ(sonarOnly.getDataSources()[0].name, "sonar");
     LogFilePlayer noMatch(std::move(second), {static_cast<KD_LogDataSourceType>(9)}, {}, false, 10);
     EXPECT_EQ(noMatch.getFrameCount(), 6);
+    EXPECT_EQ(noMatch.getFrameTimestamps(), (std::vector<std::int64_t>{0, 1000, 4000, 9000, 16000, 25000}));
     EXPECT_TRUE(noMatch.getDataSources().empty());
 }
 

@@ -124,6 +124,9 @@ int main(int argc, char** argv)
     bool ignoreNetworkConfig = false;
     app.add_flag("--ignore-network-config", ignoreNetworkConfig,
                  "Fault: leave network configuration messages unanswered");
+    bool refuseNetworkChanges = false;
+    app.add_flag("--refuse-network-changes", refuseNetworkChanges,
+                 "Fault: answer network configuration changes with the configuration unchanged");
     bool noCommands = false;
     app.add_flag("--no-commands", noCommands, "Do not read commands from standard input");
     app.footer("A network configuration sent to a simulated sonar is reported back; its address is taken on only\n"
@@ -148,6 +151,7 @@ int main(int argc, char** argv)
             config.seed = base.seed + i;
             auto sonar = std::make_unique<Keldar::Sim::SimulatedSonar>(config);
             sonar->setIgnoreNetworkConfig(ignoreNetworkConfig);
+            sonar->setRefuseNetworkChanges(refuseNetworkChanges);
             sonar->start();
             if (!quiet) {
                 std::cout << "sonar " << config.serialNumber << " at " << config.address << ":" << sonar->tcpPort()

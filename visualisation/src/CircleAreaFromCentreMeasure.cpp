@@ -27,7 +27,8 @@ void CircleAreaFromCentreMeasure::draw(Painter& painter)
         return;
     }
     drawText(painter, start, Painter::AlignHCentre | Painter::AlignVCentre);
-    painter.drawCircle(start, radius, 2, QColor("red"));
+    painter.drawCircle(start, radius, edgeWidth, edgeColour());
+    painter.drawCircle(start, radius, lineWidth, lineColour());
 }
 
 void CircleAreaFromCentreMeasure::clear()

@@ -19,8 +19,10 @@
 #include <QPointer>
 #include <QRectF>
 
+#include <algorithm>
 #include <cmath>
 #include <numbers>
+#include <utility>
 
 namespace Keldar::Ondrix::Visualisation {
 
@@ -81,6 +83,8 @@ struct FanDisplay::Private
 
     std::int64_t lastSecond = 0;
     int frameCount = 0;
+    bool offline = false;
+    QImage offlineShade;
     std::function<std::int64_t()> clock = [] { return QDateTime::currentMSecsSinceEpoch(); };
 
     const DataProcessing::Units::AbstractUnit* distanceUnit = nullptr;
@@ -310,6 +314,7 @@ void FanDisplay::newImageReceived(const OndrixImage& image)
         d->tool->calculate(image.getRange(), s.x, s.y);
     }
     d->engine.newImage(image);
+    d->offline = false;
     updateWithMagnifier();
 
     const std::int64_t second = d->clock() / 1000;
@@ -323,7 +328,26 @@ void FanDisplay::newImageReceived(const OndrixImage& image)
 
 void FanDisplay::sonarDisconnected()
 {
+    // The next source counts its frames from nothing.
+    d->offline = false;
+    d->frameCount = 0;
+    d->lastSecond = 0;
+    emit frameRateChanged(0);
     updateWithMagnifier();
+}
+
+void FanDisplay::sourceOffline()
+{
+    d->offline = true;
+    d->frameCount = 0;
+    d->lastSecond = 0;
+    emit frameRateChanged(0);
+    updateWithMagnifier();
+}
+
+bool FanDisplay::isOffline() const
+{
+    return d->offline;
 }
 
 void FanDisplay::setMeasurementMode(MeasurementMode mode)
@@ -492,9 +516,38 @@ void FanDisplay::paintGL()
     if (d->zoomDisplay && d->zoomDisplay->isVisible()) {
         drawZoomRegion();
     }
+    if (d->offline) {
+        drawOffline();
+    }
     if (d->branding) {
         drawBranding();
     }
+}
+
+void FanDisplay::drawOffline()
+{
+    auto* painter = getPainter();
+    if (d->offlineShade.isNull()) {
+        d->offlineShade = QImage(4, 4, QImage::Format_ARGB32);
+        d->offlineShade.fill(QColor(0, 0, 0, 160));
+    }
+    painter->drawImage(-1.F, 1.F, 2.F, 2.F, d->offlineShade, true);
+    const int previous = painter->getCurrentFont();
+    QFont font = d->font;
+    font.setPointSize(28);
+    font.setBold(true);
+    constexpr std::uint8_t centred = Painter::AlignHCentre | Painter::AlignVCentre;
+    // White on a dark edge: readable over the dimmed fan and a light theme's
+    // background alike.
+    painter->setFont(painter->addFont(font, QColor(0, 0, 0)));
+    const float dx = 4.F / static_cast<float>(std::max(1, width()));
+    const float dy = 4.F / static_cast<float>(std::max(1, height()));
+    for (const auto& [x, y] : {std::pair{dx, 0.F}, std::pair{-dx, 0.F}, std::pair{0.F, dy}, std::pair{0.F, -dy}}) {
+        painter->drawText(x, y, 0, "Offline", centred, true);
+    }
+    painter->setFont(painter->addFont(font, QColor(255, 255, 255)));
+    painter->drawText(0.F, 0.F, 0, "Offline", centred, true);
+    painter->setFont(previous);
 }
 
 const std::vector<RangeLabel>& FanDisplay::rangeLabels()

@@ -16,6 +16,8 @@
 #include <QPointer>
 #include <QPolygonF>
 
+#include <map>
+
 #ifndef GL_RED
 #define GL_RED 0x1903
 #endif
@@ -71,8 +73,25 @@ struct FanUniforms
 
 } // namespace
 
+// The two fan shaders built for one context.
+struct FanPrograms
+{
+    std::unique_ptr<QOpenGLShaderProgram> full;
+    std::unique_ptr<QOpenGLShaderProgram> single;
+    FanUniforms fullUniforms;
+    FanUniforms singleUniforms;
+    QMetaObject::Connection contextGone;
+};
+
 struct FanGeometryEngine::Private
 {
+    ~Private()
+    {
+        for (auto& [context, programs] : otherPrograms) {
+            QObject::disconnect(programs.contextGone);
+        }
+    }
+
     // The full fan shader, and the same source built without the kernel loop
     // for frames that need no blur in the shader.
     std::unique_ptr<QOpenGLShaderProgram> program;
@@ -123,6 +142,14 @@ struct FanGeometryEngine::Private
     // The context the OpenGL objects were made in; they can be freed only in
     // it or in one sharing with it.
     QPointer<QOpenGLContext> resourceContext;
+    // Other contexts drawing this engine (the magnifier's) get programs of
+    // their own. A program shared between contexts keeps one set of uniform
+    // values, and drivers may skip a glUniform that repeats the stored value
+    // without refreshing the other context's copy: the magnifier then kept
+    // the previous palette row.
+    std::map<QOpenGLContext*, FanPrograms> otherPrograms;
+    QByteArray vertexSource;
+    QByteArray fragmentSource;
 
     QMatrix4x4 hitTestProjection;
     bool hitTestValid = false;
@@ -363,10 +390,11 @@ bool FanGeometryEngine::initialiseResources()
     if (d->program && d->resourceContext && QOpenGLContext::areSharing(context, d->resourceContext)) {
         releaseResources();
     }
-    const QByteArray vertexSource =
-        readResource(QStringLiteral(":/keldar-ondrix-visualisation/shaders/fan-image/VertexShader.glsl"));
-    const QByteArray fragmentSource =
+    d->vertexSource = readResource(QStringLiteral(":/keldar-ondrix-visualisation/shaders/fan-image/VertexShader.glsl"));
+    d->fragmentSource =
         readResource(QStringLiteral(":/keldar-ondrix-visualisation/shaders/fan-image/FragmentShader.glsl"));
+    const QByteArray& vertexSource = d->vertexSource;
+    const QByteArray& fragmentSource = d->fragmentSource;
     bool ok = !vertexSource.isEmpty() && !fragmentSource.isEmpty();
     d->program = buildProgram(vertexSource, fragmentSource, {}, ok);
     d->singleSampleProgram = buildProgram(vertexSource, fragmentSource, "SINGLE_SAMPLE", ok);
@@ -497,8 +525,33 @@ void FanGeometryEngine::draw(const QMatrix4x4& projection)
 
     const bool prefiltered = d->despeckleMethod == DespeckleMethod::Prefiltered;
     const int shaderKernel = prefiltered ? 0 : d->kernelSize;
-    QOpenGLShaderProgram& program = shaderKernel == 0 ? *d->singleSampleProgram : *d->program;
-    const FanUniforms& u = shaderKernel == 0 ? d->singleSampleUniforms : d->uniforms;
+    QOpenGLShaderProgram* full = d->program.get();
+    QOpenGLShaderProgram* single = d->singleSampleProgram.get();
+    const FanUniforms* fullUniforms = &d->uniforms;
+    const FanUniforms* singleUniforms = &d->singleSampleUniforms;
+    if (context != d->resourceContext) {
+        auto found = d->otherPrograms.find(context);
+        if (found == d->otherPrograms.end()) {
+            FanPrograms made;
+            bool ok = true;
+            made.full = buildProgram(d->vertexSource, d->fragmentSource, {}, ok);
+            made.single = buildProgram(d->vertexSource, d->fragmentSource, "SINGLE_SAMPLE", ok);
+            if (!ok) {
+                return;
+            }
+            made.fullUniforms = FanUniforms(made.full.get());
+            made.singleUniforms = FanUniforms(made.single.get());
+            made.contextGone = QObject::connect(context, &QOpenGLContext::aboutToBeDestroyed,
+                                                [this, context] { d->otherPrograms.erase(context); });
+            found = d->otherPrograms.emplace(context, std::move(made)).first;
+        }
+        full = found->second.full.get();
+        single = found->second.single.get();
+        fullUniforms = &found->second.fullUniforms;
+        singleUniforms = &found->second.singleUniforms;
+    }
+    QOpenGLShaderProgram& program = shaderKernel == 0 ? *single : *full;
+    const FanUniforms& u = shaderKernel == 0 ? *singleUniforms : *fullUniforms;
     program.bind();
     d->currentPalette().bind(0);
     program.setUniformValue(u.palettes, 0);
@@ -551,6 +604,10 @@ void FanGeometryEngine::releaseResources()
     d->vertexBuffer.reset();
     d->program.reset();
     d->singleSampleProgram.reset();
+    for (auto& [context, programs] : d->otherPrograms) {
+        QObject::disconnect(programs.contextGone);
+    }
+    d->otherPrograms.clear();
     d->vertexBufferStale = true;
     d->resourceContext = nullptr;
     // The image is kept: the next context uploads it again.

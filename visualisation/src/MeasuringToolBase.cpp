@@ -68,9 +68,25 @@ void MeasuringToolBase::drawText(GUI::Widgets::Bases::OpenGLWidgetPainter& paint
     // Text takes its colour from the font atlas, so red needs its own atlas
     // (built once, then looked up by key).
     const int previous = painter.getCurrentFont();
-    painter.setFont(painter.addFont(QFont(QStringLiteral("Verdana"), 14), QColor("red")));
+    const QFont font(QStringLiteral("Verdana"), 14);
+    painter.setFont(painter.addFont(font, edgeColour()));
+    for (const QPointF offset : {QPointF(-1.5, 0.0), QPointF(1.5, 0.0), QPointF(0.0, -1.5), QPointF(0.0, 1.5)}) {
+        painter.drawText(static_cast<float>(at.x() + offset.x()), static_cast<float>(at.y() + offset.y()), 0, getText(),
+                         alignment, true);
+    }
+    painter.setFont(painter.addFont(font, lineColour()));
     painter.drawText(static_cast<float>(at.x()), static_cast<float>(at.y()), 0, getText(), alignment, true);
     painter.setFont(previous);
+}
+
+QColor MeasuringToolBase::lineColour()
+{
+    return {255, 0, 0};
+}
+
+QColor MeasuringToolBase::edgeColour()
+{
+    return {0, 0, 0};
 }
 
 } // namespace Keldar::Ondrix::Visualisation

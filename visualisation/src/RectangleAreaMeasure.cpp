@@ -5,6 +5,7 @@
 #include <QColor>
 
 #include <cmath>
+#include <vector>
 
 namespace Keldar::Ondrix::Visualisation {
 
@@ -34,7 +35,9 @@ void RectangleAreaMeasure::draw(Painter& painter)
     const auto sy = static_cast<float>(start.y());
     const auto ex = static_cast<float>(end.x());
     const auto ey = static_cast<float>(end.y());
-    painter.drawLines({sx, sy, sx, ey, ex, ey, ex, sy, sx, sy}, 2, QColor("red"), true, true, false);
+    const std::vector<float> outline{sx, sy, sx, ey, ex, ey, ex, sy, sx, sy};
+    painter.drawLines(outline, edgeWidth, edgeColour(), true, true, false);
+    painter.drawLines(outline, lineWidth, lineColour(), true, true, false);
 }
 
 const char* RectangleAreaMeasure::label() const

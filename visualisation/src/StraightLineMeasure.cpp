@@ -5,6 +5,8 @@
 
 #include <QColor>
 
+#include <utility>
+
 namespace Keldar::Ondrix::Visualisation {
 
 using Painter = GUI::Widgets::Bases::OpenGLWidgetPainter;
@@ -26,13 +28,14 @@ void StraightLineMeasure::draw(Painter& painter)
     if (unit == nullptr) {
         return;
     }
-    const QColor red("red");
     // Centred on the end point with its bottom edge there; bit 32 is set as
     // the display's other clients do and carries no meaning for the painter.
     constexpr std::uint8_t aboveEndPoint = Painter::AlignHCentre | 32;
     drawText(painter, end, aboveEndPoint);
-    painter.drawLine(static_cast<float>(start.x()), static_cast<float>(start.y()), static_cast<float>(end.x()),
-                     static_cast<float>(end.y()), 2, red, true);
+    for (const auto& [width, colour] : {std::pair{edgeWidth, edgeColour()}, std::pair{lineWidth, lineColour()}}) {
+        painter.drawLine(static_cast<float>(start.x()), static_cast<float>(start.y()), static_cast<float>(end.x()),
+                         static_cast<float>(end.y()), width, colour, true);
+    }
 }
 
 const char* StraightLineMeasure::label() const

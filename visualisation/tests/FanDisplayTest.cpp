@@ -11,6 +11,7 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 
 using namespace Keldar::Ondrix::Visualisation;
@@ -215,6 +216,26 @@ TEST_F(FanDisplayFixture, DragMeasuresFiveMetresAndFollowsTheRange)
 
     display.newImageReceived(constantImage(256, 100, 18.0, 50));
     EXPECT_NEAR(display.getMeasuringTool().getValue(), 10.0, 2e-3);
+}
+
+TEST_F(FanDisplayFixture, MeasuringLineStandsOutOnEveryPalette)
+{
+    // Level 127 is pure red in the Fire palette at its default modifier.
+    display.setDistanceUnit(&metres);
+    display.newImageReceived(constantImage(256, 100, 9.0, 127));
+    showAt(800, 400);
+    drag({-0.25, 0.2}, {0.25, 0.2});
+    const QPoint middle = pixelOf({0.0, 0.2}).toPoint();
+    for (int palette = 0; palette <= FanDisplayOptions::DynamicAqua; ++palette) {
+        display.setPalette(static_cast<FanDisplayOptions::Palette>(palette));
+        const QImage frame = display.grabFramebuffer();
+        const QRgb background = frame.pixel(middle.x(), middle.y() + 40);
+        int strongest = 0;
+        for (int y = middle.y() - 6; y <= middle.y() + 6; ++y) {
+            strongest = std::max(strongest, Testing::channelDifference(frame.pixel(middle.x(), y), background));
+        }
+        EXPECT_GT(strongest, 150) << "palette " << palette;
+    }
 }
 
 TEST_F(FanDisplayFixture, RangeChangeQuadruplesAnArea)

@@ -168,6 +168,19 @@ TEST_F(ZoomFixture, MagnifierDrawsTheSharedFan)
     const QColor background = display->getClearColour().darker(120);
     EXPECT_GT(Testing::channelDifference(middle, background.rgb()), 20);
     EXPECT_EQ(zoom->getClearColour(), background);
+
+    // Every palette change reaches the magnifier at once: the same fan point
+    // has the same colour in both.
+    const QPoint onDisplay = pixelOf(onFan(QPointF(0.0, 0.0))).toPoint();
+    for (const int palette : {0, 3, 6, 7, 2, 7, 5}) {
+        display->setPalette(static_cast<FanDisplayOptions::Palette>(palette));
+        const QImage fan = display->grabFramebuffer();
+        const QImage magnified = zoom->grabFramebuffer();
+        EXPECT_LE(Testing::channelDifference(magnified.pixel(magnified.width() / 2, magnified.height() / 2),
+                                             fan.pixel(onDisplay)),
+                  6)
+            << "palette " << palette;
+    }
 }
 
 namespace {

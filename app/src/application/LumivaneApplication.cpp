@@ -7,6 +7,7 @@
 
 #include <keldar/gui/ThemeManager.h>
 #include <keldar/gui/UpdateChecker.h>
+#include <keldar/logging/SqliteLogFile.h>
 
 #include <QApplication>
 #include <QFile>
@@ -157,8 +158,15 @@ void LumivaneApplication::showUpdateNotice()
 
 void LumivaneApplication::startUpdate()
 {
-    QProcess::startDetached(d->maintenanceProgram.isEmpty() ? maintenanceProgramPath() : d->maintenanceProgram,
-                            {QStringLiteral("--su")});
+    const QString program = d->maintenanceProgram.isEmpty() ? maintenanceProgramPath() : d->maintenanceProgram;
+    // The viewer closes only for an update that is under way.
+    if (!QProcess::startDetached(program, {QStringLiteral("--su")})) {
+        if (!d->window.isNull()) {
+            d->window->newToast(GUI::Widgets::MainWindow::ToastType::Error,
+                                QStringLiteral("The update could not be started: %1 did not start.").arg(program), 0);
+        }
+        return;
+    }
     QApplication::closeAllWindows();
 }
 
@@ -176,10 +184,16 @@ std::optional<std::filesystem::path> LumivaneApplication::commandLineLogFile(con
         }
         throw fs::filesystem_error("exists", path, error);
     }
-    if (!fs::exists(status) || path.extension() != ".ondrix") {
+    if (!fs::exists(status)) {
         return std::nullopt;
     }
-    return path;
+    // By name in any case (DIVE.ONDRIX), or by content under any name.
+    if (QString::fromStdString(path.extension().string()).compare(QStringLiteral(".ondrix"), Qt::CaseInsensitive) ==
+            0 ||
+        (fs::is_regular_file(status) && Logging::SqliteLogFile::hasLogFileSignature(path))) {
+        return path;
+    }
+    return std::nullopt;
 }
 
 bool LumivaneApplication::openCommandLineFile(const std::filesystem::path& path)

@@ -52,7 +52,8 @@ public:
     void start(LumivaneWindow* window, std::optional<std::uint32_t> connectSerial = std::nullopt);
 
     /// The log file named by a command-line argument: the path when it exists
-    /// and its extension is exactly ".ondrix", else nothing. Throws
+    /// and its extension is ".ondrix" in any letter case or its content is a
+    /// log's, else nothing. Throws
     /// std::filesystem::filesystem_error ("exists") when the file's status
     /// cannot be read for another reason than its absence.
     static std::optional<std::filesystem::path> commandLineLogFile(const std::string& argument);

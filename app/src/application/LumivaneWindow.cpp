@@ -1,12 +1,14 @@
 #include "application/LumivaneWindow.h"
 
 #include "application/LumivaneApplication.h"
+#include "base/MessageBoxes.h"
 #include "base/SettingsStore.h"
 #include "base/ToolbarBase.h"
 #include "capture/CaptureToolbar.h"
 #include "controller/MainController.h"
 #include "displaycontrols/AdditionalDisplays.h"
 #include "displaycontrols/DisplayControlToolbar.h"
+#include "displaycontrols/overlays/OverlayDisplays.h"
 #include "playback/PlaybackToolbar.h"
 #include "settings/SettingsControls.h"
 #include "sonarcontrols/MainToolbar.h"
@@ -19,9 +21,11 @@
 #include <keldar/gui/ThemeManager.h>
 #include <keldar/visualisation/FanDisplay.h>
 
+#include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QFileInfo>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -30,13 +34,20 @@
 #include <QPainter>
 #include <QPixmap>
 #include <QResizeEvent>
+#include <QSaveFile>
 #include <QStackedWidget>
 #include <QStyle>
 #include <QStyleOption>
+#include <QTimer>
 #include <QUrl>
 #include <QVBoxLayout>
 
 namespace Keldar::OndrixLumivane {
+
+namespace {
+// A live sonar that sends no image for this long is shown as offline.
+constexpr int liveSilenceMs = 3000;
+} // namespace
 
 using GUI::Widgets::Displays::KeldarLogo;
 using GUI::Widgets::Displays::SvgLabel;
@@ -57,6 +68,8 @@ struct LumivaneWindow::Private
     LumivaneApplication* application = nullptr;
     MainController* controller = nullptr;
     int mode = NoSource;
+    // Set when the viewer is told to end (SIGTERM): nobody is there to ask.
+    bool ending = false;
 
     QWidget* sidebar = nullptr;
     QVBoxLayout* sidebarLayout = nullptr;
@@ -240,10 +253,16 @@ void LumivaneWindow::wire()
     connect(controller, &MainController::sonarSpec, sonarControls, &SonarControlToolbar::newSonarSpec);
     connect(controller, &MainController::initialSonarParameters, sonarControls,
             &SonarControlToolbar::setOperatingParameters);
+    connect(controller, &MainController::autoFrequencyRestored, sonarControls, &SonarControlToolbar::setAutoFrequency);
+    connect(sonarControls, &SonarControlToolbar::autoFrequencyChanged, controller, &MainController::setAutoFrequency);
     connect(controller, &MainController::newNetworkConfig, sonarControls, &SonarControlToolbar::newNetworkConfig);
 
     connect(mainToolbar, &MainToolbar::connectToSonar, controller, &MainController::connectToSonar);
-    connect(mainToolbar, &MainToolbar::disconnectFromSonar, controller, &MainController::disconnectFromSonar);
+    connect(mainToolbar, &MainToolbar::disconnectFromSonar, controller, [this, controller] {
+        if (confirmStopRecording(QStringLiteral("Stop recording and disconnect?"))) {
+            controller->disconnectFromSonar();
+        }
+    });
 
     connect(sonarControls, &SonarControlToolbar::newRangeRequested, controller, &MainController::setRange);
     connect(sonarControls, &SonarControlToolbar::newGainRequested, controller, &MainController::setGain);
@@ -424,6 +443,36 @@ void LumivaneWindow::resizeEvent(QResizeEvent* event)
     emit windowResized(event->oldSize(), event->size());
 }
 
+bool LumivaneWindow::confirmStopRecording(const QString& question)
+{
+    if (d->ending || !d->controller->isRecording()) {
+        return true;
+    }
+    QMessageBox box(QMessageBox::Question, QStringLiteral("Recording"), question, QMessageBox::Yes | QMessageBox::No,
+                    this);
+    // A stray Enter must not end a recording.
+    box.setDefaultButton(QMessageBox::No);
+    return MessageBoxes::show(box) == QMessageBox::Yes;
+}
+
+void LumivaneWindow::closeWithoutQuestions()
+{
+    d->ending = true;
+    close();
+}
+
+void LumivaneWindow::closeEvent(QCloseEvent* event)
+{
+    if (!confirmStopRecording(QStringLiteral("Stop recording and quit?"))) {
+        event->ignore();
+        return;
+    }
+    // As a disconnection: the sonar's parameters are saved and a recording
+    // is closed before the viewer goes.
+    d->controller->disconnectFromSonar();
+    MainWindow::closeEvent(event);
+}
+
 bool LumivaneWindow::saveStillImage(const QString& path)
 {
     QPixmap picture = d->fanDisplay->grab();
@@ -433,7 +482,18 @@ bool LumivaneWindow::saveStillImage(const QString& path)
     GUI::Tools::CaptureTools::addKeldarLogo(picture, foreground, accent, GUI::Tools::CaptureTools::TopLeft,
                                             stillLogoSize);
     GUI::Tools::CaptureTools::addOndrixLogo(picture, foreground, GUI::Tools::CaptureTools::TopRight, stillLogoSize);
-    return picture.save(path);
+    // Written aside and put in place only when complete: a failed save
+    // leaves no empty or partial picture behind.
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) {
+        return false;
+    }
+    const QByteArray format = QFileInfo(path).suffix().toLatin1();
+    if (!picture.save(&file, format.isEmpty() ? nullptr : format.constData())) {
+        file.cancelWriting();
+        return false;
+    }
+    return file.commit();
 }
 
 // Settings and display controls: the settings button and its pop-out, the
@@ -465,6 +525,10 @@ void LumivaneWindow::wireSettingsAndDisplayControls()
     FanDisplay* fan = d->fanDisplay;
 
     connect(settings, &SettingsControls::newBandwidthLimitRequested, controller, &MainController::setBandwidthLimit);
+    connect(controller, &MainController::initialSonarParameters, settings,
+            [settings](const Ondrix::OperationParameters& parameters) {
+                settings->showSonarEnvironment(parameters.speedOfSound, parameters.salinity, parameters.bandwidth);
+            });
     connect(settings, &SettingsControls::newSonarEnvironmentRequested, controller,
             &MainController::setEnvironmentParams);
     connect(settings, &SettingsControls::distanceUnitChangeRequested, application,
@@ -544,6 +608,36 @@ void LumivaneWindow::wireSettingsAndDisplayControls()
             [fan](bool on) { fan->setOverlayFeature(Ondrix::Visualisation::FanDisplayOptions::SectorLines, on); });
     connect(displayControls, &DisplayControlToolbar::mouseTrackingRequired, fan, &QWidget::setMouseTracking);
     connect(fan, &FanDisplay::frameRateChanged, displayControls, &DisplayControlToolbar::newFrameRateReceived);
+    // A live sonar that is gone, or sends no images for a while, says so on
+    // the picture until images come again; nothing flows meanwhile.
+    auto* silence = new QTimer(this);
+    silence->setSingleShot(true);
+    silence->setInterval(liveSilenceMs);
+    auto showOffline = [fan, displayControls] {
+        fan->sourceOffline();
+        Q_EMIT displayControls->newDataRateReceived(0.0F);
+    };
+    connect(controller, &MainController::sonarOffline, fan, showOffline);
+    connect(silence, &QTimer::timeout, fan, [this, showOffline] {
+        if (d->mode == LiveSonar) {
+            showOffline();
+        }
+    });
+    connect(controller, &MainController::connectedToSonar, silence, qOverload<>(&QTimer::start));
+    connect(controller, &MainController::newImage, silence, [this, silence] {
+        if (d->mode == LiveSonar) {
+            silence->start();
+        }
+    });
+    connect(controller, &MainController::disconnectedFromSonar, silence, &QTimer::stop);
+    // Depth is worked out for the water the sonar is set for.
+    EnvironmentalConditionsDisplay* environment = displayControls->getAdditionalDisplays()->getEnvironmentDisplay();
+    connect(settings, &SettingsControls::newSonarEnvironmentRequested, environment,
+            [environment](double, double salinity) { environment->setSalinity(salinity); });
+    connect(controller, &MainController::initialSonarParameters, environment,
+            [environment](const Ondrix::OperationParameters& parameters) {
+                environment->setSalinity(parameters.salinity);
+            });
     connect(fan, &FanDisplay::newMousePosition, displayControls, &DisplayControlToolbar::newMousePosition);
     connect(this, &LumivaneWindow::windowResized, displayControls->getAdditionalDisplays(),
             &AdditionalDisplays::handleWindowResize);

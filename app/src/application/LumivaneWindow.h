@@ -46,6 +46,12 @@ public:
     /// follows the file extension. False when the picture cannot be written.
     bool saveStillImage(const QString& path);
 
+    /// While recording, asks `question`; true when there is nothing to ask
+    /// or the user agrees to stop.
+    bool confirmStopRecording(const QString& question);
+    /// Closes the window as the user would, but asks nothing.
+    void closeWithoutQuestions();
+
     // Settings and display controls.
     [[nodiscard]] DisplayControlToolbar* getDisplayControlToolbar() const;
     [[nodiscard]] SettingsControls* getSettingsControls() const;
@@ -64,6 +70,7 @@ private slots:
 protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
     // A recording dropped on the window opens.
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;

@@ -93,6 +93,7 @@ void LumivaneWindow::wireLogWidgets()
     });
     connect(controller, &MainController::logEntriesCounted, playback, &PlaybackToolbar::logEntriesCounted);
     connect(controller, &MainController::logPlayTimeRetrieved, playback, &PlaybackToolbar::logPlayTimeReceived);
+    connect(controller, &MainController::logFrameTimesRetrieved, playback, &PlaybackToolbar::logFrameTimesReceived);
     connect(controller, &MainController::framePlayed, playback, &PlaybackToolbar::framePlayed);
     connect(controller, &MainController::newBookmarkList, playback, &PlaybackToolbar::newBookmarkList);
     connect(controller, &MainController::playbackStopped, playback, &PlaybackToolbar::resetPlayPauseButton);

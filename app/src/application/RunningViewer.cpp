@@ -65,19 +65,17 @@ bool RunningViewer::handOver(const QString& path)
 bool RunningViewer::listen()
 {
     const QString name = serverName();
-    if (server->listen(name)) {
-        return true;
-    }
-    if (server->serverError() != QAbstractSocket::AddressInUseError) {
-        return false;
-    }
-    // A viewer that answers keeps the name; one that crashed left only its
-    // socket file behind.
+    // Asked first: a listen with access options would replace the running
+    // viewer's socket, not fail.
     QLocalSocket probe;
     probe.connectToServer(name);
     if (probe.waitForConnected(answerWaitMs)) {
         return false;
     }
+    if (server->listen(name)) {
+        return true;
+    }
+    // Nobody answers: a viewer that crashed left only its socket file behind.
     QLocalServer::removeServer(name);
     return server->listen(name);
 }

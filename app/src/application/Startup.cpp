@@ -5,6 +5,7 @@
 #include "application/LumivaneWindow.h"
 #include "application/RunningViewer.h"
 #include "application/TerminationSignals.h"
+#include "base/MessageBoxes.h"
 #include "base/SettingsStore.h"
 #include "controller/MainController.h"
 
@@ -34,12 +35,95 @@ struct CommandLine
     QString screenshot;
     bool quitAfterScreenshot = false;
     bool newWindow = false;
+    // What was passed over, for stderr and a message box once the window shows.
+    QStringList problems;
 };
 
-int fail(const QString& message)
+void warn(CommandLine& result, const QString& problem)
+{
+    std::fprintf(stderr, "ondrix-lumivane: %s\n", problem.toLocal8Bit().constData());
+    result.problems << problem;
+}
+
+// Options that QApplication takes for itself (the platform, the style, the
+// session manager's); they are left to it. Each may be given with one dash
+// or two, and those in the first list take a value.
+QStringList withoutToolkitOptions(const QStringList& arguments)
+{
+    static const QStringList withValue{"platform",
+                                       "platformpluginpath",
+                                       "platformtheme",
+                                       "plugin",
+                                       "qwindowgeometry",
+                                       "qwindowicon",
+                                       "qwindowtitle",
+                                       "style",
+                                       "stylesheet",
+                                       "session",
+                                       "display",
+                                       "geometry",
+                                       "title",
+                                       "name",
+                                       "fn",
+                                       "font",
+                                       "bg",
+                                       "background",
+                                       "fg",
+                                       "foreground",
+                                       "btn",
+                                       "button",
+                                       "visual",
+                                       "cmap",
+                                       "im",
+                                       "inputstyle",
+                                       "qmljsdebugger"};
+    static const QStringList flags{"reverse", "widgetcount", "nograb", "dograb", "sync", "testability"};
+    QStringList kept;
+    for (int i = 0; i < arguments.size(); ++i) {
+        const QString& argument = arguments[i];
+        QString name = argument;
+        if (i == 0 || !name.startsWith(QLatin1Char('-')) || name == QLatin1String("-") || name == QLatin1String("--")) {
+            kept << argument;
+            continue;
+        }
+        name.remove(0, name.startsWith(QLatin1String("--")) ? 2 : 1);
+        const QString key = name.section(QLatin1Char('='), 0, 0);
+        if (withValue.contains(key)) {
+            if (!name.contains(QLatin1Char('='))) {
+                ++i; // its value
+            }
+            continue;
+        }
+        if (flags.contains(name)) {
+            continue;
+        }
+        kept << argument;
+    }
+    return kept;
+}
+
+int fail(CommandLine& result, const QString& message)
 {
     std::fprintf(stderr, "ondrix-lumivane: %s\nTry 'ondrix-lumivane --help'.\n", message.toLocal8Bit().constData());
+    result.problems << message;
     return 2;
+}
+
+// A viewer started from the desktop has no terminal to read stderr from: a
+// command line it cannot run is also told in a box, where a display is known.
+void showRefusedCommandLine(int argc, char** argv, const QStringList& problems)
+{
+    if (problems.isEmpty() ||
+        (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))) {
+        return;
+    }
+    QApplication application(argc, argv);
+    // Ending on a signal answers the box.
+    const TerminationSignals termination([] { TerminationSignals::endModalWork(); });
+    QMessageBox box(QMessageBox::Critical, QStringLiteral("Command Line"),
+                    problems.join(QLatin1Char('\n')) + QStringLiteral("\n\nThe viewer was not started."),
+                    QMessageBox::Ok);
+    MessageBoxes::show(box);
 }
 
 std::optional<std::uint16_t> portValue(const QString& text)
@@ -98,8 +182,8 @@ std::optional<int> parseCommandLine(int argc, char** argv, CommandLine& result)
                                                       "opens it)."));
     parser.addOptions({connect, record, listenAddress, statusPort, sonarPort, screenshot, quit, newWindow});
 
-    if (!parser.parse(arguments)) {
-        return fail(parser.errorText());
+    if (!parser.parse(withoutToolkitOptions(arguments))) {
+        return fail(result, parser.errorText());
     }
     if (parser.isSet(help) || parser.isSet(version)) {
         // QCommandLineParser prints help and version through an application
@@ -111,8 +195,8 @@ std::optional<int> parseCommandLine(int argc, char** argv, CommandLine& result)
         return 0;
     }
     const QStringList positional = parser.positionalArguments();
-    if (positional.size() > 1) {
-        return fail(QStringLiteral("only one log file can be opened"));
+    for (const QString& extra : positional.mid(1)) {
+        warn(result, QStringLiteral("ignoring %1: only one log file is opened at a time").arg(extra));
     }
     if (!positional.isEmpty()) {
         result.logFile = positional.first().toLocal8Bit().toStdString();
@@ -121,19 +205,19 @@ std::optional<int> parseCommandLine(int argc, char** argv, CommandLine& result)
         bool ok = false;
         const uint serial = parser.value(connect).toUInt(&ok);
         if (!ok) {
-            return fail(QStringLiteral("--connect needs a serial number, not '%1'").arg(parser.value(connect)));
+            return fail(result, QStringLiteral("--connect needs a serial number, not '%1'").arg(parser.value(connect)));
         }
         result.connectSerial = serial;
     }
     result.record = parser.isSet(record);
     if (result.record && !result.connectSerial) {
-        return fail(QStringLiteral("--record needs --connect"));
+        return fail(result, QStringLiteral("--record needs --connect"));
     }
     if (parser.isSet(listenAddress)) {
         const std::string address = parser.value(listenAddress).toStdString();
         in_addr parsed{};
         if (inet_pton(AF_INET, address.c_str(), &parsed) != 1) {
-            return fail(QStringLiteral("--listen-address needs an IPv4 address"));
+            return fail(result, QStringLiteral("--listen-address needs an IPv4 address"));
         }
         result.network.listenAddress = address;
     }
@@ -142,7 +226,7 @@ std::optional<int> parseCommandLine(int argc, char** argv, CommandLine& result)
         if (parser.isSet(*option)) {
             const auto value = portValue(parser.value(*option));
             if (!value) {
-                return fail(QStringLiteral("--%1 needs a port from 1 to 65535").arg(option->names().first()));
+                return fail(result, QStringLiteral("--%1 needs a port from 1 to 65535").arg(option->names().first()));
             }
             *port = *value;
         }
@@ -188,6 +272,9 @@ int runViewer(int argc, char** argv)
 {
     CommandLine commandLine;
     if (const auto exitCode = parseCommandLine(argc, argv, commandLine)) {
+        if (*exitCode != 0) {
+            showRefusedCommandLine(argc, argv, commandLine.problems);
+        }
         return *exitCode;
     }
 
@@ -195,19 +282,16 @@ int runViewer(int argc, char** argv)
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     auto application = std::make_unique<ExceptionCatchingApplication>(argc, argv);
     // A log file goes to the viewer already running, which comes to the front;
-    // this process then has nothing more to do.
-    std::optional<std::filesystem::path> logPath;
-    if (commandLine.logFile) {
-        // A path whose status cannot be read (no permission, a link loop) is
-        // reported and ignored: it must not stop the viewer from starting.
+    // this process then has nothing more to do. A path that cannot be read
+    // is reported below, by the viewer that starts.
+    if (commandLine.logFile && !commandLine.newWindow) {
         try {
-            logPath = LumivaneApplication::commandLineLogFile(*commandLine.logFile);
-        } catch (const std::filesystem::filesystem_error& error) {
-            std::fprintf(stderr, "ondrix-lumivane: ignoring %s: %s\n", commandLine.logFile->c_str(), error.what());
+            const auto path = LumivaneApplication::commandLineLogFile(*commandLine.logFile);
+            if (path && RunningViewer::handOver(QFile::decodeName(path->c_str()))) {
+                return 0;
+            }
+        } catch (const std::filesystem::filesystem_error&) {
         }
-    }
-    if (logPath && !commandLine.newWindow && RunningViewer::handOver(QFile::decodeName(logPath->c_str()))) {
-        return 0;
     }
     LumivaneApplication* lumivane = LumivaneApplication::instance();
     lumivane->setup(*application, commandLine.network);
@@ -228,14 +312,41 @@ int runViewer(int argc, char** argv)
     }
     // SIGTERM and SIGINT end the viewer as closing its window does; handled
     // from here on, so that no signal slips in once settings are in use.
-    const TerminationSignals termination([&window] { window->close(); });
+    bool ending = false;
+    const TerminationSignals termination([&window, &ending] {
+        ending = true;
+        TerminationSignals::endModalWork();
+        window->closeWithoutQuestions();
+        // Ends the main loop; one that has not started yet is skipped.
+        QCoreApplication::exit(0);
+    });
     lumivane->start(window.get(), commandLine.connectSerial);
 
-    if (logPath) {
-        lumivane->openCommandLineFile(*logPath);
+    if (commandLine.logFile && !ending) {
+        // A path whose status cannot be read (no permission, a link loop) is
+        // reported and ignored: it must not stop the viewer from starting.
+        const QString named = QString::fromLocal8Bit(commandLine.logFile->c_str());
+        try {
+            if (const auto path = LumivaneApplication::commandLineLogFile(*commandLine.logFile)) {
+                lumivane->openCommandLineFile(*path);
+            } else {
+                warn(commandLine, QStringLiteral("ignoring %1: not an existing log file").arg(named));
+            }
+        } catch (const std::filesystem::filesystem_error& error) {
+            warn(commandLine, QStringLiteral("ignoring %1: %2").arg(named, QString::fromLocal8Bit(error.what())));
+        }
+    }
+    if (!commandLine.problems.isEmpty() && !ending) {
+        // From the event loop: the window is up, and a quit (a signal, the
+        // screenshot) ends this box's loop together with the main one.
+        QTimer::singleShot(0, window.get(), [&window, problems = commandLine.problems] {
+            QMessageBox box(QMessageBox::Warning, QStringLiteral("Command Line"), problems.join(QLatin1Char('\n')),
+                            QMessageBox::Ok, window.get());
+            MessageBoxes::show(box);
+        });
     }
 
-    const int exitCode = QApplication::exec();
+    const int exitCode = ending ? 0 : QApplication::exec();
     window.reset();
     LumivaneApplication::destroyInstance();
     application.reset();

@@ -1,5 +1,10 @@
 #include "application/TerminationSignals.h"
 
+#include "base/MessageBoxes.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <QProgressDialog>
 #include <QSocketNotifier>
 
 #include <csignal>
@@ -66,6 +71,21 @@ TerminationSignals::~TerminationSignals()
 bool TerminationSignals::isInstalled() const
 {
     return installed;
+}
+
+void TerminationSignals::endModalWork()
+{
+    MessageBoxes::setRefusing(true);
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        if (!widget->isVisible()) {
+            continue;
+        }
+        if (auto* progress = qobject_cast<QProgressDialog*>(widget)) {
+            progress->cancel();
+        } else if (auto* dialog = qobject_cast<QDialog*>(widget)) {
+            dialog->reject();
+        }
+    }
 }
 
 void TerminationSignals::readSignal()

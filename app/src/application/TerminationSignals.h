@@ -28,6 +28,11 @@ public:
     // Whether the handlers are installed (false when the pipe could not be made).
     bool isInstalled() const;
 
+    // Boxes, dialogs and progress dialogs run event loops of their own,
+    // inside which the main loop cannot end: each is answered "no" or
+    // cancelled, and no new box opens, so that control finds its way out.
+    static void endModalWork();
+
 private:
     void readSignal();
 

@@ -8,7 +8,17 @@ MessageBoxes::Presenter& presenter()
     static MessageBoxes::Presenter current;
     return current;
 }
+bool& refusing()
+{
+    static bool refuse = false;
+    return refuse;
+}
 } // namespace
+
+void MessageBoxes::setRefusing(bool refuse)
+{
+    refusing() = refuse;
+}
 
 void MessageBoxes::setPresenter(Presenter newPresenter)
 {
@@ -17,6 +27,9 @@ void MessageBoxes::setPresenter(Presenter newPresenter)
 
 int MessageBoxes::show(QMessageBox& box)
 {
+    if (refusing()) {
+        return QMessageBox::NoButton;
+    }
     if (presenter()) {
         return presenter()(box);
     }

@@ -18,6 +18,10 @@ public:
     /// An empty presenter restores the default.
     static void setPresenter(Presenter presenter);
 
+    /// Once the viewer is ending, no box is shown any more: show() returns
+    /// QMessageBox::NoButton at once, which no caller takes for consent.
+    static void setRefusing(bool refusing);
+
     static int show(QMessageBox& box);
     static int critical(QWidget* parent, const QString& title, const QString& text);
 };

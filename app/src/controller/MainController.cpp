@@ -78,6 +78,7 @@ struct MainController::Private
     std::uint8_t bandwidthLimit = 100;
     double speedOfSound = 0.0;
     double salinity = 0.0;
+    bool autoFrequency = false;
     std::function<void()> disconnectAll;
     std::optional<std::uint32_t> connectWhenSeen;
 
@@ -276,6 +277,12 @@ void MainController::finishConnecting()
         std::lock_guard lock(d->imageMutex);
         d->pendingImage.reset();
     }
+    {
+        // The first rate reported is this sonar's, not the last one's.
+        std::lock_guard lock(d->rateMutex);
+        d->rateSecond = 0;
+        d->rateTotal = 0.0;
+    }
 
     emit connectedToSonar();
     const Ondrix::ModelSpec& spec = sonar.getSpec();
@@ -290,7 +297,9 @@ void MainController::finishConnecting()
 
     sonar.setBandwidth(d->bandwidthLimit);
     sonar.setEnvironment(d->speedOfSound, d->salinity);
+    d->autoFrequency = false;
     restoreSavedParameters(sonar);
+    emit autoFrequencyRestored(d->autoFrequency);
     sonar.beginImaging(Ondrix::PingControl::Continuous);
 
     showToast(ToastType::Success, QStringLiteral("Connected!"), standardToastMs);
@@ -344,15 +353,16 @@ void MainController::restoreSavedParameters(OndrixSonar& sonar)
         return;
     }
     auto number = [&](const char* key) { return settings->value(QLatin1String(key)); };
-    sonar.setRange(number("range").toDouble());
-    sonar.setGain(number("gain").toDouble());
     // A store edited by hand must not put codes on the wire that the sonar
-    // does not know: out-of-range codes are skipped.
+    // does not know: out-of-range codes are skipped. The frequency goes
+    // first: the range is held to the limits of the frequency in use.
     const unsigned frequency = number("frequency").toUInt();
     if (frequency == static_cast<unsigned>(Ondrix::Frequency::Low) ||
         frequency == static_cast<unsigned>(Ondrix::Frequency::High)) {
         sonar.setFrequency(static_cast<Ondrix::Frequency>(frequency));
     }
+    sonar.setRange(number("range").toDouble());
+    sonar.setGain(number("gain").toDouble());
     const unsigned pingRate = number("pingRate").toUInt();
     if (pingRate <= static_cast<unsigned>(Ondrix::PingRate::Rate2Hz)) {
         sonar.setPingRate(static_cast<Ondrix::PingRate>(pingRate));
@@ -363,6 +373,7 @@ void MainController::restoreSavedParameters(OndrixSonar& sonar)
     sonar.setFullBeams(number("fullBeams").toBool());
     sonar.setEnvironment(number("speedOfSound").toDouble(), number("salinity").toDouble());
     sonar.setGamma(static_cast<std::uint8_t>(number("gamma").toUInt() & 0xFFU));
+    d->autoFrequency = number("autoFrequency").toBool();
 }
 
 void MainController::saveParameters(const OndrixSonar& sonar)
@@ -380,6 +391,7 @@ void MainController::saveParameters(const OndrixSonar& sonar)
     settings->setValue(QStringLiteral("speedOfSound"), sonar.getSpeedOfSound());
     settings->setValue(QStringLiteral("salinity"), sonar.getSalinity());
     settings->setValue(QStringLiteral("gamma"), static_cast<unsigned>(sonar.getGamma()));
+    settings->setValue(QStringLiteral("autoFrequency"), d->autoFrequency);
     settings->sync();
 }
 
@@ -625,6 +637,11 @@ void MainController::setEnvironmentParams(double speedOfSound, double salinity)
     if (d->sonar) {
         d->sonar->setEnvironment(speedOfSound, salinity);
     }
+}
+
+void MainController::setAutoFrequency(bool enabled)
+{
+    d->autoFrequency = enabled;
 }
 
 } // namespace Keldar::OndrixLumivane

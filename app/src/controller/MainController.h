@@ -83,6 +83,9 @@ signals:
     void newSsblPauseReason(bool paused, Keldar::Ondrix::SsblPauseReason reason);
     void newEnvironmentalConditions(Keldar::Ondrix::EnvironmentalConditions conditions);
     void initialSonarParameters(Keldar::Ondrix::OperationParameters parameters);
+    /// Automatic frequency as remembered for the sonar being connected (sent
+    /// before its first parameters).
+    void autoFrequencyRestored(bool enabled);
     void disconnectedFromSonar();
     void connectionFailed();
     /// A connection is being made (off the GUI thread); it ends in
@@ -112,6 +115,9 @@ public slots:
     void setNetworkConfig(bool dhcpEnabled, std::string ipAddress, std::string subnetMask);
     void setBandwidthLimit(uint8_t limit);
     void setEnvironmentParams(double speedOfSound, double salinity);
+    /// The toolbar's automatic frequency choice, remembered with the sonar's
+    /// parameters.
+    void setAutoFrequency(bool enabled);
 
     // Recording, still capture, log files and playback
     // (MainControllerRecording.cpp, MainControllerLogs.cpp).
@@ -121,6 +127,8 @@ signals:
     void logFileOpened(std::string filename);
     void logEntriesCounted(int indexCount);
     void logPlayTimeRetrieved(int playTime);
+    // The recorded timestamp (ms since the Unix epoch) of every frame.
+    void logFrameTimesRetrieved(std::vector<std::int64_t> timestamps);
     void logTimeZoneRetrieved(std::string timeZone);
     void currentLogTime(int64_t timestamp);
     void framePlayed(int32_t frame, int32_t entryId);
@@ -163,6 +171,8 @@ public:
     /// The recording's bookmark on `entryId`, if it has one.
     [[nodiscard]] std::optional<Logging::Bookmark> getRecordingBookmark(int32_t entryId) const;
     [[nodiscard]] bool isPlayingLog() const;
+    /// The open log's speed multiplier, or 0 without a log.
+    [[nodiscard]] float getLogPlaybackSpeed() const;
     /// The entry ids of the open log's frames, in frame order (empty without a log).
     [[nodiscard]] std::vector<int32_t> getLogEntryIndex() const;
 

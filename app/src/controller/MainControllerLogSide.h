@@ -77,6 +77,8 @@ struct MainController::LogSide
         LogSide& side;
         std::unique_ptr<Logging::Playback::LogFilePlayer> player;
     };
+    // Kept across logs, as the speed control keeps showing it.
+    float speed = 1.0F;
 };
 
 // A folder the user can write captures into: false for a missing path, a

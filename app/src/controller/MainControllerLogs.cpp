@@ -170,6 +170,11 @@ bool MainController::isPlayingLog() const
     return logs->player && logs->player->isPlaying();
 }
 
+float MainController::getLogPlaybackSpeed() const
+{
+    return logs->player ? logs->player->getPlaybackSpeedMultiplier() : 0.0F;
+}
+
 std::vector<int32_t> MainController::getLogEntryIndex() const
 {
     return logs->player ? logs->player->getEntryIndex() : std::vector<int32_t>{};
@@ -183,11 +188,20 @@ void MainController::openLogFile(std::string file)
     std::unique_ptr<Logging::SqliteLogFile> log;
     const QString readOnlyReason = readOnlyReasonFor(std::filesystem::path(file));
     bool converted = false;
+    // Absolute, so that stills go beside the log whatever the current folder.
+    std::error_code absoluteError;
+    const std::filesystem::path absolute = std::filesystem::absolute(std::filesystem::path(file), absoluteError);
     try {
-        // A log that may not be changed is not even opened for writing.
-        log = std::make_unique<Logging::SqliteLogFile>(
-            std::filesystem::path(file), readOnlyReason.isEmpty() ? Logging::SqliteLogFile::Access::ReadWrite
-                                                                  : Logging::SqliteLogFile::Access::ReadOnly);
+        // Opening never writes: an empty or missing file is refused, not made
+        // a log, and a log that may not be changed is not even opened for
+        // writing.
+        log = std::make_unique<Logging::SqliteLogFile>(absoluteError ? std::filesystem::path(file) : absolute,
+                                                       readOnlyReason.isEmpty()
+                                                           ? Logging::SqliteLogFile::Access::ReadWriteExisting
+                                                           : Logging::SqliteLogFile::Access::ReadOnly);
+    } catch (const Logging::DamagedLogFileError& error) {
+        warning(QStringLiteral("Damaged log file"), QString::fromLocal8Bit(error.what()));
+        return;
     } catch (const Logging::NotALogFileError& error) {
         warning(QStringLiteral("Not a log file"), QString::fromLocal8Bit(error.what()));
         return;
@@ -259,6 +273,7 @@ void MainController::playLogFile(std::unique_ptr<Logging::SqliteLogFile> log, co
         std::move(log), std::vector<KD_LogDataSourceType>{KD_LogDataSourceType_Sonar},
         [this](std::int32_t frame, Logging::DataEntry entry) { playEntry(frame, std::move(entry)); }, side.loop,
         maximumGap);
+    side.player->setPlaybackSpeedMultiplier(side.speed);
     side.player->setPlaybackEndedCallback([this](LogFilePlayer::PlaybackEnd reason) {
         QMetaObject::invokeMethod(
             this,
@@ -294,6 +309,7 @@ void MainController::playLogFile(std::unique_ptr<Logging::SqliteLogFile> log, co
                       Ondrix::ModelSpecs::getModelSpec(static_cast<Ondrix::ModelNumber>(model)).name, "-", "-");
     emit logFileOpened(file);
     emit logEntriesCounted(player.getFrameCount());
+    emit logFrameTimesRetrieved(player.getFrameTimestamps());
     emit logPlayTimeRetrieved(player.getTotalPlayTime());
     emit newBookmarkList(player.getBookmarks());
 }
@@ -366,7 +382,11 @@ void MainController::setLoopPlayback(bool enabled)
 
 void MainController::setPlaybackSpeed(float speed)
 {
-    if (logs->player && speed > 0.0F) {
+    if (!(speed > 0.0F)) {
+        return;
+    }
+    logs->speed = speed;
+    if (logs->player) {
         logs->player->setPlaybackSpeedMultiplier(speed);
     }
 }

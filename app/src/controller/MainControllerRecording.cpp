@@ -15,6 +15,7 @@
 #include <QFile>
 #include <QMetaObject>
 #include <QStandardPaths>
+#include <QTemporaryFile>
 #include <QTimeZone>
 
 #include <cerrno>
@@ -303,22 +304,49 @@ void MainController::recordingFailed(const QString& reason)
     emit loggingStopped();
 }
 
+namespace {
+
+// Whether a new file can be made in `folder`: tried, since permissions alone
+// do not tell (read-only media, access lists, an administrator's account).
+bool acceptsNewFiles(const std::filesystem::path& folder)
+{
+    QTemporaryFile probe(QFile::decodeName(folder.c_str()) + QStringLiteral("/.still-XXXXXX"));
+    return probe.open();
+}
+
+} // namespace
+
 void MainController::stillCapture()
 {
-    std::filesystem::path folder = logs->player ? logs->player->getUnderlyingLogFile().getFilePath().parent_path()
-                                                : std::filesystem::path(logs->logFolder);
+    auto* window = mainWindow();
+    if (window == nullptr) {
+        return;
+    }
+    const std::filesystem::path settingsFolder(logs->logFolder);
+    std::filesystem::path folder =
+        logs->player ? logs->player->getUnderlyingLogFile().getFilePath().parent_path() : settingsFolder;
+    // A log played from read-only media: its stills go where recordings go.
+    const bool elsewhere = logs->player && folder != settingsFolder && isExistingFolder(folder) &&
+                           !acceptsNewFiles(folder) && isExistingFolder(settingsFolder);
+    if (elsewhere) {
+        folder = settingsFolder;
+    }
     if (!isExistingFolder(folder)) {
         warnBadSaveLocation(QStringLiteral("still captures"));
         return;
     }
     const std::filesystem::path path =
         Filesystem::makeUniqueFilePath(folder / ("Ondrix_" + localTimeStamp() + logs->captureExtension));
-    if (mainWindow() == nullptr) {
-        return;
-    }
     if (!ViewerContext::instance()->saveStillImage(QFile::decodeName(path.c_str()))) {
         toast(ToastType::Error,
               QStringLiteral("The still image could not be saved to %1.").arg(QFile::decodeName(path.c_str())), 0);
+        return;
+    }
+    if (elsewhere) {
+        toast(ToastType::Success,
+              QStringLiteral("Still image captured! The log's folder cannot be written to, so it was saved in %1.")
+                  .arg(QFile::decodeName(folder.c_str())),
+              0);
         return;
     }
     toast(ToastType::Success, QStringLiteral("Still image captured!"), standardToastMs);

@@ -252,8 +252,11 @@ void AdditionalDisplays::moveClear(AdditionalDisplayWidget* display)
 void AdditionalDisplays::sourceClosed()
 {
     diagnostics->clearReadings();
-    fps->newDataRate(0.0F);
-    environment->resetDepth();
+    fps->clear();
+    environment->clear();
+    attitude->clear();
+    parameters->clear();
+    logTime->clear();
 }
 
 void AdditionalDisplays::handleWindowResize(QSize /*oldSize*/, QSize /*newSize*/)

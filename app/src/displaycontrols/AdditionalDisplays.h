@@ -57,7 +57,8 @@ Q_SIGNALS:
 public Q_SLOTS:
     void handleWindowResize(QSize oldSize, QSize newSize);
     // The sonar or log shown is closed: what it reported must not pass for
-    // the next one's (its status, data rate and depth zero).
+    // the next one's (status, rates, attitude, parameters, readings, log time
+    // and depth zero).
     void sourceClosed();
 
 protected:

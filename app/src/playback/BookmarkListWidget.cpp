@@ -1,5 +1,7 @@
 #include "playback/BookmarkListWidget.h"
 
+#include "playback/ScrubControl.h"
+
 #include <QMouseEvent>
 
 namespace Keldar::OndrixLumivane {
@@ -42,6 +44,17 @@ BookmarkListWidget::BookmarkListWidget(QWidget* parent)
     : QListWidget(parent)
 {
     setMouseTracking(true);
+}
+
+void BookmarkListWidget::showTimes(const FrameTimes& times)
+{
+    for (int row = 0; row < count(); ++row) {
+        // The "no bookmarks" line is a plain item.
+        if (auto* bookmark = dynamic_cast<BookmarkListItem*>(item(row))) {
+            bookmark->setToolTip(times.empty() ? QString()
+                                               : ScrubControl::formatTime(times.millisecondsAt(bookmark->frame())));
+        }
+    }
 }
 
 void BookmarkListWidget::leaveEvent(QEvent* event)

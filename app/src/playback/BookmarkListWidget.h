@@ -1,5 +1,7 @@
 #pragma once
 
+#include "playback/FrameTimes.h"
+
 #include <QListWidget>
 #include <QListWidgetItem>
 
@@ -35,6 +37,9 @@ class BookmarkListWidget : public QListWidget
 
 public:
     explicit BookmarkListWidget(QWidget* parent = nullptr);
+
+    // Each bookmark's tool tip tells where it lies in the log, "hh:mm:ss".
+    void showTimes(const FrameTimes& times);
 
 Q_SIGNALS:
     void mouseLeft();

@@ -58,6 +58,9 @@ ExportModal::ExportModal(QWidget* parent)
     for (QTimeEdit* edit : {fromTime, toTime}) {
         edit->setDisplayFormat(timeFormat);
         edit->setTime(QTime(0, 0));
+        // The arrows step seconds: stepping hours, as they would by default,
+        // does nothing at all in a log shorter than an hour.
+        edit->setCurrentSection(QDateTimeEdit::SecondSection);
     }
     fromTime->setObjectName(QStringLiteral("fromTime"));
     toTime->setObjectName(QStringLiteral("toTime"));
@@ -187,6 +190,7 @@ FanDisplay* ExportModal::getFanDisplay() const
 void ExportModal::logEntriesCounted(int count)
 {
     // A new log, not a choice of the user's: no frame is requested.
+    frameTimes = FrameTimes();
     const QSignalBlocker blocker(rangeSlider);
     rangeSlider->setMaximum(std::max(0, count - 1));
     rangeSlider->setSpan(rangeSlider->minimum(), rangeSlider->maximum());
@@ -204,6 +208,16 @@ void ExportModal::logPlayTimeReceived(int milliseconds)
     toTime->setTime(timeOf(milliseconds));
 }
 
+void ExportModal::frameTimesReceived(const std::vector<std::int64_t>& timestamps)
+{
+    frameTimes = FrameTimes(timestamps);
+}
+
+qint64 ExportModal::millisecondsAt(int frame) const
+{
+    return frameTimes.empty() ? static_cast<qint64>(frame) * millisecondsPerFrame : frameTimes.millisecondsAt(frame);
+}
+
 void ExportModal::displaySettingsReceived(const DisplaySettings& settings)
 {
     fanDisplay->configureFromSettings(settings);
@@ -217,8 +231,8 @@ void ExportModal::rangeValueChanged(int value)
     {
         const QSignalBlocker fromBlocker(fromTime);
         const QSignalBlocker toBlocker(toTime);
-        fromTime->setTime(timeOf(static_cast<qint64>(rangeSlider->getLowerValue()) * millisecondsPerFrame));
-        toTime->setTime(timeOf(static_cast<qint64>(rangeSlider->getUpperValue()) * millisecondsPerFrame));
+        fromTime->setTime(timeOf(millisecondsAt(rangeSlider->getLowerValue())));
+        toTime->setTime(timeOf(millisecondsAt(rangeSlider->getUpperValue())));
     }
     Q_EMIT frameRequested(value);
 }
@@ -226,18 +240,28 @@ void ExportModal::rangeValueChanged(int value)
 void ExportModal::fromTimeEdited(const QTime& time)
 {
     toTime->setMinimumTime(time.addSecs(1));
-    if (millisecondsPerFrame > 0) {
-        const QSignalBlocker blocker(rangeSlider);
-        rangeSlider->setLowerValue(QTime(0, 0).msecsTo(time) / millisecondsPerFrame);
+    const qint64 from = QTime(0, 0).msecsTo(time);
+    const QSignalBlocker blocker(rangeSlider);
+    if (!frameTimes.empty()) {
+        // The first frame shown at that second or later.
+        rangeSlider->setLowerValue(
+            std::min(frameTimes.firstFrameFrom(from - from % 1000), rangeSlider->getUpperValue()));
+    } else if (millisecondsPerFrame > 0) {
+        rangeSlider->setLowerValue(static_cast<int>(from / millisecondsPerFrame));
     }
 }
 
 void ExportModal::toTimeEdited(const QTime& time)
 {
     fromTime->setMaximumTime(time.addSecs(-1));
-    if (millisecondsPerFrame > 0) {
-        const QSignalBlocker blocker(rangeSlider);
-        rangeSlider->setUpperValue(QTime(0, 0).msecsTo(time) / millisecondsPerFrame);
+    const qint64 to = QTime(0, 0).msecsTo(time);
+    const QSignalBlocker blocker(rangeSlider);
+    if (!frameTimes.empty()) {
+        // The last frame shown at that second or earlier.
+        rangeSlider->setUpperValue(
+            std::max(frameTimes.lastFrameBefore(to - to % 1000 + 1000), rangeSlider->getLowerValue()));
+    } else if (millisecondsPerFrame > 0) {
+        rangeSlider->setUpperValue(static_cast<int>(to / millisecondsPerFrame));
     }
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "export/VideoExport.h"
+#include "playback/FrameTimes.h"
 
 #include <keldar/ondrix/OndrixImage.h>
 #include <keldar/visualisation/FanDisplayOptions.h>
@@ -61,6 +62,10 @@ Q_SIGNALS:
 public Q_SLOTS:
     void logEntriesCounted(int count);
     void logPlayTimeReceived(int milliseconds);
+    // The recorded timestamp of every frame: "From" and "To" are the times of
+    // the range's own frames, and a time typed in picks the frames that lie
+    // within it.
+    void frameTimesReceived(const std::vector<std::int64_t>& timestamps);
     void displaySettingsReceived(const Keldar::Ondrix::Visualisation::FanDisplayOptions::DisplaySettings& settings);
 
 protected:
@@ -69,6 +74,7 @@ protected:
 
 private:
     void rangeValueChanged(int value);
+    qint64 millisecondsAt(int frame) const;
     void fromTimeEdited(const QTime& time);
     void toTimeEdited(const QTime& time);
 
@@ -81,6 +87,7 @@ private:
     QAction* legacyLogFileAction;
     VideoExportOptionsDialog* videoOptionsDialog = nullptr;
     int millisecondsPerFrame = 0;
+    FrameTimes frameTimes;
 };
 
 } // namespace Keldar::OndrixLumivane

@@ -2,6 +2,7 @@
 
 #include "base/ViewerContext.h"
 #include "playback/BookmarkControls.h"
+#include "playback/BookmarkListWidget.h"
 #include "playback/ExportModal.h"
 #include "playback/PlaybackSpeedControl.h"
 #include "playback/ScrubControl.h"
@@ -64,6 +65,8 @@ PlaybackToolbar::PlaybackToolbar(QWidget* parent)
     , toggleLoopShortcut(new QShortcut(this))
     , increaseSpeedShortcut(new QShortcut(this))
     , decreaseSpeedShortcut(new QShortcut(this))
+    , nextBookmarkShortcut(new QShortcut(this))
+    , previousBookmarkShortcut(new QShortcut(this))
     , previousFrameShortcut(new QShortcut(QKeySequence(Qt::Key_Left), this))
     , nextFrameShortcut(new QShortcut(QKeySequence(Qt::Key_Right), this))
 {
@@ -89,10 +92,17 @@ PlaybackToolbar::PlaybackToolbar(QWidget* parent)
     connect(this, &PlaybackToolbar::newImageReceived, exportModal, &ExportModal::newImageReceived);
     connect(this, &PlaybackToolbar::logEntriesCounted, scrubControl, &ScrubControl::logEntriesCounted);
     connect(this, &PlaybackToolbar::logPlayTimeReceived, scrubControl, &ScrubControl::logPlayTimeReceived);
+    connect(this, &PlaybackToolbar::logFrameTimesReceived, scrubControl, &ScrubControl::frameTimesReceived);
+    connect(this, &PlaybackToolbar::logFrameTimesReceived, exportModal, &ExportModal::frameTimesReceived);
     connect(this, &PlaybackToolbar::newBookmarkList, scrubControl, &ScrubControl::newBookmarkList);
     connect(this, &PlaybackToolbar::newBookmarkList, this, [this](const PlayerBookmarks& list) {
         bookmarks = list;
         bookmarkControls->newBookmarkList(list);
+        bookmarkControls->getList()->showTimes(frameTimes);
+    });
+    connect(this, &PlaybackToolbar::logFrameTimesReceived, this, [this](const std::vector<std::int64_t>& timestamps) {
+        frameTimes = FrameTimes(timestamps);
+        bookmarkControls->getList()->showTimes(frameTimes);
     });
     connect(this, &PlaybackToolbar::framePlayed, this, &PlaybackToolbar::onFramePlayed);
 
@@ -137,6 +147,12 @@ PlaybackToolbar::PlaybackToolbar(QWidget* parent)
 
     connect(playButton, &QAbstractButton::clicked, this, [this] {
         steppedFrame = -1;
+        // Play at the end of a log that does not loop plays it again.
+        const QSlider* slider = scrubControl->getSlider();
+        if (slider->maximum() > 0 && slider->value() == slider->maximum() &&
+            !scrubControl->getLoopButton()->isChecked()) {
+            Q_EMIT entryRequested(0);
+        }
         playButton->hide();
         pauseButton->show();
         Q_EMIT beginPlayback();
@@ -153,6 +169,8 @@ PlaybackToolbar::PlaybackToolbar(QWidget* parent)
     connect(toggleLoopShortcut, &QShortcut::activated, scrubControl, &ScrubControl::toggleLoopPlayback);
     connect(increaseSpeedShortcut, &QShortcut::activated, this, [this] { stepSpeed(1); });
     connect(decreaseSpeedShortcut, &QShortcut::activated, this, [this] { stepSpeed(-1); });
+    connect(nextBookmarkShortcut, &QShortcut::activated, this, [this] { stepBookmark(1); });
+    connect(previousBookmarkShortcut, &QShortcut::activated, this, [this] { stepBookmark(-1); });
     // Window-wide, like the other shortcuts; a focused text field keeps its
     // arrow keys, as it claims them before shortcuts are looked up.
     connect(previousFrameShortcut, &QShortcut::activated, this, [this] { stepFrame(-1); });
@@ -315,6 +333,29 @@ void PlaybackToolbar::stepFrame(int direction)
     Q_EMIT entryRequested(to);
 }
 
+void PlaybackToolbar::stepBookmark(int direction)
+{
+    // From the frame on screen to the nearest bookmark beyond it; none beyond
+    // the last or before the first. Playing goes on from the bookmark.
+    const int from = scrubControl->getSlider()->value();
+    std::vector<int> frames;
+    for (const auto& bookmark : bookmarks) {
+        frames.push_back(bookmark.frameIndex);
+    }
+    std::sort(frames.begin(), frames.end());
+    int to = -1;
+    if (direction > 0) {
+        const auto next = std::upper_bound(frames.begin(), frames.end(), from);
+        to = next == frames.end() ? -1 : *next;
+    } else {
+        const auto next = std::lower_bound(frames.begin(), frames.end(), from);
+        to = next == frames.begin() ? -1 : *std::prev(next);
+    }
+    if (to >= 0) {
+        Q_EMIT entryRequested(to);
+    }
+}
+
 void PlaybackToolbar::resetPlayPauseButton()
 {
     pauseButton->hide();
@@ -328,6 +369,8 @@ void PlaybackToolbar::loadShortcuts()
     loadShortcut(toggleLoopShortcut, "toggleLoopShortcut");
     loadShortcut(increaseSpeedShortcut, "increaseSpeedShortcut");
     loadShortcut(decreaseSpeedShortcut, "decreaseSpeedShortcut");
+    loadShortcut(nextBookmarkShortcut, "nextBookmarkShortcut");
+    loadShortcut(previousBookmarkShortcut, "previousBookmarkShortcut");
     settings().endGroup();
 }
 

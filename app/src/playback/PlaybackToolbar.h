@@ -1,9 +1,9 @@
 #pragma once
 
-#include "controller/PlaybackMetaTypes.h"
-
 #include "base/ToolbarBase.h"
+#include "controller/PlaybackMetaTypes.h"
 #include "export/VideoExport.h"
+#include "playback/FrameTimes.h"
 
 #include <keldar/ondrix/OndrixImage.h>
 #include <keldar/visualisation/FanDisplayOptions.h>
@@ -60,6 +60,7 @@ public:
 Q_SIGNALS:
     void logEntriesCounted(int count);
     void logPlayTimeReceived(int milliseconds);
+    void logFrameTimesReceived(std::vector<std::int64_t> timestamps);
     void newBookmarkList(std::vector<Keldar::Logging::Playback::PlayerBookmark> bookmarks);
     void entryRequested(int index);
     void framePlayed(int32_t frame, int32_t entryId);
@@ -98,6 +99,7 @@ private:
     void openExportModal();
     void stepSpeed(int direction);
     void stepFrame(int direction);
+    void stepBookmark(int direction);
 
     SvgButton* playButton;
     SvgButton* pauseButton;
@@ -113,12 +115,15 @@ private:
     QShortcut* toggleLoopShortcut;
     QShortcut* increaseSpeedShortcut;
     QShortcut* decreaseSpeedShortcut;
+    QShortcut* nextBookmarkShortcut;
+    QShortcut* previousBookmarkShortcut;
     // Left and right arrows: one frame back or forward while paused.
     QShortcut* previousFrameShortcut;
     QShortcut* nextFrameShortcut;
     // The frame last asked for by an arrow key until it is shown, -1 when none.
     int steppedFrame = -1;
     PlayerBookmarks bookmarks;
+    FrameTimes frameTimes;
     bool wasPlaying = false;
 };
 

@@ -89,6 +89,7 @@ QString ScrubControl::formatTime(qint64 milliseconds)
 
 void ScrubControl::logEntriesCounted(int count)
 {
+    frameTimes = FrameTimes();
     slider->setMaximum(std::max(0, count - 1));
     slider->setValue(0);
 }
@@ -100,22 +101,25 @@ void ScrubControl::logPlayTimeReceived(int milliseconds)
         slider->maximum() > 0 ? static_cast<float>(milliseconds) / static_cast<float>(slider->maximum()) : 0.0F;
 }
 
+void ScrubControl::frameTimesReceived(const std::vector<std::int64_t>& timestamps)
+{
+    frameTimes = FrameTimes(timestamps);
+}
+
 void ScrubControl::showFrame(int frame)
 {
     if (slider->value() != frame) {
         const QSignalBlocker blocker(slider);
         slider->setValue(frame);
     }
-    timeLabel->setText(formatTime(static_cast<qint64>(static_cast<float>(frame) * millisecondsPerFrame)));
+    const qint64 time = frameTimes.empty() ? static_cast<qint64>(static_cast<float>(frame) * millisecondsPerFrame)
+                                           : frameTimes.millisecondsAt(frame);
+    timeLabel->setText(formatTime(time));
 }
 
 void ScrubControl::framePlayed(int frame)
 {
     showFrame(frame);
-    if (frame == slider->maximum() && !loopButton->isChecked()) {
-        Q_EMIT stopPlayback();
-        slider->setValue(0);
-    }
 }
 
 void ScrubControl::toggleLoopPlayback()

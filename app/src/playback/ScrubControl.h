@@ -1,6 +1,7 @@
 #pragma once
 
 #include "controller/PlaybackMetaTypes.h"
+#include "playback/FrameTimes.h"
 
 #include <keldar/gui/BasicPopOutWidget.h>
 
@@ -45,9 +46,11 @@ Q_SIGNALS:
 public Q_SLOTS:
     void logEntriesCounted(int count);
     void logPlayTimeReceived(int milliseconds);
+    // The recorded timestamp of every frame; the times shown come from them.
+    void frameTimesReceived(const std::vector<std::int64_t>& timestamps);
+    // The end of the log is the player's to handle: it stops there, or
+    // wraps round when looping, so the last frame stays on screen.
     void framePlayed(int frame);
-    // Shows a frame without the end-of-log rule of framePlayed: a frame
-    // stepped to by hand stays on screen, even the last one.
     void showFrame(int frame);
     void toggleLoopPlayback();
     void newBookmarkList(std::vector<Keldar::Logging::Playback::PlayerBookmark> bookmarks);
@@ -62,6 +65,7 @@ private:
     ScrubSlider* slider;
     QLabel* timeLabel;
     float millisecondsPerFrame = 0.0F;
+    FrameTimes frameTimes;
     bool scrubbing = false;
     int hoveredFrame = -1;
     int selectedFrame = -1;

@@ -4,7 +4,10 @@
 
 #include <keldar/gui/ThemeManager.h>
 
+#include <QMouseEvent>
 #include <QPainter>
+#include <QStyle>
+#include <QStyleOptionSlider>
 
 #include <algorithm>
 
@@ -65,6 +68,24 @@ QColor ScrubSlider::markerColour()
     const auto* themes = ViewerContext::instance()->getThemeManager();
     const QString accent = themes != nullptr ? themes->getThemeColour(QStringLiteral("@accent")).name() : QString();
     return QColor(accent == QLatin1String("#1e90ff") ? QStringLiteral("red") : QStringLiteral("#1e90ff"));
+}
+
+void ScrubSlider::mousePressEvent(QMouseEvent* event)
+{
+    if (event->button() == Qt::LeftButton && orientation() == Qt::Horizontal) {
+        QStyleOptionSlider option;
+        initStyleOption(&option);
+        const QRect handle = style()->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderHandle, this);
+        if (!handle.contains(event->pos())) {
+            const QRect groove = style()->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderGroove, this);
+            const int span = std::max(1, groove.width() - handle.width());
+            const int position = event->pos().x() - groove.x() - handle.width() / 2;
+            setValue(QStyle::sliderValueFromPosition(minimum(), maximum(), std::clamp(position, 0, span), span,
+                                                     option.upsideDown));
+        }
+    }
+    // With the handle now under the pointer, the press takes hold of it.
+    QSlider::mousePressEvent(event);
 }
 
 void ScrubSlider::paintEvent(QPaintEvent* event)

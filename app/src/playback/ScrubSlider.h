@@ -29,6 +29,9 @@ public:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    // A click on the track goes to the frame under the pointer (not a page
+    // further) and holds the handle there for dragging on.
+    void mousePressEvent(QMouseEvent* event) override;
 
 private:
     std::vector<int> bookmarkFrames;

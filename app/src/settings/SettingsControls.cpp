@@ -62,6 +62,7 @@ constexpr const char* autoConnectKey = "autoConnect";
 constexpr const char* saveParamsKey = "saveSonarParams";
 constexpr const char* manualSpeedKey = "manualSpeed";
 constexpr const char* environmentKey = "environmentIndex";
+constexpr const char* manualSalinityKey = "manualSalinity";
 constexpr const char* bandwidthKey = "bandwidthLimit";
 constexpr const char* compressionKey = "logCompression";
 constexpr const char* locationKey = "logLocation";
@@ -94,6 +95,7 @@ SettingsControls::SettingsControls(GUI::Widgets::Bases::PopOutWidgetControl* but
     , customOption(new QRadioButton(QStringLiteral("Custom:"), this))
     , speedInput(new QLineEdit(this))
     , speedUnits(new QLabel(QStringLiteral(" m/s"), this))
+    , salinityInput(new QLineEdit(this))
     , bandwidthInput(new QSlider(Qt::Horizontal, this))
     , compressionToggle(new ToggleSwitch(this))
     , logLocationText(new QLineEdit(this))
@@ -116,6 +118,9 @@ SettingsControls::SettingsControls(GUI::Widgets::Bases::PopOutWidgetControl* but
     speedInput->setObjectName(QStringLiteral("speedInput"));
     speedInput->setValidator(new QDoubleValidator(0.0, 100000.0, 3, speedInput));
     speedInput->setMaximumWidth(90);
+    salinityInput->setObjectName(QStringLiteral("salinityInput"));
+    salinityInput->setValidator(new QDoubleValidator(0.0, 100.0, 2, salinityInput));
+    salinityInput->setMaximumWidth(90);
     speedUnits->setObjectName(QStringLiteral("speedOfSoundUnits"));
     bandwidthInput->setObjectName(QStringLiteral("bandwidthInput"));
     bandwidthInput->setRange(10, 100);
@@ -161,6 +166,14 @@ SettingsControls::SettingsControls(GUI::Widgets::Bases::PopOutWidgetControl* but
     speedRow->addWidget(speedInput);
     speedRow->addWidget(speedUnits);
     environment->addLayout(speedRow, 3, 0, 1, 2);
+    // Custom water may be salt too: its density sets the depth.
+    environment->addWidget(new QLabel(QStringLiteral("Salinity:"), this), 4, 1, Qt::AlignRight);
+    auto* salinityRow = new QHBoxLayout;
+    salinityRow->setSpacing(2);
+    salinityRow->addStretch(1);
+    salinityRow->addWidget(salinityInput);
+    salinityRow->addWidget(new QLabel(QStringLiteral(" ppt"), this));
+    environment->addLayout(salinityRow, 5, 0, 1, 2);
     layout->addLayout(environment);
     layout->addWidget(divider(this));
 
@@ -184,8 +197,10 @@ SettingsControls::SettingsControls(GUI::Widgets::Bases::PopOutWidgetControl* but
     addRow(capture, QStringLiteral("Capture Format:"), captureFormatCombo, this);
     layout->addLayout(capture);
 
-    speedInput->setReadOnly(true);
-    speedInput->setEnabled(false);
+    for (QLineEdit* field : {speedInput, salinityInput}) {
+        field->setReadOnly(true);
+        field->setEnabled(false);
+    }
 
     auto* themes = ViewerContext::instance()->getThemeManager();
     connect(themeCombo, QOverload<int>::of(&QComboBox::currentIndexChanged), this, [this, themes](int index) {
@@ -224,11 +239,13 @@ SettingsControls::SettingsControls(GUI::Widgets::Bases::PopOutWidgetControl* but
     connect(freshWaterOption, &QRadioButton::clicked, this, [this] { environmentChosen(Settings::FreshWater); });
     connect(saltWaterOption, &QRadioButton::clicked, this, [this] { environmentChosen(Settings::SaltWater); });
     connect(customOption, &QRadioButton::clicked, this, [this] { environmentChosen(Settings::CustomEnvironment); });
-    connect(speedInput, &QLineEdit::editingFinished, this, [this] {
-        if (customOption->isChecked()) {
-            requestCustomSpeed();
-        }
-    });
+    for (QLineEdit* field : {speedInput, salinityInput}) {
+        connect(field, &QLineEdit::editingFinished, this, [this] {
+            if (customOption->isChecked()) {
+                requestCustomSpeed();
+            }
+        });
+    }
     connect(bandwidthInput, &QSlider::valueChanged, this,
             [this](int value) { Q_EMIT newBandwidthLimitRequested(static_cast<uint8_t>(value)); });
     connect(compressionToggle, &ToggleSwitch::toggled, this, &SettingsControls::logCompressionSettingChanged);
@@ -286,6 +303,7 @@ void SettingsControls::loadSettings()
     saveSonarParamsToggle->setState(store->value(key(saveParamsKey), Settings::defaultSaveSonarParams).toBool());
     speedInput->setText(
         store->value(key(manualSpeedKey), QString::fromLatin1(Settings::defaultManualSpeed)).toString());
+    salinityInput->setText(store->value(key(manualSalinityKey), QStringLiteral("0")).toString());
     switch (store->value(key(environmentKey), Settings::defaultEnvironmentIndex).toInt()) {
     case Settings::SaltWater:
         saltWaterOption->click();
@@ -331,6 +349,7 @@ void SettingsControls::saveSettings()
                                                            : Settings::CustomEnvironment;
     store->setValue(key(environmentKey), environment);
     store->setValue(key(manualSpeedKey), speedInput->text());
+    store->setValue(key(manualSalinityKey), salinityInput->text());
     store->setValue(key(bandwidthKey), bandwidthInput->value());
     store->setValue(key(compressionKey), compressionToggle->isEnabled());
     store->setValue(key(locationKey), logLocationText->text());
@@ -340,16 +359,56 @@ void SettingsControls::saveSettings()
 
 void SettingsControls::updateSpeedSymbol()
 {
-    if (const auto* unit = ViewerContext::instance()->getSpeedUnit()) {
-        speedUnits->setText(QStringLiteral(" ") + QString::fromStdString(unit->getSymbol()));
+    const auto* unit = ViewerContext::instance()->getSpeedUnit();
+    if (unit == nullptr) {
+        return;
     }
+    speedUnits->setText(QStringLiteral(" ") + QString::fromStdString(unit->getSymbol()));
+    // The number keeps its speed: 1481 m/s becomes 4858.924 ft/s, not 1481 ft/s.
+    const double factor = unit->toSI(1.0);
+    bool ok = false;
+    const double typed = speedInput->text().trimmed().toDouble(&ok);
+    if (ok && factor > 0.0 && factor != speedFieldFactor) {
+        speedInput->setText(Settings::speedText(unit->fromSI(typed * speedFieldFactor)));
+    }
+    if (factor > 0.0) {
+        speedFieldFactor = factor;
+    }
+}
+
+void SettingsControls::showSonarEnvironment(double speedOfSound, double salinity, int bandwidth)
+{
+    QRadioButton* option = customOption;
+    if (speedOfSound <= 0.0 && salinity == 0.0) {
+        option = freshWaterOption;
+    } else if (speedOfSound <= 0.0 && salinity == Settings::saltWaterSalinity) {
+        option = saltWaterOption;
+    }
+    option->setChecked(true);
+    for (QLineEdit* field : {speedInput, salinityInput}) {
+        field->setReadOnly(option != customOption);
+        field->setEnabled(option == customOption);
+    }
+    if (speedOfSound > 0.0) {
+        speedInput->setText(Settings::speedText(speedOfSound / speedFieldFactor));
+    }
+    if (option == customOption) {
+        salinityInput->setText(Settings::speedText(salinity));
+        if (speedOfSound <= 0.0) {
+            speedInput->clear(); // the sonar's own speed of sound
+        }
+    }
+    const QSignalBlocker blocker(bandwidthInput);
+    bandwidthInput->setValue(bandwidth);
 }
 
 void SettingsControls::environmentChosen(int index)
 {
     const bool custom = index == Settings::CustomEnvironment;
-    speedInput->setReadOnly(!custom);
-    speedInput->setEnabled(custom);
+    for (QLineEdit* field : {speedInput, salinityInput}) {
+        field->setReadOnly(!custom);
+        field->setEnabled(custom);
+    }
     if (index == Settings::FreshWater) {
         Q_EMIT newSonarEnvironmentRequested(0.0, 0.0);
     } else if (index == Settings::SaltWater) {
@@ -364,7 +423,8 @@ void SettingsControls::requestCustomSpeed()
     // The field is read in the unit its label shows; the sonar takes metres
     // per second.
     Q_EMIT newSonarEnvironmentRequested(
-        Settings::typedSpeedOfSound(speedInput->text(), ViewerContext::instance()->getSpeedUnit()), 0.0);
+        Settings::typedSpeedOfSound(speedInput->text(), ViewerContext::instance()->getSpeedUnit()),
+        Settings::typedSalinity(salinityInput->text()));
 }
 
 void SettingsControls::browseForFolder()

@@ -73,7 +73,11 @@ Q_SIGNALS:
 
 public Q_SLOTS:
     void loadSettings();
+    // Shows the speed unit's symbol and converts the typed speed into it.
     void updateSpeedSymbol();
+    // Shows the water and bandwidth the connected sonar took (its remembered
+    // values may differ from the general ones), sending nothing back.
+    void showSonarEnvironment(double speedOfSound, double salinity, int bandwidth);
 
 private:
     void environmentChosen(int index);
@@ -96,6 +100,7 @@ private:
     QRadioButton* customOption;
     QLineEdit* speedInput;
     QLabel* speedUnits;
+    QLineEdit* salinityInput;
     QSlider* bandwidthInput;
     ToggleSwitch* compressionToggle;
     QLineEdit* logLocationText;
@@ -104,6 +109,8 @@ private:
     KeyboardShortcutConfigDialog* shortcutDialog;
     FolderChooser folderChooser;
     bool loaded = false;
+    // Metres per second in one unit of the speed field's number.
+    double speedFieldFactor = 1.0;
 };
 
 } // namespace Keldar::OndrixLumivane

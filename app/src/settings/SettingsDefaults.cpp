@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QStandardPaths>
 
+#include <algorithm>
 #include <cmath>
 
 namespace Keldar::OndrixLumivane::Settings {
@@ -25,7 +26,9 @@ const std::vector<ShortcutGroup>& shortcutGroups()
          {{"playPauseShortcut", "Space", "Play/Pause:"},
           {"toggleLoopShortcut", "R", "Toggle Loop:"},
           {"increaseSpeedShortcut", "W", "Increase Playback Speed:"},
-          {"decreaseSpeedShortcut", "S", "Decrease Playback Speed:"}}},
+          {"decreaseSpeedShortcut", "S", "Decrease Playback Speed:"},
+          {"nextBookmarkShortcut", "N", "Next Bookmark:"},
+          {"previousBookmarkShortcut", "P", "Previous Bookmark:"}}},
         {"DisplayControlToolbar",
          "Display Control",
          {{"nextPaletteShortcut", "E", "Next palette:"},
@@ -66,6 +69,28 @@ double typedSpeedOfSound(const QString& text, const DataProcessing::Units::UnitI
         return 0.0;
     }
     return unit->toSI(typed);
+}
+
+double typedSalinity(const QString& text)
+{
+    bool ok = false;
+    const double typed = text.trimmed().toDouble(&ok);
+    if (!ok || !std::isfinite(typed)) {
+        return 0.0;
+    }
+    return std::clamp(typed, 0.0, 100.0);
+}
+
+QString speedText(double speed)
+{
+    QString text = QString::number(speed, 'f', 3);
+    while (text.endsWith(QLatin1Char('0'))) {
+        text.chop(1);
+    }
+    if (text.endsWith(QLatin1Char('.'))) {
+        text.chop(1);
+    }
+    return text;
 }
 
 } // namespace Keldar::OndrixLumivane::Settings

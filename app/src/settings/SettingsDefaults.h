@@ -68,4 +68,12 @@ bool prepareLogFolder(const QString& folder, const QString& defaultFolder);
 // the text is not a number or the unit is unknown.
 double typedSpeedOfSound(const QString& text, const DataProcessing::Units::UnitInterface* unit);
 
+// A number for the speed or salinity field: at most three decimals, no
+// trailing zeros.
+QString speedText(double speed);
+
+// The salinity typed for custom water in parts per thousand, kept within
+// 0 to 100; 0 (fresh) when the text is not a number.
+double typedSalinity(const QString& text);
+
 } // namespace Keldar::OndrixLumivane::Settings

@@ -64,6 +64,12 @@ void FrequencyControl::showFrequency(Frequency frequency)
     target->setChecked(true);
 }
 
+void FrequencyControl::showAuto()
+{
+    const QSignalBlocker blocker(autoButton);
+    autoButton->setChecked(true);
+}
+
 QPushButton* FrequencyControl::getPrimaryButton() const
 {
     return primaryButton;

@@ -27,6 +27,8 @@ public:
     void setFrequencies(std::uint16_t primaryKHz, std::uint16_t secondaryKHz);
     // Checks the button of `frequency` without emitting anything.
     void showFrequency(Frequency frequency);
+    // Checks "Auto" without emitting anything.
+    void showAuto();
 
     QPushButton* getPrimaryButton() const;
     QPushButton* getSecondaryButton() const;

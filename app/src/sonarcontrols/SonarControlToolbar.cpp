@@ -195,15 +195,26 @@ void SonarControlToolbar::newSonarSpec(Keldar::Ondrix::ModelSpec newSpec)
     sonarSettings->newSonarSpec(spec);
 }
 
+void SonarControlToolbar::setAutoFrequency(bool enabled)
+{
+    autoFrequency = enabled && spec.dualFrequency != 0;
+}
+
 void SonarControlToolbar::setOperatingParameters(Keldar::Ondrix::OperationParameters parameters)
 {
-    autoFrequency = false;
-    setRangeLimits(parameters.frequency, true);
+    // The parameters come again after every reconnection by the watchdog;
+    // automatic frequency is the user's choice and stays until disconnection.
+    if (autoFrequency) {
+        setAutoRangeLimits();
+        frequencyControl->showAuto();
+    } else {
+        setRangeLimits(parameters.frequency, true);
+        frequencyControl->showFrequency(parameters.frequency);
+    }
     rangeControl->setValueQuietly(static_cast<int>(std::lround(parameters.range * 10.0)));
     gainControl->setValueQuietly(static_cast<int>(std::lround(parameters.gain)));
-    frequencyControl->showFrequency(parameters.frequency);
     sonarSettings->showParameters(parameters.gamma, parameters.gainAssist, parameters.gainBoost,
-                                  static_cast<int>(parameters.pingRate));
+                                  static_cast<int>(parameters.pingRate), parameters.fullBeams);
 }
 
 void SonarControlToolbar::loadShortcuts()
@@ -242,6 +253,7 @@ void SonarControlToolbar::resetControls()
         button->setChecked(false);
     }
     autoFrequency = false;
+    sonarSettings->endPendingApply();
     hide();
 }
 
@@ -260,13 +272,20 @@ void SonarControlToolbar::frequencyChosen(Frequency frequency)
     autoFrequency = false;
     setRangeLimits(frequency, false);
     Q_EMIT newFrequencyRequested(frequency);
+    Q_EMIT autoFrequencyChanged(false);
 }
 
 void SonarControlToolbar::autoFrequencyChosen()
 {
-    rangeControl->setRangeQuietly(tenths(spec.secondMinimumRange), tenths(spec.firstMaximumRange));
+    setAutoRangeLimits();
     requestFrequencyForRange(rangeControl->getValue() / 10.0);
     autoFrequency = true;
+    Q_EMIT autoFrequencyChanged(true);
+}
+
+void SonarControlToolbar::setAutoRangeLimits()
+{
+    rangeControl->setRangeQuietly(tenths(spec.secondMinimumRange), tenths(spec.firstMaximumRange));
 }
 
 void SonarControlToolbar::requestFrequencyForRange(double metres)
@@ -289,7 +308,8 @@ void SonarControlToolbar::setRangeLimits(Frequency frequency, bool quietly)
 
 void SonarControlToolbar::toggleFrequency()
 {
-    if (autoFrequency) {
+    // A single-frequency model has nothing to toggle to.
+    if (autoFrequency || spec.dualFrequency == 0) {
         return;
     }
     QPushButton* primary = frequencyControl->getPrimaryButton();

@@ -66,9 +66,14 @@ Q_SIGNALS:
     void newPingRateRequested(int code);
     void newNetworkConfig(bool dhcpEnabled, std::string ipAddress, std::string subnetMask);
     void newNetworkConfigRequested(bool dhcpEnabled, std::string ipAddress, std::string subnetMask);
+    // The user turned automatic frequency choice on or off.
+    void autoFrequencyChanged(bool enabled);
 
 public Q_SLOTS:
     void newSonarSpec(Keldar::Ondrix::ModelSpec spec);
+    // Automatic frequency as remembered for the sonar being connected; the
+    // parameters that follow show it.
+    void setAutoFrequency(bool enabled);
     void setOperatingParameters(Keldar::Ondrix::OperationParameters parameters);
     void loadShortcuts();
 
@@ -83,6 +88,7 @@ private:
     void autoFrequencyChosen();
     void requestFrequencyForRange(double metres);
     void setRangeLimits(Frequency frequency, bool quietly);
+    void setAutoRangeLimits();
     void toggleFrequency();
 
     PopOutWidgetButton* rangeButton;

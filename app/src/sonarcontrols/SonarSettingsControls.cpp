@@ -1,5 +1,6 @@
 #include "sonarcontrols/SonarSettingsControls.h"
 
+#include "base/MessageBoxes.h"
 #include "base/PanelLayout.h"
 
 #include <keldar/core/DottedQuadValue.h>
@@ -7,6 +8,7 @@
 #include <keldar/gui/FloatingWidgetHandle.h>
 #include <keldar/gui/MainWindow.h>
 #include <keldar/gui/ToggleSwitch.h>
+#include <keldar/ondrix/NetworkAddressCheck.h>
 #include <keldar/ondrix/SonarTypes.h>
 
 #include <QComboBox>
@@ -14,6 +16,7 @@
 #include <QFrame>
 #include <QGridLayout>
 #include <QLabel>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QSignalBlocker>
 #include <QSlider>
@@ -125,7 +128,7 @@ SonarSettingsControls::SonarSettingsControls(GUI::Widgets::Bases::PopOutWidgetCo
     connect(applyTimer, &QTimer::timeout, this, &SonarSettingsControls::handleNetworkApplyFailure);
 }
 
-void SonarSettingsControls::showParameters(int gamma, bool gainAssist, bool gainBoost, int pingRateCode)
+void SonarSettingsControls::showParameters(int gamma, bool gainAssist, bool gainBoost, int pingRateCode, bool fullBeams)
 {
     {
         const QSignalBlocker blocker(gammaSlider);
@@ -135,25 +138,16 @@ void SonarSettingsControls::showParameters(int gamma, bool gainAssist, bool gain
     {
         const QSignalBlocker assist(gainAssistToggle);
         const QSignalBlocker boost(gainBoostToggle);
+        const QSignalBlocker beams(fullBeamsToggle);
         gainAssistToggle->setState(gainAssist);
         gainBoostToggle->setState(gainBoost);
+        fullBeamsToggle->setState(fullBeams);
     }
     const int index = pingRateCombo->findData(pingRateCode);
     if (index >= 0) {
         const QSignalBlocker blocker(pingRateCombo);
         pingRateCombo->setCurrentIndex(index);
     }
-}
-
-bool SonarSettingsControls::isValidSubnetMask(std::uint32_t mask)
-{
-    if (mask == 0xFFFFFFFFU) {
-        return false;
-    }
-    // The host part, inverted, must be a run of low one bits: adding one then
-    // carries through all of them and shares no bit with the run.
-    const std::uint32_t host = ~mask;
-    return (host & (host + 1U)) == 0U;
 }
 
 bool SonarSettingsControls::isApplying() const
@@ -169,36 +163,42 @@ void SonarSettingsControls::newNetworkConfig(bool dhcpEnabled, std::string ipAdd
     reportedIp = std::move(ipAddress);
     reportedMask = std::move(subnetMask);
 
-    if (!applyTimer->isActive()) {
-        auto show = [](DottedQuadInput* input, const std::string& text) {
-            try {
-                input->setValue(DottedQuadValue(text));
-            } catch (const std::exception&) {
-                // A sonar that has no address yet reports a placeholder.
-                input->setValue(DottedQuadValue());
-            }
-        };
-        show(ipAddressInput, reportedIp);
-        show(subnetMaskInput, reportedMask);
-        ipChanged = ipText() != reportedIp;
-        maskChanged = maskText() != reportedMask;
-        if (dhcpToggle->isEnabled() == dhcpEnabled) {
-            dhcpToggleChanged(dhcpEnabled); // no toggle to report it: settle the inputs and Apply here
-        } else {
-            dhcpToggle->setState(dhcpEnabled);
+    const bool answering = applyTimer->isActive();
+    applyTimer->stop();
+    // Under DHCP the sonar chooses its own address: only the switch is compared.
+    const bool accepted = reportedDhcp == requested.dhcp &&
+                          (reportedDhcp || (reportedIp == requested.ip && reportedMask == requested.mask));
+
+    // Whether it took the request or not, the inputs show what the sonar holds.
+    auto show = [](DottedQuadInput* input, const std::string& text) {
+        try {
+            input->setValue(DottedQuadValue(text));
+        } catch (const std::exception&) {
+            // A sonar that has no address yet reports a placeholder.
+            input->setValue(DottedQuadValue());
         }
+    };
+    show(ipAddressInput, reportedIp);
+    show(subnetMaskInput, reportedMask);
+    ipChanged = ipText() != reportedIp;
+    maskChanged = maskText() != reportedMask;
+    // setState reports through toggled, which settles the inputs and Apply.
+    dhcpToggle->setState(dhcpEnabled);
+
+    if (!answering) {
         return;
     }
-    applyTimer->stop();
-    setApplyState(false);
-    ipChanged = false;
-    maskChanged = false;
-    setInputsReadOnly(dhcpEnabled);
-    showToast(ToastType::Success, QStringLiteral("Network settings applied (power cycle required to take effect)."));
+    if (accepted) {
+        showToast(ToastType::Success,
+                  QStringLiteral("Network settings applied (power cycle required to take effect)."));
+    } else {
+        showToast(ToastType::Error, QStringLiteral("The sonar did not accept the new settings"));
+    }
 }
 
 void SonarSettingsControls::dhcpToggleChanged(bool enabled)
 {
+    dhcpState = enabled;
     setInputsReadOnly(enabled);
     if (applyTimer->isActive()) {
         return;
@@ -211,9 +211,21 @@ void SonarSettingsControls::handleNetworkApplyFailure()
     applyTimer->stop();
     setApplyState(true);
     dhcpToggle->setImmutable(false);
-    setInputsReadOnly(dhcpToggle->isEnabled());
+    setInputsReadOnly(dhcpState);
     networkApplyButton->setText(QStringLiteral("Apply"));
     showToast(ToastType::Error, QStringLiteral("Network settings could not be applied."));
+}
+
+void SonarSettingsControls::endPendingApply()
+{
+    if (!applyTimer->isActive()) {
+        return;
+    }
+    applyTimer->stop();
+    setApplyState(false);
+    dhcpToggle->setImmutable(false);
+    setInputsReadOnly(dhcpState);
+    networkApplyButton->setText(QStringLiteral("Apply"));
 }
 
 void SonarSettingsControls::newSonarSpec(Keldar::Ondrix::ModelSpec spec)
@@ -231,17 +243,60 @@ void SonarSettingsControls::addressEdited(bool isIpAddress)
         return;
     }
     const bool otherChanged = isIpAddress ? maskChanged : ipChanged;
-    if (dhcpToggle->isEnabled() != reportedDhcp || otherChanged) {
+    if (dhcpState != reportedDhcp || otherChanged) {
         return;
     }
     setApplyState(changed);
 }
 
+namespace {
+
+QString refusal(Ondrix::NetworkAddressCheck::Verdict verdict, const QString& ip)
+{
+    using Ondrix::NetworkAddressCheck::Verdict;
+    const auto unusable = [&ip](const char* what) {
+        return QStringLiteral("%1 is %2, not an address the sonar can use.").arg(ip, QLatin1String(what));
+    };
+    switch (verdict) {
+    case Verdict::InvalidMask:
+        return QStringLiteral("Invalid subnet mask.");
+    case Verdict::Unspecified:
+        return QStringLiteral("0.0.0.0 is not an address the sonar can use.");
+    case Verdict::NetworkAddress:
+        return unusable("the network address of its subnet");
+    case Verdict::BroadcastAddress:
+        return unusable("the broadcast address of its subnet");
+    case Verdict::Multicast:
+        return unusable("a multicast address");
+    case Verdict::Loopback:
+        return unusable("a loopback address");
+    default:
+        return QStringLiteral("Invalid IP address.");
+    }
+}
+
+} // namespace
+
 void SonarSettingsControls::applyClicked()
 {
-    if (!isValidSubnetMask(subnetMaskInput->getValue().toUint32_t(true))) {
+    namespace Check = Ondrix::NetworkAddressCheck;
+    const bool dhcp = dhcpState;
+    const std::string ip = ipText();
+    const std::string mask = maskText();
+    bool outside = false;
+    // A sonar given an address it cannot be reached at is lost until someone
+    // resets it by hand; under DHCP the address is not ours to check.
+    if (!dhcp) {
+        const Check::Verdict verdict = Check::check(ip, mask, Check::localSubnets());
+        if (Check::isRefused(verdict)) {
+            networkApplyButton->setChecked(true);
+            showToast(ToastType::Error, refusal(verdict, QString::fromStdString(ip)));
+            return;
+        }
+        outside = verdict == Check::Verdict::OutsideLocalSubnets;
+    }
+    if (!confirmApply(ip, outside)) {
         networkApplyButton->setChecked(true);
-        showToast(ToastType::Error, QStringLiteral("Invalid subnet mask."));
         return;
     }
     dhcpToggle->setImmutable(true);
@@ -250,8 +305,24 @@ void SonarSettingsControls::applyClicked()
     // send the same configuration again.
     networkApplyButton->setEnabled(false);
     networkApplyButton->setText(QStringLiteral("Applying..."));
-    Q_EMIT newNetworkConfigRequested(dhcpToggle->isEnabled(), ipText(), maskText());
+    requested = {dhcp, ip, mask};
+    Q_EMIT newNetworkConfigRequested(dhcp, ip, mask);
     applyTimer->start();
+}
+
+bool SonarSettingsControls::confirmApply(const std::string& ip, bool outsideLocalSubnets)
+{
+    QString text = QStringLiteral("The sonar takes on new network settings only when it restarts.");
+    if (outsideLocalSubnets) {
+        text += QStringLiteral("\n\n%1 is on none of this computer's networks: after the restart this computer "
+                               "may not reach the sonar.")
+                    .arg(QString::fromStdString(ip));
+    }
+    text += QStringLiteral("\n\nApply the new settings?");
+    QMessageBox box(outsideLocalSubnets ? QMessageBox::Warning : QMessageBox::Question,
+                    QStringLiteral("Apply Network Settings"), text, QMessageBox::Yes | QMessageBox::No, window());
+    box.setDefaultButton(QMessageBox::Yes);
+    return MessageBoxes::show(box) == QMessageBox::Yes;
 }
 
 void SonarSettingsControls::setApplyState(bool enabled)

@@ -42,11 +42,8 @@ public:
     explicit SonarSettingsControls(GUI::Widgets::Bases::PopOutWidgetControl* button, QWidget* parent = nullptr);
 
     // Values from the sonar, shown without sending them back.
-    void showParameters(int gamma, bool gainAssist, bool gainBoost, int pingRateCode);
+    void showParameters(int gamma, bool gainAssist, bool gainBoost, int pingRateCode, bool fullBeams);
 
-    // A run of one bits followed by zeros, first octet in the high byte. All
-    // ones is refused: a /32 mask leaves no other host on the sonar's subnet.
-    static bool isValidSubnetMask(std::uint32_t mask);
     bool isApplying() const;
 
 Q_SIGNALS:
@@ -62,10 +59,13 @@ public Q_SLOTS:
     void dhcpToggleChanged(bool enabled);
     void handleNetworkApplyFailure();
     void newSonarSpec(Keldar::Ondrix::ModelSpec spec);
+    // The sonar has gone: nothing it could answer is awaited any more.
+    void endPendingApply();
 
 private:
     void addressEdited(bool isIpAddress);
     void applyClicked();
+    bool confirmApply(const std::string& ip, bool outsideLocalSubnets);
     void setApplyState(bool enabled);
     void setInputsReadOnly(bool readOnly);
     void showToast(GUI::Widgets::Notifications::ToastType type, const QString& text);
@@ -84,11 +84,20 @@ private:
     QPushButton* networkApplyButton;
     QTimer* applyTimer;
 
+    // The switch's state, which its knob reaches only once its animation ends.
+    bool dhcpState = false;
     bool reportedDhcp = false;
     std::string reportedIp;
     std::string reportedMask;
     bool ipChanged = false;
     bool maskChanged = false;
+
+    struct Request
+    {
+        bool dhcp = false;
+        std::string ip;
+        std::string mask;
+    } requested;
 };
 
 } // namespace Keldar::OndrixLumivane

@@ -7,28 +7,39 @@
 #include "application/ExceptionCatchingApplication.h"
 #include "application/LumivaneApplication.h"
 #include "application/LumivaneWindow.h"
+#include "application/RunningViewer.h"
+#include "application/TerminationSignals.h"
+#include "base/MessageBoxes.h"
 #include "controller/MainController.h"
 
 #include <keldar/gui/SvgLabel.h>
 #include <keldar/gui/ThemeManager.h>
 #include <keldar/gui/ToastDisplayManager.h>
+#include <keldar/logging/FlatInterface.h>
+#include <keldar/logging/SqliteLogFile.h>
 
+#include <QMessageBox>
+#include <QProgressDialog>
 #include <QPushButton>
 
 #include <QDir>
 #include <QDropEvent>
 #include <QFile>
 #include <QImage>
+#include <QLocalSocket>
 #include <QMimeData>
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <QUrl>
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 
 using namespace Keldar::OndrixLumivane;
 using namespace Keldar::OndrixLumivane::Testing;
@@ -131,7 +142,17 @@ TEST(Window, OffersAnUpdateAndStartsIt)
         return notice != nullptr;
     }));
     ASSERT_NE(notice->getAffirmativeButton(), nullptr);
+
+    // A maintenance program that does not start: said, and the viewer stays.
+    const QString program = tools.path() + "/MaintenanceTool.exe";
+    ASSERT_TRUE(QFile::rename(program, program + ".away"));
     notice->getAffirmativeButton()->click();
+    EXPECT_TRUE(waitFor([&] { return viewer.shownToasts().join('\n').contains("The update could not be started"); }))
+        << viewer.shownToasts().join('\n').toStdString();
+    EXPECT_TRUE(viewer.window->isVisible());
+
+    ASSERT_TRUE(QFile::rename(program + ".away", program));
+    viewer.application->startUpdate();
     EXPECT_TRUE(waitFor([&] { return !viewer.window->isVisible(); }));
     QByteArray called;
     EXPECT_TRUE(waitFor([&] {
@@ -141,7 +162,42 @@ TEST(Window, OffersAnUpdateAndStartsIt)
     })) << called.toStdString();
 }
 
-TEST(CommandLine, OnlyAnExistingLowerCaseOndrixPathIsOpened)
+TEST(Window, ATerminationSignalEndsOpenDialogsProgressDialogsAndBoxes)
+{
+    ViewerSession viewer;
+    int quits = 0;
+    const TerminationSignals termination([&quits] {
+        TerminationSignals::endModalWork();
+        ++quits;
+    });
+    ASSERT_TRUE(termination.isInstalled());
+    const std::shared_ptr<void> boxesAgain(nullptr, [](void*) { MessageBoxes::setRefusing(false); });
+    // Should the signal not end it, the dialog is closed here, late, so that
+    // the test fails instead of hanging.
+    auto failSafe = [](QDialog& dialog) { QTimer::singleShot(30000, &dialog, &QDialog::accept); };
+
+    QDialog dialog(viewer.window.get());
+    failSafe(dialog);
+    QTimer::singleShot(0, &dialog, [] { ::raise(SIGTERM); });
+    EXPECT_EQ(dialog.exec(), QDialog::Rejected);
+    EXPECT_EQ(quits, 1);
+
+    QProgressDialog progress(QStringLiteral("Exporting..."), QStringLiteral("Cancel"), 0, 0, viewer.window.get());
+    progress.setWindowModality(Qt::WindowModal);
+    progress.setMinimumDuration(0);
+    failSafe(progress);
+    progress.setValue(0);
+    ASSERT_TRUE(waitFor([&] { return progress.isVisible(); }));
+    ::raise(SIGTERM);
+    EXPECT_TRUE(waitFor([&] { return progress.wasCanceled(); }));
+    EXPECT_EQ(quits, 2);
+
+    // Once ending, no new box waits for an answer.
+    QMessageBox box(QMessageBox::Question, "Question", "Stop recording and quit?", QMessageBox::Yes | QMessageBox::No);
+    EXPECT_EQ(MessageBoxes::show(box), QMessageBox::NoButton);
+}
+
+TEST(CommandLine, AnExistingOndrixPathInAnyCaseIsOpened)
 {
     TemporarySettings folder;
     const std::filesystem::path base = folder.path().toStdString();
@@ -150,7 +206,7 @@ TEST(CommandLine, OnlyAnExistingLowerCaseOndrixPathIsOpened)
     std::ofstream(base / "dive.ondrix.txt") << "x";
 
     EXPECT_EQ(LumivaneApplication::commandLineLogFile((base / "dive.ondrix").string()), base / "dive.ondrix");
-    EXPECT_FALSE(LumivaneApplication::commandLineLogFile((base / "DIVE.ONDRIX").string()));
+    EXPECT_EQ(LumivaneApplication::commandLineLogFile((base / "DIVE.ONDRIX").string()), base / "DIVE.ONDRIX");
     EXPECT_FALSE(LumivaneApplication::commandLineLogFile((base / "dive.ondrix.txt").string()));
     EXPECT_FALSE(LumivaneApplication::commandLineLogFile((base / "missing.ondrix").string()));
     EXPECT_FALSE(LumivaneApplication::commandLineLogFile((base / "dive.ondrix" / "under-a-file.ondrix").string()));
@@ -162,7 +218,7 @@ TEST(CommandLine, OnlyAnExistingLowerCaseOndrixPathIsOpened)
                  std::filesystem::filesystem_error);
 }
 
-TEST(CommandLine, HelpVersionAndBadOptions)
+TEST(CommandLine, HelpAndVersion)
 {
     auto run = [](const QStringList& arguments) {
         QProcess process;
@@ -180,11 +236,6 @@ TEST(CommandLine, HelpVersionAndBadOptions)
     EXPECT_TRUE(helpDone);
     EXPECT_EQ(helpCode, 0);
     EXPECT_TRUE(help.contains("--connect") && help.contains("--new-window")) << help.toStdString();
-
-    const auto [badDone, badCode, bad] = run({"--connect", "forty"});
-    EXPECT_TRUE(badDone);
-    EXPECT_EQ(badCode, 2);
-    EXPECT_TRUE(bad.contains("serial number")) << bad.toStdString();
 }
 
 TEST(CommandLine, TheProgramConnectsToTheSonarItIsGiven)
@@ -213,6 +264,99 @@ TEST(CommandLine, TheProgramConnectsToTheSonarItIsGiven)
     EXPECT_TRUE(errors.contains("ignoring") && errors.contains("loop.ondrix")) << errors.toStdString();
     const QImage picture(shot);
     EXPECT_FALSE(picture.isNull());
+}
+
+namespace {
+
+// The names of the windows on the display, as the X server holds them.
+QString windowNames()
+{
+    QProcess xwininfo;
+    xwininfo.start(QStringLiteral("xwininfo"), {QStringLiteral("-root"), QStringLiteral("-tree")});
+    EXPECT_TRUE(xwininfo.waitForFinished(10000)) << "xwininfo (x11-utils) must be installed";
+    return QString::fromLocal8Bit(xwininfo.readAllStandardOutput());
+}
+
+// The viewer program on a private home, listening on loopback only.
+struct ViewerProgram
+{
+    explicit ViewerProgram(const QStringList& arguments)
+    {
+        auto environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("HOME", home.path());
+        environment.insert("XDG_CONFIG_HOME", home.path() + "/config");
+        process.setProcessEnvironment(environment);
+        process.start(LUMIVANE_EXECUTABLE, arguments + QStringList{"--listen-address", "127.0.0.1", "--status-port",
+                                                                   QString::number(freeUdpPort())});
+    }
+
+    // Waits for a window whose name starts with `name`.
+    bool shows(const QString& name)
+    {
+        return waitFor([&] { return windowNames().contains('"' + name); }, std::chrono::seconds(60));
+    }
+
+    // Sends SIGTERM; whether the viewer then ends by itself, with code 0.
+    bool endsOnSignal()
+    {
+        ::kill(static_cast<pid_t>(process.processId()), SIGTERM);
+        return process.waitForFinished(60000) && process.exitStatus() == QProcess::NormalExit &&
+               process.exitCode() == 0;
+    }
+
+    QTemporaryDir home;
+    QProcess process;
+};
+
+void makeLog(const std::filesystem::path& path, bool withImage)
+{
+    Keldar::Logging::SqliteLogFile file(path.string(), "UTC", "test", "1", 0, 1000);
+    Keldar::Logging::DataSource source{-1, KD_LogDataSourceType_Sonar, "Ondrix test"};
+    file.addDataSource(source);
+    if (withImage) {
+        file.logData(Keldar::Logging::DataEntry{0, source.id, 1, {0xAA}, 1100});
+    }
+}
+
+} // namespace
+
+TEST(CommandLine, ToolkitOptionsPassProblemsAreShownAndASignalEndsTheViewerThroughAnyBox)
+{
+    TemporarySettings folder;
+    const QString dive = folder.path() + "/DIVE.ONDRIX";
+    const QString second = folder.path() + "/second.ondrix";
+    const QString quiet = folder.path() + "/quiet.ondrix";
+    makeLog(dive.toStdString(), true);
+    makeLog(quiet.toStdString(), false);
+
+    // Qt's own options are left to Qt; the upper-case log opens (its path
+    // is the window's title); the second path is passed over, said on
+    // stderr and in a box, and the signal still ends the viewer.
+    {
+        ViewerProgram viewer({"-style", "Fusion", "-session", "lumivane-test", dive, second});
+        EXPECT_TRUE(viewer.shows(dive)) << windowNames().toStdString();
+        EXPECT_TRUE(viewer.shows("Command Line")) << windowNames().toStdString();
+        EXPECT_TRUE(viewer.endsOnSignal());
+        const QString errors = QString::fromLocal8Bit(viewer.process.readAllStandardError());
+        EXPECT_TRUE(errors.contains("ignoring " + second)) << errors.toStdString();
+    }
+    // A command line the viewer cannot run: told on stderr and in a box,
+    // and nothing more is started.
+    {
+        ViewerProgram viewer({"--connect", "forty"});
+        EXPECT_TRUE(viewer.shows("Command Line")) << windowNames().toStdString();
+        ::kill(static_cast<pid_t>(viewer.process.processId()), SIGTERM);
+        ASSERT_TRUE(viewer.process.waitForFinished(60000));
+        EXPECT_EQ(viewer.process.exitCode(), 2);
+        const QString errors = QString::fromLocal8Bit(viewer.process.readAllStandardError());
+        EXPECT_TRUE(errors.contains("serial number")) << errors.toStdString();
+    }
+    // A log with nothing to play, its box open: the signal ends the viewer.
+    {
+        ViewerProgram viewer({quiet});
+        EXPECT_TRUE(viewer.shows("Nothing to play")) << windowNames().toStdString();
+        EXPECT_TRUE(viewer.endsOnSignal());
+    }
 }
 
 TEST(CommandLine, ALogGoesToTheRunningViewerUnlessANewWindowIsAskedAndOneDroppedOpens)
@@ -253,6 +397,15 @@ TEST(CommandLine, ALogGoesToTheRunningViewerUnlessANewWindowIsAskedAndOneDropped
     EXPECT_EQ(viewer.window->getMode(), LumivaneWindow::NoSource);
     own.terminate();
     EXPECT_TRUE(own.waitForFinished(30000));
+
+    // A request that is no path, however long, is dropped unanswered.
+    QLocalSocket flood;
+    flood.connectToServer(RunningViewer::serverName());
+    ASSERT_TRUE(flood.waitForConnected(5000));
+    flood.write(QByteArray(64 * 1024, 'x'));
+    EXPECT_TRUE(waitFor([&] { return flood.state() == QLocalSocket::UnconnectedState; }));
+    EXPECT_TRUE(flood.readAll().isEmpty());
+    EXPECT_EQ(viewer.window->getMode(), LumivaneWindow::NoSource);
 
     // Dropped on the window.
     QMimeData data;

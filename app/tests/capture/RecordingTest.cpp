@@ -5,6 +5,8 @@
 #include "support/LogTestSupport.h"
 
 #include "application/LumivaneWindow.h"
+#include "base/MessageBoxes.h"
+#include "base/SettingsStore.h"
 #include "capture/BookmarkDialog.h"
 #include "capture/CaptureToolbar.h"
 #include "capture/RecordingTimeDisplay.h"
@@ -18,6 +20,7 @@
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -40,6 +43,13 @@ std::vector<std::uint8_t> bytesOf(const std::vector<std::byte>& message)
 {
     const auto* begin = reinterpret_cast<const std::uint8_t*>(message.data());
     return {begin, begin + message.size()};
+}
+
+void click(QWidget* widget)
+{
+    ASSERT_NE(widget, nullptr);
+    ASSERT_TRUE(widget->isVisible()) << widget->objectName().toStdString();
+    QTest::mouseClick(widget, Qt::LeftButton);
 }
 
 } // namespace
@@ -159,6 +169,39 @@ TEST(Recording, AFolderThatIsGoneOrAFileThatFillsUpIsToldAndNothingIsLost)
     ASSERT_EQ(files.size(), 1U);
     EXPECT_EQ(integrityCheck(files.front()), "ok");
     EXPECT_GT(openLog(files.front())->getEntryCount(), 0);
+}
+
+TEST(Recording, LeavingWhileRecordingAsksFirstAndQuittingSavesTheSonarsParameters)
+{
+    ViewerSession viewer;
+    QTemporaryDir folder;
+    viewer.setGeneralSetting("saveSonarParams", true);
+    auto sonar = connectViewer(viewer, serial, folder.path().toStdString());
+    viewer.controller->setRange(7.0);
+    QTest::mouseClick(viewer.window->getCaptureToolbar()->getRecordButton(), Qt::LeftButton);
+    ASSERT_TRUE(viewer.controller->isRecording());
+
+    // The default answer keeps recording, connected and open.
+    click(viewer.window->findChild<QWidget*>("disconnectButton"));
+    viewer.window->close();
+    ASSERT_EQ(viewer.messageBoxes.size(), 2U);
+    EXPECT_EQ(viewer.messageBoxes[0].second, "Stop recording and disconnect?");
+    EXPECT_EQ(viewer.messageBoxes[1].second, "Stop recording and quit?");
+    EXPECT_TRUE(viewer.controller->isRecording());
+    EXPECT_TRUE(viewer.controller->isConnected());
+    EXPECT_TRUE(viewer.window->isVisible());
+
+    // Agreed: the recording is closed and the sonar's parameters saved, as
+    // a disconnection does.
+    const std::filesystem::path recording = viewer.controller->getRecordingPath();
+    MessageBoxes::setPresenter([](QMessageBox&) { return static_cast<int>(QMessageBox::Yes); });
+    viewer.window->close();
+    EXPECT_FALSE(viewer.window->isVisible());
+    EXPECT_FALSE(viewer.controller->isRecording());
+    EXPECT_FALSE(viewer.controller->isConnected());
+    EXPECT_EQ(integrityCheck(recording), "ok");
+    const auto store = openSettingsStore();
+    EXPECT_DOUBLE_EQ(store->value(QStringLiteral("SavedSonar-%1/range").arg(serial)).toDouble(), 7.0);
 }
 
 TEST(Recording, ABookmarkMarksTheEntryOfTheButtonPressAndIsToldAddedOnlyWhenStored)

@@ -8,13 +8,17 @@
 #include "application/LumivaneWindow.h"
 #include "base/SettingsStore.h"
 #include "controller/MainController.h"
+#include "sonarcontrols/FrequencyControl.h"
+#include "sonarcontrols/SonarControlToolbar.h"
 
+#include <keldar/gui/ToggleSwitch.h>
 #include <keldar/visualisation/FanDisplay.h>
 
 #include <QAbstractButton>
 #include <QImage>
 #include <QLabel>
 #include <QListWidget>
+#include <QPushButton>
 #include <QStackedWidget>
 #include <QTest>
 #include <QThread>
@@ -24,6 +28,7 @@
 
 using namespace Keldar::OndrixLumivane;
 using namespace Keldar::OndrixLumivane::Testing;
+using Keldar::GUI::Widgets::Controls::ToggleSwitch;
 using Keldar::Sim::SimulatedStatus;
 
 namespace {
@@ -188,11 +193,22 @@ TEST(LiveSonar, SilenceAndReconnection)
     ASSERT_TRUE(connectTo(viewer, serial));
     const QString offline = "The sonar has been disconnected. Reconnect to continue operation.";
 
+    auto* fan = viewer.window->getFanDisplay();
+    auto* fps = viewer.window->findChild<QWidget*>("fpsDisplay");
+    ASSERT_NE(fps, nullptr);
+    auto rates = [&] {
+        return fps->findChild<QLabel*>("fpsLabel")->text() + " " + fps->findChild<QLabel*>("dataRateLabel")->text();
+    };
+    EXPECT_TRUE(waitFor([&] { return rates() != "0 (0.00Mb/s)"; })) << rates().toStdString();
     sonar->pauseStatus(std::chrono::milliseconds(4500));
     EXPECT_TRUE(waitFor([&] { return viewer.toastShown(offline); }));
+    // The picture says so until images come again; nothing flows meanwhile.
+    EXPECT_TRUE(fan->isOffline());
+    EXPECT_EQ(rates(), "0 (0.00Mb/s)");
     const auto shown = viewer.controller->imagesShown();
     EXPECT_TRUE(waitFor([&] { return !viewer.toastShown(offline) && viewer.controller->imagesShown() > shown; }));
     EXPECT_TRUE(connected(viewer));
+    EXPECT_FALSE(fan->isOffline());
 
     // The sonar comes back but no longer takes connections: the viewer gives up.
     SimulatedStatus status;
@@ -215,8 +231,11 @@ TEST(LiveSonar, SavedParametersComeBackOnReconnection)
     ASSERT_TRUE(connectTo(viewer, serial));
 
     auto& controller = *viewer.controller;
+    auto* toolbar = viewer.window->findChild<SonarControlToolbar*>("sonarControlToolbar");
+    ASSERT_NE(toolbar, nullptr);
     controller.setFrequency(Keldar::Ondrix::Frequency::High);
-    controller.setRange(7.5);
+    // Below the primary frequency's minimum: only the secondary allows it.
+    controller.setRange(0.5);
     controller.setGain(33.0);
     controller.setPingRate(static_cast<int>(Keldar::Ondrix::PingRate::Rate5Hz));
     controller.setBandwidthLimit(42);
@@ -225,6 +244,8 @@ TEST(LiveSonar, SavedParametersComeBackOnReconnection)
     controller.setFullBeams(true);
     controller.setEnvironmentParams(1485.5, 31.0);
     controller.setGamma(200);
+    toolbar->getFrequencyControl()->getAutoButton()->click();
+    ASSERT_TRUE(toolbar->autoFrequencyIsEnabled());
     controller.disconnectFromSonar();
     ASSERT_FALSE(controller.isConnected());
 
@@ -236,7 +257,7 @@ TEST(LiveSonar, SavedParametersComeBackOnReconnection)
     ASSERT_TRUE(waitFor([&] { return sonar->counters().fireRequests > before + 2; }));
     const auto request = sonar->lastFireParameters();
     ASSERT_TRUE(request);
-    EXPECT_DOUBLE_EQ(request->range, 7.5);
+    EXPECT_DOUBLE_EQ(request->range, 0.5);
     EXPECT_DOUBLE_EQ(request->gain, 33.0);
     EXPECT_EQ(request->frequency, static_cast<unsigned>(Keldar::Ondrix::Frequency::High));
     EXPECT_EQ(request->pingRate, static_cast<unsigned>(Keldar::Ondrix::PingRate::Rate5Hz));
@@ -248,6 +269,10 @@ TEST(LiveSonar, SavedParametersComeBackOnReconnection)
     // Environment is kept by the sonar object, not sent.
     EXPECT_DOUBLE_EQ(controller.getSonar()->getSpeedOfSound(), 1485.5);
     EXPECT_DOUBLE_EQ(controller.getSonar()->getSalinity(), 31.0);
+    // The controls show what the sonar runs.
+    EXPECT_TRUE(toolbar->autoFrequencyIsEnabled());
+    EXPECT_TRUE(toolbar->getFrequencyControl()->getAutoButton()->isChecked());
+    EXPECT_TRUE(viewer.window->findChild<ToggleSwitch*>("fullBeamsToggle")->isEnabled());
 
     // Codes the sonar does not know, from a store edited by hand, never
     // reach the wire; the rest is still restored.
@@ -265,7 +290,7 @@ TEST(LiveSonar, SavedParametersComeBackOnReconnection)
     ASSERT_TRUE(guarded);
     EXPECT_TRUE(guarded->frequency == 1 || guarded->frequency == 2) << int(guarded->frequency);
     EXPECT_LE(guarded->pingRate, 4U);
-    EXPECT_DOUBLE_EQ(guarded->range, 7.5);
+    EXPECT_DOUBLE_EQ(guarded->range, 1.0); // the primary frequency's minimum
 }
 
 TEST(LiveSonar, AutoConnectOnlyToALoneConnectableSonar)

@@ -36,6 +36,7 @@
 #include <keldar/visualisation/FanDisplay.h>
 #include <keldar/visualisation/ZoomDisplay.h>
 
+#include <QAction>
 #include <QComboBox>
 #include <QDateTime>
 #include <QLabel>
@@ -98,20 +99,25 @@ TEST(EnvironmentReadings, PressureLineInThousandsAndTheDepthZero)
 
     // An absolute sensor: the first reading, at the surface, is the zero.
     DepthReference absolute;
-    EXPECT_DOUBLE_EQ(absolute.depth(101325.0, false), 0.0);
-    EXPECT_NEAR(absolute.depth(101325.0 + 9810.0, false), 1.0, 1e-9);
-    EXPECT_NEAR(absolute.depth(101325.0 - 981.0, false), -0.1, 1e-9) << "the zero does not follow lower readings";
-    EXPECT_NEAR(absolute.depth(101325.0 + 1027 * 9.81 * 2, true), 2.0, 1e-9) << "salt water is denser";
+    const double fresh = waterDensity(0.0);
+    EXPECT_DOUBLE_EQ(fresh, 1000.0);
+    EXPECT_DOUBLE_EQ(waterDensity(35.0), 1027.0);
+    EXPECT_DOUBLE_EQ(absolute.depth(101325.0, fresh), 0.0);
+    EXPECT_NEAR(absolute.depth(101325.0 + 9810.0, fresh), 1.0, 1e-9);
+    EXPECT_NEAR(absolute.depth(101325.0 - 981.0, fresh), -0.1, 1e-9) << "the zero does not follow lower readings";
+    EXPECT_NEAR(absolute.depth(101325.0 + 1027 * 9.81 * 2, waterDensity(35.0)), 2.0, 1e-9) << "salt water is denser";
+    absolute.zeroAt(101325.0 + 9810.0);
+    EXPECT_NEAR(absolute.depth(101325.0 + 2 * 9810.0, fresh), 1.0, 1e-9) << "zeroed by hand below the surface";
 
     // A relative sensor: the zero follows the lowest reading seen.
     DepthReference relative;
-    EXPECT_DOUBLE_EQ(relative.depth(2000.0, false), 0.0);
-    EXPECT_NEAR(relative.depth(2000.0 + 9810.0, false), 1.0, 1e-9);
-    EXPECT_DOUBLE_EQ(relative.depth(500.0, false), 0.0);
-    EXPECT_NEAR(relative.depth(500.0 + 4905.0, false), 0.5, 1e-9);
+    EXPECT_DOUBLE_EQ(relative.depth(2000.0, fresh), 0.0);
+    EXPECT_NEAR(relative.depth(2000.0 + 9810.0, fresh), 1.0, 1e-9);
+    EXPECT_DOUBLE_EQ(relative.depth(500.0, fresh), 0.0);
+    EXPECT_NEAR(relative.depth(500.0 + 4905.0, fresh), 0.5, 1e-9);
     relative.reset();
-    EXPECT_DOUBLE_EQ(relative.depth(50000.0, false), 0.0);
-    EXPECT_NEAR(relative.depth(40000.0, false), -10000.0 / 9810.0, 1e-9) << "a new first reading chose mode 2";
+    EXPECT_DOUBLE_EQ(relative.depth(50000.0, fresh), 0.0);
+    EXPECT_NEAR(relative.depth(40000.0, fresh), -10000.0 / 9810.0, 1e-9) << "a new first reading chose mode 2";
 }
 
 TEST(DisplayControls, PanelsReachTheFanDisplay)
@@ -395,8 +401,8 @@ TEST(DisplayControls, OverlayDisplaysShowARecordingAsTheyShowTheLiveSonar)
     // The depth's zero is the recording's own first reading.
     const auto* environment = displays->getEnvironmentDisplay();
     DepthReference depth;
-    depth.depth(first.pressure, first.echoValue != 0.0);
-    const double metres = depth.depth(shown.pressure, shown.echoValue != 0.0);
+    depth.depth(first.pressure, waterDensity(0.0));
+    const double metres = depth.depth(shown.pressure, waterDensity(0.0));
     EXPECT_EQ(labelText(environment, "depthLabel"),
               QString::number(yards.fromSI(metres), 'f', 1) + QString::fromStdString(yards.getSymbol()));
     const DataProcessing::Units::Temperature::Fahrenheit fahrenheit;
@@ -408,6 +414,20 @@ TEST(DisplayControls, OverlayDisplaysShowARecordingAsTheyShowTheLiveSonar)
 
     auto* view = displays->getAttitudeDisplay()->getView();
     EXPECT_EQ(view->getPitch(), std::clamp(shown.attitude.pitch, -20.0F, 20.0F));
+    EXPECT_EQ(labelText(displays->getAttitudeDisplay(), "pitchLabel"),
+              QString::number(static_cast<double>(shown.attitude.pitch), 'f', 1) + QStringLiteral("°"));
+    EXPECT_EQ(labelText(displays->getAttitudeDisplay(), "rollLabel"),
+              QString::number(static_cast<double>(shown.attitude.roll), 'f', 1) + QStringLiteral("°"));
+
+    // Unit and water changes show on the lines at once, with no new reading.
+    settings->findChild<QComboBox*>(QStringLiteral("distanceUnitSelect"))->setCurrentIndex(0);
+    EXPECT_EQ(labelText(parameters, "rangeLabel"), QString::number(shown.image.getRange(), 'f', 2) + "m");
+    EXPECT_EQ(labelText(environment, "depthLabel"), QString::number(metres, 'f', 1) + "m");
+    settings->findChild<QRadioButton*>(QStringLiteral("saltWaterOption"))->click();
+    EXPECT_EQ(labelText(environment, "depthLabel"),
+              QString::number((shown.pressure - first.pressure) / (1027.0 * 9.81), 'f', 1) + "m");
+    environment->findChild<QAction*>(QStringLiteral("zeroDepthAction"))->trigger();
+    EXPECT_EQ(labelText(environment, "depthLabel"), QStringLiteral("0.0m"));
 
     const QString logTime = labelText(displays->getLogDateTimeDisplay(), "logTimeLabel");
     EXPECT_EQ(logTime, QDateTime::fromMSecsSinceEpoch(shownTime, QTimeZone("Asia/Tokyo"))
@@ -425,6 +445,15 @@ TEST(DisplayControls, OverlayDisplaysShowARecordingAsTheyShowTheLiveSonar)
     playback->getPlayButton()->click();
     EXPECT_TRUE(waitFor([&] { return labelText(fps, "fpsLabel").toInt() > 0; }));
     playback->getPauseButton()->click();
+
+    // Closed, nothing of the recording is left for the next source.
+    viewer.controller->closeLogFile();
+    EXPECT_EQ(labelText(fps, "fpsLabel"), QStringLiteral("0"));
+    EXPECT_EQ(labelText(parameters, "rangeLabel"), QString());
+    EXPECT_EQ(labelText(environment, "depthLabel"), QString());
+    EXPECT_EQ(labelText(displays->getLogDateTimeDisplay(), "logTimeLabel"), QString());
+    EXPECT_EQ(labelText(displays->getAttitudeDisplay(), "pitchLabel"), QStringLiteral("-"));
+    EXPECT_EQ(view->getPitch(), 0.0F);
 }
 
 TEST(DisplayControls, ShortWindowMovesTheToolbarToTheOverflowSidebar)

@@ -32,6 +32,7 @@
 #include <QAbstractButton>
 #include <QAction>
 #include <QComboBox>
+#include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -40,7 +41,9 @@
 #include <QSignalSpy>
 #include <QSlider>
 #include <QStackedWidget>
+#include <QStyleOptionSpinBox>
 #include <QTest>
+#include <QTimeEdit>
 #include <QTimeZone>
 #include <QTimer>
 #include <QToolButton>
@@ -49,7 +52,12 @@
 #include <sqlite3.h>
 
 #include <csignal>
+#include <linux/capability.h>
 #include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#include <fstream>
 
 using namespace Keldar::OndrixLumivane;
 using namespace Keldar::OndrixLumivane::Testing;
@@ -106,6 +114,28 @@ bool showsColour(QWidget* widget, int x, int y, QRgb colour)
            std::abs(qBlue(found) - qBlue(colour)) <= 24;
 }
 
+// Tests run as root, whom no folder's permissions stop. While this lives the
+// thread (the GUI thread, which saves stills) drops the capabilities that let
+// it pass them, so that a folder without write permission refuses it too.
+class WithoutPermissionOverride
+{
+public:
+    WithoutPermissionOverride()
+    {
+        EXPECT_EQ(::syscall(SYS_capget, &header, saved), 0);
+        __user_cap_data_struct lowered[2] = {saved[0], saved[1]};
+        lowered[0].effective &= ~((1U << CAP_DAC_OVERRIDE) | (1U << CAP_DAC_READ_SEARCH) | (1U << CAP_FOWNER));
+        EXPECT_EQ(::syscall(SYS_capset, &header, lowered), 0);
+    }
+    ~WithoutPermissionOverride() { ::syscall(SYS_capset, &header, saved); }
+    WithoutPermissionOverride(const WithoutPermissionOverride&) = delete;
+    WithoutPermissionOverride& operator=(const WithoutPermissionOverride&) = delete;
+
+private:
+    __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
+    __user_cap_data_struct saved[2]{};
+};
+
 } // namespace
 
 TEST(Playback, ARecordingOpensAndPlaysPausesScrubsAndLoops)
@@ -136,10 +166,8 @@ TEST(Playback, ARecordingOpensAndPlaysPausesScrubsAndLoops)
     EXPECT_EQ(played.last().at(0).toInt(), frame);
     EXPECT_EQ(played.last().at(1).toInt(), log.index[frame]);
     auto file = openLog(log.path);
-    const auto total = file->readEntry(log.index.back())->timestamp - file->readEntry(log.index.front())->timestamp;
-    EXPECT_EQ(log.scrub->getTimeText(),
-              ScrubControl::formatTime(static_cast<qint64>(static_cast<float>(frame) *
-                                                           (static_cast<float>(total) / static_cast<float>(last)))));
+    EXPECT_EQ(log.scrub->getTimeText(), ScrubControl::formatTime(file->readEntry(log.index[frame])->timestamp -
+                                                                 file->readEntry(log.index.front())->timestamp));
 
     // Every speed of the pop-out, and the shortcuts' clamped steps.
     click(log.toolbar->getSpeedButton());
@@ -184,11 +212,11 @@ TEST(Playback, ARecordingOpensAndPlaysPausesScrubsAndLoops)
     EXPECT_EQ(filesIn(log.path.parent_path(), ".jpg").size(), 1U);
     speed->getSlider()->setValue(5);
 
-    // Without loop the last frame pauses and goes back to frame 0.
+    // Without loop the last frame pauses and stays on screen.
     log.scrub->getSlider()->setValue(static_cast<int>(log.index.size()) - 8);
     click(log.toolbar->getPlayButton());
     EXPECT_TRUE(waitFor([&] { return log.toolbar->getPlayButton()->isVisible(); }));
-    EXPECT_TRUE(log.shows(0));
+    EXPECT_TRUE(log.shows(last));
     EXPECT_FALSE(viewer.controller->isPlayingLog());
 
     // With loop it wraps and keeps playing.
@@ -216,6 +244,101 @@ TEST(Playback, ARecordingOpensAndPlaysPausesScrubsAndLoops)
     EXPECT_EQ(viewer.window->getMode(), LumivaneWindow::NoSource);
     EXPECT_FALSE(log.toolbar->isVisible());
     EXPECT_TRUE(viewer.window->windowTitle().isEmpty());
+}
+
+// 10 Hz for 10 s, a 13.5 s dropout, 10 Hz for 10 s more: an average frame
+// period puts every frame after the dropout seconds early.
+TEST(Playback, TimesBookmarksAndKeysFollowTheFramesOwnTimestamps)
+{
+    ViewerSession viewer;
+    QTemporaryDir folder;
+    const std::filesystem::path path = folder.filePath("dropout.ondrix").toStdString();
+    auto timeOf = [](int frame) -> std::int64_t { return frame < 100 ? frame * 100 : 23400 + (frame - 100) * 100; };
+    {
+        Keldar::Logging::SqliteLogFile file(path.string(), "UTC", "test", "1", 0, 1000);
+        Keldar::Logging::DataSource source{-1, KD_LogDataSourceType_Sonar, "Ondrix test"};
+        file.addDataSource(source);
+        for (int frame = 0; frame < 200; ++frame) {
+            file.logData(Keldar::Logging::DataEntry{0, source.id, 1, {0xAA}, 1'700'000'000'000 + timeOf(frame)});
+        }
+        const std::int32_t first = file.getFirstEntryId();
+        file.addBookmark({first + 136, "Wreck", "", {}});
+        file.addBookmark({first + 50, "Reef", "", {}});
+        file.addBookmark({first + 199, "End", "", {}});
+    }
+    auto* toolbar = viewer.window->getPlaybackToolbar();
+    auto* scrub = toolbar->getScrubControl();
+    ScrubSlider* slider = scrub->getSlider();
+    // The speed chosen before a log is opened is the new player's too.
+    toolbar->getSpeedControl()->getSlider()->setValue(4);
+    viewer.controller->openLogFile(path.string());
+    ASSERT_EQ(viewer.window->getMode(), LumivaneWindow::LogPlayback);
+    EXPECT_EQ(viewer.controller->getLogPlaybackSpeed(), 4.0F);
+    EXPECT_EQ(toolbar->getSpeedControl()->getSpeedText(), "4x");
+    click(toolbar->getScrubButton());
+    click(toolbar->getBookmarksButton());
+
+    slider->setValue(136);
+    EXPECT_EQ(scrub->getTimeText(), "00:00:27");
+    BookmarkListWidget* list = toolbar->getBookmarkControls()->getList();
+    ASSERT_EQ(list->count(), 3);
+    EXPECT_EQ(list->item(1)->toolTip(), "00:00:27") << "the bookmark's time";
+
+    // A click on the track goes where it is clicked, not a page step.
+    slider->setValue(0);
+    QTest::mouseClick(slider, Qt::LeftButton, {}, QPoint(slider->width() * 3 / 4, slider->height() / 2));
+    EXPECT_NEAR(slider->value(), 150, 10);
+    EXPECT_FALSE(scrub->isScrubbing()) << "the press was released";
+
+    // Next and previous bookmark keys, from the frame on screen; the last
+    // frame stays on screen, and play there starts again from the first.
+    auto* window = viewer.window.get();
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+    slider->setValue(60);
+    QTest::keyClick(window, Qt::Key_N);
+    EXPECT_EQ(slider->value(), 136);
+    QTest::keyClick(window, Qt::Key_N);
+    EXPECT_EQ(slider->value(), 199);
+    EXPECT_EQ(scrub->getTimeText(), "00:00:33");
+    QTest::keyClick(window, Qt::Key_N);
+    EXPECT_EQ(slider->value(), 199) << "no bookmark beyond the last";
+    QTest::keyClick(window, Qt::Key_P);
+    EXPECT_EQ(slider->value(), 136);
+    slider->setValue(199);
+    QSignalSpy played(viewer.controller, &MainController::framePlayed);
+    click(toolbar->getPlayButton());
+    EXPECT_TRUE(waitFor([&] { return played.size() >= 3; }));
+    EXPECT_EQ(played.first().at(0).toInt(), 0);
+    click(toolbar->getPauseButton());
+
+    // The export panel: the range's own times, and times set with the arrows
+    // of either field pick the frames within them.
+    click(toolbar->getExportButton());
+    auto* panel = viewer.window->findChild<ExportModal*>();
+    ASSERT_TRUE(waitFor([&] { return panel->isVisible(); }));
+    auto* range = panel->getRangeSlider();
+    range->setLowerValue(100);
+    range->setUpperValue(150);
+    EXPECT_EQ(panel->getFromTime()->time(), QTime(0, 0, 23, 400));
+    EXPECT_EQ(panel->getToTime()->time(), QTime(0, 0, 28, 400));
+    auto step = [](QTimeEdit* field, QStyle::SubControl arrow, int times) {
+        QStyleOptionSpinBox option;
+        option.initFrom(field);
+        option.subControls = QStyle::SC_All;
+        option.frame = true;
+        const QPoint at = field->style()->subControlRect(QStyle::CC_SpinBox, &option, arrow, field).center();
+        for (int count = 0; count < times; ++count) {
+            QTest::mouseClick(field, Qt::LeftButton, {}, at);
+        }
+    };
+    step(panel->getFromTime(), QStyle::SC_SpinBoxDown, 18);
+    EXPECT_EQ(range->getLowerValue(), 50) << "the first frame at 00:00:05";
+    step(panel->getToTime(), QStyle::SC_SpinBoxDown, 3);
+    EXPECT_EQ(range->getUpperValue(), 125) << "the last frame within 00:00:25";
+    step(panel->getToTime(), QStyle::SC_SpinBoxUp, 1);
+    EXPECT_EQ(range->getUpperValue(), 135) << "the last frame within 00:00:26";
+    click(panel->findChild<QPushButton*>("cancelButton"));
 }
 
 TEST(Playback, ArrowKeysStepOneFrameWhilePausedWhereverTheFocusIsButInText)
@@ -595,6 +718,35 @@ TEST(Playback, ExportsAFrameRangeToANewLogAndCapturesStills)
     EXPECT_FALSE(viewer.toastShown("Still image captured!"));
     EXPECT_TRUE(viewer.shownToasts().join('\n').contains("The still image could not be saved"))
         << viewer.shownToasts().join('\n').toStdString();
+    const std::filesystem::path logFolder = log.path.parent_path();
+    EXPECT_EQ(filesIn(logFolder, ".png").size(), 2U) << "a failed save leaves no file behind";
+
+    // A log opened by a relative path keeps its stills beside it.
+    click(viewer.window->findChild<QWidget*>("closeFileButton"));
+    const QString current = QDir::currentPath();
+    QDir::setCurrent(QString::fromStdString(logFolder.string()));
+    viewer.controller->openLogFile(log.path.filename().string());
+    QDir::setCurrent(current);
+    ASSERT_EQ(viewer.window->getMode(), LumivaneWindow::LogPlayback);
+    viewer.controller->stillCapture();
+    EXPECT_EQ(filesIn(logFolder, ".png").size(), 3U);
+
+    // A log in a folder that refuses new files: the stills go to the log
+    // folder of the settings, and the toast says where.
+    QTemporaryDir settingsFolder;
+    viewer.controller->setLogLocation(settingsFolder.path().toStdString());
+    namespace fs = std::filesystem;
+    fs::permissions(logFolder, fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                    fs::perm_options::remove);
+    {
+        const WithoutPermissionOverride asAnyUser;
+        viewer.controller->stillCapture();
+    }
+    fs::permissions(logFolder, fs::perms::owner_write, fs::perm_options::add);
+    EXPECT_EQ(filesIn(logFolder, ".png").size(), 3U);
+    EXPECT_EQ(filesIn(settingsFolder.path().toStdString(), ".png").size(), 1U);
+    const QString toasts2 = viewer.shownToasts().join('\n');
+    EXPECT_TRUE(toasts2.contains("saved in " + settingsFolder.path())) << toasts2.toStdString();
 }
 
 TEST(Playback, AnExportToALogCountsTheFramesItCouldNotReadAndCanBeCancelled)
@@ -776,7 +928,8 @@ TEST(Playback, LogsWithNothingToPlayOrOddEntriesLeaveTheViewerUsable)
     auto* toolbar = viewer.window->getPlaybackToolbar();
     click(toolbar->getPlayButton());
     EXPECT_TRUE(waitFor([&] { return played.size() >= 3 && toolbar->getPlayButton()->isVisible(); }));
-    EXPECT_EQ(played.last().at(0).toInt(), 0) << "back to the first frame at the end";
+    EXPECT_EQ(played.last().at(0).toInt(), 2) << "the last frame stays on screen at the end";
+    EXPECT_EQ(toolbar->getScrubControl()->getSlider()->value(), 2);
     EXPECT_GE(times.size(), 3);
     click(viewer.window->findChild<QWidget*>("closeFileButton"));
 
@@ -789,10 +942,33 @@ TEST(Playback, LogsWithNothingToPlayOrOddEntriesLeaveTheViewerUsable)
     EXPECT_TRUE(waitFor([&] { return toolbar->getPlayButton()->isVisible(); }));
     click(viewer.window->findChild<QWidget*>("closeFileButton"));
 
-    // The command line: ".ondrix" exactly, and only a file that exists.
+    // Opening never writes: an empty file stays empty, and a damaged log is
+    // told as damaged.
+    std::ofstream(path("zero.ondrix")).flush();
+    std::filesystem::copy_file(path("single.ondrix"), path("damaged.ondrix"));
+    {
+        std::fstream damage(path("damaged.ondrix"), std::ios::in | std::ios::out | std::ios::binary);
+        damage.seekp(100);
+        damage << std::string(4000, '\xFF');
+    }
+    viewer.messageBoxes.clear();
+    viewer.controller->openLogFile(path("zero.ondrix").string());
+    viewer.controller->openLogFile(path("damaged.ondrix").string());
+    ASSERT_EQ(viewer.messageBoxes.size(), 2U);
+    EXPECT_EQ(viewer.messageBoxes[0].first, "Not a log file");
+    EXPECT_EQ(viewer.messageBoxes[1].first, "Damaged log file");
+    EXPECT_EQ(std::filesystem::file_size(path("zero.ondrix")), 0U);
+    EXPECT_EQ(viewer.window->getMode(), LumivaneWindow::NoSource);
+
+    // The command line: ".ondrix" in any case, or a log's content under any
+    // name, and only a file that exists.
     EXPECT_FALSE(LumivaneApplication::commandLineLogFile(folder.filePath("SINGLE.ONDRIX").toStdString()));
     std::filesystem::copy_file(path("single.ondrix"), path("upper.ONDRIX"));
-    EXPECT_FALSE(LumivaneApplication::commandLineLogFile(path("upper.ONDRIX").string()));
+    std::filesystem::copy_file(path("single.ondrix"), path("renamed.log"));
+    std::ofstream(path("notes.txt")) << "SQLite format 2 notes";
+    EXPECT_TRUE(LumivaneApplication::commandLineLogFile(path("upper.ONDRIX").string()));
+    EXPECT_TRUE(LumivaneApplication::commandLineLogFile(path("renamed.log").string()));
+    EXPECT_FALSE(LumivaneApplication::commandLineLogFile(path("notes.txt").string()));
     EXPECT_FALSE(LumivaneApplication::commandLineLogFile(path("missing.ondrix").string()));
     const auto named = LumivaneApplication::commandLineLogFile(path("single.ondrix").string());
     ASSERT_TRUE(named);

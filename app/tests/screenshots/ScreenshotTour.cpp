@@ -114,7 +114,7 @@ int main(int argc, char** argv)
         sonar->setStatus({});
         viewer.window->dismissAllToasts();
         (void)waitFor([&] { return viewer.shownToasts().isEmpty(); });
-        if (theme == 0) {
+        if (theme <= 1) {
             sonar->pauseStatus(std::chrono::milliseconds(4500));
             (void)waitFor([&] { return !viewer.shownToasts().isEmpty(); });
             ok = save(*viewer.window, QString("%1/alarm-offline-%2.png").arg(folder, names[theme])) && ok;

@@ -107,6 +107,7 @@ TEST(Settings, FirstStartSelectsTheDefaultsAndWritesEveryShortcut)
     EXPECT_TRUE(find<ToggleSwitch>(settings, "saveSonarParams")->isEnabled());
     EXPECT_TRUE(find<QRadioButton>(settings, "freshWaterOption")->isChecked());
     EXPECT_FALSE(find<QLineEdit>(settings, "speedInput")->isEnabled());
+    EXPECT_FALSE(find<QLineEdit>(settings, "salinityInput")->isEnabled());
     EXPECT_EQ(find<QLineEdit>(settings, "speedInput")->text(), QStringLiteral("1481"));
     EXPECT_EQ(find<QSlider>(settings, "bandwidthInput")->value(), 100);
 
@@ -165,6 +166,11 @@ TEST(Settings, EverySettingSurvivesARestart)
     speed->setText(QStringLiteral("1500"));
     Q_EMIT speed->editingFinished();
     EXPECT_NEAR(viewer.controller->getSonar()->getSpeedOfSound(), 1500 * 0.3048, 0.01);
+    auto* salinity = find<QLineEdit>(settings, "salinityInput");
+    EXPECT_TRUE(salinity->isEnabled());
+    salinity->setText(QStringLiteral("20"));
+    Q_EMIT salinity->editingFinished();
+    EXPECT_DOUBLE_EQ(viewer.controller->getSonar()->getSalinity(), 20.0);
 
     auto* toolbar = viewer.window->getDisplayControlToolbar();
     toolbar->getPaletteControl()->getFireSlider()->setValue(40);
@@ -202,6 +208,7 @@ TEST(Settings, EverySettingSurvivesARestart)
     EXPECT_TRUE(find<QRadioButton>(settings, "customOption")->isChecked());
     EXPECT_EQ(stored(QStringLiteral("GeneralSettings/environmentIndex")).toInt(), 2);
     EXPECT_EQ(stored(QStringLiteral("GeneralSettings/manualSpeed")).toString(), QStringLiteral("1500"));
+    EXPECT_EQ(find<QLineEdit>(settings, "salinityInput")->text(), QStringLiteral("20"));
 
     // Auto-connect is on now: the lone simulator is connected by itself.
     ASSERT_TRUE(waitFor([&] { return viewer.window->getMode() == LumivaneWindow::LiveSonar; }));
@@ -232,6 +239,26 @@ TEST(Settings, EverySettingSurvivesARestart)
     EXPECT_FALSE(displays->getSonarDetailsDisplay()->isWanted());
     EXPECT_EQ(displays->getFpsDisplay()->pos(), QPoint(1300, 700));
     EXPECT_EQ(displays->getFpsDisplay()->size(), QSize(180, 60));
+
+    // The typed speed keeps its value when the unit changes.
+    find<QComboBox>(settings, "speedUnitSelect")->setCurrentIndex(0);
+    EXPECT_EQ(find<QLineEdit>(settings, "speedInput")->text(), QStringLiteral("457.2"));
+    // The panel shows the water and bandwidth this sonar got from what was
+    // remembered for it, not the general choice.
+    viewer.controller->disconnectFromSonar();
+    {
+        const auto store = openSettingsStore();
+        store->beginGroup(QStringLiteral("SavedSonar-42001"));
+        store->setValue(QStringLiteral("speedOfSound"), 0.0);
+        store->setValue(QStringLiteral("salinity"), 35.0);
+        store->setValue(QStringLiteral("bandwidth"), 70);
+    }
+    ASSERT_TRUE(connectSonar(viewer, 42001));
+    EXPECT_DOUBLE_EQ(viewer.controller->getSonar()->getSalinity(), 35.0);
+    EXPECT_TRUE(find<QRadioButton>(settings, "saltWaterOption")->isChecked());
+    EXPECT_FALSE(find<QLineEdit>(settings, "speedInput")->isEnabled());
+    EXPECT_FALSE(find<QLineEdit>(settings, "salinityInput")->isEnabled());
+    EXPECT_EQ(find<QSlider>(settings, "bandwidthInput")->value(), 70);
 
     // A display's close button switches it off; "Reset layout" docks the
     // pop-outs and brings the displays back to their first places.

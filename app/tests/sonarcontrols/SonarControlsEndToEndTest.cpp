@@ -216,26 +216,44 @@ TEST(SonarControlsEndToEnd, NetworkSettingsAreAppliedOrReportedAsNotApplied)
     auto* apply = session.find<QPushButton>(options, "networkApplyButton");
     ASSERT_TRUE(waitFor([&] { return ip->getValue().toString() == "127.0.0.2"; })); // the sonar's report
 
-    typeOctet(mask, "secondOctet", 255);
+    // DHCP: what the sonar answers is what was asked.
+    auto* dhcp = session.find<ToggleSwitch>(options, "dhcpToggle");
+    click(dhcp);
     click(apply);
-    EXPECT_TRUE(waitFor([&] { return session.sonar->networkConfig().subnetMask == "255.255.0.0"; }));
+    EXPECT_TRUE(waitFor([&] { return session.sonar->networkConfig().dhcp; }));
     EXPECT_TRUE(waitFor(
         [&] { return session.viewer.toastShown("Network settings applied (power cycle required to take effect)."); }));
     EXPECT_FALSE(apply->isEnabled());
 
+    // A sonar that refuses: the answer differs from the request, and the
+    // inputs show what the sonar holds.
+    session.sonar->setRefuseNetworkChanges(true);
+    click(dhcp);
+    ASSERT_TRUE(waitFor([&] { return !ip->isReadOnly(); }));
+    typeOctet(ip, "firstOctet", 10);
+    click(apply);
+    EXPECT_TRUE(waitFor([&] { return session.viewer.toastShown("The sonar did not accept the new settings"); }));
+    EXPECT_TRUE(session.sonar->networkConfig().dhcp);
+    EXPECT_FALSE(dhcp->isImmutable());
+    session.sonar->setRefuseNetworkChanges(false);
+    EXPECT_EQ(ip->getValue().toString(), "127.0.0.2");
+    EXPECT_FALSE(apply->isEnabled());
+
     // A sonar that does not answer: reported after 1.5 s, editable again.
     session.sonar->setIgnoreNetworkConfig(true);
-    typeOctet(mask, "thirdOctet", 255);
+    click(dhcp);
+    ASSERT_TRUE(waitFor([&] { return !ip->isReadOnly(); }));
+    typeOctet(ip, "firstOctet", 10);
     click(apply);
     EXPECT_TRUE(ip->isReadOnly());
     EXPECT_TRUE(waitFor([&] { return session.viewer.toastShown("Network settings could not be applied."); }));
     EXPECT_EQ(session.sonar->counters().userConfigsIgnored, 1U);
-    EXPECT_EQ(session.sonar->networkConfig().subnetMask, "255.255.0.0");
+    EXPECT_EQ(session.sonar->networkConfig().address, "127.0.0.2");
     EXPECT_FALSE(ip->isReadOnly());
     EXPECT_TRUE(apply->isEnabled() && apply->isChecked());
 
     // An invalid mask is refused before anything is sent.
-    typeOctet(mask, "firstOctet", 0); // 0.255.255.0
+    typeOctet(mask, "firstOctet", 0); // 0.0.0.0
     click(apply);
     EXPECT_TRUE(waitFor([&] { return session.viewer.toastShown("Invalid subnet mask."); }));
     EXPECT_EQ(session.sonar->counters().userConfigsIgnored, 1U);

@@ -1,6 +1,7 @@
 // The sonar controls driven as a user drives them (clicks, slider moves, key
 // presses) in a plain main window, checking what they ask of the controller.
 
+#include "base/MessageBoxes.h"
 #include "sonarcontrols/BasicSliderPopOut.h"
 #include "sonarcontrols/FrequencyControl.h"
 #include "sonarcontrols/MainToolbar.h"
@@ -27,6 +28,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QListWidget>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QSettings>
 #include <QSlider>
@@ -34,6 +36,7 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <tuple>
 
 namespace Keldar::OndrixLumivane {
@@ -228,6 +231,17 @@ TEST(SonarControlToolbar, FrequencyChoicesAndAutoFlipAtTheSecondaryMaximum)
     EXPECT_EQ(host.frequencies, (std::vector<Frequency>{Frequency::High, Frequency::Low, Frequency::High}));
     EXPECT_EQ(host.ranges, (std::vector<double>{40.0, 40.5, 40.0}));
 
+    // The watchdog's reconnection reports the parameters again: auto stays.
+    Ondrix::OperationParameters again;
+    again.range = 40.0;
+    again.frequency = Frequency::High;
+    again.fullBeams = true;
+    host.toolbar->setOperatingParameters(again);
+    EXPECT_TRUE(host.toolbar->autoFrequencyIsEnabled());
+    EXPECT_TRUE(control->getAutoButton()->isChecked());
+    EXPECT_EQ(slider->maximum(), 1200);
+    EXPECT_TRUE(host.toolbar->getSonarSettings()->findChild<ToggleSwitch*>("fullBeamsToggle")->isEnabled());
+
     // Choosing the secondary ends auto, and its limits clamp the range.
     slider->setValue(800);
     host.frequencies.clear();
@@ -263,10 +277,15 @@ TEST(SonarControlToolbar, FrequencyChoicesAndAutoFlipAtTheSecondaryMaximum)
     QTest::keyClick(&host.window, Qt::Key_F);
     EXPECT_TRUE(host.frequencies.empty());
 
-    // A single-frequency model offers no choice.
+    // A single-frequency model offers no choice, not even by the shortcut.
+    host.toolbar->resetControls();
+    host.toolbar->show();
     host.connectSonar(1041, 10.0, Frequency::Low); // Pelmar A
     EXPECT_FALSE(host.toolbar->getFrequencyButton()->isEnabled());
     EXPECT_FALSE(host.toolbar->getFrequencyButton()->isChecked());
+    host.frequencies.clear();
+    QTest::keyClick(&host.window, Qt::Key_F);
+    EXPECT_TRUE(host.frequencies.empty());
 }
 
 TEST(SonarControlToolbar, PopOutStateIsSavedAndRestored)
@@ -352,21 +371,7 @@ TEST(SonarSettingsControls, AdvancedControlsSendWhatTheUserSets)
     EXPECT_FALSE(fullBeams->isImmutable());
 }
 
-// Regression: the mask check shifted a 32-bit value by 32 bits for an
-// all-ones mask, which is undefined; these answers must hold without it.
-TEST(SonarSettingsControls, SubnetMaskMustBeOnesThenZeros)
-{
-    EXPECT_TRUE(SonarSettingsControls::isValidSubnetMask(0xFFFFFF00U));  // 255.255.255.0
-    EXPECT_TRUE(SonarSettingsControls::isValidSubnetMask(0x00000000U));  // 0.0.0.0
-    EXPECT_TRUE(SonarSettingsControls::isValidSubnetMask(0xFFFFFFFEU));  // /31
-    EXPECT_TRUE(SonarSettingsControls::isValidSubnetMask(0x80000000U));  // /1
-    EXPECT_FALSE(SonarSettingsControls::isValidSubnetMask(0xFF00FF00U)); // 255.0.255.0
-    EXPECT_FALSE(SonarSettingsControls::isValidSubnetMask(0xFFFFFFFFU)); // 255.255.255.255
-    EXPECT_FALSE(SonarSettingsControls::isValidSubnetMask(0x00FFFFFFU)); // 0.255.255.255
-    EXPECT_FALSE(SonarSettingsControls::isValidSubnetMask(0xFFFFFF01U));
-}
-
-TEST(SonarSettingsControls, NetworkApplyWaitsForTheSonarsAnswer)
+TEST(SonarSettingsControls, NetworkApplyIsCheckedConfirmedAndComparedWithTheAnswer)
 {
     ToolbarHost host;
     SonarControlToolbar* toolbar = host.toolbar;
@@ -374,6 +379,12 @@ TEST(SonarSettingsControls, NetworkApplyWaitsForTheSonarsAnswer)
     std::vector<std::tuple<bool, std::string, std::string>> sent;
     QObject::connect(toolbar, &SonarControlToolbar::newNetworkConfigRequested,
                      [&](bool dhcp, std::string ip, std::string mask) { sent.emplace_back(dhcp, ip, mask); });
+    QStringList questions;
+    MessageBoxes::setPresenter([&](QMessageBox& box) {
+        questions << box.text();
+        return static_cast<int>(QMessageBox::Yes);
+    });
+    const std::shared_ptr<void> restorePresenter(nullptr, [](void*) { MessageBoxes::setPresenter({}); });
     auto* apply = settings->findChild<QPushButton*>(QStringLiteral("networkApplyButton"));
     auto* dhcp = settings->findChild<ToggleSwitch*>(QStringLiteral("dhcpToggle"));
     auto* ip = settings->findChild<DottedQuadInput*>(QStringLiteral("ipAddressInput"));
@@ -381,8 +392,8 @@ TEST(SonarSettingsControls, NetworkApplyWaitsForTheSonarsAnswer)
     EXPECT_FALSE(apply->isEnabled());
     EXPECT_EQ(apply->text(), "Apply");
 
-    Q_EMIT toolbar->newNetworkConfig(false, "127.0.0.2", "255.0.0.0");
-    EXPECT_EQ(ip->getValue().toString(), "127.0.0.2");
+    Q_EMIT toolbar->newNetworkConfig(false, "10.1.2.2", "255.0.0.0");
+    EXPECT_EQ(ip->getValue().toString(), "10.1.2.2");
     EXPECT_EQ(mask->getValue().toString(), "255.0.0.0");
     EXPECT_FALSE(apply->isEnabled());
     click(toolbar->getSonarSettingsButton());
@@ -393,20 +404,32 @@ TEST(SonarSettingsControls, NetworkApplyWaitsForTheSonarsAnswer)
     EXPECT_TRUE(apply->isEnabled() && apply->isChecked());
     typeOctet(ip, "fourthOctet", 2);
     EXPECT_FALSE(apply->isEnabled());
-    typeOctet(ip, "fourthOctet", 9);
 
-    // An invalid mask never leaves the pop-out.
+    // What would leave the sonar unreachable never leaves the pop-out.
+    typeOctet(ip, "fourthOctet", 255);
+    typeOctet(mask, "secondOctet", 255);
     typeOctet(mask, "thirdOctet", 255);
     click(apply);
-    EXPECT_TRUE(sent.empty());
-    EXPECT_TRUE(apply->isChecked());
+    EXPECT_TRUE(host.toasts().contains("10.1.2.255 is the broadcast address of its subnet, not an address the "
+                                       "sonar can use."));
+    typeOctet(ip, "fourthOctet", 9);
+    typeOctet(mask, "thirdOctet", 0);
+    typeOctet(mask, "secondOctet", 0);
+    typeOctet(mask, "thirdOctet", 255); // 255.0.255.0
+    click(apply);
     EXPECT_TRUE(host.toasts().contains("Invalid subnet mask."));
+    EXPECT_TRUE(sent.empty());
+    EXPECT_TRUE(questions.isEmpty());
+    EXPECT_TRUE(apply->isChecked());
 
-    // Without an answer the attempt fails after 1.5 s and the inputs open again.
+    // Confirmed, sent; without an answer the attempt fails after 1.5 s and
+    // the inputs open again.
     typeOctet(mask, "secondOctet", 255);
     click(apply);
     ASSERT_EQ(sent.size(), 1U);
-    EXPECT_EQ(sent[0], std::make_tuple(false, std::string("127.0.0.9"), std::string("255.255.255.0")));
+    EXPECT_EQ(sent[0], std::make_tuple(false, std::string("10.1.2.9"), std::string("255.255.255.0")));
+    ASSERT_EQ(questions.size(), 1);
+    EXPECT_TRUE(questions[0].contains("only when it restarts")) << questions[0].toStdString();
     EXPECT_EQ(apply->text(), "Applying...");
     EXPECT_TRUE(ip->isReadOnly());
     EXPECT_TRUE(dhcp->isImmutable());
@@ -417,22 +440,38 @@ TEST(SonarSettingsControls, NetworkApplyWaitsForTheSonarsAnswer)
     EXPECT_FALSE(ip->isReadOnly());
     EXPECT_FALSE(dhcp->isImmutable());
 
-    // With the sonar's report in time: success, nothing left to apply.
+    // The answer equals the request: applied, nothing left to apply.
     click(apply);
     ASSERT_EQ(sent.size(), 2U);
-    Q_EMIT toolbar->newNetworkConfig(false, "127.0.0.9", "255.255.255.0");
+    Q_EMIT toolbar->newNetworkConfig(false, "10.1.2.9", "255.255.255.0");
     EXPECT_TRUE(host.toasts().contains("Network settings applied (power cycle required to take effect)."));
     EXPECT_FALSE(apply->isEnabled() || apply->isChecked());
     EXPECT_FALSE(settings->isApplying());
     EXPECT_FALSE(ip->isReadOnly());
 
-    // DHCP on: the addresses are the sonar's to choose.
+    // An answer that differs: not accepted, and the inputs show the sonar's.
+    typeOctet(ip, "fourthOctet", 10);
+    click(apply);
+    ASSERT_EQ(sent.size(), 3U);
+    Q_EMIT toolbar->newNetworkConfig(false, "10.1.2.9", "255.255.255.0");
+    EXPECT_TRUE(host.toasts().contains("The sonar did not accept the new settings"));
+    EXPECT_EQ(ip->getValue().toString(), "10.1.2.9");
+    EXPECT_FALSE(apply->isEnabled());
+
+    // DHCP on: the addresses are the sonar's to choose. Applied at once,
+    // before the knob has landed, it is the switch's state that is sent.
     click(dhcp);
     EXPECT_TRUE(ip->isReadOnly() && mask->isReadOnly());
     EXPECT_TRUE(apply->isEnabled() && apply->isChecked());
-    ASSERT_TRUE(waitFor([&] { return dhcp->value() == dhcp->maximum(); })); // as a user sees it land
-    click(dhcp);
-    EXPECT_FALSE(apply->isEnabled());
+    click(apply);
+    ASSERT_EQ(sent.size(), 4U);
+    EXPECT_TRUE(std::get<0>(sent[3]));
+
+    // The sonar goes while an answer is awaited: nothing is awaited any more.
+    toolbar->deactivate();
+    EXPECT_FALSE(settings->isApplying());
+    EXPECT_EQ(apply->text(), "Apply");
+    EXPECT_FALSE(dhcp->isImmutable());
 }
 
 TEST(SonarList, ShowsEachSonarWithItsLinesAndPicture)

@@ -124,6 +124,7 @@ struct SimulatedSonar::Private
     std::size_t firesToIgnore = 0;
     bool ignorePacing = false;
     bool ignoreNetworkConfig = false;
+    bool refuseNetworkChanges = false;
     bool clientConnected = false;
 
     std::atomic<bool> running{false};
@@ -341,6 +342,8 @@ std::vector<std::byte> SimulatedSonar::Private::handleUserConfig(const std::vect
                                                 [](std::byte b) { return b == std::byte{0}; });
     if (query) {
         ++counters.userConfigQueries;
+    } else if (refuseNetworkChanges) {
+        ++counters.userConfigsRefused;
     } else {
         ++counters.userConfigsApplied;
         const bool dhcp = readAt<std::uint32_t>(message, U::dhcp) != 0;
@@ -675,6 +678,12 @@ void SimulatedSonar::setIgnoreNetworkConfig(bool ignore)
 {
     std::lock_guard lock(d->mutex);
     d->ignoreNetworkConfig = ignore;
+}
+
+void SimulatedSonar::setRefuseNetworkChanges(bool refuse)
+{
+    std::lock_guard lock(d->mutex);
+    d->refuseNetworkChanges = refuse;
 }
 
 SimulatedSonarCounters SimulatedSonar::counters() const

@@ -220,7 +220,7 @@ TEST(SimulatorPings, ResultsFollowTheRequest)
     EXPECT_THROW((void)SimulatedSonar::decodeFireRequest(std::vector<std::byte>(20)), std::invalid_argument);
 }
 
-TEST(SimulatorNetworkConfig, TakesOnlyLoopbackAddresses)
+TEST(SimulatorNetworkConfig, TakesOnlyLoopbackAddressesAndRefusesWhenTold)
 {
     auto config = loopbackConfig();
     SimulatedSonar sim(config);
@@ -234,6 +234,13 @@ TEST(SimulatorNetworkConfig, TakesOnlyLoopbackAddresses)
     ASSERT_TRUE(waitUntil([&] { return sim.counters().userConfigsApplied == 2; }, 2000ms));
     EXPECT_EQ(sim.networkConfig().address, "127.0.0.9");
     EXPECT_EQ(sim.networkConfig().subnetMask, "255.255.0.0");
+
+    // Refusing: answered with the configuration as it was.
+    sim.setRefuseNetworkChanges(true);
+    client.session->sendUserConfig(true, 0x7F00000AU, 0xFFFF0000U);
+    ASSERT_TRUE(waitUntil([&] { return sim.counters().userConfigsRefused == 1; }, 2000ms));
+    EXPECT_FALSE(sim.networkConfig().dhcp);
+    EXPECT_EQ(sim.networkConfig().address, "127.0.0.9");
 }
 
 TEST(SimulatorNetworkConfig, LeftUnansweredWhileIgnoring)

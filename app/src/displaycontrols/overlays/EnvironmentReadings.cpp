@@ -4,6 +4,7 @@
 #include <keldar/core/Units/UnitInterface.h>
 
 #include <algorithm>
+#include <cmath>
 
 namespace Keldar::OndrixLumivane {
 
@@ -14,7 +15,15 @@ constexpr double freshWaterDensity = 1000.0;
 constexpr double kilo = 1000.0;
 } // namespace
 
-double DepthReference::depth(double pascals, bool saltWater)
+double waterDensity(double salinity)
+{
+    if (!std::isfinite(salinity) || salinity <= 0.0) {
+        return freshWaterDensity;
+    }
+    return freshWaterDensity + (saltWaterDensity - freshWaterDensity) * std::min(salinity, 100.0) / 35.0;
+}
+
+double DepthReference::depth(double pascals, double density)
 {
     if (!reference) {
         followsLowest = pascals < relativeSensorLimit;
@@ -22,8 +31,13 @@ double DepthReference::depth(double pascals, bool saltWater)
     } else if (followsLowest) {
         reference = std::min(*reference, pascals);
     }
-    const double density = saltWater ? saltWaterDensity : freshWaterDensity;
     return (pascals - *reference) / (density * gravity);
+}
+
+void DepthReference::zeroAt(double pascals)
+{
+    reference = pascals;
+    followsLowest = false;
 }
 
 void DepthReference::reset()

@@ -12,6 +12,7 @@
 #include <keldar/visualisation/FanDisplay.h>
 #include <keldar/visualisation/ZoomDisplay.h>
 
+#include <QAction>
 #include <QDateTime>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -192,7 +193,10 @@ AttitudeDisplayContainer::AttitudeDisplayContainer(QWidget* parent)
     setObjectName(QStringLiteral("attitudeDisplayContainer"));
     view->setObjectName(QStringLiteral("pitchRollView"));
     view->setFixedSize(200, 200);
-    grid->addWidget(view, 0, 0);
+    grid->addWidget(view, 0, 0, 1, 2);
+    pitch = addLine(QStringLiteral("Pitch:"), QStringLiteral("pitchLabel"));
+    roll = addLine(QStringLiteral("Roll:"), QStringLiteral("rollLabel"));
+    clear();
 }
 
 GUI::Widgets::GraphicsViews::PitchRollGraphicsView* AttitudeDisplayContainer::getView() const
@@ -204,6 +208,16 @@ void AttitudeDisplayContainer::newAttitude(Keldar::DataProcessing::Orientation::
 {
     view->setPitch(attitude.pitch);
     view->setRoll(attitude.roll);
+    pitch->setText(QString::number(static_cast<double>(attitude.pitch), 'f', 1) + QStringLiteral("°"));
+    roll->setText(QString::number(static_cast<double>(attitude.roll), 'f', 1) + QStringLiteral("°"));
+}
+
+void AttitudeDisplayContainer::clear()
+{
+    view->setPitch(0.0F);
+    view->setRoll(0.0F);
+    pitch->setText(QStringLiteral("-"));
+    roll->setText(QStringLiteral("-"));
 }
 
 FpsDisplay::FpsDisplay(QWidget* parent)
@@ -239,6 +253,12 @@ CoordinateDisplay::CoordinateDisplay(QWidget* parent)
     }
 }
 
+void FpsDisplay::clear()
+{
+    newFrameRate(0);
+    newDataRate(0.0F);
+}
+
 void CoordinateDisplay::newMousePosition(double x, double y, double r, double theta)
 {
     xLabel->setText(inUnit(x, distanceUnit(), 1));
@@ -254,6 +274,7 @@ SonarParametersDisplay::SonarParametersDisplay(QWidget* parent)
     , frequency(addLine(QStringLiteral("Frequency:"), QStringLiteral("frequencyLabel")))
 {
     setObjectName(QStringLiteral("sonarParametersDisplay"));
+    connect(ViewerContext::instance(), &ViewerContext::distanceUnitChanged, this, &SonarParametersDisplay::showRange);
 }
 
 QString SonarParametersDisplay::frequencyText(double hertz)
@@ -266,9 +287,23 @@ QString SonarParametersDisplay::frequencyText(double hertz)
 
 void SonarParametersDisplay::newParams(const Keldar::Ondrix::OndrixImage& image)
 {
-    range->setText(inUnit(image.getRange(), distanceUnit(), 2));
+    lastRange = image.getRange();
+    showRange();
     gain->setText(QString::number(image.getGain(), 'g', 6) + QStringLiteral("%"));
     frequency->setText(frequencyText(image.getFrequency()));
+}
+
+void SonarParametersDisplay::showRange()
+{
+    range->setText(lastRange ? inUnit(*lastRange, distanceUnit(), 2) : QString());
+}
+
+void SonarParametersDisplay::clear()
+{
+    lastRange.reset();
+    showRange();
+    gain->clear();
+    frequency->clear();
 }
 
 SonarDetailsDisplay::SonarDetailsDisplay(QWidget* parent)
@@ -391,22 +426,60 @@ EnvironmentalConditionsDisplay::EnvironmentalConditionsDisplay(QWidget* parent)
     , depth(addLine(QStringLiteral("Depth:"), QStringLiteral("depthLabel")))
 {
     setObjectName(QStringLiteral("environmentalConditionsDisplay"));
+    auto* zero = new QAction(QStringLiteral("Zero depth here"), this);
+    zero->setObjectName(QStringLiteral("zeroDepthAction"));
+    connect(zero, &QAction::triggered, this, &EnvironmentalConditionsDisplay::zeroDepthHere);
+    addAction(zero);
+    setContextMenuPolicy(Qt::ActionsContextMenu);
+    auto* application = ViewerContext::instance();
+    for (auto unitChanged : {&ViewerContext::distanceUnitChanged, &ViewerContext::pressureUnitChanged,
+                             &ViewerContext::temperatureUnitChanged}) {
+        connect(application, unitChanged, this, &EnvironmentalConditionsDisplay::showReadings);
+    }
 }
 
 void EnvironmentalConditionsDisplay::newEnvironmentalConditions(Keldar::Ondrix::EnvironmentalConditions conditions)
 {
-    auto* application = ViewerContext::instance();
-    if (const auto* unit = application->getPressureUnit()) {
-        pressure->setText(pressureText(conditions.pressure, *unit));
-    }
-    const double metres = depthReference.depth(conditions.pressure, conditions.echoValue != 0.0);
-    depth->setText(inUnit(metres, distanceUnit(), 1));
-    temperature->setText(inUnit(conditions.temperature, application->getTemperatureUnit(), 2, QStringLiteral(" ")));
+    last = conditions;
+    showReadings();
 }
 
-void EnvironmentalConditionsDisplay::resetDepth()
+void EnvironmentalConditionsDisplay::showReadings()
+{
+    if (!last) {
+        temperature->clear();
+        pressure->clear();
+        depth->clear();
+        return;
+    }
+    auto* application = ViewerContext::instance();
+    if (const auto* unit = application->getPressureUnit()) {
+        pressure->setText(pressureText(last->pressure, *unit));
+    }
+    const double metres = depthReference.depth(last->pressure, waterDensity(salinity));
+    depth->setText(inUnit(metres, distanceUnit(), 1));
+    temperature->setText(inUnit(last->temperature, application->getTemperatureUnit(), 2, QStringLiteral(" ")));
+}
+
+void EnvironmentalConditionsDisplay::clear()
 {
     depthReference.reset();
+    last.reset();
+    showReadings();
+}
+
+void EnvironmentalConditionsDisplay::setSalinity(double partsPerThousand)
+{
+    salinity = partsPerThousand;
+    showReadings();
+}
+
+void EnvironmentalConditionsDisplay::zeroDepthHere()
+{
+    if (last) {
+        depthReference.zeroAt(last->pressure);
+        showReadings();
+    }
 }
 
 LogDateTimeDisplay::LogDateTimeDisplay(QWidget* parent)
@@ -426,6 +499,11 @@ void LogDateTimeDisplay::currentLogTime(int64_t msSinceEpoch)
     const QDateTime time = zone.isValid() ? QDateTime::fromMSecsSinceEpoch(msSinceEpoch, zone)
                                           : QDateTime::fromMSecsSinceEpoch(msSinceEpoch);
     logTime->setText(time.toString(QString::fromLatin1(format)));
+}
+
+void LogDateTimeDisplay::clear()
+{
+    logTime->clear();
 }
 
 } // namespace Keldar::OndrixLumivane

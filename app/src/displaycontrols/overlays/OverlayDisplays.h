@@ -9,6 +9,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 class QGridLayout;
@@ -96,9 +97,13 @@ public:
 
 public Q_SLOTS:
     void newAttitude(Keldar::DataProcessing::Orientation::Attitude attitude);
+    // Level, with no figures: nothing has been reported yet.
+    void clear();
 
 private:
     GUI::Widgets::GraphicsViews::PitchRollGraphicsView* view;
+    QLabel* pitch;
+    QLabel* roll;
 };
 
 class FpsDisplay : public AdditionalDisplayWidget
@@ -111,6 +116,7 @@ public:
 public Q_SLOTS:
     void newFrameRate(int framesPerSecond);
     void newDataRate(float megabitsPerSecond);
+    void clear();
 
 private:
     QLabel* frameRate;
@@ -147,9 +153,13 @@ public:
 
 public Q_SLOTS:
     void newParams(const Keldar::Ondrix::OndrixImage& image);
+    void clear();
 
 private:
+    void showRange();
+
     QLabel* range;
+    std::optional<double> lastRange;
     QLabel* gain;
     QLabel* frequency;
 };
@@ -213,14 +223,23 @@ public:
 
 public Q_SLOTS:
     void newEnvironmentalConditions(Keldar::Ondrix::EnvironmentalConditions conditions);
-    // A new sonar or log: its first reading sets the zero of depth again.
-    void resetDepth();
+    // A new sonar or log: no readings, and its first one sets the zero of
+    // depth again.
+    void clear();
+    // Salinity of the water chosen in the settings (parts per thousand).
+    void setSalinity(double partsPerThousand);
+    // The last reading becomes the zero of depth.
+    void zeroDepthHere();
 
 private:
+    void showReadings();
+
     QLabel* temperature;
     QLabel* pressure;
     QLabel* depth;
     DepthReference depthReference;
+    double salinity = 0.0;
+    std::optional<Ondrix::EnvironmentalConditions> last;
 };
 
 class LogDateTimeDisplay : public AdditionalDisplayWidget
@@ -234,6 +253,7 @@ public:
 public Q_SLOTS:
     void logTimeZoneRetrieved(std::string zone);
     void currentLogTime(int64_t msSinceEpoch);
+    void clear();
 
 private:
     QLabel* logTime;

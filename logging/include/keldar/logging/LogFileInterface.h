@@ -32,6 +32,9 @@ public:
     virtual std::optional<PropertyValue> getDataSourceProperty(int dataSourceId, const std::string& key) const = 0;
     virtual std::vector<DataSourceProperty> getAllDataSourceProperties() const = 0;
     virtual std::vector<std::int32_t> getEntryIndex(const EntryIndexFilter& filter) const = 0;
+    // The timestamp of each entry getEntryIndex gives for `filter`, in its
+    // order; an entry that cannot be read takes the timestamp before it.
+    virtual std::vector<std::int64_t> getEntryTimestamps(const EntryIndexFilter& filter) const;
     virtual std::int32_t getFirstEntryId() const = 0;
     virtual std::int32_t getLastEntryId() const = 0;
     virtual std::int32_t getEntryCount() const = 0;

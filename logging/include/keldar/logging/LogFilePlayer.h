@@ -61,6 +61,7 @@ public:
     void setLoopPlayback(bool loop);
     // Must be greater than 0.
     void setPlaybackSpeedMultiplier(float speed);
+    float getPlaybackSpeedMultiplier() const;
 
     std::int32_t getFrameCount() const;
     // Milliseconds between the first and last frame; 0 without frames.
@@ -71,6 +72,9 @@ public:
 
     // The entry id of every frame, in frame order.
     const std::vector<std::int32_t>& getEntryIndex() const;
+    // The recorded timestamp (ms since the Unix epoch) of every frame, in
+    // frame order: where a frame lies in time, gaps and dropouts included.
+    const std::vector<std::int64_t>& getFrameTimestamps() const;
 
     const std::vector<PlayerBookmark>& getBookmarks() const;
     const std::vector<DataSource>& getDataSources() const;

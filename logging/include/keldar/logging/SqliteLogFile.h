@@ -27,18 +27,26 @@ public:
         ReadWrite,
         // Never writes: a missing or empty file is not created but refused.
         ReadOnly,
+        // Opens an existing log for reading and occasional writes (bookmarks);
+        // a missing or empty file is refused as with ReadOnly, not created.
+        ReadWriteExisting,
     };
 
     // Opens a log, or creates the schema in a missing or empty file. Throws
     // LegacyLogFileError, NotALogFileError or a Database::DatabaseError.
     explicit SqliteLogFile(const std::filesystem::path& path);
-    // With Access::ReadOnly a missing file throws a Database::DatabaseError
-    // and an empty one NotALogFileError; writes through the object fail.
+    // With Access::ReadOnly or ReadWriteExisting a missing file throws a
+    // Database::DatabaseError and an empty one NotALogFileError; with ReadOnly
+    // writes through the object fail.
     SqliteLogFile(const std::filesystem::path& path, Access access);
     // Creates a new log with the standard metadata. The path must not exist.
     SqliteLogFile(const std::string& path, const std::string& timeZone, const std::string& applicationName,
                   const std::string& applicationVersion, std::int8_t compressionLevel, std::int64_t createdDateTime);
     ~SqliteLogFile() override;
+
+    // Whether the file starts as a log does (a database, or a log of the
+    // older format), whatever its name; reads its first bytes only.
+    static bool hasLogFileSignature(const std::filesystem::path& path);
 
     SqliteLogFile(SqliteLogFile&& other) noexcept;
     SqliteLogFile& operator=(SqliteLogFile&& other) noexcept;
@@ -48,6 +56,7 @@ public:
     std::optional<PropertyValue> getDataSourceProperty(int dataSourceId, const std::string& key) const override;
     std::vector<DataSourceProperty> getAllDataSourceProperties() const override;
     std::vector<std::int32_t> getEntryIndex(const EntryIndexFilter& filter) const override;
+    std::vector<std::int64_t> getEntryTimestamps(const EntryIndexFilter& filter) const override;
     std::int32_t getFirstEntryId() const override;
     std::int32_t getLastEntryId() const override;
     std::int32_t getEntryCount() const override;

@@ -68,6 +68,10 @@ public:
     // substitute their own.
     void setClock(std::function<std::int64_t()> clock);
 
+    // True while the source is silent: the last image is dimmed under
+    // "Offline" until the next image comes.
+    bool isOffline() const;
+
     // Fits the fan into w x h: centred, filling 90 % of the limiting side.
     void resizeGL(int w, int h) override;
 
@@ -78,6 +82,8 @@ signals:
 public slots:
     void newImageReceived(const Keldar::Ondrix::OndrixImage& image);
     void sonarDisconnected();
+    // The source fell silent: the frame rate reads 0 and the picture says so.
+    void sourceOffline();
     void setMeasurementMode(Keldar::Ondrix::Visualisation::FanDisplayOptions::MeasurementMode mode);
     void setDespeckleLevel(int level);
     void setClampLevel(float level);
@@ -105,6 +111,7 @@ private:
     void drawZoomRegion();
     void updateWithMagnifier();
     void drawBranding();
+    void drawOffline();
 
     struct Private;
     std::unique_ptr<Private> d;

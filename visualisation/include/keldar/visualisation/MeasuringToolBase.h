@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QColor>
 #include <QPointF>
 
 #include <cstdint>
@@ -51,8 +52,15 @@ public:
 
 protected:
     virtual const char* label() const = 0;
-    // Draws the text in the tools' red, leaving the painter's font as it was.
+    // Draws the text in the tools' red over a dark shadow, leaving the
+    // painter's font as it was.
     void drawText(GUI::Widgets::Bases::OpenGLWidgetPainter& painter, QPointF at, std::uint8_t alignment) const;
+    // The tools draw in red with a dark edge on both sides: red alone vanishes
+    // on the red half of the Fire palette, the edge on dark ones.
+    static constexpr int lineWidth = 2;
+    static constexpr int edgeWidth = 6;
+    static QColor lineColour();
+    static QColor edgeColour();
 
     ToolState state = Idle;
     QPointF start;

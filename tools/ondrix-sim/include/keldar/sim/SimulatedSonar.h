@@ -57,6 +57,7 @@ struct SimulatedSonarCounters
     std::size_t pingResultsSent = 0;
     std::size_t userConfigQueries = 0;  // zero-payload configuration messages
     std::size_t userConfigsApplied = 0; // filled configuration messages
+    std::size_t userConfigsRefused = 0; // filled ones answered unchanged on request
     std::size_t userConfigsIgnored = 0; // either kind, left unanswered on request
     std::size_t statusDatagramsSent = 0;
     std::size_t statusDatagramsWithheld = 0; // turns of the status clock that a pause skipped
@@ -125,6 +126,9 @@ public:
     /// While set, network (user) configuration messages, queries and changes
     /// alike, are dropped without an answer, as if lost on the way.
     void setIgnoreNetworkConfig(bool ignore);
+    /// While set, network configuration changes are answered with the
+    /// configuration unchanged, as a sonar that refuses them would.
+    void setRefuseNetworkChanges(bool refuse);
 
     [[nodiscard]] SimulatedSonarCounters counters() const;
     [[nodiscard]] std::optional<std::vector<std::byte>> lastFireRequest() const;
