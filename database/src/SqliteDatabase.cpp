@@ -46,7 +46,8 @@ SqliteDatabase::SqliteDatabase(const std::string& path, OpenMode mode)
     if (!startsLikeDatabaseOrIsEmpty(path)) {
         throw FileIsNotDatabase("File is not a database: " + path, SQLITE_NOTADB);
     }
-    const int flags = static_cast<int>(mode) | SQLITE_OPEN_FULLMUTEX;
+    const bool cutShort = mode == OpenMode::ReadOnlyCutShort;
+    const int flags = (cutShort ? SQLITE_OPEN_READONLY : static_cast<int>(mode)) | SQLITE_OPEN_FULLMUTEX;
     const int rc = sqlite3_open_v2(path.c_str(), &db_, flags, nullptr);
     if (rc != SQLITE_OK) {
         const std::string message = db_ != nullptr ? sqlite3_errmsg(db_) : sqlite3_errstr(rc);
@@ -55,6 +56,9 @@ SqliteDatabase::SqliteDatabase(const std::string& path, OpenMode mode)
         throw DatabaseError("Cannot open database \"" + path + "\": " + message, rc);
     }
     sqlite3_extended_result_codes(db_, 1);
+    if (cutShort) {
+        sqlite3_db_config(db_, SQLITE_DBCONFIG_WRITABLE_SCHEMA, 1, nullptr);
+    }
     // A recorder and a reader (another process, or the player) may touch the
     // file at once; wait for a lock rather than failing at the first try.
     sqlite3_busy_timeout(db_, 5000);

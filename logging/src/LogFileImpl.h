@@ -26,6 +26,8 @@ public:
     std::unique_ptr<Database::SqliteDatabase> database;
     std::filesystem::path filePath;
     bool isNew = false;
+    // The file is shorter than its header says (the disk lost its end).
+    bool endIsDamaged = false;
     std::int8_t compressionLevel = 0;
     std::int32_t logVersion = 0;
     // Set once the write-ahead log is on; closing then folds it back into the

@@ -14,6 +14,7 @@
 #include <array>
 #include <fstream>
 #include <limits>
+#include <string_view>
 
 namespace Keldar::Logging {
 
@@ -352,6 +353,32 @@ bool isMissingOrEmpty(const std::filesystem::path& path)
     return error || size == 0;
 }
 
+// Whether the file is shorter than its SQLite header says: the disk lost its
+// end, as a power loss while recording can do. The header's page count only
+// counts when its copy of the change counter matches.
+bool isCutShort(const std::filesystem::path& path)
+{
+    std::array<unsigned char, 100> header{};
+    std::ifstream in(path, std::ios::binary);
+    if (!in.read(reinterpret_cast<char*>(header.data()), header.size()) ||
+        std::string_view(reinterpret_cast<const char*>(header.data()), 16) !=
+            std::string_view("SQLite format 3\0", 16) ||
+        !std::equal(header.begin() + 24, header.begin() + 28, header.begin() + 92)) {
+        return false;
+    }
+    const auto bigEndian = [&](std::size_t at, std::size_t width) {
+        std::uint64_t value = 0;
+        for (std::size_t i = 0; i < width; ++i) {
+            value = (value << 8U) | header[at + i];
+        }
+        return value;
+    };
+    const std::uint64_t pageSize = bigEndian(16, 2) == 1 ? 65536 : bigEndian(16, 2);
+    std::error_code error;
+    const auto size = std::filesystem::file_size(path, error);
+    return !error && bigEndian(28, 4) * pageSize > size;
+}
+
 // A log is only switched to the write-ahead log by a handle that creates it
 // (a recording or an export): opening an existing log leaves its bytes, its
 // journal mode and its folder exactly as they were, so logs on read-only
@@ -362,10 +389,17 @@ void openLog(LogFileImpl& impl, const std::filesystem::path& path, const Creatio
              bool mayCreate = true)
 {
     impl.filePath = path;
+    // What is left of a file cut short is read, never written.
+    impl.endIsDamaged = isCutShort(path);
+    readOnly = readOnly || impl.endIsDamaged;
     try {
         const bool creating = !readOnly && mayCreate && isMissingOrEmpty(path);
-        const auto mode = readOnly ? Database::OpenMode::ReadOnly
-                                   : (creating ? Database::OpenMode::ReadWriteCreate : Database::OpenMode::ReadWrite);
+        auto mode = creating ? Database::OpenMode::ReadWriteCreate : Database::OpenMode::ReadWrite;
+        if (impl.endIsDamaged) {
+            mode = Database::OpenMode::ReadOnlyCutShort;
+        } else if (readOnly) {
+            mode = Database::OpenMode::ReadOnly;
+        }
         impl.database = std::make_unique<SqliteDatabase>(path.string(), mode);
         SqliteDatabase& database = *impl.database;
         database.executeSimpleQuery("PRAGMA foreign_keys = on;");
@@ -569,6 +603,11 @@ std::vector<std::int32_t> SqliteLogFile::getEntryIndex(const EntryIndexFilter& f
         if (const auto id = asInteger(query.getValueFromColumn(0))) {
             index.push_back(clampToInt32(*id));
         }
+    }
+    if (impl_->endIsDamaged) {
+        // The index may outlive the entries it points to, and the pages lost
+        // are not only the last entries': keep every entry that reads whole.
+        std::erase_if(index, [this](std::int32_t id) { return !readEntry(id); });
     }
     return index;
 }
@@ -1118,6 +1157,11 @@ std::int32_t SqliteLogFile::getLogVersion() const
 bool SqliteLogFile::isNewFile() const
 {
     return impl_->isNew;
+}
+
+bool SqliteLogFile::endIsDamaged() const
+{
+    return impl_->endIsDamaged;
 }
 
 bool SqliteLogFile::setBulkWriting(bool enabled)

@@ -6,6 +6,7 @@
 #include <keldar/ondrix/ProtocolLayout.h>
 #include <keldar/ondrix/StatusSocketThread.h>
 
+#include <algorithm>
 #include <mutex>
 
 namespace Keldar::Ondrix::Utilities {
@@ -46,7 +47,18 @@ ConnectionManager::ConnectionManager(Settings settings)
         VisibleSonars snapshot;
         {
             std::lock_guard lock(d->tableMutex);
-            DeviceInfo& entry = d->table[f.serialNumber];
+            auto found = d->table.find(f.serialNumber);
+            if (found == d->table.end()) {
+                // Made-up serial numbers must not grow the table without end:
+                // the sonar heard longest ago makes room.
+                if (d->table.size() >= maxVisibleSonars) {
+                    d->table.erase(std::min_element(d->table.begin(), d->table.end(), [](const auto& a, const auto& b) {
+                        return a.second.lastSeen < b.second.lastSeen;
+                    }));
+                }
+                found = d->table.emplace(f.serialNumber, DeviceInfo{}).first;
+            }
+            DeviceInfo& entry = found->second;
             entry.lastSeen = nowNs();
             const bool connectable = f.connectionRefusal == 0;
             if (entry.serialNumber != 0) {

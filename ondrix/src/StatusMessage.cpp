@@ -1,3 +1,4 @@
+#include <keldar/ondrix/MessageType.h>
 #include <keldar/ondrix/ProtocolLayout.h>
 #include <keldar/ondrix/StatusMessage.h>
 
@@ -10,6 +11,32 @@ namespace Keldar::Ondrix::Status {
 Message::Message(std::span<const std::byte> datagram)
 {
     std::copy_n(datagram.begin(), std::min(datagram.size(), size), m_bytes.begin());
+}
+
+bool Message::isFromASonar(std::span<const std::byte> datagram)
+{
+    namespace H = ProtocolLayout::Header;
+    if (datagram.size() < H::size) {
+        return false;
+    }
+    const std::byte* p = datagram.data();
+    if (ByteIo::readU16(p + H::magic) != H::magicValue ||
+        std::uint64_t{ByteIo::readU32(p + H::payloadSize)} + H::size != datagram.size()) {
+        return false;
+    }
+    // The ids of the session's messages; a status datagram carries none of them.
+    switch (ByteIo::readU16(p + H::messageId)) {
+    case static_cast<std::uint16_t>(MessageType::SimpleFire):
+    case static_cast<std::uint16_t>(MessageType::FullFireResult):
+    case static_cast<std::uint16_t>(MessageType::SimplePingResult):
+    case static_cast<std::uint16_t>(MessageType::UserConfig):
+    case 0x80:
+        return false;
+    default:
+        break;
+    }
+    const StatusFields fields = Message(datagram).fields();
+    return fields.serialNumber != 0 && fields.ipAddress != 0;
 }
 
 bool Message::hasValidMagic() const

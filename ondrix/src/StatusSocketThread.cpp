@@ -33,6 +33,7 @@ struct StatusSocketThread::Private
     std::atomic<bool> running{false};
     std::atomic<bool> listening{false};
     std::atomic<std::uint64_t> socketErrors{0};
+    std::atomic<std::uint64_t> droppedDatagrams{0};
     WakeupEvent wakeup;
 
     void run(StatusSocketThread& owner);
@@ -115,10 +116,14 @@ void StatusSocketThread::Private::run(StatusSocketThread& owner)
                     nextOpenAttempt = Clock::now() + reopenPause;
                     break;
                 }
-                const Message message(std::span<const std::byte>(buffer.data(), received));
-                if (message.hasValidMagic()) {
-                    owner.statusReceived.emit(message);
+                // A datagram longer than the buffer arrives cut, so that its
+                // header no longer describes it and it is dropped.
+                const std::span<const std::byte> datagram(buffer.data(), received);
+                if (!Message::isFromASonar(datagram)) {
+                    ++droppedDatagrams;
+                    continue;
                 }
+                owner.statusReceived.emit(Message(datagram));
             }
         }
 
@@ -172,6 +177,11 @@ bool StatusSocketThread::isRunning() const
 std::uint64_t StatusSocketThread::socketErrorCount() const
 {
     return d->socketErrors.load();
+}
+
+std::uint64_t StatusSocketThread::droppedDatagramCount() const
+{
+    return d->droppedDatagrams.load();
 }
 
 bool StatusSocketThread::isListening() const

@@ -3,12 +3,15 @@
 #include <keldar/core/Signal.h>
 #include <keldar/ondrix/ConnectionManager.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <map>
 #include <mutex>
 #include <optional>
 #include <thread>
+#include <utility>
+#include <vector>
 
 namespace Keldar::Cli {
 
@@ -43,6 +46,7 @@ public:
             for (const auto& [serial, info] : table) {
                 m_seen[serial] = info;
             }
+            keepMostRecentlySeen();
         });
     }
     ~SeenSonars() override { disconnectAll(); }
@@ -57,6 +61,28 @@ public:
     }
 
 private:
+    // A flood of made-up serial numbers must not grow the list without end:
+    // as many as the manager lists are kept, the most recently heard.
+    void keepMostRecentlySeen()
+    {
+        const std::size_t limit = Keldar::Ondrix::Utilities::ConnectionManager::maxVisibleSonars;
+        if (m_seen.size() <= limit) {
+            return;
+        }
+        std::vector<std::pair<std::int64_t, std::uint32_t>> order; // (lastSeen, serial)
+        order.reserve(m_seen.size());
+        for (const auto& [serial, info] : m_seen) {
+            order.emplace_back(info.lastSeen, serial);
+        }
+        std::nth_element(order.begin(), order.begin() + static_cast<std::ptrdiff_t>(limit), order.end(),
+                         std::greater<>());
+        std::map<std::uint32_t, Keldar::Ondrix::DeviceInfo> kept;
+        for (std::size_t i = 0; i < limit; ++i) {
+            kept.emplace(order[i].second, std::move(m_seen[order[i].second]));
+        }
+        m_seen.swap(kept);
+    }
+
     mutable std::mutex m_mutex;
     std::map<std::uint32_t, Keldar::Ondrix::DeviceInfo> m_seen;
 };

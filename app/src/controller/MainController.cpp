@@ -101,6 +101,14 @@ struct MainController::Private
     std::int64_t rateSecond = 0;
     double rateTotal = 0.0;
 
+    // The newest table of visible sonars not yet handed on: datagrams from
+    // many sonars (or a flood of made-up ones) must not queue a copy of the
+    // whole table each on the GUI thread.
+    std::mutex visibleMutex;
+    std::optional<VisibleSonars> pendingVisible;
+    bool visibleDeliveryDue = false;
+    std::chrono::steady_clock::time_point nextVisibleDelivery;
+
     // The newest image not yet handed to the display. A slow display skips to
     // it instead of working through a queue of stale images.
     std::mutex imageMutex;
@@ -124,7 +132,7 @@ MainController::MainController(const NetworkSettings& network, QObject* parent)
     connect(this, &MainController::transmitCircuitFailure, this, &MainController::reportTransmitFailure);
 
     d->visibleSonarsConnection = d->connectionManager.visibleSonarsChanged.connect(
-        [this](const VisibleSonars& list) { emit newVisibleSonarsList(list); });
+        [this](const VisibleSonars& list) { visibleSonarsArrived(list); });
     initialiseLogSide();
 }
 
@@ -427,6 +435,42 @@ void MainController::countData(std::size_t bytes)
         d->rateTotal = 0.0;
     }
     d->rateTotal += static_cast<double>(bytes) / 1'000'000.0 * 8.0;
+}
+
+void MainController::visibleSonarsArrived(const VisibleSonars& list)
+{
+    bool notify = false;
+    {
+        std::lock_guard lock(d->visibleMutex);
+        d->pendingVisible = list;
+        notify = !d->visibleDeliveryDue;
+        d->visibleDeliveryDue = true;
+    }
+    if (notify) {
+        QMetaObject::invokeMethod(this, &MainController::showNewestVisibleSonars, Qt::QueuedConnection);
+    }
+}
+
+void MainController::showNewestVisibleSonars()
+{
+    // The first change goes out at once; changes that follow it closely wait
+    // for the interval and go out together.
+    const auto now = std::chrono::steady_clock::now();
+    if (now < d->nextVisibleDelivery) {
+        QTimer::singleShot(std::chrono::ceil<std::chrono::milliseconds>(d->nextVisibleDelivery - now), this,
+                           &MainController::showNewestVisibleSonars);
+        return;
+    }
+    std::optional<VisibleSonars> list;
+    {
+        std::lock_guard lock(d->visibleMutex);
+        list.swap(d->pendingVisible);
+        d->visibleDeliveryDue = false;
+    }
+    d->nextVisibleDelivery = now + visibleSonarsInterval;
+    if (list) {
+        emit newVisibleSonarsList(std::move(*list));
+    }
 }
 
 void MainController::imageArrived(Ondrix::OndrixImage image)

@@ -10,6 +10,7 @@
 #include <QObject>
 #include <QPointer>
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -40,6 +41,8 @@ class MainController : public QObject
 public:
     using VisibleSonars = Ondrix::Utilities::ConnectionManager::VisibleSonars;
     using NetworkSettings = Ondrix::Utilities::ConnectionManager::Settings;
+    /// The shortest time between two newVisibleSonarsList signals.
+    static constexpr std::chrono::milliseconds visibleSonarsInterval{250};
 
     /// A bookmark change done (a success toast's text) or refused (an error
     /// toast's text, saying why).
@@ -97,6 +100,8 @@ signals:
     void newAttitude(Keldar::DataProcessing::Orientation::Attitude attitude);
     void newDataRate(float megabitsPerSecond);
     void newNetworkConfig(bool dhcpEnabled, std::string ipAddress, std::string subnetMask);
+    /// The latest table of visible sonars; a burst of changes comes as one
+    /// list, no more often than every visibleSonarsInterval.
     void newVisibleSonarsList(Keldar::Ondrix::Utilities::ConnectionManager::VisibleSonars list);
 
 public slots:
@@ -209,6 +214,8 @@ private:
     void restoreSavedParameters(Ondrix::OndrixSonar& sonar);
     void saveParameters(const Ondrix::OndrixSonar& sonar);
     void countData(std::size_t bytes);
+    void visibleSonarsArrived(const VisibleSonars& list);
+    void showNewestVisibleSonars();
     void imageArrived(Ondrix::OndrixImage image);
     void showNewestImage();
     void showOfflineToast();

@@ -39,6 +39,8 @@ namespace {
 
 constexpr int standardToastMs = 2500;
 constexpr int exportToastMs = 10000;
+// Long enough to be read after the file's first frame has drawn the eye.
+constexpr int damagedEndToastMs = 8000;
 constexpr std::int32_t maximumGap = 500;
 
 using Logging::Playback::LogFilePlayer;
@@ -263,6 +265,7 @@ void MainController::playLogFile(std::unique_ptr<Logging::SqliteLogFile> log, co
         return;
     }
 
+    const bool endIsDamaged = log->endIsDamaged();
     // A log opened while live (from the menu, a drop or another process)
     // ends the live session first: the window shows one source at a time.
     leaveLiveMode();
@@ -312,6 +315,11 @@ void MainController::playLogFile(std::unique_ptr<Logging::SqliteLogFile> log, co
     emit logFrameTimesRetrieved(player.getFrameTimestamps());
     emit logPlayTimeRetrieved(player.getTotalPlayTime());
     emit newBookmarkList(player.getBookmarks());
+    if (endIsDamaged) {
+        toast(ToastType::Warning,
+              QStringLiteral("The end of the log file is damaged: it plays up to its last complete entry."),
+              damagedEndToastMs);
+    }
 }
 
 void MainController::playEntry(int32_t frame, Logging::DataEntry entry)

@@ -12,6 +12,7 @@
 #include "sonarcontrols/SonarControlToolbar.h"
 
 #include <keldar/gui/ToggleSwitch.h>
+#include <keldar/ondrix/MessageBuilding.h>
 #include <keldar/visualisation/FanDisplay.h>
 
 #include <QAbstractButton>
@@ -23,6 +24,7 @@
 #include <QTest>
 #include <QThread>
 #include <QTimer>
+#include <QUdpSocket>
 
 #include <gtest/gtest.h>
 
@@ -334,6 +336,49 @@ TEST(LiveSonar, AutoConnectOnlyToALoneConnectableSonar)
     auto lone = viewer.network.startSonar(40013, 6);
     EXPECT_TRUE(waitFor([&] { return connected(viewer); }));
     EXPECT_EQ(viewer.controller->getSonar()->getSerialNumber(), 40013U);
+}
+
+TEST(LiveSonar, ManySonarsReachTheListCoalescedAndBounded)
+{
+    ViewerSession viewer;
+    int lists = 0;
+    MainController::VisibleSonars latest;
+    QObject::connect(viewer.controller, &MainController::newVisibleSonarsList, viewer.window.get(),
+                     [&](const MainController::VisibleSonars& list) {
+                         ++lists;
+                         latest = list;
+                     });
+    QUdpSocket socket;
+    auto announce = [&](std::uint32_t serialNumber) {
+        Keldar::Ondrix::StatusFields fields;
+        fields.serialNumber = serialNumber;
+        fields.partNumber = static_cast<Keldar::Ondrix::ModelNumber>(1032);
+        fields.ipAddress = 0x0900007F; // 127.0.0.9
+        fields.subnetMask = 0x000000FF;
+        const auto bytes = Keldar::Ondrix::MessageBuilding::buildStatusDatagram(fields);
+        socket.writeDatagram(reinterpret_cast<const char*>(bytes.data()), static_cast<qint64>(bytes.size()),
+                             QHostAddress::LocalHost, viewer.network.statusPort);
+    };
+    const std::size_t limit = Keldar::Ondrix::Utilities::ConnectionManager::maxVisibleSonars;
+    const std::uint32_t first = 50000;
+    const std::uint32_t end = first + 300;
+    for (std::uint32_t serialNumber = first; serialNumber < end; ++serialNumber) {
+        announce(serialNumber);
+    }
+    // The newest are listed, and only they. A burst can overflow the socket's
+    // buffer, so the ones not listed yet are heard again.
+    EXPECT_TRUE(waitFor([&] {
+        bool complete = latest.size() == limit;
+        for (std::uint32_t serialNumber = end - limit; serialNumber < end; ++serialNumber) {
+            if (latest.count(serialNumber) == 0) {
+                announce(serialNumber);
+                complete = false;
+            }
+        }
+        return complete;
+    })) << latest.size();
+    // One list per datagram would be hundreds.
+    EXPECT_LT(lists, 40);
 }
 
 TEST(LiveSonar, ConnectWhenSeenWaitsForThatSonar)

@@ -176,6 +176,25 @@ TEST_F(Discovery, TableCanBeReadWhileTheListenerWritesIt)
     reader.join();
 }
 
+TEST_F(Discovery, TableIsBoundedAndTheSonarHeardLongestAgoGoesFirst)
+{
+    startAndWaitForTick();
+    const std::uint32_t first = 200;
+    const std::uint32_t last = first + ConnectionManager::maxVisibleSonars;
+    for (std::uint32_t serial = first; serial < last; ++serial) {
+        send(fieldsFor(serial));
+        // Paced by what was heard, so that none is lost to the socket's buffer.
+        ASSERT_TRUE(waitUntil([&] { return manager.getVisibleSonars().count(serial) == 1; }, 2000ms));
+    }
+    send(fieldsFor(first)); // the first is heard again: the second is now the oldest
+    send(fieldsFor(last));
+    ASSERT_TRUE(waitUntil([&] { return manager.getVisibleSonars().count(last) == 1; }, 2000ms));
+    const auto table = manager.getVisibleSonars();
+    EXPECT_EQ(table.size(), ConnectionManager::maxVisibleSonars);
+    EXPECT_EQ(table.count(first), 1U);
+    EXPECT_EQ(table.count(first + 1), 0U);
+}
+
 TEST(DiscoveryLifecycle, DestroyingTheManagerWhileSonarsAreVisibleStopsCleanly)
 {
     const std::uint16_t port = freeUdpPort();

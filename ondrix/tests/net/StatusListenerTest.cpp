@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 using namespace NetTest;
 using Keldar::Ondrix::StatusFields;
 using Keldar::Ondrix::Status::Message;
@@ -25,6 +27,15 @@ StatusFields sampleFields(std::uint32_t serial)
     f.waterTemperature = 9.25;
     f.pressure = 2.5;
     return f;
+}
+
+// `datagram` cut or padded to `length` bytes, its header saying so.
+std::vector<std::byte> resized(std::vector<std::byte> datagram, std::size_t length)
+{
+    datagram.resize(length, std::byte{0xEE});
+    const auto payload = static_cast<std::uint32_t>(length - 16);
+    std::memcpy(datagram.data() + 10, &payload, sizeof payload);
+    return datagram;
 }
 
 class StatusListener : public ::testing::Test
@@ -70,12 +81,9 @@ TEST_F(StatusListener, LongDatagramIsCutAndShortOneZeroFilled)
     listener.start();
     ASSERT_TRUE(waitUntil([&] { return listener.isListening(); }, 2000ms));
     DatagramSender sender(port);
-    auto longer = Keldar::Ondrix::MessageBuilding::buildStatusDatagram(sampleFields(5));
-    longer.resize(200, std::byte{0xEE});
-    sender.send(longer);
-    auto shorter = Keldar::Ondrix::MessageBuilding::buildStatusDatagram(sampleFields(6));
-    shorter.resize(100); // loses water temperature (110) and pressure (134)
-    sender.send(shorter);
+    sender.send(resized(Keldar::Ondrix::MessageBuilding::buildStatusDatagram(sampleFields(5)), 200));
+    // Loses water temperature (110) and pressure (134).
+    sender.send(resized(Keldar::Ondrix::MessageBuilding::buildStatusDatagram(sampleFields(6)), 100));
     ASSERT_TRUE(received.waitForSize(2, 2000ms));
     const auto values = received.values();
     EXPECT_EQ(values[0].fields(), sampleFields(5));
@@ -84,6 +92,41 @@ TEST_F(StatusListener, LongDatagramIsCutAndShortOneZeroFilled)
     EXPECT_DOUBLE_EQ(cut.internalTemperature, 41.5);
     EXPECT_EQ(cut.waterTemperature, 0.0);
     EXPECT_EQ(cut.pressure, 0.0);
+}
+
+TEST_F(StatusListener, DropsAndCountsDatagramsThatCannotComeFromASonar)
+{
+    listener.start();
+    ASSERT_TRUE(waitUntil([&] { return listener.isListening(); }, 2000ms));
+    DatagramSender sender(port);
+    const auto valid = Keldar::Ondrix::MessageBuilding::buildStatusDatagram(sampleFields(7));
+    auto noSerial = sampleFields(0);
+    auto noAddress = sampleFields(8);
+    noAddress.ipAddress = 0;
+    auto pingResultId = valid;
+    pingResultId[6] = std::byte{0x23};
+    auto hugePayload = valid;
+    for (const std::size_t i : {10, 11, 12, 13}) {
+        hugePayload[i] = std::byte{0xFF};
+    }
+    hugePayload[10] = std::byte{0xF0};
+    auto cutShort = valid;
+    cutShort.resize(100); // the header still claims 142 bytes
+    const std::vector<std::vector<std::byte>> garbage{Keldar::Ondrix::MessageBuilding::buildStatusDatagram(noSerial),
+                                                      Keldar::Ondrix::MessageBuilding::buildStatusDatagram(noAddress),
+                                                      pingResultId,
+                                                      hugePayload,
+                                                      cutShort,
+                                                      {valid.begin(), valid.begin() + 8}};
+    for (const auto& datagram : garbage) {
+        sender.send(datagram);
+    }
+    sender.send(valid);
+    // Datagrams are handled in order, so the valid one comes last.
+    ASSERT_TRUE(received.waitForSize(1, 2000ms));
+    EXPECT_EQ(received.values()[0].fields(), sampleFields(7));
+    EXPECT_EQ(listener.droppedDatagramCount(), garbage.size());
+    EXPECT_EQ(received.size(), 1U);
 }
 
 TEST_F(StatusListener, TicksAtItsPeriodWithoutAnyTraffic)

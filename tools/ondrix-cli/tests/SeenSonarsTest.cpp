@@ -51,6 +51,17 @@ TEST(SeenSonars, KeepsSonarsThatWentQuietAndIsSafeToDestroyWhileTheListenerEmits
         ASSERT_EQ(sonars.size(), 2U);
         EXPECT_EQ(sonars.begin()->first, 3U);
         EXPECT_EQ(sonars.at(7).ipAddress, "127.0.0.2");
+
+        // Sonars that come and go one after another are kept only as many as
+        // the manager lists, the most recently heard.
+        for (std::uint32_t serial = 1000; serial < 1100; ++serial) {
+            auto table = tableOf(serial);
+            table.at(serial).lastSeen = serial;
+            manager.visibleSonarsChanged.emit(table);
+        }
+        const auto bounded = seen.sonars();
+        ASSERT_EQ(bounded.size(), ConnectionManager::maxVisibleSonars);
+        EXPECT_EQ(bounded.begin()->first, 1100 - ConnectionManager::maxVisibleSonars);
     }
 
     // Each recorder goes while the other thread is, most likely, in the middle

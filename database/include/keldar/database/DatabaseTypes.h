@@ -12,6 +12,10 @@ enum class OpenMode : int {
     ReadOnly = 0x1,
     ReadWrite = 0x2,
     ReadWriteCreate = 0x6,
+    // Read-only, for a file shorter than its header says (its end was lost):
+    // SQLite refuses such a file unless it may take the schema as it finds
+    // it, which is harmless where nothing can be written.
+    ReadOnlyCutShort = 0x1001,
 };
 
 // Copy: SQLite copies the bytes at bind time.

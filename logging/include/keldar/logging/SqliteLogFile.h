@@ -91,6 +91,9 @@ public:
     std::int32_t getLogVersion() const;
     // True when this open created the schema.
     bool isNewFile() const;
+    // True when the file is shorter than it should be (the disk lost its end):
+    // it is opened read-only and reads up to the first entry that was lost.
+    bool endIsDamaged() const;
 
     // Groups many writes into one commit (used by bulk copies). Not for use
     // while another thread writes through the same file.

@@ -30,6 +30,9 @@ public:
     };
 
     static constexpr std::chrono::milliseconds expiry{3000};
+    /// At most this many sonars are listed; a new one beyond it replaces the
+    /// one heard longest ago.
+    static constexpr std::size_t maxVisibleSonars = 64;
 
     ConnectionManager();
     explicit ConnectionManager(Settings settings);

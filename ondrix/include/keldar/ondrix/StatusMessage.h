@@ -20,6 +20,12 @@ public:
     /// Takes the first `size` bytes of `datagram`; missing bytes stay zero.
     explicit Message(std::span<const std::byte> datagram);
 
+    /// Whether `datagram` can come from a sonar: the magic, a header that
+    /// describes this very datagram (its payload size) and no other message
+    /// of the protocol, a serial number and an address. Anything else is
+    /// another program's traffic or garbage and must not be listed as a sonar.
+    [[nodiscard]] static bool isFromASonar(std::span<const std::byte> datagram);
+
     [[nodiscard]] const std::array<std::byte, size>& bytes() const { return m_bytes; }
     [[nodiscard]] bool hasValidMagic() const;
     /// The fields the host reads, in the sonar's own units (Celsius, bar).

@@ -13,7 +13,8 @@
 namespace Keldar::Ondrix::Status {
 
 /// Listens for the sonars' UDP status datagrams on its own thread, hands every
-/// datagram with the right magic to `statusReceived` and emits `tick` about
+/// datagram that can come from a sonar (Message::isFromASonar) to
+/// `statusReceived`, counts the others, and emits `tick` about
 /// every two seconds (the clock of the discovery expiry and the device
 /// watchdogs). Both signals are emitted on the listener thread only.
 ///
@@ -42,6 +43,8 @@ public:
 
     /// How many socket errors the thread has met and recovered from.
     [[nodiscard]] std::uint64_t socketErrorCount() const;
+    /// How many datagrams were dropped as not coming from a sonar.
+    [[nodiscard]] std::uint64_t droppedDatagramCount() const;
     /// Whether the socket is currently open and bound.
     [[nodiscard]] bool isListening() const;
 

@@ -1,0 +1,151 @@
+// Damaged and odd files through the real window: every input the log file
+// fuzzers start from is opened as a user would and played to its end, or
+// refused with a message; nothing crashes or hangs, and no file is written
+// but by a conversion the user accepted.
+
+#include "support/LogTestSupport.h"
+#include "support/OlderFormatFiles.h"
+
+#include "application/LumivaneWindow.h"
+#include "controller/MainController.h"
+#include "playback/PlaybackToolbar.h"
+
+#include <keldar/gui/SvgButton.h>
+
+#include <QSignalSpy>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <vector>
+
+using namespace Keldar::OndrixLumivane;
+using namespace Keldar::OndrixLumivane::Testing;
+
+namespace {
+
+std::vector<std::filesystem::path> fuzzInputs()
+{
+    std::vector<std::filesystem::path> inputs;
+    for (const char* folder : {"logfile/corpus", "legacylog/corpus", "legacylog/regressions"}) {
+        for (const auto& entry : std::filesystem::directory_iterator(std::filesystem::path(KELDAR_FUZZ_DIR) / folder)) {
+            if (entry.is_regular_file() && entry.path().filename() != ".keep") {
+                inputs.push_back(entry.path());
+            }
+        }
+    }
+    std::sort(inputs.begin(), inputs.end());
+    return inputs;
+}
+
+std::vector<std::string> namesIn(const std::filesystem::path& folder)
+{
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+} // namespace
+
+TEST(DamagedFiles, EveryFuzzInputPlaysToItsEndOrIsRefusedAndIsLeftAsItWas)
+{
+    ViewerSession viewer;
+    const auto inputs = fuzzInputs();
+    ASSERT_GE(inputs.size(), 12U);
+    QSignalSpy stopped(viewer.controller, &MainController::playbackStopped);
+    auto* toolbar = viewer.window->getPlaybackToolbar();
+    int played = 0;
+    int refused = 0;
+    for (const auto& input : inputs) {
+        SCOPED_TRACE(input.string());
+        // Each in a folder of its own, so that anything written beside it shows.
+        QTemporaryDir folder;
+        const std::filesystem::path copy = std::filesystem::path(folder.path().toStdString()) / input.filename();
+        std::filesystem::copy_file(input, copy);
+        const FileBytes before = bytesOnDisk(copy);
+        viewer.messageBoxes.clear();
+
+        if (openThroughToolbar(viewer, copy)) {
+            const auto stops = stopped.size();
+            QTest::mouseClick(toolbar->getPlayButton(), Qt::LeftButton);
+            EXPECT_TRUE(waitFor([&] { return stopped.size() > stops && !viewer.controller->isPlayingLog(); }));
+            viewer.controller->closeLogFile();
+            ++played;
+        } else {
+            ++refused;
+            // The question about the older format is no answer by itself.
+            const bool told = std::any_of(viewer.messageBoxes.begin(), viewer.messageBoxes.end(),
+                                          [](const auto& box) { return box.first != "Legacy Log File"; }) ||
+                              !viewer.shownToasts().isEmpty();
+            EXPECT_TRUE(told);
+        }
+        EXPECT_EQ(viewer.window->getMode(), LumivaneWindow::NoSource);
+        // Only a conversion the user accepted writes: the new log takes the
+        // file's place and the original stays beside it, byte for byte.
+        const std::filesystem::path kept = copy.string() + ".old";
+        const bool converted = std::filesystem::exists(kept);
+        const bool asked = std::any_of(viewer.messageBoxes.begin(), viewer.messageBoxes.end(),
+                                       [](const auto& box) { return box.first == "Legacy Log File"; });
+        EXPECT_TRUE(asked || !converted);
+        EXPECT_EQ(bytesOnDisk(converted ? kept : copy), before);
+        std::vector<std::string> expected{copy.filename().string()};
+        if (converted) {
+            expected.push_back(kept.filename().string());
+        }
+        EXPECT_EQ(namesIn(copy.parent_path()), expected);
+    }
+    // Both ways are met, or the corpora no longer test what they should.
+    EXPECT_GT(played, 0);
+    EXPECT_GT(refused, 0);
+}
+
+TEST(DamagedFiles, ARecordingCutOffByAPowerLossOpensWithEveryCompleteEntryAndSaysSo)
+{
+    ViewerSession viewer;
+    QTemporaryDir folder;
+    const std::filesystem::path whole = folder.filePath("whole.ondrix").toStdString();
+    constexpr int entries = 120;
+    {
+        Keldar::Logging::SqliteLogFile file(whole.string(), "UTC", "test", "1", 0, 1000);
+        Keldar::Logging::DataSource source{-1, KD_LogDataSourceType_Sonar, "Ondrix test"};
+        file.addDataSource(source);
+        // Payloads that fill most of a page each, so that a cut loses whole entries.
+        for (int i = 0; i < entries; ++i) {
+            const std::vector<std::uint8_t> payload(3000, static_cast<std::uint8_t>(i));
+            ASSERT_TRUE(file.logData(Keldar::Logging::DataEntry{0, source.id, 1, payload, 1000 + 100 * i}));
+        }
+    }
+    const QString damaged = "The end of the log file is damaged: it plays up to its last complete entry.";
+    auto frames = [&] { return static_cast<int>(viewer.controller->getLogEntryIndex().size()); };
+
+    // A whole recording plays every entry and says nothing of damage.
+    ASSERT_TRUE(openThroughToolbar(viewer, whole));
+    EXPECT_EQ(frames(), entries);
+    EXPECT_FALSE(viewer.toastShown(damaged));
+    viewer.controller->closeLogFile();
+
+    // The disk lost the last quarter of the file, at a block boundary.
+    const std::filesystem::path cut = folder.filePath("cut.ondrix").toStdString();
+    std::filesystem::copy_file(whole, cut);
+    std::filesystem::resize_file(cut, std::filesystem::file_size(cut) * 3 / 4 / 4096 * 4096);
+    const FileBytes cutBytes = bytesOnDisk(cut);
+    ASSERT_TRUE(openThroughToolbar(viewer, cut));
+    EXPECT_TRUE(waitFor([&] { return viewer.toastShown(damaged); }));
+    EXPECT_GE(frames(), entries / 2);
+    EXPECT_LT(frames(), entries);
+    // Every entry listed plays.
+    QSignalSpy played(viewer.controller, &MainController::framePlayed);
+    QSignalSpy stopped(viewer.controller, &MainController::playbackStopped);
+    viewer.controller->setPlaybackSpeed(16.0F);
+    QTest::mouseClick(viewer.window->getPlaybackToolbar()->getPlayButton(), Qt::LeftButton);
+    ASSERT_TRUE(waitFor([&] { return !stopped.isEmpty(); }));
+    EXPECT_GE(played.size(), frames() - 1);
+    EXPECT_FALSE(viewer.toastShown("Playback stopped: the next entry of the log file could not be read."));
+    viewer.controller->closeLogFile();
+    EXPECT_EQ(bytesOnDisk(cut), cutBytes);
+}
