@@ -1,6 +1,7 @@
 #include "application/LumivaneApplication.h"
 
 #include "application/LumivaneWindow.h"
+#include "application/RunningViewer.h"
 #include "base/SettingsStore.h"
 #include "controller/MainController.h"
 
@@ -9,6 +10,7 @@
 #include <keldar/logging/SqliteLogFile.h>
 
 #include <QApplication>
+#include <QFile>
 #include <QFileInfo>
 #include <QIcon>
 #include <QProcess>
@@ -34,6 +36,7 @@ struct LumivaneApplication::Private
     GUI::Theming::ThemeManager* themeManager = nullptr; // a child of the QApplication
     std::unique_ptr<GUI::Tools::UpdateChecker> updateChecker;
     QString maintenanceProgram; // where the update check found it
+    std::unique_ptr<RunningViewer> runningViewer;
 };
 
 namespace {
@@ -120,6 +123,11 @@ void LumivaneApplication::start(LumivaneWindow* window, std::optional<std::uint3
         d->controller->connectWhenSeen(*connectSerial);
     }
     d->controller->startListening();
+    // Files opened from outside come here while this viewer runs.
+    d->runningViewer = std::make_unique<RunningViewer>();
+    connect(d->runningViewer.get(), &RunningViewer::fileRequested, this, &LumivaneApplication::openFromOutside,
+            Qt::QueuedConnection);
+    d->runningViewer->listen();
     connect(d->updateChecker.get(), &GUI::Tools::UpdateChecker::updateAvailable, this,
             &LumivaneApplication::showUpdateNotice, Qt::UniqueConnection);
     d->maintenanceProgram = maintenanceProgramPath();
@@ -193,6 +201,16 @@ bool LumivaneApplication::openCommandLineFile(const std::filesystem::path& path)
     QCoreApplication::processEvents();
     d->controller->openLogFile(path.native());
     return !d->controller->getLogEntryIndex().empty();
+}
+
+void LumivaneApplication::openFromOutside(const QString& path)
+{
+    if (!d->window.isNull()) {
+        d->window->setWindowState((d->window->windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
+        d->window->raise();
+        d->window->activateWindow();
+    }
+    d->controller->openLogFile(QFile::encodeName(path).toStdString());
 }
 
 LumivaneWindow* LumivaneApplication::getMainWindow() const

@@ -59,6 +59,10 @@ public:
     static std::optional<std::filesystem::path> commandLineLogFile(const std::string& argument);
     /// Opens the log the command line named; false when this viewer cannot.
     bool openCommandLineFile(const std::filesystem::path& path);
+    /// A file given from outside while the viewer runs (another process, a
+    /// drop): the window comes to the front and the file opens as one chosen
+    /// from the menu would.
+    void openFromOutside(const QString& path);
 
     [[nodiscard]] LumivaneWindow* getMainWindow() const;
     [[nodiscard]] MainController* getController() const;

@@ -23,10 +23,13 @@
 
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QMimeData>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QPixmap>
@@ -36,6 +39,7 @@
 #include <QStyle>
 #include <QStyleOption>
 #include <QTimer>
+#include <QUrl>
 #include <QVBoxLayout>
 
 namespace Keldar::OndrixLumivane {
@@ -113,6 +117,7 @@ LumivaneWindow::LumivaneWindow(QWidget* parent)
     wire();
     wireLogWidgets();
     wireSettingsAndDisplayControls();
+    setAcceptDrops(true);
 }
 
 LumivaneWindow::~LumivaneWindow()
@@ -236,6 +241,9 @@ void LumivaneWindow::wire()
     SonarControlToolbar* sonarControls = d->sonarControlToolbar;
     connect(controller, &MainController::connectedToSonar, this, &LumivaneWindow::onConnectedToSonar);
     connect(controller, &MainController::connectedToSonar, mainToolbar, &MainToolbar::sonarConnected);
+    connect(controller, &MainController::connectingToSonar, mainToolbar, &MainToolbar::connectingToSonar);
+    connect(controller, &MainController::connectionFailed, mainToolbar, &MainToolbar::connectingEnded);
+    connect(controller, &MainController::connectingAbandoned, mainToolbar, &MainToolbar::connectingEnded);
     connect(controller, &MainController::connectionFailed, this,
             [this] { newToast(ToastType::Error, QStringLiteral("Failed to connect."), StandardToastDuration); });
     connect(controller, &MainController::sonarDetails, this, &LumivaneWindow::onReceiveSonarDetails);
@@ -354,6 +362,36 @@ void LumivaneWindow::resetGui()
     d->mainDisplayArea->setCurrentIndex(homePage);
     d->overflowSidebar->hide();
     d->mode = NoSource;
+}
+
+namespace {
+// The one local file a drag carries, or empty: a log is opened one at a time.
+QString droppedFile(const QMimeData* data)
+{
+    if (data == nullptr || !data->hasUrls() || data->urls().size() != 1 || !data->urls().first().isLocalFile()) {
+        return {};
+    }
+    return data->urls().first().toLocalFile();
+}
+} // namespace
+
+void LumivaneWindow::dragEnterEvent(QDragEnterEvent* event)
+{
+    if (!droppedFile(event->mimeData()).isEmpty()) {
+        event->acceptProposedAction();
+    }
+}
+
+void LumivaneWindow::dropEvent(QDropEvent* event)
+{
+    const QString file = droppedFile(event->mimeData());
+    if (file.isEmpty()) {
+        return;
+    }
+    event->acceptProposedAction();
+    // Opened once the drop has ended: opening may ask the user a question.
+    QMetaObject::invokeMethod(
+        this, [this, file] { d->application->openFromOutside(file); }, Qt::QueuedConnection);
 }
 
 void LumivaneWindow::paintEvent(QPaintEvent* event)

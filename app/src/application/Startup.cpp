@@ -4,6 +4,7 @@
 #include "application/ExceptionCatchingApplication.h"
 #include "application/LumivaneApplication.h"
 #include "application/LumivaneWindow.h"
+#include "application/RunningViewer.h"
 #include "application/TerminationSignals.h"
 #include "base/MessageBoxes.h"
 #include "base/SettingsStore.h"
@@ -12,6 +13,7 @@
 #include <keldar/gui/Scaling.h>
 
 #include <QCommandLineParser>
+#include <QFile>
 #include <QTimer>
 
 #include <arpa/inet.h>
@@ -33,6 +35,7 @@ struct CommandLine
     Ondrix::Utilities::ConnectionManager::Settings network;
     QString screenshot;
     bool quitAfterScreenshot = false;
+    bool newWindow = false;
     // What was passed over, for stderr and a message box once the window shows.
     QStringList problems;
 };
@@ -174,7 +177,11 @@ std::optional<int> parseCommandLine(int argc, char** argv, CommandLine& result)
                                         QStringLiteral("file"));
     const QCommandLineOption quit(QStringLiteral("quit-after-screenshot"),
                                   QStringLiteral("Close the viewer once the screenshot is saved."));
-    parser.addOptions({connect, record, listenAddress, statusPort, sonarPort, screenshot, quit});
+    const QCommandLineOption newWindow(QStringLiteral("new-window"),
+                                       QStringLiteral("Open the log file in a viewer of its own, even when one "
+                                                      "is already running (by default the running viewer "
+                                                      "opens it)."));
+    parser.addOptions({connect, record, listenAddress, statusPort, sonarPort, screenshot, quit, newWindow});
 
     if (!parser.parse(withoutToolkitOptions(arguments))) {
         return fail(result, parser.errorText());
@@ -227,6 +234,7 @@ std::optional<int> parseCommandLine(int argc, char** argv, CommandLine& result)
     }
     result.screenshot = parser.value(screenshot);
     result.quitAfterScreenshot = parser.isSet(quit);
+    result.newWindow = parser.isSet(newWindow);
     return std::nullopt;
 }
 
@@ -274,6 +282,18 @@ int runViewer(int argc, char** argv)
     GUI::Helpers::Widgets::initialiseDpiScaling();
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     auto application = std::make_unique<ExceptionCatchingApplication>(argc, argv);
+    // A log file goes to the viewer already running, which comes to the front;
+    // this process then has nothing more to do. A path that cannot be read
+    // is reported below, by the viewer that starts.
+    if (commandLine.logFile && !commandLine.newWindow) {
+        try {
+            const auto path = LumivaneApplication::commandLineLogFile(*commandLine.logFile);
+            if (path && RunningViewer::handOver(QFile::decodeName(path->c_str()))) {
+                return 0;
+            }
+        } catch (const std::filesystem::filesystem_error&) {
+        }
+    }
     LumivaneApplication* lumivane = LumivaneApplication::instance();
     lumivane->setup(*application, commandLine.network);
     auto window = std::make_unique<LumivaneWindow>();

@@ -11,6 +11,7 @@
 #include <chrono>
 #include <functional>
 #include <mutex>
+#include <thread>
 #include <vector>
 
 namespace Keldar::OndrixLumivane {
@@ -81,6 +82,15 @@ struct MainController::Private
     std::function<void()> disconnectAll;
     std::optional<std::uint32_t> connectWhenSeen;
 
+    // A connection waits up to the connect wait for the sonar to answer: it
+    // is made on its own thread so that the window stays responsive, and its
+    // result is handed over here.
+    std::thread connector;
+    std::mutex connectorMutex;
+    std::unique_ptr<OndrixSonar> connected;
+    bool connecting = false;
+    bool connectAbandoned = false;
+
     QPointer<Toast> tooHotToast;
     QPointer<Toast> overheatedToast;
     QPointer<Toast> insufficientPowerToast;
@@ -130,6 +140,10 @@ MainController::~MainController()
 {
     // The listener thread must not report into a controller being taken apart.
     d->visibleSonarsConnection.disconnect();
+    if (d->connector.joinable()) {
+        d->connector.join();
+    }
+    d->connected.reset();
     if (d->disconnectAll) {
         d->disconnectAll();
     }
@@ -153,6 +167,11 @@ bool MainController::isConnected() const
     return d->sonar != nullptr;
 }
 
+bool MainController::isConnecting() const
+{
+    return d->connecting;
+}
+
 OndrixSonar* MainController::getSonar() const
 {
     return d->sonar.get();
@@ -174,7 +193,8 @@ void MainController::autoConnect(const VisibleSonars& list)
 {
     const std::size_t previousCount = d->lastVisibleCount;
     d->lastVisibleCount = list.size();
-    if (d->sonar) {
+    // Live and playback never share the window: an open log is left alone.
+    if (d->sonar || d->connecting || hasOpenLog()) {
         return;
     }
     if (d->connectWhenSeen) {
@@ -197,7 +217,7 @@ void MainController::autoConnect(const VisibleSonars& list)
     // once every sonar on the network has had time to report.
     const std::uint32_t serial = list.begin()->first;
     QTimer::singleShot(autoConnectSettling, this, [this, serial] {
-        if (d->sonar) {
+        if (d->sonar || d->connecting || hasOpenLog()) {
             return;
         }
         const VisibleSonars now = d->connectionManager.getVisibleSonars();
@@ -209,16 +229,56 @@ void MainController::autoConnect(const VisibleSonars& list)
 
 void MainController::connectToSonar(uint32_t serialNumber)
 {
+    if (d->connecting) {
+        return;
+    }
+    // The user's choice of a sonar ends the playback of a log.
+    closeLogFile();
     // A held sonar is let go properly first: its connections and saved
     // parameters must not be lost, and the window must not stay in live mode
     // for a sonar that is gone.
     if (d->sonar) {
         disconnectFromSonar();
     }
-    d->sonar = d->connectionManager.getSonar(serialNumber);
+    if (d->connector.joinable()) {
+        d->connector.join();
+    }
+    d->connecting = true;
+    d->connectAbandoned = false;
+    emit connectingToSonar(serialNumber);
+    d->connector = std::thread([this, serialNumber] {
+        auto sonar = d->connectionManager.getSonar(serialNumber);
+        {
+            std::lock_guard lock(d->connectorMutex);
+            d->connected = std::move(sonar);
+        }
+        // No payload: the destructor joins this thread and drops the result
+        // before the connection manager goes.
+        QMetaObject::invokeMethod(this, &MainController::finishConnecting, Qt::QueuedConnection);
+    });
+}
+
+void MainController::finishConnecting()
+{
+    if (d->connector.joinable()) {
+        d->connector.join();
+    }
+    {
+        std::lock_guard lock(d->connectorMutex);
+        d->sonar = std::move(d->connected);
+    }
+    d->connecting = false;
+    if (d->connectAbandoned) {
+        d->sonar.reset();
+        emit connectingAbandoned();
+        return;
+    }
     if (!d->sonar) {
         emit connectionFailed();
         return;
+    }
+    if (d->connectWhenSeen == d->sonar->getSerialNumber()) {
+        d->connectWhenSeen.reset();
     }
     OndrixSonar& sonar = *d->sonar;
     {
@@ -251,6 +311,12 @@ void MainController::connectToSonar(uint32_t serialNumber)
     sonar.beginImaging(Ondrix::PingControl::Continuous);
 
     showToast(ToastType::Success, QStringLiteral("Connected!"), standardToastMs);
+}
+
+void MainController::leaveLiveMode()
+{
+    d->connectAbandoned = d->connecting;
+    disconnectFromSonar();
 }
 
 void MainController::connectSonarSignals(OndrixSonar& sonar)

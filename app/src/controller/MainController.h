@@ -61,6 +61,8 @@ public:
     void connectWhenSeen(std::uint32_t serialNumber);
 
     [[nodiscard]] bool isConnected() const;
+    /// True from a connection request until it ends in a sonar or a failure.
+    [[nodiscard]] bool isConnecting() const;
     /// The connected sonar, or null.
     [[nodiscard]] Ondrix::OndrixSonar* getSonar() const;
     /// Images received from the sonar, and the ones handed on as newImage: the
@@ -89,6 +91,11 @@ signals:
     void autoFrequencyRestored(bool enabled);
     void disconnectedFromSonar();
     void connectionFailed();
+    /// A connection is being made (off the GUI thread); it ends in
+    /// connectedToSonar, connectionFailed or connectingAbandoned.
+    void connectingToSonar(uint32_t serialNumber);
+    /// A connection under way was given up because a log file was opened.
+    void connectingAbandoned();
     void newImage(Keldar::Ondrix::OndrixImage image);
     void newAttitude(Keldar::DataProcessing::Orientation::Attitude attitude);
     void newDataRate(float megabitsPerSecond);
@@ -197,6 +204,10 @@ private:
     static void dismissToast(Toast* toast);
 
     void autoConnect(const VisibleSonars& list);
+    void finishConnecting();
+    /// Disconnects, and forgets any connection under way: a log is opening.
+    void leaveLiveMode();
+    [[nodiscard]] bool hasOpenLog() const;
     void connectSonarSignals(Ondrix::OndrixSonar& sonar);
     void restoreSavedParameters(Ondrix::OndrixSonar& sonar);
     void saveParameters(const Ondrix::OndrixSonar& sonar);

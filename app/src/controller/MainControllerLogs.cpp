@@ -163,6 +163,11 @@ QString readOnlyReasonFor(const std::filesystem::path& file)
 
 } // namespace
 
+bool MainController::hasOpenLog() const
+{
+    return logs->player != nullptr;
+}
+
 bool MainController::isPlayingLog() const
 {
     return logs->player && logs->player->isPlaying();
@@ -262,6 +267,9 @@ void MainController::playLogFile(std::unique_ptr<Logging::SqliteLogFile> log, co
     }
 
     const bool endIsDamaged = log->endIsDamaged();
+    // A log opened while live (from the menu, a drop or another process)
+    // ends the live session first: the window shows one source at a time.
+    leaveLiveMode();
     LogSide& side = *logs;
     side.player.reset();
     side.readOnlyReason = readOnlyReason;

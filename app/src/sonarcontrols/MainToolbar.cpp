@@ -53,10 +53,8 @@ MainToolbar::MainToolbar(QWidget* parent)
     layout->addWidget(divider);
     addPopOut(sonarList);
 
-    connect(sonarList, &SonarListControls::sonarSelected, this, [this](std::uint32_t serialNumber) {
-        sonarListButton->toggle();
-        Q_EMIT connectToSonar(serialNumber);
-    });
+    // The list stays open while the connection is made: it tells how that goes.
+    connect(sonarList, &SonarListControls::sonarSelected, this, &MainToolbar::connectToSonar);
     connect(openFileButton, &QAbstractButton::clicked, this, [this] {
         if (sonarListButton->isChecked()) {
             sonarListButton->toggle();
@@ -96,13 +94,26 @@ void MainToolbar::sonarConnected()
     if (sonarListButton->isChecked()) {
         sonarListButton->setChecked(false);
     }
+    sonarList->setConnecting(false);
     sonarListButton->hide();
     openFileButton->hide();
+    closeFileButton->hide();
     disconnectButton->show();
+}
+
+void MainToolbar::connectingToSonar()
+{
+    sonarList->setConnecting(true);
+}
+
+void MainToolbar::connectingEnded()
+{
+    sonarList->setConnecting(false);
 }
 
 void MainToolbar::resetToolbar()
 {
+    sonarList->setConnecting(false);
     sonarListButton->show();
     openFileButton->show();
     disconnectButton->hide();
@@ -129,8 +140,12 @@ void MainToolbar::setLogFolder(const QString& folder)
 
 void MainToolbar::logfileOpened()
 {
+    if (sonarListButton->isChecked()) {
+        sonarListButton->setChecked(false);
+    }
     sonarListButton->hide();
     openFileButton->hide();
+    disconnectButton->hide();
     closeFileButton->show();
 }
 

@@ -46,6 +46,9 @@ Q_SIGNALS:
 
 public Q_SLOTS:
     void sonarConnected();
+    void connectingToSonar();
+    /// A connection under way ended without a sonar.
+    void connectingEnded();
     void resetToolbar();
     void logFileDialogRequested();
     void logfileOpened();

@@ -1,9 +1,13 @@
 #include "sonarcontrols/SonarListControls.h"
 
+#include "base/ViewerContext.h"
+
 #include <keldar/core/DottedQuadValue.h>
+#include <keldar/gui/ThemeManager.h>
 
 #include <QEvent>
 #include <QHash>
+#include <QLabel>
 #include <QListWidget>
 #include <QMetaType>
 #include <QVBoxLayout>
@@ -31,6 +35,9 @@ int prefixLength(const std::string& mask)
 SonarListControls::SonarListControls(GUI::Widgets::Bases::PopOutWidgetControl* button, QWidget* parent)
     : BasicPopOutWidget(button, RightOfControl, gap, parent)
     , list(new QListWidget(this))
+    // Laid over the list rather than beside it: the pop-out keeps its size and
+    // shape while it shows.
+    , connectingLabel(new QLabel(QStringLiteral("Connecting…"), this))
 {
     qRegisterMetaType<DeviceInfo>("Ondrix::OndrixSonar::DeviceInfo");
     list->setObjectName(QStringLiteral("sonarListWidget"));
@@ -40,6 +47,9 @@ SonarListControls::SonarListControls(GUI::Widgets::Bases::PopOutWidgetControl* b
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(list);
+    connectingLabel->setObjectName(QStringLiteral("connectingLabel"));
+    connectingLabel->setAlignment(Qt::AlignCenter);
+    connectingLabel->hide();
     connect(list, &QListWidget::itemClicked, this, &SonarListControls::sonarClicked);
     onNewListAvailable({});
 }
@@ -47,6 +57,28 @@ SonarListControls::SonarListControls(GUI::Widgets::Bases::PopOutWidgetControl* b
 QListWidget* SonarListControls::getListWidget() const
 {
     return list;
+}
+
+void SonarListControls::setConnecting(bool connecting)
+{
+    list->setEnabled(!connecting);
+    if (connecting) {
+        // Covers the entries in the current theme's colours.
+        if (const auto* themes = ViewerContext::instance()->getThemeManager()) {
+            connectingLabel->setStyleSheet(
+                QStringLiteral("background-color: %1; color: %2; font-size: 15px;")
+                    .arg(themes->getThemeColour(QStringLiteral("@primaryBackground")).name(),
+                         themes->getThemeColour(QStringLiteral("@primaryForeground")).name()));
+        }
+    }
+    connectingLabel->setGeometry(list->geometry());
+    connectingLabel->raise();
+    connectingLabel->setVisible(connecting);
+}
+
+bool SonarListControls::isConnecting() const
+{
+    return !connectingLabel->isHidden();
 }
 
 QString SonarListControls::devicePicture(const std::string& modelName)
@@ -142,7 +174,7 @@ void SonarListControls::dimUnavailableEntries()
 
 void SonarListControls::sonarClicked(QListWidgetItem* item)
 {
-    if (item == nullptr || !(item->flags() & Qt::ItemIsEnabled)) {
+    if (item == nullptr || !(item->flags() & Qt::ItemIsEnabled) || isConnecting()) {
         return;
     }
     Q_EMIT sonarSelected(item->data(Qt::UserRole).value<std::uint32_t>());

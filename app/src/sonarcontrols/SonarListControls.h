@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <unordered_map>
 
+class QLabel;
 class QListWidget;
 class QListWidgetItem;
 
@@ -30,6 +31,10 @@ public:
     explicit SonarListControls(GUI::Widgets::Bases::PopOutWidgetControl* button, QWidget* parent = nullptr);
 
     QListWidget* getListWidget() const;
+    /// While a connection is being made the list says so and takes no other
+    /// choice.
+    void setConnecting(bool connecting);
+    [[nodiscard]] bool isConnecting() const;
 
     // The picture of the model's variant (the letter at the end of its name).
     static QString devicePicture(const std::string& modelName);
@@ -53,6 +58,7 @@ private:
     void dimUnavailableEntries();
 
     QListWidget* list;
+    QLabel* connectingLabel;
 };
 
 } // namespace Keldar::OndrixLumivane

@@ -1,12 +1,14 @@
 // The window and the program around it: themes, logos, the command line and
 // errors that escape a slot, and the opt-in event-loop stall report.
 
+#include "support/LogTestSupport.h"
 #include "support/ViewerTestSupport.h"
 
 #include "application/EventLoopStallMonitor.h"
 #include "application/ExceptionCatchingApplication.h"
 #include "application/LumivaneApplication.h"
 #include "application/LumivaneWindow.h"
+#include "application/RunningViewer.h"
 #include "application/TerminationSignals.h"
 #include "base/MessageBoxes.h"
 #include "controller/MainController.h"
@@ -22,12 +24,16 @@
 #include <QPushButton>
 
 #include <QDir>
+#include <QDropEvent>
 #include <QFile>
 #include <QImage>
+#include <QLocalSocket>
+#include <QMimeData>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QUrl>
 
 #include <gtest/gtest.h>
 
@@ -232,7 +238,7 @@ TEST(CommandLine, HelpAndVersion)
     const auto [helpDone, helpCode, help] = run({"--help"});
     EXPECT_TRUE(helpDone);
     EXPECT_EQ(helpCode, 0);
-    EXPECT_TRUE(help.contains("--connect")) << help.toStdString();
+    EXPECT_TRUE(help.contains("--connect") && help.contains("--new-window")) << help.toStdString();
 }
 
 TEST(CommandLine, TheProgramConnectsToTheSonarItIsGiven)
@@ -382,4 +388,63 @@ TEST(CommandLine, ToolkitOptionsPassProblemsAreShownAndASignalEndsTheViewerThrou
         EXPECT_TRUE(viewer.shows("Nothing to play")) << windowNames().toStdString();
         EXPECT_TRUE(viewer.endsOnSignal());
     }
+}
+
+TEST(CommandLine, ALogGoesToTheRunningViewerUnlessANewWindowIsAskedAndOneDroppedOpens)
+{
+    ViewerSession viewer;
+    auto sonar = connectViewer(viewer, 40081, viewer.settings.path().toStdString());
+    const std::filesystem::path recording = recordEntries(viewer, 20);
+    ASSERT_FALSE(recording.empty());
+    const QString path = QString::fromStdString(recording.string());
+    auto environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("XDG_CONFIG_HOME", viewer.settings.path()); // the running viewer's settings store
+
+    // While live, as from the menu: the log ends the live session.
+    QProcess second;
+    second.setProcessEnvironment(environment);
+    second.start(LUMIVANE_EXECUTABLE, {path});
+    ASSERT_TRUE(waitFor([&] { return second.state() == QProcess::NotRunning; }, std::chrono::seconds(60)));
+    EXPECT_EQ(second.exitCode(), 0) << second.readAllStandardError().toStdString();
+    EXPECT_TRUE(waitFor([&] {
+        return viewer.window->getMode() == LumivaneWindow::LogPlayback && viewer.window->windowTitle() == path;
+    }));
+    EXPECT_FALSE(viewer.controller->isConnected());
+    viewer.controller->closeLogFile();
+
+    // A viewer of its own, which titles its window with the file.
+    QProcess own;
+    own.setProcessEnvironment(environment);
+    own.start(LUMIVANE_EXECUTABLE, {"--new-window", path});
+    EXPECT_TRUE(waitFor(
+        [&] {
+            QProcess windows;
+            windows.start("xwininfo", {"-root", "-tree"});
+            return windows.waitForFinished(10000) &&
+                   QString::fromLocal8Bit(windows.readAllStandardOutput()).contains(path);
+        },
+        std::chrono::seconds(60)));
+    EXPECT_EQ(own.state(), QProcess::Running);
+    EXPECT_EQ(viewer.window->getMode(), LumivaneWindow::NoSource);
+    own.terminate();
+    EXPECT_TRUE(own.waitForFinished(30000));
+
+    // A request that is no path, however long, is dropped unanswered.
+    QLocalSocket flood;
+    flood.connectToServer(RunningViewer::serverName());
+    ASSERT_TRUE(flood.waitForConnected(5000));
+    flood.write(QByteArray(64 * 1024, 'x'));
+    EXPECT_TRUE(waitFor([&] { return flood.state() == QLocalSocket::UnconnectedState; }));
+    EXPECT_TRUE(flood.readAll().isEmpty());
+    EXPECT_EQ(viewer.window->getMode(), LumivaneWindow::NoSource);
+
+    // Dropped on the window.
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(path)});
+    QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(viewer.window.get(), &enter);
+    EXPECT_TRUE(enter.isAccepted());
+    QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(viewer.window.get(), &drop);
+    EXPECT_TRUE(waitFor([&] { return viewer.window->getMode() == LumivaneWindow::LogPlayback; }));
 }

@@ -1,6 +1,7 @@
 // The live half of the viewer end to end: the real window and controller
 // against simulated sonars on loopback.
 
+#include "support/LogTestSupport.h"
 #include "support/ViewerTestSupport.h"
 
 #include "application/LumivaneApplication.h"
@@ -22,6 +23,7 @@
 #include <QStackedWidget>
 #include <QTest>
 #include <QThread>
+#include <QTimer>
 #include <QUdpSocket>
 
 #include <gtest/gtest.h>
@@ -38,6 +40,30 @@ constexpr std::uint32_t serial = 40001;
 bool connected(const ViewerSession& viewer)
 {
     return viewer.controller->isConnected() && viewer.window->getMode() == LumivaneWindow::LiveSonar;
+}
+
+// Opens the sonar list and clicks the entry of `serialNumber` once it can be
+// chosen; false when it never can.
+bool clickInSonarList(ViewerSession& viewer, std::uint32_t serialNumber)
+{
+    auto* listButton = viewer.window->findChild<QAbstractButton*>("sonarListButton");
+    auto* list = viewer.window->findChild<QListWidget*>("sonarListWidget");
+    if (listButton == nullptr || list == nullptr) {
+        return false;
+    }
+    if (!listButton->isChecked()) {
+        listButton->click();
+    }
+    QListWidgetItem* entry = nullptr;
+    if (!waitFor([&] {
+            entry = list->count() > 0 ? list->item(0) : nullptr;
+            return entry != nullptr && list->isVisible() && (entry->flags() & Qt::ItemIsEnabled) &&
+                   entry->data(Qt::UserRole).value<std::uint32_t>() == serialNumber;
+        })) {
+        return false;
+    }
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(entry).center());
+    return true;
 }
 
 bool connectTo(ViewerSession& viewer, std::uint32_t serialNumber)
@@ -399,4 +425,75 @@ TEST(LiveSonar, ASlowDisplayIsHandedOnlyTheNewestImage)
     QCoreApplication::processEvents();
     EXPECT_LE(handedOn, 2);
     EXPECT_GE(handedOn, 1);
+}
+
+TEST(LiveSonar, ASonarThatDoesNotAnswerFailsWhileTheWindowKeepsWorking)
+{
+    ViewerSession viewer;
+    auto config = viewer.network.sonarConfig(40061, 3);
+    config.tcpPort = 0; // listed as connectable, but no session where the viewer looks
+    Keldar::Sim::SimulatedSonar silent(config);
+    silent.start();
+
+    // The GUI thread's events while the connection is pending.
+    int ticksWhileConnecting = 0;
+    QTimer ticker;
+    ticker.setInterval(20);
+    QObject::connect(&ticker, &QTimer::timeout, [&] {
+        if (viewer.controller->isConnecting()) {
+            ++ticksWhileConnecting;
+        }
+    });
+    ticker.start();
+    ASSERT_TRUE(clickInSonarList(viewer, 40061));
+    auto* connecting = viewer.window->findChild<QLabel*>("connectingLabel");
+    ASSERT_NE(connecting, nullptr);
+    EXPECT_TRUE(connecting->isVisible());
+    EXPECT_EQ(connecting->text(), QString::fromUtf8("Connecting…"));
+
+    EXPECT_TRUE(waitFor([&] { return viewer.toastShown("Failed to connect."); }));
+    EXPECT_GE(ticksWhileConnecting, 5);
+    EXPECT_FALSE(viewer.controller->isConnecting());
+    EXPECT_FALSE(connecting->isVisible());
+    EXPECT_EQ(viewer.window->getMode(), LumivaneWindow::NoSource);
+}
+
+TEST(LiveSonar, AnOpenLogIsNeverTakenOverButTheUsersChoiceOfASonarClosesIt)
+{
+    ViewerSession viewer;
+    std::filesystem::path recording;
+    {
+        auto recorder = connectViewer(viewer, 40070, viewer.settings.path().toStdString());
+        recording = recordEntries(viewer, 20);
+        viewer.controller->disconnectFromSonar();
+    }
+    ASSERT_FALSE(recording.empty());
+    auto* list = viewer.window->findChild<QListWidget*>("sonarListWidget");
+    ASSERT_NE(list, nullptr);
+    ASSERT_TRUE(waitFor([&] { return list->count() == 1 && list->item(0)->text() == "No sonars detected"; }));
+
+    viewer.setGeneralSetting("autoConnect", true);
+    ASSERT_TRUE(openThroughToolbar(viewer, recording));
+    // A lone sonar heard while the log is open, and asked for by serial number
+    // too, is left alone well past the auto-connect's settling time.
+    auto lone = viewer.network.startSonar(40071, 4);
+    viewer.controller->connectWhenSeen(40071);
+    EXPECT_TRUE(waitFor([&] { return lone->counters().statusDatagramsSent > 30; }));
+    EXPECT_EQ(lone->counters().connectionsAccepted, 0U);
+    EXPECT_EQ(viewer.window->getMode(), LumivaneWindow::LogPlayback);
+    auto* closeFile = viewer.window->findChild<QWidget*>("closeFileButton");
+    auto* disconnect = viewer.window->findChild<QWidget*>("disconnectButton");
+    auto* playback = viewer.window->findChild<QWidget*>("playbackToolbar");
+    auto* sonarControls = viewer.window->findChild<QWidget*>("sonarControlToolbar");
+    ASSERT_TRUE(closeFile && disconnect && playback && sonarControls);
+    EXPECT_TRUE(closeFile->isVisible() && playback->isVisible());
+    EXPECT_FALSE(disconnect->isVisible() || sonarControls->isVisible());
+
+    // The user's own choice ends the playback first.
+    viewer.setGeneralSetting("autoConnect", false);
+    ASSERT_TRUE(clickInSonarList(viewer, 40071));
+    ASSERT_TRUE(waitFor([&] { return connected(viewer); }));
+    EXPECT_TRUE(viewer.controller->getLogEntryIndex().empty());
+    EXPECT_TRUE(disconnect->isVisible() && sonarControls->isVisible());
+    EXPECT_FALSE(closeFile->isVisible() || playback->isVisible());
 }

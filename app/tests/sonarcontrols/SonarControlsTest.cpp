@@ -534,7 +534,8 @@ TEST(SonarList, ShowsEachSonarWithItsLinesAndPicture)
     ASSERT_EQ(widget->count(), 4);
     EXPECT_EQ(widget->item(0)->icon().cacheKey(), firstIcon);
 
-    // Only an available sonar connects, and picking it closes the list.
+    // Only an available sonar connects; the list stays open, taking no other
+    // choice, until the connection is made.
     std::vector<std::uint32_t> connected;
     QObject::connect(toolbar, &MainToolbar::connectToSonar, [&](std::uint32_t s) { connected.push_back(s); });
     auto* listButton = toolbar->findChild<QAbstractButton*>(QStringLiteral("sonarListButton"));
@@ -544,6 +545,11 @@ TEST(SonarList, ShowsEachSonarWithItsLinesAndPicture)
     EXPECT_TRUE(connected.empty());
     QTest::mouseClick(widget->viewport(), Qt::LeftButton, {}, widget->visualItemRect(widget->item(2)).center());
     EXPECT_EQ(connected, (std::vector<std::uint32_t>{40003}));
+    EXPECT_TRUE(listButton->isChecked());
+    toolbar->connectingToSonar();
+    QTest::mouseClick(widget->viewport(), Qt::LeftButton, {}, widget->visualItemRect(widget->item(0)).center());
+    EXPECT_EQ(connected.size(), 1U);
+    toolbar->sonarConnected();
     EXPECT_FALSE(listButton->isChecked());
 }
 
