@@ -51,6 +51,8 @@ struct MainController::LogSide
     bool loop = false;
     // Why the open log's bookmarks cannot be changed; empty when they can.
     QString readOnlyReason;
+    // The log being opened had a journal beside it: it was cut off mid-write.
+    bool openedMidWrite = false;
     // A conversion or export is under way; no other may start.
     bool working = false;
 

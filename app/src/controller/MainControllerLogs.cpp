@@ -29,6 +29,7 @@
 #include <QStringList>
 
 #include <algorithm>
+#include <utility>
 #include <variant>
 
 #include <unistd.h>
@@ -121,6 +122,20 @@ void announceFile(GUI::Widgets::Notifications::ToastType type, const QString& te
     }
 }
 
+// A journal left beside a log: whatever wrote it stopped before closing it
+// (a crash or a power loss), and the open recovers what it had committed.
+bool hasJournalBeside(const std::filesystem::path& log)
+{
+    for (const char* suffix : {"-wal", "-journal"}) {
+        std::error_code error;
+        const auto size = std::filesystem::file_size(std::filesystem::path(log.string() + suffix), error);
+        if (!error && size > 0) {
+            return true;
+        }
+    }
+    return false;
+}
+
 QString savedAs(const std::string& file)
 {
     return QStringLiteral(" Saved as ") + QString::fromStdString(file);
@@ -190,6 +205,8 @@ void MainController::openLogFile(std::string file)
     }
     std::unique_ptr<Logging::SqliteLogFile> log;
     const QString readOnlyReason = readOnlyReasonFor(std::filesystem::path(file));
+    // Looked at before the open, which may take the journal into the file.
+    logs->openedMidWrite = hasJournalBeside(std::filesystem::path(file));
     bool converted = false;
     // Absolute, so that stills go beside the log whatever the current folder.
     std::error_code absoluteError;
@@ -267,6 +284,7 @@ void MainController::playLogFile(std::unique_ptr<Logging::SqliteLogFile> log, co
     }
 
     const bool endIsDamaged = log->endIsDamaged();
+    const bool openedMidWrite = std::exchange(logs->openedMidWrite, false);
     // A log opened while live (from the menu, a drop or another process)
     // ends the live session first: the window shows one source at a time.
     leaveLiveMode();
@@ -319,6 +337,11 @@ void MainController::playLogFile(std::unique_ptr<Logging::SqliteLogFile> log, co
     if (endIsDamaged) {
         toast(ToastType::Warning,
               QStringLiteral("The end of the log file is damaged: it plays up to its last complete entry."),
+              damagedEndToastMs);
+    } else if (openedMidWrite) {
+        toast(ToastType::Warning,
+              QStringLiteral("The recording was cut off while it was being written: it plays up to its last "
+                             "complete entry."),
               damagedEndToastMs);
     }
 }

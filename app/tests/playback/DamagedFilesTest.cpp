@@ -148,4 +148,30 @@ TEST(DamagedFiles, ARecordingCutOffByAPowerLossOpensWithEveryCompleteEntryAndSay
     EXPECT_FALSE(viewer.toastShown("Playback stopped: the next entry of the log file could not be read."));
     viewer.controller->closeLogFile();
     EXPECT_EQ(bytesOnDisk(cut), cutBytes);
+
+    // Power lost while the recorder still had the file open: the file and
+    // its journal as they stood. Every committed entry plays, and the viewer
+    // says the recording was cut off.
+    const std::filesystem::path midWrite = folder.filePath("midwrite.ondrix").toStdString();
+    {
+        Keldar::Logging::SqliteLogFile file(folder.filePath("open.ondrix").toStdString(), "UTC", "test", "1", 0, 1000);
+        Keldar::Logging::DataSource source{-1, KD_LogDataSourceType_Sonar, "Ondrix test"};
+        file.addDataSource(source);
+        for (int i = 0; i < 50; ++i) {
+            const std::vector<std::uint8_t> payload(3000, static_cast<std::uint8_t>(i));
+            ASSERT_TRUE(file.logData(Keldar::Logging::DataEntry{0, source.id, 1, payload, 1000 + 100 * i}));
+        }
+        // The journal first: pages copied into the file meanwhile are in it too.
+        const std::string open = folder.filePath("open.ondrix").toStdString();
+        std::filesystem::copy_file(open + "-wal", midWrite.string() + "-wal");
+        std::filesystem::copy_file(open, midWrite);
+    }
+    ASSERT_GT(std::filesystem::file_size(midWrite.string() + "-wal"), 0U);
+    ASSERT_TRUE(openThroughToolbar(viewer, midWrite));
+    EXPECT_TRUE(waitFor([&] {
+        return viewer.toastShown(
+            "The recording was cut off while it was being written: it plays up to its last complete entry.");
+    }));
+    EXPECT_EQ(frames(), 50);
+    viewer.controller->closeLogFile();
 }
