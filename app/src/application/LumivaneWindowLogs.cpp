@@ -11,6 +11,7 @@
 #include "playback/PlaybackToolbar.h"
 #include "sonarcontrols/MainToolbar.h"
 
+#include <keldar/gui/SvgButton.h>
 #include <keldar/visualisation/FanDisplay.h>
 
 #include <QLayout>
@@ -149,19 +150,39 @@ void LumivaneWindow::wireLogWidgets()
                 newToast(ToastType::Info, text, bookmarkToastMs);
             });
     // While the export panel is open it shows the frames the user picks
-    // instead of the main display.
-    connect(playback, &PlaybackToolbar::exportModalOpened, this, [playback, controller, fan] {
-        Q_EMIT playback->displaySettingsReceived(fan->getCurrentDisplaySettings());
-        QObject::disconnect(controller, &MainController::newImage, fan, &FanDisplay::newImageReceived);
-        QObject::connect(controller, &MainController::newImage, playback, &PlaybackToolbar::newImageReceived,
-                         Qt::UniqueConnection);
-        controller->readLogEntry(0);
-    });
-    connect(playback, &PlaybackToolbar::exportModalClosed, this, [playback, controller, fan] {
-        QObject::disconnect(controller, &MainController::newImage, playback, &PlaybackToolbar::newImageReceived);
-        QObject::connect(controller, &MainController::newImage, fan, &FanDisplay::newImageReceived,
-                         Qt::UniqueConnection);
-    });
+    // instead of the main display. It is modal: the sidebars wait, and
+    // closing it (exported, cancelled or failed) brings back the frame that
+    // was on screen when it opened, from which Play goes on.
+    auto frameBeforeExport = std::make_shared<std::int32_t>(0);
+    auto setSidebarsEnabled = [this](bool enabled) {
+        for (const char* name : {"sidebar", "overflowSidebar"}) {
+            if (auto* sidebar = findChild<QWidget*>(QString::fromLatin1(name))) {
+                sidebar->setEnabled(enabled);
+            }
+        }
+    };
+    connect(playback, &PlaybackToolbar::exportModalOpened, this,
+            [playback, controller, fan, frameBeforeExport, setSidebarsEnabled] {
+                if (playback->getPauseButton()->isVisible()) {
+                    playback->getPauseButton()->click();
+                }
+                *frameBeforeExport = controller->getShownFrame();
+                setSidebarsEnabled(false);
+                Q_EMIT playback->displaySettingsReceived(fan->getCurrentDisplaySettings());
+                QObject::disconnect(controller, &MainController::newImage, fan, &FanDisplay::newImageReceived);
+                QObject::connect(controller, &MainController::newImage, playback, &PlaybackToolbar::newImageReceived,
+                                 Qt::UniqueConnection);
+                controller->readLogEntry(0);
+            });
+    connect(playback, &PlaybackToolbar::exportModalClosed, this,
+            [playback, controller, fan, frameBeforeExport, setSidebarsEnabled] {
+                QObject::disconnect(controller, &MainController::newImage, playback,
+                                    &PlaybackToolbar::newImageReceived);
+                QObject::connect(controller, &MainController::newImage, fan, &FanDisplay::newImageReceived,
+                                 Qt::UniqueConnection);
+                setSidebarsEnabled(true);
+                controller->readLogEntry(*frameBeforeExport);
+            });
 
     connect(this, &LumivaneWindow::windowResized, this, [this] {
         if (recordingTimeDisplay->isVisible()) {

@@ -179,6 +179,8 @@ public:
     /// The open log's speed multiplier, or 0 without a log.
     [[nodiscard]] float getLogPlaybackSpeed() const;
     /// The entry ids of the open log's frames, in frame order (empty without a log).
+    /// The playback frame last shown on screen.
+    [[nodiscard]] std::int32_t getShownFrame() const;
     [[nodiscard]] std::vector<int32_t> getLogEntryIndex() const;
 
 private:

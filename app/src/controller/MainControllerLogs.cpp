@@ -383,6 +383,11 @@ void MainController::playEntry(int32_t frame, Logging::DataEntry entry)
     emit currentLogTime(entry.timestamp);
 }
 
+std::int32_t MainController::getShownFrame() const
+{
+    return logs->shownFrame.load();
+}
+
 void MainController::readLogEntry(int index)
 {
     if (logs->player && !logs->exportingVideo) {

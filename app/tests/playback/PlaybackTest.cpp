@@ -869,15 +869,23 @@ TEST(Playback, TheExportPanelsVideoButtonWritesAVideoBesideTheRecording)
 {
     ViewerSession viewer;
     OpenRecording log(viewer);
-    click(log.toolbar->getExportButton());
+    log.scrub->getSlider()->setValue(20);
+    ASSERT_TRUE(log.shows(20));
+    // The panel is modal: the sidebar waits, and closing it brings frame 20 back.
     ExportModal* panel = log.toolbar->getExportModal();
+    click(log.toolbar->getExportButton());
+    ASSERT_TRUE(waitFor([&] { return panel->isVisible(); }));
+    EXPECT_FALSE(log.toolbar->getPlayButton()->isEnabled());
+    click(panel->findChild<QPushButton*>("cancelButton"));
+    EXPECT_TRUE(log.toolbar->getPlayButton()->isEnabled());
+    EXPECT_TRUE(waitFor([&] { return viewer.controller->getShownFrame() == 20; }));
+    click(log.toolbar->getExportButton());
+    ASSERT_TRUE(waitFor([&] { return panel->isVisible(); }));
     QToolButton* video = panel->getExportButton();
     EXPECT_EQ(video->text(), "Video");
     ASSERT_NE(video->menu(), nullptr);
     EXPECT_TRUE(video->menu()->actions().contains(panel->getLogFileAction()));
     panel->getRangeSlider()->setSpan(3, 12);
-    log.scrub->getSlider()->setValue(20);
-    ASSERT_TRUE(log.shows(20));
     click(video);
     EXPECT_FALSE(panel->isVisible());
     VideoExportOptionsDialog* options = panel->getVideoOptionsDialog();
