@@ -446,8 +446,11 @@ MainController::BookmarkOutcome bookmarkOutcome(bool done, const QString& succes
 MainController::BookmarkOutcome MainController::addPlaybackBookmark(int32_t entryId, const std::string& title,
                                                                     const std::string& comments)
 {
-    LogFilePlayer& player = *logs->player;
     const QString failure = QStringLiteral("The bookmark was not added: ");
+    if (!logs->player) {
+        return {false, failure + QStringLiteral("no log file is open.")};
+    }
+    LogFilePlayer& player = *logs->player;
     if (!logs->readOnlyReason.isEmpty()) {
         return {false, failure + logs->readOnlyReason};
     }
