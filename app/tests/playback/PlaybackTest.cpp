@@ -142,6 +142,19 @@ private:
     __user_cap_data_struct saved[2]{};
 };
 
+// Clicks an arrow of a time field `times` times.
+void step(QTimeEdit* field, QStyle::SubControl arrow, int times)
+{
+    QStyleOptionSpinBox option;
+    option.initFrom(field);
+    option.subControls = QStyle::SC_All;
+    option.frame = true;
+    const QPoint at = field->style()->subControlRect(QStyle::CC_SpinBox, &option, arrow, field).center();
+    for (int count = 0; count < times; ++count) {
+        QTest::mouseClick(field, Qt::LeftButton, {}, at);
+    }
+}
+
 } // namespace
 
 TEST(Playback, ARecordingOpensAndPlaysPausesScrubsAndLoops)
@@ -328,16 +341,6 @@ TEST(Playback, TimesBookmarksAndKeysFollowTheFramesOwnTimestamps)
     range->setUpperValue(150);
     EXPECT_EQ(panel->getFromTime()->time(), QTime(0, 0, 23, 400));
     EXPECT_EQ(panel->getToTime()->time(), QTime(0, 0, 28, 400));
-    auto step = [](QTimeEdit* field, QStyle::SubControl arrow, int times) {
-        QStyleOptionSpinBox option;
-        option.initFrom(field);
-        option.subControls = QStyle::SC_All;
-        option.frame = true;
-        const QPoint at = field->style()->subControlRect(QStyle::CC_SpinBox, &option, arrow, field).center();
-        for (int count = 0; count < times; ++count) {
-            QTest::mouseClick(field, Qt::LeftButton, {}, at);
-        }
-    };
     step(panel->getFromTime(), QStyle::SC_SpinBoxDown, 1);
     EXPECT_EQ(range->getLowerValue(), 99) << "a second back lies in the dropout: the frame before it";
     step(panel->getFromTime(), QStyle::SC_SpinBoxDown, 2);
@@ -452,14 +455,6 @@ TEST(Playback, TheExportPanelExportsTheSpanItShows)
         }
         return ::testing::AssertionSuccess();
     };
-    auto arrow = [](QTimeEdit* field, QStyle::SubControl which) {
-        QStyleOptionSpinBox option;
-        option.initFrom(field);
-        option.subControls = QStyle::SC_All;
-        option.frame = true;
-        const QPoint at = field->style()->subControlRect(QStyle::CC_SpinBox, &option, which, field).center();
-        QTest::mouseClick(field, Qt::LeftButton, {}, at);
-    };
 
     std::mt19937 random(25);
     auto pick = [&](int low, int high) { return std::uniform_int_distribution<int>(low, high)(random); };
@@ -500,7 +495,7 @@ TEST(Playback, TheExportPanelExportsTheSpanItShows)
                 break;
             default: // the field's arrows, seconds or milliseconds
                 field->setCurrentSection(pick(0, 1) == 0 ? QDateTimeEdit::SecondSection : QDateTimeEdit::MSecSection);
-                arrow(field, pick(0, 1) == 0 ? QStyle::SC_SpinBoxUp : QStyle::SC_SpinBoxDown);
+                step(field, pick(0, 1) == 0 ? QStyle::SC_SpinBoxUp : QStyle::SC_SpinBoxDown, 1);
                 break;
             }
             ASSERT_TRUE(agrees()) << "round " << round << ", move " << move;
