@@ -528,10 +528,13 @@ void LumivaneWindow::wireSettingsAndDisplayControls()
     FanDisplay* fan = d->fanDisplay;
 
     connect(settings, &SettingsControls::newBandwidthLimitRequested, controller, &MainController::setBandwidthLimit);
-    connect(controller, &MainController::initialSonarParameters, settings,
-            [settings](const Ondrix::OperationParameters& parameters) {
-                settings->showSonarEnvironment(parameters.speedOfSound, parameters.salinity, parameters.bandwidth);
-            });
+    // A sonar's own water and bandwidth, shown and changed apart from the defaults.
+    connect(controller, &MainController::sonarSetupChanged, settings, &SettingsControls::showSonarSetup);
+    connect(controller, &MainController::disconnectedFromSonar, settings, &SettingsControls::sonarDisconnected);
+    connect(settings, &SettingsControls::sonarEnvironmentRequested, controller, &MainController::setSonarEnvironment);
+    connect(settings, &SettingsControls::sonarBandwidthRequested, controller, &MainController::setSonarBandwidth);
+    connect(settings, &SettingsControls::useDefaultsForSonarRequested, controller,
+            &MainController::useDefaultsForSonar);
     connect(settings, &SettingsControls::newSonarEnvironmentRequested, controller,
             &MainController::setEnvironmentParams);
     connect(settings, &SettingsControls::distanceUnitChangeRequested, application,
@@ -639,12 +642,7 @@ void LumivaneWindow::wireSettingsAndDisplayControls()
     connect(controller, &MainController::disconnectedFromSonar, silence, &QTimer::stop);
     // Depth is worked out for the water the sonar is set for.
     EnvironmentalConditionsDisplay* environment = displayControls->getAdditionalDisplays()->getEnvironmentDisplay();
-    connect(settings, &SettingsControls::newSonarEnvironmentRequested, environment,
-            [environment](double, double salinity) { environment->setSalinity(salinity); });
-    connect(controller, &MainController::initialSonarParameters, environment,
-            [environment](const Ondrix::OperationParameters& parameters) {
-                environment->setSalinity(parameters.salinity);
-            });
+    connect(settings, &SettingsControls::salinityInUse, environment, &EnvironmentalConditionsDisplay::setSalinity);
     connect(fan, &FanDisplay::newMousePosition, displayControls, &DisplayControlToolbar::newMousePosition);
     connect(this, &LumivaneWindow::windowResized, displayControls->getAdditionalDisplays(),
             &AdditionalDisplays::handleWindowResize);

@@ -3,6 +3,7 @@
 #include "base/MessageBoxes.h"
 #include "base/SettingsStore.h"
 #include "base/ViewerContext.h"
+#include "settings/SonarSetup.h"
 #include <keldar/gui/MainWindow.h>
 
 #include <QMetaObject>
@@ -79,6 +80,9 @@ struct MainController::Private
     double speedOfSound = 0.0;
     double salinity = 0.0;
     bool autoFrequency = false;
+    // The connected sonar's own water and bandwidth; what it lacks comes from
+    // the defaults above.
+    Settings::OwnChoices own;
     std::function<void()> disconnectAll;
     std::optional<std::uint32_t> connectWhenSeen;
 
@@ -357,6 +361,16 @@ void MainController::restoreSavedParameters(OndrixSonar& sonar)
 {
     const auto settings = openSettingsStore();
     settings->beginGroup(savedSonarGroup(sonar.getSerialNumber()));
+    // Water and bandwidth are the sonar's own only when remembered for it;
+    // otherwise it keeps the defaults for new sonars, sent before this.
+    d->own = Settings::readOwnChoices(*settings);
+    if (d->own.bandwidth) {
+        sonar.setBandwidth(*d->own.bandwidth);
+    }
+    if (d->own.water) {
+        sonar.setEnvironment(d->own.water->speedOfSound, d->own.water->salinity);
+    }
+    announceSonarSetup();
     if (!settings->contains(QStringLiteral("range"))) {
         return;
     }
@@ -375,11 +389,9 @@ void MainController::restoreSavedParameters(OndrixSonar& sonar)
     if (pingRate <= static_cast<unsigned>(Ondrix::PingRate::Rate2Hz)) {
         sonar.setPingRate(static_cast<Ondrix::PingRate>(pingRate));
     }
-    sonar.setBandwidth(static_cast<std::uint8_t>(number("bandwidth").toUInt()));
     sonar.setGainAssist(number("gainAssist").toBool());
     sonar.setGainBoost(number("gainBoost").toBool());
     sonar.setFullBeams(number("fullBeams").toBool());
-    sonar.setEnvironment(number("speedOfSound").toDouble(), number("salinity").toDouble());
     sonar.setGamma(static_cast<std::uint8_t>(number("gamma").toUInt() & 0xFFU));
     d->autoFrequency = number("autoFrequency").toBool();
 }
@@ -392,15 +404,57 @@ void MainController::saveParameters(const OndrixSonar& sonar)
     settings->setValue(QStringLiteral("gain"), sonar.getGain());
     settings->setValue(QStringLiteral("frequency"), static_cast<unsigned>(sonar.getFrequency()));
     settings->setValue(QStringLiteral("pingRate"), static_cast<unsigned>(sonar.getPingRate()));
-    settings->setValue(QStringLiteral("bandwidth"), static_cast<unsigned>(sonar.getBandwidth()));
     settings->setValue(QStringLiteral("gainAssist"), sonar.gainAssistIsEnabled());
     settings->setValue(QStringLiteral("gainBoost"), sonar.gainBoostIsEnabled());
     settings->setValue(QStringLiteral("fullBeams"), sonar.fullBeamsIsEnabled());
-    settings->setValue(QStringLiteral("speedOfSound"), sonar.getSpeedOfSound());
-    settings->setValue(QStringLiteral("salinity"), sonar.getSalinity());
     settings->setValue(QStringLiteral("gamma"), static_cast<unsigned>(sonar.getGamma()));
     settings->setValue(QStringLiteral("autoFrequency"), d->autoFrequency);
+    // Only what is the sonar's own: the defaults stay the defaults' to change.
+    Settings::writeOwnChoices(*settings, d->own);
     settings->sync();
+}
+
+void MainController::announceSonarSetup()
+{
+    if (d->sonar) {
+        emit sonarSetupChanged(Settings::setupOf(d->sonar->getSerialNumber(), d->own,
+                                                 Settings::Water{d->speedOfSound, d->salinity}, d->bandwidthLimit));
+    }
+}
+
+void MainController::setSonarBandwidth(uint8_t limit)
+{
+    if (d->sonar) {
+        d->own.bandwidth = limit;
+        d->sonar->setBandwidth(limit);
+        announceSonarSetup();
+    }
+}
+
+void MainController::setSonarEnvironment(double speedOfSound, double salinity)
+{
+    if (d->sonar) {
+        d->own.water = Settings::Water{speedOfSound, salinity};
+        d->sonar->setEnvironment(speedOfSound, salinity);
+        announceSonarSetup();
+    }
+}
+
+void MainController::useDefaultsForSonar()
+{
+    if (!d->sonar) {
+        return;
+    }
+    d->own = {};
+    d->sonar->setBandwidth(d->bandwidthLimit);
+    d->sonar->setEnvironment(d->speedOfSound, d->salinity);
+    // Forgotten at once, not at the disconnection: with "Save Sonar
+    // Parameters" off the old values would come back at the next connection.
+    const auto settings = openSettingsStore();
+    settings->beginGroup(savedSonarGroup(d->sonar->getSerialNumber()));
+    Settings::writeOwnChoices(*settings, d->own);
+    settings->sync();
+    announceSonarSetup();
 }
 
 void MainController::disconnectFromSonar()
@@ -669,8 +723,10 @@ void MainController::setNetworkConfig(bool dhcpEnabled, std::string ipAddress, s
 void MainController::setBandwidthLimit(uint8_t limit)
 {
     d->bandwidthLimit = limit;
-    if (d->sonar) {
+    // A default: it reaches the connected sonar only if it has none of its own.
+    if (d->sonar && !d->own.bandwidth) {
         d->sonar->setBandwidth(limit);
+        announceSonarSetup();
     }
 }
 
@@ -678,8 +734,9 @@ void MainController::setEnvironmentParams(double speedOfSound, double salinity)
 {
     d->speedOfSound = speedOfSound;
     d->salinity = salinity;
-    if (d->sonar) {
+    if (d->sonar && !d->own.water) {
         d->sonar->setEnvironment(speedOfSound, salinity);
+        announceSonarSetup();
     }
 }
 

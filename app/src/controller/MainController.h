@@ -3,6 +3,7 @@
 #include "controller/MetaTypes.h"
 #include "controller/PlaybackMetaTypes.h"
 #include "export/VideoExport.h"
+#include "settings/SonarSetup.h"
 
 #include <keldar/gui/Toast.h>
 #include <keldar/ondrix/ConnectionManager.h>
@@ -89,6 +90,9 @@ signals:
     /// Automatic frequency as remembered for the sonar being connected (sent
     /// before its first parameters).
     void autoFrequencyRestored(bool enabled);
+    /// The water and bandwidth the connected sonar uses and which of them are
+    /// its own: at each connection and after every change of either.
+    void sonarSetupChanged(Keldar::OndrixLumivane::Settings::SonarSetup setup);
     void disconnectedFromSonar();
     void connectionFailed();
     /// A connection is being made (off the GUI thread); it ends in
@@ -118,8 +122,16 @@ public slots:
     void setFullBeams(bool enabled);
     void setPingRate(int rate);
     void setNetworkConfig(bool dhcpEnabled, std::string ipAddress, std::string subnetMask);
+    /// The defaults for new sonars; the connected sonar takes them too when
+    /// it has none of its own.
     void setBandwidthLimit(uint8_t limit);
     void setEnvironmentParams(double speedOfSound, double salinity);
+    /// The connected sonar's own water and bandwidth, remembered for it (with
+    /// "saveSonarParams") instead of the defaults.
+    void setSonarBandwidth(uint8_t limit);
+    void setSonarEnvironment(double speedOfSound, double salinity);
+    /// Puts the connected sonar back on the defaults and forgets its own.
+    void useDefaultsForSonar();
     /// The toolbar's automatic frequency choice, remembered with the sonar's
     /// parameters.
     void setAutoFrequency(bool enabled);
@@ -213,6 +225,7 @@ private:
     void connectSonarSignals(Ondrix::OndrixSonar& sonar);
     void restoreSavedParameters(Ondrix::OndrixSonar& sonar);
     void saveParameters(const Ondrix::OndrixSonar& sonar);
+    void announceSonarSetup();
     void countData(std::size_t bytes);
     void visibleSonarsArrived(const VisibleSonars& list);
     void showNewestVisibleSonars();

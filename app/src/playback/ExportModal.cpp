@@ -19,6 +19,7 @@
 #include <QVariant>
 
 #include <algorithm>
+#include <functional>
 
 namespace Keldar::OndrixLumivane {
 
@@ -27,20 +28,62 @@ using Ondrix::Visualisation::FanDisplay;
 
 namespace {
 
-const QString timeFormat = QStringLiteral("HH:mm:ss");
+const QString timeFormat = QStringLiteral("HH:mm:ss.zzz");
+constexpr qint64 lastTimeOfDay = 24LL * 3600 * 1000 - 1;
 
 QTime timeOf(qint64 milliseconds)
 {
-    return QTime(0, 0).addMSecs(static_cast<int>(milliseconds % (24LL * 3600 * 1000)));
+    return QTime(0, 0).addMSecs(static_cast<int>(std::clamp<qint64>(milliseconds, 0, lastTimeOfDay)));
 }
+
+qint64 millisecondsOf(const QTime& time)
+{
+    return QTime(0, 0).msecsTo(time);
+}
+
+// A time field whose arrows (buttons, keys, wheel) ask for a step instead of
+// changing the time: the span decides where the end goes, and the field then
+// shows the time of that frame.
+class SpanTimeEdit : public QTimeEdit
+{
+public:
+    using QTimeEdit::QTimeEdit;
+
+    std::function<void(qint64)> onStep;
+
+    void stepBy(int steps) override
+    {
+        qint64 unit = 1; // the milliseconds: one frame at least
+        switch (currentSection()) {
+        case HourSection:
+            unit = 3600 * 1000;
+            break;
+        case MinuteSection:
+            unit = 60 * 1000;
+            break;
+        case SecondSection:
+            unit = 1000;
+            break;
+        default:
+            break;
+        }
+        if (onStep) {
+            onStep(unit * steps);
+        }
+    }
+
+protected:
+    StepEnabled stepEnabled() const override { return StepUpEnabled | StepDownEnabled; }
+};
 
 } // namespace
 
 ExportModal::ExportModal(QWidget* parent)
     : QDialog(parent)
     , rangeSlider(new RangeSlider(Qt::Horizontal, this))
-    , fromTime(new QTimeEdit(this))
-    , toTime(new QTimeEdit(this))
+    , fromTime(new SpanTimeEdit(this))
+    , toTime(new SpanTimeEdit(this))
+    , spanLabel(new QLabel(this))
     , fanDisplay(new FanDisplay(this))
     , exportButton(new QToolButton(this))
     , logFileAction(new QAction(QStringLiteral("Log file"), this))
@@ -62,6 +105,7 @@ ExportModal::ExportModal(QWidget* parent)
         // does nothing at all in a log shorter than an hour.
         edit->setCurrentSection(QDateTimeEdit::SecondSection);
     }
+    spanLabel->setObjectName(QStringLiteral("spanLabel"));
     fromTime->setObjectName(QStringLiteral("fromTime"));
     toTime->setObjectName(QStringLiteral("toTime"));
     fanDisplay->setObjectName(QStringLiteral("exportFanDisplay"));
@@ -89,6 +133,10 @@ ExportModal::ExportModal(QWidget* parent)
     times->addStretch(1);
     times->addWidget(new QLabel(QStringLiteral("To:"), this));
     times->addWidget(toTime);
+    auto* summary = new QHBoxLayout();
+    summary->addStretch(1);
+    summary->addWidget(spanLabel);
+    summary->addStretch(1);
     auto* buttons = new QHBoxLayout();
     buttons->addStretch(1);
     buttons->addWidget(new QLabel(QStringLiteral("Export To:"), this));
@@ -101,22 +149,41 @@ ExportModal::ExportModal(QWidget* parent)
     layout->addWidget(fanDisplay, 1);
     layout->addWidget(rangeSlider);
     layout->addLayout(times);
+    layout->addLayout(summary);
     layout->addLayout(buttons);
 
-    connect(rangeSlider, &RangeSlider::lowerValueChanged, this, &ExportModal::rangeValueChanged);
-    connect(rangeSlider, &RangeSlider::upperValueChanged, this, &ExportModal::rangeValueChanged);
-    connect(fromTime, &QTimeEdit::userTimeChanged, this, &ExportModal::fromTimeEdited);
-    connect(toTime, &QTimeEdit::userTimeChanged, this, &ExportModal::toTimeEdited);
+    connect(rangeSlider, &RangeSlider::lowerValueChanged, this, [this](int frame) {
+        span.setFirst(frame);
+        spanChanged(FirstEnd);
+    });
+    connect(rangeSlider, &RangeSlider::upperValueChanged, this, [this](int frame) {
+        span.setLast(frame);
+        spanChanged(LastEnd);
+    });
+    static_cast<SpanTimeEdit*>(fromTime)->onStep = [this](qint64 milliseconds) {
+        span.stepFrom(milliseconds);
+        spanChanged(FirstEnd);
+    };
+    static_cast<SpanTimeEdit*>(toTime)->onStep = [this](qint64 milliseconds) {
+        span.stepTo(milliseconds);
+        spanChanged(LastEnd);
+    };
+    // A typed time counts once it is finished, not at each digit.
+    connect(fromTime, &QTimeEdit::editingFinished, this, [this] { applyTypedTime(FirstEnd); });
+    connect(toTime, &QTimeEdit::editingFinished, this, [this] { applyTypedTime(LastEnd); });
     connect(this, &ExportModal::newImageReceived, fanDisplay, &FanDisplay::newImageReceived);
     connect(logFileAction, &QAction::triggered, this, [this] {
+        applyTypedTimes();
         hide();
-        Q_EMIT exportToLog(rangeSlider->getLowerValue(), rangeSlider->getUpperValue());
+        Q_EMIT exportToLog(span.first(), span.last());
     });
     connect(legacyLogFileAction, &QAction::triggered, this, [this] {
+        applyTypedTimes();
         hide();
-        Q_EMIT exportToLegacyLog(rangeSlider->getLowerValue(), rangeSlider->getUpperValue());
+        Q_EMIT exportToLegacyLog(span.first(), span.last());
     });
     connect(exportButton, &QToolButton::clicked, this, [this] {
+        applyTypedTimes();
         hide();
         getVideoOptionsDialog()->open();
     });
@@ -151,6 +218,16 @@ QTimeEdit* ExportModal::getToTime() const
     return toTime;
 }
 
+QLabel* ExportModal::getSpanLabel() const
+{
+    return spanLabel;
+}
+
+const ExportSpan& ExportModal::getSpan() const
+{
+    return span;
+}
+
 QToolButton* ExportModal::getExportButton() const
 {
     return exportButton;
@@ -174,8 +251,8 @@ VideoExportOptionsDialog* ExportModal::getVideoOptionsDialog()
         videoOptionsDialog = new VideoExportOptionsDialog(window());
         connect(videoOptionsDialog, &VideoExportOptionsDialog::exportRequested, this,
                 [this](VideoExportSettings settings) {
-                    settings.startIndex = rangeSlider->getLowerValue();
-                    settings.endIndex = rangeSlider->getUpperValue();
+                    settings.startIndex = span.first();
+                    settings.endIndex = span.last();
                     Q_EMIT exportToVideo(settings, fanDisplay->getCurrentDisplaySettings());
                 });
         if (!logTimeZone.empty()) {
@@ -201,32 +278,20 @@ void ExportModal::logTimeZoneRetrieved(std::string zone)
 void ExportModal::logEntriesCounted(int count)
 {
     // A new log, not a choice of the user's: no frame is requested.
-    frameTimes = FrameTimes();
-    const QSignalBlocker blocker(rangeSlider);
-    rangeSlider->setMaximum(std::max(0, count - 1));
-    rangeSlider->setSpan(rangeSlider->minimum(), rangeSlider->maximum());
+    span.setLog(count);
+    showSpan();
 }
 
 void ExportModal::logPlayTimeReceived(int milliseconds)
 {
-    // A log of one frame has no time between frames.
-    millisecondsPerFrame = rangeSlider->maximum() > 0 ? milliseconds / rangeSlider->maximum() : 0;
-    const QSignalBlocker fromBlocker(fromTime);
-    const QSignalBlocker toBlocker(toTime);
-    toTime->setMaximumTime(timeOf(milliseconds));
-    fromTime->setMaximumTime(timeOf(std::max<qint64>(0, milliseconds - 1000)));
-    fromTime->setTime(QTime(0, 0));
-    toTime->setTime(timeOf(milliseconds));
+    span.setPlayTime(milliseconds);
+    showSpan();
 }
 
 void ExportModal::frameTimesReceived(const std::vector<std::int64_t>& timestamps)
 {
-    frameTimes = FrameTimes(timestamps);
-}
-
-qint64 ExportModal::millisecondsAt(int frame) const
-{
-    return frameTimes.empty() ? static_cast<qint64>(frame) * millisecondsPerFrame : frameTimes.millisecondsAt(frame);
+    span.setTimestamps(timestamps);
+    showSpan();
 }
 
 void ExportModal::displaySettingsReceived(const DisplaySettings& settings)
@@ -237,43 +302,58 @@ void ExportModal::displaySettingsReceived(const DisplaySettings& settings)
     fanDisplay->setAreaUnit(application->getAreaUnit());
 }
 
-void ExportModal::rangeValueChanged(int value)
+void ExportModal::applyTypedTime(End end)
 {
+    // Only a time that differs from the one shown is a request: leaving a
+    // field finishes its editing too, and frames may share a millisecond.
+    const qint64 typed = millisecondsOf((end == FirstEnd ? fromTime : toTime)->time());
+    if (typed == (end == FirstEnd ? span.from() : span.to())) {
+        return;
+    }
+    if (end == FirstEnd) {
+        span.setFrom(typed);
+    } else {
+        span.setTo(typed);
+    }
+    spanChanged(end);
+}
+
+void ExportModal::applyTypedTimes()
+{
+    // A time typed and not yet entered (the export button takes no focus) is
+    // part of the span exported.
+    applyTypedTime(FirstEnd);
+    applyTypedTime(LastEnd);
+}
+
+void ExportModal::spanChanged(End moved)
+{
+    showSpan();
+    Q_EMIT frameRequested(moved == FirstEnd ? span.first() : span.last());
+}
+
+void ExportModal::showSpan()
+{
+    {
+        const QSignalBlocker blocker(rangeSlider);
+        rangeSlider->setMaximum(std::max(0, span.frameCount() - 1));
+        rangeSlider->setSpan(span.first(), span.last());
+    }
+    const QTime end = timeOf(span.logDuration());
+    for (QTimeEdit* edit : {fromTime, toTime}) {
+        const QSignalBlocker blocker(edit);
+        edit->setTimeRange(QTime(0, 0), end);
+    }
     {
         const QSignalBlocker fromBlocker(fromTime);
         const QSignalBlocker toBlocker(toTime);
-        fromTime->setTime(timeOf(millisecondsAt(rangeSlider->getLowerValue())));
-        toTime->setTime(timeOf(millisecondsAt(rangeSlider->getUpperValue())));
+        fromTime->setTime(timeOf(span.from()));
+        toTime->setTime(timeOf(span.to()));
     }
-    Q_EMIT frameRequested(value);
-}
-
-void ExportModal::fromTimeEdited(const QTime& time)
-{
-    toTime->setMinimumTime(time.addSecs(1));
-    const qint64 from = QTime(0, 0).msecsTo(time);
-    const QSignalBlocker blocker(rangeSlider);
-    if (!frameTimes.empty()) {
-        // The first frame shown at that second or later.
-        rangeSlider->setLowerValue(
-            std::min(frameTimes.firstFrameFrom(from - from % 1000), rangeSlider->getUpperValue()));
-    } else if (millisecondsPerFrame > 0) {
-        rangeSlider->setLowerValue(static_cast<int>(from / millisecondsPerFrame));
-    }
-}
-
-void ExportModal::toTimeEdited(const QTime& time)
-{
-    fromTime->setMaximumTime(time.addSecs(-1));
-    const qint64 to = QTime(0, 0).msecsTo(time);
-    const QSignalBlocker blocker(rangeSlider);
-    if (!frameTimes.empty()) {
-        // The last frame shown at that second or earlier.
-        rangeSlider->setUpperValue(
-            std::max(frameTimes.lastFrameBefore(to - to % 1000 + 1000), rangeSlider->getLowerValue()));
-    } else if (millisecondsPerFrame > 0) {
-        rangeSlider->setUpperValue(static_cast<int>(to / millisecondsPerFrame));
-    }
+    spanLabel->setText(QStringLiteral("Duration: %1 · %2 of %3 frames")
+                           .arg(timeOf(span.duration()).toString(timeFormat))
+                           .arg(span.frames())
+                           .arg(span.frameCount()));
 }
 
 void ExportModal::showEvent(QShowEvent* event)

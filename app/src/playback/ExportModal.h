@@ -1,7 +1,7 @@
 #pragma once
 
 #include "export/VideoExport.h"
-#include "playback/FrameTimes.h"
+#include "playback/ExportSpan.h"
 
 #include <keldar/ondrix/OndrixImage.h>
 #include <keldar/visualisation/FanDisplayOptions.h>
@@ -11,6 +11,7 @@
 #include <string>
 
 class QAction;
+class QLabel;
 class QTimeEdit;
 class QToolButton;
 
@@ -26,8 +27,9 @@ namespace Keldar::OndrixLumivane {
 class VideoExportOptionsDialog;
 
 // The export panel over the sonar display: the user picks a span of the open
-// log on a range slider (or by its times), sees the frame under the handle
-// moved last, and exports the span.
+// log with the range slider's handles, by typing its times or with their
+// arrows, sees the frame at the end moved last, and exports the span. The span
+// itself is an ExportSpan; the panel passes requests to it and shows it.
 class ExportModal : public QDialog
 {
     Q_OBJECT
@@ -44,6 +46,9 @@ public:
     GUI::Widgets::Controls::RangeSlider* getRangeSlider() const;
     QTimeEdit* getFromTime() const;
     QTimeEdit* getToTime() const;
+    // "Duration: … · N of M frames".
+    QLabel* getSpanLabel() const;
+    const ExportSpan& getSpan() const;
     QToolButton* getExportButton() const;
     QAction* getLogFileAction() const;
     QAction* getLegacyLogFileAction() const;
@@ -77,21 +82,23 @@ protected:
     void hideEvent(QHideEvent* event) override;
 
 private:
-    void rangeValueChanged(int value);
-    qint64 millisecondsAt(int frame) const;
-    void fromTimeEdited(const QTime& time);
-    void toTimeEdited(const QTime& time);
+    enum End { FirstEnd, LastEnd };
+    // Shows the span everywhere and the frame at `moved` in the display.
+    void spanChanged(End moved);
+    void showSpan();
+    void applyTypedTime(End end);
+    void applyTypedTimes();
 
     GUI::Widgets::Controls::RangeSlider* rangeSlider;
     QTimeEdit* fromTime;
     QTimeEdit* toTime;
+    QLabel* spanLabel;
     Ondrix::Visualisation::FanDisplay* fanDisplay;
     QToolButton* exportButton;
     QAction* logFileAction;
     QAction* legacyLogFileAction;
     VideoExportOptionsDialog* videoOptionsDialog = nullptr;
-    int millisecondsPerFrame = 0;
-    FrameTimes frameTimes;
+    ExportSpan span;
     std::string logTimeZone;
 };
 

@@ -24,7 +24,20 @@ public:
         }
     }
 
+    // `count` frames spread evenly over `total` milliseconds: the stand-in for
+    // a log whose frames' own timestamps are not known.
+    static FrameTimes evenlySpread(int count, std::int64_t total)
+    {
+        FrameTimes times;
+        const std::int64_t gaps = std::max(1, count - 1);
+        for (int frame = 0; frame < count; ++frame) {
+            times.offsets.push_back(total * frame / gaps);
+        }
+        return times;
+    }
+
     bool empty() const { return offsets.empty(); }
+    int frameCount() const { return static_cast<int>(offsets.size()); }
 
     // Milliseconds from the first frame; frames outside the log clamp to its ends.
     std::int64_t millisecondsAt(int frame) const

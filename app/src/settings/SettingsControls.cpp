@@ -5,26 +5,23 @@
 #include "base/SettingsStore.h"
 #include "settings/KeyboardShortcutConfigDialog.h"
 #include "settings/SettingsDefaults.h"
+#include "settings/WaterAndBandwidthEditor.h"
 
 #include <QVariant>
-#include <keldar/core/Units/AbstractUnit.h>
 #include <keldar/gui/FloatingWidgetHandle.h>
 #include <keldar/gui/SvgButton.h>
 #include <keldar/gui/ThemeManager.h>
 #include <keldar/gui/ToggleSwitch.h>
 
 #include <QComboBox>
-#include <QDoubleValidator>
 #include <QFileDialog>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QRadioButton>
 #include <QSettings>
 #include <QSignalBlocker>
-#include <QSlider>
 #include <QVBoxLayout>
 
 namespace Keldar::OndrixLumivane {
@@ -91,13 +88,11 @@ SettingsControls::SettingsControls(GUI::Widgets::Bases::PopOutWidgetControl* but
     , resetLayoutButton(new QPushButton(QStringLiteral("Reset layout"), this))
     , autoConnectToggle(new ToggleSwitch(this))
     , saveSonarParamsToggle(new ToggleSwitch(this))
-    , freshWaterOption(new QRadioButton(QStringLiteral("Fresh Water"), this))
-    , saltWaterOption(new QRadioButton(QStringLiteral("Salt Water"), this))
-    , customOption(new QRadioButton(QStringLiteral("Custom:"), this))
-    , speedInput(new QLineEdit(this))
-    , speedUnits(new QLabel(QStringLiteral(" m/s"), this))
-    , salinityInput(new QLineEdit(this))
-    , bandwidthInput(new QSlider(Qt::Horizontal, this))
+    , sonarBox(new QWidget(this))
+    , sonarScopeLabel(new QLabel(sonarBox))
+    , sonarEditor(new WaterAndBandwidthEditor(sonarBox))
+    , useDefaultsButton(new QPushButton(QStringLiteral("Use defaults for this sonar"), sonarBox))
+    , defaultsEditor(new WaterAndBandwidthEditor(this))
     , compressionToggle(new ToggleSwitch(this))
     , logLocationText(new QLineEdit(this))
     , browseButton(new GUI::Widgets::Buttons::SvgButton(QStringLiteral(":/keldar-icons/General/OpenFile.svg"), this))
@@ -113,19 +108,12 @@ SettingsControls::SettingsControls(GUI::Widgets::Bases::PopOutWidgetControl* but
     resetLayoutButton->setObjectName(QStringLiteral("resetLayoutButton"));
     autoConnectToggle->setObjectName(QStringLiteral("autoConnect"));
     saveSonarParamsToggle->setObjectName(QStringLiteral("saveSonarParams"));
-    freshWaterOption->setObjectName(QStringLiteral("freshWaterOption"));
-    saltWaterOption->setObjectName(QStringLiteral("saltWaterOption"));
-    customOption->setObjectName(QStringLiteral("customOption"));
-    speedInput->setObjectName(QStringLiteral("speedInput"));
-    speedInput->setValidator(new QDoubleValidator(0.0, 100000.0, 3, speedInput));
-    speedInput->setMaximumWidth(90);
-    salinityInput->setObjectName(QStringLiteral("salinityInput"));
-    salinityInput->setValidator(new QDoubleValidator(0.0, 100.0, 2, salinityInput));
-    salinityInput->setMaximumWidth(90);
-    speedUnits->setObjectName(QStringLiteral("speedOfSoundUnits"));
-    bandwidthInput->setObjectName(QStringLiteral("bandwidthInput"));
-    bandwidthInput->setRange(10, 100);
-    bandwidthInput->setValue(Settings::defaultBandwidthLimit);
+    sonarBox->setObjectName(QStringLiteral("thisSonarBox"));
+    sonarScopeLabel->setObjectName(QStringLiteral("sonarScopeLabel"));
+    sonarScopeLabel->setWordWrap(true);
+    sonarEditor->setObjectName(QStringLiteral("thisSonarSettings"));
+    useDefaultsButton->setObjectName(QStringLiteral("useDefaultsButton"));
+    defaultsEditor->setObjectName(QStringLiteral("defaultSonarSettings"));
     compressionToggle->setObjectName(QStringLiteral("logCompression"));
     logLocationText->setObjectName(QStringLiteral("logLocationText"));
     logLocationText->setMinimumWidth(200);
@@ -164,36 +152,23 @@ SettingsControls::SettingsControls(GUI::Widgets::Bases::PopOutWidgetControl* but
     layout->addLayout(behaviour);
     layout->addWidget(divider(this));
 
-    layout->addWidget(heading(QStringLiteral("Sonar Environment"), this));
-    auto* environment = section();
-    environment->addWidget(freshWaterOption, 0, 0);
-    environment->addWidget(saltWaterOption, 1, 0);
-    environment->addWidget(customOption, 2, 0);
-    environment->addWidget(new QLabel(QStringLiteral("Speed of Sound:"), this), 2, 1, Qt::AlignRight);
-    auto* speedRow = new QHBoxLayout;
-    speedRow->setSpacing(2);
-    speedRow->addStretch(1);
-    speedRow->addWidget(speedInput);
-    speedRow->addWidget(speedUnits);
-    environment->addLayout(speedRow, 3, 0, 1, 2);
-    // Custom water may be salt too: its density sets the depth.
-    environment->addWidget(new QLabel(QStringLiteral("Salinity:"), this), 4, 1, Qt::AlignRight);
-    auto* salinityRow = new QHBoxLayout;
-    salinityRow->setSpacing(2);
-    salinityRow->addStretch(1);
-    salinityRow->addWidget(salinityInput);
-    salinityRow->addWidget(new QLabel(QStringLiteral(" ppt"), this));
-    environment->addLayout(salinityRow, 5, 0, 1, 2);
-    layout->addLayout(environment);
-    layout->addWidget(divider(this));
+    // What the connected sonar uses comes first, and only while there is one.
+    auto* sonarLayout = new QVBoxLayout(sonarBox);
+    sonarLayout->setContentsMargins(0, 0, 0, 0);
+    sonarLayout->setSpacing(6);
+    sonarLayout->addWidget(heading(QStringLiteral("This Sonar"), sonarBox));
+    sonarLayout->addWidget(sonarScopeLabel);
+    sonarLayout->addWidget(sonarEditor);
+    sonarLayout->addWidget(useDefaultsButton, 0, Qt::AlignRight);
+    sonarLayout->addWidget(divider(sonarBox));
+    sonarBox->hide();
+    layout->addWidget(sonarBox);
 
-    layout->addWidget(heading(QStringLiteral("Network"), this));
-    auto* network = section();
-    network->addWidget(new QLabel(QStringLiteral("Bandwidth Usage:"), this), 0, 0, 1, 3);
-    network->addWidget(new QLabel(QStringLiteral("Min"), this), 1, 0);
-    network->addWidget(bandwidthInput, 1, 1);
-    network->addWidget(new QLabel(QStringLiteral("Max"), this), 1, 2);
-    layout->addLayout(network);
+    layout->addWidget(heading(QStringLiteral("Default for New Sonars"), this));
+    auto* defaultsNote = new QLabel(QStringLiteral("Water and bandwidth of every sonar without its own."), this);
+    defaultsNote->setWordWrap(true);
+    layout->addWidget(defaultsNote);
+    layout->addWidget(defaultsEditor);
     layout->addWidget(divider(this));
 
     layout->addWidget(heading(QStringLiteral("Capture Settings"), this));
@@ -206,11 +181,6 @@ SettingsControls::SettingsControls(GUI::Widgets::Bases::PopOutWidgetControl* but
     capture->addLayout(locationRow, capture->rowCount(), 0, 1, 2);
     addRow(capture, QStringLiteral("Capture Format:"), captureFormatCombo, this);
     layout->addLayout(capture);
-
-    for (QLineEdit* field : {speedInput, salinityInput}) {
-        field->setReadOnly(true);
-        field->setEnabled(false);
-    }
 
     auto* themes = ViewerContext::instance()->getThemeManager();
     connect(themeCombo, QOverload<int>::of(&QComboBox::currentIndexChanged), this, [this, themes](int index) {
@@ -246,18 +216,17 @@ SettingsControls::SettingsControls(GUI::Widgets::Bases::PopOutWidgetControl* but
         store->setValue(key(saveParamsKey), on);
         store->sync();
     });
-    connect(freshWaterOption, &QRadioButton::clicked, this, [this] { environmentChosen(Settings::FreshWater); });
-    connect(saltWaterOption, &QRadioButton::clicked, this, [this] { environmentChosen(Settings::SaltWater); });
-    connect(customOption, &QRadioButton::clicked, this, [this] { environmentChosen(Settings::CustomEnvironment); });
-    for (QLineEdit* field : {speedInput, salinityInput}) {
-        connect(field, &QLineEdit::editingFinished, this, [this] {
-            if (customOption->isChecked()) {
-                requestCustomSpeed();
-            }
-        });
-    }
-    connect(bandwidthInput, &QSlider::valueChanged, this,
-            [this](int value) { Q_EMIT newBandwidthLimitRequested(static_cast<uint8_t>(value)); });
+    connect(defaultsEditor, &WaterAndBandwidthEditor::waterChosen, this, [this](double speedOfSound, double salinity) {
+        Q_EMIT newSonarEnvironmentRequested(speedOfSound, salinity);
+        if (!sonarShown) {
+            Q_EMIT salinityInUse(salinity);
+        }
+    });
+    connect(defaultsEditor, &WaterAndBandwidthEditor::bandwidthChosen, this,
+            &SettingsControls::newBandwidthLimitRequested);
+    connect(sonarEditor, &WaterAndBandwidthEditor::waterChosen, this, &SettingsControls::sonarEnvironmentRequested);
+    connect(sonarEditor, &WaterAndBandwidthEditor::bandwidthChosen, this, &SettingsControls::sonarBandwidthRequested);
+    connect(useDefaultsButton, &QPushButton::clicked, this, &SettingsControls::useDefaultsForSonarRequested);
     connect(compressionToggle, &ToggleSwitch::toggled, this, &SettingsControls::logCompressionSettingChanged);
     connect(browseButton, &QPushButton::clicked, this, &SettingsControls::browseForFolder);
     connect(logLocationText, &QLineEdit::textChanged, this, [this](const QString& folder) {
@@ -311,23 +280,11 @@ void SettingsControls::loadSettings()
     selectIndex(pressureCombo, store->value(key(pressureKey)), Settings::defaultPressureUnitIndex);
     autoConnectToggle->setState(store->value(key(autoConnectKey), Settings::defaultAutoConnect).toBool());
     saveSonarParamsToggle->setState(store->value(key(saveParamsKey), Settings::defaultSaveSonarParams).toBool());
-    speedInput->setText(
-        store->value(key(manualSpeedKey), QString::fromLatin1(Settings::defaultManualSpeed)).toString());
-    salinityInput->setText(store->value(key(manualSalinityKey), QStringLiteral("0")).toString());
-    switch (store->value(key(environmentKey), Settings::defaultEnvironmentIndex).toInt()) {
-    case Settings::SaltWater:
-        saltWaterOption->click();
-        break;
-    case Settings::CustomEnvironment:
-        customOption->click();
-        break;
-    default:
-        freshWaterOption->click();
-        break;
-    }
-    bandwidthInput->setValue(store->value(key(bandwidthKey), Settings::defaultBandwidthLimit).toInt());
-    // Sent even when unchanged, so the controller always hears it once.
-    Q_EMIT newBandwidthLimitRequested(static_cast<uint8_t>(bandwidthInput->value()));
+    defaultsEditor->choose(
+        store->value(key(environmentKey), Settings::defaultEnvironmentIndex).toInt(),
+        store->value(key(manualSpeedKey), QString::fromLatin1(Settings::defaultManualSpeed)).toString(),
+        store->value(key(manualSalinityKey), QStringLiteral("0")).toString(),
+        store->value(key(bandwidthKey), Settings::defaultBandwidthLimit).toInt());
     compressionToggle->setState(store->value(key(compressionKey), Settings::defaultLogCompression).toBool());
     const QString location = store->value(key(locationKey), Settings::defaultLogLocation()).toString();
     if (location == logLocationText->text()) {
@@ -354,13 +311,12 @@ void SettingsControls::saveSettings()
     store->setValue(key(pressureKey), pressureCombo->currentIndex());
     store->setValue(key(autoConnectKey), autoConnectToggle->isEnabled());
     store->setValue(key(saveParamsKey), saveSonarParamsToggle->isEnabled());
-    const int environment = freshWaterOption->isChecked()  ? Settings::FreshWater
-                            : saltWaterOption->isChecked() ? Settings::SaltWater
-                                                           : Settings::CustomEnvironment;
-    store->setValue(key(environmentKey), environment);
-    store->setValue(key(manualSpeedKey), speedInput->text());
-    store->setValue(key(manualSalinityKey), salinityInput->text());
-    store->setValue(key(bandwidthKey), bandwidthInput->value());
+    // The defaults only: what a connected sonar uses is remembered for it
+    // by the controller.
+    store->setValue(key(environmentKey), defaultsEditor->environmentIndex());
+    store->setValue(key(manualSpeedKey), defaultsEditor->speedText());
+    store->setValue(key(manualSalinityKey), defaultsEditor->salinityText());
+    store->setValue(key(bandwidthKey), defaultsEditor->bandwidth());
     store->setValue(key(compressionKey), compressionToggle->isEnabled());
     store->setValue(key(locationKey), logLocationText->text());
     store->setValue(key(captureKey), captureFormatCombo->currentIndex());
@@ -369,72 +325,35 @@ void SettingsControls::saveSettings()
 
 void SettingsControls::updateSpeedSymbol()
 {
-    const auto* unit = ViewerContext::instance()->getSpeedUnit();
-    if (unit == nullptr) {
-        return;
-    }
-    speedUnits->setText(QStringLiteral(" ") + QString::fromStdString(unit->getSymbol()));
-    // The number keeps its speed: 1481 m/s becomes 4858.924 ft/s, not 1481 ft/s.
-    const double factor = unit->toSI(1.0);
-    bool ok = false;
-    const double typed = speedInput->text().trimmed().toDouble(&ok);
-    if (ok && factor > 0.0 && factor != speedFieldFactor) {
-        speedInput->setText(Settings::speedText(unit->fromSI(typed * speedFieldFactor)));
-    }
-    if (factor > 0.0) {
-        speedFieldFactor = factor;
-    }
+    defaultsEditor->updateSpeedUnit();
+    sonarEditor->updateSpeedUnit();
 }
 
-void SettingsControls::showSonarEnvironment(double speedOfSound, double salinity, int bandwidth)
+void SettingsControls::showSonarSetup(const Settings::SonarSetup& setup)
 {
-    QRadioButton* option = customOption;
-    if (speedOfSound <= 0.0 && salinity == 0.0) {
-        option = freshWaterOption;
-    } else if (speedOfSound <= 0.0 && salinity == Settings::saltWaterSalinity) {
-        option = saltWaterOption;
-    }
-    option->setChecked(true);
-    for (QLineEdit* field : {speedInput, salinityInput}) {
-        field->setReadOnly(option != customOption);
-        field->setEnabled(option == customOption);
-    }
-    if (speedOfSound > 0.0) {
-        speedInput->setText(Settings::speedText(speedOfSound / speedFieldFactor));
-    }
-    if (option == customOption) {
-        salinityInput->setText(Settings::speedText(salinity));
-        if (speedOfSound <= 0.0) {
-            speedInput->clear(); // the sonar's own speed of sound
-        }
-    }
-    const QSignalBlocker blocker(bandwidthInput);
-    bandwidthInput->setValue(bandwidth);
-}
-
-void SettingsControls::environmentChosen(int index)
-{
-    const bool custom = index == Settings::CustomEnvironment;
-    for (QLineEdit* field : {speedInput, salinityInput}) {
-        field->setReadOnly(!custom);
-        field->setEnabled(custom);
-    }
-    if (index == Settings::FreshWater) {
-        Q_EMIT newSonarEnvironmentRequested(0.0, 0.0);
-    } else if (index == Settings::SaltWater) {
-        Q_EMIT newSonarEnvironmentRequested(0.0, Settings::saltWaterSalinity);
+    sonarShown = true;
+    sonarEditor->showSetup(setup.water, setup.bandwidth);
+    QString own;
+    if (setup.ownWater && setup.ownBandwidth) {
+        own = QStringLiteral("has its own water and bandwidth.");
+    } else if (setup.ownWater) {
+        own = QStringLiteral("has its own water and the default bandwidth.");
+    } else if (setup.ownBandwidth) {
+        own = QStringLiteral("has its own bandwidth and the default water.");
     } else {
-        requestCustomSpeed();
+        own = QStringLiteral("uses the defaults for new sonars.");
     }
+    sonarScopeLabel->setText(QStringLiteral("Sonar %1 %2").arg(setup.serialNumber).arg(own));
+    useDefaultsButton->setEnabled(setup.ownWater || setup.ownBandwidth);
+    sonarBox->show();
+    Q_EMIT salinityInUse(setup.water.salinity);
 }
 
-void SettingsControls::requestCustomSpeed()
+void SettingsControls::sonarDisconnected()
 {
-    // The field is read in the unit its label shows; the sonar takes metres
-    // per second.
-    Q_EMIT newSonarEnvironmentRequested(
-        Settings::typedSpeedOfSound(speedInput->text(), ViewerContext::instance()->getSpeedUnit()),
-        Settings::typedSalinity(salinityInput->text()));
+    sonarShown = false;
+    sonarBox->hide();
+    Q_EMIT salinityInUse(defaultsEditor->chosenWater().salinity);
 }
 
 void SettingsControls::browseForFolder()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "base/ViewerContext.h"
+#include "settings/SonarSetup.h"
 
 #include <keldar/gui/BasicPopOutWidget.h>
 
@@ -13,9 +14,7 @@ class QComboBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
-class QRadioButton;
 class QSettings;
-class QSlider;
 
 namespace Keldar::GUI::Widgets::Buttons {
 class SvgButton;
@@ -27,11 +26,16 @@ class ToggleSwitch;
 namespace Keldar::OndrixLumivane {
 
 class KeyboardShortcutConfigDialog;
+class WaterAndBandwidthEditor;
 
-// The settings pop-out: theme, units, behaviour, the sonar's water, network
-// bandwidth and where captures go. It reads the general settings once the
+// The settings pop-out: theme, units, behaviour, the water and bandwidth of
+// sonars and where captures go. It reads the general settings once the
 // window exists, sends each value on as if the user had chosen it, and
 // writes them all back when it is destroyed at exit.
+//
+// Water and bandwidth come twice: "Default for New Sonars", stored here with
+// the general settings, and, while a sonar is connected, "This Sonar": what
+// it uses, changed for it alone and remembered with its own parameters.
 class SettingsControls : public GUI::Widgets::Containers::BasicPopOutWidget
 {
     Q_OBJECT
@@ -61,8 +65,16 @@ Q_SIGNALS:
     void speedUnitChangeRequested(Keldar::OndrixLumivane::ViewerContext::SpeedUnits unit);
     void temperatureUnitChangeRequested(Keldar::OndrixLumivane::ViewerContext::TemperatureUnits unit);
     void pressureUnitChangeRequested(Keldar::OndrixLumivane::ViewerContext::PressureUnits unit);
+    // The defaults for new sonars.
     void newSonarEnvironmentRequested(double speedOfSound, double salinity);
     void newBandwidthLimitRequested(uint8_t limit);
+    // The connected sonar's own.
+    void sonarEnvironmentRequested(double speedOfSound, double salinity);
+    void sonarBandwidthRequested(uint8_t limit);
+    void useDefaultsForSonarRequested();
+    // The salinity of the water the depth is worked out for: the connected
+    // sonar's, else the default.
+    void salinityInUse(double salinity);
     void logCompressionSettingChanged(bool enabled);
     void newLogLocationRequested(std::string folder);
     void captureFormatSettingChanged(std::string extension);
@@ -75,13 +87,11 @@ public Q_SLOTS:
     void loadSettings();
     // Shows the speed unit's symbol and converts the typed speed into it.
     void updateSpeedSymbol();
-    // Shows the water and bandwidth the connected sonar took (its remembered
-    // values may differ from the general ones), sending nothing back.
-    void showSonarEnvironment(double speedOfSound, double salinity, int bandwidth);
+    // Shows what the connected sonar uses under "This Sonar", sending nothing back.
+    void showSonarSetup(const Keldar::OndrixLumivane::Settings::SonarSetup& setup);
+    void sonarDisconnected();
 
 private:
-    void environmentChosen(int index);
-    void requestCustomSpeed();
     void browseForFolder();
 
     std::unique_ptr<QSettings> store;
@@ -95,13 +105,12 @@ private:
     QPushButton* resetLayoutButton;
     ToggleSwitch* autoConnectToggle;
     ToggleSwitch* saveSonarParamsToggle;
-    QRadioButton* freshWaterOption;
-    QRadioButton* saltWaterOption;
-    QRadioButton* customOption;
-    QLineEdit* speedInput;
-    QLabel* speedUnits;
-    QLineEdit* salinityInput;
-    QSlider* bandwidthInput;
+    QWidget* sonarBox;
+    QLabel* sonarScopeLabel;
+    WaterAndBandwidthEditor* sonarEditor;
+    QPushButton* useDefaultsButton;
+    WaterAndBandwidthEditor* defaultsEditor;
+    bool sonarShown = false;
     ToggleSwitch* compressionToggle;
     QLineEdit* logLocationText;
     GUI::Widgets::Buttons::SvgButton* browseButton;
@@ -109,8 +118,6 @@ private:
     KeyboardShortcutConfigDialog* shortcutDialog;
     FolderChooser folderChooser;
     bool loaded = false;
-    // Metres per second in one unit of the speed field's number.
-    double speedFieldFactor = 1.0;
 };
 
 } // namespace Keldar::OndrixLumivane

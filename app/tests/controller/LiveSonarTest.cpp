@@ -240,11 +240,11 @@ TEST(LiveSonar, SavedParametersComeBackOnReconnection)
     controller.setRange(0.5);
     controller.setGain(33.0);
     controller.setPingRate(static_cast<int>(Keldar::Ondrix::PingRate::Rate5Hz));
-    controller.setBandwidthLimit(42);
+    controller.setSonarBandwidth(42);
     controller.setGainAssist(true);
     controller.setGainBoost(false);
     controller.setFullBeams(true);
-    controller.setEnvironmentParams(1485.5, 31.0);
+    controller.setSonarEnvironment(1485.5, 31.0);
     controller.setGamma(200);
     toolbar->getFrequencyControl()->getAutoButton()->click();
     ASSERT_TRUE(toolbar->autoFrequencyIsEnabled());

@@ -429,7 +429,10 @@ TEST(DisplayControls, OverlayDisplaysShowARecordingAsTheyShowTheLiveSonar)
     settings->findChild<QComboBox*>(QStringLiteral("distanceUnitSelect"))->setCurrentIndex(0);
     EXPECT_EQ(labelText(parameters, "rangeLabel"), QString::number(shown.image.getRange(), 'f', 2) + "m");
     EXPECT_EQ(labelText(environment, "depthLabel"), QString::number(metres, 'f', 1) + "m");
-    settings->findChild<QRadioButton*>(QStringLiteral("saltWaterOption"))->click();
+    // The default water: no sonar is connected.
+    settings->findChild<QWidget*>(QStringLiteral("defaultSonarSettings"))
+        ->findChild<QRadioButton*>(QStringLiteral("saltWaterOption"))
+        ->click();
     EXPECT_EQ(labelText(environment, "depthLabel"),
               QString::number((shown.pressure - first.pressure) / (1027.0 * 9.81), 'f', 1) + "m");
     environment->findChild<QAction*>(QStringLiteral("zeroDepthAction"))->trigger();

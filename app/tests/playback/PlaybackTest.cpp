@@ -15,6 +15,7 @@
 #include "playback/BookmarkControls.h"
 #include "playback/BookmarkListWidget.h"
 #include "playback/ExportModal.h"
+#include "playback/ExportSpan.h"
 #include "playback/PlaybackSpeedControl.h"
 #include "playback/PlaybackToolbar.h"
 #include "playback/ScrubControl.h"
@@ -61,6 +62,8 @@
 #include <unistd.h>
 
 #include <fstream>
+#include <functional>
+#include <random>
 
 using namespace Keldar::OndrixLumivane;
 using namespace Keldar::OndrixLumivane::Testing;
@@ -138,6 +141,19 @@ private:
     __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
     __user_cap_data_struct saved[2]{};
 };
+
+// Clicks an arrow of a time field `times` times.
+void step(QTimeEdit* field, QStyle::SubControl arrow, int times)
+{
+    QStyleOptionSpinBox option;
+    option.initFrom(field);
+    option.subControls = QStyle::SC_All;
+    option.frame = true;
+    const QPoint at = field->style()->subControlRect(QStyle::CC_SpinBox, &option, arrow, field).center();
+    for (int count = 0; count < times; ++count) {
+        QTest::mouseClick(field, Qt::LeftButton, {}, at);
+    }
+}
 
 } // namespace
 
@@ -325,23 +341,179 @@ TEST(Playback, TimesBookmarksAndKeysFollowTheFramesOwnTimestamps)
     range->setUpperValue(150);
     EXPECT_EQ(panel->getFromTime()->time(), QTime(0, 0, 23, 400));
     EXPECT_EQ(panel->getToTime()->time(), QTime(0, 0, 28, 400));
-    auto step = [](QTimeEdit* field, QStyle::SubControl arrow, int times) {
-        QStyleOptionSpinBox option;
-        option.initFrom(field);
-        option.subControls = QStyle::SC_All;
-        option.frame = true;
-        const QPoint at = field->style()->subControlRect(QStyle::CC_SpinBox, &option, arrow, field).center();
-        for (int count = 0; count < times; ++count) {
-            QTest::mouseClick(field, Qt::LeftButton, {}, at);
-        }
-    };
-    step(panel->getFromTime(), QStyle::SC_SpinBoxDown, 18);
-    EXPECT_EQ(range->getLowerValue(), 50) << "the first frame at 00:00:05";
+    step(panel->getFromTime(), QStyle::SC_SpinBoxDown, 1);
+    EXPECT_EQ(range->getLowerValue(), 99) << "a second back lies in the dropout: the frame before it";
+    step(panel->getFromTime(), QStyle::SC_SpinBoxDown, 2);
+    EXPECT_EQ(range->getLowerValue(), 79);
+    EXPECT_EQ(panel->getFromTime()->time(), QTime(0, 0, 7, 900));
     step(panel->getToTime(), QStyle::SC_SpinBoxDown, 3);
-    EXPECT_EQ(range->getUpperValue(), 125) << "the last frame within 00:00:25";
+    EXPECT_EQ(range->getUpperValue(), 120) << "the frame three seconds before";
     step(panel->getToTime(), QStyle::SC_SpinBoxUp, 1);
-    EXPECT_EQ(range->getUpperValue(), 135) << "the last frame within 00:00:26";
+    EXPECT_EQ(range->getUpperValue(), 130);
+    EXPECT_EQ(panel->getToTime()->time(), QTime(0, 0, 26, 400));
     click(panel->findChild<QPushButton*>("cancelButton"));
+}
+
+// The span logic alone: each row is a request on the span the row before
+// left. Frames 11 and 12 share a millisecond; frames 9 and 10 lie 4.1 s apart.
+TEST(ExportSpan, RequestsKeepTheSpanWithinTheLogInOrderAndOnFrames)
+{
+    const std::vector<std::int64_t> offsets{0,   100, 200,  300,  400,  500,  600, 700,
+                                            800, 900, 5000, 5100, 5100, 5200, 5300};
+    std::vector<std::int64_t> stamps;
+    for (const std::int64_t offset : offsets) {
+        stamps.push_back(1'700'000'000'000 + offset);
+    }
+    ExportSpan span;
+    span.setLog(15);
+    span.setTimestamps(stamps);
+    struct Row
+    {
+        const char* request;
+        std::function<void(ExportSpan&)> apply;
+        int first;
+        int last;
+    };
+    const std::vector<Row> rows{
+        {"typed From: the first frame at or after it", [](ExportSpan& s) { s.setFrom(250); }, 3, 14},
+        {"typed To: the last frame at or before it", [](ExportSpan& s) { s.setTo(5150); }, 3, 12},
+        {"To up a second, past the end", [](ExportSpan& s) { s.stepTo(1000); }, 3, 14},
+        {"To down a second", [](ExportSpan& s) { s.stepTo(-1000); }, 3, 10},
+        {"To down a second into the gap: a frame at least", [](ExportSpan& s) { s.stepTo(-1000); }, 3, 9},
+        {"From up a second, held by To", [](ExportSpan& s) { s.stepFrom(1000); }, 9, 9},
+        {"From up a millisecond cannot pass To", [](ExportSpan& s) { s.stepFrom(1); }, 9, 9},
+        {"the To handle cannot pass From", [](ExportSpan& s) { s.setLast(2); }, 9, 9},
+        {"the From handle below the log", [](ExportSpan& s) { s.setFirst(-5); }, 0, 9},
+        {"the To handle past the log", [](ExportSpan& s) { s.setLast(99); }, 0, 14},
+        {"typed From past the end", [](ExportSpan& s) { s.setFrom(99999); }, 14, 14},
+        {"the From handle onto a shared millisecond", [](ExportSpan& s) { s.setFirst(12); }, 12, 14},
+        {"From down a millisecond: one frame, on the same millisecond", [](ExportSpan& s) { s.stepFrom(-1); }, 11, 14},
+        {"From down a millisecond again leaves it", [](ExportSpan& s) { s.stepFrom(-1); }, 10, 14},
+        {"typed To before From", [](ExportSpan& s) { s.setTo(0); }, 10, 10},
+    };
+    for (const Row& row : rows) {
+        row.apply(span);
+        EXPECT_EQ(std::make_pair(span.first(), span.last()), std::make_pair(row.first, row.last)) << row.request;
+        EXPECT_EQ(span.from(), offsets[static_cast<std::size_t>(row.first)]) << row.request;
+        EXPECT_EQ(span.to(), offsets[static_cast<std::size_t>(row.last)]) << row.request;
+        EXPECT_EQ(span.frames(), row.last - row.first + 1) << row.request;
+    }
+
+    // Without timestamps (or with too few) the frames are spread evenly over
+    // the play time; an empty log has an empty span.
+    span.setLog(5);
+    span.setTimestamps(stamps);
+    span.setPlayTime(400);
+    span.setFrom(150);
+    EXPECT_EQ(span.first(), 2);
+    EXPECT_EQ(span.duration(), 200);
+    span.setLog(0);
+    EXPECT_EQ(span.frames(), 0);
+    EXPECT_EQ(span.duration(), 0);
+}
+
+// Regression: after the arrows and the handles were used in turn, the panel
+// exported another span than it showed. Whatever the user does, From, To, the
+// handles and the counts agree, and the exported log holds exactly that span.
+TEST(Playback, TheExportPanelExportsTheSpanItShows)
+{
+    ViewerSession viewer;
+    QTemporaryDir folder;
+    const std::filesystem::path path = folder.filePath("span.ondrix").toStdString();
+    constexpr std::int64_t start = 1'700'000'000'000;
+    constexpr int frames = 120;
+    // Uneven steps and a 7 s dropout after frame 59.
+    auto offsetOf = [](int frame) -> std::int64_t { return frame * 97 + (frame * 37) % 23 + (frame >= 60 ? 7000 : 0); };
+    {
+        Keldar::Logging::SqliteLogFile file(path.string(), "UTC", "test", "1", 0, 1000);
+        Keldar::Logging::DataSource source{-1, KD_LogDataSourceType_Sonar, "Ondrix test"};
+        file.addDataSource(source);
+        for (int frame = 0; frame < frames; ++frame) {
+            file.logData(Keldar::Logging::DataEntry{0, source.id, 1, {0xAA}, start + offsetOf(frame)});
+        }
+    }
+    ASSERT_TRUE(openThroughToolbar(viewer, path));
+    auto* toolbar = viewer.window->getPlaybackToolbar();
+    ExportModal* panel = toolbar->getExportModal();
+    auto* range = panel->getRangeSlider();
+    QTimeEdit* fields[] = {panel->getFromTime(), panel->getToTime()};
+    auto shown = [](QTimeEdit* field) { return static_cast<std::int64_t>(QTime(0, 0).msecsTo(field->time())); };
+    // What the panel shows agrees with itself.
+    auto agrees = [&]() -> ::testing::AssertionResult {
+        const int first = range->getLowerValue();
+        const int last = range->getUpperValue();
+        const QString label =
+            QStringLiteral("Duration: %1 · %2 of %3 frames")
+                .arg(QTime(0, 0).addMSecs(int(offsetOf(last) - offsetOf(first))).toString("HH:mm:ss.zzz"))
+                .arg(last - first + 1)
+                .arg(frames);
+        if (shown(fields[0]) != offsetOf(first) || shown(fields[1]) != offsetOf(last) ||
+            panel->getSpanLabel()->text() != label || first > last) {
+            return ::testing::AssertionFailure()
+                   << "handles " << first << "–" << last << ", From " << shown(fields[0]) << " To " << shown(fields[1])
+                   << ", " << panel->getSpanLabel()->text().toStdString();
+        }
+        return ::testing::AssertionSuccess();
+    };
+
+    std::mt19937 random(25);
+    auto pick = [&](int low, int high) { return std::uniform_int_distribution<int>(low, high)(random); };
+    std::filesystem::path exported = path;
+    exported.replace_filename("span_exported.ondrix");
+    auto type = [](QTimeEdit* field, const QString& text) {
+        field->setFocus();
+        field->setCurrentSection(QDateTimeEdit::SecondSection);
+        QTest::keyClick(field, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClicks(field, text);
+        QTest::keyClick(field, Qt::Key_Return);
+    };
+    for (int round = 0; round < 3; ++round) {
+        click(toolbar->getExportButton());
+        ASSERT_TRUE(waitFor([&] { return panel->isVisible(); }));
+        if (round == 0) {
+            // A time in the dropout picks the first frame after it.
+            type(fields[0], QStringLiteral("00:00:12.000"));
+            EXPECT_EQ(range->getLowerValue(), 60);
+            EXPECT_EQ(fields[0]->time(), QTime(0, 0, 12, 832));
+        }
+        for (int move = 0; move < 14; ++move) {
+            QTimeEdit* field = fields[pick(0, 1)];
+            switch (pick(0, 4)) {
+            case 0: // a handle dragged
+                if (pick(0, 1) == 0) {
+                    range->setLowerValue(pick(0, frames - 1));
+                } else {
+                    range->setUpperValue(pick(0, frames - 1));
+                }
+                break;
+            case 1: // the slider's arrow keys
+                range->setFocus();
+                QTest::keyClick(range, pick(0, 1) == 0 ? Qt::Key_Left : Qt::Key_PageUp);
+                break;
+            case 2: // a time typed
+                type(field, QTime(0, 0).addMSecs(pick(0, 20000)).toString("HH:mm:ss.zzz"));
+                break;
+            default: // the field's arrows, seconds or milliseconds
+                field->setCurrentSection(pick(0, 1) == 0 ? QDateTimeEdit::SecondSection : QDateTimeEdit::MSecSection);
+                step(field, pick(0, 1) == 0 ? QStyle::SC_SpinBoxUp : QStyle::SC_SpinBoxDown, 1);
+                break;
+            }
+            ASSERT_TRUE(agrees()) << "round " << round << ", move " << move;
+        }
+        const std::int64_t from = shown(fields[0]);
+        const std::int64_t to = shown(fields[1]);
+        const int count = range->getUpperValue() - range->getLowerValue() + 1;
+        panel->getLogFileAction()->trigger();
+        ASSERT_TRUE(waitFor([&] {
+            return viewer.toastShown(
+                QString::fromStdString("Export finished successfully! Saved as " + exported.string()));
+        })) << viewer.shownToasts().join('\n').toStdString();
+        const auto entries = openLog(exported)->readEntries(-1, -1, {}, -1);
+        ASSERT_EQ(static_cast<int>(entries.size()), count) << "round " << round;
+        EXPECT_EQ(entries.front().timestamp - start, from) << "round " << round;
+        EXPECT_EQ(entries.back().timestamp - start, to) << "round " << round;
+        std::filesystem::remove(exported);
+    }
 }
 
 TEST(Playback, ArrowKeysStepOneFrameWhilePausedWhereverTheFocusIsButInText)

@@ -130,5 +130,21 @@ int main(int argc, char** argv)
         (void)waitFor([&] { return viewer.shownToasts().isEmpty(); });
     }
     MessageBoxes::setPresenter({});
+
+    // The settings panel while connected: this sonar's own water beside the
+    // defaults for new sonars.
+    for (int theme = 0; theme < 2; ++theme) {
+        viewer.application->getThemeManager()->setTheme(theme);
+        viewer.controller->connectWhenSeen(40001);
+        ok = waitFor([&] { return viewer.controller->isConnected(); }) && ok;
+        viewer.controller->setSonarEnvironment(0.0, 35.0);
+        if (auto* button = viewer.window->findChild<QAbstractButton*>("settingsButton")) {
+            button->click();
+            ok = save(*viewer.window, QString("%1/settings-this-sonar-%2.png").arg(folder, names[theme])) && ok;
+            button->click();
+        }
+        viewer.controller->disconnectFromSonar();
+        (void)waitFor([&] { return viewer.shownToasts().isEmpty(); });
+    }
     return ok ? 0 : 1;
 }

@@ -136,11 +136,13 @@ TEST(Settings, FirstStartSelectsTheDefaultsAndWritesEveryShortcut)
     EXPECT_EQ(find<QComboBox>(settings, "captureFormat")->currentText(), QStringLiteral(".jpg"));
     EXPECT_FALSE(find<ToggleSwitch>(settings, "autoConnect")->isEnabled());
     EXPECT_TRUE(find<ToggleSwitch>(settings, "saveSonarParams")->isEnabled());
-    EXPECT_TRUE(find<QRadioButton>(settings, "freshWaterOption")->isChecked());
-    EXPECT_FALSE(find<QLineEdit>(settings, "speedInput")->isEnabled());
-    EXPECT_FALSE(find<QLineEdit>(settings, "salinityInput")->isEnabled());
-    EXPECT_EQ(find<QLineEdit>(settings, "speedInput")->text(), QStringLiteral("1481"));
-    EXPECT_EQ(find<QSlider>(settings, "bandwidthInput")->value(), 100);
+    auto* defaults = find<QWidget>(settings, "defaultSonarSettings");
+    EXPECT_TRUE(find<QRadioButton>(defaults, "freshWaterOption")->isChecked());
+    EXPECT_FALSE(find<QLineEdit>(defaults, "speedInput")->isEnabled());
+    EXPECT_FALSE(find<QLineEdit>(defaults, "salinityInput")->isEnabled());
+    EXPECT_EQ(find<QLineEdit>(defaults, "speedInput")->text(), QStringLiteral("1481"));
+    EXPECT_EQ(find<QSlider>(defaults, "bandwidthInput")->value(), 100);
+    EXPECT_TRUE(find<QWidget>(settings, "thisSonarBox")->isHidden()) << "no sonar connected";
 
     // The documents folder of a machine that has none is made for the logs.
     const QString documents = QDir(viewer.settings.path()).filePath(QStringLiteral("Documents"));
@@ -199,20 +201,21 @@ TEST(Settings, EverySettingSurvivesARestart)
     find<ToggleSwitch>(settings, "autoConnect")->setState(true);
     EXPECT_TRUE(stored(QStringLiteral("GeneralSettings/autoConnect")).toBool()) << "written at once";
     find<ToggleSwitch>(settings, "logCompression")->setState(true);
-    find<QSlider>(settings, "bandwidthInput")->setValue(40);
+    auto* defaults = find<QWidget>(settings, "defaultSonarSettings");
+    find<QSlider>(defaults, "bandwidthInput")->setValue(40);
     find<QPushButton>(settings, "logBrowseButton")->click();
     find<QComboBox>(settings, "captureFormat")->setCurrentIndex(1);
 
     ASSERT_TRUE(connectSonar(viewer, 42001));
-    // Custom water: typed in feet per second, the unit shown; the sonar gets
-    // metres per second.
-    find<QRadioButton>(settings, "customOption")->click();
-    auto* speed = find<QLineEdit>(settings, "speedInput");
+    // Custom water by default: typed in feet per second, the unit shown; the
+    // sonar, which has none of its own, gets metres per second.
+    find<QRadioButton>(defaults, "customOption")->click();
+    auto* speed = find<QLineEdit>(defaults, "speedInput");
     EXPECT_TRUE(speed->isEnabled());
     speed->setText(QStringLiteral("1500"));
     Q_EMIT speed->editingFinished();
     EXPECT_NEAR(viewer.controller->getSonar()->getSpeedOfSound(), 1500 * 0.3048, 0.01);
-    auto* salinity = find<QLineEdit>(settings, "salinityInput");
+    auto* salinity = find<QLineEdit>(defaults, "salinityInput");
     EXPECT_TRUE(salinity->isEnabled());
     salinity->setText(QStringLiteral("20"));
     Q_EMIT salinity->editingFinished();
@@ -241,6 +244,7 @@ TEST(Settings, EverySettingSurvivesARestart)
 
     viewer.restart();
     settings = viewer.window->getSettingsControls();
+    defaults = find<QWidget>(settings, "defaultSonarSettings");
     EXPECT_EQ(viewer.application->getThemeManager()->getTheme(), 2);
     EXPECT_EQ(find<QComboBox>(settings, "distanceUnitSelect")->currentText(), QStringLiteral("Feet"));
     EXPECT_EQ(find<QComboBox>(settings, "temperatureUnitSelect")->currentText(), QStringLiteral("Fahrenheit"));
@@ -248,13 +252,13 @@ TEST(Settings, EverySettingSurvivesARestart)
     EXPECT_EQ(find<QComboBox>(settings, "speedUnitSelect")->currentText(), QStringLiteral("Feet per second"));
     EXPECT_TRUE(find<ToggleSwitch>(settings, "autoConnect")->isEnabled());
     EXPECT_TRUE(find<ToggleSwitch>(settings, "logCompression")->isEnabled());
-    EXPECT_EQ(find<QSlider>(settings, "bandwidthInput")->value(), 40);
+    EXPECT_EQ(find<QSlider>(defaults, "bandwidthInput")->value(), 40);
     EXPECT_EQ(find<QLineEdit>(settings, "logLocationText")->text(), chosenFolder);
     EXPECT_EQ(find<QComboBox>(settings, "captureFormat")->currentText(), QStringLiteral(".png"));
-    EXPECT_TRUE(find<QRadioButton>(settings, "customOption")->isChecked());
+    EXPECT_TRUE(find<QRadioButton>(defaults, "customOption")->isChecked());
     EXPECT_EQ(stored(QStringLiteral("GeneralSettings/environmentIndex")).toInt(), 2);
     EXPECT_EQ(stored(QStringLiteral("GeneralSettings/manualSpeed")).toString(), QStringLiteral("1500"));
-    EXPECT_EQ(find<QLineEdit>(settings, "salinityInput")->text(), QStringLiteral("20"));
+    EXPECT_EQ(find<QLineEdit>(defaults, "salinityInput")->text(), QStringLiteral("20"));
 
     // Auto-connect is on now: the lone simulator is connected by itself.
     ASSERT_TRUE(waitFor([&] { return viewer.window->getMode() == LumivaneWindow::LiveSonar; }));
@@ -288,9 +292,9 @@ TEST(Settings, EverySettingSurvivesARestart)
 
     // The typed speed keeps its value when the unit changes.
     find<QComboBox>(settings, "speedUnitSelect")->setCurrentIndex(0);
-    EXPECT_EQ(find<QLineEdit>(settings, "speedInput")->text(), QStringLiteral("457.2"));
+    EXPECT_EQ(find<QLineEdit>(defaults, "speedInput")->text(), QStringLiteral("457.2"));
     // The panel shows the water and bandwidth this sonar got from what was
-    // remembered for it, not the general choice.
+    // remembered for it (an older viewer's keys), apart from the defaults.
     viewer.controller->disconnectFromSonar();
     {
         const auto store = openSettingsStore();
@@ -301,10 +305,13 @@ TEST(Settings, EverySettingSurvivesARestart)
     }
     ASSERT_TRUE(connectSonar(viewer, 42001));
     EXPECT_DOUBLE_EQ(viewer.controller->getSonar()->getSalinity(), 35.0);
-    EXPECT_TRUE(find<QRadioButton>(settings, "saltWaterOption")->isChecked());
-    EXPECT_FALSE(find<QLineEdit>(settings, "speedInput")->isEnabled());
-    EXPECT_FALSE(find<QLineEdit>(settings, "salinityInput")->isEnabled());
-    EXPECT_EQ(find<QSlider>(settings, "bandwidthInput")->value(), 70);
+    auto* own = find<QWidget>(settings, "thisSonarSettings");
+    EXPECT_TRUE(find<QRadioButton>(own, "saltWaterOption")->isChecked());
+    EXPECT_FALSE(find<QLineEdit>(own, "speedInput")->isEnabled());
+    EXPECT_FALSE(find<QLineEdit>(own, "salinityInput")->isEnabled());
+    EXPECT_EQ(find<QSlider>(own, "bandwidthInput")->value(), 70);
+    EXPECT_TRUE(find<QRadioButton>(defaults, "customOption")->isChecked());
+    EXPECT_EQ(find<QSlider>(defaults, "bandwidthInput")->value(), 40);
 
     // A display's close button switches it off; "Reset layout" docks the
     // pop-outs and brings the displays back to their first places.
@@ -314,6 +321,99 @@ TEST(Settings, EverySettingSurvivesARestart)
     EXPECT_TRUE(waitFor([&] { return toolbar->getMeasuringTools()->isDocked(); }));
     EXPECT_LT(displays->getFpsDisplay()->pos().x(), 400);
     EXPECT_LT(stored(QStringLiteral("AdditionalDisplays/fpsDisplayPosition")).toPoint().x(), 400);
+}
+
+// Regression: one sonar's water and bandwidth became the defaults of every
+// sonar after a connection and a quit.
+TEST(Settings, ASonarsOwnWaterAndBandwidthStayItsOwn)
+{
+    ViewerSession viewer;
+    const auto sonarA = viewer.network.startSonar(42011, 2);
+    const auto sonarB = viewer.network.startSonar(42012, 3);
+    auto bandwidthSent = [](const Sim::SimulatedSonar& sonar, unsigned expected) {
+        return waitFor([&] {
+            const auto fire = sonar.lastFireParameters();
+            return fire && fire->bandwidth == expected;
+        });
+    };
+    auto* settings = viewer.window->getSettingsControls();
+    QTest::mouseClick(find<QWidget>(viewer.window.get(), "settingsButton"), Qt::LeftButton);
+    ASSERT_TRUE(waitFor([&] { return settings->isVisible(); }));
+    // Defaults of the user's own, so that they cannot be mistaken for the
+    // built-in ones: 70 % and custom water of 1500 m/s.
+    auto* defaults = find<QWidget>(settings, "defaultSonarSettings");
+    find<QSlider>(defaults, "bandwidthInput")->setValue(70);
+    find<QLineEdit>(defaults, "speedInput")->setText(QStringLiteral("1500"));
+    find<QRadioButton>(defaults, "customOption")->click();
+
+    ASSERT_TRUE(connectSonar(viewer, 42011));
+    auto* own = find<QWidget>(settings, "thisSonarSettings");
+    auto* scope = find<QLabel>(settings, "sonarScopeLabel");
+    auto* useDefaults = find<QPushButton>(settings, "useDefaultsButton");
+    ASSERT_TRUE(waitFor([&] { return !find<QWidget>(settings, "thisSonarBox")->isHidden(); }));
+    EXPECT_EQ(scope->text(), QStringLiteral("Sonar 42011 uses the defaults for new sonars."));
+    EXPECT_FALSE(useDefaults->isEnabled());
+    EXPECT_TRUE(bandwidthSent(*sonarA, 70));
+    find<QRadioButton>(own, "saltWaterOption")->click();
+    find<QSlider>(own, "bandwidthInput")->setValue(40);
+    EXPECT_TRUE(bandwidthSent(*sonarA, 40));
+    EXPECT_DOUBLE_EQ(viewer.controller->getSonar()->getSalinity(), 35.0);
+    EXPECT_DOUBLE_EQ(viewer.controller->getSonar()->getSpeedOfSound(), 0.0);
+    EXPECT_EQ(scope->text(), QStringLiteral("Sonar 42011 has its own water and bandwidth."));
+    EXPECT_TRUE(useDefaults->isEnabled());
+    EXPECT_TRUE(find<QRadioButton>(defaults, "customOption")->isChecked()) << "the defaults are untouched";
+    EXPECT_EQ(find<QSlider>(defaults, "bandwidthInput")->value(), 70);
+
+    // Quit and start again: a sonar never configured gets the defaults, on
+    // the wire and on the panel.
+    viewer.window->close();
+    ASSERT_FALSE(viewer.controller->isConnected());
+    viewer.restart();
+    EXPECT_EQ(stored(QStringLiteral("GeneralSettings/bandwidthLimit")).toInt(), 70);
+    EXPECT_EQ(stored(QStringLiteral("GeneralSettings/environmentIndex")).toInt(), 2);
+    settings = viewer.window->getSettingsControls();
+    own = find<QWidget>(settings, "thisSonarSettings");
+    scope = find<QLabel>(settings, "sonarScopeLabel");
+    useDefaults = find<QPushButton>(settings, "useDefaultsButton");
+    ASSERT_TRUE(connectSonar(viewer, 42012));
+    EXPECT_TRUE(bandwidthSent(*sonarB, 70));
+    EXPECT_DOUBLE_EQ(viewer.controller->getSonar()->getSpeedOfSound(), 1500.0);
+    EXPECT_DOUBLE_EQ(viewer.controller->getSonar()->getSalinity(), 0.0);
+    EXPECT_EQ(find<QSlider>(own, "bandwidthInput")->value(), 70);
+    EXPECT_TRUE(find<QRadioButton>(own, "customOption")->isChecked());
+    EXPECT_EQ(find<QLineEdit>(own, "speedInput")->text(), QStringLiteral("1500"));
+    EXPECT_EQ(scope->text(), QStringLiteral("Sonar 42012 uses the defaults for new sonars."));
+
+    // A keeps its own, and "Use defaults for this sonar" puts it back.
+    QTest::mouseClick(find<QWidget>(viewer.window.get(), "disconnectButton"), Qt::LeftButton);
+    ASSERT_TRUE(waitFor([&] { return !viewer.controller->isConnected(); }));
+    EXPECT_TRUE(find<QWidget>(settings, "thisSonarBox")->isHidden());
+    ASSERT_TRUE(connectSonar(viewer, 42011));
+    EXPECT_TRUE(bandwidthSent(*sonarA, 40));
+    EXPECT_DOUBLE_EQ(viewer.controller->getSonar()->getSalinity(), 35.0);
+    EXPECT_TRUE(find<QRadioButton>(own, "saltWaterOption")->isChecked());
+    EXPECT_EQ(find<QSlider>(own, "bandwidthInput")->value(), 40);
+    EXPECT_EQ(scope->text(), QStringLiteral("Sonar 42011 has its own water and bandwidth."));
+    if (!settings->isVisible()) {
+        QTest::mouseClick(find<QWidget>(viewer.window.get(), "settingsButton"), Qt::LeftButton);
+    }
+    ASSERT_TRUE(waitFor([&] { return useDefaults->isVisible(); }));
+    QTest::mouseClick(useDefaults, Qt::LeftButton);
+    EXPECT_TRUE(bandwidthSent(*sonarA, 70));
+    EXPECT_DOUBLE_EQ(viewer.controller->getSonar()->getSpeedOfSound(), 1500.0);
+    EXPECT_DOUBLE_EQ(viewer.controller->getSonar()->getSalinity(), 0.0);
+    EXPECT_TRUE(find<QRadioButton>(own, "customOption")->isChecked());
+    EXPECT_EQ(find<QSlider>(own, "bandwidthInput")->value(), 70);
+    EXPECT_EQ(scope->text(), QStringLiteral("Sonar 42011 uses the defaults for new sonars."));
+    EXPECT_FALSE(useDefaults->isEnabled());
+    // Forgotten at once; its other parameters stay remembered.
+    EXPECT_FALSE(stored(QStringLiteral("SavedSonar-42011/bandwidth")).isValid());
+    EXPECT_FALSE(stored(QStringLiteral("SavedSonar-42011/salinity")).isValid());
+    EXPECT_TRUE(stored(QStringLiteral("SavedSonar-42011/range")).isValid());
+    // Following the defaults, it takes a new default at once.
+    find<QSlider>(find<QWidget>(settings, "defaultSonarSettings"), "bandwidthInput")->setValue(55);
+    EXPECT_TRUE(bandwidthSent(*sonarA, 55));
+    EXPECT_EQ(find<QSlider>(own, "bandwidthInput")->value(), 55);
 }
 
 TEST(Settings, WindowPlaceAndTheOverflowLayoutsPanelsSurviveARestart)
