@@ -4,6 +4,11 @@
 //   MAX-PAUSE-MS
 // Prints the video's path; a progress line while stdout is a terminal. Frames
 // whose entry could not be read are told on stderr and fail the command.
+// SIGINT or SIGTERM (from the terminal, or passed on by ondrix-cli) stops the
+// export at the next frame; the partial video is removed and named, and the
+// exit code is 130 or 143.
+
+#include "../Interruption.h"
 
 #include <keldar/logging/LogFilePlayer.h>
 #include <keldar/logging/SqliteLogFile.h>
@@ -15,10 +20,27 @@
 #include <cstdio>
 #include <iostream>
 #include <string>
+#include <vector>
 
 #include <unistd.h>
 
 using namespace Keldar::Ondrix::Visualisation;
+
+namespace {
+
+// What the export has on disk while it writes: the video under its own name
+// or under a temporary one of this process beside it.
+std::vector<std::filesystem::path> partialOutputs(const std::filesystem::path& video)
+{
+    auto found = Keldar::Cli::partialOutputsIn(video.parent_path(), ::getpid());
+    std::error_code error;
+    if (std::filesystem::exists(video, error)) {
+        found.push_back(video);
+    }
+    return found;
+}
+
+} // namespace
 
 int main(int argc, char** argv)
 {
@@ -37,6 +59,7 @@ int main(int argc, char** argv)
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     int qtArgc = 1;
     QApplication application(qtArgc, argv);
+    const Keldar::Cli::InterruptionScope interruption;
     try {
         Keldar::Logging::Playback::LogFilePlayer player(
             std::make_unique<Keldar::Logging::SqliteLogFile>(std::filesystem::path(file),
@@ -69,13 +92,34 @@ int main(int argc, char** argv)
         VideoExport::VideoRenderer renderer(player, settings, display, appearance);
         const bool terminal = isatty(STDOUT_FILENO) == 1;
         const int frames = settings.endIndex - settings.startIndex + 1;
-        renderer.run([&](std::int32_t frame) {
+        std::vector<std::filesystem::path> partial;
+        const bool finished = renderer.run([&](std::int32_t frame) {
+            if (Keldar::Cli::interrupted()) {
+                // Seen before the renderer removes them, to be named after.
+                if (partial.empty()) {
+                    partial = partialOutputs(renderer.getOutputPath());
+                }
+                return false;
+            }
             if (terminal) {
                 std::printf("\rexporting: frame %d of %d", frame - settings.startIndex + 1, frames);
                 std::fflush(stdout);
             }
             return true;
         });
+        if (!finished) {
+            std::string removed;
+            for (const auto& path : partial) {
+                std::error_code error;
+                std::filesystem::remove_all(path, error);
+                removed += (removed.empty() ? "" : ", ") + path.string();
+            }
+            std::cerr << (terminal ? "\n" : "") << "ondrix-cli: interrupted: "
+                      << (removed.empty() ? "no partial output was left to remove"
+                                          : "removed partial output " + removed)
+                      << std::endl;
+            return Keldar::Cli::interruptedExitCode();
+        }
         if (terminal) {
             std::printf("\n");
         }
