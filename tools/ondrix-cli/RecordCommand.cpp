@@ -311,10 +311,19 @@ void runRecord(const RecordOptions& options)
     const std::string lastError = recording->lastError();
     recording.reset();
 
+    // A journal left beside it means the close did not complete: the next
+    // open would roll the file back to its last checkpoint.
+    std::error_code error;
+    const bool closed = !std::filesystem::exists(path.string() + "-wal", error) &&
+                        !std::filesystem::exists(path.string() + "-journal", error);
+    const std::string unclosed = "the recording could not be closed cleanly: its journal remains beside it";
     std::cout << path.string() << "\n" << written << " entries\n";
     if (Keldar::Cli::interrupted()) {
         Keldar::Cli::exitInterrupted("recording stopped; " + std::to_string(written) + " entries kept in " +
-                                     path.string());
+                                     path.string() + (closed ? "" : "; " + unclosed));
+    }
+    if (!closed) {
+        Keldar::Cli::fail(path.string() + ": " + unclosed, 5);
     }
     if (failures > 0) {
         Keldar::Cli::fail(std::to_string(failures) + " entries could not be written: " + lastError, 5);
