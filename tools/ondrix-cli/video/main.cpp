@@ -8,8 +8,6 @@
 // export at the next frame; the partial video is removed and named, and the
 // exit code is 130 or 143.
 
-#include "../Interruption.h"
-
 #include <keldar/logging/LogFilePlayer.h>
 #include <keldar/logging/SqliteLogFile.h>
 #include <keldar/visualisation/FanDisplay.h>
@@ -17,10 +15,10 @@
 
 #include <QApplication>
 
+#include <csignal>
 #include <cstdio>
 #include <iostream>
 #include <string>
-#include <vector>
 
 #include <unistd.h>
 
@@ -28,16 +26,12 @@ using namespace Keldar::Ondrix::Visualisation;
 
 namespace {
 
-// What the export has on disk while it writes: the video under its own name
-// or under a temporary one of this process beside it.
-std::vector<std::filesystem::path> partialOutputs(const std::filesystem::path& video)
+// The signal that asked the export to stop, 0 while none has.
+volatile std::sig_atomic_t stopSignal = 0;
+
+extern "C" void onStopSignal(int number)
 {
-    auto found = Keldar::Cli::partialOutputsIn(video.parent_path(), ::getpid());
-    std::error_code error;
-    if (std::filesystem::exists(video, error)) {
-        found.push_back(video);
-    }
-    return found;
+    stopSignal = number;
 }
 
 } // namespace
@@ -59,7 +53,12 @@ int main(int argc, char** argv)
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     int qtArgc = 1;
     QApplication application(qtArgc, argv);
-    const Keldar::Cli::InterruptionScope interruption;
+    // Before the video file exists, so that no signal can leave it behind.
+    struct sigaction action = {};
+    action.sa_handler = onStopSignal;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
     try {
         Keldar::Logging::Playback::LogFilePlayer player(
             std::make_unique<Keldar::Logging::SqliteLogFile>(std::filesystem::path(file),
@@ -92,36 +91,20 @@ int main(int argc, char** argv)
         VideoExport::VideoRenderer renderer(player, settings, display, appearance);
         const bool terminal = isatty(STDOUT_FILENO) == 1;
         const int frames = settings.endIndex - settings.startIndex + 1;
-        std::vector<std::filesystem::path> partial;
         const bool finished = renderer.run([&](std::int32_t frame) {
-            if (Keldar::Cli::interrupted()) {
-                // Seen before the renderer removes them, to be named after.
-                if (partial.empty()) {
-                    partial = partialOutputs(renderer.getOutputPath());
-                }
-                return false;
-            }
             if (terminal) {
                 std::printf("\rexporting: frame %d of %d", frame - settings.startIndex + 1, frames);
                 std::fflush(stdout);
             }
-            return true;
+            return stopSignal == 0;
         });
-        if (!finished) {
-            std::string removed;
-            for (const auto& path : partial) {
-                std::error_code error;
-                std::filesystem::remove_all(path, error);
-                removed += (removed.empty() ? "" : ", ") + path.string();
-            }
-            std::cerr << (terminal ? "\n" : "") << "ondrix-cli: interrupted: "
-                      << (removed.empty() ? "no partial output was left to remove"
-                                          : "removed partial output " + removed)
-                      << std::endl;
-            return Keldar::Cli::interruptedExitCode();
-        }
         if (terminal) {
             std::printf("\n");
+        }
+        if (!finished) {
+            std::cerr << "ondrix-cli: interrupted: removed partial output " << renderer.getOutputPath().string()
+                      << std::endl;
+            return 128 + stopSignal;
         }
         std::cout << renderer.getOutputPath().string() << std::endl;
         if (const auto unreadable = renderer.getUnreadableFrames(); unreadable > 0) {
