@@ -136,32 +136,26 @@ private:
 // enough to take a while to copy, compress, draw or convert.
 void writeSurvey(const fs::path& path)
 {
+    Build::ImageDescription image;
+    image.beams = 512;
+    image.ranges = 256;
+    image.range = 20.0;
+    image.bearings.resize(image.beams);
+    std::generate(image.bearings.begin(), image.bearings.end(), [b = -6500]() mutable { return b += 25; });
+    image.samples.resize(std::size_t{image.beams} * image.ranges);
+    std::independent_bits_engine<std::mt19937, 8, unsigned> noise(11);
+    std::generate(image.samples.begin(), image.samples.end(), [&] { return static_cast<std::uint8_t>(noise()); });
+    const auto message = Build::buildSimplePingResultV2(image);
+    const auto* bytes = reinterpret_cast<const std::uint8_t*>(message.data());
+    const std::vector<std::uint8_t> payload(bytes, bytes + message.size());
+
     Keldar::Logging::SqliteLogFile log(path.string(), "UTC", "interruption-test", "1", 0, 1700000000000);
     Keldar::Logging::DataSource source{-1, KD_LogDataSourceType_Sonar, "Ondrix Sonar"};
     log.addDataSource(source);
-    std::mt19937 random(11);
-    std::vector<std::vector<std::uint8_t>> messages;
-    for (int m = 0; m < 8; ++m) {
-        Build::ImageDescription image;
-        image.beams = 512;
-        image.ranges = 256;
-        image.range = 20.0;
-        for (int b = 0; b < image.beams; ++b) {
-            image.bearings.push_back(static_cast<std::int16_t>(-6500 + b * 25));
-        }
-        image.samples.resize(std::size_t{image.beams} * image.ranges);
-        for (auto& sample : image.samples) {
-            sample = static_cast<std::uint8_t>(random() & 0xFF);
-        }
-        const auto message = Build::buildSimplePingResultV2(image);
-        const auto* bytes = reinterpret_cast<const std::uint8_t*>(message.data());
-        messages.emplace_back(bytes, bytes + message.size());
-    }
     log.setBulkWriting(true);
     log.beginTransaction();
     for (int i = 0; i < 600; ++i) {
-        log.logData(
-            {0, source.id, 1, messages[static_cast<std::size_t>(i) % messages.size()], 1700000000000 + i * 100});
+        log.logData({0, source.id, 1, payload, 1700000000000 + i * 100});
     }
     log.commitTransaction();
     log.setBulkWriting(false);
