@@ -87,8 +87,11 @@ bool OutputFile::discard() noexcept
     }
     bool removed = false;
     for (const char* suffix : {"", "-journal", "-wal", "-shm"}) {
+        // The name is ours alone, so whatever a folder of that name holds is
+        // the writer's partial output.
         std::error_code error;
-        removed |= std::filesystem::remove(temporary.string() + suffix, error);
+        const auto count = std::filesystem::remove_all(temporary.string() + suffix, error);
+        removed |= !error && count > 0 && count != static_cast<std::uintmax_t>(-1);
     }
     return removed;
 }

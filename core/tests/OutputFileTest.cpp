@@ -69,3 +69,22 @@ TEST_F(OutputFileTest, ACommitWithNothingWrittenThrowsAndCreatesNoFile)
     EXPECT_FALSE(output.isCommitted());
     EXPECT_EQ(entries(), 0U);
 }
+
+TEST_F(OutputFileTest, AFolderOfPicturesIsRemovedWholeOrTakesThePlaceOfAnEmptyFolder)
+{
+    const auto target = folder / "frames";
+    {
+        OutputFile output(target);
+        fs::create_directory(output.temporaryPath());
+        write(output.temporaryPath() / "frame_000000.png", "half");
+    }
+    EXPECT_EQ(entries(), 0U);
+
+    fs::create_directory(target);
+    OutputFile output(target);
+    fs::create_directory(output.temporaryPath());
+    write(output.temporaryPath() / "frame_000000.png", "whole");
+    output.commit();
+    EXPECT_TRUE(fs::exists(target / "frame_000000.png"));
+    EXPECT_EQ(entries(), 1U);
+}

@@ -2,6 +2,8 @@
 
 #include <keldar/core/Chrono.h>
 #include <keldar/core/Filesystem.h>
+#include <keldar/core/OutputFile.h>
+#include <keldar/logging/LogOutput.h>
 #include <keldar/logging/SqliteLogFile.h>
 
 #include <algorithm>
@@ -241,12 +243,12 @@ void copyEntries(const LogFileInterface& source, std::vector<std::int32_t>::cons
     }
 }
 
-// A failed copy leaves nothing that could pass for a complete export.
-void removeOutput(const std::filesystem::path& path)
+// A failed or stopped copy leaves nothing that could pass for a complete
+// export; the caller may name what was removed.
+void discardOutput(Filesystem::OutputFile& target, CopyReport& told)
 {
-    std::error_code error;
-    for (const char* suffix : {"", "-wal", "-shm", "-journal"}) {
-        std::filesystem::remove(path.string() + suffix, error);
+    if (target.discard()) {
+        told.removedOutput = target.temporaryPath();
     }
 }
 
@@ -281,15 +283,20 @@ std::unique_ptr<LogFileInterface> slice(const LogFileInterface& source, std::int
             timeZone = *text;
         }
     }
+    // Written under a temporary name beside the final one, and put in place
+    // only once closed and read back whole.
+    Filesystem::OutputFile target(path);
     std::unique_ptr<SqliteLogFile> output;
     try {
-        output = std::make_unique<SqliteLogFile>(path.string(), timeZone, applicationName, applicationVersion,
-                                                 compressionLevel, Chrono::msSinceUnixEpoch());
+        output = std::make_unique<SqliteLogFile>(target.temporaryPath().string(), timeZone, applicationName,
+                                                 applicationVersion, compressionLevel, Chrono::msSinceUnixEpoch());
     } catch (const std::exception& exception) {
         told.error = exception.what();
+        discardOutput(target, told);
         return nullptr;
     } catch (...) {
         told.error = "Unknown internal error";
+        discardOutput(target, told);
         return nullptr;
     }
 
@@ -343,18 +350,28 @@ std::unique_ptr<LogFileInterface> slice(const LogFileInterface& source, std::int
     told.copiedEntries = static_cast<std::int64_t>(writer.copiedIds().size());
     if (writer.failed() || writer.stopped()) {
         output.reset();
-        removeOutput(path);
+        discardOutput(target, told);
         return nullptr;
     }
-    return output;
+    told.error = closeAndCheckLog(std::move(output), told.copiedEntries);
+    if (told.error.empty()) {
+        try {
+            target.commit();
+            return std::make_unique<SqliteLogFile>(path, SqliteLogFile::Access::ReadWriteExisting);
+        } catch (const std::exception& exception) {
+            told.error = exception.what();
+        }
+    }
+    discardOutput(target, told);
+    return nullptr;
 }
 
 std::unique_ptr<LogFileInterface> clone(const LogFileInterface& source, const std::string& outputPath,
                                         const std::string& applicationName, const std::string& applicationVersion,
-                                        std::int8_t compressionLevel, CopyReport* report)
+                                        std::int8_t compressionLevel, CopyReport* report, const CopyControl& control)
 {
     return slice(source, source.getFirstEntryId(), source.getLastEntryId(), outputPath, applicationName,
-                 applicationVersion, compressionLevel, report);
+                 applicationVersion, compressionLevel, report, control);
 }
 
 } // namespace Keldar::Logging::Algorithms

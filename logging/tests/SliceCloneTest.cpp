@@ -5,6 +5,7 @@
 
 #include <keldar/logging/Algorithms.h>
 #include <keldar/logging/FlatInterface.h>
+#include <keldar/logging/LogOutput.h>
 #include <keldar/logging/SqliteLogFile.h>
 
 #include <gtest/gtest.h>
@@ -390,6 +391,7 @@ TEST(SliceFailures, FullDiskFailsTheCopyAndLeavesNoTruncatedLog)
     const auto sourcePath = folder.file("src.ondrix");
     richLog(sourcePath, 0, 60, 64 * 1024);
     SqliteLogFile source(sourcePath);
+    const auto before = folderListing(folder.path());
     // About half of the entries fit.
     DiskFullAfterPages full(32);
 
@@ -398,6 +400,8 @@ TEST(SliceFailures, FullDiskFailsTheCopyAndLeavesNoTruncatedLog)
     EXPECT_FALSE(Algorithms::slice(source, 2, 59, sliceOut.string(), "slicer", "2", 0, &report));
     EXPECT_EQ(report.error, "Filesystem full.");
     EXPECT_EQ(fileAndJournals(sliceOut), std::vector<std::string>{});
+    EXPECT_FALSE(report.removedOutput.empty());
+    EXPECT_EQ(folderListing(folder.path()), before);
 
     KD_LogError* error = nullptr;
     KD_LogFile* flatSource = KD_LogFile_Open(sourcePath.string().c_str(), &error);
@@ -457,16 +461,19 @@ TEST(SliceBudget, NoReadHoldsMoreThanTheBatchBudget)
     EXPECT_LE(source.largest(), 32u << 20);
 }
 
-TEST(SliceFailures, AStoppedCopyReportsItsProgressAndLeavesNoOutput)
+TEST(SliceFailures, AStoppedCopyReportsItsProgressAndLeavesTheFolderAsItWas)
 {
     TempFolder folder;
     auto source = richLog(folder.file("src.ondrix"), 0, 600);
+    const auto before = folderListing(folder.path());
     const auto out = folder.file("out.ondrix");
     std::vector<std::int64_t> handled;
     Algorithms::CopyControl control;
     control.progress = [&](std::int64_t done, std::int64_t selected) {
         EXPECT_EQ(selected, 591);
         handled.push_back(done);
+        // Written aside: nothing stands under the final name meanwhile.
+        EXPECT_FALSE(std::filesystem::exists(out));
     };
     // Past the first committed transaction.
     control.cancelled = [&] { return handled.size() == 300; };
@@ -477,5 +484,32 @@ TEST(SliceFailures, AStoppedCopyReportsItsProgressAndLeavesNoOutput)
     ASSERT_EQ(handled.size(), 300u) << "nothing is copied once stopped";
     EXPECT_EQ(handled.front(), 1);
     EXPECT_EQ(handled.back(), 300);
-    EXPECT_EQ(fileAndJournals(out), std::vector<std::string>{});
+    EXPECT_EQ(report.removedOutput.parent_path(), folder.path());
+    EXPECT_NE(report.removedOutput.filename().string().find("out.partial-"), std::string::npos);
+    EXPECT_EQ(folderListing(folder.path()), before);
+
+    // A clone stops the same way.
+    control.progress = {};
+    control.cancelled = [] { return true; };
+    EXPECT_FALSE(Algorithms::clone(*source, out.string(), "s", "2", 0, &report, control));
+    EXPECT_TRUE(report.cancelled);
+    EXPECT_EQ(folderListing(folder.path()), before);
+}
+
+TEST(SliceFailures, ALogIsCheckedWhenClosedForItsJournalAndItsEntries)
+{
+    TempFolder folder;
+    const auto whole = folder.file("whole.ondrix");
+    auto log = createLog(whole);
+    fillLog(*log, 5);
+    EXPECT_EQ(closeAndCheckLog(std::move(log), 5), "");
+    log = std::make_unique<SqliteLogFile>(whole);
+    EXPECT_EQ(closeAndCheckLog(std::move(log), 6), "the new log file reads back with 5 of 6 entries");
+
+    const auto journalled = folder.file("journalled.ondrix");
+    log = createLog(journalled);
+    fillLog(*log, 5);
+    // One SQLite cannot remove stays beside the file.
+    std::filesystem::create_directory(journalled.string() + "-journal");
+    EXPECT_EQ(closeAndCheckLog(std::move(log), 5), "the new log file could not be closed: its journal remains");
 }

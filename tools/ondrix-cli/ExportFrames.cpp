@@ -3,8 +3,10 @@
 // pictures with a CSV, for analysts.
 
 #include "Commands.h"
+#include "Interruption.h"
 #include "LogFiles.h"
 
+#include <keldar/core/OutputFile.h>
 #include <keldar/logging/frames/FrameArrays.h>
 
 #include <png.h>
@@ -22,6 +24,7 @@
 namespace {
 
 using Keldar::Cli::LoggedFrame;
+using Keldar::Filesystem::OutputFile;
 
 struct ExportOptions
 {
@@ -96,6 +99,9 @@ public:
             zip_error_fini(&detail);
             Keldar::Cli::fail("cannot create " + path + ": " + message, 4);
         }
+        // Writing a large archive takes a while: an interruption stops it.
+        zip_register_cancel_callback_with_state(
+            archive_, [](zip_t*, void*) { return Keldar::Cli::interrupted() ? 1 : 0; }, nullptr, nullptr);
     }
     ~NpzWriter()
     {
@@ -120,13 +126,25 @@ public:
         addSource(name, zip_source_file(archive_, file.c_str(), 0, -1));
     }
 
+    // Writes the archive and reads its directory back.
     void close()
     {
+        const auto added = zip_get_num_entries(archive_, 0);
         if (zip_close(archive_) != 0) {
+            Keldar::Cli::throwIfInterrupted();
             const std::string message = zip_strerror(archive_);
             Keldar::Cli::fail("cannot write " + path_ + ": " + message, 4);
         }
         archive_ = nullptr;
+        int error = 0;
+        zip_t* back = zip_open(path_.c_str(), ZIP_RDONLY | ZIP_CHECKCONS, &error);
+        const bool whole = back != nullptr && zip_get_num_entries(back, 0) == added;
+        if (back != nullptr) {
+            zip_discard(back);
+        }
+        if (!whole) {
+            Keldar::Cli::fail("cannot write " + path_ + ": it does not read back whole", 4);
+        }
     }
 
 private:
@@ -149,26 +167,22 @@ private:
     std::deque<std::string> buffers_; // kept until the archive is written
 };
 
-// Removes a file when it goes out of scope.
-struct TemporaryFile
-{
-    std::string path;
-    ~TemporaryFile() { std::remove(path.c_str()); }
-};
-
-std::size_t exportNpz(const Keldar::Logging::LogFileInterface& file, const ExportOptions& options)
+// The archive is written as `output`'s temporary; the images go to the
+// scratch file `images` first (a long span need not fit in memory), which is
+// never committed.
+std::size_t exportNpz(const Keldar::Logging::LogFileInterface& file, const ExportOptions& options, OutputFile& output,
+                      OutputFile& images)
 {
     std::error_code error;
     if (std::filesystem::exists(options.out, error)) {
         Keldar::Cli::fail(options.out + " exists; it is not overwritten", 4);
     }
-    // The images go to a file first: a long span need not fit in memory.
-    TemporaryFile images{options.out + ".images.tmp"};
-    std::ofstream stream(images.path, std::ios::binary | std::ios::trunc);
+    std::ofstream stream(images.temporaryPath(), std::ios::binary | std::ios::trunc);
     constexpr std::size_t headerSize = 128;
     stream << npyHeader("|u1", {0, 0, 0}, headerSize);
     Keldar::Logging::Frames::SampleSink sink;
     sink.write = [&stream](std::size_t, const LoggedFrame& frame) {
+        Keldar::Cli::throwIfInterrupted();
         const auto& data = frame.image.getData();
         stream.write(reinterpret_cast<const char*>(data.data()), static_cast<std::streamsize>(data.size()));
     };
@@ -202,11 +216,11 @@ std::size_t exportNpz(const Keldar::Logging::LogFileInterface& file, const Expor
     stream << npyHeader("|u1", {n, ranges, beams}, headerSize);
     stream.close();
     if (!stream) {
-        Keldar::Cli::fail("cannot write " + images.path, 4);
+        Keldar::Cli::fail("cannot write " + images.temporaryPath().string(), 4);
     }
 
-    NpzWriter npz(options.out);
-    npz.addFile("images", images.path);
+    NpzWriter npz(output.temporaryPath());
+    npz.addFile("images", images.temporaryPath());
     npz.add("bearings_deg", arrays.bearings, {n, beams});
     npz.add("row_ranges_m", arrays.rowRanges, {n, ranges});
     npz.add("range_m", arrays.range, {n});
@@ -218,6 +232,8 @@ std::size_t exportNpz(const Keldar::Logging::LogFileInterface& file, const Expor
     npz.add("entry_ids", arrays.entryIds, {n});
     npz.add("frames", arrays.frames, {n});
     npz.close();
+    Keldar::Cli::throwIfInterrupted();
+    output.commit();
     return n;
 }
 
@@ -267,14 +283,21 @@ std::string csvNumber(double value)
     return text.str();
 }
 
-std::size_t exportPng(const Keldar::Logging::LogFileInterface& file, const ExportOptions& options)
+// The pictures fill `output`'s temporary folder, which takes the place of
+// OUT (missing or empty) once complete.
+std::size_t exportPng(const Keldar::Logging::LogFileInterface& file, const ExportOptions& options, OutputFile& output)
 {
-    const std::filesystem::path folder(options.out);
+    const std::filesystem::path& folder = output.temporaryPath();
     std::error_code error;
-    if (std::filesystem::exists(folder, error) && !std::filesystem::is_empty(folder, error)) {
+    if (std::filesystem::exists(options.out, error) && !std::filesystem::is_empty(options.out, error)) {
         Keldar::Cli::fail(options.out + " exists and is not empty; nothing in it is overwritten", 4);
     }
-    std::filesystem::create_directories(folder, error);
+    if (const auto parent = folder.parent_path(); !parent.empty()) {
+        std::filesystem::create_directories(parent, error);
+    }
+    if (!error) {
+        std::filesystem::create_directory(folder, error);
+    }
     if (error) {
         Keldar::Cli::fail("cannot create the folder " + options.out + ": " + error.message(), 4);
     }
@@ -283,6 +306,7 @@ std::size_t exportPng(const Keldar::Logging::LogFileInterface& file, const Expor
            "row_ranges_m\n";
     std::size_t written = 0;
     const int damaged = Keldar::Cli::forEachFrame(file, options.from, options.to, [&](const LoggedFrame& frame) {
+        Keldar::Cli::throwIfInterrupted();
         requireConsistent(frame);
         char name[32];
         std::snprintf(name, sizeof name, "frame_%06d.png", frame.frame);
@@ -311,6 +335,9 @@ std::size_t exportPng(const Keldar::Logging::LogFileInterface& file, const Expor
     if (!csv) {
         Keldar::Cli::fail("cannot write " + (folder / "frames.csv").string(), 4);
     }
+    Keldar::Cli::throwIfInterrupted();
+    output.commit();
+    // The pictures that could be read are kept; the command still fails.
     if (damaged > 0) {
         Keldar::Cli::fail(std::to_string(damaged) + " entries could not be read as sonar images and were left out", 5);
     }
@@ -350,7 +377,27 @@ void addExportFrames(CLI::App& log)
             Keldar::Cli::fail("--to is before --from", 1);
         }
         const auto file = Keldar::Cli::openLog(options->file);
-        const std::size_t written = options->format == "npz" ? exportNpz(*file, *options) : exportPng(*file, *options);
+        const Keldar::Cli::InterruptionScope interruption;
+        // "frames/" names the folder "frames", not a file inside it.
+        std::filesystem::path out(options->out);
+        if (!out.has_filename()) {
+            out = out.parent_path();
+        }
+        OutputFile output(out);
+        OutputFile images(out.string() + ".images");
+        std::size_t written = 0;
+        try {
+            written = options->format == "npz" ? exportNpz(*file, *options, output, images)
+                                               : exportPng(*file, *options, output);
+        } catch (const Keldar::Cli::Interrupted&) {
+            std::vector<std::filesystem::path> removed;
+            for (OutputFile* partial : {&output, &images}) {
+                if (partial->discard()) {
+                    removed.push_back(partial->temporaryPath());
+                }
+            }
+            Keldar::Cli::exitInterrupted(removed);
+        }
         std::cout << written << " frames written to " << options->out << "\n";
     });
 }

@@ -2,15 +2,30 @@
 // format, doing what the viewer does behind its progress dialogs.
 
 #include "Commands.h"
+#include "Interruption.h"
 
 #include <keldar/logging/legacy/LegacyConversion.h>
 
 #include <filesystem>
 #include <memory>
+#include <optional>
+#include <vector>
 
 namespace {
 
 using namespace Keldar::Logging;
+
+// Stops the work at a signal and collects the partial output it removed.
+struct InterruptibleProgress
+{
+    Keldar::Cli::InterruptionScope scope;
+    std::vector<std::filesystem::path> removed;
+    Legacy::Progress progress{
+        {}, {}, Keldar::Cli::interrupted, [this](const std::filesystem::path& partial) { removed.push_back(partial); }};
+
+    // After the work returned nothing: it was interrupted.
+    [[noreturn]] void exit() const { Keldar::Cli::exitInterrupted(removed); }
+};
 
 void requireFile(const std::string& path)
 {
@@ -33,14 +48,19 @@ void runConvert(const ConvertOptions& options)
     const Legacy::ConversionSettings settings{options.timeZone, "ondrix-cli",
                                               static_cast<std::int8_t>(options.compression ? -1 : 0)};
     std::filesystem::path kept;
+    InterruptibleProgress interruption;
+    std::unique_ptr<SqliteLogFile> log;
     try {
-        const auto log = Legacy::convertLegacyLogFile(options.file, settings, {}, &kept);
-        std::cout << log->getFilePath().string() << "\noriginal kept as " << kept.string() << "\n";
+        log = Legacy::convertLegacyLogFile(options.file, settings, interruption.progress, &kept);
     } catch (const Legacy::ConversionError& error) {
         Keldar::Cli::fail(options.file + ": The log file could not be converted because: " + error.what(), 5);
     } catch (const std::exception& error) {
         Keldar::Cli::fail(options.file + ": " + error.what(), 5);
     }
+    if (!log) {
+        interruption.exit();
+    }
+    std::cout << log->getFilePath().string() << "\noriginal kept as " << kept.string() << "\n";
 }
 
 struct ExportOptions
@@ -68,16 +88,21 @@ std::string leftOutMessage(const Legacy::LegacyExportResult& written, int frames
 void runExport(const ExportOptions& options)
 {
     requireFile(options.file);
-    Legacy::LegacyExportResult written;
+    std::optional<Legacy::LegacyExportResult> exported;
+    InterruptibleProgress interruption;
     try {
         Playback::LogFilePlayer player(std::make_unique<SqliteLogFile>(std::filesystem::path(options.file)),
                                        {KD_LogDataSourceType_Sonar}, {}, false, 500);
-        written = Legacy::exportToLegacyLog(player, options.from, options.to).value();
+        exported = Legacy::exportToLegacyLog(player, options.from, options.to, interruption.progress);
     } catch (const Legacy::LegacyExportError& error) {
         Keldar::Cli::fail(options.file + ": Something went wrong: " + error.what(), 4);
     } catch (const std::exception& error) {
         Keldar::Cli::fail(options.file + ": " + error.what(), 3);
     }
+    if (!exported) {
+        interruption.exit();
+    }
+    const Legacy::LegacyExportResult& written = *exported;
     std::cout << written.path.string() << std::endl;
     if (!written.isComplete()) {
         Keldar::Cli::fail(leftOutMessage(written, options.to - options.from + 1), 5);

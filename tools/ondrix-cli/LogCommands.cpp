@@ -2,6 +2,7 @@
 // (log frames and log export-frames join them from their own files).
 
 #include "Commands.h"
+#include "Interruption.h"
 #include "Json.h"
 #include "LogFiles.h"
 
@@ -169,11 +170,19 @@ void runExport(const ExportOptions& options, bool whole)
     const auto level = static_cast<std::int8_t>(options.compression.value_or(source->getCompressionLevel()));
     std::unique_ptr<Keldar::Logging::LogFileInterface> output;
     Keldar::Logging::Algorithms::CopyReport report;
+    const Keldar::Cli::InterruptionScope interruption;
+    Keldar::Logging::Algorithms::CopyControl control;
+    control.cancelled = Keldar::Cli::interrupted;
     if (whole) {
-        output = Keldar::Logging::Algorithms::clone(*source, options.out, "ondrix-cli", KELDAR_VERSION, level, &report);
+        output = Keldar::Logging::Algorithms::clone(*source, options.out, "ondrix-cli", KELDAR_VERSION, level, &report,
+                                                    control);
     } else {
         output = Keldar::Logging::Algorithms::slice(*source, options.first, options.last, options.out, "ondrix-cli",
-                                                    KELDAR_VERSION, level, &report);
+                                                    KELDAR_VERSION, level, &report, control);
+    }
+    if (!output && report.cancelled) {
+        Keldar::Cli::exitInterrupted(report.removedOutput.empty() ? std::vector<std::filesystem::path>{}
+                                                                  : std::vector{report.removedOutput});
     }
     if (!output) {
         const std::string failure = whole ? "Failed to clone log file" : "Failed to slice log file";

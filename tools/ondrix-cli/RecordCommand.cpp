@@ -2,12 +2,14 @@
 // viewer does - every raw ping result one entry, through the flat interface.
 
 #include "Commands.h"
+#include "Interruption.h"
 #include "SonarLookup.h"
 
 #include <keldar/logging/FlatInterface.h>
 #include <keldar/ondrix/ConnectionManager.h>
 #include <keldar/ondrix/OndrixSonar.h>
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
@@ -187,20 +189,26 @@ public:
         changed_.notify_all();
     }
 
-    // Waits until `count` entries are written, the deadline passes or no
-    // message arrives for `silence`; returns the number written.
+    // Waits until `count` entries are written, the deadline passes, no
+    // message arrives for `silence` or a signal comes; returns the number
+    // written.
     unsigned waitFor(std::optional<unsigned> count, Clock::time_point deadline, std::chrono::duration<double> silence)
     {
+        // A signal handler cannot wake the condition: it is looked at this often.
+        constexpr auto signalPoll = std::chrono::milliseconds(50);
+        const auto quiet = std::chrono::duration_cast<Clock::duration>(silence);
         std::unique_lock lock(mutex_);
-        while (true) {
-            const unsigned before = written_ + failed_;
-            if (count && written_ >= *count) {
+        auto silentUntil = Clock::now() + quiet;
+        while (!(count && written_ >= *count) && !Keldar::Cli::interrupted()) {
+            const auto now = Clock::now();
+            if (now >= deadline || now >= silentUntil) {
                 break;
             }
-            const auto until = std::min(deadline, Clock::now() + std::chrono::duration_cast<Clock::duration>(silence));
-            changed_.wait_until(lock, until, [&] { return written_ + failed_ != before; });
-            if (Clock::now() >= deadline || written_ + failed_ == before) {
-                break;
+            const unsigned before = written_ + failed_;
+            changed_.wait_until(lock, std::min({deadline, silentUntil, now + signalPoll}),
+                                [&] { return written_ + failed_ != before; });
+            if (written_ + failed_ != before) {
+                silentUntil = Clock::now() + quiet;
             }
         }
         return written_;
@@ -263,6 +271,8 @@ void runRecord(const RecordOptions& options)
         {"serialNumber", static_cast<std::int32_t>(sonar->getSerialNumber())},
         {"modelNumber", static_cast<std::int32_t>(sonar->getModelNumber())},
     };
+    // A signal stops the recording, which is closed and kept.
+    const Keldar::Cli::InterruptionScope interruption;
     std::string failure;
     KD_LogFile* file = nullptr;
     KD_LogDataSource* source = nullptr;
@@ -301,7 +311,20 @@ void runRecord(const RecordOptions& options)
     const std::string lastError = recording->lastError();
     recording.reset();
 
+    // A journal left beside it means the close did not complete: the next
+    // open would roll the file back to its last checkpoint.
+    std::error_code error;
+    const bool closed = !std::filesystem::exists(path.string() + "-wal", error) &&
+                        !std::filesystem::exists(path.string() + "-journal", error);
+    const std::string unclosed = "the recording could not be closed cleanly: its journal remains beside it";
     std::cout << path.string() << "\n" << written << " entries\n";
+    if (Keldar::Cli::interrupted()) {
+        Keldar::Cli::exitInterrupted("recording stopped; " + std::to_string(written) + " entries kept in " +
+                                     path.string() + (closed ? "" : "; " + unclosed));
+    }
+    if (!closed) {
+        Keldar::Cli::fail(path.string() + ": " + unclosed, 5);
+    }
     if (failures > 0) {
         Keldar::Cli::fail(std::to_string(failures) + " entries could not be written: " + lastError, 5);
     }

@@ -4,6 +4,7 @@
 // command stays free of them; without a display a private Xvfb is started.
 
 #include "Commands.h"
+#include "Interruption.h"
 
 #include <keldar/core/Chrono.h>
 
@@ -62,6 +63,9 @@ public:
         }
         pid_ = fork();
         if (pid_ == 0) {
+            // A group of its own: Ctrl-C at the terminal must not take the
+            // display away from an export that is still cleaning up.
+            setpgid(0, 0);
             dup2(fds[1], 3);
             const int null = open("/dev/null", O_WRONLY);
             dup2(null, STDOUT_FILENO);
@@ -101,6 +105,19 @@ private:
     pid_t pid_ = -1;
     std::string display_;
 };
+
+// The helper's temporaries beside the log, removed.
+std::vector<std::filesystem::path> removePartialOutputs(const std::filesystem::path& log, pid_t helper)
+{
+    std::vector<std::filesystem::path> removed;
+    for (const auto& partial : Keldar::Cli::partialOutputsIn(log.parent_path(), helper)) {
+        std::error_code error;
+        if (std::filesystem::remove_all(partial, error) > 0 && !error) {
+            removed.push_back(partial);
+        }
+    }
+    return removed;
+}
 
 bool hasDisplay()
 {
@@ -147,6 +164,12 @@ void runExportVideo(const VideoOptions& options)
                                              std::to_string(options.despeckle),
                                              options.format,
                                              std::to_string(static_cast<long long>(options.maxPause * 1000.0))};
+    // The helper stops, removes its partial video and says so; we pass the
+    // signal on when it came to us alone.
+    const Keldar::Cli::InterruptionScope interruption;
+    if (Keldar::Cli::interrupted()) {
+        Keldar::Cli::exitInterrupted(std::vector<std::filesystem::path>{});
+    }
     const pid_t child = fork();
     if (child == 0) {
         if (display) {
@@ -160,8 +183,15 @@ void runExportVideo(const VideoOptions& options)
         execv(argv[0], argv.data());
         _exit(127);
     }
+    Keldar::Cli::forwardInterruptionTo(child);
     int status = 0;
     while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
+    }
+    Keldar::Cli::forwardInterruptionTo(-1);
+    if (WIFSIGNALED(status) && Keldar::Cli::interrupted()) {
+        // Ended by the signal before it could clean up: what it had
+        // started under a temporary name is removed here.
+        Keldar::Cli::exitInterrupted(removePartialOutputs(options.file, child));
     }
     // The helper has printed its own message.
     if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {

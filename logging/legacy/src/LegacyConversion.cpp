@@ -2,10 +2,10 @@
 #include <keldar/logging/legacy/LegacyLogReader.h>
 #include <keldar/logging/legacy/RecordTranslator.h>
 
-#include "OutputFiles.h"
-
 #include <keldar/core/Chrono.h>
 #include <keldar/core/Filesystem.h>
+#include <keldar/core/OutputFile.h>
+#include <keldar/logging/LogOutput.h>
 #include <keldar/ondrix/MessageParsing.h>
 #include <keldar/ondrix/ProtocolLayout.h>
 
@@ -37,6 +37,7 @@ public:
         const bool written = output_.logData(entry);
         converted.payload = std::move(entry.payload);
         check(written);
+        ++entries_;
         bytesSinceCommit_ += size;
         if (bytesSinceCommit_ >= transactionBytes) {
             check(output_.commitTransaction() && output_.beginTransaction());
@@ -46,6 +47,8 @@ public:
 
     // The last entries are only in the file once committed.
     void finish() { check(output_.commitTransaction()); }
+
+    std::int64_t entries() const { return entries_; }
 
 private:
     // A data source is added the first time one of its entries comes, with
@@ -87,10 +90,12 @@ private:
     std::optional<std::int8_t> sonarId_;
     std::optional<std::int8_t> unknownId_;
     std::size_t bytesSinceCommit_ = 0;
+    std::int64_t entries_ = 0;
 };
 
-// Reads every group into `output`; false when cancelled.
-bool convertRecords(LegacyLogReader& reader, SqliteLogFile& output, const Progress& progress)
+// Reads every group into `output`; false when cancelled. `entries` receives
+// the number of entries written.
+bool convertRecords(LegacyLogReader& reader, SqliteLogFile& output, const Progress& progress, std::int64_t& entries)
 {
     ConvertedLogWriter writer(output);
     RecordTranslator translator;
@@ -109,6 +114,7 @@ bool convertRecords(LegacyLogReader& reader, SqliteLogFile& output, const Progre
             // long as other writers make it), for nothing: the original stays
             // beside it until the user removes it.
             writer.finish();
+            entries = writer.entries();
             return true;
         }
         for (std::size_t i = 0; i < groupSize; ++i) {
@@ -140,23 +146,33 @@ std::unique_ptr<SqliteLogFile> convertLegacyLogFile(const std::string& path, con
     // The header is checked before any output exists.
     LegacyLogReader reader(in);
 
-    const auto outputPath = Filesystem::makeUniqueFilePath(Filesystem::appendTextToFilename(input, "_temp"));
-    std::unique_ptr<SqliteLogFile> output;
+    // The new log is written under a temporary name beside the original and
+    // takes its name only once closed and read back whole.
+    Filesystem::OutputFile output(input);
+    const auto discard = [&] {
+        if (output.discard()) {
+            progress.removed(output.temporaryPath());
+        }
+    };
+    std::int64_t entries = 0;
     bool finished = false;
     try {
-        output = std::make_unique<SqliteLogFile>(outputPath.string(), settings.timeZone, settings.applicationName,
-                                                 convertedApplicationVersion, settings.compressionLevel,
-                                                 Chrono::msSinceUnixEpoch());
-        finished = convertRecords(reader, *output, progress);
+        auto log = std::make_unique<SqliteLogFile>(output.temporaryPath().string(), settings.timeZone,
+                                                   settings.applicationName, convertedApplicationVersion,
+                                                   settings.compressionLevel, Chrono::msSinceUnixEpoch());
+        finished = convertRecords(reader, *log, progress, entries);
+        in.close();
+        if (finished) {
+            if (const auto failure = closeAndCheckLog(std::move(log), entries); !failure.empty()) {
+                throw ConversionError(failure);
+            }
+        }
     } catch (...) {
-        output.reset();
-        removeOutput(outputPath);
+        discard();
         throw;
     }
-    in.close();
-    output.reset();
     if (!finished) {
-        removeOutput(outputPath);
+        discard();
         return nullptr;
     }
 
@@ -166,15 +182,15 @@ std::unique_ptr<SqliteLogFile> convertLegacyLogFile(const std::string& path, con
     try {
         std::filesystem::rename(input, kept);
     } catch (...) {
-        removeOutput(outputPath);
+        discard();
         throw;
     }
     try {
-        std::filesystem::rename(outputPath, input);
+        output.commit();
     } catch (...) {
         std::error_code error;
         std::filesystem::rename(kept, input, error);
-        removeOutput(outputPath);
+        progress.removed(output.temporaryPath());
         throw;
     }
     if (keptOriginal != nullptr) {

@@ -3,9 +3,8 @@
 #include <keldar/logging/legacy/LegacyLogWriter.h>
 #include <keldar/logging/legacy/RecordTranslator.h>
 
-#include "OutputFiles.h"
-
 #include <keldar/core/Filesystem.h>
+#include <keldar/core/OutputFile.h>
 
 #include <fstream>
 #include <stdexcept>
@@ -71,15 +70,19 @@ std::optional<LegacyExportResult> exportToLegacyLog(Playback::LogFilePlayer& pla
     progress.value(start);
 
     const LogFileInterface& log = player.getUnderlyingLogFile();
-    const auto outputPath =
-        Filesystem::makeUniqueFilePath(Filesystem::appendTextToFilename(log.getFilePath(), "_legacy"));
-    std::ofstream out(outputPath, std::ios::binary);
+    // Written under a temporary name beside the final one, which it takes
+    // only once complete.
+    Filesystem::OutputFile output(
+        Filesystem::makeUniqueFilePath(Filesystem::appendTextToFilename(log.getFilePath(), "_legacy")));
+    std::ofstream out(output.temporaryPath(), std::ios::binary);
     if (!out) {
         throw LegacyExportError(cannotCreateFileMessage);
     }
     const auto discard = [&] {
         out.close();
-        removeOutput(outputPath);
+        if (output.discard()) {
+            progress.removed(output.temporaryPath());
+        }
     };
 
     LegacyLogWriter writer(out, creationTimeOf(log));
@@ -88,7 +91,7 @@ std::optional<LegacyExportResult> exportToLegacyLog(Playback::LogFilePlayer& pla
     // the system and fault them in again, which costs more than the copying.
     DataEntry entry;
     LegacyExportResult result;
-    result.path = outputPath;
+    result.path = output.finalPath();
     for (int frame = start; frame <= end; ++frame) {
         if (!player.seekInto(frame, entry)) {
             ++result.framesUnreadable;
@@ -112,7 +115,13 @@ std::optional<LegacyExportResult> exportToLegacyLog(Playback::LogFilePlayer& pla
     }
     out.close();
     if (!out) {
-        removeOutput(outputPath);
+        discard();
+        throw LegacyExportError(cannotWriteFileMessage);
+    }
+    try {
+        output.commit();
+    } catch (const std::filesystem::filesystem_error&) {
+        progress.removed(output.temporaryPath());
         throw LegacyExportError(cannotWriteFileMessage);
     }
     return result;

@@ -260,9 +260,14 @@ TEST(LegacyConversion, CancelLeavesOnlyTheOriginal)
     }
     writeBytes(path, bytes);
     int groups = 0;
-    const auto log = convertLegacyLogFile(path.string(), settings, {.wasCancelled = [&] { return ++groups > 3; }});
+    std::filesystem::path removed;
+    const auto log =
+        convertLegacyLogFile(path.string(), settings,
+                             {.wasCancelled = [&] { return ++groups > 3; },
+                              .removedPartial = [&](const std::filesystem::path& partial) { removed = partial; }});
     EXPECT_FALSE(log);
     EXPECT_EQ(groups, 4);
+    EXPECT_NE(removed.filename().string().find("long.partial-"), std::string::npos) << removed;
     EXPECT_EQ(readBytes(path), bytes);
     EXPECT_EQ(folderContents(folder), std::vector<std::filesystem::path>{"long.ondrix"});
 }

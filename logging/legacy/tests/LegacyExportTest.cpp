@@ -11,6 +11,7 @@ namespace {
 using namespace Keldar::Logging;
 using namespace Keldar::Logging::Legacy;
 using namespace Keldar::Logging::Legacy::Testing;
+using Keldar::Logging::Testing::folderListing;
 using Keldar::Logging::Testing::readBytes;
 using Keldar::Logging::Testing::TempFolder;
 namespace Build = Keldar::Ondrix::MessageBuilding;
@@ -160,9 +161,15 @@ TEST(LegacyExport, CancelRemovesTheFileAndRangesOutsideTheLogAreRefused)
     const auto path = folder.file("dive.ondrix");
     makeLog(path, 3);
     auto player = playerOf(path);
+    const auto before = folderListing(folder.path());
 
-    EXPECT_FALSE(exportToLegacyLog(player, 0, 2, {.wasCancelled = [] { return true; }}));
-    EXPECT_FALSE(std::filesystem::exists(folder.file("dive_legacy.ondrix")));
+    std::filesystem::path removed;
+    EXPECT_FALSE(
+        exportToLegacyLog(player, 0, 2,
+                          {.wasCancelled = [] { return true; },
+                           .removedPartial = [&](const std::filesystem::path& partial) { removed = partial; }}));
+    EXPECT_NE(removed.filename().string().find("dive_legacy.partial-"), std::string::npos) << removed;
+    EXPECT_EQ(folderListing(folder.path()), before);
 
     EXPECT_THROW(exportToLegacyLog(player, 2, 1), std::out_of_range);
     EXPECT_THROW(exportToLegacyLog(player, 0, 3), std::out_of_range);

@@ -1,5 +1,7 @@
 #include "TestLogs.h"
 
+#include <algorithm>
+
 #include "RecordedPayload.h"
 
 #include <sqlite3.h>
@@ -58,6 +60,17 @@ std::vector<std::string> fileAndJournals(const std::filesystem::path& path)
         }
     }
     return found;
+}
+
+std::vector<std::string> folderListing(const std::filesystem::path& folder)
+{
+    std::vector<std::string> listing;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        const auto size = entry.is_regular_file() ? entry.file_size() : 0;
+        listing.push_back(entry.path().filename().string() + " " + std::to_string(size));
+    }
+    std::sort(listing.begin(), listing.end());
+    return listing;
 }
 
 void writeBytes(const std::filesystem::path& path, const std::vector<std::uint8_t>& bytes)

@@ -37,6 +37,10 @@ void fillLog(SqliteLogFile& file, int count, std::int64_t start = 1000, std::int
 // The names of the file and of its journal files (-wal, -shm, -journal) that exist.
 std::vector<std::string> fileAndJournals(const std::filesystem::path& path);
 
+// "name size" of everything in the folder, sorted: two listings compare equal
+// when nothing was added, removed or resized.
+std::vector<std::string> folderListing(const std::filesystem::path& folder);
+
 void writeBytes(const std::filesystem::path& path, const std::vector<std::uint8_t>& bytes);
 std::vector<std::uint8_t> readBytes(const std::filesystem::path& path);
 

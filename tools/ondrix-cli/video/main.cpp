@@ -4,6 +4,9 @@
 //   MAX-PAUSE-MS
 // Prints the video's path; a progress line while stdout is a terminal. Frames
 // whose entry could not be read are told on stderr and fail the command.
+// SIGINT or SIGTERM (from the terminal, or passed on by ondrix-cli) stops the
+// export at the next frame; the partial video is removed and named, and the
+// exit code is 130 or 143.
 
 #include <keldar/logging/LogFilePlayer.h>
 #include <keldar/logging/SqliteLogFile.h>
@@ -12,6 +15,7 @@
 
 #include <QApplication>
 
+#include <csignal>
 #include <cstdio>
 #include <iostream>
 #include <string>
@@ -19,6 +23,18 @@
 #include <unistd.h>
 
 using namespace Keldar::Ondrix::Visualisation;
+
+namespace {
+
+// The signal that asked the export to stop, 0 while none has.
+volatile std::sig_atomic_t stopSignal = 0;
+
+extern "C" void onStopSignal(int number)
+{
+    stopSignal = number;
+}
+
+} // namespace
 
 int main(int argc, char** argv)
 {
@@ -37,6 +53,12 @@ int main(int argc, char** argv)
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     int qtArgc = 1;
     QApplication application(qtArgc, argv);
+    // Before the video file exists, so that no signal can leave it behind.
+    struct sigaction action = {};
+    action.sa_handler = onStopSignal;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
     try {
         Keldar::Logging::Playback::LogFilePlayer player(
             std::make_unique<Keldar::Logging::SqliteLogFile>(std::filesystem::path(file),
@@ -69,15 +91,20 @@ int main(int argc, char** argv)
         VideoExport::VideoRenderer renderer(player, settings, display, appearance);
         const bool terminal = isatty(STDOUT_FILENO) == 1;
         const int frames = settings.endIndex - settings.startIndex + 1;
-        renderer.run([&](std::int32_t frame) {
+        const bool finished = renderer.run([&](std::int32_t frame) {
             if (terminal) {
                 std::printf("\rexporting: frame %d of %d", frame - settings.startIndex + 1, frames);
                 std::fflush(stdout);
             }
-            return true;
+            return stopSignal == 0;
         });
         if (terminal) {
             std::printf("\n");
+        }
+        if (!finished) {
+            std::cerr << "ondrix-cli: interrupted: removed partial output " << renderer.getOutputPath().string()
+                      << std::endl;
+            return 128 + stopSignal;
         }
         std::cout << renderer.getOutputPath().string() << std::endl;
         if (const auto unreadable = renderer.getUnreadableFrames(); unreadable > 0) {

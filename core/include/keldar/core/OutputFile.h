@@ -12,6 +12,9 @@ namespace Keldar::Filesystem {
 /// commit() renames it into place. Until then nothing exists under the final
 /// name; destroyed or discarded uncommitted (a failure, a cancel, an
 /// interruption), the temporary and any SQLite journal beside it are removed.
+/// The temporary may also be a folder the writer fills (a picture series):
+/// it is then removed with everything in it, and committed over an empty
+/// folder of the final name.
 class OutputFile
 {
 public:
@@ -30,8 +33,9 @@ public:
     /// Throws std::filesystem::filesystem_error when the temporary is missing
     /// or cannot be renamed; the temporary is then removed.
     void commit();
-    /// Removes the temporary and its SQLite side files (-journal, -wal, -shm).
-    /// True when anything was there to remove. Does nothing once committed.
+    /// Removes the temporary (a folder with its contents) and its SQLite side
+    /// files (-journal, -wal, -shm). True when anything was there to remove.
+    /// Does nothing once committed.
     bool discard() noexcept;
 
 private:

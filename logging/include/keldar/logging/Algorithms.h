@@ -3,6 +3,7 @@
 #include <keldar/logging/LogFileInterface.h>
 
 #include <cstdint>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <string>
@@ -23,6 +24,10 @@ struct CopyReport
     bool cancelled = false;
     // Entries written to the output.
     std::int64_t copiedEntries = 0;
+    // The partial output removed after a failure or a cancel (a temporary
+    // name beside the final one), for the caller to name; empty when there
+    // was nothing to remove.
+    std::filesystem::path removedOutput;
 };
 
 // How a long copy talks to whoever watches it (a progress dialog on another
@@ -40,10 +45,14 @@ struct CopyControl
 // sources, properties, metadata, resources and bookmarks into a new log at
 // outputPath (derived from the source's name with "_exported" when empty).
 // Entries are copied one at a time and committed in bounded transactions, so
-// memory use does not grow with the size of the selection. Returns an empty
-// pointer when the output exists, the range is invalid, or the output cannot
-// be created or written in full; an output that could not be completed is
-// removed. `report`, when given, receives skipped entries and the failure.
+// memory use does not grow with the size of the selection. The copy is
+// written under a temporary name in the output's folder and renamed to
+// outputPath only once closed and read back with every entry copied: nothing
+// ever stands under outputPath half written. Returns an empty pointer when
+// the output exists, the range is invalid, the copy is cancelled, or the
+// output cannot be created, written, closed or put in place; the temporary
+// is then removed. `report`, when given, receives skipped entries, the
+// failure and what was removed.
 std::unique_ptr<LogFileInterface> slice(const LogFileInterface& source, std::int32_t first, std::int32_t last,
                                         const std::string& outputPath, const std::string& applicationName,
                                         const std::string& applicationVersion, std::int8_t compressionLevel,
@@ -51,6 +60,7 @@ std::unique_ptr<LogFileInterface> slice(const LogFileInterface& source, std::int
 
 std::unique_ptr<LogFileInterface> clone(const LogFileInterface& source, const std::string& outputPath,
                                         const std::string& applicationName, const std::string& applicationVersion,
-                                        std::int8_t compressionLevel, CopyReport* report = nullptr);
+                                        std::int8_t compressionLevel, CopyReport* report = nullptr,
+                                        const CopyControl& control = {});
 
 } // namespace Keldar::Logging::Algorithms

@@ -28,8 +28,11 @@ inline constexpr const char* convertedApplicationVersion = "1.0.0";
 // original stays beside it under its name with ".old" appended (made unique
 // rather than overwriting an earlier one). Returns the opened log, or null
 // when cancelled. Throws ConversionError with the user's message; filesystem
-// errors pass as they are. Whatever happens before the final move, the
-// original is left where and as it was and no partial output remains.
+// errors pass as they are. The new log is written under a temporary name
+// beside the original and checked (closed cleanly, every entry read back)
+// before it takes the original's name. Whatever happens before the final
+// move, the original is left where and as it was and no partial output
+// remains; `progress` is told what was removed.
 // `keptOriginal`, when given, receives where the original went.
 std::unique_ptr<SqliteLogFile> convertLegacyLogFile(const std::string& path, const ConversionSettings& settings,
                                                     const Progress& progress = {},
@@ -57,10 +60,11 @@ struct LegacyExportResult
 
 // Writes the player's frames `start` to `end` (inclusive) into a new
 // older-format file beside its log, named with "_legacy" added and made
-// unique. Sonar entries become kind-10 records; entries of other types keep
+// unique; it is written under a temporary name beside it and takes that name
+// only when complete. Sonar entries become kind-10 records; entries of other types keep
 // their type as their record kind, so that a conversion gives them back.
 // Frames that cannot be read or carried are left out and counted. Returns
-// empty when cancelled (the partial file is then removed). Throws
+// empty when cancelled (the partial file is then removed and `progress` told). Throws
 // LegacyExportError when the file cannot be created or written,
 // std::out_of_range for frames outside the player's.
 std::optional<LegacyExportResult> exportToLegacyLog(Playback::LogFilePlayer& player, int start, int end,

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <filesystem>
 #include <functional>
 
 namespace Keldar::Logging::Legacy {
@@ -13,6 +14,9 @@ struct Progress
     std::function<void(std::int64_t value)> setValue = {};
     // Asked between steps; true stops the work and discards its output.
     std::function<bool()> wasCancelled = {};
+    // Told the partial output removed after a cancel or a failure (a
+    // temporary name beside the final one), for the user to hear of it.
+    std::function<void(const std::filesystem::path& removed)> removedPartial = {};
 
     void range(std::int64_t minimum, std::int64_t maximum) const
     {
@@ -27,6 +31,12 @@ struct Progress
         }
     }
     bool cancelled() const { return wasCancelled && wasCancelled(); }
+    void removed(const std::filesystem::path& partial) const
+    {
+        if (removedPartial) {
+            removedPartial(partial);
+        }
+    }
 };
 
 } // namespace Keldar::Logging::Legacy
