@@ -28,7 +28,6 @@
 #include "support/LoopbackSonarRig.h"
 
 #include <keldar/logging/SqliteLogFile.h>
-#include <keldar/ondrix/MessageBuilding.h>
 #include <keldar/ondrix/SonarTypes.h>
 #include <keldar/sim/SimulatedSonar.h>
 
@@ -318,12 +317,9 @@ int main(int argc, char** argv)
                         const auto start = std::chrono::steady_clock::now();
                         for (int i = 0; i < floodDatagrams; ++i) {
                             if (wellFormed) {
-                                Keldar::Ondrix::StatusFields fields;
-                                fields.serialNumber = static_cast<std::uint32_t>(random()) | 1U;
-                                fields.partNumber = static_cast<Keldar::Ondrix::ModelNumber>(1032);
-                                fields.ipAddress = static_cast<std::uint32_t>(random()) | 1U;
-                                fields.subnetMask = 0x00FFFFFF;
-                                const auto bytes = Keldar::Ondrix::MessageBuilding::buildStatusDatagram(fields);
+                                const auto bytes =
+                                    Keldar::Sim::madeUpStatusDatagram(static_cast<std::uint32_t>(random()) | 1U,
+                                                                      static_cast<std::uint32_t>(random()) | 1U);
                                 std::memcpy(datagram.data(), bytes.data(), std::min(bytes.size(), datagram.size()));
                             } else {
                                 for (auto& byte : datagram) {

@@ -6,7 +6,7 @@
 #include "controller/MainController.h"
 #include "support/ViewerTestSupport.h"
 
-#include <keldar/ondrix/MessageBuilding.h>
+#include <keldar/sim/SimulatedSonar.h>
 
 #include <QCoreApplication>
 #include <QLabel>
@@ -74,12 +74,8 @@ TEST(SpoofedStatus, AFloodFromSeveralSendersEmptiesNeitherTheConnectedNorTheList
     for (int batch = 0; batch < 80; ++batch) {
         const auto batchStart = std::chrono::steady_clock::now();
         for (int i = 0; i < 250; ++i) {
-            Keldar::Ondrix::StatusFields fields;
-            fields.serialNumber = static_cast<std::uint32_t>(random()) | 1U;
-            fields.partNumber = static_cast<Keldar::Ondrix::ModelNumber>(1032);
-            fields.ipAddress = static_cast<std::uint32_t>(random()) | 1U;
-            fields.subnetMask = 0x00FFFFFF;
-            const auto bytes = Keldar::Ondrix::MessageBuilding::buildStatusDatagram(fields);
+            const auto bytes = Keldar::Sim::madeUpStatusDatagram(static_cast<std::uint32_t>(random()) | 1U,
+                                                                 static_cast<std::uint32_t>(random()) | 1U);
             senders[static_cast<std::size_t>(i) % senders.size()]->writeDatagram(
                 reinterpret_cast<const char*>(bytes.data()), static_cast<qint64>(bytes.size()), QHostAddress::LocalHost,
                 viewer.network.statusPort);
