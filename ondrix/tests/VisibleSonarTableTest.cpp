@@ -35,7 +35,8 @@ Message status(std::uint32_t serial, std::uint32_t claimedAddress = 0x0200007F, 
 
 // Two sonars heard every half second, one of them through a forwarding
 // computer, under a flood of made-up serial numbers from several senders:
-// both stay listed after every datagram, the table stays bounded, and what it
+// both, and a third switched on during the flood, stay listed after every
+// datagram, the table stays bounded, and what it
 // turned away is counted.
 TEST(VisibleSonarTable, RegularSonarsSurviveAFloodOfNewcomersFromSeveralSenders)
 {
@@ -43,7 +44,7 @@ TEST(VisibleSonarTable, RegularSonarsSurviveAFloodOfNewcomersFromSeveralSenders)
     const auto& limits = table.limits();
     std::mt19937 random(7);
     std::int64_t now = 0;
-    constexpr std::uint32_t direct = 40001, forwarded = 40002;
+    constexpr std::uint32_t direct = 40001, forwarded = 40002, latecomer = 40003;
     for (; now < 1200 * ms; now += 500 * ms) {
         table.add(status(direct), loopback(2), now);
         table.add(status(forwarded, 0x0300007F), loopback(1), now); // claims 127.0.0.3, sent from .1
@@ -52,15 +53,25 @@ TEST(VisibleSonarTable, RegularSonarsSurviveAFloodOfNewcomersFromSeveralSenders)
     EXPECT_EQ(table.sonars().at(forwarded).ipAddress, "127.0.0.3");
 
     // About 5000 a second for 10 s; a few repeat so that they compete as
-    // equals that are heard more than once.
+    // equals that are heard more than once. First from 200 senders, each
+    // holding as few entries as a real sonar's (only being heard regularly
+    // protects it), then from four.
     for (int i = 0; i < 50000; ++i) {
         now += ms / 5;
         if (i % 2500 == 0) {
             table.add(status(direct), loopback(2), now);
             table.add(status(forwarded, 0x0300007F), loopback(1), now);
         }
+        // A sonar switched on during the flood: the flooding senders hold
+        // more entries than its own, so they give up theirs first.
+        if (i >= 25000 && i % 2500 == 1) {
+            table.add(status(latecomer, 0x0400007F), loopback(4), now);
+        }
+        if (i > 25000) {
+            ASSERT_EQ(table.sonars().count(latecomer), 1U) << "after " << i << " flood datagrams";
+        }
         const std::uint32_t serial = (i % 10 == 0) ? 1000 + random() % 10 : random();
-        table.add(status(serial), loopback(static_cast<std::uint8_t>(10 + i % 4)), now);
+        table.add(status(serial), loopback(static_cast<std::uint8_t>(10 + i % (i < 25000 ? 200 : 4))), now);
         ASSERT_EQ(table.sonars().count(direct), 1U) << "after " << i << " flood datagrams";
         ASSERT_EQ(table.sonars().count(forwarded), 1U) << "after " << i << " flood datagrams";
         ASSERT_LE(table.entryCount(), limits.capacity);
