@@ -5,10 +5,11 @@
 //   2. the sonar drops the session, until the viewer is imaging again;
 //   3. a recording is started and stopped at 40 Hz for 3 s, while imaging
 //      (the number of starts and stops made is printed);
-//   4. a status flood: 200 datagrams with the status magic and random serial
-//      numbers in 2 s, and 1 s after (2,000 in 2 s kept the GUI thread busy
-//      for minutes: every change of the table of visible sonars reaches it as
-//      a whole copy, and the sonar list is rebuilt from each);
+//   4. two status floods of 4,000 datagrams in 2 s from four loopback senders,
+//      and 1 s after: well-formed statuses from random serial numbers (the
+//      bounded table of visible sonars and the coalescing of its changes keep
+//      the sonar list from being rebuilt from each), then garbage behind the
+//      status magic (dropped by the datagram filter);
 //   5. opening a 1 GB log (until its first frame is shown);
 //   6. exporting that whole log to a new log.
 // Each case runs `runs` times (default 3); the median and the worst of the
@@ -59,6 +60,7 @@ using namespace Keldar::OndrixLumivane;
 namespace {
 
 constexpr double goalMs = 100.0;
+constexpr int floodDatagrams = 4000;
 
 // Runs the event loop (the real one, as the viewer's) until `done` holds;
 // false after `timeoutMs`.
@@ -289,41 +291,64 @@ int main(int argc, char** argv)
     }
     results.push_back(toggling);
 
-    // 4. A status flood from another thread.
-    Figures flood{"status flood"};
-    for (int run = 0; run < runsOf('4'); ++run) {
-        std::atomic<bool> sent{false};
-        std::thread flooder;
-        measure(
-            flood,
-            [&] {
-                flooder = std::thread([&] {
-                    const int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
-                    const auto to = loopback("127.0.0.1", rig.statusPort);
-                    std::mt19937 random(static_cast<unsigned>(run) + 1);
-                    std::vector<std::uint8_t> datagram(142);
-                    const auto start = std::chrono::steady_clock::now();
-                    for (int i = 0; i < 200; ++i) {
-                        for (auto& byte : datagram) {
-                            byte = static_cast<std::uint8_t>(random());
+    // 4. Status floods from another thread: well-formed datagrams from
+    // random serial numbers and four senders (what the bounded table and the
+    // coalescing of its changes are for), then garbage behind the status
+    // magic (what the datagram filter is for).
+    for (const bool wellFormed : {true, false}) {
+        Figures flood{wellFormed ? "status flood, well-formed" : "status flood, garbage"};
+        for (int run = 0; run < runsOf('4'); ++run) {
+            std::atomic<bool> sent{false};
+            std::thread flooder;
+            measure(
+                flood,
+                [&] {
+                    flooder = std::thread([&, wellFormed] {
+                        std::vector<int> senders;
+                        for (const char* from : {"127.0.0.10", "127.0.0.11", "127.0.0.12", "127.0.0.13"}) {
+                            const int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
+                            const auto local = loopback(from, 0);
+                            ::bind(fd, reinterpret_cast<const sockaddr*>(&local), sizeof local);
+                            senders.push_back(fd);
                         }
-                        datagram[0] = 0x7C;
-                        datagram[1] = 0x3A;
-                        ::sendto(fd, datagram.data(), datagram.size(), 0, reinterpret_cast<const sockaddr*>(&to),
-                                 sizeof to);
-                        // 100 a second.
-                        std::this_thread::sleep_until(start + std::chrono::milliseconds(10 * (i + 1)));
-                    }
-                    ::close(fd);
-                    sent = true;
-                });
-            },
-            [&] { return sent.load(); }, 20000);
-        pause(1000);
-        flood.stalls.back() = std::max(flood.stalls.back(), monitor.longestStallMs());
-        flooder.join();
+                        const auto to = loopback("127.0.0.1", rig.statusPort);
+                        std::mt19937 random(static_cast<unsigned>(run) + 1);
+                        std::vector<std::uint8_t> datagram(142);
+                        const auto start = std::chrono::steady_clock::now();
+                        for (int i = 0; i < floodDatagrams; ++i) {
+                            if (wellFormed) {
+                                const auto bytes =
+                                    Keldar::Sim::madeUpStatusDatagram(static_cast<std::uint32_t>(random()) | 1U,
+                                                                      static_cast<std::uint32_t>(random()) | 1U);
+                                std::memcpy(datagram.data(), bytes.data(), std::min(bytes.size(), datagram.size()));
+                            } else {
+                                for (auto& byte : datagram) {
+                                    byte = static_cast<std::uint8_t>(random());
+                                }
+                                datagram[0] = 0x7C;
+                                datagram[1] = 0x3A;
+                            }
+                            ::sendto(senders[static_cast<std::size_t>(i) % senders.size()], datagram.data(),
+                                     datagram.size(), 0, reinterpret_cast<const sockaddr*>(&to), sizeof to);
+                            // Evenly over 2 s.
+                            if (i % 20 == 19) {
+                                std::this_thread::sleep_until(
+                                    start + std::chrono::microseconds(2'000'000LL * (i + 1) / floodDatagrams));
+                            }
+                        }
+                        for (const int fd : senders) {
+                            ::close(fd);
+                        }
+                        sent = true;
+                    });
+                },
+                [&] { return sent.load(); }, 20000);
+            pause(1000);
+            flood.stalls.back() = std::max(flood.stalls.back(), monitor.longestStallMs());
+            flooder.join();
+        }
+        results.push_back(flood);
     }
-    results.push_back(flood);
 
     // The 1 GB log, from one second of recording repeated.
     controller->startLogging();

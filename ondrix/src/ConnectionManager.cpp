@@ -1,9 +1,6 @@
 #include <keldar/ondrix/ConnectionManager.h>
 
-#include <keldar/core/DottedQuadValue.h>
 #include <keldar/ondrix/ConnectionError.h>
-#include <keldar/ondrix/ModelSpecs.h>
-#include <keldar/ondrix/ProtocolLayout.h>
 #include <keldar/ondrix/StatusSocketThread.h>
 
 #include <algorithm>
@@ -26,7 +23,7 @@ struct ConnectionManager::Private
     Settings settings;
     std::unique_ptr<Status::StatusSocketThread> listener;
     mutable std::mutex tableMutex;
-    VisibleSonars table;
+    VisibleSonarTable table;
 };
 
 ConnectionManager::ConnectionManager()
@@ -41,61 +38,30 @@ ConnectionManager::ConnectionManager(Settings settings)
     d->listener = std::make_unique<Status::StatusSocketThread>(d->settings.listenAddress, d->settings.statusPort,
                                                                d->settings.tickPeriod);
 
-    connect(d->listener->statusReceived, [this](Status::Message message) {
-        namespace L = ProtocolLayout::Status;
-        const StatusFields f = message.fields();
+    VisibleSonarTable::Limits limits;
+    limits.expiry = d->settings.silenceExpiry;
+    d->table = VisibleSonarTable(limits);
+
+    connect(d->listener->statusReceived, [this](const Status::Message& message) {
         VisibleSonars snapshot;
         {
             std::lock_guard lock(d->tableMutex);
-            auto found = d->table.find(f.serialNumber);
-            if (found == d->table.end()) {
-                // Made-up serial numbers must not grow the table without end:
-                // the sonar heard longest ago makes room.
-                if (d->table.size() >= maxVisibleSonars) {
-                    d->table.erase(std::min_element(d->table.begin(), d->table.end(), [](const auto& a, const auto& b) {
-                        return a.second.lastSeen < b.second.lastSeen;
-                    }));
-                }
-                found = d->table.emplace(f.serialNumber, DeviceInfo{}).first;
+            if (!d->table.add(message, message.senderAddress(), nowNs())) {
+                return;
             }
-            DeviceInfo& entry = found->second;
-            entry.lastSeen = nowNs();
-            const bool connectable = f.connectionRefusal == 0;
-            if (entry.serialNumber != 0) {
-                // Only the connectable state may change after the first datagram.
-                const bool effective = connectable && entry.spec.name != "Unknown";
-                if (effective == entry.connectable) {
-                    return;
-                }
-                entry.connectable = effective;
-            } else {
-                entry.ipAddress = DottedQuadValue(f.ipAddress, false).toString(false);
-                entry.subnetMask = DottedQuadValue(f.subnetMask, false).toString(false);
-                entry.modelNumber = f.partNumber;
-                entry.serialNumber = f.serialNumber;
-                entry.firmwareVersion = std::to_string(f.firmwareVersion);
-                entry.spec = ModelSpecs::getModelSpec(f.partNumber);
-                entry.connectable = connectable && entry.spec.name != "Unknown";
-                entry.capabilities = SonarCapabilities{(f.statusWord & L::firstCapabilityBit) != 0,
-                                                       (f.statusWord & L::secondCapabilityBit) != 0};
-            }
-            snapshot = d->table;
+            snapshot = d->table.sonars();
         }
         visibleSonarsChanged.emit(snapshot);
     });
 
     connect(d->listener->tick, [this] {
-        const std::int64_t now = nowNs();
-        const std::int64_t limit = std::chrono::nanoseconds(expiry).count();
         VisibleSonars snapshot;
         {
             std::lock_guard lock(d->tableMutex);
-            const auto removed =
-                std::erase_if(d->table, [&](const auto& item) { return now - item.second.lastSeen >= limit; });
-            if (removed == 0) {
+            if (!d->table.expire(nowNs())) {
                 return;
             }
-            snapshot = d->table;
+            snapshot = d->table.sonars();
         }
         visibleSonarsChanged.emit(snapshot);
     });
@@ -115,7 +81,7 @@ void ConnectionManager::startListening()
 ConnectionManager::VisibleSonars ConnectionManager::getVisibleSonars() const
 {
     std::lock_guard lock(d->tableMutex);
-    return d->table;
+    return d->table.sonars();
 }
 
 std::unique_ptr<OndrixSonar> ConnectionManager::getSonar(std::uint32_t serialNumber)
@@ -123,8 +89,8 @@ std::unique_ptr<OndrixSonar> ConnectionManager::getSonar(std::uint32_t serialNum
     DeviceInfo info;
     {
         std::lock_guard lock(d->tableMutex);
-        const auto it = d->table.find(serialNumber);
-        if (it == d->table.end()) {
+        const auto it = d->table.sonars().find(serialNumber);
+        if (it == d->table.sonars().end()) {
             return nullptr;
         }
         info = it->second;
@@ -140,6 +106,17 @@ std::unique_ptr<OndrixSonar> ConnectionManager::getSonar(std::uint32_t serialNum
 const Status::StatusSocketThread& ConnectionManager::getStatusListener() const
 {
     return *d->listener;
+}
+
+ConnectionManager::IgnoredStatuses ConnectionManager::ignoredStatuses() const
+{
+    IgnoredStatuses result;
+    result.malformed = d->listener->droppedDatagramCount();
+    std::lock_guard lock(d->tableMutex);
+    const auto ignored = d->table.ignored();
+    result.refused = ignored.refused;
+    result.evicted = ignored.evicted;
+    return result;
 }
 
 } // namespace Keldar::Ondrix::Utilities

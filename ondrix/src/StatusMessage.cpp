@@ -8,7 +8,8 @@
 
 namespace Keldar::Ondrix::Status {
 
-Message::Message(std::span<const std::byte> datagram)
+Message::Message(std::span<const std::byte> datagram, std::uint32_t sender)
+    : m_sender(sender)
 {
     std::copy_n(datagram.begin(), std::min(datagram.size(), size), m_bytes.begin());
 }

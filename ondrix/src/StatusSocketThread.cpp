@@ -123,7 +123,7 @@ void StatusSocketThread::Private::run(StatusSocketThread& owner)
                     ++droppedDatagrams;
                     continue;
                 }
-                owner.statusReceived.emit(Message(datagram));
+                owner.statusReceived.emit(Message(datagram, sender.address().to_v4().to_uint()));
             }
         }
 

@@ -83,49 +83,77 @@ py::dict sonarDict(const DeviceInfo& info)
     return item;
 }
 
-// Every sonar the manager reports while this object lives, including sonars
-// that went quiet again.
-class SeenSonars : public Observer
+// Wakes a waiter when the manager lists the sonar with `serial`. Holds no
+// table of its own: a flood of made-up serial numbers cannot grow it.
+class SonarHeard : public Observer
 {
 public:
-    explicit SeenSonars(const ConnectionManager& manager)
+    SonarHeard(const ConnectionManager& manager, std::uint32_t serial)
     {
-        connect(manager.visibleSonarsChanged, [this](const ConnectionManager::VisibleSonars& table) {
-            std::lock_guard lock(mutex);
-            for (const auto& [serial, info] : table) {
-                seen[serial] = info;
+        connect(manager.visibleSonarsChanged, [this, serial](const ConnectionManager::VisibleSonars& table) {
+            if (table.count(serial) == 0) {
+                return;
             }
+            std::lock_guard lock(mutex);
+            heard = true;
             changed.notify_all();
         });
     }
     // Cuts the connection first, waiting for a call in progress.
-    ~SeenSonars() override { disconnectAll(); }
-    SeenSonars(const SeenSonars&) = delete;
-    SeenSonars& operator=(const SeenSonars&) = delete;
+    ~SonarHeard() override { disconnectAll(); }
+    SonarHeard(const SonarHeard&) = delete;
+    SonarHeard& operator=(const SonarHeard&) = delete;
 
     std::mutex mutex;
     std::condition_variable changed;
-    std::map<std::uint32_t, DeviceInfo> seen;
+    bool heard = false;
 };
 
-py::list scan(double seconds, const std::string& address, std::uint16_t statusPort, std::uint16_t sonarPort)
+// keldar.ScanResult: the list scan() returns, with the count of the status
+// datagrams that listed no sonar. Made once, kept for the interpreter's life.
+py::handle scanResultType()
+{
+    static const py::handle type = [] {
+        py::dict members;
+        members["__module__"] = "keldar";
+        members["__doc__"] = "The sonars scan() heard, a list of dicts in order of serial number. Its attribute\n"
+                             "ignored_statuses counts the status datagrams that listed no sonar: not a sonar's\n"
+                             "status at all, a newcomer with no room in the bounded table, or an entry pushed out\n"
+                             "by one (a flood of made-up serial numbers shows here).";
+        members["ignored_statuses"] = 0;
+        return py::module_::import("builtins")
+            .attr("type")("ScanResult", py::make_tuple(py::module_::import("builtins").attr("list")), members)
+            .release();
+    }();
+    return type;
+}
+
+py::object scan(double seconds, const std::string& address, std::uint16_t statusPort, std::uint16_t sonarPort)
 {
     if (!(seconds >= 0.0)) {
         throw py::value_error("seconds must be 0 or more");
     }
-    std::map<std::uint32_t, DeviceInfo> seen;
+    ConnectionManager::VisibleSonars table;
+    ConnectionManager::IgnoredStatuses ignored;
     {
-        ConnectionManager manager(listenSettings(address, statusPort, sonarPort));
-        SeenSonars recorder(manager);
+        auto settings = listenSettings(address, statusPort, sonarPort);
+        // The viewer's bounded table, kept for the whole scan so that sonars
+        // that went quiet during it are listed too.
+        settings.silenceExpiry =
+            std::chrono::ceil<std::chrono::milliseconds>(std::chrono::duration<double>(seconds + 1.0));
+        ConnectionManager manager(settings);
         manager.startListening();
-        waitInterruptibly(seconds, recorder.mutex, recorder.changed, [] { return false; });
-        std::lock_guard lock(recorder.mutex);
-        seen = recorder.seen;
+        std::mutex mutex;
+        std::condition_variable never;
+        waitInterruptibly(seconds, mutex, never, [] { return false; });
+        table = manager.getVisibleSonars();
+        ignored = manager.ignoredStatuses();
     }
-    py::list result;
-    for (const auto& [serial, info] : seen) {
-        result.append(sonarDict(info));
+    py::object result = scanResultType()();
+    for (const auto& [serial, info] : std::map<std::uint32_t, DeviceInfo>(table.begin(), table.end())) {
+        result.attr("append")(sonarDict(info));
     }
+    result.attr("ignored_statuses") = ignored.total();
     return result;
 }
 
@@ -215,12 +243,11 @@ public:
         }
 
         manager_ = std::make_unique<ConnectionManager>(listenSettings(address, statusPort, sonarPort));
-        // Listening only once the recorder is connected: the table is
+        // Listening only once the waiter is connected: the table is
         // announced when a sonar first appears, and not again.
-        SeenSonars recorder(*manager_);
+        SonarHeard heard(*manager_, serial);
         manager_->startListening();
-        const bool seen = waitInterruptibly(discoverySeconds, recorder.mutex, recorder.changed,
-                                            [&] { return recorder.seen.count(serial) > 0; });
+        const bool seen = waitInterruptibly(discoverySeconds, heard.mutex, heard.changed, [&] { return heard.heard; });
         if (!seen) {
             throw ConnectionFailure("sonar " + std::to_string(serial) + " was not seen in " +
                                     py::str(py::float_(discoverySeconds)).cast<std::string>() + " s on " + address +
@@ -422,11 +449,15 @@ private:
 
 void defineSonar(py::module_& module)
 {
+    module.attr("ScanResult") = scanResultType();
     module.def("scan", &scan, py::arg("seconds") = 2.0, py::kw_only(), py::arg("listen_address") = "0.0.0.0",
                py::arg("status_port") = 52102, py::arg("sonar_port") = 52100,
                "Listen for the sonars' status broadcasts for `seconds` and return every sonar seen,\n"
                "in order of serial number, as dicts of serial, model, address, mask, firmware and\n"
-               "connectable. The GIL is released while listening; Ctrl-C stops it.\n"
+               "connectable, in a ScanResult (a list) whose ignored_statuses counts the datagrams\n"
+               "that listed no sonar. The table is bounded as the viewer's: a sonar heard regularly\n"
+               "stays listed through a flood of made-up serial numbers. The GIL is released while\n"
+               "listening; Ctrl-C stops it.\n"
                "\n"
                "listen_address, status_port and sonar_port are those of the protocol unless a test\n"
                "or a simulator asks for others (ondrix-sim sends to 127.0.0.1).");

@@ -61,7 +61,8 @@ def rig(tmp_path_factory):
         for name, serial, options in [("plain", 63101, ["--full-beams"]), ("packed", 63102, []), ("v1", 63103, [])]:
             folder = work / name
             folder.mkdir()
-            cli("record", "--serial", str(serial), "--count", "6", "--folder", str(folder), *options, *cli_listen)
+            cli("record", "--serial", str(serial), "--count", "6", "--folder", str(folder), "--discovery-seconds", "60",
+                *options, *cli_listen)
             [logs[name]] = folder.iterdir()
         yield dict(logs=logs, listen=listen, work=work)
     finally:
@@ -208,7 +209,21 @@ def test_help_documents_every_public_name():
 
 def test_scan_and_live_frames(rig):
     listen = rig["listen"]
-    seen = {s["serial"]: s for s in keldar.scan(1.0, **listen)}
+    # Status datagrams that are no sonar's, sent while the scan listens, are
+    # counted; scans are repeated until all four sonars were heard in one.
+    garbage = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
+    for _ in range(30):
+        timer = threading.Timer(0.2, lambda: [garbage.sendto(b"\x7c\x3a" + bytes(40), ("127.0.0.1", listen["status_port"]))
+                                             for _ in range(5)])
+        timer.start()
+        result = keldar.scan(1.0, **listen)
+        timer.join()
+        seen = {s["serial"]: s for s in result}
+        if len(seen) == 4:
+            break
+    garbage.close()
+    assert isinstance(result, list) and isinstance(result, keldar.ScanResult)
+    assert result.ignored_statuses >= 5
     assert seen[63101]["address"] == "127.0.0.2" and seen[63101]["connectable"]
     assert not seen[63104]["connectable"]
     assert set(seen[63102]) == {"serial", "model", "address", "mask", "firmware", "connectable"}

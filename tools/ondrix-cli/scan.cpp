@@ -7,6 +7,7 @@
 #include <keldar/ondrix/ConnectionManager.h>
 
 #include <chrono>
+#include <map>
 #include <memory>
 #include <thread>
 
@@ -19,6 +20,7 @@ struct ScanOptions
 {
     double seconds = 3.0;
     bool json = false;
+    bool verbose = false;
     Keldar::Cli::ListenOptions listen;
 };
 
@@ -43,16 +45,26 @@ void printSonar(const DeviceInfo& info, bool json)
 
 void runScan(const ScanOptions& options)
 {
-    ConnectionManager manager(
-        ConnectionManager::Settings{options.listen.address, options.listen.port, options.listen.sonarPort});
-    // Everything seen during the scan, including sonars that went quiet again.
-    const Keldar::Cli::SeenSonars recorder(manager);
+    ConnectionManager::Settings settings{options.listen.address, options.listen.port, options.listen.sonarPort};
+    // The viewer's bounded table, kept for the whole scan so that sonars that
+    // went quiet during it are listed too.
+    settings.silenceExpiry =
+        std::chrono::ceil<std::chrono::milliseconds>(std::chrono::duration<double>(options.seconds + 1.0));
+    ConnectionManager manager(settings);
     manager.startListening();
     std::this_thread::sleep_for(std::chrono::duration<double>(options.seconds));
 
-    const auto seen = recorder.sonars();
+    const auto table = manager.getVisibleSonars();
+    const std::map<std::uint32_t, DeviceInfo> seen(table.begin(), table.end());
     for (const auto& [serial, info] : seen) {
         printSonar(info, options.json);
+    }
+    if (options.verbose) {
+        const auto ignored = manager.ignoredStatuses();
+        const auto count = [](std::uint64_t n) { return static_cast<unsigned long long>(n); };
+        std::cerr << ignored.total() << " foreign status datagrams ignored (" << count(ignored.malformed)
+                  << " not a sonar's status, " << count(ignored.refused) << " newcomers with no room, "
+                  << count(ignored.evicted) << " listed then pushed out by newcomers)\n";
     }
     if (seen.empty() && !options.json) {
         std::cout << "No sonars seen in " << options.seconds << " s on " << options.listen.address << ":"
@@ -70,6 +82,8 @@ void addScan(CLI::App& app)
         ->capture_default_str();
     command->add_flag("--json", options->json,
                       "One JSON object per line: serial, model, partNumber, ip, mask, firmware, connectable");
+    command->add_flag("--verbose", options->verbose,
+                      "Also say, on standard error, how many status datagrams were ignored and why");
     Keldar::Cli::addListenOptions(*command, options->listen);
     command->callback([options] { runScan(*options); });
 }

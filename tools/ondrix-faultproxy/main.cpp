@@ -27,20 +27,22 @@ long long epochMs()
 int main(int argc, char** argv)
 {
     CLI::App app{"Relays one sonar's TCP session and status datagrams between loopback addresses and injects\n"
-                 "faults at seeded random times: on the sonar's stream added latency, stalls, resets, messages\n"
-                 "cut short, flipped bytes and slow reads; on the status datagrams drops, duplicates and\n"
-                 "garbage that starts with the status magic. Prints each event as \"<ms since epoch> <event>\".\n"
-                 "SIGUSR1 calms it (no new faults, those in progress end), SIGUSR2 lets faults start again,\n"
-                 "SIGINT and SIGTERM end it after printing its counts.",
+                 "faults from a schedule that the seed fixes before the run: on the sonar's stream added\n"
+                 "latency, stalls, resets, messages cut short, flipped bytes and slow reads; on the status\n"
+                 "datagrams drops, duplicates and garbage that starts with the status magic. Every kind comes\n"
+                 "at least once. Prints each injected fault as \"<ms since epoch> <fault> <detail>\".\n"
+                 "SIGUSR1 calms it (the schedule waits, lasting faults end), SIGUSR2 starts or resumes the\n"
+                 "schedule, SIGINT and SIGTERM end it after printing its counts.",
                  "ondrix-faultproxy"};
     app.set_version_flag("--version", std::string("ondrix-faultproxy ") + KELDAR_VERSION);
     Settings settings;
+    ScheduleSettings schedule;
     app.add_option("--listen-address", settings.tcpListenAddress, "Loopback address the viewer connects to")
         ->capture_default_str();
-    app.add_option("--listen-port", settings.tcpListenPort, "TCP port the viewer connects to")->required();
+    app.add_option("--listen-port", settings.tcpListenPort, "TCP port the viewer connects to");
     app.add_option("--sonar-address", settings.tcpUpstreamAddress, "Loopback address of the sonar's session")
         ->capture_default_str();
-    app.add_option("--sonar-port", settings.tcpUpstreamPort, "TCP port of the sonar's session")->required();
+    app.add_option("--sonar-port", settings.tcpUpstreamPort, "TCP port of the sonar's session");
     app.add_option("--status-listen-address", settings.udpListenAddress, "Where the sonar sends its status")
         ->capture_default_str();
     app.add_option("--status-listen-port", settings.udpListenPort, "UDP port the sonar sends its status to");
@@ -48,37 +50,50 @@ int main(int argc, char** argv)
         ->capture_default_str();
     app.add_option("--status-port", settings.udpForwardPort, "UDP port the viewer hears status on (0: no relay)")
         ->capture_default_str();
-    app.add_option("--seed", settings.seed, "Seed of every random choice")->capture_default_str();
-    app.add_option("--fault-every", settings.tcpFaultEvery, "Mean seconds between TCP faults (0: none)")
+    app.add_option("--seed", schedule.seed, "Seed of the schedule and of every fault's choices")->capture_default_str();
+    app.add_option("--duration", schedule.duration, "Seconds of faults the schedule covers")
+        ->check(CLI::Range(1.0, 7.0 * 24 * 3600))
+        ->capture_default_str();
+    app.add_option("--fault-every", schedule.faultEvery, "Mean seconds between faults of the session")
+        ->capture_default_str();
+    app.add_option("--status-fault-every", schedule.statusFaultEvery,
+                   "Mean seconds between faults of the status datagrams")
         ->capture_default_str();
     std::vector<std::string> faults;
-    app.add_option("--faults", faults, "TCP faults to draw from: latency stall reset cut flip slow (default: all)")
+    app.add_option("--faults", faults,
+                   "Faults to schedule: latency stall reset cut flip slow-read drop duplicate garbage (default: all)")
         ->delimiter(',');
-    app.add_option("--latency-max-ms", settings.latencyMaxMs, "Largest added latency")->capture_default_str();
-    app.add_option("--stall-min-ms", settings.stallMinMs, "Shortest stall")->capture_default_str();
-    app.add_option("--stall-max-ms", settings.stallMaxMs, "Longest stall")->capture_default_str();
-    app.add_option("--drop", settings.udpDropShare, "Share of status datagrams dropped")
-        ->check(CLI::Range(0.0, 1.0))
-        ->capture_default_str();
-    app.add_option("--duplicate", settings.udpDuplicateShare, "Share of status datagrams sent twice")
-        ->check(CLI::Range(0.0, 1.0))
-        ->capture_default_str();
-    app.add_option("--garbage-per-second", settings.udpGarbagePerSecond, "Garbage status datagrams a second")
-        ->check(CLI::Range(0.0, 1000.0))
-        ->capture_default_str();
+    app.add_option("--latency-max-ms", schedule.latencyMaxMs, "Largest added latency")->capture_default_str();
+    app.add_option("--stall-min-ms", schedule.stallMinMs, "Shortest stall")->capture_default_str();
+    app.add_option("--stall-max-ms", schedule.stallMaxMs, "Longest stall")->capture_default_str();
     bool startCalm = false;
-    app.add_flag("--start-calm", startCalm, "Start calm: relay faithfully until SIGUSR2");
+    app.add_flag("--start-calm", startCalm, "Start calm: relay faithfully until SIGUSR2 starts the schedule");
+    bool scheduleOnly = false;
+    app.add_flag("--schedule-only", scheduleOnly,
+                 "Print the schedule, one fault a line (\"<seconds> <fault> <connection or status> <detail>\"), "
+                 "and end");
     CLI11_PARSE(app, argc, argv);
     if (!faults.empty()) {
-        settings.tcpFaults.clear();
+        schedule.kinds.clear();
         for (const auto& name : faults) {
-            TcpFault fault{};
-            if (!faultFromName(name, fault)) {
+            FaultKind kind{};
+            if (!faultFromName(name, kind)) {
                 std::cerr << "ondrix-faultproxy: no fault named " << name << "\n";
                 return 2;
             }
-            settings.tcpFaults.push_back(fault);
+            schedule.kinds.push_back(kind);
         }
+    }
+    settings.schedule = makeSchedule(schedule);
+    if (scheduleOnly) {
+        for (const Fault& fault : settings.schedule) {
+            std::printf("%s\n", fault.describe().c_str());
+        }
+        return 0;
+    }
+    if (settings.tcpListenPort == 0 || settings.tcpUpstreamPort == 0) {
+        std::cerr << "ondrix-faultproxy: --listen-port and --sonar-port are needed\n";
+        return 2;
     }
 
     // Signals go to one waiting thread, not to whichever thread they hit.
@@ -114,20 +129,23 @@ int main(int argc, char** argv)
             }
         }
     });
-    std::printf("%lld listening on %s:%u (tcp)%s\n", epochMs(), settings.tcpListenAddress.c_str(), proxy->tcpPort(),
-                proxy->udpPort() != 0 ? (" and " + std::to_string(proxy->udpPort()) + " (udp)").c_str() : "");
+    std::printf("%lld listening on %s:%u (tcp)%s; %zu faults scheduled\n", epochMs(), settings.tcpListenAddress.c_str(),
+                proxy->tcpPort(),
+                proxy->udpPort() != 0 ? (" and " + std::to_string(proxy->udpPort()) + " (udp)").c_str() : "",
+                settings.schedule.size());
     std::fflush(stdout);
     proxy->run();
     waiter.join();
     const Counters c = proxy->counters();
-    std::printf("counts: connections %llu, to viewer %llu bytes, to sonar %llu bytes, latencies %llu, stalls %llu, "
-                "resets %llu, cuts %llu, flips %llu, slow reads %llu, datagrams relayed %llu, dropped %llu, "
-                "duplicated %llu, garbage %llu\n",
+    std::string perKind;
+    for (const FaultKind kind : allFaultKinds) {
+        const auto i = static_cast<std::size_t>(kind);
+        perKind += std::string(perKind.empty() ? "" : ", ") + faultName(kind) + " " + std::to_string(c.injected[i]) +
+                   "/" + std::to_string(c.due[i]);
+    }
+    std::printf("counts: connections %llu, to viewer %llu bytes, to sonar %llu bytes, datagrams relayed %llu; "
+                "injected/due %s\n",
                 (unsigned long long)c.connections, (unsigned long long)c.bytesToViewer,
-                (unsigned long long)c.bytesToSonar, (unsigned long long)c.latencies, (unsigned long long)c.stalls,
-                (unsigned long long)c.resets, (unsigned long long)c.cuts, (unsigned long long)c.flips,
-                (unsigned long long)c.slowReads, (unsigned long long)c.datagramsRelayed,
-                (unsigned long long)c.datagramsDropped, (unsigned long long)c.datagramsDuplicated,
-                (unsigned long long)c.garbageDatagrams);
+                (unsigned long long)c.bytesToSonar, (unsigned long long)c.datagramsRelayed, perKind.c_str());
     return 0;
 }

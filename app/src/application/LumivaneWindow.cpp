@@ -250,6 +250,7 @@ void LumivaneWindow::wire()
     connect(controller, &MainController::disconnectedFromSonar, this, &LumivaneWindow::resetGui);
     connect(controller, &MainController::disconnectedFromSonar, mainToolbar, &MainToolbar::resetToolbar);
     connect(controller, &MainController::newVisibleSonarsList, mainToolbar, &MainToolbar::newVisibleSonarsList);
+    mainToolbar->getSonarList()->setIgnoredStatusSource([controller] { return controller->ignoredStatusCount(); });
     connect(controller, &MainController::sonarSpec, sonarControls, &SonarControlToolbar::newSonarSpec);
     connect(controller, &MainController::initialSonarParameters, sonarControls,
             &SonarControlToolbar::setOperatingParameters);

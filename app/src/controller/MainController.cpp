@@ -193,6 +193,11 @@ std::uint64_t MainController::imagesShown() const
     return d->imagesShown;
 }
 
+std::uint64_t MainController::ignoredStatusCount() const
+{
+    return d->connectionManager.ignoredStatuses().total();
+}
+
 void MainController::autoConnect(const VisibleSonars& list)
 {
     const std::size_t previousCount = d->lastVisibleCount;

@@ -70,6 +70,8 @@ public:
     /// display is sent only the newest image when it falls behind.
     [[nodiscard]] std::uint64_t imagesReceived() const;
     [[nodiscard]] std::uint64_t imagesShown() const;
+    /// Status datagrams that listed no sonar (foreign, refused or evicted).
+    [[nodiscard]] std::uint64_t ignoredStatusCount() const;
 
 signals:
     void connectedToSonar();

@@ -10,11 +10,13 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QMetaType>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include <algorithm>
 #include <bit>
 #include <stdexcept>
+#include <utility>
 #include <vector>
 
 namespace Keldar::OndrixLumivane {
@@ -38,6 +40,7 @@ SonarListControls::SonarListControls(GUI::Widgets::Bases::PopOutWidgetControl* b
     // Laid over the list rather than beside it: the pop-out keeps its size and
     // shape while it shows.
     , connectingLabel(new QLabel(QStringLiteral("Connecting…"), this))
+    , ignoredLabel(new QLabel(this))
 {
     qRegisterMetaType<DeviceInfo>("Ondrix::OndrixSonar::DeviceInfo");
     list->setObjectName(QStringLiteral("sonarListWidget"));
@@ -47,6 +50,18 @@ SonarListControls::SonarListControls(GUI::Widgets::Bases::PopOutWidgetControl* b
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(list);
+    // A flood of foreign or made-up statuses is otherwise invisible.
+    ignoredLabel->setObjectName(QStringLiteral("ignoredStatusLabel"));
+    ignoredLabel->setAlignment(Qt::AlignCenter);
+    ignoredLabel->hide();
+    layout->addWidget(ignoredLabel);
+    auto* ignoredTimer = new QTimer(this);
+    connect(ignoredTimer, &QTimer::timeout, this, [this] {
+        const std::uint64_t count = ignoredSource ? ignoredSource() : 0;
+        ignoredLabel->setText(QStringLiteral("%1 foreign status datagrams ignored").arg(count));
+        ignoredLabel->setVisible(count > 0);
+    });
+    ignoredTimer->start(1000);
     connectingLabel->setObjectName(QStringLiteral("connectingLabel"));
     connectingLabel->setAlignment(Qt::AlignCenter);
     connectingLabel->hide();
@@ -74,6 +89,11 @@ void SonarListControls::setConnecting(bool connecting)
     connectingLabel->setGeometry(list->geometry());
     connectingLabel->raise();
     connectingLabel->setVisible(connecting);
+}
+
+void SonarListControls::setIgnoredStatusSource(std::function<std::uint64_t()> source)
+{
+    ignoredSource = std::move(source);
 }
 
 bool SonarListControls::isConnecting() const

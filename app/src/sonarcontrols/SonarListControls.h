@@ -8,6 +8,7 @@
 #include <QIcon>
 
 #include <cstdint>
+#include <functional>
 #include <unordered_map>
 
 class QLabel;
@@ -35,6 +36,9 @@ public:
     /// choice.
     void setConnecting(bool connecting);
     [[nodiscard]] bool isConnecting() const;
+    /// Where the count of status datagrams that listed no sonar comes from;
+    /// it is read every second and shown under the list when not 0.
+    void setIgnoredStatusSource(std::function<std::uint64_t()> source);
 
     // The picture of the model's variant (the letter at the end of its name).
     static QString devicePicture(const std::string& modelName);
@@ -59,6 +63,8 @@ private:
 
     QListWidget* list;
     QLabel* connectingLabel;
+    QLabel* ignoredLabel;
+    std::function<std::uint64_t()> ignoredSource;
 };
 
 } // namespace Keldar::OndrixLumivane

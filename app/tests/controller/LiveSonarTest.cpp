@@ -359,7 +359,8 @@ TEST(LiveSonar, ManySonarsReachTheListCoalescedAndBounded)
         socket.writeDatagram(reinterpret_cast<const char*>(bytes.data()), static_cast<qint64>(bytes.size()),
                              QHostAddress::LocalHost, viewer.network.statusPort);
     };
-    const std::size_t limit = Keldar::Ondrix::Utilities::ConnectionManager::maxVisibleSonars;
+    // All from one sender, which may hold only its share of the table.
+    const std::size_t limit = Keldar::Ondrix::Utilities::ConnectionManager::maxSonarsPerSender;
     const std::uint32_t first = 50000;
     const std::uint32_t end = first + 300;
     for (std::uint32_t serialNumber = first; serialNumber < end; ++serialNumber) {

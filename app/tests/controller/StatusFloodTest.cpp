@@ -1,6 +1,7 @@
 // The real viewer, streaming from a sonar, under a flood of status datagrams
-// that carry the right magic and garbage: its memory stays flat, the sonar's
-// images keep coming, and a SIGTERM still ends it.
+// that carry the right magic and garbage or made-up serial numbers, from
+// several senders: its memory stays flat, the sonar's images keep coming, and
+// a SIGTERM still ends it within 2 s.
 
 #include "support/ViewerTestSupport.h"
 
@@ -16,8 +17,10 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <random>
 #include <thread>
+#include <vector>
 
 using namespace Keldar::OndrixLumivane::Testing;
 
@@ -92,8 +95,12 @@ TEST(StatusFlood, ViewerStaysSmallKeepsStreamingAndEndsOnSigterm)
     const long long peakBefore = memoryKb(pid, "VmHWM");
     ASSERT_GT(peakBefore, 0);
 
-    // About 5000 a second for 5 s.
-    QUdpSocket socket;
+    // About 5000 a second for 5 s, from four senders.
+    std::vector<std::unique_ptr<QUdpSocket>> sockets;
+    for (int last = 10; last < 14; ++last) {
+        sockets.push_back(std::make_unique<QUdpSocket>());
+        ASSERT_TRUE(sockets.back()->bind(QHostAddress(QStringLiteral("127.0.0.%1").arg(last)), 0));
+    }
     std::mt19937 random(12345);
     constexpr std::size_t perBatch = 250;
     constexpr int batches = 100;
@@ -103,7 +110,7 @@ TEST(StatusFlood, ViewerStaysSmallKeepsStreamingAndEndsOnSigterm)
         const auto batchStart = std::chrono::steady_clock::now();
         for (std::size_t i = 0; i < perBatch; ++i, ++sent) {
             const QByteArray bytes = garbage(random, sent);
-            socket.writeDatagram(bytes, QHostAddress::LocalHost, network.statusPort);
+            sockets[sent % sockets.size()]->writeDatagram(bytes, QHostAddress::LocalHost, network.statusPort);
         }
         std::this_thread::sleep_until(batchStart + std::chrono::milliseconds(50));
     }
@@ -119,13 +126,17 @@ TEST(StatusFlood, ViewerStaysSmallKeepsStreamingAndEndsOnSigterm)
                 peakBefore, sent, peakAfter, memoryKb(pid, "VmRSS"), requestsDuring);
     EXPECT_LT(peakAfter - peakBefore, 50 * 1024);
 
-    QElapsedTimer clock;
+    // The exit must come within 2 s of the signal: a user's or a service
+    // manager's stop. The wait itself is longer, so that a late exit is
+    // measured and reported rather than cut short.
+    QElapsedTimer clock; // monotonic
     clock.start();
     ASSERT_EQ(::kill(static_cast<pid_t>(pid), SIGTERM), 0);
-    // Generous: ctest's timeout is the real bound; the time is printed.
-    const bool ended = viewer.waitForFinished(120000);
-    std::printf("viewer ended %lld ms after SIGTERM\n", static_cast<long long>(clock.elapsed()));
+    const bool ended = viewer.waitForFinished(30000);
+    const qint64 exitMs = clock.elapsed();
+    std::printf("viewer ended %lld ms after SIGTERM\n", static_cast<long long>(exitMs));
     ASSERT_TRUE(ended);
+    EXPECT_LT(exitMs, 2000) << "the viewer took longer than 2 s to end after SIGTERM";
     EXPECT_EQ(viewer.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(viewer.exitCode(), 0);
 }

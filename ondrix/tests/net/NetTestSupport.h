@@ -36,6 +36,10 @@ inline std::uint16_t freeUdpPort()
 }
 
 // Polls `condition` every few milliseconds until it holds or `timeout` passes.
+// The limit of a wait for something that must happen: generous, so that a
+// loaded machine only makes the test slower.
+inline constexpr std::chrono::milliseconds generousWait{30000};
+
 inline bool waitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout)
 {
     const auto deadline = std::chrono::steady_clock::now() + timeout;

@@ -54,23 +54,23 @@ protected:
 TEST_F(StatusListener, DeliversDatagramFieldsToListeners)
 {
     listener.start();
-    ASSERT_TRUE(waitUntil([&] { return listener.isListening(); }, 2000ms));
+    ASSERT_TRUE(waitUntil([&] { return listener.isListening(); }, generousWait));
     DatagramSender sender(port);
     sender.send(Keldar::Ondrix::MessageBuilding::buildStatusDatagram(sampleFields(1234)));
-    ASSERT_TRUE(received.waitForSize(1, 2000ms));
+    ASSERT_TRUE(received.waitForSize(1, generousWait));
     EXPECT_EQ(received.values()[0].fields(), sampleFields(1234));
 }
 
 TEST_F(StatusListener, IgnoresDatagramsWithAnotherMagic)
 {
     listener.start();
-    ASSERT_TRUE(waitUntil([&] { return listener.isListening(); }, 2000ms));
+    ASSERT_TRUE(waitUntil([&] { return listener.isListening(); }, generousWait));
     DatagramSender sender(port);
     auto datagram = Keldar::Ondrix::MessageBuilding::buildStatusDatagram(sampleFields(1));
     std::swap(datagram[0], datagram[1]); // 0x3A 0x7C: byte order wrong
     sender.send(datagram);
     sender.send(Keldar::Ondrix::MessageBuilding::buildStatusDatagram(sampleFields(2)));
-    ASSERT_TRUE(received.waitForSize(1, 2000ms));
+    ASSERT_TRUE(received.waitForSize(1, generousWait));
     std::this_thread::sleep_for(100ms);
     ASSERT_EQ(received.size(), 1U);
     EXPECT_EQ(received.values()[0].fields().serialNumber, 2U);
@@ -79,12 +79,12 @@ TEST_F(StatusListener, IgnoresDatagramsWithAnotherMagic)
 TEST_F(StatusListener, LongDatagramIsCutAndShortOneZeroFilled)
 {
     listener.start();
-    ASSERT_TRUE(waitUntil([&] { return listener.isListening(); }, 2000ms));
+    ASSERT_TRUE(waitUntil([&] { return listener.isListening(); }, generousWait));
     DatagramSender sender(port);
     sender.send(resized(Keldar::Ondrix::MessageBuilding::buildStatusDatagram(sampleFields(5)), 200));
     // Loses water temperature (110) and pressure (134).
     sender.send(resized(Keldar::Ondrix::MessageBuilding::buildStatusDatagram(sampleFields(6)), 100));
-    ASSERT_TRUE(received.waitForSize(2, 2000ms));
+    ASSERT_TRUE(received.waitForSize(2, generousWait));
     const auto values = received.values();
     EXPECT_EQ(values[0].fields(), sampleFields(5));
     const StatusFields cut = values[1].fields();
@@ -97,7 +97,7 @@ TEST_F(StatusListener, LongDatagramIsCutAndShortOneZeroFilled)
 TEST_F(StatusListener, DropsAndCountsDatagramsThatCannotComeFromASonar)
 {
     listener.start();
-    ASSERT_TRUE(waitUntil([&] { return listener.isListening(); }, 2000ms));
+    ASSERT_TRUE(waitUntil([&] { return listener.isListening(); }, generousWait));
     DatagramSender sender(port);
     const auto valid = Keldar::Ondrix::MessageBuilding::buildStatusDatagram(sampleFields(7));
     auto noSerial = sampleFields(0);
@@ -123,7 +123,7 @@ TEST_F(StatusListener, DropsAndCountsDatagramsThatCannotComeFromASonar)
     }
     sender.send(valid);
     // Datagrams are handled in order, so the valid one comes last.
-    ASSERT_TRUE(received.waitForSize(1, 2000ms));
+    ASSERT_TRUE(received.waitForSize(1, generousWait));
     EXPECT_EQ(received.values()[0].fields(), sampleFields(7));
     EXPECT_EQ(listener.droppedDatagramCount(), garbage.size());
     EXPECT_EQ(received.size(), 1U);
@@ -135,7 +135,7 @@ TEST_F(StatusListener, TicksAtItsPeriodWithoutAnyTraffic)
     auto tickConnection = listener.tick.connect([&] { ticks.add(std::chrono::steady_clock::now()); });
     const auto started = std::chrono::steady_clock::now();
     listener.start();
-    ASSERT_TRUE(ticks.waitForSize(4, 3000ms));
+    ASSERT_TRUE(ticks.waitForSize(4, generousWait));
     const auto values = ticks.values();
     // Four ticks of 100 ms cannot come sooner than 400 ms after the start.
     EXPECT_GE(values[3] - started, 390ms);
@@ -153,7 +153,7 @@ TEST(StatusListenerErrors, UnusableAddressIsRetriedWhileTicksGoOn)
     Recorder<int> ticks;
     auto connection = listener.tick.connect([&] { ticks.add(1); });
     listener.start();
-    ASSERT_TRUE(ticks.waitForSize(3, 3000ms));
+    ASSERT_TRUE(ticks.waitForSize(3, generousWait));
     EXPECT_GE(listener.socketErrorCount(), 1U);
     EXPECT_FALSE(listener.isListening());
     EXPECT_TRUE(listener.isRunning());
@@ -165,7 +165,7 @@ TEST(StatusListenerErrors, TextThatIsNotAnAddressDoesNotEndTheProgram)
 {
     StatusSocketThread listener("not an address", freeUdpPort(), std::chrono::milliseconds(50));
     listener.start();
-    ASSERT_TRUE(waitUntil([&] { return listener.socketErrorCount() >= 2; }, 3000ms));
+    ASSERT_TRUE(waitUntil([&] { return listener.socketErrorCount() >= 2; }, generousWait));
     listener.stop();
     EXPECT_FALSE(listener.isRunning());
 }
@@ -177,7 +177,7 @@ TEST(StatusListenerLifecycle, StopWithoutStartAndDoubleStartAreHarmless)
     listener.stop();
     listener.start();
     listener.start();
-    ASSERT_TRUE(waitUntil([&] { return listener.isListening(); }, 2000ms));
+    ASSERT_TRUE(waitUntil([&] { return listener.isListening(); }, generousWait));
     listener.stop();
     EXPECT_FALSE(listener.isListening());
 }

@@ -27,8 +27,10 @@
 #include <algorithm>
 #include <array>
 #include <chrono>
+#include <cstdio>
 #include <deque>
 #include <mutex>
+#include <optional>
 #include <random>
 #include <stdexcept>
 
@@ -48,6 +50,11 @@ constexpr std::size_t slowChunk = 256;
 constexpr milliseconds slowPause{2};
 constexpr std::array<std::uint8_t, 2> statusMagic{0x7C, 0x3A};
 
+std::size_t index(FaultKind kind)
+{
+    return static_cast<std::size_t>(kind);
+}
+
 asio::ip::address loopbackAddress(const std::string& text)
 {
     boost::system::error_code error;
@@ -56,6 +63,11 @@ asio::ip::address loopbackAddress(const std::string& text)
         throw std::invalid_argument("not a loopback (127.0.0.0/8) address: " + text);
     }
     return address;
+}
+
+int uniform(std::mt19937_64& random, int low, int high)
+{
+    return std::uniform_int_distribution<int>(low, std::max(low, high))(random);
 }
 
 struct Chunk
@@ -101,12 +113,151 @@ struct Link
     Clock::time_point latencyUntil{};
     Clock::time_point slowUntil{};
     int latencyMs = 0;
-    bool cutNext = false;
-    int flipNext = 0;
     bool closed = false;
 };
 
+// A status fault that acts on the next datagrams: how many are left.
+struct DatagramFault
+{
+    Fault fault;
+    int left = 0;
+};
+
 } // namespace
+
+const char* faultName(FaultKind kind)
+{
+    switch (kind) {
+    case FaultKind::Latency:
+        return "latency";
+    case FaultKind::Stall:
+        return "stall";
+    case FaultKind::Reset:
+        return "reset";
+    case FaultKind::Cut:
+        return "cut";
+    case FaultKind::Flip:
+        return "flip";
+    case FaultKind::SlowRead:
+        return "slow-read";
+    case FaultKind::Drop:
+        return "drop";
+    case FaultKind::Duplicate:
+        return "duplicate";
+    case FaultKind::Garbage:
+        return "garbage";
+    }
+    return "?";
+}
+
+bool faultFromName(const std::string& name, FaultKind& kind)
+{
+    for (const FaultKind candidate : allFaultKinds) {
+        if (name == faultName(candidate)) {
+            kind = candidate;
+            return true;
+        }
+    }
+    return false;
+}
+
+bool isStatusFault(FaultKind kind)
+{
+    return kind == FaultKind::Drop || kind == FaultKind::Duplicate || kind == FaultKind::Garbage;
+}
+
+std::string Fault::describe() const
+{
+    char seconds[32];
+    std::snprintf(seconds, sizeof seconds, "%.3f", at);
+    std::string text = std::string(seconds) + " " + faultName(kind) + (isStatusFault(kind) ? " status" : " connection");
+    switch (kind) {
+    case FaultKind::Latency:
+        return text + " +" + std::to_string(amount) + " ms for " + std::to_string(lastingMs) + " ms";
+    case FaultKind::Stall:
+    case FaultKind::SlowRead:
+        return text + " " + std::to_string(amount) + " ms";
+    case FaultKind::Flip:
+        return text + " " + std::to_string(amount) + " bytes";
+    case FaultKind::Drop:
+    case FaultKind::Duplicate:
+    case FaultKind::Garbage:
+        return text + " " + std::to_string(amount) + " datagrams";
+    case FaultKind::Reset:
+    case FaultKind::Cut:
+        break;
+    }
+    return text;
+}
+
+std::vector<Fault> makeSchedule(const ScheduleSettings& settings)
+{
+    std::mt19937_64 random(settings.seed);
+    std::vector<FaultKind> sessionKinds, statusKinds;
+    for (const FaultKind kind : settings.kinds) {
+        auto& kinds = isStatusFault(kind) ? statusKinds : sessionKinds;
+        if (std::find(kinds.begin(), kinds.end(), kind) == kinds.end()) {
+            kinds.push_back(kind);
+        }
+    }
+    std::vector<Fault> schedule;
+    // A stream of faults from `kinds` over [begin, end] seconds: at least one
+    // of each, otherwise one per `every` seconds, one in each equal slot.
+    const auto deal = [&](const std::vector<FaultKind>& kinds, double every, double begin, double end) {
+        if (kinds.empty() || end <= begin) {
+            return;
+        }
+        const auto byRate = every > 0 ? static_cast<std::size_t>((end - begin) / every) : 0;
+        const std::size_t count = std::max(kinds.size(), byRate);
+        const double slot = (end - begin) / static_cast<double>(count);
+        std::vector<FaultKind> round;
+        for (std::size_t i = 0; i < count; ++i) {
+            if (round.empty()) {
+                round = kinds;
+                std::shuffle(round.begin(), round.end(), random);
+            }
+            Fault fault;
+            fault.kind = round.back();
+            round.pop_back();
+            fault.at =
+                begin + slot * (static_cast<double>(i) + std::uniform_real_distribution<double>(0.2, 0.8)(random));
+            switch (fault.kind) {
+            case FaultKind::Latency:
+                fault.amount = uniform(random, 20, settings.latencyMaxMs);
+                fault.lastingMs = uniform(random, 3000, 8000);
+                break;
+            case FaultKind::Stall:
+                fault.amount = uniform(random, settings.stallMinMs, settings.stallMaxMs);
+                break;
+            case FaultKind::SlowRead:
+                fault.amount = uniform(random, 3000, 8000);
+                break;
+            case FaultKind::Flip:
+                fault.amount = uniform(random, 1, 4);
+                break;
+            case FaultKind::Drop:
+            case FaultKind::Duplicate:
+                fault.amount = uniform(random, 1, 5);
+                break;
+            case FaultKind::Garbage:
+                fault.amount = uniform(random, 10, 50);
+                break;
+            case FaultKind::Reset:
+            case FaultKind::Cut:
+                break;
+            }
+            fault.detailSeed = random();
+            schedule.push_back(fault);
+        }
+    };
+    // The session's faults end early enough for the longest stall (or slow
+    // reads, or latency) to be over, and the viewer back, before the end.
+    const double longest = std::max({settings.stallMaxMs, 8000, 0}) / 1000.0;
+    deal(sessionKinds, settings.faultEvery, 1.0, std::max(2.0, settings.duration - longest - 3.0));
+    deal(statusKinds, settings.statusFaultEvery, 1.0, std::max(2.0, settings.duration - 3.0));
+    std::stable_sort(schedule.begin(), schedule.end(), [](const Fault& a, const Fault& b) { return a.at < b.at; });
+    return schedule;
+}
 
 struct FaultProxy::Private
 {
@@ -114,9 +265,7 @@ struct FaultProxy::Private
         : settings(std::move(s))
         , acceptor(io)
         , udpSocket(io)
-        , faultTimer(io)
-        , garbageTimer(io)
-        , random(settings.seed)
+        , scheduleTimer(io)
     {
         const tcp::endpoint listen{loopbackAddress(settings.tcpListenAddress), settings.tcpListenPort};
         upstream = {loopbackAddress(settings.tcpUpstreamAddress), settings.tcpUpstreamPort};
@@ -146,8 +295,11 @@ struct FaultProxy::Private
         change(counters);
     }
 
-    int uniform(int low, int high) { return std::uniform_int_distribution<int>(low, high)(random); }
-    bool chance(double share) { return share > 0 && std::uniform_real_distribution<double>(0, 1)(random) < share; }
+    void injected(const Fault& fault, const std::string& detail)
+    {
+        count([&](Counters& c) { ++c.injected[index(fault.kind)]; });
+        emit(std::string(faultName(fault.kind)) + (detail.empty() ? "" : " " + detail));
+    }
 
     std::shared_ptr<Link> newest() const
     {
@@ -159,10 +311,12 @@ struct FaultProxy::Private
     awaitable<void> sonarToQueue(std::shared_ptr<Link> link);
     awaitable<void> queueToViewer(std::shared_ptr<Link> link);
     awaitable<void> viewerToSonar(std::shared_ptr<Link> link);
-    awaitable<void> scheduleFaults();
+    awaitable<void> playSchedule();
     awaitable<void> relayStatus();
-    awaitable<void> sendGarbage();
-    void apply(TcpFault fault);
+    void apply(const Fault& fault);
+    void applyToLink(const Fault& fault, Link& link);
+    void applyWaiting();
+    void sendGarbage(const Fault& fault);
     void calmDown();
 
     Settings settings;
@@ -172,10 +326,14 @@ struct FaultProxy::Private
     tcp::endpoint upstream;
     udp::socket udpSocket;
     udp::endpoint forward;
-    asio::steady_timer faultTimer;
-    asio::steady_timer garbageTimer;
-    std::mt19937_64 random;
+    asio::steady_timer scheduleTimer;
     std::vector<std::weak_ptr<Link>> links;
+    // Session faults due while no connection was up, applied to the next one.
+    std::deque<Fault> waitingForLink;
+    // Cuts and flips wait for the next chunk to the viewer, on any connection.
+    std::deque<Fault> waitingForChunk;
+    std::deque<DatagramFault> waitingForDatagram;
+    std::optional<Clock::time_point> started;
     bool stopping = false;
     bool calm = false;
     mutable std::mutex countersMutex;
@@ -208,6 +366,9 @@ awaitable<void> FaultProxy::Private::accept()
         asio::co_spawn(io, sonarToQueue(link), asio::detached);
         asio::co_spawn(io, queueToViewer(link), asio::detached);
         asio::co_spawn(io, viewerToSonar(link), asio::detached);
+        if (!calm) {
+            applyWaiting();
+        }
     }
 }
 
@@ -230,6 +391,9 @@ awaitable<void> FaultProxy::Private::sonarToQueue(std::shared_ptr<Link> link)
         const std::size_t n =
             co_await link->sonar.async_read_some(asio::buffer(buffer.data(), slow ? slowChunk : buffer.size()),
                                                  asio::redirect_error(asio::use_awaitable, error));
+        if (error == asio::error::operation_aborted && !link->closed) {
+            continue; // slow reads began: the read in progress was cancelled
+        }
         if (error) {
             link->close(false);
             break;
@@ -238,6 +402,7 @@ awaitable<void> FaultProxy::Private::sonarToQueue(std::shared_ptr<Link> link)
         const auto due = read < link->latencyUntil ? read + milliseconds(link->latencyMs) : read;
         link->queue.push_back({due, {buffer.begin(), buffer.begin() + static_cast<std::ptrdiff_t>(n)}});
         link->buffered += n;
+        count([&](Counters& c) { c.mostBuffered = std::max(c.mostBuffered, link->buffered); });
         link->wake.cancel();
     }
 }
@@ -260,35 +425,46 @@ awaitable<void> FaultProxy::Private::queueToViewer(std::shared_ptr<Link> link)
         Chunk chunk = std::move(link->queue.front());
         link->queue.pop_front();
         link->buffered -= chunk.bytes.size();
-        if (link->flipNext > 0) {
-            const int flips = std::exchange(link->flipNext, 0);
-            std::string where;
-            for (int i = 0; i < flips; ++i) {
-                const auto at = static_cast<std::size_t>(uniform(0, static_cast<int>(chunk.bytes.size()) - 1));
-                chunk.bytes[at] ^= static_cast<std::uint8_t>(uniform(1, 255));
-                where += " " + std::to_string(at);
-            }
-            count([](Counters& c) { ++c.flips; });
-            emit("flip " + std::to_string(flips) + " bytes of a " + std::to_string(chunk.bytes.size()) +
-                 "-byte chunk at" + where);
-        }
         std::size_t length = chunk.bytes.size();
-        const bool cut = link->cutNext && length > 1;
-        if (cut) {
-            link->cutNext = false;
-            length = static_cast<std::size_t>(uniform(1, static_cast<int>(length) - 1));
+        std::optional<Fault> cut;
+        std::string cutDetail;
+        // The faults waiting for a chunk, in their order; a cut ends the chunk.
+        while (!waitingForChunk.empty() && !cut) {
+            const Fault fault = waitingForChunk.front();
+            if (fault.kind == FaultKind::Cut && length < 2) {
+                break; // nothing to cut short: the next chunk
+            }
+            waitingForChunk.pop_front();
+            std::mt19937_64 detail(fault.detailSeed);
+            if (fault.kind == FaultKind::Flip) {
+                std::string where;
+                for (int i = 0; i < fault.amount; ++i) {
+                    const auto at = static_cast<std::size_t>(uniform(detail, 0, static_cast<int>(length) - 1));
+                    chunk.bytes[at] ^= static_cast<std::uint8_t>(uniform(detail, 1, 255));
+                    where += " " + std::to_string(at);
+                }
+                injected(fault, std::to_string(fault.amount) + " bytes of a " + std::to_string(length) +
+                                    "-byte chunk at" + where);
+            } else {
+                cut = fault;
+                const auto full = length;
+                length = static_cast<std::size_t>(uniform(detail, 1, static_cast<int>(length) - 1));
+                cutDetail = "after " + std::to_string(length) + " of " + std::to_string(full) + " bytes";
+            }
         }
         boost::system::error_code error;
         co_await asio::async_write(link->viewer, asio::buffer(chunk.bytes.data(), length),
                                    asio::redirect_error(asio::use_awaitable, error));
         if (error) {
+            if (cut) {
+                waitingForChunk.push_front(*cut); // for the next connection's chunk
+            }
             link->close(false);
             break;
         }
         count([length](Counters& c) { c.bytesToViewer += length; });
         if (cut) {
-            count([](Counters& c) { ++c.cuts; });
-            emit("cut after " + std::to_string(length) + " of " + std::to_string(chunk.bytes.size()) + " bytes");
+            injected(*cut, cutDetail);
             link->close(true);
         }
     }
@@ -313,66 +489,94 @@ awaitable<void> FaultProxy::Private::viewerToSonar(std::shared_ptr<Link> link)
     }
 }
 
-void FaultProxy::Private::apply(TcpFault fault)
+void FaultProxy::Private::applyToLink(const Fault& fault, Link& link)
 {
-    const auto link = newest();
-    if (!link) {
-        emit(std::string("no connection for ") + faultName(fault));
-        return;
-    }
     const auto now = Clock::now();
-    switch (fault) {
-    case TcpFault::Latency: {
-        link->latencyMs = uniform(20, std::max(20, settings.latencyMaxMs));
-        const int forMs = uniform(5000, 15000);
-        link->latencyUntil = now + milliseconds(forMs);
-        count([](Counters& c) { ++c.latencies; });
-        emit("latency " + std::to_string(link->latencyMs) + " ms for " + std::to_string(forMs) + " ms");
+    switch (fault.kind) {
+    case FaultKind::Latency:
+        link.latencyMs = fault.amount;
+        link.latencyUntil = now + milliseconds(fault.lastingMs);
+        injected(fault, std::to_string(fault.amount) + " ms for " + std::to_string(fault.lastingMs) + " ms");
+        break;
+    case FaultKind::Stall:
+        link.stallUntil = now + milliseconds(fault.amount);
+        injected(fault, std::to_string(fault.amount) + " ms");
+        break;
+    case FaultKind::Reset:
+        injected(fault, "");
+        link.close(true);
+        break;
+    case FaultKind::SlowRead:
+        link.slowUntil = now + milliseconds(fault.amount);
+        {
+            // A read of a whole chunk may be waiting already: slow from now.
+            boost::system::error_code ignored;
+            link.sonar.cancel(ignored);
+        }
+        injected(fault, "for " + std::to_string(fault.amount) + " ms");
+        break;
+    default:
         break;
     }
-    case TcpFault::Stall: {
-        const int ms = uniform(settings.stallMinMs, std::max(settings.stallMinMs, settings.stallMaxMs));
-        link->stallUntil = now + milliseconds(ms);
-        count([](Counters& c) { ++c.stalls; });
-        emit("stall " + std::to_string(ms) + " ms");
-        break;
-    }
-    case TcpFault::Reset:
-        count([](Counters& c) { ++c.resets; });
-        emit("reset");
-        link->close(true);
-        break;
-    case TcpFault::Cut:
-        link->cutNext = true; // reported when the next chunk goes
-        break;
-    case TcpFault::Flip:
-        link->flipNext = uniform(1, 4);
-        break;
-    case TcpFault::SlowRead: {
-        const int forMs = uniform(3000, 8000);
-        link->slowUntil = now + milliseconds(forMs);
-        count([](Counters& c) { ++c.slowReads; });
-        emit("slow reads for " + std::to_string(forMs) + " ms");
-        break;
-    }
-    }
-    link->wake.cancel();
+    link.wake.cancel();
 }
 
-awaitable<void> FaultProxy::Private::scheduleFaults()
+void FaultProxy::Private::applyWaiting()
 {
-    if (settings.tcpFaultEvery <= 0 || settings.tcpFaults.empty()) {
-        co_return;
-    }
-    while (!stopping) {
-        const double seconds = settings.tcpFaultEvery * std::uniform_real_distribution<double>(0.5, 1.5)(random);
-        faultTimer.expires_after(milliseconds(static_cast<std::int64_t>(seconds * 1000)));
-        boost::system::error_code ignored;
-        co_await faultTimer.async_wait(asio::redirect_error(asio::use_awaitable, ignored));
-        if (stopping || calm) {
-            continue;
+    while (!waitingForLink.empty()) {
+        const auto link = newest();
+        if (!link) {
+            return;
         }
-        apply(settings.tcpFaults[static_cast<std::size_t>(uniform(0, int(settings.tcpFaults.size()) - 1))]);
+        const Fault fault = waitingForLink.front();
+        waitingForLink.pop_front();
+        applyToLink(fault, *link);
+    }
+}
+
+void FaultProxy::Private::apply(const Fault& fault)
+{
+    switch (fault.kind) {
+    case FaultKind::Cut:
+    case FaultKind::Flip:
+        waitingForChunk.push_back(fault);
+        if (const auto link = newest()) {
+            link->wake.cancel();
+        }
+        break;
+    case FaultKind::Drop:
+    case FaultKind::Duplicate:
+        waitingForDatagram.push_back({fault, std::max(1, fault.amount)});
+        break;
+    case FaultKind::Garbage:
+        sendGarbage(fault);
+        break;
+    default:
+        waitingForLink.push_back(fault);
+        applyWaiting();
+        break;
+    }
+}
+
+awaitable<void> FaultProxy::Private::playSchedule()
+{
+    for (const Fault& fault : settings.schedule) {
+        boost::system::error_code ignored;
+        // Due at its time after the start; while calm, it waits for the end
+        // of calm (and so counts as not injected if calm lasts).
+        while (!stopping && (!started || calm ||
+                             Clock::now() < *started + std::chrono::duration_cast<Clock::duration>(
+                                                           std::chrono::duration<double>(fault.at)))) {
+            scheduleTimer.expires_at(started && !calm ? *started + std::chrono::duration_cast<Clock::duration>(
+                                                                       std::chrono::duration<double>(fault.at))
+                                                      : Clock::time_point::max());
+            co_await scheduleTimer.async_wait(asio::redirect_error(asio::use_awaitable, ignored));
+        }
+        if (stopping) {
+            co_return;
+        }
+        count([&](Counters& c) { ++c.due[index(fault.kind)]; });
+        apply(fault);
     }
 }
 
@@ -390,45 +594,42 @@ awaitable<void> FaultProxy::Private::relayStatus()
         if (error) {
             continue;
         }
-        if (!calm && chance(settings.udpDropShare)) {
-            count([](Counters& c) { ++c.datagramsDropped; });
-            continue;
+        int copies = 1;
+        if (!calm && !waitingForDatagram.empty()) {
+            DatagramFault& current = waitingForDatagram.front();
+            copies = current.fault.kind == FaultKind::Drop ? 0 : 2;
+            if (--current.left == 0) {
+                injected(current.fault, std::to_string(current.fault.amount) + " datagrams");
+                waitingForDatagram.pop_front();
+            }
         }
-        const int copies = !calm && chance(settings.udpDuplicateShare) ? 2 : 1;
         for (int i = 0; i < copies; ++i) {
             udpSocket.send_to(asio::buffer(buffer.data(), n), forward, 0, error);
         }
-        count([copies](Counters& c) {
-            ++c.datagramsRelayed;
-            c.datagramsDuplicated += copies - 1;
-        });
+        count([](Counters& c) { ++c.datagramsRelayed; });
     }
 }
 
-awaitable<void> FaultProxy::Private::sendGarbage()
+void FaultProxy::Private::sendGarbage(const Fault& fault)
 {
-    if (!udpSocket.is_open() || settings.udpGarbagePerSecond <= 0) {
-        co_return;
+    if (!udpSocket.is_open()) {
+        emit("garbage: no status relay");
+        return;
     }
+    std::mt19937_64 detail(fault.detailSeed);
     std::vector<std::uint8_t> datagram;
-    while (!stopping) {
-        const double seconds = std::uniform_real_distribution<double>(0.5, 1.5)(random) / settings.udpGarbagePerSecond;
-        garbageTimer.expires_after(std::chrono::microseconds(static_cast<std::int64_t>(seconds * 1e6)));
-        boost::system::error_code error;
-        co_await garbageTimer.async_wait(asio::redirect_error(asio::use_awaitable, error));
-        if (stopping || calm) {
-            continue;
-        }
+    for (int i = 0; i < fault.amount; ++i) {
         // Around the status datagram's 142 bytes: short ones leave fields
         // missing, long ones carry a tail.
-        datagram.resize(static_cast<std::size_t>(uniform(16, 200)));
+        datagram.resize(static_cast<std::size_t>(uniform(detail, 16, 200)));
         for (auto& byte : datagram) {
-            byte = static_cast<std::uint8_t>(uniform(0, 255));
+            byte = static_cast<std::uint8_t>(uniform(detail, 0, 255));
         }
         std::copy(statusMagic.begin(), statusMagic.end(), datagram.begin());
+        boost::system::error_code error;
         udpSocket.send_to(asio::buffer(datagram), forward, 0, error);
-        count([](Counters& c) { ++c.garbageDatagrams; });
     }
+    injected(fault, std::to_string(fault.amount) + " datagrams");
 }
 
 void FaultProxy::Private::calmDown()
@@ -436,45 +637,12 @@ void FaultProxy::Private::calmDown()
     for (const auto& weak : links) {
         if (const auto link = weak.lock()) {
             link->stallUntil = link->latencyUntil = link->slowUntil = {};
-            link->cutNext = false;
-            link->flipNext = 0;
             for (auto& chunk : link->queue) {
                 chunk.due = {};
             }
             link->wake.cancel();
         }
     }
-}
-
-const char* faultName(TcpFault fault)
-{
-    switch (fault) {
-    case TcpFault::Latency:
-        return "latency";
-    case TcpFault::Stall:
-        return "stall";
-    case TcpFault::Reset:
-        return "reset";
-    case TcpFault::Cut:
-        return "cut";
-    case TcpFault::Flip:
-        return "flip";
-    case TcpFault::SlowRead:
-        return "slow";
-    }
-    return "?";
-}
-
-bool faultFromName(const std::string& name, TcpFault& fault)
-{
-    for (const TcpFault candidate :
-         {TcpFault::Latency, TcpFault::Stall, TcpFault::Reset, TcpFault::Cut, TcpFault::Flip, TcpFault::SlowRead}) {
-        if (name == faultName(candidate)) {
-            fault = candidate;
-            return true;
-        }
-    }
-    return false;
 }
 
 FaultProxy::FaultProxy(Settings settings)
@@ -497,10 +665,14 @@ std::uint16_t FaultProxy::udpPort() const
 
 void FaultProxy::run()
 {
+    asio::post(d->io, [this] {
+        if (!d->calm && !d->started) {
+            d->started = Clock::now();
+        }
+    });
     asio::co_spawn(d->io, d->accept(), asio::detached);
-    asio::co_spawn(d->io, d->scheduleFaults(), asio::detached);
+    asio::co_spawn(d->io, d->playSchedule(), asio::detached);
     asio::co_spawn(d->io, d->relayStatus(), asio::detached);
-    asio::co_spawn(d->io, d->sendGarbage(), asio::detached);
     d->io.run();
 }
 
@@ -511,8 +683,7 @@ void FaultProxy::stop()
         boost::system::error_code ignored;
         d->acceptor.close(ignored);
         d->udpSocket.close(ignored);
-        d->faultTimer.cancel();
-        d->garbageTimer.cancel();
+        d->scheduleTimer.cancel();
         for (const auto& weak : d->links) {
             if (const auto link = weak.lock()) {
                 link->close(false);
@@ -527,11 +698,17 @@ void FaultProxy::setCalm(bool calm)
         d->calm = calm;
         if (calm) {
             d->calmDown();
+        } else {
+            if (!d->started) {
+                d->started = Clock::now();
+            }
+            d->applyWaiting();
         }
+        d->scheduleTimer.cancel();
     });
 }
 
-void FaultProxy::inject(TcpFault fault)
+void FaultProxy::inject(const Fault& fault)
 {
     asio::post(d->io, [this, fault] { d->apply(fault); });
 }

@@ -750,4 +750,14 @@ bool SimulatedSonar::isLoopback(const std::string& address)
     return (ntohl(parsed.s_addr) >> 24U) == 127U;
 }
 
+std::vector<std::byte> madeUpStatusDatagram(std::uint32_t serialNumber, std::uint32_t claimedAddress)
+{
+    Ondrix::StatusFields fields;
+    fields.serialNumber = serialNumber;
+    fields.partNumber = static_cast<Ondrix::ModelNumber>(1032);
+    fields.ipAddress = claimedAddress;
+    fields.subnetMask = 0x00FFFFFF;
+    return Ondrix::MessageBuilding::buildStatusDatagram(fields);
+}
+
 } // namespace Keldar::Sim

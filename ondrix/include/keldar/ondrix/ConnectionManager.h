@@ -3,6 +3,7 @@
 #include <keldar/core/Signal.h>
 #include <keldar/ondrix/OndrixSonar.h>
 #include <keldar/ondrix/SonarTypes.h>
+#include <keldar/ondrix/VisibleSonarTable.h>
 
 #include <chrono>
 #include <cstdint>
@@ -27,12 +28,26 @@ public:
         std::uint16_t sonarPort = 52100;
         std::chrono::milliseconds tickPeriod{2000};
         std::chrono::milliseconds connectWait{2100};
+        /// A sonar silent this long is dropped at the next tick; a scan sets
+        /// its whole length, to list the sonars that went quiet during it.
+        std::chrono::milliseconds silenceExpiry{3000};
     };
 
     static constexpr std::chrono::milliseconds expiry{3000};
-    /// At most this many sonars are listed; a new one beyond it replaces the
-    /// one heard longest ago.
-    static constexpr std::size_t maxVisibleSonars = 64;
+    /// At most this many sonars are listed, and this many from one sending
+    /// address (see VisibleSonarTable).
+    static constexpr std::size_t maxVisibleSonars = VisibleSonarTable::Limits{}.capacity;
+    static constexpr std::size_t maxSonarsPerSender = VisibleSonarTable::Limits{}.perSender;
+
+    /// Status datagrams that listed no sonar: not a sonar's status at all, no
+    /// room for a newcomer, or an entry pushed out by one.
+    struct IgnoredStatuses
+    {
+        std::uint64_t malformed = 0;
+        std::uint64_t refused = 0;
+        std::uint64_t evicted = 0;
+        [[nodiscard]] std::uint64_t total() const { return malformed + refused + evicted; }
+    };
 
     ConnectionManager();
     explicit ConnectionManager(Settings settings);
@@ -54,6 +69,8 @@ public:
     [[nodiscard]] std::unique_ptr<OndrixSonar> getSonar(std::uint32_t serialNumber);
 
     [[nodiscard]] const Status::StatusSocketThread& getStatusListener() const;
+    /// From any thread.
+    [[nodiscard]] IgnoredStatuses ignoredStatuses() const;
 
 private:
     struct Private;

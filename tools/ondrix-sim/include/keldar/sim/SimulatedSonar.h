@@ -146,4 +146,9 @@ private:
     std::unique_ptr<Private> d;
 };
 
+/// A well-formed status datagram of a sonar that is not there: the serial
+/// number and claimed address given (a flood of them tests the bounded table
+/// of visible sonars), a model the viewer knows.
+std::vector<std::byte> madeUpStatusDatagram(std::uint32_t serialNumber, std::uint32_t claimedAddress);
+
 } // namespace Keldar::Sim
