@@ -284,6 +284,9 @@ void MainController::cancelWork()
     for (QWidget* widget : QApplication::topLevelWidgets()) {
         if (auto* progress = qobject_cast<QProgressDialog*>(widget)) {
             if (progress->isVisible()) {
+                // As its Cancel button does: cancel() alone does not tell
+                // the work, which listens to canceled().
+                emit progress->canceled();
                 progress->cancel();
             }
         }
