@@ -26,7 +26,7 @@
 //     Working for a conversion); from Recording after the user agrees
 //   start recording: Live -> Recording; stop, or a failed write: -> Live
 //   CloseLog: Playing -> Idle
-//   Disconnect, SonarLost: Connecting|Live|Recording -> Idle
+//   Disconnect: Connecting|Live|Recording -> Idle; SonarLost: Live|Recording -> Idle
 //   an export or conversion starts: Live|Recording|Playing -> Working
 //   WorkEnded: Working -> what it ran over, then the request that waited
 //   Quit, Signal: any -> Closing (a running work is cancelled first)
