@@ -2,6 +2,7 @@
 
 #include "application/LumivaneWindow.h"
 #include "application/RunningViewer.h"
+#include "application/TerminationSignals.h"
 #include "base/SettingsStore.h"
 #include "controller/MainController.h"
 
@@ -125,8 +126,10 @@ void LumivaneApplication::start(LumivaneWindow* window, std::optional<std::uint3
     d->controller->startListening();
     // Files opened from outside come here while this viewer runs.
     d->runningViewer = std::make_unique<RunningViewer>();
-    connect(d->runningViewer.get(), &RunningViewer::fileRequested, this, &LumivaneApplication::openFromOutside,
-            Qt::QueuedConnection);
+    d->runningViewer->setAnswerer([this](const QString& path) {
+        const auto outcome = openFromOutside(path, SourceRequest::HandOver);
+        return RunningViewer::Answer{outcome.answer, outcome.message};
+    });
     d->runningViewer->listen();
     connect(d->updateChecker.get(), &GUI::Tools::UpdateChecker::updateAvailable, this,
             &LumivaneApplication::showUpdateNotice, Qt::UniqueConnection);
@@ -203,14 +206,25 @@ bool LumivaneApplication::openCommandLineFile(const std::filesystem::path& path)
     return !d->controller->getLogEntryIndex().empty();
 }
 
-void LumivaneApplication::openFromOutside(const QString& path)
+MainController::RequestOutcome LumivaneApplication::openFromOutside(const QString& path, SourceRequest from)
 {
     if (!d->window.isNull()) {
         d->window->setWindowState((d->window->windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
         d->window->raise();
         d->window->activateWindow();
     }
-    d->controller->openLogFile(QFile::encodeName(path).toStdString());
+    return d->controller->request(from, {0, QFile::encodeName(path).toStdString()});
+}
+
+void LumivaneApplication::endOnSignal()
+{
+    d->controller->request(SourceRequest::Signal);
+    TerminationSignals::endModalWork();
+    if (!d->window.isNull()) {
+        d->window->closeWithoutQuestions();
+    }
+    // Ends the main loop and any loop of a dialog or a work inside it.
+    QCoreApplication::exit(0);
 }
 
 LumivaneWindow* LumivaneApplication::getMainWindow() const

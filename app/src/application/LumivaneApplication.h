@@ -1,6 +1,7 @@
 #pragma once
 
 #include "base/ViewerContext.h"
+#include "controller/MainController.h"
 
 #include <keldar/ondrix/ConnectionManager.h>
 
@@ -59,10 +60,13 @@ public:
     static std::optional<std::filesystem::path> commandLineLogFile(const std::string& argument);
     /// Opens the log the command line named; false when this viewer cannot.
     bool openCommandLineFile(const std::filesystem::path& path);
-    /// A file given from outside while the viewer runs (another process, a
-    /// drop): the window comes to the front and the file opens as one chosen
-    /// from the menu would.
-    void openFromOutside(const QString& path);
+    /// A file given from outside while the viewer runs (`from` is HandOver
+    /// for another process, Drop for a drop): the window comes to the front
+    /// and the arbiter answers as for Open; what it answered is returned.
+    MainController::RequestOutcome openFromOutside(const QString& path, SourceRequest from);
+    /// SIGTERM or SIGINT: a running work is cancelled, every source ended,
+    /// open dialogs answered, and the event loops left.
+    void endOnSignal();
 
     [[nodiscard]] LumivaneWindow* getMainWindow() const;
     [[nodiscard]] MainController* getController() const;

@@ -259,11 +259,10 @@ void LumivaneWindow::wire()
     connect(controller, &MainController::newNetworkConfig, sonarControls, &SonarControlToolbar::newNetworkConfig);
 
     connect(mainToolbar, &MainToolbar::connectToSonar, controller, &MainController::connectToSonar);
-    connect(mainToolbar, &MainToolbar::disconnectFromSonar, controller, [this, controller] {
-        if (confirmStopRecording(QStringLiteral("Stop recording and disconnect?"))) {
-            controller->disconnectFromSonar();
-        }
-    });
+    connect(mainToolbar, &MainToolbar::disconnectFromSonar, controller,
+            [controller] { controller->request(SourceRequest::Disconnect); });
+    // A quit that waited for an export to be cancelled.
+    connect(controller, &MainController::quitReady, this, &LumivaneWindow::closeWithoutQuestions);
 
     connect(sonarControls, &SonarControlToolbar::newRangeRequested, controller, &MainController::setRange);
     connect(sonarControls, &SonarControlToolbar::newGainRequested, controller, &MainController::setGain);
@@ -392,7 +391,7 @@ void LumivaneWindow::dropEvent(QDropEvent* event)
     event->acceptProposedAction();
     // Opened once the drop has ended: opening may ask the user a question.
     QMetaObject::invokeMethod(
-        this, [this, file] { d->application->openFromOutside(file); }, Qt::QueuedConnection);
+        this, [this, file] { d->application->openFromOutside(file, SourceRequest::Drop); }, Qt::QueuedConnection);
 }
 
 void LumivaneWindow::paintEvent(QPaintEvent* event)
@@ -447,18 +446,6 @@ void LumivaneWindow::resizeEvent(QResizeEvent* event)
     emit windowResized(event->oldSize(), event->size());
 }
 
-bool LumivaneWindow::confirmStopRecording(const QString& question)
-{
-    if (d->ending || !d->controller->isRecording()) {
-        return true;
-    }
-    QMessageBox box(QMessageBox::Question, QStringLiteral("Recording"), question, QMessageBox::Yes | QMessageBox::No,
-                    this);
-    // A stray Enter must not end a recording.
-    box.setDefaultButton(QMessageBox::No);
-    return MessageBoxes::show(box) == QMessageBox::Yes;
-}
-
 void LumivaneWindow::closeWithoutQuestions()
 {
     d->ending = true;
@@ -467,13 +454,17 @@ void LumivaneWindow::closeWithoutQuestions()
 
 void LumivaneWindow::closeEvent(QCloseEvent* event)
 {
-    if (!confirmStopRecording(QStringLiteral("Stop recording and quit?"))) {
-        event->ignore();
-        return;
+    // The arbiter asks what needs asking (a recording, an export) and ends
+    // every source before the window goes; a quit that waits for an export
+    // to unwind comes back through quitReady.
+    if (d->controller->getState() != SourceState::Closing) {
+        if (d->ending) {
+            d->controller->request(SourceRequest::Signal);
+        } else if (!d->controller->request(SourceRequest::Quit).done) {
+            event->ignore();
+            return;
+        }
     }
-    // As a disconnection: the sonar's parameters are saved and a recording
-    // is closed before the viewer goes.
-    d->controller->disconnectFromSonar();
     MainWindow::closeEvent(event);
 }
 

@@ -46,10 +46,8 @@ public:
     /// follows the file extension. False when the picture cannot be written.
     bool saveStillImage(const QString& path);
 
-    /// While recording, asks `question`; true when there is nothing to ask
-    /// or the user agrees to stop.
-    bool confirmStopRecording(const QString& question);
-    /// Closes the window as the user would, but asks nothing.
+    /// Closes the window as the user would, but asks nothing: the sources
+    /// have been ended already (a signal, a quit the user agreed to).
     void closeWithoutQuestions();
 
     // Settings and display controls.

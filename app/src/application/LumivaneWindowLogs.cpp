@@ -7,6 +7,9 @@
 #include "capture/CaptureToolbar.h"
 #include "capture/RecordingTimeDisplay.h"
 #include "controller/MainController.h"
+#include "displaycontrols/AdditionalDisplays.h"
+#include "displaycontrols/DisplayControlToolbar.h"
+#include "displaycontrols/overlays/OverlayDisplays.h"
 #include "playback/ExportModal.h"
 #include "playback/PlaybackToolbar.h"
 #include "sonarcontrols/MainToolbar.h"
@@ -96,6 +99,13 @@ void LumivaneWindow::wireLogWidgets()
     connect(controller, &MainController::framePlayed, playback, &PlaybackToolbar::framePlayed);
     connect(controller, &MainController::newBookmarkList, playback, &PlaybackToolbar::newBookmarkList);
     connect(controller, &MainController::playbackStopped, playback, &PlaybackToolbar::resetPlayPauseButton);
+    // Frames flow while live or playing; paused or stopped, there is no rate.
+    FpsDisplay* fps = getDisplayControlToolbar()->getAdditionalDisplays()->getFpsDisplay();
+    connect(controller, &MainController::logFileOpened, fps, [fps] { fps->setCounting(false); });
+    connect(controller, &MainController::playbackStopped, fps, [fps] { fps->setCounting(false); });
+    connect(playback, &PlaybackToolbar::stopPlayback, fps, [fps] { fps->setCounting(false); });
+    connect(playback, &PlaybackToolbar::beginPlayback, fps, [fps] { fps->setCounting(true); });
+    connect(controller, &MainController::connectedToSonar, fps, [fps] { fps->setCounting(true); });
     connect(controller, &MainController::loggingStarted, capture, &CaptureToolbar::loggingStarted);
     connect(controller, &MainController::loggingStarted, this, [this] {
         recordingTimeDisplay->placeAtBottomRight();

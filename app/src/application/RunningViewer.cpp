@@ -19,7 +19,22 @@ namespace {
 constexpr qint64 longestRequest = 4096;
 constexpr int requestWaitMs = 5000;
 constexpr int answerWaitMs = 3000;
-const QByteArray taken = QByteArrayLiteral("taken\n");
+constexpr qint64 longestAnswer = 4096;
+
+// One line back: a word for the answer, then the viewer's message.
+const char* answerWord(SourceAnswer answer)
+{
+    switch (answer) {
+    case SourceAnswer::Go:
+        return "taken";
+    case SourceAnswer::Ask:
+        return "asked";
+    case SourceAnswer::Wait:
+        return "queued";
+    default:
+        return "refused";
+    }
+}
 } // namespace
 
 RunningViewer::RunningViewer(QObject* parent)
@@ -40,26 +55,51 @@ QString RunningViewer::serverName()
     return QStringLiteral("ondrix-lumivane-%1-%2").arg(getuid()).arg(QString::fromLatin1(hash.left(24)));
 }
 
-bool RunningViewer::handOver(const QString& path)
+std::optional<RunningViewer::Answer> RunningViewer::handOver(const QString& path)
 {
     QLocalSocket socket;
     socket.connectToServer(serverName());
     if (!socket.waitForConnected(answerWaitMs)) {
-        return false;
+        return std::nullopt;
     }
     const QByteArray request = QFile::encodeName(QFileInfo(path).absoluteFilePath()) + '\n';
     if (request.size() > longestRequest) {
-        return false;
+        return std::nullopt;
     }
     socket.write(request);
     if (!socket.waitForBytesWritten(answerWaitMs)) {
-        return false;
+        return std::nullopt;
     }
-    QByteArray answer;
-    while (answer.size() < taken.size() && socket.waitForReadyRead(answerWaitMs)) {
-        answer += socket.read(taken.size() - answer.size());
+    QByteArray line;
+    while (!line.contains('\n') && line.size() < longestAnswer && socket.waitForReadyRead(answerWaitMs)) {
+        line += socket.read(longestAnswer - line.size());
     }
-    return answer == taken;
+    if (!line.contains('\n')) {
+        return std::nullopt;
+    }
+    line.truncate(line.indexOf('\n'));
+    const QString text = QString::fromUtf8(line);
+    const QString word = text.section(QLatin1Char(' '), 0, 0);
+    Answer answer{SourceAnswer::Refuse, text.section(QLatin1Char(' '), 1)};
+    for (const SourceAnswer known : {SourceAnswer::Go, SourceAnswer::Ask, SourceAnswer::Wait, SourceAnswer::Refuse}) {
+        if (word == QLatin1String(answerWord(known))) {
+            answer.answer = known;
+            return answer;
+        }
+    }
+    return std::nullopt;
+}
+
+bool RunningViewer::isRunning()
+{
+    QLocalSocket probe;
+    probe.connectToServer(serverName());
+    return probe.waitForConnected(answerWaitMs);
+}
+
+void RunningViewer::setAnswerer(std::function<Answer(const QString& path)> answerer)
+{
+    this->answerer = std::move(answerer);
 }
 
 bool RunningViewer::listen()
@@ -67,9 +107,7 @@ bool RunningViewer::listen()
     const QString name = serverName();
     // Asked first: a listen with access options would replace the running
     // viewer's socket, not fail.
-    QLocalSocket probe;
-    probe.connectToServer(name);
-    if (probe.waitForConnected(answerWaitMs)) {
+    if (isRunning()) {
         return false;
     }
     if (server->listen(name)) {
@@ -99,12 +137,20 @@ void RunningViewer::accept()
             }
             const QString path = QFile::decodeName(buffer->left(end));
             buffer->clear();
-            socket->write(taken);
+            // The second process is told what becomes of its file.
+            Answer answer{SourceAnswer::Refuse, QStringLiteral("The viewer takes no files.")};
+            if (path.isEmpty()) {
+                answer.message = QStringLiteral("No file was named.");
+            } else if (answerer) {
+                answer = answerer(path);
+            }
+            QByteArray line = answerWord(answer.answer);
+            if (!answer.message.isEmpty()) {
+                line += ' ' + answer.message.toUtf8().replace('\n', ' ');
+            }
+            socket->write(line.left(longestAnswer - 1) + '\n');
             socket->flush();
             socket->disconnectFromServer();
-            if (!path.isEmpty()) {
-                emit fileRequested(path);
-            }
         });
     }
 }

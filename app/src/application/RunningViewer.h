@@ -1,7 +1,12 @@
 #pragma once
 
+#include "controller/SourceArbiter.h"
+
 #include <QObject>
 #include <QString>
+
+#include <functional>
+#include <optional>
 
 class QLocalServer;
 
@@ -21,21 +26,30 @@ public:
 
     /// The local socket's name for this user and the current settings store.
     [[nodiscard]] static QString serverName();
-    /// Hands `path` to the running viewer; true once it has confirmed that it
-    /// took it, false when there is none (or it did not answer).
-    [[nodiscard]] static bool handOver(const QString& path);
+    /// What the running viewer made of a path: taken (Go), asked about
+    /// (Ask), kept until its work ends (Wait) or refused, with its words.
+    struct Answer
+    {
+        SourceAnswer answer = SourceAnswer::Refuse;
+        QString message;
+    };
+    /// Hands `path` to the running viewer; its answer, or nothing when there
+    /// is none (or it did not answer).
+    [[nodiscard]] static std::optional<Answer> handOver(const QString& path);
+    /// Whether a viewer takes paths for this user and settings store.
+    [[nodiscard]] static bool isRunning();
 
+    /// Who answers a path handed over; called on the GUI thread.
+    void setAnswerer(std::function<Answer(const QString& path)> answerer);
     /// Starts taking paths from later processes; false when another viewer
     /// already does.
     bool listen();
-
-signals:
-    void fileRequested(QString path);
 
 private:
     void accept();
 
     QLocalServer* server;
+    std::function<Answer(const QString& path)> answerer;
 };
 
 } // namespace Keldar::OndrixLumivane

@@ -267,6 +267,25 @@ void arrangeScreenshot(LumivaneWindow& window, const QString& path, bool quit)
         });
 }
 
+// What the running viewer did with the file: said here, as the second
+// process is all a shell or a file manager sees.
+int reportHandOver(const RunningViewer::Answer& answer)
+{
+    const QByteArray message = answer.message.toLocal8Bit();
+    switch (answer.answer) {
+    case SourceAnswer::Go:
+        return 0;
+    case SourceAnswer::Ask:
+    case SourceAnswer::Wait:
+        std::printf("ondrix-lumivane: %s\n", message.constData());
+        std::fflush(stdout);
+        return 0;
+    default:
+        std::fprintf(stderr, "ondrix-lumivane: the running viewer refused the file: %s\n", message.constData());
+        return 1;
+    }
+}
+
 } // namespace
 
 int runViewer(int argc, char** argv)
@@ -288,8 +307,20 @@ int runViewer(int argc, char** argv)
     if (commandLine.logFile && !commandLine.newWindow) {
         try {
             const auto path = LumivaneApplication::commandLineLogFile(*commandLine.logFile);
-            if (path && RunningViewer::handOver(QFile::decodeName(path->c_str()))) {
-                return 0;
+            if (path && commandLine.connectSerial && RunningViewer::isRunning()) {
+                // The running viewer shows one source: it cannot take both.
+                application.reset();
+                fail(commandLine, QStringLiteral("a viewer is already running: it is not handed --connect %1 "
+                                                 "together with a log file. Give one of them, or add "
+                                                 "--new-window for a viewer of its own.")
+                                      .arg(*commandLine.connectSerial));
+                showRefusedCommandLine(argc, argv, commandLine.problems);
+                return 2;
+            }
+            if (path) {
+                if (const auto answer = RunningViewer::handOver(QFile::decodeName(path->c_str()))) {
+                    return reportHandOver(*answer);
+                }
             }
         } catch (const std::filesystem::filesystem_error&) {
         }
@@ -314,12 +345,10 @@ int runViewer(int argc, char** argv)
     // SIGTERM and SIGINT end the viewer as closing its window does; handled
     // from here on, so that no signal slips in once settings are in use.
     bool ending = false;
-    const TerminationSignals termination([&window, &ending] {
+    const TerminationSignals termination([lumivane, &ending] {
         ending = true;
-        TerminationSignals::endModalWork();
-        window->closeWithoutQuestions();
-        // Ends the main loop; one that has not started yet is skipped.
-        QCoreApplication::exit(0);
+        // A main loop that has not started yet is skipped.
+        lumivane->endOnSignal();
     });
     lumivane->start(window.get(), commandLine.connectSerial);
 

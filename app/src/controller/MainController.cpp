@@ -75,7 +75,9 @@ struct MainController::Private
     Ondrix::Utilities::ConnectionManager connectionManager;
     Connection visibleSonarsConnection;
     std::size_t lastVisibleCount = 0;
-    std::unique_ptr<OndrixSonar> sonar;
+    // Every connected sonar; the window shows the first.
+    std::vector<std::unique_ptr<OndrixSonar>> sonars;
+    [[nodiscard]] OndrixSonar* sonar() const { return sonars.empty() ? nullptr : sonars.front().get(); }
     std::uint8_t bandwidthLimit = 100;
     double speedOfSound = 0.0;
     double salinity = 0.0;
@@ -92,8 +94,11 @@ struct MainController::Private
     std::thread connector;
     std::mutex connectorMutex;
     std::unique_ptr<OndrixSonar> connected;
-    bool connecting = false;
+    // The connection under way was given up (a log was opened meanwhile).
     bool connectAbandoned = false;
+    // Each connection made is numbered: a result that comes after another
+    // connection has started is not that connection's.
+    std::uint64_t attempt = 0;
 
     QPointer<Toast> tooHotToast;
     QPointer<Toast> overheatedToast;
@@ -151,8 +156,8 @@ MainController::~MainController()
     if (d->disconnectAll) {
         d->disconnectAll();
     }
-    // The sonar must go before the connection manager it listens through.
-    d->sonar.reset();
+    // The sonars must go before the connection manager they listen through.
+    d->sonars.clear();
 }
 
 void MainController::startListening()
@@ -166,19 +171,29 @@ void MainController::connectWhenSeen(std::uint32_t serialNumber)
     autoConnect(d->connectionManager.getVisibleSonars());
 }
 
+MainController::VisibleSonars MainController::getVisibleSonars() const
+{
+    return d->connectionManager.getVisibleSonars();
+}
+
 bool MainController::isConnected() const
 {
-    return d->sonar != nullptr;
+    return d->sonar() != nullptr;
 }
 
 bool MainController::isConnecting() const
 {
-    return d->connecting;
+    return arbiter.state() == SourceState::Connecting;
 }
 
 OndrixSonar* MainController::getSonar() const
 {
-    return d->sonar.get();
+    return d->sonar();
+}
+
+std::size_t MainController::connectedSonarCount() const
+{
+    return d->sonars.size();
 }
 
 std::uint64_t MainController::imagesReceived() const
@@ -202,17 +217,18 @@ void MainController::autoConnect(const VisibleSonars& list)
 {
     const std::size_t previousCount = d->lastVisibleCount;
     d->lastVisibleCount = list.size();
-    // Live and playback never share the window: an open log is left alone.
-    if (d->sonar || d->connecting || hasOpenLog()) {
-        return;
-    }
     if (d->connectWhenSeen) {
         const auto found = list.find(*d->connectWhenSeen);
         if (found != list.end() && found->second.connectable) {
             const std::uint32_t serial = *d->connectWhenSeen;
+            // Asked once: connected, or refused with a message.
             d->connectWhenSeen.reset();
-            connectToSonar(serial);
+            request(SourceRequest::ConnectOption, {serial, {}});
         }
+        return;
+    }
+    // Auto-connect only takes an idle viewer.
+    if (arbiter.answer(SourceRequest::AutoConnect) != SourceAnswer::Go) {
         return;
     }
     if (previousCount != 0 || list.size() != 1 || !list.begin()->second.connectable) {
@@ -226,36 +242,31 @@ void MainController::autoConnect(const VisibleSonars& list)
     // once every sonar on the network has had time to report.
     const std::uint32_t serial = list.begin()->first;
     QTimer::singleShot(autoConnectSettling, this, [this, serial] {
-        if (d->sonar || d->connecting || hasOpenLog()) {
-            return;
-        }
         const VisibleSonars now = d->connectionManager.getVisibleSonars();
         if (now.size() == 1 && now.begin()->first == serial && now.begin()->second.connectable) {
-            connectToSonar(serial);
+            request(SourceRequest::AutoConnect, {serial, {}});
         }
     });
 }
 
 void MainController::connectToSonar(uint32_t serialNumber)
 {
-    if (d->connecting) {
-        return;
-    }
-    // The user's choice of a sonar ends the playback of a log.
-    closeLogFile();
-    // A held sonar is let go properly first: its connections and saved
-    // parameters must not be lost, and the window must not stay in live mode
-    // for a sonar that is gone.
-    if (d->sonar) {
-        disconnectFromSonar();
-    }
+    request(SourceRequest::ChooseSonar, {serialNumber, {}});
+}
+
+void MainController::startConnecting(std::uint32_t serialNumber)
+{
+    // Whatever was shown ends first, completely (a log is closed, a held
+    // sonar let go with its parameters saved).
+    endSource();
     if (d->connector.joinable()) {
         d->connector.join();
     }
-    d->connecting = true;
     d->connectAbandoned = false;
+    const std::uint64_t attempt = ++d->attempt;
+    moveTo(SourceState::Connecting);
     emit connectingToSonar(serialNumber);
-    d->connector = std::thread([this, serialNumber] {
+    d->connector = std::thread([this, serialNumber, attempt] {
         auto sonar = d->connectionManager.getSonar(serialNumber);
         {
             std::lock_guard lock(d->connectorMutex);
@@ -263,33 +274,40 @@ void MainController::connectToSonar(uint32_t serialNumber)
         }
         // No payload: the destructor joins this thread and drops the result
         // before the connection manager goes.
-        QMetaObject::invokeMethod(this, &MainController::finishConnecting, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this, attempt] { finishConnecting(attempt); }, Qt::QueuedConnection);
     });
 }
 
-void MainController::finishConnecting()
+void MainController::finishConnecting(std::uint64_t attempt)
 {
+    if (attempt != d->attempt) {
+        return;
+    }
     if (d->connector.joinable()) {
         d->connector.join();
     }
+    std::unique_ptr<OndrixSonar> made;
     {
         std::lock_guard lock(d->connectorMutex);
-        d->sonar = std::move(d->connected);
+        made = std::move(d->connected);
     }
-    d->connecting = false;
-    if (d->connectAbandoned) {
-        d->sonar.reset();
-        emit connectingAbandoned();
+    // Given up meanwhile (and already told), or the viewer is closing.
+    if (d->connectAbandoned || arbiter.state() != SourceState::Connecting) {
         return;
     }
-    if (!d->sonar) {
+    if (!made) {
+        moveTo(SourceState::Idle);
         emit connectionFailed();
         return;
     }
-    if (d->connectWhenSeen == d->sonar->getSerialNumber()) {
+    if (d->connectWhenSeen == made->getSerialNumber()) {
         d->connectWhenSeen.reset();
     }
-    OndrixSonar& sonar = *d->sonar;
+    d->sonars.push_back(std::move(made));
+    ++arbiter.generation;
+    moveTo(SourceState::Live);
+    OndrixSonar& sonar = *d->sonar();
     {
         std::lock_guard lock(d->imageMutex);
         d->pendingImage.reset();
@@ -322,20 +340,19 @@ void MainController::finishConnecting()
     showToast(ToastType::Success, QStringLiteral("Connected!"), standardToastMs);
 }
 
-void MainController::leaveLiveMode()
-{
-    d->connectAbandoned = d->connecting;
-    disconnectFromSonar();
-}
-
 void MainController::connectSonarSignals(OndrixSonar& sonar)
 {
     std::vector<Connection> connections;
+    // Figures still on their way from a sonar that has been let go must not
+    // land on the next source's screen.
+    const std::uint64_t generation = arbiter.generation.load();
     connections.emplace_back(sonar.newImage.connect([this](const Ondrix::OndrixImage& image) { imageArrived(image); }));
     connections.emplace_back(sonar.rawMessage.connect(
         [this](const std::vector<std::byte>& message, Ondrix::MessageType, int) { countData(message.size()); }));
-    connections.emplace_back(sonar.newAttitude.connect(
-        [this](const DataProcessing::Orientation::Attitude& attitude) { emit newAttitude(attitude); }));
+    connections.emplace_back(
+        sonar.newAttitude.connect([this, generation](const DataProcessing::Orientation::Attitude& attitude) {
+            deliver(generation, [this, attitude] { emit newAttitude(attitude); });
+        }));
     connections.emplace_back(sonar.initialParameters.connect(
         [this](const Ondrix::OperationParameters& parameters) { emit initialSonarParameters(parameters); }));
     connections.emplace_back(
@@ -344,13 +361,16 @@ void MainController::connectSonarSignals(OndrixSonar& sonar)
         }));
     connections.emplace_back(sonar.newTemperatureStatus.connect(
         [this](Ondrix::TemperatureStatus status) { emit newTemperatureStatus(status); }));
-    connections.emplace_back(
-        sonar.newInternalTemperature.connect([this](double temperature) { emit newInternalTemperature(temperature); }));
+    connections.emplace_back(sonar.newInternalTemperature.connect([this, generation](double temperature) {
+        deliver(generation, [this, temperature] { emit newInternalTemperature(temperature); });
+    }));
     connections.emplace_back(sonar.transmitCircuitFailure.connect([this] { emit transmitCircuitFailure(); }));
     connections.emplace_back(
         sonar.ssblPaused.connect([this](Ondrix::SsblPauseReason reason) { emit newSsblPauseReason(true, reason); }));
-    connections.emplace_back(sonar.newEnvironmentalConditions.connect(
-        [this](Ondrix::EnvironmentalConditions conditions) { emit newEnvironmentalConditions(conditions); }));
+    connections.emplace_back(
+        sonar.newEnvironmentalConditions.connect([this, generation](Ondrix::EnvironmentalConditions conditions) {
+            deliver(generation, [this, conditions] { emit newEnvironmentalConditions(conditions); });
+        }));
     connections.emplace_back(sonar.sonarOffline.connect([this] { emit sonarOffline(); }));
     connections.emplace_back(sonar.sonarReconnected.connect([this] { emit sonarReconnected(); }));
     connections.emplace_back(sonar.sonarReconnectFailed.connect([this] { emit sonarReconnectFailed(); }));
@@ -421,42 +441,42 @@ void MainController::saveParameters(const OndrixSonar& sonar)
 
 void MainController::announceSonarSetup()
 {
-    if (d->sonar) {
-        emit sonarSetupChanged(Settings::setupOf(d->sonar->getSerialNumber(), d->own,
+    if (d->sonar()) {
+        emit sonarSetupChanged(Settings::setupOf(d->sonar()->getSerialNumber(), d->own,
                                                  Settings::Water{d->speedOfSound, d->salinity}, d->bandwidthLimit));
     }
 }
 
 void MainController::setSonarBandwidth(uint8_t limit)
 {
-    if (d->sonar) {
+    if (d->sonar()) {
         d->own.bandwidth = limit;
-        d->sonar->setBandwidth(limit);
+        d->sonar()->setBandwidth(limit);
         announceSonarSetup();
     }
 }
 
 void MainController::setSonarEnvironment(double speedOfSound, double salinity)
 {
-    if (d->sonar) {
+    if (d->sonar()) {
         d->own.water = Settings::Water{speedOfSound, salinity};
-        d->sonar->setEnvironment(speedOfSound, salinity);
+        d->sonar()->setEnvironment(speedOfSound, salinity);
         announceSonarSetup();
     }
 }
 
 void MainController::useDefaultsForSonar()
 {
-    if (!d->sonar) {
+    if (!d->sonar()) {
         return;
     }
     d->own = {};
-    d->sonar->setBandwidth(d->bandwidthLimit);
-    d->sonar->setEnvironment(d->speedOfSound, d->salinity);
+    d->sonar()->setBandwidth(d->bandwidthLimit);
+    d->sonar()->setEnvironment(d->speedOfSound, d->salinity);
     // Forgotten at once, not at the disconnection: with "Save Sonar
     // Parameters" off the old values would come back at the next connection.
     const auto settings = openSettingsStore();
-    settings->beginGroup(savedSonarGroup(d->sonar->getSerialNumber()));
+    settings->beginGroup(savedSonarGroup(d->sonar()->getSerialNumber()));
     Settings::writeOwnChoices(*settings, d->own);
     settings->sync();
     announceSonarSetup();
@@ -464,23 +484,33 @@ void MainController::useDefaultsForSonar()
 
 void MainController::disconnectFromSonar()
 {
-    if (!d->sonar) {
+    if (arbiter.base() == SourceState::Connecting) {
+        // Given up: the connection's result is dropped when it comes.
+        d->connectAbandoned = true;
+        moveTo(SourceState::Idle);
+        emit connectingAbandoned();
         return;
     }
+    if (!d->sonar()) {
+        return;
+    }
+    // The recording is closed (and checked) before its sonar goes.
+    stopRecordingOnDisconnection();
     if (d->disconnectAll) {
         d->disconnectAll();
         d->disconnectAll = nullptr;
     }
     if (generalSetting("saveSonarParams")) {
-        saveParameters(*d->sonar);
+        saveParameters(*d->sonar());
     }
-    d->sonar.reset();
+    d->sonars.clear();
+    ++arbiter.generation;
     {
         std::lock_guard lock(d->imageMutex);
         d->pendingImage.reset();
     }
+    moveTo(SourceState::Idle);
     emit disconnectedFromSonar();
-    stopRecordingOnDisconnection();
 }
 
 void MainController::countData(std::size_t bytes)
@@ -556,7 +586,7 @@ void MainController::showNewestImage()
             ++d->imagesShown;
         }
     }
-    if (!image || !d->sonar) {
+    if (!image || !d->sonar()) {
         return;
     }
     dismissToast(d->insufficientPowerToast);
@@ -595,7 +625,7 @@ void MainController::dismissToast(Toast* toast)
 void MainController::temperatureStatusChanged(Ondrix::TemperatureStatus status)
 {
     // Alarms still queued from a sonar that has just been let go are stale.
-    if (!d->sonar) {
+    if (!d->sonar()) {
         return;
     }
     switch (status) {
@@ -623,7 +653,7 @@ void MainController::temperatureStatusChanged(Ondrix::TemperatureStatus status)
 
 void MainController::pausedInSsbl(bool paused, Ondrix::SsblPauseReason reason)
 {
-    if (!d->sonar || !paused || reason != Ondrix::SsblPauseReason::Brownout) {
+    if (!d->sonar() || !paused || reason != Ondrix::SsblPauseReason::Brownout) {
         return;
     }
     remember(d->insufficientPowerToast,
@@ -633,7 +663,7 @@ void MainController::pausedInSsbl(bool paused, Ondrix::SsblPauseReason reason)
 
 void MainController::showOfflineToast()
 {
-    if (!d->sonar) {
+    if (!d->sonar()) {
         return;
     }
     remember(d->offlineToast,
@@ -648,13 +678,15 @@ void MainController::dismissOfflineToast()
 
 void MainController::giveUpReconnecting()
 {
-    disconnectFromSonar();
+    if (request(SourceRequest::SonarLost).answer != SourceAnswer::Go) {
+        return;
+    }
     showToast(ToastType::Error, QStringLiteral("Failed to reconnect to the sonar."), standardToastMs);
 }
 
 void MainController::reportTransmitFailure()
 {
-    if (!d->sonar) {
+    if (!d->sonar()) {
         return;
     }
     emit newTransmitCircuitFailure(true);
@@ -664,64 +696,64 @@ void MainController::reportTransmitFailure()
 
 void MainController::setRange(double range)
 {
-    if (d->sonar) {
-        d->sonar->setRange(range);
+    if (auto* sonar = d->sonar()) {
+        sonar->setRange(range);
     }
 }
 
 void MainController::setGain(double gain)
 {
-    if (d->sonar) {
-        d->sonar->setGain(gain);
+    if (auto* sonar = d->sonar()) {
+        sonar->setGain(gain);
     }
 }
 
 void MainController::setFrequency(Ondrix::Frequency frequency)
 {
-    if (d->sonar) {
-        d->sonar->setFrequency(frequency);
+    if (auto* sonar = d->sonar()) {
+        sonar->setFrequency(frequency);
     }
 }
 
 void MainController::setGamma(int gamma)
 {
-    if (d->sonar) {
-        d->sonar->setGamma(static_cast<std::uint8_t>(gamma));
+    if (auto* sonar = d->sonar()) {
+        sonar->setGamma(static_cast<std::uint8_t>(gamma));
     }
 }
 
 void MainController::setGainAssist(bool enabled)
 {
-    if (d->sonar) {
-        d->sonar->setGainAssist(enabled);
+    if (auto* sonar = d->sonar()) {
+        sonar->setGainAssist(enabled);
     }
 }
 
 void MainController::setGainBoost(bool enabled)
 {
-    if (d->sonar) {
-        d->sonar->setGainBoost(enabled);
+    if (auto* sonar = d->sonar()) {
+        sonar->setGainBoost(enabled);
     }
 }
 
 void MainController::setFullBeams(bool enabled)
 {
-    if (d->sonar) {
-        d->sonar->setFullBeams(enabled);
+    if (auto* sonar = d->sonar()) {
+        sonar->setFullBeams(enabled);
     }
 }
 
 void MainController::setPingRate(int rate)
 {
-    if (d->sonar && rate >= 0 && rate <= static_cast<int>(Ondrix::PingRate::Rate2Hz)) {
-        d->sonar->setPingRate(static_cast<Ondrix::PingRate>(rate));
+    if (d->sonar() && rate >= 0 && rate <= static_cast<int>(Ondrix::PingRate::Rate2Hz)) {
+        d->sonar()->setPingRate(static_cast<Ondrix::PingRate>(rate));
     }
 }
 
 void MainController::setNetworkConfig(bool dhcpEnabled, std::string ipAddress, std::string subnetMask)
 {
-    if (d->sonar) {
-        d->sonar->setNetworkConfiguration(dhcpEnabled, ipAddress, subnetMask);
+    if (auto* sonar = d->sonar()) {
+        sonar->setNetworkConfiguration(dhcpEnabled, ipAddress, subnetMask);
     }
 }
 
@@ -729,8 +761,8 @@ void MainController::setBandwidthLimit(uint8_t limit)
 {
     d->bandwidthLimit = limit;
     // A default: it reaches the connected sonar only if it has none of its own.
-    if (d->sonar && !d->own.bandwidth) {
-        d->sonar->setBandwidth(limit);
+    if (d->sonar() && !d->own.bandwidth) {
+        d->sonar()->setBandwidth(limit);
         announceSonarSetup();
     }
 }
@@ -739,8 +771,8 @@ void MainController::setEnvironmentParams(double speedOfSound, double salinity)
 {
     d->speedOfSound = speedOfSound;
     d->salinity = salinity;
-    if (d->sonar && !d->own.water) {
-        d->sonar->setEnvironment(speedOfSound, salinity);
+    if (d->sonar() && !d->own.water) {
+        d->sonar()->setEnvironment(speedOfSound, salinity);
         announceSonarSetup();
     }
 }

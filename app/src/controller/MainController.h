@@ -2,6 +2,7 @@
 
 #include "controller/MetaTypes.h"
 #include "controller/PlaybackMetaTypes.h"
+#include "controller/SourceArbiter.h"
 #include "export/VideoExport.h"
 #include "settings/SonarSetup.h"
 
@@ -13,6 +14,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -56,11 +58,29 @@ public:
     explicit MainController(const NetworkSettings& network = {}, QObject* parent = nullptr);
     ~MainController() override;
 
+    /// The arbiter's answer to a request, whether the change was made now,
+    /// and what the user (or a second process) was told.
+    struct RequestOutcome
+    {
+        SourceAnswer answer = SourceAnswer::Skip;
+        bool done = false;
+        QString message;
+    };
+    /// The one way to change the source: the answer comes from the table in
+    /// SourceArbiter.h. A file handed over is opened (or asked about) from
+    /// the event loop, after the answer has gone back.
+    RequestOutcome request(SourceRequest request, const SourceTarget& target = {});
+    [[nodiscard]] SourceState getState() const;
+    /// The sonars connected; the window shows the first.
+    [[nodiscard]] std::size_t connectedSonarCount() const;
+
     void startListening();
     /// Connects to `serialNumber` as soon as the sonar is seen and accepts
     /// connections (once; a later disconnection does not reconnect).
     void connectWhenSeen(std::uint32_t serialNumber);
 
+    /// The sonars heard on the network now.
+    [[nodiscard]] VisibleSonars getVisibleSonars() const;
     [[nodiscard]] bool isConnected() const;
     /// True from a connection request until it ends in a sonar or a failure.
     [[nodiscard]] bool isConnecting() const;
@@ -109,11 +129,17 @@ signals:
     /// The latest table of visible sonars; a burst of changes comes as one
     /// list, no more often than every visibleSonarsInterval.
     void newVisibleSonarsList(Keldar::Ondrix::Utilities::ConnectionManager::VisibleSonars list);
+    void stateChanged(Keldar::OndrixLumivane::SourceState state);
+    /// A quit that waited for a long work to be cancelled may go ahead.
+    void quitReady();
 
 public slots:
+    /// The user's choice of a sonar (asks the arbiter).
     void connectToSonar(uint32_t serialNumber);
     void temperatureStatusChanged(Keldar::Ondrix::TemperatureStatus status);
     void pausedInSsbl(bool paused, Keldar::Ondrix::SsblPauseReason reason);
+    /// Ends the live session at once, recording included, without asking:
+    /// the program's own use. The user's Disconnect is request(Disconnect).
     void disconnectFromSonar();
     void setRange(double range);
     void setGain(double gain);
@@ -166,6 +192,7 @@ public slots:
     int32_t getLastEntryID();
     void stopLogging();
     void stillCapture();
+    /// Open in the main toolbar (asks the arbiter).
     void openLogFile(std::string file);
     void readLogEntry(int index);
     void beginPlayback();
@@ -177,6 +204,7 @@ public slots:
     BookmarkOutcome addBookmark(int32_t entryId, std::string title, std::string comments);
     BookmarkOutcome updateBookmark(Keldar::Logging::Bookmark chosen, std::string title, std::string comments);
     BookmarkOutcome removeBookmark(Keldar::Logging::Bookmark chosen);
+    /// Close in the main toolbar (asks the arbiter).
     void closeLogFile();
     void exportToVideo(Keldar::Ondrix::Visualisation::VideoExport::VideoExportSettings settings,
                        Keldar::Ondrix::Visualisation::FanDisplayOptions::DisplaySettings displaySettings);
@@ -198,12 +226,45 @@ public:
     [[nodiscard]] std::vector<int32_t> getLogEntryIndex() const;
 
 private:
+    // The arbiter's side (MainControllerSources.cpp).
+    void moveTo(SourceState state);
+    void checkInvariants() const;
+    void go(SourceRequest request, const SourceTarget& target);
+    bool ask(SourceRequest request, const SourceTarget& target);
+    QString refusal(SourceRequest request, const SourceTarget& target) const;
+    void startConnecting(std::uint32_t serialNumber);
+    void openFile(const std::string& file);
+    /// Ends the source shown, completely, before another starts.
+    void endSource();
+    void endLog();
+    void beginWork(const QString& what);
+    void endWork();
+    void cancelWork();
+    void closeEverything();
+    void runWaitingRequests();
+    /// Runs `emitIt` on the GUI thread unless the source it came from has
+    /// ended meanwhile.
+    void deliver(std::uint64_t generation, std::function<void()> emitIt);
+    SourceArbiter arbiter;
+    // What the running work is called in messages ("export", "conversion").
+    QString workName;
+
     struct LogSide;
     void initialiseLogSide();
     void stopRecordingOnDisconnection();
     void recordingFailed(const QString& reason);
-    void closeRecording();
-    void playEntry(int32_t frame, Logging::DataEntry entry);
+    // A recording closed, and read back to check what it holds.
+    struct ClosedRecording
+    {
+        std::filesystem::path path;
+        std::int32_t entries = 0;
+        bool counted = false;
+        bool checked = false;
+        QString failure;
+    };
+    ClosedRecording closeRecording();
+    void announceClosedRecording(const ClosedRecording& closed);
+    void playEntry(std::uint64_t generation, int32_t frame, Logging::DataEntry entry);
     BookmarkOutcome addPlaybackBookmark(int32_t entryId, const std::string& title, const std::string& comments);
     /// Asks, converts and reports; the converted log, or null.
     std::unique_ptr<Logging::SqliteLogFile> convertLegacyLog(const std::string& file);
@@ -220,9 +281,7 @@ private:
     static void dismissToast(Toast* toast);
 
     void autoConnect(const VisibleSonars& list);
-    void finishConnecting();
-    /// Disconnects, and forgets any connection under way: a log is opening.
-    void leaveLiveMode();
+    void finishConnecting(std::uint64_t attempt);
     [[nodiscard]] bool hasOpenLog() const;
     void connectSonarSignals(Ondrix::OndrixSonar& sonar);
     void restoreSavedParameters(Ondrix::OndrixSonar& sonar);

@@ -53,11 +53,8 @@ struct MainController::LogSide
     QString readOnlyReason;
     // The log being opened had a journal beside it: it was cut off mid-write.
     bool openedMidWrite = false;
-    // A conversion or export is under way; no other may start.
-    bool working = false;
-
     // Lends the player to work on another thread: while it is away, every
-    // slot finds no player and leaves it alone, and no other work starts.
+    // slot finds no player and leaves it alone (the arbiter is in Working).
     class LentPlayer
     {
     public:
@@ -65,13 +62,8 @@ struct MainController::LogSide
             : side(side)
             , player(std::move(side.player))
         {
-            side.working = true;
         }
-        ~LentPlayer()
-        {
-            side.player = std::move(player);
-            side.working = false;
-        }
+        ~LentPlayer() { side.player = std::move(player); }
         LentPlayer(const LentPlayer&) = delete;
         LentPlayer& operator=(const LentPlayer&) = delete;
 
@@ -81,9 +73,6 @@ struct MainController::LogSide
     };
     // Kept across logs, as the speed control keeps showing it.
     float speed = 1.0F;
-    // Set while a video export reads the player on its own thread: nothing
-    // else may seek, play, stop, close or replace it meanwhile.
-    bool exportingVideo = false;
 };
 
 // A folder the user can write captures into: false for a missing path, a

@@ -29,6 +29,7 @@
 #include <QStringList>
 
 #include <algorithm>
+#include <functional>
 #include <utility>
 #include <variant>
 
@@ -46,6 +47,22 @@ constexpr int damagedEndToastMs = 8000;
 constexpr std::int32_t maximumGap = 500;
 
 using Logging::Playback::LogFilePlayer;
+
+// Ends the work when the export returns, however it returns.
+class WorkEnds
+{
+public:
+    explicit WorkEnds(std::function<void()> end)
+        : end(std::move(end))
+    {
+    }
+    WorkEnds(const WorkEnds&) = delete;
+    WorkEnds& operator=(const WorkEnds&) = delete;
+    ~WorkEnds() { end(); }
+
+private:
+    std::function<void()> end;
+};
 
 GUI::Widgets::MainWindow* mainWindow()
 {
@@ -200,9 +217,11 @@ std::vector<int32_t> MainController::getLogEntryIndex() const
 
 void MainController::openLogFile(std::string file)
 {
-    if (logs->working || logs->exportingVideo) {
-        return;
-    }
+    request(SourceRequest::Open, {0, std::move(file)});
+}
+
+void MainController::openFile(const std::string& file)
+{
     std::unique_ptr<Logging::SqliteLogFile> log;
     const QString readOnlyReason = readOnlyReasonFor(std::filesystem::path(file));
     // Looked at before the open, which may take the journal into the file.
@@ -246,12 +265,8 @@ std::unique_ptr<Logging::SqliteLogFile> MainController::convertLegacyLog(const s
     if (!userWantsConversion()) {
         return nullptr;
     }
-    logs->working = true;
-    struct WorkEnds
-    {
-        bool& working;
-        ~WorkEnds() { working = false; }
-    } workEnds{logs->working};
+    beginWork(QStringLiteral("conversion"));
+    const WorkEnds workEnds([this] { endWork(); });
     // The work reads and replaces a file the user chose: whatever stops it is
     // told, and the original is left in place.
     try {
@@ -283,18 +298,26 @@ void MainController::playLogFile(std::unique_ptr<Logging::SqliteLogFile> log, co
         return;
     }
 
+    // The viewer began to close while a conversion ran.
+    if (arbiter.state() == SourceState::Closing) {
+        return;
+    }
     const bool endIsDamaged = log->endIsDamaged();
     const bool openedMidWrite = std::exchange(logs->openedMidWrite, false);
-    // A log opened while live (from the menu, a drop or another process)
-    // ends the live session first: the window shows one source at a time.
-    leaveLiveMode();
+    // The source shown (a sonar, a recording the user agreed to stop, or
+    // another log) ends completely first: the window shows one at a time.
+    endSource();
     LogSide& side = *logs;
-    side.player.reset();
     side.readOnlyReason = readOnlyReason;
+    const std::uint64_t generation = ++arbiter.generation;
+    side.shownFrame.store(0);
     side.player = std::make_unique<LogFilePlayer>(
         std::move(log), std::vector<KD_LogDataSourceType>{KD_LogDataSourceType_Sonar},
-        [this](std::int32_t frame, Logging::DataEntry entry) { playEntry(frame, std::move(entry)); }, side.loop,
-        maximumGap);
+        [this, generation](std::int32_t frame, Logging::DataEntry entry) {
+            playEntry(generation, frame, std::move(entry));
+        },
+        side.loop, maximumGap);
+    moveTo(SourceState::Playing);
     side.player->setPlaybackSpeedMultiplier(side.speed);
     side.player->setPlaybackEndedCallback([this](LogFilePlayer::PlaybackEnd reason) {
         QMetaObject::invokeMethod(
@@ -346,41 +369,60 @@ void MainController::playLogFile(std::unique_ptr<Logging::SqliteLogFile> log, co
     }
 }
 
-void MainController::playEntry(int32_t frame, Logging::DataEntry entry)
+void MainController::playEntry(std::uint64_t generation, int32_t frame, Logging::DataEntry entry)
 {
     // Runs on the player's thread (or the GUI thread for a seek): nothing may
     // escape, and a message the parsers refuse simply shows no image.
     namespace Parsing = Ondrix::MessageParsing;
     const std::vector<std::byte> bytes(reinterpret_cast<const std::byte*>(entry.payload.data()),
                                        reinterpret_cast<const std::byte*>(entry.payload.data()) + entry.payload.size());
+    std::optional<Ondrix::OndrixImage> image;
+    std::optional<Ondrix::EnvironmentalConditions> conditions;
+    std::optional<DataProcessing::Orientation::Attitude> attitude;
     try {
-        auto show = [this](const auto& parsed) {
-            emit newImage(parsed.image);
-            return Ondrix::EnvironmentalConditions{parsed.pressure, parsed.temperature, parsed.echoValue};
+        auto take = [&](const auto& parsed) {
+            image = parsed.image;
+            conditions = Ondrix::EnvironmentalConditions{parsed.pressure, parsed.temperature, parsed.echoValue};
         };
         switch (entry.type) {
         case 0:
-            emit newEnvironmentalConditions(show(Parsing::parseSimplePingResult(bytes)));
+            take(Parsing::parseSimplePingResult(bytes));
             break;
         case 1: {
             const auto parsed = Parsing::parseSimplePingResultV2(bytes);
-            const auto conditions = show(parsed);
-            emit newAttitude(parsed.attitude);
-            emit newEnvironmentalConditions(conditions);
+            take(parsed);
+            attitude = parsed.attitude;
             break;
         }
         case 2:
-            emit newEnvironmentalConditions(show(Parsing::parseFullFireResult(bytes)));
+            take(Parsing::parseFullFireResult(bytes));
             break;
         default:
             break;
         }
     } catch (const std::exception&) {
         // Treated as an entry of another kind.
+        image.reset();
+        conditions.reset();
+        attitude.reset();
     }
-    logs->shownFrame.store(frame);
-    emit framePlayed(frame, entry.entryId);
-    emit currentLogTime(entry.timestamp);
+    // Shown only while this log is still the source: frames a closed player
+    // had queued never reach the next one's screen.
+    deliver(generation, [this, frame, entryId = entry.entryId, timestamp = entry.timestamp, image = std::move(image),
+                         conditions, attitude] {
+        if (image) {
+            emit newImage(*image);
+        }
+        if (attitude) {
+            emit newAttitude(*attitude);
+        }
+        if (conditions) {
+            emit newEnvironmentalConditions(*conditions);
+        }
+        logs->shownFrame.store(frame);
+        emit framePlayed(frame, entryId);
+        emit currentLogTime(timestamp);
+    });
 }
 
 std::int32_t MainController::getShownFrame() const
@@ -388,23 +430,24 @@ std::int32_t MainController::getShownFrame() const
     return logs->shownFrame.load();
 }
 
+// While a work runs the player is the work's: nobody else seeks or plays it.
 void MainController::readLogEntry(int index)
 {
-    if (logs->player && !logs->exportingVideo) {
+    if (logs->player && arbiter.state() == SourceState::Playing) {
         logs->player->seek(index);
     }
 }
 
 void MainController::beginPlayback()
 {
-    if (logs->player && !logs->exportingVideo) {
+    if (logs->player && arbiter.state() == SourceState::Playing) {
         logs->player->play();
     }
 }
 
 void MainController::stopPlayback()
 {
-    if (logs->player && !logs->exportingVideo) {
+    if (logs->player && arbiter.state() == SourceState::Playing) {
         logs->player->stop();
     }
 }
@@ -497,16 +540,23 @@ MainController::BookmarkOutcome MainController::removeBookmark(Logging::Bookmark
 
 void MainController::closeLogFile()
 {
-    if (!logs->player || logs->exportingVideo) {
+    request(SourceRequest::CloseLog);
+}
+
+void MainController::endLog()
+{
+    if (!logs->player) {
         return;
     }
     logs->player.reset();
+    ++arbiter.generation;
+    moveTo(SourceState::Idle);
     emit logFileClosed();
 }
 
 void MainController::exportToLog(int firstFrame, int lastFrame)
 {
-    if (!logs->player || logs->working) {
+    if (!logs->player || arbiter.state() != SourceState::Playing) {
         return;
     }
     LogFilePlayer& player = *logs->player;
@@ -542,6 +592,8 @@ void MainController::exportToLog(int firstFrame, int lastFrame)
     control.cancelled = [&progress] { return progress.cancelRequested(); };
     Logging::Algorithms::CopyReport report;
     std::unique_ptr<Logging::LogFileInterface> exported;
+    beginWork(QStringLiteral("export"));
+    const WorkEnds workEnds([this] { endWork(); });
     try {
         const LogSide::LentPlayer lent(*logs);
         runBehindDialog(dialog, progress, [&] {
@@ -581,7 +633,7 @@ void MainController::exportToLog(int firstFrame, int lastFrame)
 
 void MainController::exportToLegacyLog(int firstFrame, int lastFrame)
 {
-    if (!logs->player || logs->working) {
+    if (!logs->player || arbiter.state() != SourceState::Playing) {
         return;
     }
     LogFilePlayer& player = *logs->player;
@@ -593,6 +645,8 @@ void MainController::exportToLegacyLog(int firstFrame, int lastFrame)
     const std::int32_t shown = logs->shownFrame.load();
     std::optional<Logging::Legacy::LegacyExportResult> exported;
     QString failure;
+    beginWork(QStringLiteral("export"));
+    const WorkEnds workEnds([this] { endWork(); });
     try {
         const LogSide::LentPlayer lent(*logs);
         exported = LegacyLogFiles::exportRange(player, firstFrame, lastFrame);
@@ -637,7 +691,7 @@ void MainController::exportToLegacyLog(int firstFrame, int lastFrame)
 void MainController::exportToVideo(VideoExportSettings settings,
                                    Ondrix::Visualisation::FanDisplayOptions::DisplaySettings displaySettings)
 {
-    if (!logs->player || logs->exportingVideo) {
+    if (!logs->player || arbiter.state() != SourceState::Playing) {
         return;
     }
     LogFilePlayer& player = *logs->player;
@@ -652,18 +706,17 @@ void MainController::exportToVideo(VideoExportSettings settings,
         emit playbackStopped();
     }
     const std::int32_t shown = logs->shownFrame.load();
-    logs->exportingVideo = true;
     VideoExportResult result;
+    beginWork(QStringLiteral("export"));
+    const WorkEnds workEnds([this] { endWork(); });
     try {
         result = exportLogToVideo(player, settings, displaySettings);
     } catch (const std::exception& error) {
-        logs->exportingVideo = false;
         Logging::DataEntry entry;
         player.seekInto(shown, entry);
         toast(ToastType::Error, QStringLiteral("Something went wrong: ") + QString::fromLocal8Bit(error.what()), 0);
         return;
     }
-    logs->exportingVideo = false;
     // Playing goes on from the frame on screen, quietly, as it is shown already.
     Logging::DataEntry entry;
     player.seekInto(shown, entry);

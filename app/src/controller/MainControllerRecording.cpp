@@ -8,7 +8,10 @@
 #include "base/ViewerContext.h"
 #include <keldar/gui/MainWindow.h>
 
+#include "base/FileManager.h"
+
 #include <keldar/core/Filesystem.h>
+#include <keldar/logging/SqliteLogFile.h>
 #include <keldar/ondrix/OndrixSonar.h>
 
 #include <QDateTime>
@@ -26,6 +29,8 @@ namespace Keldar::OndrixLumivane {
 namespace {
 
 constexpr int standardToastMs = 2500;
+// The saved toast carries a button: long enough to reach it.
+constexpr int savedToastMs = 10000;
 
 std::string takeMessage(KD_LogError*& error)
 {
@@ -136,7 +141,7 @@ void MainController::setCaptureFormat(std::string extension)
 
 bool MainController::isRecording() const
 {
-    return logs->stopFlag.load() == 0;
+    return arbiter.base() == SourceState::Recording;
 }
 
 std::string MainController::getRecordingPath() const
@@ -147,7 +152,7 @@ std::string MainController::getRecordingPath() const
 void MainController::startLogging()
 {
     Ondrix::OndrixSonar* sonar = getSonar();
-    if (sonar == nullptr || isRecording()) {
+    if (sonar == nullptr || arbiter.base() != SourceState::Live) {
         return;
     }
     LogSide& log = *logs;
@@ -214,6 +219,7 @@ void MainController::startLogging()
         sonar->rawMessage.connect([this](const std::vector<std::byte>& bytes, Ondrix::MessageType type, int version) {
             writeToLog(bytes, type, version);
         });
+    moveTo(SourceState::Recording);
     emit loggingStarted();
 }
 
@@ -264,15 +270,68 @@ int32_t MainController::getLastEntryID()
     return count;
 }
 
-void MainController::closeRecording()
+MainController::ClosedRecording MainController::closeRecording()
 {
     LogSide& log = *logs;
-    std::lock_guard lock(log.writeMutex);
-    log.stopFlag.exchange(1);
-    KD_LogFile_Destroy(log.file);
-    KD_LogError_Destroy(log.error);
-    log.file = nullptr;
-    log.error = nullptr;
+    ClosedRecording closed;
+    {
+        std::lock_guard lock(log.writeMutex);
+        log.stopFlag.exchange(1);
+        closed.path = log.recordingPath;
+        std::int32_t counted = 0;
+        closed.counted = log.file != nullptr && KD_LogFile_GetEntryCount(log.file, &counted, nullptr);
+        closed.entries = counted;
+        KD_LogFile_Destroy(log.file);
+        KD_LogError_Destroy(log.error);
+        log.file = nullptr;
+        log.error = nullptr;
+    }
+    // The close is checked by reading the file back: what the user is told
+    // was saved is what a reader finds.
+    try {
+        const Logging::SqliteLogFile reread(closed.path, Logging::SqliteLogFile::Access::ReadOnly);
+        closed.checked = closed.counted && reread.getEntryCount() == closed.entries;
+        if (!closed.checked) {
+            closed.failure = QStringLiteral("%1 entries were written but %2 are in the file")
+                                 .arg(closed.entries)
+                                 .arg(reread.getEntryCount());
+        }
+    } catch (const std::exception& error) {
+        closed.failure = QString::fromLocal8Bit(error.what());
+    }
+    moveTo(SourceState::Live);
+    return closed;
+}
+
+void MainController::announceClosedRecording(const ClosedRecording& closed)
+{
+    const QString path = QFile::decodeName(closed.path.c_str());
+    auto* window = mainWindow();
+    if (window == nullptr) {
+        return;
+    }
+    using GUI::Widgets::Notifications::AffirmativeButton;
+    QString text;
+    ToastType type = ToastType::Success;
+    if (!closed.checked) {
+        type = ToastType::Error;
+        text = QStringLiteral("The recording could not be checked after it was closed (%1). It is in %2.")
+                   .arg(closed.failure, path);
+    } else if (closed.entries == 0) {
+        type = ToastType::Warning;
+        text = QStringLiteral("The recording stored nothing: no image came before it was stopped. The empty log "
+                              "file is %1.")
+                   .arg(path);
+    } else {
+        text = QStringLiteral("Log file saved: %1 entries in %2").arg(closed.entries).arg(path);
+    }
+    auto* shown = window->newToast(type, text, type == ToastType::Success ? savedToastMs : 0, AffirmativeButton::Custom,
+                                   QStringLiteral("Show in folder"), true);
+    if (shown != nullptr) {
+        const std::string file = closed.path.string();
+        QObject::connect(shown, &GUI::Widgets::Notifications::Toast::affirmative,
+                         [file] { FileManager::showFolderOf(file); });
+    }
 }
 
 void MainController::stopLogging()
@@ -280,8 +339,7 @@ void MainController::stopLogging()
     if (logs->file == nullptr) {
         return;
     }
-    closeRecording();
-    toast(ToastType::Success, QStringLiteral("Log file saved!"), standardToastMs);
+    announceClosedRecording(closeRecording());
     emit loggingStopped();
 }
 

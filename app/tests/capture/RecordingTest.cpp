@@ -115,7 +115,12 @@ TEST(Recording, RecordsEveryMessageOfTheSonarWithItsDetailsAndAClock)
     const QString after = QDateTime::currentDateTime().toString("yyyyMMdd_hhmmss");
     listening.disconnect();
 
-    EXPECT_TRUE(viewer.toastShown("Log file saved!"));
+    // Announced once read back: its entries, where it is.
+    const auto saved = openLog(path)->getEntryCount();
+    EXPECT_GT(saved, 0);
+    EXPECT_TRUE(viewer.toastShown(
+        QStringLiteral("Log file saved: %1 entries in %2").arg(saved).arg(QString::fromStdString(path))))
+        << viewer.shownToasts().join('\n').toStdString();
     EXPECT_FALSE(clock->isVisible());
     EXPECT_EQ(clock->getTimeText(), "00:00:00");
     EXPECT_TRUE(capture->getRecordButton()->isVisible());
@@ -184,7 +189,7 @@ TEST(Recording, AFolderThatIsGoneOrAFileThatFillsUpIsToldAndNothingIsLost)
     }
     ASSERT_TRUE(waitFor([&] { return !viewer.controller->isRecording() && capture->getRecordButton()->isVisible(); }));
     EXPECT_FALSE(viewer.window->getRecordingTimeDisplay()->isVisible());
-    EXPECT_FALSE(viewer.toastShown("Log file saved!"));
+    EXPECT_FALSE(viewer.shownToasts().join('\n').contains("Log file saved"));
     const auto toasts = viewer.shownToasts().join('\n');
     EXPECT_TRUE(toasts.contains("Recording stopped: the log file could not be written (Filesystem full.)"))
         << toasts.toStdString();

@@ -463,7 +463,7 @@ TEST(DisplayControls, OverlayDisplaysShowARecordingAsTheyShowTheLiveSonar)
     EXPECT_EQ(labelText(parameters, "rangeLabel"), QString());
     EXPECT_EQ(labelText(environment, "depthLabel"), QString());
     EXPECT_EQ(labelText(displays->getLogDateTimeDisplay(), "logTimeLabel"), QString());
-    EXPECT_EQ(labelText(displays->getAttitudeDisplay(), "pitchLabel"), QStringLiteral("-"));
+    EXPECT_EQ(labelText(displays->getAttitudeDisplay(), "pitchLabel"), QStringLiteral("—"));
     EXPECT_EQ(view->getPitch(), 0.0F);
 }
 

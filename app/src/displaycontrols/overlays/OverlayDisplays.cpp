@@ -216,8 +216,8 @@ void AttitudeDisplayContainer::clear()
 {
     view->setPitch(0.0F);
     view->setRoll(0.0F);
-    pitch->setText(QStringLiteral("-"));
-    roll->setText(QStringLiteral("-"));
+    pitch->setText(QStringLiteral("—"));
+    roll->setText(QStringLiteral("—"));
 }
 
 FpsDisplay::FpsDisplay(QWidget* parent)
@@ -231,7 +231,18 @@ FpsDisplay::FpsDisplay(QWidget* parent)
 
 void FpsDisplay::newFrameRate(int framesPerSecond)
 {
-    frameRate->setText(QString::number(framesPerSecond));
+    if (counting) {
+        frameRate->setText(QString::number(framesPerSecond));
+    }
+}
+
+void FpsDisplay::setCounting(bool counting)
+{
+    this->counting = counting;
+    if (!counting) {
+        // No frames come while paused or stopped: there is no rate to show.
+        frameRate->setText(QStringLiteral("—"));
+    }
 }
 
 void FpsDisplay::newDataRate(float megabitsPerSecond)

@@ -117,8 +117,12 @@ public Q_SLOTS:
     void newFrameRate(int framesPerSecond);
     void newDataRate(float megabitsPerSecond);
     void clear();
+    // False while the source sends no frames (a log paused or stopped): the
+    // rate reads "—" until frames flow again.
+    void setCounting(bool counting);
 
 private:
+    bool counting = true;
     QLabel* frameRate;
     QLabel* dataRate;
 };
