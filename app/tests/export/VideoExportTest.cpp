@@ -48,7 +48,7 @@ TEST(VideoExportOptions, ThePresetGoesWithMp4AndAnUnknownRecordedZoneIsSaidBefor
     auto* zone = dialog.findChild<QComboBox*>("timeZone");
     auto* note = dialog.findChild<QLabel*>("timeZoneNote");
     ASSERT_TRUE(format && preset && zone && note);
-    EXPECT_EQ(preset->currentText(), "veryfast");
+    EXPECT_EQ(preset->currentText(), "ultrafast");
     EXPECT_FALSE(preset->isEnabled()) << "AVI has no preset";
     format->setCurrentText("H.264 in MP4");
     EXPECT_TRUE(preset->isEnabled());

@@ -33,7 +33,7 @@ struct VideoExportSettings
     // A gap between entries longer than this lasts only this long in the
     // video; 0 keeps every gap.
     std::int64_t maxPauseMs = 0;
-    // x264's speed preset for H.264 ("veryfast" when empty): faster presets
+    // x264's speed preset for H.264 ("ultrafast" when empty): faster presets
     // cost less processor time and make larger files.
     std::string preset;
 };
