@@ -6,6 +6,7 @@ extern "C" {
 #include <libavutil/dict.h>
 #include <libavutil/error.h>
 #include <libavutil/frame.h>
+#include <libavutil/log.h>
 #include <libswscale/swscale.h>
 }
 
@@ -64,6 +65,9 @@ class Mp4Encoder : public VideoEncoder, FfmpegObjects
 public:
     Mp4Encoder(const std::filesystem::path& path, const EncoderOptions& options)
     {
+        // x264's statistics are not the user's business; its errors still
+        // come through (and as exceptions).
+        av_log_set_level(AV_LOG_ERROR);
         check(avformat_alloc_output_context2(&format, nullptr, "mp4", path.c_str()), "Could not create video file");
         const AVCodec* h264 = avcodec_find_encoder_by_name("libx264");
         if (h264 == nullptr) {
