@@ -6,7 +6,7 @@
 #include "Commands.h"
 #include "Interruption.h"
 
-#include <keldar/core/Chrono.h>
+#include <keldar/logging/videoexport/VideoExportText.h>
 
 #include <cerrno>
 #include <csignal>
@@ -33,6 +33,9 @@ struct VideoOptions
     std::string timeZone;
     bool details = true;
     std::string format = "avi";
+    std::string preset = Keldar::Logging::VideoExport::defaultH264Preset;
+    bool presetGiven = false;
+    bool timeZoneGiven = false;
     double maxPause = 0.0;
     int palette = 0;
     int despeckle = -1;
@@ -136,8 +139,24 @@ void runExportVideo(const VideoOptions& options)
     if (!std::filesystem::is_regular_file(options.file, error)) {
         Keldar::Cli::fail("log file does not exist: " + options.file, 2);
     }
-    if (!options.timeZone.empty() && !Keldar::Chrono::isKnownTimeZone(options.timeZone)) {
-        Keldar::Cli::fail("unknown time zone: " + options.timeZone + " (an IANA name such as Europe/London)", 2);
+    // The zone is read only by absolute stamps: given with others it would
+    // silently do nothing.
+    if (options.timeZoneGiven && options.timestamp != "absolute") {
+        Keldar::Cli::fail("--time-zone applies to absolute time stamps only: add --timestamp absolute", 2);
+    }
+    if (options.presetGiven && options.format != "mp4") {
+        Keldar::Cli::fail("--preset applies to H.264 only: add --format mp4", 2);
+    }
+    // The viewer's names for whole-hour offsets ("UTC+05:00") are accepted too.
+    std::string zone;
+    if (!options.timeZone.empty()) {
+        const auto known = Keldar::Logging::VideoExport::formatterTimeZone(options.timeZone);
+        if (!known) {
+            Keldar::Cli::fail("unknown time zone: " + options.timeZone +
+                                  " (an IANA name such as Europe/London, or a whole-hour offset such as UTC+05:00)",
+                              2);
+        }
+        zone = *known;
     }
     const auto helper = helperPath();
     if (access(helper.c_str(), X_OK) != 0) {
@@ -158,12 +177,13 @@ void runExportVideo(const VideoOptions& options)
                                              std::to_string(options.from),
                                              std::to_string(options.to),
                                              std::to_string(type),
-                                             options.timeZone,
+                                             zone,
                                              options.details ? "1" : "0",
                                              std::to_string(options.palette),
                                              std::to_string(options.despeckle),
                                              options.format,
-                                             std::to_string(static_cast<long long>(options.maxPause * 1000.0))};
+                                             std::to_string(static_cast<long long>(options.maxPause * 1000.0)),
+                                             options.preset};
     // The helper stops, removes its partial video and says so; we pass the
     // signal on when it came to us alone.
     const Keldar::Cli::InterruptionScope interruption;
@@ -215,8 +235,11 @@ void addExportVideo(CLI::App& log)
                      "Time stamp: relative (time since the first frame), absolute or none")
         ->check(CLI::IsMember({"relative", "absolute", "none"}))
         ->capture_default_str();
-    command->add_option("--time-zone", options->timeZone,
-                        "IANA time zone of absolute stamps; the one recorded in the log when empty");
+    command
+        ->add_option("--time-zone", options->timeZone,
+                     "Time zone of absolute stamps: an IANA name (Asia/Tokyo) or a whole-hour offset (UTC+05:00); "
+                     "the one recorded in the log when not given (refused when the log's is unknown)")
+        ->each([options](const std::string&) { options->timeZoneGiven = true; });
     command->add_flag("--details,!--no-details", options->details, "Paint the sonar's model and serial number")
         ->capture_default_str();
     command->add_option("--palette", options->palette, "Palette 0-7 (six standard, fire, aqua)")
@@ -224,6 +247,12 @@ void addExportVideo(CLI::App& log)
         ->capture_default_str();
     command->add_option("--format", options->format, "avi (MPEG-4 in AVI) or mp4 (H.264 in MP4, for browsers)")
         ->check(CLI::IsMember({"avi", "mp4"}))
+        ->capture_default_str();
+    command
+        ->add_option("--preset", options->preset,
+                     "x264's speed preset for mp4: a faster one takes less processor time and makes a larger file")
+        ->check(CLI::IsMember(Keldar::Logging::VideoExport::h264Presets()))
+        ->each([options](const std::string&) { options->presetGiven = true; })
         ->capture_default_str();
     command
         ->add_option("--max-pause", options->maxPause,

@@ -46,6 +46,8 @@ VideoExportOptionsDialog::VideoExportOptionsDialog(QWidget* parent)
     , timeZone(new QComboBox(this))
     , sonarDetailsEnable(new ToggleSwitch(this))
     , videoFormat(new QComboBox(this))
+    , preset(new QComboBox(this))
+    , zoneNote(new QLabel(this))
     , shortenPauses(new ToggleSwitch(this))
     , maxPause(new QSpinBox(this))
 {
@@ -78,6 +80,15 @@ VideoExportOptionsDialog::VideoExportOptionsDialog(QWidget* parent)
     videoFormat->addItem(QStringLiteral("MPEG-4 in AVI"), Mpeg4Avi);
     videoFormat->addItem(QStringLiteral("H.264 in MP4"), H264Mp4);
     videoFormat->setMinimumWidth(comboWidth);
+    preset->setObjectName(QStringLiteral("preset"));
+    for (const auto& name : Logging::VideoExport::h264Presets()) {
+        preset->addItem(QString::fromStdString(name));
+    }
+    preset->setToolTip(QStringLiteral("Faster presets take less processor time and make larger files"));
+    preset->setMinimumWidth(comboWidth);
+    zoneNote->setObjectName(QStringLiteral("timeZoneNote"));
+    zoneNote->setWordWrap(true);
+    zoneNote->hide();
     shortenPauses->setObjectName(QStringLiteral("shortenPauses"));
     maxPause->setObjectName(QStringLiteral("maxPause"));
     maxPause->setRange(1, 3600);
@@ -93,10 +104,12 @@ VideoExportOptionsDialog::VideoExportOptionsDialog(QWidget* parent)
     auto* timestamp = PanelLayout::section();
     PanelLayout::addRow(timestamp, QStringLiteral("Timestamp Type: "), timestampType, this);
     PanelLayout::addRow(timestamp, QStringLiteral("Time Zone:"), timeZone, this);
+    timestamp->addWidget(zoneNote, timestamp->rowCount(), 0, 1, 2);
     auto* sonar = PanelLayout::section();
     PanelLayout::addRow(sonar, QStringLiteral("Include Sonar Details:"), sonarDetailsEnable, this);
     auto* video = PanelLayout::section();
     PanelLayout::addRow(video, QStringLiteral("Format:"), videoFormat, this);
+    PanelLayout::addRow(video, QStringLiteral("H.264 speed:"), preset, this);
     PanelLayout::addRow(video, QStringLiteral("Shorten pauses:"), shortenPauses, this);
     PanelLayout::addRow(video, QStringLiteral("Longer than:"), maxPause, this);
     auto* buttons = new QHBoxLayout();
@@ -131,6 +144,8 @@ VideoExportOptionsDialog::VideoExportOptionsDialog(QWidget* parent)
     });
     connect(timestampType, qOverload<int>(&QComboBox::currentIndexChanged), this,
             &VideoExportOptionsDialog::updateEnabling);
+    connect(videoFormat, qOverload<int>(&QComboBox::currentIndexChanged), this,
+            &VideoExportOptionsDialog::updateEnabling);
     connect(cancelButton, &QPushButton::clicked, this, &QDialog::hide);
     connect(exportButton, &QPushButton::clicked, this, &VideoExportOptionsDialog::requestExport);
     loadSettings();
@@ -139,7 +154,20 @@ VideoExportOptionsDialog::VideoExportOptionsDialog(QWidget* parent)
 
 void VideoExportOptionsDialog::logTimeZoneRetrieved(std::string zone)
 {
-    selectZone(QString::fromStdString(zone));
+    const QString named = QString::fromStdString(zone);
+    if (selectZone(named)) {
+        zoneNote->hide();
+        return;
+    }
+    // Never quietly another zone: the stamps use the one shown, and the user
+    // knows it is not the recording's.
+    zoneNote->setText(named.isEmpty()
+                          ? QStringLiteral("This recording does not say which time zone it was made in: absolute "
+                                           "stamps use the zone chosen here.")
+                          : QStringLiteral("This recording's time zone \"%1\" is unknown: absolute stamps use the "
+                                           "zone chosen here.")
+                                .arg(named));
+    zoneNote->show();
 }
 
 bool VideoExportOptionsDialog::selectZone(const QString& zone)
@@ -157,6 +185,7 @@ void VideoExportOptionsDialog::updateEnabling()
     timestampType->setEnabled(stamped);
     timeZone->setEnabled(stamped && timestampType->currentIndex() == AbsoluteTimestamp);
     maxPause->setEnabled(shortened);
+    preset->setEnabled(videoFormat->currentData().toInt() == H264Mp4);
 }
 
 void VideoExportOptionsDialog::loadSettings()
@@ -173,6 +202,12 @@ void VideoExportOptionsDialog::loadSettings()
     sonarDetailsEnable->setState(store->value(QStringLiteral("SonarDetailsEnabled"), true).toBool());
     videoFormat->setCurrentIndex(
         std::max(0, videoFormat->findData(store->value(QStringLiteral("VideoFormat"), Mpeg4Avi).toInt())));
+    const int chosenPreset = preset->findText(
+        store->value(QStringLiteral("H264Preset"), QString::fromLatin1(Logging::VideoExport::defaultH264Preset))
+            .toString());
+    preset->setCurrentIndex(chosenPreset >= 0
+                                ? chosenPreset
+                                : preset->findText(QString::fromLatin1(Logging::VideoExport::defaultH264Preset)));
     shortenPauses->setState(store->value(QStringLiteral("ShortenPauses"), false).toBool());
     maxPause->setValue(store->value(QStringLiteral("MaxPauseSeconds"), defaultMaxPauseSeconds).toInt());
     store->endGroup();
@@ -187,6 +222,7 @@ void VideoExportOptionsDialog::saveSettings() const
     store->setValue(QStringLiteral("TimeZone"), timeZone->currentData().toString());
     store->setValue(QStringLiteral("SonarDetailsEnabled"), detailed);
     store->setValue(QStringLiteral("VideoFormat"), videoFormat->currentData().toInt());
+    store->setValue(QStringLiteral("H264Preset"), preset->currentText());
     store->setValue(QStringLiteral("ShortenPauses"), shortened);
     store->setValue(QStringLiteral("MaxPauseSeconds"), maxPause->value());
     store->endGroup();
@@ -203,6 +239,7 @@ void VideoExportOptionsDialog::requestExport()
     }
     settings.sonarDetails = detailed;
     settings.format = videoFormat->currentData().toInt();
+    settings.preset = preset->currentText().toStdString();
     settings.maxPauseMs = shortened ? std::int64_t{maxPause->value()} * 1000 : 0;
     Q_EMIT exportRequested(settings);
 }

@@ -3,6 +3,7 @@
 #include <keldar/core/Chrono.h>
 #include <keldar/core/Filesystem.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 
@@ -31,7 +32,7 @@ std::string absoluteTimestampText(std::int64_t msSinceEpoch, const std::string& 
     if (const auto dot = text.rfind('.'); dot != std::string::npos) {
         text.erase(dot);
     }
-    return text;
+    return text + " " + Chrono::getDateTimeString("%Ez", seconds, timeZone);
 }
 
 std::optional<std::string> formatterTimeZone(const std::string& name)
@@ -60,6 +61,63 @@ std::optional<std::string> formatterTimeZone(const std::string& name)
         return zone;
     }
     return std::nullopt;
+}
+
+namespace {
+
+// "m:ss", or "h:mm:ss" from an hour.
+std::string clockText(std::int64_t seconds)
+{
+    char text[32];
+    if (seconds >= 3600) {
+        std::snprintf(text, sizeof text, "%lld:%02lld:%02lld", static_cast<long long>(seconds / 3600),
+                      static_cast<long long>((seconds / 60) % 60), static_cast<long long>(seconds % 60));
+    } else {
+        std::snprintf(text, sizeof text, "%lld:%02lld", static_cast<long long>(seconds / 60),
+                      static_cast<long long>(seconds % 60));
+    }
+    return text;
+}
+
+} // namespace
+
+std::string exportProgressText(std::int64_t framesEncoded, std::int64_t framesExpected, double elapsedSeconds)
+{
+    constexpr std::int64_t framesPerSecond = 30;
+    const std::int64_t done = std::clamp<std::int64_t>(framesEncoded, 0, framesExpected);
+    std::string text =
+        clockText(done / framesPerSecond) + " of " + clockText(framesExpected / framesPerSecond) + " of video";
+    // A second and a few frames in, the pace means something.
+    if (elapsedSeconds >= 1.0 && done >= framesPerSecond && done < framesExpected) {
+        const double left = elapsedSeconds * static_cast<double>(framesExpected - done) / static_cast<double>(done);
+        text += ", about " + clockText(static_cast<std::int64_t>(left + 0.5)) + " left";
+    }
+    return text;
+}
+
+StampZone stampTimeZone(const std::string& chosen, const std::optional<std::string>& recorded)
+{
+    if (!chosen.empty()) {
+        if (const auto zone = formatterTimeZone(chosen)) {
+            return {*zone, {}};
+        }
+        return {{}, "Unknown time zone: " + chosen};
+    }
+    if (!recorded || recorded->empty()) {
+        return {{}, "The recording does not say which time zone it was made in: choose one for the time stamps."};
+    }
+    if (const auto zone = formatterTimeZone(*recorded)) {
+        return {*zone, {}};
+    }
+    return {{}, "The recording's time zone \"" + *recorded + "\" is unknown: choose one for the time stamps."};
+}
+
+const std::vector<std::string>& h264Presets()
+{
+    // "placebo" is left out: hours for a minute of sonar video.
+    static const std::vector<std::string> presets{"ultrafast", "superfast", "veryfast", "faster",  "fast",
+                                                  "medium",    "slow",      "slower",   "veryslow"};
+    return presets;
 }
 
 std::string sonarDetailsText(const std::string& modelName, std::int64_t serialNumber)

@@ -66,11 +66,27 @@ TEST(VideoExportText, RelativeTimeIsThatOfTheEntrysOwnFrame)
     EXPECT_EQ(relativeTimestampText(108000), "01:00:00");
 }
 
-TEST(VideoExportText, AbsoluteTimeInTheChosenZone)
+TEST(VideoExportText, AbsoluteTimeInTheChosenZoneSaysItsOffset)
 {
-    EXPECT_EQ(absoluteTimestampText(1700000000999, "UTC"), "Tue 14 Nov 2023 22:13:20");
-    EXPECT_EQ(absoluteTimestampText(1700000000000, "Asia/Tokyo"), "Wed 15 Nov 2023 07:13:20");
-    EXPECT_EQ(absoluteTimestampText(1699000000000, "UTC"), "Fri 3 Nov 2023 08:26:40");
+    EXPECT_EQ(absoluteTimestampText(1700000000999, "UTC"), "Tue 14 Nov 2023 22:13:20 +00:00");
+    EXPECT_EQ(absoluteTimestampText(1700000000000, "Asia/Tokyo"), "Wed 15 Nov 2023 07:13:20 +09:00");
+    EXPECT_EQ(absoluteTimestampText(1699000000000, "UTC"), "Fri 3 Nov 2023 08:26:40 +00:00");
+    // Summer and winter time of one zone, and a zone behind UTC.
+    EXPECT_EQ(absoluteTimestampText(1690000000000, "Europe/London"), "Sat 22 Jul 2023 05:26:40 +01:00");
+    EXPECT_EQ(absoluteTimestampText(1700000000000, "America/St_Johns"), "Tue 14 Nov 2023 18:43:20 -03:30");
+}
+
+TEST(VideoExportText, AnUnknownRecordedZoneIsReportedNeverTakenForUtc)
+{
+    EXPECT_EQ(stampTimeZone("", std::string("Asia/Tokyo")).zone, "Asia/Tokyo");
+    EXPECT_EQ(stampTimeZone("UTC+05:00", std::string("Asia/Tokyo")).zone, "Etc/GMT-5") << "the choice wins";
+    const auto unknown = stampTimeZone("", std::string("Mars/Olympus"));
+    EXPECT_EQ(unknown.zone, "");
+    EXPECT_EQ(unknown.problem,
+              "The recording's time zone \"Mars/Olympus\" is unknown: choose one for the time stamps.");
+    EXPECT_NE(stampTimeZone("", std::nullopt).problem, "");
+    EXPECT_EQ(stampTimeZone("", std::nullopt).zone, "");
+    EXPECT_EQ(stampTimeZone("Mars/Olympus", std::string("UTC")).problem, "Unknown time zone: Mars/Olympus");
 }
 
 TEST(VideoExportText, OnlyZonesTheFormatterKnowsAreOffered)
@@ -85,7 +101,15 @@ TEST(VideoExportText, OnlyZonesTheFormatterKnowsAreOffered)
     EXPECT_EQ(formatterTimeZone("UTC+05:30"), std::nullopt);
     EXPECT_EQ(formatterTimeZone("UTC+13:00"), "Etc/GMT-13");
     EXPECT_EQ(formatterTimeZone("UTC-13:00"), std::nullopt);
-    EXPECT_EQ(absoluteTimestampText(1700000000000, *formatterTimeZone("UTC+05:00")), "Wed 15 Nov 2023 03:13:20");
+    EXPECT_EQ(absoluteTimestampText(1700000000000, *formatterTimeZone("UTC+05:00")), "Wed 15 Nov 2023 03:13:20 +05:00");
+}
+
+TEST(VideoExportText, ProgressIsInVideoTimeWithTheTimeLeftOnceThereIsAPace)
+{
+    EXPECT_EQ(exportProgressText(0, 5700, 0.2), "0:00 of 3:10 of video");
+    EXPECT_EQ(exportProgressText(1260, 5700, 21.0), "0:42 of 3:10 of video, about 1:14 left");
+    EXPECT_EQ(exportProgressText(5700, 5700, 95.0), "3:10 of 3:10 of video");
+    EXPECT_EQ(exportProgressText(30, 30 * 7200, 10.0), "0:01 of 2:00:00 of video, about 19:59:50 left");
 }
 
 TEST(VideoExportText, ExportedVideoNamesAreUnique)

@@ -155,9 +155,22 @@ if [ "$with_video" = video ]; then
   # An unknown zone is refused by name, before any file is made.
   refuses "export-video in an unknown zone" "unknown time zone: Mars/Olympus" \
     "$cli" log export-video "$log" --timestamp absolute --time-zone Mars/Olympus
+  refuses "export-video with a zone for relative stamps" "time-zone applies to absolute time stamps only" \
+    "$cli" log export-video "$log" --time-zone Asia/Tokyo
+  refuses "export-video with a preset for AVI" "preset applies to H.264 only" \
+    "$cli" log export-video "$log" --preset ultrafast
   [ "$(ls "$work"/logs/*_exported*.avi)" = "$video" ] || fail "a refused export-video left a file"
+  # The viewer's names of whole-hour offsets, and a recording whose zone is unknown.
+  offset=$(env -u DISPLAY -u WAYLAND_DISPLAY "$cli" log export-video "$log" --timestamp absolute \
+    --time-zone UTC+05:00 --to 0)
+  [ -s "$offset" ] || fail "export-video --time-zone UTC+05:00"
+  cp "$log" "$work/mars.ondrix"
+  sqlite3 "$work/mars.ondrix" "UPDATE metadata SET value = 'Mars/Olympus' WHERE key = 'currentTimeZone';"
+  refuses "export-video of a recording in an unknown zone" "time zone \"Mars/Olympus\" is unknown" \
+    "$cli" log export-video "$work/mars.ondrix" --timestamp absolute
+  ls "$work"/mars_exported* > /dev/null 2>&1 && fail "a refused export-video left a file"
   # H.264 in MP4, for browsers.
-  mp4=$(env -u DISPLAY -u WAYLAND_DISPLAY "$cli" log export-video "$log" --format mp4 --no-details)
+  mp4=$(env -u DISPLAY -u WAYLAND_DISPLAY "$cli" log export-video "$log" --format mp4 --preset faster --no-details)
   [ "$mp4" = "${log%.ondrix}_exported.mp4" ] || fail "export-video --format mp4 printed '$mp4'"
   probed=$(ffprobe -v error -select_streams v:0 -show_entries stream=codec_name,pix_fmt,width,height,r_frame_rate \
     -of csv=p=0 "$mp4")

@@ -1,7 +1,7 @@
 // ondrix-cli-video: the drawing half of `ondrix-cli log export-video`, which
 // parses the user's options and starts this with them in a fixed order:
 //   FILE FROM TO TIMESTAMP-TYPE TIME-ZONE DETAILS PALETTE DESPECKLE FORMAT
-//   MAX-PAUSE-MS
+//   MAX-PAUSE-MS PRESET
 // Prints the video's path; a progress line while stdout is a terminal. Frames
 // whose entry could not be read are told on stderr and fail the command.
 // SIGINT or SIGTERM (from the terminal, or passed on by ondrix-cli) stops the
@@ -15,6 +15,10 @@
 
 #include <QApplication>
 
+#include <keldar/logging/videoexport/VideoExportText.h>
+
+#include <atomic>
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <iostream>
@@ -26,7 +30,8 @@ using namespace Keldar::Ondrix::Visualisation;
 
 namespace {
 
-// The signal that asked the export to stop, 0 while none has.
+// The signal that asked the export to stop, 0 while none has: read between
+// frames, where cancelling is safe.
 volatile std::sig_atomic_t stopSignal = 0;
 
 extern "C" void onStopSignal(int number)
@@ -38,7 +43,7 @@ extern "C" void onStopSignal(int number)
 
 int main(int argc, char** argv)
 {
-    if (argc != 11) {
+    if (argc != 12) {
         std::cerr << "ondrix-cli-video: started by ondrix-cli log export-video, not by hand\n";
         return 64;
     }
@@ -81,6 +86,7 @@ int main(int argc, char** argv)
         settings.sonarDetails = std::string(argv[6]) == "1";
         settings.format = std::string(argv[9]) == "mp4" ? VideoExport::H264Mp4 : VideoExport::Mpeg4Avi;
         settings.maxPauseMs = std::stoll(argv[10]);
+        settings.preset = argv[11];
 
         // The look of a new display, with the chosen palette.
         FanDisplayOptions::DisplaySettings display = FanDisplay().getCurrentDisplaySettings();
@@ -91,9 +97,13 @@ int main(int argc, char** argv)
         VideoExport::VideoRenderer renderer(player, settings, display, appearance);
         const bool terminal = isatty(STDOUT_FILENO) == 1;
         const int frames = settings.endIndex - settings.startIndex + 1;
-        const bool finished = renderer.run([&](std::int32_t frame) {
+        const auto started = std::chrono::steady_clock::now();
+        const bool finished = renderer.run([&](std::int64_t encoded, std::int64_t expected) {
             if (terminal) {
-                std::printf("\rexporting: frame %d of %d", frame - settings.startIndex + 1, frames);
+                const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - started;
+                std::printf(
+                    "\rexporting: %s   ",
+                    Keldar::Logging::VideoExport::exportProgressText(encoded, expected, elapsed.count()).c_str());
                 std::fflush(stdout);
             }
             return stopSignal == 0;
@@ -102,7 +112,7 @@ int main(int argc, char** argv)
             std::printf("\n");
         }
         if (!finished) {
-            std::cerr << "ondrix-cli: interrupted: removed partial output " << renderer.getOutputPath().string()
+            std::cerr << "ondrix-cli: interrupted: removed partial output " << renderer.getTemporaryPath().string()
                       << std::endl;
             return 128 + stopSignal;
         }
@@ -113,6 +123,9 @@ int main(int argc, char** argv)
             return 7;
         }
         return 0;
+    } catch (const VideoExport::UnknownTimeZoneError& error) {
+        std::cerr << "ondrix-cli: " << file << ": " << error.what() << " (--time-zone)" << std::endl;
+        return 2;
     } catch (const VideoExport::VideoExportError& error) {
         std::cerr << "ondrix-cli: " << file << ": Something went wrong: " << error.what() << std::endl;
         return 4;

@@ -2,20 +2,10 @@
 
 namespace Keldar::Ondrix::Visualisation::VideoExport {
 
-FrameWriter::FrameWriter(const std::filesystem::path& path, VideoFormat format, cv::Size size, double framesPerSecond)
+FrameWriter::FrameWriter(std::unique_ptr<VideoEncoder> encoder)
+    : encoder_(std::move(encoder))
 {
-    // Both through FFmpeg: MPEG-4 Part 2 in AVI, which every player reads,
-    // or H.264 (libx264, 4:2:0) in MP4, which browsers and phones play.
-    const int fourcc =
-        format == H264Mp4 ? cv::VideoWriter::fourcc('a', 'v', 'c', '1') : cv::VideoWriter::fourcc('F', 'M', 'P', '4');
-    try {
-        open_ = writer_.open(path.string(), cv::CAP_FFMPEG, fourcc, framesPerSecond, size, true);
-    } catch (const cv::Exception&) {
-        open_ = false;
-    }
-    if (open_) {
-        thread_ = std::thread([this] { encode(); });
-    }
+    thread_ = std::thread([this] { encode(); });
 }
 
 FrameWriter::~FrameWriter()
@@ -23,14 +13,14 @@ FrameWriter::~FrameWriter()
     abandon();
 }
 
-bool FrameWriter::write(cv::Mat frame, std::int64_t copies)
+bool FrameWriter::write(const QImage& picture, std::int64_t copies)
 {
     std::unique_lock lock(mutex_);
     changed_.wait(lock, [this] { return queue_.size() < capacity || failed_ || closing_ || cancelled_; });
-    if (failed_ || closing_ || cancelled_ || !open_) {
+    if (failed_ || closing_ || cancelled_) {
         return false;
     }
-    queue_.emplace_back(std::move(frame), copies);
+    queue_.emplace_back(picture, copies);
     changed_.notify_all();
     return true;
 }
@@ -38,12 +28,25 @@ bool FrameWriter::write(cv::Mat frame, std::int64_t copies)
 bool FrameWriter::finish()
 {
     stop(false);
+    const std::lock_guard lock(mutex_);
+    if (!failed_ && encoder_) {
+        try {
+            encoder_->finish();
+        } catch (const VideoExportError& error) {
+            failed_ = true;
+            error_ = error.what();
+        }
+        encoder_.reset();
+    }
     return !failed_;
 }
 
 void FrameWriter::abandon()
 {
     stop(true);
+    // Closes the file without finishing it; the caller removes it.
+    const std::lock_guard lock(mutex_);
+    encoder_.reset();
 }
 
 void FrameWriter::cancel()
@@ -67,15 +70,21 @@ void FrameWriter::stop(bool dropQueued)
     if (thread_.joinable()) {
         thread_.join();
     }
-    if (writer_.isOpened()) {
-        writer_.release();
-    }
+}
+
+void FrameWriter::fail(const std::string& error)
+{
+    const std::lock_guard lock(mutex_);
+    failed_ = true;
+    error_ = error;
+    queue_.clear();
+    changed_.notify_all();
 }
 
 void FrameWriter::encode()
 {
     for (;;) {
-        std::pair<cv::Mat, std::int64_t> item;
+        std::pair<QImage, std::int64_t> item;
         {
             std::unique_lock lock(mutex_);
             changed_.wait(lock, [this] { return !queue_.empty() || closing_ || cancelled_; });
@@ -89,15 +98,9 @@ void FrameWriter::encode()
         try {
             // A long pause is one item of many copies: a cancel must not wait
             // for all of them.
-            for (std::int64_t i = 0; i < item.second && !cancelled_; ++i) {
-                writer_.write(item.first);
-            }
-        } catch (const cv::Exception& error) {
-            const std::lock_guard lock(mutex_);
-            failed_ = true;
-            error_ = error.what();
-            queue_.clear();
-            changed_.notify_all();
+            encoder_->write(item.first, item.second, cancelled_, encoded_);
+        } catch (const VideoExportError& error) {
+            fail(error.what());
             return;
         }
     }

@@ -1,7 +1,9 @@
 #include <keldar/visualisation/videoexport/VideoRenderer.h>
 
 #include "FrameWriter.h"
+#include "VideoEncoder.h"
 
+#include <keldar/core/OutputFile.h>
 #include <keldar/logging/LogFilePlayer.h>
 #include <keldar/logging/videoexport/VideoExportText.h>
 #include <keldar/logging/videoexport/VideoPacer.h>
@@ -16,12 +18,13 @@
 #include <QResizeEvent>
 #include <QThread>
 
-#include <opencv2/imgproc.hpp>
 #include <opencv2/videoio.hpp>
 
 #include <algorithm>
 #include <atomic>
+#include <condition_variable>
 #include <exception>
+#include <mutex>
 #include <optional>
 #include <variant>
 
@@ -73,24 +76,45 @@ std::int64_t integerProperty(const Logging::LogFileInterface& file, int sourceId
 }
 
 // The zone absolute stamps are written in: the chosen one, else the one the
-// log was recorded in, else UTC.
+// log was recorded in; never UTC in place of one the formatter does not know.
 std::string stampZone(const Logging::LogFileInterface& file, const std::string& chosen)
 {
-    if (!chosen.empty()) {
-        if (const auto zone = Text::formatterTimeZone(chosen)) {
-            return *zone;
-        }
-        throw VideoExportError("Unknown time zone: " + chosen);
-    }
-    if (const auto recorded = file.getMetadataValue("currentTimeZone")) {
-        if (const auto* text = std::get_if<std::string>(&*recorded)) {
-            if (const auto zone = Text::formatterTimeZone(*text)) {
-                return *zone;
-            }
+    std::optional<std::string> recorded;
+    if (const auto value = file.getMetadataValue("currentTimeZone")) {
+        if (const auto* text = std::get_if<std::string>(&*value)) {
+            recorded = *text;
         }
     }
-    return "UTC";
+    auto zone = Text::stampTimeZone(chosen, recorded);
+    if (zone.zone.empty()) {
+        throw UnknownTimeZoneError(zone.problem);
+    }
+    return zone.zone;
 }
+
+// Frames the span makes, from the entries' times alone.
+std::int64_t countFrames(const Logging::Playback::LogFilePlayer& player, const VideoExportSettings& settings)
+{
+    const auto& times = player.getFrameTimestamps();
+    Text::VideoPacer pacer(settings.maxPauseMs);
+    for (std::int32_t frame = std::max(0, settings.startIndex);
+         frame <= settings.endIndex && frame < static_cast<std::int32_t>(times.size()); ++frame) {
+        pacer.next(times[static_cast<std::size_t>(frame)]);
+    }
+    return pacer.getFramesWritten();
+}
+
+// A call handed to the display's thread. The worker waits for it to end,
+// unless the export is cancelled before it has started: then it is dropped,
+// so that a GUI thread that has stopped running events (a quit, a signal)
+// can still cancel the worker and join it.
+struct HandOff
+{
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool cancelled = false;
+};
+enum class CallState { Queued, Running, Done, Dropped };
 
 } // namespace
 
@@ -99,7 +123,7 @@ struct VideoRenderer::Private
     Logging::Playback::LogFilePlayer& player;
     VideoExportSettings settings;
     VideoAppearance appearance;
-    std::filesystem::path outputPath;
+    std::optional<Filesystem::OutputFile> output;
     std::unique_ptr<FrameWriter> writer;
     std::unique_ptr<FanDisplay> display;
     QString sonarDetails;
@@ -108,12 +132,14 @@ struct VideoRenderer::Private
     Text::VideoPacer pacer;
     // The picture gaps repeat, and whether it still has to be drawn: an
     // entry that is not written is drawn only when a gap repeats it.
-    cv::Mat lastPicture;
+    QImage lastPicture;
     bool lastPictureDrawn = true;
     QString lastStamp;
-    std::int64_t picturesDrawn = 0;
+    std::atomic<std::int64_t> picturesDrawn{0};
     std::int64_t unreadable = 0;
     std::atomic<bool> cancelled{false};
+    std::shared_ptr<HandOff> handOff = std::make_shared<HandOff>();
+    std::atomic<std::int64_t> framesExpected{0};
     // Between the chunks of a long pause: false stops the export.
     std::function<bool()> keepGoing;
     bool finished = false;
@@ -128,15 +154,44 @@ struct VideoRenderer::Private
     }
 
     // Runs `work` on the display's thread: widgets and their OpenGL contexts
-    // belong to the GUI thread.
+    // belong to the GUI thread. False when the export was cancelled before
+    // the GUI thread took the call (it then never runs).
     template<typename Work>
-    void onDisplayThread(Work&& work)
+    bool onDisplayThread(Work&& work)
     {
         if (QThread::currentThread() == display->thread()) {
             work();
-        } else {
-            QMetaObject::invokeMethod(display.get(), std::forward<Work>(work), Qt::BlockingQueuedConnection);
+            return true;
         }
+        const auto state = std::make_shared<CallState>(CallState::Queued);
+        const auto hand = handOff;
+        // Dropped with the display if that goes first.
+        QMetaObject::invokeMethod(
+            display.get(),
+            [hand, state, &work] {
+                {
+                    const std::lock_guard lock(hand->mutex);
+                    if (*state != CallState::Queued) {
+                        return;
+                    }
+                    *state = CallState::Running;
+                }
+                work();
+                const std::lock_guard lock(hand->mutex);
+                *state = CallState::Done;
+                hand->changed.notify_all();
+            },
+            Qt::QueuedConnection);
+        std::unique_lock lock(hand->mutex);
+        // A call already running is waited for: the GUI thread is busy with
+        // it, not waiting for this one.
+        hand->changed.wait(
+            lock, [&] { return *state == CallState::Done || (hand->cancelled && *state == CallState::Queued); });
+        if (*state == CallState::Done) {
+            return true;
+        }
+        *state = CallState::Dropped;
+        return false;
     }
 
     QString stampOf(const Logging::DataEntry& entry, const Text::VideoPacer::Step& step) const
@@ -151,13 +206,17 @@ struct VideoRenderer::Private
         }
     }
 
-    cv::Mat drawPicture(const QString& stamp)
+    // A null image when the export was cancelled meanwhile.
+    QImage drawPicture(const QString& stamp)
     {
         QImage image;
-        onDisplayThread([this, &image] { image = display->grabFramebuffer(); });
+        if (!onDisplayThread([this, &image] { image = display->grabFramebuffer(); })) {
+            return {};
+        }
         if (image.size() != QSize(frameWidth, frameHeight)) {
             image = image.scaled(frameWidth, frameHeight);
         }
+        // The encoders read 32-bit pixels: blue, green, red, unused.
         if (image.format() != QImage::Format_RGB32 && image.format() != QImage::Format_ARGB32_Premultiplied) {
             image = image.convertToFormat(QImage::Format_RGB32);
         }
@@ -180,16 +239,11 @@ struct VideoRenderer::Private
             }
         }
         ++picturesDrawn;
-        // Qt's 32-bit pixels are blue, green, red, alpha in memory.
-        const cv::Mat bgra(image.height(), image.width(), CV_8UC4, image.bits(),
-                           static_cast<std::size_t>(image.bytesPerLine()));
-        cv::Mat bgr;
-        cv::cvtColor(bgra, bgr, cv::COLOR_BGRA2BGR);
-        return bgr;
+        return image;
     }
 
     // False when the export was cancelled meanwhile.
-    bool write(const cv::Mat& picture, std::int64_t copies)
+    bool write(const QImage& picture, std::int64_t copies)
     {
         while (copies > 0) {
             const std::int64_t now = std::min(copies, repeatsAtOnce);
@@ -215,6 +269,9 @@ struct VideoRenderer::Private
             if (!lastPictureDrawn) {
                 lastPicture = drawPicture(lastStamp);
                 lastPictureDrawn = true;
+                if (lastPicture.isNull()) {
+                    return false;
+                }
             }
             if (!write(lastPicture, step.repeats)) {
                 return false;
@@ -224,7 +281,9 @@ struct VideoRenderer::Private
         // follow the images that came before.
         auto decoded = decode(entry);
         if (auto* image = std::get_if<OndrixImage>(&decoded)) {
-            onDisplayThread([this, image] { display->newImageReceived(*image); });
+            if (!onDisplayThread([this, image] { display->newImageReceived(*image); })) {
+                return false;
+            }
         } else if (std::holds_alternative<Damaged>(decoded)) {
             ++unreadable;
         }
@@ -232,7 +291,7 @@ struct VideoRenderer::Private
         if (step.writeEntry) {
             lastPicture = drawPicture(stamp);
             lastPictureDrawn = true;
-            return write(lastPicture, 1);
+            return !lastPicture.isNull() && write(lastPicture, 1);
         }
         lastPictureDrawn = false;
         lastStamp = stamp;
@@ -242,7 +301,7 @@ struct VideoRenderer::Private
     void removeOutput()
     {
         writer->abandon();
-        std::filesystem::remove(outputPath);
+        output->discard();
     }
 };
 
@@ -256,15 +315,26 @@ VideoRenderer::VideoRenderer(Logging::Playback::LogFilePlayer& player, const Vid
     } else {
         d->settings.timeZone.clear();
     }
-    d->outputPath = Text::exportedVideoPath(file.getFilePath(), settings.format == H264Mp4 ? ".mp4" : ".avi");
-    d->writer = std::make_unique<FrameWriter>(d->outputPath, settings.format == H264Mp4 ? H264Mp4 : Mpeg4Avi,
-                                              cv::Size(frameWidth, frameHeight), framesPerSecond);
-    if (!d->writer->isOpen()) {
+    d->output.emplace(Text::exportedVideoPath(file.getFilePath(), settings.format == H264Mp4 ? ".mp4" : ".avi"));
+    EncoderOptions options;
+    options.width = frameWidth;
+    options.height = frameHeight;
+    options.framesPerSecond = static_cast<int>(framesPerSecond);
+    options.preset = settings.preset.empty() ? Text::defaultH264Preset : settings.preset;
+    std::unique_ptr<VideoEncoder> encoder;
+    try {
+        encoder = settings.format == H264Mp4 ? openMp4Encoder(d->output->temporaryPath(), options)
+                                             : openAviEncoder(d->output->temporaryPath(), options);
+    } catch (const VideoExportError&) {
+        d->output->discard();
+        throw;
+    }
+    if (!encoder) {
         // The back end may leave an empty file behind.
-        std::error_code ignored;
-        std::filesystem::remove(d->outputPath, ignored);
+        d->output->discard();
         throw VideoExportError("Could not create video file.");
     }
+    d->writer = std::make_unique<FrameWriter>(std::move(encoder));
 
     if (settings.sonarDetails) {
         const auto& sources = player.getDataSources();
@@ -309,15 +379,18 @@ std::int64_t countFramesOnDisk(const std::filesystem::path& path)
 VideoRenderer::~VideoRenderer()
 {
     if (!d->finished) {
-        std::error_code ignored;
-        d->writer->abandon();
-        std::filesystem::remove(d->outputPath, ignored);
+        d->removeOutput();
     }
 }
 
 const std::filesystem::path& VideoRenderer::getOutputPath() const
 {
-    return d->outputPath;
+    return d->output->finalPath();
+}
+
+const std::filesystem::path& VideoRenderer::getTemporaryPath() const
+{
+    return d->output->temporaryPath();
 }
 
 const std::string& VideoRenderer::getTimeZone() const
@@ -327,6 +400,10 @@ const std::string& VideoRenderer::getTimeZone() const
 
 bool VideoRenderer::run(const Progress& progress)
 {
+    d->framesExpected = countFrames(d->player, d->settings);
+    const auto report = [this, &progress] {
+        return !progress || progress(d->writer->getFramesEncoded(), d->framesExpected);
+    };
     // Failures are carried past the player, which would take them for the
     // end of playback.
     std::exception_ptr failure;
@@ -338,8 +415,8 @@ bool VideoRenderer::run(const Progress& progress)
             failure = std::current_exception();
         }
     };
+    d->keepGoing = report;
     for (std::int32_t frame = d->settings.startIndex; frame <= d->settings.endIndex && going; ++frame) {
-        d->keepGoing = [&progress, frame] { return !progress || progress(frame); };
         if (!d->player.seek(frame, render)) {
             // Nothing to place: the video goes on from the entry before.
             ++d->unreadable;
@@ -347,7 +424,7 @@ bool VideoRenderer::run(const Progress& progress)
         if (failure) {
             std::rethrow_exception(failure);
         }
-        going = going && !d->cancelled && (!progress || progress(frame));
+        going = going && !d->cancelled && report();
     }
     d->keepGoing = {};
     if (!going) {
@@ -358,14 +435,25 @@ bool VideoRenderer::run(const Progress& progress)
     if (!d->writer->finish()) {
         throw VideoExportError("Could not write the video: " + d->writer->getError());
     }
-    // The writer does not report failed writes (a full disk, a file size
-    // limit): read the file back before calling it a video.
-    if (countFramesOnDisk(d->outputPath) != d->pacer.getFramesWritten()) {
+    // The writer does not report every failed write (a full disk, a file
+    // size limit): read the file back before calling it a video.
+    if (countFramesOnDisk(d->output->temporaryPath()) != d->pacer.getFramesWritten()) {
         d->removeOutput();
         d->finished = true;
         throw VideoExportError("Could not write the video: the file on disk is incomplete.");
     }
+    try {
+        d->output->commit();
+    } catch (const std::filesystem::filesystem_error& error) {
+        d->finished = true;
+        throw VideoExportError(std::string("Could not write the video: ") + error.what());
+    }
     d->finished = true;
+    // Entries that could not be read make fewer frames than their times said.
+    d->framesExpected = d->pacer.getFramesWritten();
+    if (progress) {
+        progress(d->writer->getFramesEncoded(), d->framesExpected);
+    }
     return true;
 }
 
@@ -373,11 +461,24 @@ void VideoRenderer::cancel()
 {
     d->cancelled = true;
     d->writer->cancel();
+    const std::lock_guard lock(d->handOff->mutex);
+    d->handOff->cancelled = true;
+    d->handOff->changed.notify_all();
 }
 
 std::int64_t VideoRenderer::getFramesWritten() const
 {
     return d->pacer.getFramesWritten();
+}
+
+std::int64_t VideoRenderer::getFramesEncoded() const
+{
+    return d->writer->getFramesEncoded();
+}
+
+std::int64_t VideoRenderer::getFramesExpected() const
+{
+    return d->framesExpected;
 }
 
 std::int64_t VideoRenderer::getPicturesDrawn() const

@@ -18,11 +18,18 @@
 
 #include <sys/resource.h>
 
+#include <algorithm>
 #include <array>
+#include <atomic>
+#include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <fstream>
+#include <functional>
 #include <memory>
+#include <sstream>
 #include <string>
+#include <thread>
 
 namespace {
 
@@ -84,12 +91,21 @@ std::vector<cv::Mat> readFrames(const std::filesystem::path& path)
     return frames;
 }
 
-std::string probe(const std::filesystem::path& path)
+// Runs this thread's events until `condition` holds; false after a minute.
+bool waitForEvents(const std::function<bool()>& condition)
 {
-    const std::string command = "ffprobe -v error -count_frames -select_streams v:0 -show_entries "
-                                "stream=codec_name,codec_tag_string,pix_fmt,width,height,r_frame_rate,nb_read_frames "
-                                "-of default=noprint_wrappers=1 '" +
-                                path.string() + "' 2>&1";
+    const auto end = std::chrono::steady_clock::now() + std::chrono::minutes(1);
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() > end) {
+            return false;
+        }
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    }
+    return true;
+}
+
+std::string run(const std::string& command)
+{
     std::string output;
     if (FILE* pipe = popen(command.c_str(), "r")) {
         std::array<char, 256> buffer{};
@@ -99,6 +115,24 @@ std::string probe(const std::filesystem::path& path)
         pclose(pipe);
     }
     return output;
+}
+
+std::vector<std::string> split(const std::string& text, char separator)
+{
+    std::vector<std::string> pieces;
+    std::stringstream stream(text);
+    for (std::string piece; std::getline(stream, piece, separator);) {
+        pieces.push_back(piece);
+    }
+    return pieces;
+}
+
+std::string probe(const std::filesystem::path& path)
+{
+    return run("ffprobe -v error -count_frames -select_streams v:0 -show_entries "
+               "stream=codec_name,codec_tag_string,pix_fmt,width,height,r_frame_rate,nb_read_frames "
+               "-of default=noprint_wrappers=1 '" +
+               path.string() + "' 2>&1");
 }
 
 // Share of the pixels of `area` that differ strongly between two frames
@@ -167,17 +201,66 @@ TEST_F(Export, EntriesArePacedIntoThirtyFramesASecondOfA1080pMpeg4Video)
     ASSERT_EQ(plain.size(), 31U);
     EXPECT_LT(coverage(plain[30], stampArea), 0.001);
     EXPECT_GT(coverage(plain[30], detailsArea), 0.02) << "Rostrel A (51001)";
+}
 
-    // For sharing: H.264 in MP4, 4:2:0 as browsers want it.
+// The settings x264 wrote into the stream ("... options: cabac=1 ref=1 ...").
+std::string x264Options(const std::filesystem::path& path)
+{
+    std::ifstream file(path, std::ios::binary);
+    const std::string bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    const auto start = bytes.find("options: ");
+    return start == std::string::npos ? std::string() : bytes.substr(start, bytes.find('\0', start) - start);
+}
+
+// The top-level boxes of an MP4 file as ffprobe reads them, in file order.
+std::vector<std::string> topLevelBoxes(const std::filesystem::path& path)
+{
+    std::vector<std::string> boxes;
+    for (const std::string& line : split(run("ffprobe -v trace '" + path.string() + "' 2>&1"), '\n')) {
+        if (const auto at = line.find("type:'");
+            at != std::string::npos && line.find("parent:'root'") != std::string::npos) {
+            boxes.push_back(line.substr(at + 6, 4));
+        }
+    }
+    return boxes;
+}
+
+TEST_F(Export, H264InMp4PlaysWhileDownloadingAtTheChosenPreset)
+{
+    open({0, 500, 1000}, {0, 1, 2});
     settings.format = H264Mp4;
+    settings.timestampType = AbsoluteTimestamp;
+    settings.timeZone = "UTC+05:00";
     VideoRenderer shared(*player, settings, display);
     EXPECT_EQ(shared.getOutputPath().filename(), "dive0_exported.mp4");
+    EXPECT_EQ(shared.getTimeZone(), "Etc/GMT-5") << "the viewer's name of a whole-hour offset";
     ASSERT_TRUE(shared.run());
-    const std::string sharedProbe = probe(shared.getOutputPath());
+    const std::string probed = probe(shared.getOutputPath());
     for (const char* line : {"codec_name=h264", "pix_fmt=yuv420p", "width=1920", "height=1080", "r_frame_rate=30/1",
                              "nb_read_frames=31"}) {
-        EXPECT_NE(sharedProbe.find(line), std::string::npos) << line << " in\n" << sharedProbe;
+        EXPECT_NE(probed.find(line), std::string::npos) << line << " in\n" << probed;
     }
+    const auto boxes = topLevelBoxes(shared.getOutputPath());
+    const auto moov = std::find(boxes.begin(), boxes.end(), "moov");
+    ASSERT_NE(moov, boxes.end());
+    EXPECT_NE(std::find(moov, boxes.end(), "mdat"), boxes.end()) << "the index comes before the pictures";
+    // The default preset, then another: x264 records what it was given.
+    const std::string fastest = x264Options(shared.getOutputPath());
+    EXPECT_NE(fastest.find("subme=0"), std::string::npos) << "ultrafast: " << fastest;
+    EXPECT_NE(fastest.find("cabac=0"), std::string::npos);
+    settings.preset = "veryfast";
+    VideoRenderer slower(*player, settings, display);
+    ASSERT_TRUE(slower.run());
+    const std::string slowerOptions = x264Options(slower.getOutputPath());
+    EXPECT_NE(slowerOptions.find("subme=2"), std::string::npos) << "veryfast: " << slowerOptions;
+    EXPECT_NE(slowerOptions.find("cabac=1"), std::string::npos);
+    // A preset x264 does not know is an error, and leaves no file.
+    settings.preset = "warp";
+    EXPECT_THROW(VideoRenderer(*player, settings, display), VideoExportError);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.path().toStdString()),
+                            std::filesystem::directory_iterator()),
+              3)
+        << "the log and two videos";
 }
 
 TEST_F(Export, DamagedEntriesAreCountedAndUnknownZonesRefused)
@@ -195,10 +278,24 @@ TEST_F(Export, DamagedEntriesAreCountedAndUnknownZonesRefused)
     try {
         VideoRenderer renderer(*player, settings, display);
         ADD_FAILURE() << "exported in an unknown zone to " << renderer.getOutputPath();
-    } catch (const VideoExportError& error) {
+    } catch (const UnknownTimeZoneError& error) {
         EXPECT_STREQ(error.what(), "Unknown time zone: Mars/Olympus");
     }
-    EXPECT_FALSE(std::filesystem::exists(folder.filePath("dive0_exported_1.avi").toStdString()));
+    // A recording in a zone the formatter does not know is refused, not
+    // stamped in UTC.
+    open({0, 1000}, {}, {}, "Mars/Olympus");
+    settings.timeZone.clear();
+    try {
+        VideoRenderer renderer(*player, settings, display);
+        ADD_FAILURE() << "exported in " << renderer.getTimeZone();
+    } catch (const UnknownTimeZoneError& error) {
+        EXPECT_STREQ(error.what(),
+                     "The recording's time zone \"Mars/Olympus\" is unknown: choose one for the time stamps.");
+    }
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.path().toStdString()),
+                            std::filesystem::directory_iterator()),
+              3)
+        << "two logs and one video";
 }
 
 TEST_F(Export, LongPausesAreShortenedOrCancelledPartWay)
@@ -210,17 +307,47 @@ TEST_F(Export, LongPausesAreShortenedOrCancelledPartWay)
         ASSERT_TRUE(renderer.run());
         EXPECT_EQ(renderer.getFramesWritten(), 31) << "not 1801";
     }
-    // Two minutes of one picture: progress is reported, and a cancel heard,
-    // while the pause is being written.
+    // Twenty seconds of one picture: progress counts frames of video, moves
+    // through the pause and reaches every frame.
     settings.maxPauseMs = 0;
-    open({0, 120000});
+    open({0, 20000});
+    {
+        VideoRenderer renderer(*player, settings, display);
+        std::vector<std::int64_t> encoded;
+        ASSERT_TRUE(renderer.run([&](std::int64_t done, std::int64_t expected) {
+            EXPECT_EQ(expected, 601);
+            encoded.push_back(done);
+            return true;
+        }));
+        EXPECT_TRUE(std::is_sorted(encoded.begin(), encoded.end()));
+        EXPECT_EQ(encoded.back(), 601);
+        EXPECT_GT(
+            std::count_if(encoded.begin(), encoded.end(), [](std::int64_t done) { return done > 60 && done < 540; }),
+            10)
+            << "the bar moves between 10 % and 90 % during the pause";
+    }
+    // A cancel is heard part way through the pause, and leaves no file.
     VideoRenderer renderer(*player, settings, display);
-    std::vector<std::int32_t> reported;
-    EXPECT_FALSE(renderer.run([&](std::int32_t frame) {
-        reported.push_back(frame);
-        return reported.size() < 3;
-    }));
-    EXPECT_EQ(reported, (std::vector<std::int32_t>{0, 1, 1}));
+    int reports = 0;
+    EXPECT_FALSE(renderer.run([&](std::int64_t, std::int64_t) { return ++reports < 3; }));
+    EXPECT_LT(renderer.getFramesEncoded(), 200);
+    EXPECT_FALSE(std::filesystem::exists(renderer.getOutputPath()));
+    EXPECT_FALSE(std::filesystem::exists(renderer.getTemporaryPath()));
+}
+
+TEST_F(Export, ACancelFromAnotherThreadNeverWaitsForAGuiThreadThatIsNotRunningEvents)
+{
+    // run() on a worker asks this thread to draw; this thread stops running
+    // events (as a quit does), cancels and joins: the worker must not wait.
+    open({0, 100, 200, 300, 400, 500, 600, 700, 800, 900, 1000});
+    VideoRenderer renderer(*player, settings, display);
+    std::atomic<bool> finished{true};
+    std::thread worker([&] { finished = renderer.run(); });
+    ASSERT_TRUE(waitForEvents([&] { return renderer.getPicturesDrawn() >= 2; }));
+    renderer.cancel();
+    worker.join();
+    EXPECT_FALSE(finished);
+    EXPECT_FALSE(std::filesystem::exists(renderer.getTemporaryPath()));
     EXPECT_FALSE(std::filesystem::exists(renderer.getOutputPath()));
 }
 
@@ -279,13 +406,11 @@ TEST_F(Export, CancellingAFullDiskOrAnUnwritableFolderLeavesNoFile)
     }
     {
         VideoRenderer renderer(*player, settings, display);
-        std::vector<std::int32_t> reported;
-        EXPECT_FALSE(renderer.run([&](std::int32_t frame) {
-            reported.push_back(frame);
-            return frame < 1;
-        }));
-        EXPECT_EQ(reported, (std::vector<std::int32_t>{0, 1}));
+        int reports = 0;
+        EXPECT_FALSE(renderer.run([&](std::int64_t, std::int64_t) { return ++reports < 2; }));
+        EXPECT_EQ(reports, 2);
         EXPECT_FALSE(std::filesystem::exists(renderer.getOutputPath()));
+        EXPECT_FALSE(std::filesystem::exists(renderer.getTemporaryPath()));
     }
     // The log stays readable once its folder is gone, but nothing can be
     // created beside it.

@@ -33,12 +33,24 @@ struct VideoExportSettings
     // A gap between entries longer than this lasts only this long in the
     // video; 0 keeps every gap.
     std::int64_t maxPauseMs = 0;
+    // x264's speed preset for H.264 ("ultrafast" when empty): faster presets
+    // cost less processor time and make larger files.
+    std::string preset;
 };
 
 class VideoExportError : public std::runtime_error
 {
 public:
     using std::runtime_error::runtime_error;
+};
+
+// Absolute stamps with no zone the formatter knows: the chosen one is unknown,
+// or none was chosen and the recording's is unknown or missing. Nothing is
+// written; the message tells the user to choose one.
+class UnknownTimeZoneError : public VideoExportError
+{
+public:
+    using VideoExportError::VideoExportError;
 };
 
 } // namespace Keldar::Ondrix::Visualisation::VideoExport

@@ -30,11 +30,14 @@ struct VideoAppearance
 // follow the entries' timestamps in real time (gaps repeat the last picture,
 // up to the settings' maximum pause; bursts drop entries), with an optional
 // time stamp and sonar name painted on top. Encoding runs on a thread of its
-// own while the next pictures are drawn.
+// own while the next pictures are drawn. The file is written under a
+// temporary name beside the final one and appears under it only when whole.
 //
 // Needs a QApplication and an OpenGL capable platform. Made and destroyed on
 // the GUI thread; run() may be called on another thread while the GUI thread
-// runs its event loop, which then draws the display's pictures for it.
+// runs its event loop, which then draws the display's pictures for it. Such a
+// run() never waits for the GUI thread once cancel() is called, so the GUI
+// thread may cancel and then join it at any moment.
 class VideoRenderer
 {
 public:
@@ -42,14 +45,16 @@ public:
     static constexpr int frameHeight = 1080;
     static constexpr double framesPerSecond = 30.0;
 
-    // Called on run()'s thread after each entry with its frame index, and
-    // again with the same index while a long pause is written; false cancels.
-    using Progress = std::function<bool(std::int32_t frame)>;
+    // Called on run()'s thread after each entry and during long pauses with
+    // the frames the encoder has taken and the frames the span makes (pauses
+    // included), and once more at the end; false cancels.
+    using Progress = std::function<bool(std::int64_t framesEncoded, std::int64_t framesExpected)>;
 
-    // Opens the video file. Throws VideoExportError "Could not create video
-    // file." when it cannot be written, and "Unknown time zone: <name>"
-    // (leaving no file) for absolute stamps in a zone the formatter does not
-    // know.
+    // Opens the video file (under its temporary name). Throws
+    // VideoExportError "Could not create video file." when it cannot be
+    // written, and UnknownTimeZoneError (leaving no file) for absolute stamps
+    // without a zone the formatter knows: the chosen one, else the one the
+    // recording names.
     VideoRenderer(Logging::Playback::LogFilePlayer& player, const VideoExportSettings& settings,
                   const FanDisplayOptions::DisplaySettings& display, const VideoAppearance& appearance = {});
     // An export that did not finish leaves no file behind.
@@ -58,7 +63,10 @@ public:
     VideoRenderer(const VideoRenderer&) = delete;
     VideoRenderer& operator=(const VideoRenderer&) = delete;
 
+    // The final name; nothing is there until run() has succeeded.
     const std::filesystem::path& getOutputPath() const;
+    // The name written to while run() works.
+    const std::filesystem::path& getTemporaryPath() const;
     // The zone absolute stamps are written in (empty for other stamps).
     const std::string& getTimeZone() const;
 
@@ -66,10 +74,15 @@ public:
     // false when `progress` or cancel() cancelled (the partial file is then
     // removed). Throws VideoExportError when the encoder fails.
     bool run(const Progress& progress = {});
-    // From any thread: run() stops within a frame or so and returns false.
+    // From any thread, at any moment: run() stops within a frame or so and
+    // returns false.
     void cancel();
 
     std::int64_t getFramesWritten() const;
+    // From any thread: frames the encoder has taken, and the frames the span
+    // makes (known from the entries' times before the first is drawn).
+    std::int64_t getFramesEncoded() const;
+    std::int64_t getFramesExpected() const;
     // Pictures actually drawn: entries whose picture no frame shows are
     // skipped.
     std::int64_t getPicturesDrawn() const;
