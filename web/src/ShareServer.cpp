@@ -90,6 +90,13 @@ std::string_view findPair(std::string_view text, std::string_view name, char sep
     return {};
 }
 
+// Names from a sonar or a file may hold bytes that are not UTF-8; they are
+// replaced rather than thrown over.
+std::string serialise(const Json& value)
+{
+    return value.dump(-1, ' ', false, Json::error_handler_t::replace);
+}
+
 std::string_view view(beast::string_view text)
 {
     return {text.data(), text.size()};
@@ -160,7 +167,8 @@ struct ServerCore
     void watch();
     void distributePending();
     void broadcastState();
-    [[nodiscard]] std::size_t maxConnections() const { return settings.maxClients * 2 + 4; }
+    // Browsers keep a few idle connections each besides their stream.
+    [[nodiscard]] std::size_t maxConnections() const { return settings.maxClients * 4 + 4; }
     [[nodiscard]] bool authorised(const http::request<http::string_body>& request) const;
     [[nodiscard]] Json stateJson() const; // with the lock held
     [[nodiscard]] std::string statusJson() const;
@@ -260,7 +268,7 @@ private:
             std::lock_guard lock(server.mutex);
             Json state = server.stateJson();
             state["type"] = "state";
-            deliver({std::make_shared<const std::string>(state.dump()), false});
+            deliver({std::make_shared<const std::string>(serialise(state)), false});
         }
         read();
     }
@@ -558,7 +566,7 @@ void ServerCore::broadcastState()
         std::lock_guard lock(mutex);
         Json state = stateJson();
         state["type"] = "state";
-        text = std::make_shared<const std::string>(state.dump());
+        text = std::make_shared<const std::string>(serialise(state));
     }
     const std::vector<StreamSession*> current(streams.begin(), streams.end());
     for (StreamSession* session : current) {
@@ -637,7 +645,7 @@ std::string ServerCore::statusJson() const
     }
     status["clients"] = list;
     status["max_clients"] = settings.maxClients;
-    return status.dump();
+    return serialise(status);
 }
 
 std::string ServerCore::palettesJson() const
@@ -667,7 +675,7 @@ std::string ServerCore::palettesJson() const
     for (auto& entry : dynamic) {
         all.push_back(std::move(entry));
     }
-    return Json{{"palettes", all}, {"selected", palette}}.dump();
+    return serialise(Json{{"palettes", all}, {"selected", palette}});
 }
 
 void ServerCore::control(std::string_view message)
@@ -811,7 +819,7 @@ void ShareServer::publish(const Ondrix::OndrixImage& image, const Figures& figur
                                                   std::chrono::system_clock::now().time_since_epoch())
                                                   .count()) /
                           1000.0;
-    auto message = StreamMessage::encode(image, metadata.dump());
+    auto message = StreamMessage::encode(image, serialise(metadata));
     if (!message) {
         return; // an image whose counts do not fit its data is not sent
     }

@@ -3,6 +3,7 @@
 #include "base/FittingScrollArea.h"
 #include "base/PanelLayout.h"
 #include "base/SettingsStore.h"
+#include "settings/BrowserSharing.h"
 #include "settings/KeyboardShortcutConfigDialog.h"
 #include "settings/SettingsDefaults.h"
 
@@ -206,6 +207,11 @@ SettingsControls::SettingsControls(GUI::Widgets::Bases::PopOutWidgetControl* but
     capture->addLayout(locationRow, capture->rowCount(), 0, 1, 2);
     addRow(capture, QStringLiteral("Capture Format:"), captureFormatCombo, this);
     layout->addLayout(capture);
+    layout->addWidget(divider(this));
+
+    layout->addWidget(heading(QStringLiteral("Share in a Browser"), this));
+    browserSharing = new BrowserSharing(this);
+    layout->addWidget(browserSharing);
 
     for (QLineEdit* field : {speedInput, salinityInput}) {
         field->setReadOnly(true);
@@ -300,6 +306,11 @@ KeyboardShortcutConfigDialog* SettingsControls::getShortcutDialog() const
     return shortcutDialog;
 }
 
+BrowserSharing* SettingsControls::getBrowserSharing() const
+{
+    return browserSharing;
+}
+
 void SettingsControls::loadSettings()
 {
     store->sync();
@@ -328,6 +339,7 @@ void SettingsControls::loadSettings()
     bandwidthInput->setValue(store->value(key(bandwidthKey), Settings::defaultBandwidthLimit).toInt());
     // Sent even when unchanged, so the controller always hears it once.
     Q_EMIT newBandwidthLimitRequested(static_cast<uint8_t>(bandwidthInput->value()));
+    browserSharing->loadSettings();
     compressionToggle->setState(store->value(key(compressionKey), Settings::defaultLogCompression).toBool());
     const QString location = store->value(key(locationKey), Settings::defaultLogLocation()).toString();
     if (location == logLocationText->text()) {

@@ -26,6 +26,7 @@ class ToggleSwitch;
 
 namespace Keldar::OndrixLumivane {
 
+class BrowserSharing;
 class KeyboardShortcutConfigDialog;
 
 // The settings pop-out: theme, units, behaviour, the sonar's water, network
@@ -52,6 +53,7 @@ public:
 
     void setFolderChooser(FolderChooser chooser);
     KeyboardShortcutConfigDialog* getShortcutDialog() const;
+    BrowserSharing* getBrowserSharing() const;
     // Writes every general setting from the widgets (also done at destruction).
     void saveSettings();
 
@@ -107,6 +109,7 @@ private:
     GUI::Widgets::Buttons::SvgButton* browseButton;
     QComboBox* captureFormatCombo;
     KeyboardShortcutConfigDialog* shortcutDialog;
+    BrowserSharing* browserSharing;
     FolderChooser folderChooser;
     bool loaded = false;
     // Metres per second in one unit of the speed field's number.
