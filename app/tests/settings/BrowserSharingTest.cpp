@@ -17,11 +17,14 @@
 #include <boost/beast/http.hpp>
 #include <boost/beast/websocket.hpp>
 
+#include <QAbstractButton>
 #include <QLabel>
+#include <QScrollArea>
 
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdlib>
 #include <thread>
 
 namespace Keldar::OndrixLumivane {
@@ -74,6 +77,16 @@ TEST(BrowserSharing, SharesTheWindowsImagesOnlyWhenSwitchedOnAndNeedsTheTokenOnT
     EXPECT_EQ(sharing->findChild<QLabel*>(QStringLiteral("shareAddress"))->text(), address);
     ASSERT_FALSE(qr->pixmap(Qt::ReturnByValue).isNull()) << "a QR code of the address";
     EXPECT_EQ(BrowserSharing::qrCode(address, 1).width() % 4, 1) << "modules of 21 + 4k, with 8 of quiet zone";
+
+    if (const char* folder = std::getenv("KELDAR_SCREENSHOT_DIR")) {
+        // For looking at: the settings pop-out with the address and its code.
+        viewer.window->findChild<QAbstractButton*>(QStringLiteral("settingsButton"))->click();
+        auto* settings = viewer.window->getSettingsControls();
+        ASSERT_TRUE(waitFor([&] { return settings->isVisible(); }));
+        settings->findChild<QScrollArea*>()->ensureWidgetVisible(sharing);
+        EXPECT_TRUE(Testing::saveScreenshot(*viewer.window, QString::fromLocal8Bit(folder) + "/share-setting.png",
+                                            std::chrono::milliseconds(500)));
+    }
 
     const auto sonar = viewer.network.startSonar(46001);
     viewer.controller->connectWhenSeen(46001);
