@@ -215,11 +215,12 @@ void serveFile(const ServeOptions& options)
             } catch (const std::exception&) {
                 ++damaged; // a damaged entry is skipped, as playback does
             }
-            if (parsed) {
-                server->publish(parsed->image, {rate.add(), false, std::nullopt, std::nullopt});
-            }
+            // The frame number first, so that the image carries its own.
             if (served != nullptr) {
                 served->atFrame(frame);
+            }
+            if (parsed) {
+                server->publish(parsed->image, {rate.add(), false, std::nullopt, std::nullopt});
             }
         },
         true, 0);
