@@ -30,7 +30,8 @@ QImage StandardPalettes::loadImage()
         const auto& band = tables[static_cast<std::size_t>(y / RowsPerBand)];
         std::copy(band.begin(), band.end(), image.scanLine(y));
     }
-    return image;
+    // 32 bits a pixel, as Qt gave the palette image when it was a bitmap file.
+    return image.convertToFormat(QImage::Format_RGB32);
 }
 
 float StandardPalettes::rowCoordinate(int band)
