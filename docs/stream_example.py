@@ -1,6 +1,5 @@
 #!/usr/bin/env python3
-"""Receives sonar images from `ondrix-cli serve` or the viewer's "Share in a browser"
-as NumPy arrays (docs/stream.md). Usage: stream_example.py [URL [COUNT]]"""
+"""Sonar images from `ondrix-cli serve` or the viewer as NumPy arrays: stream_example.py [URL [COUNT]]"""
 import asyncio, json, struct, sys
 import numpy, websockets
 

@@ -16,6 +16,7 @@
     palette: 0,
     geometry: null,   // apex and radius in canvas pixels, bearings in degrees
     lastImageAt: 0,
+    delays: [],       // milliseconds from the server's send to the paint
   };
   window.keldarView = view;
 
@@ -290,6 +291,8 @@
   // ---- Stream ------------------------------------------------------------
   let socket = null;
   let seeking = false;
+  let waiting = null;
+  let paintScheduled = false;
 
   function onImage(buffer) {
     const bytes = new DataView(buffer);
@@ -309,7 +312,11 @@
     draw(image);
     view.meta = meta;
     view.frames += 1;
-    view.paintedAt = Date.now();
+    // From the server taking the image to this paint (one clock on one machine).
+    view.delays.push(Date.now() - meta.sent_ms);
+    if (view.delays.length > 500) {
+      view.delays.shift();
+    }
     showState(meta);
   }
 
@@ -320,8 +327,21 @@
     socket.onmessage = (event) => {
       if (typeof event.data === "string") {
         showState(JSON.parse(event.data));
-      } else {
-        onImage(event.data);
+        return;
+      }
+      // Only the newest image is painted, once per display frame: a slow
+      // device skips images instead of falling behind.
+      waiting = event.data;
+      if (!paintScheduled) {
+        paintScheduled = true;
+        window.requestAnimationFrame(() => {
+          paintScheduled = false;
+          const image = waiting;
+          waiting = null;
+          if (image) {
+            onImage(image);
+          }
+        });
       }
     };
     socket.onclose = () => {

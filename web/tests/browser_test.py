@@ -96,7 +96,7 @@ try:
     try:
         browser.get("%s/?token=%s&palette=%d" % (base, token, PALETTE))
         frames = lambda: browser.execute_script("return window.keldarView ? window.keldarView.frames : 0")
-        wait_for("images in the page", lambda: frames() >= 5)
+        wait_for("images in the page", lambda: frames() >= 60, seconds=60)
 
         # One synchronous snapshot: the image last drawn, where the fan lies
         # and the pixels under chosen points; no new image can be drawn meanwhile.
@@ -161,6 +161,9 @@ try:
         assert text("state") == "online"
         assert state["sonar"]["serial"] == SERIAL and str(SERIAL) in text("source")
         wait_for("a frame rate", lambda: float(text("rate").split()[0]) > 0)
+        delays = sorted(browser.execute_script("return window.keldarView.delays"))
+        print("median delay from the server's send to the page's paint: %.1f ms over %d images"
+              % (delays[len(delays) // 2], len(delays)))
         if shots:
             browser.save_screenshot(os.path.join(shots, "web-desktop.png"))
 
