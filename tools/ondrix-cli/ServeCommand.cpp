@@ -29,6 +29,10 @@ using Keldar::Ondrix::OndrixSonar;
 using Keldar::Ondrix::Utilities::ConnectionManager;
 using Clock = std::chrono::steady_clock;
 
+// Pauses longer than this in a recording are shortened to it, as the viewer
+// plays them.
+constexpr std::int32_t maximumGapMs = 500;
+
 struct ServeOptions
 {
     std::optional<std::uint32_t> serial;
@@ -223,7 +227,7 @@ void serveFile(const ServeOptions& options)
                 server->publish(parsed->image, {rate.add(), false, std::nullopt, std::nullopt});
             }
         },
-        true, 0);
+        true, maximumGapMs);
     if (!player.getDataSources().empty()) {
         server->setIdentity(
             {0, player.getDataSources().front().name, std::filesystem::path(options.file).filename().string()});
