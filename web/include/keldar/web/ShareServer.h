@@ -100,7 +100,9 @@ public:
     void setParameters(std::vector<std::pair<std::string, double>> parameters);
     // The palette the feeder shows, for a page that has not chosen one.
     void setPalette(int palette, std::uint8_t fireModifier, std::uint8_t aquaModifier);
-    // Not owned; must outlive the server or be reset to null first.
+    // Not owned; must outlive the server or be reset to null first. Resetting
+    // waits for a client's request that is running the player; the control's
+    // own functions must therefore not call this.
     void setPlaybackControl(PlaybackControl* control);
     void setPlaybackState(const PlaybackState& state);
 
