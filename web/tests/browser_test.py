@@ -11,7 +11,6 @@ import math
 import os
 import re
 import shutil
-import socket
 import subprocess
 import sys
 import time
@@ -28,14 +27,10 @@ if not chromium or not driver_path:
 from selenium import webdriver  # noqa: E402  (python3-selenium)
 from selenium.webdriver.chrome.service import Service  # noqa: E402
 
+from loopback import Loopback  # noqa: E402
+
 SERIAL = 64001
 PALETTE = 5  # spectrum: every channel moves, so a wrong lookup shows
-
-
-def free_port(kind):
-    with socket.socket(socket.AF_INET, kind) as s:
-        s.bind(("127.0.0.1", 0))
-        return s.getsockname()[1]
 
 
 def wait_for(what, condition, seconds=30):
@@ -48,11 +43,9 @@ def wait_for(what, condition, seconds=30):
     raise AssertionError("timed out waiting for " + what)
 
 
-status_port, tcp_port, web_port = (free_port(socket.SOCK_DGRAM), free_port(socket.SOCK_STREAM),
-                                   free_port(socket.SOCK_STREAM))
-sim_args = [sim, "--quiet", "--no-commands", "--serial", str(SERIAL), "--address", "127.0.0.2",
-            "--port", str(tcp_port), "--status-port", str(status_port), "--status-interval-ms", "100",
-            "--range-lines", "300", "--duration", "170"]
+net = Loopback()
+web_port = net.web_port
+sim_args = net.simulator_args(sim, SERIAL, "--range-lines", "300", "--duration", "170")
 processes = []
 
 
@@ -64,9 +57,8 @@ def start(args, **kwargs):
 
 try:
     sonar = start(sim_args)
-    server = start([cli, "serve", "--serial", str(SERIAL), "--bind", "0.0.0.0", "--port", str(web_port),
-                    "--listen-address", "127.0.0.1", "--listen-port", str(status_port),
-                    "--sonar-port", str(tcp_port)], stdout=subprocess.PIPE, text=True)
+    server = start([cli, "serve", "--serial", str(SERIAL), "--bind", "0.0.0.0", "--port", str(web_port), *net.listen],
+                   stdout=subprocess.PIPE, text=True)
     line = server.stdout.readline()
     match = re.search(r"http://127\.0\.0\.1:(\d+)/\?token=([0-9a-f]+)", line)
     assert match, "serve printed no address with a token: " + line

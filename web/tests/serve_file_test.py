@@ -9,31 +9,23 @@ import asyncio
 import hashlib
 import json
 import os
-import socket
 import subprocess
 import sys
 import tempfile
 
 import websockets  # Debian's python3-websockets
 
+from loopback import Loopback
+
 sim, cli = sys.argv[1], sys.argv[2]
 work = tempfile.TemporaryDirectory()
 
 
-def free_port(kind):
-    with socket.socket(socket.AF_INET, kind) as s:
-        s.bind(("127.0.0.1", 0))
-        return s.getsockname()[1]
-
-
-status_port, tcp_port, web_port = (free_port(socket.SOCK_DGRAM), free_port(socket.SOCK_STREAM),
-                                   free_port(socket.SOCK_STREAM))
-sonar = subprocess.Popen([sim, "--quiet", "--no-commands", "--serial", "64201", "--address", "127.0.0.2",
-                          "--port", str(tcp_port), "--status-port", str(status_port), "--status-interval-ms", "100",
-                          "--range-lines", "80", "--duration", "60"])
+net = Loopback()
+web_port = net.web_port
+sonar = net.simulator(sim, 64201, "--range-lines", "80", "--duration", "60")
 try:
-    subprocess.run([cli, "record", "--serial", "64201", "--count", "30", "--folder", work.name, "--listen-address",
-                    "127.0.0.1", "--listen-port", str(status_port), "--sonar-port", str(tcp_port)],
+    subprocess.run([cli, "record", "--serial", "64201", "--count", "30", "--folder", work.name, *net.listen],
                    check=True, capture_output=True)
 finally:
     sonar.terminate()

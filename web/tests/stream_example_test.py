@@ -5,26 +5,18 @@ loopback: it receives the images as NumPy arrays of the simulator's shape.
     stream_example_test.py ONDRIX_SIM ONDRIX_CLI EXAMPLE
 """
 import re
-import socket
 import subprocess
 import sys
+
+from loopback import Loopback
 
 sim, cli, example = sys.argv[1], sys.argv[2], sys.argv[3]
 
 
-def free_port(kind):
-    with socket.socket(socket.AF_INET, kind) as s:
-        s.bind(("127.0.0.1", 0))
-        return s.getsockname()[1]
-
-
-status_port, tcp_port, web_port = (free_port(socket.SOCK_DGRAM), free_port(socket.SOCK_STREAM),
-                                   free_port(socket.SOCK_STREAM))
-sonar = subprocess.Popen([sim, "--quiet", "--no-commands", "--serial", "64101", "--address", "127.0.0.2",
-                          "--port", str(tcp_port), "--status-port", str(status_port), "--status-interval-ms", "100",
-                          "--range-lines", "120", "--duration", "100"])
-server = subprocess.Popen([cli, "serve", "--serial", "64101", "--port", str(web_port), "--listen-address",
-                           "127.0.0.1", "--listen-port", str(status_port), "--sonar-port", str(tcp_port)],
+net = Loopback()
+web_port = net.web_port
+sonar = net.simulator(sim, 64101, "--range-lines", "120", "--duration", "100")
+server = subprocess.Popen([cli, "serve", "--serial", "64101", "--port", str(web_port), *net.listen],
                           stdout=subprocess.PIPE, text=True)
 try:
     address = server.stdout.readline()
