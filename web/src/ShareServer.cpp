@@ -156,6 +156,7 @@ struct ServerCore
     // The server's thread only, declared before the I/O context so that
     // sessions destroyed with it still find them.
     std::set<StreamSession*> streams;
+    std::size_t handshaking = 0; // streams not yet in `streams`, counted against the limit
     std::size_t connections = 0;
 
     net::io_context io{1};
@@ -187,10 +188,14 @@ public:
         boost::system::error_code error;
         const auto endpoint = beast::get_lowest_layer(ws).socket().remote_endpoint(error);
         info.peer = error ? std::string("?") : endpoint.address().to_string() + ":" + std::to_string(endpoint.port());
+        ++server.handshaking;
     }
 
     ~StreamSession()
     {
+        if (!registered) {
+            --server.handshaking;
+        }
         if (registered) {
             server.streams.erase(this);
             server.streamCount = server.streams.size();
@@ -262,6 +267,7 @@ private:
         }
         open = true;
         registered = true;
+        --server.handshaking;
         server.streams.insert(this);
         server.streamCount = server.streams.size();
         {
@@ -429,7 +435,7 @@ private:
             respond(request, http::status::forbidden, "text/plain", "Another origin\n");
             return;
         }
-        if (server.streams.size() >= server.settings.maxClients) {
+        if (server.streams.size() + server.handshaking >= server.settings.maxClients) {
             respond(request, http::status::service_unavailable, "text/plain", "Too many clients\n");
             return;
         }
