@@ -18,6 +18,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <memory>
 #include <thread>
 
 #include <unistd.h>
@@ -288,6 +289,13 @@ TEST(ShareServer, AClientThatReadsNothingCostsNeitherMemoryNorTheOthersImages)
             }
         }
     });
+    // Ends the reader on every way out of the test, failed checks included;
+    // the socket is closed only once its thread is done with it.
+    const std::shared_ptr<void> stopReader(nullptr, [&](void*) {
+        beast::error_code ignored;
+        reader.ws.next_layer().shutdown(tcp::socket::shutdown_both, ignored);
+        readerThread.join();
+    });
 
     const auto image = makeImage(512, 1000, 5);
     const int count = static_cast<int>(seconds * 40);
@@ -301,7 +309,10 @@ TEST(ShareServer, AClientThatReadsNothingCostsNeitherMemoryNorTheOthersImages)
         }
     }
     const std::size_t after = residentBytes();
-    ASSERT_TRUE(waitUntil([&] { return received.load() >= count * 9 / 10; })) << received.load() << " of " << count;
+    // Held up by the stuck client, the reader would get only what the socket
+    // buffers hold (some twenty images); how many more it reads depends on
+    // the machine's speed, not on the stuck client.
+    ASSERT_TRUE(waitUntil([&] { return received.load() >= count / 4; })) << received.load() << " of " << count;
     const auto clients = server.clients();
     ASSERT_EQ(clients.size(), 2U);
     const auto stalled = clients[0].missed > clients[1].missed ? clients[0] : clients[1];
@@ -310,11 +321,6 @@ TEST(ShareServer, AClientThatReadsNothingCostsNeitherMemoryNorTheOthersImages)
     std::printf("%d images in %.0f s; resident memory %+ld KiB after the first second; stuck client missed %llu\n",
                 count, seconds, (static_cast<long>(after) - static_cast<long>(before)) / 1024,
                 static_cast<unsigned long long>(stalled.missed));
-
-    beast::error_code ignored;
-    reader.ws.next_layer().shutdown(tcp::socket::shutdown_both, ignored);
-    reader.ws.next_layer().close(ignored);
-    readerThread.join();
 }
 
 TEST(ShareServer, ClosesAClientThatTakesNothingForTheStallTime)
