@@ -189,6 +189,8 @@ public:
         const auto endpoint = beast::get_lowest_layer(ws).socket().remote_endpoint(error);
         info.peer = error ? std::string("?") : endpoint.address().to_string() + ":" + std::to_string(endpoint.port());
         ++server.handshaking;
+        // An image's last bytes go out at once rather than wait for the next image.
+        beast::get_lowest_layer(ws).socket().set_option(tcp::no_delay(true), error);
     }
 
     ~StreamSession()
