@@ -1,6 +1,10 @@
 #include <keldar/visualisation/StandardPalettes.h>
 
+#include <keldar/maths/Palettes.h>
+
 #include <QOpenGLTexture>
+
+#include <algorithm>
 
 namespace Keldar::Ondrix::Visualisation::Palettes {
 
@@ -19,7 +23,15 @@ void StandardPalettes::initialise()
 
 QImage StandardPalettes::loadImage()
 {
-    return QImage(QString::fromLatin1(ResourcePath));
+    // Built from the shared tables, which the browser view serves too.
+    const auto& tables = Maths::Palettes::standardTables;
+    QImage image(static_cast<int>(Maths::Palettes::entries), BandCount * RowsPerBand, QImage::Format_RGB888);
+    for (int y = 0; y < image.height(); ++y) {
+        const auto& band = tables[static_cast<std::size_t>(y / RowsPerBand)];
+        std::copy(band.begin(), band.end(), image.scanLine(y));
+    }
+    // 32 bits a pixel, as Qt gave the palette image when it was a bitmap file.
+    return image.convertToFormat(QImage::Format_RGB32);
 }
 
 float StandardPalettes::rowCoordinate(int band)

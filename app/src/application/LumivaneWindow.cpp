@@ -10,6 +10,7 @@
 #include "displaycontrols/DisplayControlToolbar.h"
 #include "displaycontrols/overlays/OverlayDisplays.h"
 #include "playback/PlaybackToolbar.h"
+#include "settings/BrowserSharing.h"
 #include "settings/SettingsControls.h"
 #include "sonarcontrols/MainToolbar.h"
 #include "sonarcontrols/SonarControlToolbar.h"
@@ -278,12 +279,32 @@ void LumivaneWindow::wire()
     connect(sonarControls, &SonarControlToolbar::newNetworkConfigRequested, controller,
             &MainController::setNetworkConfig);
     connect(controller, &MainController::newImage, d->fanDisplay, &FanDisplay::newImageReceived);
+    wireBrowserSharing(d->settingsControls->getBrowserSharing());
 
     connect(d->application, &LumivaneApplication::uiConstructed, this, &LumivaneWindow::onUiConstructed);
     connect(d->application, &LumivaneApplication::distanceUnitChanged, this,
             [this] { d->fanDisplay->setDistanceUnit(d->application->getDistanceUnit()); });
     connect(d->application, &LumivaneApplication::areaUnitChanged, this,
             [this] { d->fanDisplay->setAreaUnit(d->application->getAreaUnit()); });
+}
+
+// The browser view shows what this window shows, live or played back.
+void LumivaneWindow::wireBrowserSharing(BrowserSharing* sharing)
+{
+    MainController* controller = d->controller;
+    connect(controller, &MainController::newImage, sharing, &BrowserSharing::showImage);
+    connect(controller, &MainController::connectedToSonar, sharing, [sharing] { sharing->setOnline(true); });
+    connect(controller, &MainController::sonarReconnected, sharing, [sharing] { sharing->setOnline(true); });
+    connect(controller, &MainController::sonarOffline, sharing, [sharing] { sharing->setOnline(false); });
+    connect(controller, &MainController::disconnectedFromSonar, sharing, [sharing] { sharing->setOnline(false); });
+    connect(controller, &MainController::logFileOpened, sharing, [sharing] { sharing->setOnline(true); });
+    connect(controller, &MainController::logFileClosed, sharing, [sharing] { sharing->setOnline(false); });
+    connect(controller, &MainController::loggingStarted, sharing, [sharing] { sharing->setRecording(true); });
+    connect(controller, &MainController::loggingStopped, sharing, [sharing] { sharing->setRecording(false); });
+    connect(controller, &MainController::sonarDetails, sharing,
+            [sharing](uint32_t serial, const std::string& model, const std::string&, const std::string&) {
+                sharing->setSonar(serial, model);
+            });
 }
 
 void LumivaneWindow::onUiConstructed()

@@ -22,6 +22,7 @@ class MainController;
 class PlaybackToolbar;
 class RecordingTimeDisplay;
 class DisplayControlToolbar;
+class BrowserSharing;
 class SettingsControls;
 
 /// The main window: a sidebar of toolbars on the left, the home page or the
@@ -101,6 +102,7 @@ private:
     // pop-out over the display and the toolbars arranged for the height.
     void showSourceControls();
     void wireSettingsAndDisplayControls();
+    void wireBrowserSharing(BrowserSharing* sharing);
 
     struct Private;
     std::unique_ptr<Private> d;

@@ -5,6 +5,7 @@
 
 #include <QVariant>
 #include <keldar/gui/FloatingWidgetHandle.h>
+#include <keldar/visualisation/StandardPalettes.h>
 
 #include <QButtonGroup>
 #include <QGridLayout>
@@ -27,7 +28,7 @@ const char* const radioNames[PaletteControl::paletteCount] = {
 
 StaticPaletteSelector::StaticPaletteSelector(QWidget* parent)
     : QWidget(parent)
-    , palettes(QStringLiteral(":/keldar-ondrix-visualisation/texture-images/palettes.bmp"))
+    , palettes(QPixmap::fromImage(Keldar::Ondrix::Visualisation::Palettes::StandardPalettes::loadImage()))
 {
     setCursor(Qt::PointingHandCursor);
     setMinimumSize(128, staticPalettes * 18);

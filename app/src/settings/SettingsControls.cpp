@@ -3,6 +3,7 @@
 #include "base/FittingScrollArea.h"
 #include "base/PanelLayout.h"
 #include "base/SettingsStore.h"
+#include "settings/BrowserSharing.h"
 #include "settings/KeyboardShortcutConfigDialog.h"
 #include "settings/SettingsDefaults.h"
 #include "settings/WaterAndBandwidthEditor.h"
@@ -181,6 +182,11 @@ SettingsControls::SettingsControls(GUI::Widgets::Bases::PopOutWidgetControl* but
     capture->addLayout(locationRow, capture->rowCount(), 0, 1, 2);
     addRow(capture, QStringLiteral("Capture Format:"), captureFormatCombo, this);
     layout->addLayout(capture);
+    layout->addWidget(divider(this));
+
+    layout->addWidget(heading(QStringLiteral("Share in a Browser"), this));
+    browserSharing = new BrowserSharing(this);
+    layout->addWidget(browserSharing);
 
     auto* themes = ViewerContext::instance()->getThemeManager();
     connect(themeCombo, QOverload<int>::of(&QComboBox::currentIndexChanged), this, [this, themes](int index) {
@@ -269,6 +275,11 @@ KeyboardShortcutConfigDialog* SettingsControls::getShortcutDialog() const
     return shortcutDialog;
 }
 
+BrowserSharing* SettingsControls::getBrowserSharing() const
+{
+    return browserSharing;
+}
+
 void SettingsControls::loadSettings()
 {
     store->sync();
@@ -285,6 +296,7 @@ void SettingsControls::loadSettings()
         store->value(key(manualSpeedKey), QString::fromLatin1(Settings::defaultManualSpeed)).toString(),
         store->value(key(manualSalinityKey), QStringLiteral("0")).toString(),
         store->value(key(bandwidthKey), Settings::defaultBandwidthLimit).toInt());
+    browserSharing->loadSettings();
     compressionToggle->setState(store->value(key(compressionKey), Settings::defaultLogCompression).toBool());
     const QString location = store->value(key(locationKey), Settings::defaultLogLocation()).toString();
     if (location == logLocationText->text()) {

@@ -25,6 +25,7 @@ class ToggleSwitch;
 
 namespace Keldar::OndrixLumivane {
 
+class BrowserSharing;
 class KeyboardShortcutConfigDialog;
 class WaterAndBandwidthEditor;
 
@@ -56,6 +57,7 @@ public:
 
     void setFolderChooser(FolderChooser chooser);
     KeyboardShortcutConfigDialog* getShortcutDialog() const;
+    BrowserSharing* getBrowserSharing() const;
     // Writes every general setting from the widgets (also done at destruction).
     void saveSettings();
 
@@ -116,6 +118,7 @@ private:
     GUI::Widgets::Buttons::SvgButton* browseButton;
     QComboBox* captureFormatCombo;
     KeyboardShortcutConfigDialog* shortcutDialog;
+    BrowserSharing* browserSharing;
     FolderChooser folderChooser;
     bool loaded = false;
 };

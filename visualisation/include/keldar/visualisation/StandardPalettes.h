@@ -6,11 +6,10 @@
 
 namespace Keldar::Ondrix::Visualisation::Palettes {
 
-// The six fixed palettes, one band each in the palette image resource.
+// The six fixed palettes, one band each of the palette image.
 class StandardPalettes : public AbstractPalette
 {
 public:
-    static constexpr const char* ResourcePath = ":/keldar-ondrix-visualisation/texture-images/palettes.bmp";
     static constexpr int BandCount = 6;
     static constexpr int RowsPerBand = 10;
 
