@@ -83,6 +83,7 @@ void addFrames(CLI::App& log)
             }
         });
         std::cout.flush();
+        Keldar::Cli::failIfDamaged(*file);
         if (damaged > 0) {
             Keldar::Cli::fail(std::to_string(damaged) + " entries could not be read as sonar images", 5);
         }

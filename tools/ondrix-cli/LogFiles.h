@@ -37,6 +37,21 @@ inline std::unique_ptr<Logging::SqliteLogFile> openLog(const std::string& path)
     }
 }
 
+/// Fails the command when reading found the log damaged (exit code 6),
+/// saying how much of it still reads; does nothing for a sound log.
+inline void failIfDamaged(const Logging::SqliteLogFile& file)
+{
+    if (!file.lookForDamage()) {
+        return;
+    }
+    const auto count = file.checkEntries();
+    const std::string where = file.endIsDamaged() ? "the end is damaged" : "the file is damaged";
+    fail(file.getFilePath().string() + ": " + where + ": " + std::to_string(count ? count->readable : 0) + " of " +
+             std::to_string(count ? count->listed : 0) + " entries readable; 'ondrix-cli log recover' copies them " +
+             "into a new file",
+         6);
+}
+
 using Logging::Frames::LoggedFrame;
 
 /// Tells stderr of an entry that is not a readable sonar image.

@@ -164,6 +164,9 @@ public slots:
     BookmarkOutcome updateBookmark(Keldar::Logging::Bookmark chosen, std::string title, std::string comments);
     BookmarkOutcome removeBookmark(Keldar::Logging::Bookmark chosen);
     void closeLogFile();
+    // Writes every readable entry and bookmark of the open log into a new
+    // file beside it and tells what was lost; the log itself is not changed.
+    void recoverOpenLog();
     void exportToVideo(Keldar::Ondrix::Visualisation::VideoExport::VideoExportSettings settings,
                        Keldar::Ondrix::Visualisation::FanDisplayOptions::DisplaySettings displaySettings);
     void exportToLog(int firstFrame, int lastFrame);

@@ -18,6 +18,7 @@
 #include <keldar/logging/Algorithms.h>
 #include <keldar/logging/LegacyLogFileError.h>
 #include <keldar/logging/NotALogFileError.h>
+#include <keldar/logging/Recovery.h>
 #include <keldar/logging/SqliteLogFile.h>
 #include <keldar/ondrix/MessageParsing.h>
 #include <keldar/ondrix/ModelSpecs.h>
@@ -122,20 +123,6 @@ void announceFile(GUI::Widgets::Notifications::ToastType type, const QString& te
     }
 }
 
-// A journal left beside a log: whatever wrote it stopped before closing it
-// (a crash or a power loss), and the open recovers what it had committed.
-bool hasJournalBeside(const std::filesystem::path& log)
-{
-    for (const char* suffix : {"-wal", "-journal"}) {
-        std::error_code error;
-        const auto size = std::filesystem::file_size(std::filesystem::path(log.string() + suffix), error);
-        if (!error && size > 0) {
-            return true;
-        }
-    }
-    return false;
-}
-
 QString savedAs(const std::string& file)
 {
     return QStringLiteral(" Saved as ") + QString::fromStdString(file);
@@ -176,6 +163,41 @@ QString readOnlyReasonFor(const std::filesystem::path& file)
     return {};
 }
 
+// A damaged log is read through once, off the GUI thread, to learn which
+// entries still read, so that playing it never meets a lost one. False when
+// the user cancelled.
+bool readDamagedLog(const Logging::SqliteLogFile& log)
+{
+    if (!log.lookForDamage()) {
+        return true;
+    }
+    QProgressDialog dialog(QStringLiteral("Reading the damaged log file..."), QStringLiteral("Cancel"), 0, 0);
+    prepareWorkDialog(dialog);
+    dialog.setProperty("class", QStringLiteral("inverted"));
+    WorkProgress progress;
+    bool read = false;
+    runBehindDialog(dialog, progress, [&] {
+        read = log.checkEntries([&progress](std::int64_t done, std::int64_t total) {
+                      progress.setRange(0, total);
+                      progress.setValue(done);
+                      return !progress.cancelRequested();
+                  })
+                   .has_value();
+    });
+    return read;
+}
+
+// Where the recovered copy of `damaged` goes: beside it, or in the log folder
+// when its own folder cannot be written.
+std::filesystem::path recoveryPath(const std::filesystem::path& damaged, const std::string& logFolder)
+{
+    std::filesystem::path folder = damaged.has_parent_path() ? damaged.parent_path() : std::filesystem::path(".");
+    if (::access(folder.c_str(), W_OK) != 0) {
+        folder = logFolder;
+    }
+    return Filesystem::makeUniqueFilePath(Filesystem::appendTextToFilename(folder / damaged.filename(), "_recovered"));
+}
+
 } // namespace
 
 bool MainController::hasOpenLog() const
@@ -205,8 +227,6 @@ void MainController::openLogFile(std::string file)
     }
     std::unique_ptr<Logging::SqliteLogFile> log;
     const QString readOnlyReason = readOnlyReasonFor(std::filesystem::path(file));
-    // Looked at before the open, which may take the journal into the file.
-    logs->openedMidWrite = hasJournalBeside(std::filesystem::path(file));
     bool converted = false;
     // Absolute, so that stills go beside the log whatever the current folder.
     std::error_code absoluteError;
@@ -236,6 +256,9 @@ void MainController::openLogFile(std::string file)
         MessageBoxes::critical(
             mainWindow(), QStringLiteral("Cannot Open Log File"),
             QStringLiteral("The log file could not be opened: %1").arg(QString::fromLocal8Bit(error.what())));
+        return;
+    }
+    if (!converted && !readDamagedLog(*log)) {
         return;
     }
     playLogFile(std::move(log), file, converted ? QString() : readOnlyReason);
@@ -284,7 +307,8 @@ void MainController::playLogFile(std::unique_ptr<Logging::SqliteLogFile> log, co
     }
 
     const bool endIsDamaged = log->endIsDamaged();
-    const bool openedMidWrite = std::exchange(logs->openedMidWrite, false);
+    const bool pagesDamaged = log->isDamaged();
+    const bool openedMidWrite = log->openedMidWrite();
     // A log opened while live (from the menu, a drop or another process)
     // ends the live session first: the window shows one source at a time.
     leaveLiveMode();
@@ -334,16 +358,75 @@ void MainController::playLogFile(std::unique_ptr<Logging::SqliteLogFile> log, co
     emit logFrameTimesRetrieved(player.getFrameTimestamps());
     emit logPlayTimeRetrieved(player.getTotalPlayTime());
     emit newBookmarkList(player.getBookmarks());
+    QString damage;
     if (endIsDamaged) {
-        toast(ToastType::Warning,
-              QStringLiteral("The end of the log file is damaged: it plays up to its last complete entry."),
-              damagedEndToastMs);
+        damage = QStringLiteral("The end of the log file is damaged: it plays up to its last complete entry.");
+    } else if (pagesDamaged) {
+        damage = QStringLiteral("The log file is damaged: it plays the entries that can still be read.");
     } else if (openedMidWrite) {
-        toast(ToastType::Warning,
-              QStringLiteral("The recording was cut off while it was being written: it plays up to its last "
-                             "complete entry."),
-              damagedEndToastMs);
+        damage = QStringLiteral("The recording was cut off while it was being written: it plays up to its last "
+                                "complete entry.");
     }
+    if (damage.isEmpty()) {
+        return;
+    }
+    // The file itself is never repaired: the button writes a clean copy.
+    using GUI::Widgets::Notifications::AffirmativeButton;
+    using GUI::Widgets::Notifications::Toast;
+    if (auto* window = mainWindow()) {
+        Toast* shown = window->newToast(ToastType::Warning, damage, damagedEndToastMs, AffirmativeButton::Custom,
+                                        QStringLiteral("Recover into a new file"), true);
+        if (shown != nullptr) {
+            QObject::connect(shown, &Toast::affirmative, this, [this] { recoverOpenLog(); });
+        }
+    }
+}
+
+void MainController::recoverOpenLog()
+{
+    if (!logs->player || logs->working || logs->exportingVideo) {
+        return;
+    }
+    LogFilePlayer& player = *logs->player;
+    const auto* source = dynamic_cast<const Logging::SqliteLogFile*>(&player.getUnderlyingLogFile());
+    if (source == nullptr) {
+        return;
+    }
+    if (player.isPlaying()) {
+        player.stop();
+        emit playbackStopped();
+    }
+    const std::filesystem::path output = recoveryPath(source->getFilePath(), logs->logFolder);
+    QProgressDialog dialog(QStringLiteral("Recovering into a new file..."), QStringLiteral("Cancel"), 0, 0);
+    prepareWorkDialog(dialog);
+    dialog.setProperty("class", QStringLiteral("inverted"));
+    WorkProgress progress;
+    Logging::Algorithms::CopyControl control;
+    control.progress = [&progress](std::int64_t handled, std::int64_t selected) {
+        progress.setRange(0, selected);
+        progress.setValue(handled);
+    };
+    control.cancelled = [&progress] { return progress.cancelRequested(); };
+    Logging::Algorithms::RecoveryReport report;
+    bool recovered = false;
+    {
+        const LogSide::LentPlayer lent(*logs);
+        runBehindDialog(dialog, progress, [&] {
+            recovered =
+                Logging::Algorithms::recoverInto(*source, output, applicationName, applicationVersion, report, control);
+        });
+    }
+    if (report.cancelled) {
+        toast(ToastType::Info, QStringLiteral("Recovery cancelled."), standardToastMs);
+        return;
+    }
+    if (!recovered) {
+        toast(ToastType::Error, QStringLiteral("Recovery failed: %1").arg(QString::fromStdString(report.error)), 0);
+        return;
+    }
+    announceFile(report.lostEntries() > 0 || report.bookmarksOnLostEntries > 0 ? ToastType::Warning
+                                                                               : ToastType::Success,
+                 QString::fromStdString(report.summary(output)), output.string());
 }
 
 void MainController::playEntry(int32_t frame, Logging::DataEntry entry)
