@@ -471,6 +471,11 @@ void openLog(LogFileImpl& impl, const std::filesystem::path& path, const Creatio
         if (!impl.isNew) {
             if (mode == Database::OpenMode::ReadWrite && opened == path) {
                 allowUncheckableBookmarks(impl, database);
+            } else {
+                // An immutable connection would take writes into its cache
+                // alone, and a private copy's are lost on close: this
+                // connection only reads; writes go through writeConnection.
+                database.executeSimpleQuery("PRAGMA query_only = 1;");
             }
             return;
         }

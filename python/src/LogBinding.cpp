@@ -103,8 +103,9 @@ public:
             state_->file = std::make_unique<Logging::SqliteLogFile>(
                 std::filesystem::path(path), writable ? Logging::SqliteLogFile::Access::ReadWriteExisting
                                                       : Logging::SqliteLogFile::Access::ReadOnly);
-            state_->reader = std::make_unique<FrameReader>(*state_->file);
+            // First: a damaged log's frames are those found to read.
             checkDamage(*state_);
+            state_->reader = std::make_unique<FrameReader>(*state_->file);
         } catch (const Logging::NotALogFileError&) {
             throw;
         } catch (const Logging::LegacyLogFileError&) {
@@ -118,7 +119,7 @@ public:
     static void checkDamage(LogState& state)
     {
         const Logging::SqliteLogFile& file = *state.file;
-        if (file.isDamaged()) {
+        if (file.lookForDamage()) {
             const auto count = file.checkEntries();
             state.damaged = true;
             state.listedEntries = count ? count->listed : 0;

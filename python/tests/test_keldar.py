@@ -343,8 +343,7 @@ def test_damaged_logs_are_reported_and_left_as_they_were(tmp_path, name, damaged
     with log:
         readable, listed = log.entry_counts
         assert log.damaged == damaged and (readable < listed or not damaged or "overcount" in name)
-        assert not log.writable
-        list(log), log.bookmarks
+        assert not log.writable and log.bookmarks is not None
         with pytest.raises(OSError, match="recover it into a new file"):
             log.add_bookmark(0, "refused")
     done = cli("log", "info", str(path), expect=6 if damaged else 0)

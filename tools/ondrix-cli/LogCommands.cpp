@@ -222,13 +222,14 @@ void addLog(CLI::App& app)
     info->add_flag("--json", *infoJson, "One JSON object");
     info->callback([infoFile, infoJson] {
         const auto file = openLog(*infoFile);
+        const std::string damage = Keldar::Cli::damageOf(*file);
         if (*infoJson) {
             printInfoJson(*file);
         } else {
             printInfoText(*file);
         }
         std::cout.flush();
-        Keldar::Cli::failIfDamaged(*file);
+        Keldar::Cli::failIfDamaged(damage);
     });
 
     auto recoverFile = std::make_shared<std::string>();
