@@ -18,7 +18,7 @@ recordings:
 A bundle is "KDBUNDLE", a little-endian u32 (0: the journal is "-wal", 1:
 "-journal"), a little-endian u64 length of the log, the log's bytes, then the
 journal's bytes; LogBundle.h unpacks it. Run from anywhere; the output is the
-same bytes every run.
+same every run but for the random salts SQLite writes into journals.
 """
 
 import os
@@ -29,21 +29,6 @@ import tempfile
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 CORPUS = os.path.join(HERE, "corpus")
-SCHEMA = [
-    "CREATE TABLE dataSources(dataSourceId INTEGER PRIMARY KEY,dataSourceType INT NOT NULL,"
-    "dataSourceName TEXT NOT NULL);",
-    "CREATE TABLE dataSourceProperties(dataSourceId INT NOT NULL REFERENCES dataSources(dataSourceId),"
-    "key TEXT NOT NULL,value NOT NULL);",
-    "CREATE INDEX dataSourcePropertiesIndex ON dataSourceProperties(dataSourceId);",
-    "CREATE TABLE data(entryId INTEGER PRIMARY KEY,timestamp INT NOT NULL,type INT NOT NULL,"
-    "dataSourceId INT NOT NULL REFERENCES dataSources(dataSourceId),length INT NOT NULL,payload BLOB NOT NULL);",
-    "CREATE INDEX dataDataSourceIndex ON data(dataSourceId);",
-    "CREATE TABLE metadata(key TEXT NOT NULL, value NOT NULL);",
-    "CREATE TABLE resources(name TEXT NOT NULL, payload NOT NULL);",
-    "CREATE TABLE bookmarks(entryId INT NOT NULL REFERENCES data(entryId), title TEXT NOT NULL, "
-    "comments TEXT, payload BLOB);",
-    "CREATE INDEX bookmarkIndex ON bookmarks(entryId);",
-]
 PAGE = 1024
 ENTRIES = 80
 
@@ -57,8 +42,11 @@ def create(path, journal_mode="delete"):
     db.execute(f"PRAGMA page_size = {PAGE};")
     db.execute(f"PRAGMA journal_mode = {journal_mode};")
     db.execute("BEGIN;")
-    for statement in SCHEMA:
+    # The schema of a sound log of the corpus, as the library writes it.
+    seed = sqlite3.connect(f"file:{os.path.join(CORPUS, 'raw-v4.ondrix')}?immutable=1", uri=True)
+    for (statement,) in seed.execute("SELECT sql FROM sqlite_master WHERE sql IS NOT NULL ORDER BY rowid;"):
         db.execute(statement)
+    seed.close()
     for key, value in [("createdDateTime", 1700000000000), ("applicationName", "seed"),
                        ("applicationVersion", "1"), ("currentTimeZone", "UTC"), ("logVersion", 4),
                        ("compressionLevel", 0)]:

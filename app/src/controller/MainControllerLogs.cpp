@@ -163,6 +163,18 @@ QString readOnlyReasonFor(const std::filesystem::path& file)
     return {};
 }
 
+// A copy's progress shown by a work dialog, and its Cancel button heard.
+Logging::Algorithms::CopyControl followedBy(WorkProgress& progress)
+{
+    Logging::Algorithms::CopyControl control;
+    control.progress = [&progress](std::int64_t handled, std::int64_t selected) {
+        progress.setRange(0, selected);
+        progress.setValue(handled);
+    };
+    control.cancelled = [&progress] { return progress.cancelRequested(); };
+    return control;
+}
+
 // A damaged log is read through once, off the GUI thread, to learn which
 // entries still read, so that playing it never meets a lost one. False when
 // the user cancelled.
@@ -401,12 +413,7 @@ void MainController::recoverOpenLog()
     prepareWorkDialog(dialog);
     dialog.setProperty("class", QStringLiteral("inverted"));
     WorkProgress progress;
-    Logging::Algorithms::CopyControl control;
-    control.progress = [&progress](std::int64_t handled, std::int64_t selected) {
-        progress.setRange(0, selected);
-        progress.setValue(handled);
-    };
-    control.cancelled = [&progress] { return progress.cancelRequested(); };
+    const Logging::Algorithms::CopyControl control = followedBy(progress);
     Logging::Algorithms::RecoveryReport report;
     bool recovered = false;
     {
@@ -617,12 +624,7 @@ void MainController::exportToLog(int firstFrame, int lastFrame)
     dialog.setProperty("class", QStringLiteral("inverted"));
     WorkProgress progress;
     progress.setRange(0, lastFrame - firstFrame + 1);
-    Logging::Algorithms::CopyControl control;
-    control.progress = [&progress](std::int64_t handled, std::int64_t selected) {
-        progress.setRange(0, selected);
-        progress.setValue(handled);
-    };
-    control.cancelled = [&progress] { return progress.cancelRequested(); };
+    const Logging::Algorithms::CopyControl control = followedBy(progress);
     Logging::Algorithms::CopyReport report;
     std::unique_ptr<Logging::LogFileInterface> exported;
     try {
