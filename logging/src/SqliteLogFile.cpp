@@ -866,6 +866,19 @@ std::vector<std::int64_t> SqliteLogFile::getEntryTimestamps(const EntryIndexFilt
     const std::string join =
         "FROM data INNER JOIN dataSources ON data.dataSourceId = dataSources.dataSourceId " + buildFilterClause(filter);
     std::vector<std::int64_t> timestamps;
+    if (isDamaged()) {
+        // The entries that read, each looked up past the pages that do not:
+        // one per entry of the index, still without its payload.
+        SqliteQuery lookup(*impl_->database, "SELECT timestamp FROM data WHERE entryId = :entryId;");
+        for (const std::int32_t id : getEntryIndex(filter)) {
+            lookup.resetQuery();
+            lookup.bindParameter(":entryId", id);
+            const auto timestamp =
+                lookup.executeStep() == QueryResult::Row ? asInteger(lookup.getValueFromColumn(0)) : std::nullopt;
+            timestamps.push_back(timestamp ? *timestamp : timestamps.empty() ? 0 : timestamps.back());
+        }
+        return timestamps;
+    }
     timestamps.reserve(reserveSize(countRows(*impl_->database, "SELECT COUNT(*) " + join + ";", &filter)));
     SqliteQuery query(*impl_->database, "SELECT entryId, data.timestamp " + join + " ORDER BY entryId;");
     bindFilter(query, filter);
