@@ -376,20 +376,6 @@ bool isCutShort(const std::filesystem::path& path)
     return !error && bigEndian(28, 4) * pageSize > size;
 }
 
-// A journal left beside a log: whatever wrote it stopped before closing it
-// (a crash or a power loss), or is still writing.
-bool hasJournalBeside(const std::filesystem::path& log)
-{
-    for (const char* suffix : {"-wal", "-journal"}) {
-        std::error_code error;
-        const auto size = std::filesystem::file_size(std::filesystem::path(log.string() + suffix), error);
-        if (!error && size > 0) {
-            return true;
-        }
-    }
-    return false;
-}
-
 // Copies the log and its journal into a private folder of their own, where
 // SQLite may roll the journal back or fold the write-ahead log in without
 // touching the original. Empty when the copy could not be made.
@@ -443,7 +429,7 @@ void openLog(LogFileImpl& impl, const std::filesystem::path& path, const Creatio
         if (readOnly || !mayCreate) {
             mode = impl.endIsDamaged ? Database::OpenMode::ReadOnlyCutShort : Database::OpenMode::ReadOnlyUnchanging;
             impl.writeOnDemand = writesWanted;
-            impl.openedMidWrite = hasJournalBeside(path);
+            impl.openedMidWrite = SqliteLogFile::hasJournalBeside(path);
             if (impl.openedMidWrite) {
                 impl.privateCopy = copyWithJournal(path);
                 if (!impl.privateCopy.empty()) {
@@ -610,6 +596,18 @@ SqliteLogFile::~SqliteLogFile() = default;
 bool SqliteLogFile::hasLogFileSignature(const std::filesystem::path& path)
 {
     return readSignature(path) != Signature::None;
+}
+
+bool SqliteLogFile::hasJournalBeside(const std::filesystem::path& path)
+{
+    for (const char* suffix : {"-wal", "-journal"}) {
+        std::error_code error;
+        const auto size = std::filesystem::file_size(std::filesystem::path(path.string() + suffix), error);
+        if (!error && size > 0) {
+            return true;
+        }
+    }
+    return false;
 }
 SqliteLogFile::SqliteLogFile(SqliteLogFile&& other) noexcept = default;
 SqliteLogFile& SqliteLogFile::operator=(SqliteLogFile&& other) noexcept = default;

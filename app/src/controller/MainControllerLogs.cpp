@@ -245,12 +245,23 @@ void MainController::openLogFile(std::string file)
     const std::filesystem::path absolute = std::filesystem::absolute(std::filesystem::path(file), absoluteError);
     try {
         // Opening never writes: an empty or missing file is refused, not made
-        // a log, and a log that may not be changed is not even opened for
-        // writing.
-        log = std::make_unique<Logging::SqliteLogFile>(absoluteError ? std::filesystem::path(file) : absolute,
-                                                       readOnlyReason.isEmpty()
-                                                           ? Logging::SqliteLogFile::Access::ReadWriteExisting
-                                                           : Logging::SqliteLogFile::Access::ReadOnly);
+        // a log, and a log is opened for writing only when a bookmark asks.
+        const std::filesystem::path path = absoluteError ? std::filesystem::path(file) : absolute;
+        const auto open = [&] {
+            log = std::make_unique<Logging::SqliteLogFile>(path, readOnlyReason.isEmpty()
+                                                                     ? Logging::SqliteLogFile::Access::ReadWriteExisting
+                                                                     : Logging::SqliteLogFile::Access::ReadOnly);
+        };
+        if (Logging::SqliteLogFile::hasJournalBeside(path)) {
+            // Read from a copy made with its journal: off the GUI thread.
+            QProgressDialog dialog(QStringLiteral("Reading the recording that was cut off..."), QString(), 0, 0);
+            prepareWorkDialog(dialog);
+            dialog.setProperty("class", QStringLiteral("inverted"));
+            WorkProgress progress;
+            runBehindDialog(dialog, progress, open);
+        } else {
+            open();
+        }
     } catch (const Logging::DamagedLogFileError& error) {
         warning(QStringLiteral("Damaged log file"), QString::fromLocal8Bit(error.what()));
         return;

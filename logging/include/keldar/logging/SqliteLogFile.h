@@ -50,6 +50,10 @@ public:
     // Whether the file starts as a log does (a database, or a log of the
     // older format), whatever its name; reads its first bytes only.
     static bool hasLogFileSignature(const std::filesystem::path& path);
+    // Whether a journal lies beside the file: whatever wrote it stopped
+    // before closing it (a crash or a power loss), or is still writing.
+    // Opening such a log copies it with its journal, which takes a while.
+    static bool hasJournalBeside(const std::filesystem::path& path);
 
     SqliteLogFile(SqliteLogFile&& other) noexcept;
     SqliteLogFile& operator=(SqliteLogFile&& other) noexcept;
