@@ -11,13 +11,16 @@
 //      the sonar list from being rebuilt from each), then garbage behind the
 //      status magic (dropped by the datagram filter);
 //   5. opening a 1 GB log (until its first frame is shown);
-//   6. exporting that whole log to a new log.
+//   6. exporting that whole log to a new log;
+//   7. opening that log cut short by a quarter, as a power loss leaves it
+//      (until its first frame is shown): every entry is read through to learn
+//      which still read.
 // Each case runs `runs` times (default 3); the median and the worst of the
 // longest stalls are printed, against the goal of 100 ms. The window is the
 // full viewer, live from a simulated sonar (512 beams x 1000 ranges at 40 Hz)
 // in this process.
 //
-// Usage: gui_stall_bench [runs=3] [--log-mb N (1024)] [--cases 123456]
+// Usage: gui_stall_bench [runs=3] [--log-mb N (1024)] [--cases 1234567]
 //        (under a display: scripts/with-display)
 
 #include "application/EventLoopStallMonitor.h"
@@ -149,7 +152,7 @@ int main(int argc, char** argv)
 {
     int runs = 3;
     std::uint64_t logMegabytes = 1024;
-    std::string cases = "123456";
+    std::string cases = "1234567";
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--cases") == 0 && i + 1 < argc) {
             cases = argv[++i];
@@ -416,6 +419,19 @@ int main(int argc, char** argv)
     }
     results.push_back(exporting);
     controller->closeLogFile();
+
+    // 7. Opening it cut short.
+    Figures damaged{"open damaged 1 GB log"};
+    const std::string cut = folder.filePath("cut.ondrix").toStdString();
+    std::filesystem::copy_file(large, cut);
+    std::filesystem::resize_file(cut, logBytes * 3 / 4 / 4096 * 4096);
+    for (int run = 0; run < runsOf('7'); ++run) {
+        const int before = played;
+        measure(
+            damaged, [&] { controller->openLogFile(cut); }, [&] { return played > before; }, 600000);
+        controller->closeLogFile();
+    }
+    results.push_back(damaged);
 
     std::printf("gui_stall_bench: longest GUI-thread stall per case, %d runs each, goal under %.0f ms "
                 "(log %.0f MB)\n",

@@ -39,6 +39,29 @@ bool startsLikeDatabaseOrIsEmpty(const std::string& path)
     return std::equal(bytes.begin(), bytes.end(), header);
 }
 
+// Bits of OpenMode beyond SQLite's own flags.
+constexpr int tolerateSchemaBit = 0x1000;
+constexpr int unchangingBit = 0x2000;
+
+// A URI naming the file, so that query parameters can be given; the
+// characters a URI reads specially are escaped.
+std::string fileUri(const std::string& path, const char* parameters)
+{
+    std::string uri = "file:";
+    for (const char c : path) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (c == '%' || c == '?' || c == '#' || byte < 0x20 || byte >= 0x7F) {
+            static constexpr char digits[] = "0123456789ABCDEF";
+            uri += '%';
+            uri += digits[byte >> 4U];
+            uri += digits[byte & 0xFU];
+        } else {
+            uri += c;
+        }
+    }
+    return uri + parameters;
+}
+
 } // namespace
 
 SqliteDatabase::SqliteDatabase(const std::string& path, OpenMode mode)
@@ -46,9 +69,15 @@ SqliteDatabase::SqliteDatabase(const std::string& path, OpenMode mode)
     if (!startsLikeDatabaseOrIsEmpty(path)) {
         throw FileIsNotDatabase("File is not a database: " + path, SQLITE_NOTADB);
     }
-    const bool cutShort = mode == OpenMode::ReadOnlyCutShort;
-    const int flags = (cutShort ? SQLITE_OPEN_READONLY : static_cast<int>(mode)) | SQLITE_OPEN_FULLMUTEX;
-    const int rc = sqlite3_open_v2(path.c_str(), &db_, flags, nullptr);
+    const int bits = static_cast<int>(mode);
+    const bool tolerateSchema = (bits & tolerateSchemaBit) != 0;
+    // Immutable: SQLite takes no lock and neither reads, rolls back nor
+    // creates a journal, write-ahead log or its index beside the file.
+    const bool unchanging = (bits & unchangingBit) != 0;
+    const int flags =
+        (bits & ~(tolerateSchemaBit | unchangingBit)) | SQLITE_OPEN_FULLMUTEX | (unchanging ? SQLITE_OPEN_URI : 0);
+    const std::string name = unchanging ? fileUri(path, "?mode=ro&immutable=1") : path;
+    const int rc = sqlite3_open_v2(name.c_str(), &db_, flags, nullptr);
     if (rc != SQLITE_OK) {
         const std::string message = db_ != nullptr ? sqlite3_errmsg(db_) : sqlite3_errstr(rc);
         sqlite3_close_v2(db_);
@@ -56,7 +85,7 @@ SqliteDatabase::SqliteDatabase(const std::string& path, OpenMode mode)
         throw DatabaseError("Cannot open database \"" + path + "\": " + message, rc);
     }
     sqlite3_extended_result_codes(db_, 1);
-    if (cutShort) {
+    if (tolerateSchema) {
         sqlite3_db_config(db_, SQLITE_DBCONFIG_WRITABLE_SCHEMA, 1, nullptr);
     }
     // A recorder and a reader (another process, or the player) may touch the
@@ -135,6 +164,11 @@ bool SqliteDatabase::readBlob(const char* table, const char* column, std::int64_
 std::int64_t SqliteDatabase::getLastInsertedRowId() const
 {
     return sqlite3_last_insert_rowid(db_);
+}
+
+bool SqliteDatabase::isReadOnly() const
+{
+    return sqlite3_db_readonly(db_, "main") == 1;
 }
 
 int SqliteDatabase::getLastErrorCode() const

@@ -1,5 +1,7 @@
 // Opens mutated bytes as a log file and reads everything in it. Any outcome but
 // a crash, a hang or a sanitizer report is fine: the log errors, empty results.
+#include "LogBundle.h"
+
 #include <keldar/database/DatabaseError.h>
 #include <keldar/logging/LegacyLogFileError.h>
 #include <keldar/logging/LogFilePlayer.h>
@@ -32,17 +34,27 @@ void removeScratch(const std::filesystem::path& path)
     }
 }
 
+void readEverything(const Keldar::Logging::SqliteLogFile& file)
+{
+    file.getBookmarks();
+    for (const auto id : file.getEntryIndex({})) {
+        file.readEntry(id);
+    }
+    file.checkEntries();
+    file.writeRefusal();
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     const auto path = scratchPath();
     removeScratch(path);
-    {
-        std::ofstream out(path, std::ios::binary);
-        out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
-    }
+    Keldar::Fuzzing::writeLogBundle(data, size, path);
     try {
+        // As a viewer opens it first: reading never writes, a journal beside
+        // it is applied to a private copy.
+        readEverything(Keldar::Logging::SqliteLogFile(path, Keldar::Logging::SqliteLogFile::Access::ReadWriteExisting));
         Keldar::Logging::SqliteLogFile file(path);
         file.getDataSources();
         file.getAllDataSourceProperties();

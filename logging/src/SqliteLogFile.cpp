@@ -16,6 +16,9 @@
 #include <limits>
 #include <string_view>
 
+#include <stdlib.h>
+#include <unistd.h>
+
 namespace Keldar::Logging {
 
 using Database::BindMode;
@@ -43,31 +46,6 @@ constexpr std::array<const char*, 9> schemaStatements{
     "comments TEXT, payload BLOB);",
     "CREATE INDEX bookmarkIndex ON bookmarks(entryId);",
 };
-constexpr std::size_t bookmarksTableStatement = 7;
-
-// Renames the unusable table (to the first free "bookmarksBefore<N>"), makes
-// a sound one and copies over the rows that point at an entry.
-void rebuildBookmarksTable(Database::SqliteDatabase& database)
-{
-    std::string aside;
-    for (int n = 1; aside.empty(); ++n) {
-        const std::string name = "bookmarksBefore" + std::to_string(n);
-        if (database.executeSimpleQuery("ALTER TABLE bookmarks RENAME TO " + name + ";")) {
-            aside = name;
-        } else if (n >= 100) {
-            // Cannot even be renamed: the old way, the table goes.
-            database.executeSimpleQuery("DROP TABLE bookmarks;");
-            break;
-        }
-    }
-    database.executeSimpleQuery(schemaStatements[bookmarksTableStatement]);
-    if (!aside.empty()) {
-        database.executeSimpleQuery("INSERT INTO bookmarks (entryId, title, comments, payload) SELECT entryId, "
-                                    "title, comments, payload FROM " +
-                                    aside + " WHERE entryId IN (SELECT entryId FROM data);");
-    }
-}
-
 constexpr std::array<const char*, 6> logTables{
     "dataSources", "dataSourceProperties", "data", "metadata", "resources", "bookmarks",
 };
@@ -341,6 +319,25 @@ bool enableWriteAheadLog(SqliteDatabase& database)
     return asText(query.getValueFromColumn(0)) == "wal";
 }
 
+// Some older files carry a bookmarks table whose foreign key SQLite cannot
+// check ("foreign key mismatch"): every insert into it would be refused.
+// Such a table is left as it is and written without the check; entries are
+// never deleted, so a bookmark cannot lose its entry. False when the file
+// cannot be read far enough to tell (a damaged page).
+bool allowUncheckableBookmarks(LogFileImpl& impl, SqliteDatabase& database)
+{
+    if (database.executeSimpleQuery("PRAGMA foreign_key_check(bookmarks);")) {
+        return true;
+    }
+    const int code = database.getLastErrorCode() & 0xFF;
+    if (code == 11 || code == 26) { // SQLITE_CORRUPT, SQLITE_NOTADB
+        impl.pagesDamaged = true;
+        return false;
+    }
+    database.executeSimpleQuery("PRAGMA foreign_keys = off;");
+    return true;
+}
+
 std::int64_t readIntegerMetadata(const SqliteLogFile& file, const std::string& key)
 {
     return integerOrZero(file.getMetadataValue(key));
@@ -379,28 +376,69 @@ bool isCutShort(const std::filesystem::path& path)
     return !error && bigEndian(28, 4) * pageSize > size;
 }
 
+// Copies the log and its journal into a private folder of their own, where
+// SQLite may roll the journal back or fold the write-ahead log in without
+// touching the original. Empty when the copy could not be made.
+std::filesystem::path copyWithJournal(const std::filesystem::path& log)
+{
+    std::string pattern = (std::filesystem::temp_directory_path() / "keldar-log-XXXXXX").string();
+    if (::mkdtemp(pattern.data()) == nullptr) {
+        return {};
+    }
+    const std::filesystem::path folder(pattern);
+    const std::filesystem::path copy = folder / "copy.ondrix";
+    std::error_code error;
+    // The journal first: pages the writer copied into the file meanwhile are
+    // then in the file's copy too.
+    for (const char* suffix : {"-wal", "-journal"}) {
+        const std::filesystem::path journal(log.string() + suffix);
+        if (std::filesystem::exists(journal, error)) {
+            std::filesystem::copy_file(journal, copy.string() + suffix, error);
+            if (error) {
+                std::filesystem::remove_all(folder, error);
+                return {};
+            }
+        }
+    }
+    std::filesystem::copy_file(log, copy, error);
+    if (error) {
+        std::filesystem::remove_all(folder, error);
+        return {};
+    }
+    return folder;
+}
+
 // A log is only switched to the write-ahead log by a handle that creates it
-// (a recording or an export): opening an existing log leaves its bytes, its
-// journal mode and its folder exactly as they were, so logs on read-only
-// media or shared folders open and a reader never rewrites the header.
-// Occasional writes through such a handle (bookmarks) still commit
-// atomically through the default rollback journal.
+// (a recording or an export). An existing log opened for reading is opened
+// immutable: its bytes, any journal beside it and its folder stay exactly as
+// they were. A journal left beside it by a writer that stopped is applied to
+// a private copy instead. With Access::ReadWriteExisting the file is opened
+// for writing only when a write first asks for it (see writeConnection).
 void openLog(LogFileImpl& impl, const std::filesystem::path& path, const CreationMetadata* creation, bool readOnly,
              bool mayCreate = true)
 {
     impl.filePath = path;
     // What is left of a file cut short is read, never written.
     impl.endIsDamaged = isCutShort(path);
+    const bool writesWanted = !readOnly;
     readOnly = readOnly || impl.endIsDamaged;
     try {
         const bool creating = !readOnly && mayCreate && isMissingOrEmpty(path);
         auto mode = creating ? Database::OpenMode::ReadWriteCreate : Database::OpenMode::ReadWrite;
-        if (impl.endIsDamaged) {
-            mode = Database::OpenMode::ReadOnlyCutShort;
-        } else if (readOnly) {
-            mode = Database::OpenMode::ReadOnly;
+        std::filesystem::path opened = path;
+        if (readOnly || !mayCreate) {
+            mode = impl.endIsDamaged ? Database::OpenMode::ReadOnlyCutShort : Database::OpenMode::ReadOnlyUnchanging;
+            impl.writeOnDemand = writesWanted;
+            impl.openedMidWrite = SqliteLogFile::hasJournalBeside(path);
+            if (impl.openedMidWrite) {
+                impl.privateCopy = copyWithJournal(path);
+                if (!impl.privateCopy.empty()) {
+                    opened = impl.privateCopy / "copy.ondrix";
+                    mode = impl.endIsDamaged ? Database::OpenMode::ReadWriteCutShort : Database::OpenMode::ReadWrite;
+                }
+            }
         }
-        impl.database = std::make_unique<SqliteDatabase>(path.string(), mode);
+        impl.database = std::make_unique<SqliteDatabase>(opened.string(), mode);
         SqliteDatabase& database = *impl.database;
         database.executeSimpleQuery("PRAGMA foreign_keys = on;");
 
@@ -413,19 +451,18 @@ void openLog(LogFileImpl& impl, const std::filesystem::path& path, const Creatio
                 throw Database::DatabaseError("Cannot create the log file schema.", database.getLastErrorCode());
             }
             impl.isNew = true;
-        } else {
-            if (!hasAllLogTables(database)) {
-                throw NotALogFileError();
-            }
-            // Some older files carry a bookmarks table whose foreign key cannot
-            // be checked; such a table is rebuilt. Its bookmarks are the
-            // user's: they move into the new table, and the old table is kept
-            // aside should any row not fit.
-            if (!readOnly && !database.executeSimpleQuery("PRAGMA foreign_key_check(bookmarks);")) {
-                rebuildBookmarksTable(database);
-            }
+        } else if (!hasAllLogTables(database)) {
+            throw NotALogFileError();
         }
         if (!impl.isNew) {
+            if (mode == Database::OpenMode::ReadWrite && opened == path) {
+                allowUncheckableBookmarks(impl, database);
+            } else {
+                // An immutable connection would take writes into its cache
+                // alone, and a private copy's are lost on close: this
+                // connection only reads; writes go through writeConnection.
+                database.executeSimpleQuery("PRAGMA query_only = 1;");
+            }
             return;
         }
 
@@ -452,6 +489,12 @@ void openLog(LogFileImpl& impl, const std::filesystem::path& path, const Creatio
 LogFileImpl::~LogFileImpl()
 {
     checkpointer.reset();
+    if (!privateCopy.empty()) {
+        database.reset();
+        std::error_code error;
+        std::filesystem::remove_all(privateCopy, error);
+        return;
+    }
     if (!database || !writeAheadLogEnabled) {
         return;
     }
@@ -463,6 +506,37 @@ LogFileImpl::~LogFileImpl()
     } catch (...) {
         // Closing must not throw; the -wal file will be recovered on next open.
     }
+}
+
+Database::SqliteDatabase* LogFileImpl::writeConnection()
+{
+    if (!writeOnDemand || writer) {
+        return writer ? writer.get() : database.get();
+    }
+    const char* refusal = nullptr;
+    if (openedMidWrite) {
+        refusal = "The recording was cut off while it was being written: recover it into a new file to change it.";
+    } else if (endIsDamaged || pagesDamaged) {
+        refusal = "The log file is damaged: recover it into a new file to change it.";
+    }
+    if (refusal == nullptr) {
+        try {
+            auto opened = std::make_unique<SqliteDatabase>(filePath.string(), Database::OpenMode::ReadWrite);
+            opened->executeSimpleQuery("PRAGMA foreign_keys = on;");
+            if (allowUncheckableBookmarks(*this, *opened)) {
+                writer = std::move(opened);
+                return writer.get();
+            }
+            refusal = "The log file is damaged: recover it into a new file to change it.";
+        } catch (const std::exception& error) {
+            setLastError(std::string("The log file cannot be opened for writing: ") + error.what());
+            lastWriteErrorCode = 14; // SQLITE_CANTOPEN
+            return nullptr;
+        }
+    }
+    setLastError(refusal);
+    lastWriteErrorCode = 11; // SQLITE_CORRUPT: refused for the file's state
+    return nullptr;
 }
 
 void LogFileImpl::setLastError(std::string message)
@@ -522,6 +596,18 @@ SqliteLogFile::~SqliteLogFile() = default;
 bool SqliteLogFile::hasLogFileSignature(const std::filesystem::path& path)
 {
     return readSignature(path) != Signature::None;
+}
+
+bool SqliteLogFile::hasJournalBeside(const std::filesystem::path& path)
+{
+    for (const char* suffix : {"-wal", "-journal"}) {
+        std::error_code error;
+        const auto size = std::filesystem::file_size(std::filesystem::path(path.string() + suffix), error);
+        if (!error && size > 0) {
+            return true;
+        }
+    }
+    return false;
 }
 SqliteLogFile::SqliteLogFile(SqliteLogFile&& other) noexcept = default;
 SqliteLogFile& SqliteLogFile::operator=(SqliteLogFile&& other) noexcept = default;
@@ -591,25 +677,185 @@ std::vector<DataSourceProperty> SqliteLogFile::getAllDataSourceProperties() cons
     return properties;
 }
 
+namespace {
+
+// Whether any entry has an id of `from` or more can be told: the step through
+// the table's pages to the first such entry reads.
+bool entryTableReadsFrom(SqliteDatabase& database, std::int64_t from)
+{
+    SqliteQuery probe(database, "SELECT entryId FROM data WHERE entryId >= :from ORDER BY entryId LIMIT 1;");
+    probe.bindParameter(":from", from);
+    const auto step = probe.executeStep();
+    return step == QueryResult::Row || step == QueryResult::Done;
+}
+
+// The first id at or after `from` the table can be read from again, past a
+// run of unreadable pages: the ids a damaged page held form one range, so
+// a doubling step finds the far side and halving finds its edge.
+std::optional<std::int64_t> firstReadableFrom(SqliteDatabase& database, std::int64_t from)
+{
+    constexpr std::int64_t lastId = std::numeric_limits<std::int32_t>::max();
+    std::int64_t unreadable = from;
+    std::optional<std::int64_t> readable;
+    for (std::int64_t step = 1; from + step <= lastId; step *= 2) {
+        if (entryTableReadsFrom(database, from + step)) {
+            readable = from + step;
+            break;
+        }
+        unreadable = from + step;
+    }
+    if (!readable) {
+        return std::nullopt;
+    }
+    while (*readable - unreadable > 1) {
+        const std::int64_t middle = unreadable + (*readable - unreadable) / 2;
+        (entryTableReadsFrom(database, middle) ? *readable : unreadable) = middle;
+    }
+    return readable;
+}
+
+} // namespace
+
 std::vector<std::int32_t> SqliteLogFile::getEntryIndex(const EntryIndexFilter& filter) const
 {
-    const std::string join =
-        "FROM data INNER JOIN dataSources ON data.dataSourceId = dataSources.dataSourceId " + buildFilterClause(filter);
-    std::vector<std::int32_t> index;
-    index.reserve(reserveSize(countRows(*impl_->database, "SELECT COUNT(*) " + join + ";", &filter)));
-    SqliteQuery query(*impl_->database, "SELECT entryId " + join + " ORDER BY entryId;");
-    bindFilter(query, filter);
-    while (query.executeStep() == QueryResult::Row) {
-        if (const auto id = asInteger(query.getValueFromColumn(0))) {
-            index.push_back(clampToInt32(*id));
-        }
-    }
-    if (impl_->endIsDamaged) {
+    auto index = listEntryIds(filter);
+    if (impl_->entriesChecked) {
+        // A filtered listing may go by an index whose pages outlived the
+        // table's: only the entries found to read are kept.
+        const auto& readable = impl_->readableIds;
+        std::erase_if(
+            index, [&readable](std::int32_t id) { return !std::binary_search(readable.begin(), readable.end(), id); });
+    } else if (impl_->endIsDamaged || impl_->pagesDamaged) {
         // The index may outlive the entries it points to, and the pages lost
         // are not only the last entries': keep every entry that reads whole.
         std::erase_if(index, [this](std::int32_t id) { return !readEntry(id); });
     }
     return index;
+}
+
+std::vector<std::int32_t> SqliteLogFile::listEntryIds(const EntryIndexFilter& filter) const
+{
+    const std::string join =
+        "FROM data INNER JOIN dataSources ON data.dataSourceId = dataSources.dataSourceId " + buildFilterClause(filter);
+    std::string clause = buildFilterClause(filter);
+    clause += clause.empty() ? "WHERE" : " AND";
+    std::vector<std::int32_t> index;
+    index.reserve(reserveSize(countRows(*impl_->database, "SELECT COUNT(*) " + join + ";", &filter)));
+    SqliteQuery query(*impl_->database, "SELECT data.entryId FROM data INNER JOIN dataSources ON data.dataSourceId = "
+                                        "dataSources.dataSourceId " +
+                                            clause + " data.entryId >= :from ORDER BY data.entryId;");
+    std::int64_t from = std::numeric_limits<std::int32_t>::min();
+    while (true) {
+        query.resetQuery();
+        bindFilter(query, filter);
+        query.bindParameter(":from", from);
+        QueryResult step = QueryResult::Done;
+        while ((step = query.executeStep()) == QueryResult::Row) {
+            if (const auto id = asInteger(query.getValueFromColumn(0))) {
+                index.push_back(clampToInt32(*id));
+            }
+        }
+        if (step == QueryResult::Done) {
+            break;
+        }
+        // A page of the table cannot be read: go on past it, so that every
+        // entry on the pages that read is listed.
+        impl_->pagesDamaged = true;
+        const std::int64_t next = index.empty() ? from : std::max<std::int64_t>(from, index.back() + std::int64_t{1});
+        const auto readable = firstReadableFrom(*impl_->database, next);
+        if (!readable || *readable <= from) {
+            break;
+        }
+        from = *readable;
+    }
+    return index;
+}
+
+std::optional<SqliteLogFile::EntryCount>
+SqliteLogFile::checkEntries(const std::function<bool(std::int64_t done, std::int64_t total)>& progress) const
+{
+    if (impl_->entriesChecked) {
+        return EntryCount{impl_->listedEntries, impl_->readableEntries};
+    }
+    const auto ids = listEntryIds(EntryIndexFilter{});
+    EntryCount count;
+    if (!ids.empty()) {
+        // Entries are numbered in turn: ids missing between the first and the
+        // last were on pages that no longer read. The index by source lists
+        // them too, on pages of its own, which may outlive the table's last.
+        std::int64_t last = ids.back();
+        SqliteQuery indexed(*impl_->database, "SELECT entryId FROM data INDEXED BY dataDataSourceIndex;");
+        while (indexed.executeStep() == QueryResult::Row) {
+            last = std::max(last, asInteger(indexed.getValueFromColumn(0)).value_or(last));
+        }
+        count.listed =
+            std::max<std::int64_t>(static_cast<std::int64_t>(ids.size()), last - std::int64_t{ids.front()} + 1);
+    }
+    const auto total = static_cast<std::int64_t>(ids.size());
+    std::vector<std::int32_t> readable;
+    DataEntry entry;
+    for (std::int64_t done = 0; done < total; ++done) {
+        if (progress && done % 64 == 0 && !progress(done, total)) {
+            return std::nullopt;
+        }
+        const std::int32_t id = ids[static_cast<std::size_t>(done)];
+        if (readEntryInto(id, entry)) {
+            ++count.readable;
+            readable.push_back(id);
+        }
+    }
+    if (count.readable < count.listed) {
+        impl_->pagesDamaged = true;
+    }
+    impl_->readableIds = std::move(readable);
+    impl_->listedEntries = count.listed;
+    impl_->readableEntries = count.readable;
+    impl_->entriesChecked = true;
+    return count;
+}
+
+bool SqliteLogFile::lookForDamage() const
+{
+    if (!isDamaged()) {
+        listEntryIds(EntryIndexFilter{});
+    }
+    return isDamaged();
+}
+
+bool SqliteLogFile::isDamaged() const
+{
+    return impl_->endIsDamaged || impl_->pagesDamaged;
+}
+
+bool SqliteLogFile::openedMidWrite() const
+{
+    return impl_->openedMidWrite;
+}
+
+std::string SqliteLogFile::writeRefusal() const
+{
+    const LogFileImpl& impl = *impl_;
+    if (impl.writer || (!impl.writeOnDemand && impl.privateCopy.empty() && !impl.endIsDamaged && impl.database &&
+                        !impl.database->isReadOnly())) {
+        return {};
+    }
+    if (!impl.writeOnDemand) {
+        return "the log file was opened read-only.";
+    }
+    if (impl.openedMidWrite) {
+        return "the recording was cut off while it was being written; recover it into a new file to change it.";
+    }
+    if (impl.endIsDamaged || impl.pagesDamaged) {
+        return "the log file is damaged; recover it into a new file to change it.";
+    }
+    if (::access(impl.filePath.c_str(), W_OK) != 0) {
+        return "the log file is read-only.";
+    }
+    const auto folder = impl.filePath.has_parent_path() ? impl.filePath.parent_path() : std::filesystem::path(".");
+    if (::access(folder.c_str(), W_OK) != 0) {
+        return "the folder of the log file is read-only.";
+    }
+    return {};
 }
 
 std::vector<std::int64_t> SqliteLogFile::getEntryTimestamps(const EntryIndexFilter& filter) const
@@ -618,6 +864,19 @@ std::vector<std::int64_t> SqliteLogFile::getEntryTimestamps(const EntryIndexFilt
     const std::string join =
         "FROM data INNER JOIN dataSources ON data.dataSourceId = dataSources.dataSourceId " + buildFilterClause(filter);
     std::vector<std::int64_t> timestamps;
+    if (isDamaged()) {
+        // The entries that read, each looked up past the pages that do not:
+        // one per entry of the index, still without its payload.
+        SqliteQuery lookup(*impl_->database, "SELECT timestamp FROM data WHERE entryId = :entryId;");
+        for (const std::int32_t id : getEntryIndex(filter)) {
+            lookup.resetQuery();
+            lookup.bindParameter(":entryId", id);
+            const auto timestamp =
+                lookup.executeStep() == QueryResult::Row ? asInteger(lookup.getValueFromColumn(0)) : std::nullopt;
+            timestamps.push_back(timestamp ? *timestamp : timestamps.empty() ? 0 : timestamps.back());
+        }
+        return timestamps;
+    }
     timestamps.reserve(reserveSize(countRows(*impl_->database, "SELECT COUNT(*) " + join + ";", &filter)));
     SqliteQuery query(*impl_->database, "SELECT entryId, data.timestamp " + join + " ORDER BY entryId;");
     bindFilter(query, filter);
@@ -889,7 +1148,7 @@ std::vector<Bookmark> SqliteLogFile::getBookmarks() const
 {
     const bool withPayload = isBookmarkPayloadsSupported();
     std::vector<Bookmark> bookmarks;
-    SqliteQuery query(*impl_->database, withPayload ? "SELECT entryId, title, comments, payload FROM bookmarks;"
+    SqliteQuery query(impl_->current(), withPayload ? "SELECT entryId, title, comments, payload FROM bookmarks;"
                                                     : "SELECT entryId, title, comments FROM bookmarks;");
     while (query.executeStep() == QueryResult::Row) {
         Bookmark bookmark;
@@ -930,8 +1189,12 @@ bool finishWrite(LogFileImpl& impl, SqliteQuery& query, WriteOperation operation
 
 bool SqliteLogFile::addDataSource(const DataSource& source)
 {
-    SqliteQuery query(*impl_->database, "INSERT INTO dataSources (dataSourceId, dataSourceType, dataSourceName) VALUES "
-                                        "(:dataSourceId, :dataSourceType, :dataSourceName);");
+    auto* db = impl_->writeConnection();
+    if (db == nullptr) {
+        return false;
+    }
+    SqliteQuery query(*db, "INSERT INTO dataSources (dataSourceId, dataSourceType, dataSourceName) VALUES "
+                           "(:dataSourceId, :dataSourceType, :dataSourceName);");
     query.bindParameter(":dataSourceId", static_cast<int>(source.id));
     query.bindParameter(":dataSourceType", static_cast<int>(source.type));
     query.bindParameter(":dataSourceName", source.name, BindMode::NoCopy);
@@ -940,8 +1203,12 @@ bool SqliteLogFile::addDataSource(const DataSource& source)
 
 bool SqliteLogFile::addDataSource(DataSource& source)
 {
-    SqliteQuery query(*impl_->database, "INSERT INTO dataSources (dataSourceType, dataSourceName) VALUES "
-                                        "(:dataSourceType, :dataSourceName);");
+    auto* db = impl_->writeConnection();
+    if (db == nullptr) {
+        return false;
+    }
+    SqliteQuery query(*db, "INSERT INTO dataSources (dataSourceType, dataSourceName) VALUES "
+                           "(:dataSourceType, :dataSourceName);");
     query.bindParameter(":dataSourceType", static_cast<int>(source.type));
     query.bindParameter(":dataSourceName", source.name, BindMode::NoCopy);
     if (!finishWrite(*impl_, query, WriteOperation::Other)) {
@@ -953,8 +1220,12 @@ bool SqliteLogFile::addDataSource(DataSource& source)
 
 bool SqliteLogFile::addDataSourceProperty(const DataSourceProperty& property)
 {
-    SqliteQuery query(*impl_->database, "INSERT INTO dataSourceProperties (dataSourceId, key, value) VALUES "
-                                        "(:dataSourceId, :key, :value);");
+    auto* db = impl_->writeConnection();
+    if (db == nullptr) {
+        return false;
+    }
+    SqliteQuery query(*db, "INSERT INTO dataSourceProperties (dataSourceId, key, value) VALUES "
+                           "(:dataSourceId, :key, :value);");
     query.bindParameter(":dataSourceId", static_cast<int>(property.dataSourceId));
     query.bindParameter(":key", property.key, BindMode::NoCopy);
     std::visit(Database::BindParameterVisitor(query, ":value", BindMode::NoCopy), property.value);
@@ -977,8 +1248,12 @@ bool SqliteLogFile::logStoredData(const DataEntry& entry)
 
 bool SqliteLogFile::logStored(const DataEntry& entry, const std::vector<std::uint8_t>& stored)
 {
-    SqliteQuery query(*impl_->database, "INSERT INTO data (timestamp, type, dataSourceId, length, payload) VALUES "
-                                        "(:timestamp, :type, :dataSourceId, :length, :payload);");
+    auto* db = impl_->writeConnection();
+    if (db == nullptr) {
+        return false;
+    }
+    SqliteQuery query(*db, "INSERT INTO data (timestamp, type, dataSourceId, length, payload) VALUES "
+                           "(:timestamp, :type, :dataSourceId, :length, :payload);");
     query.bindParameter(":timestamp", entry.timestamp);
     query.bindParameter(":type", static_cast<std::int64_t>(entry.type));
     query.bindParameter(":dataSourceId", static_cast<int>(entry.dataSourceId));
@@ -989,13 +1264,17 @@ bool SqliteLogFile::logStored(const DataEntry& entry, const std::vector<std::uin
 
 bool SqliteLogFile::addMetadata(const std::string& key, PropertyValue value)
 {
-    SqliteQuery lookup(*impl_->database, "SELECT * FROM metadata WHERE key = :key;");
+    auto* db = impl_->writeConnection();
+    if (db == nullptr) {
+        return false;
+    }
+    SqliteQuery lookup(*db, "SELECT * FROM metadata WHERE key = :key;");
     lookup.bindParameter(":key", key, BindMode::NoCopy);
     if (lookup.executeStep() == QueryResult::Row) {
         impl_->lastWriteErrorCode = refusedAsDuplicate;
         return false;
     }
-    SqliteQuery query(*impl_->database, "INSERT INTO metadata (key, value) VALUES (:key, :value);");
+    SqliteQuery query(*db, "INSERT INTO metadata (key, value) VALUES (:key, :value);");
     query.bindParameter(":key", key, BindMode::NoCopy);
     std::visit(Database::BindParameterVisitor(query, ":value", BindMode::Copy), value);
     return finishWrite(*impl_, query, WriteOperation::Other);
@@ -1003,7 +1282,11 @@ bool SqliteLogFile::addMetadata(const std::string& key, PropertyValue value)
 
 bool SqliteLogFile::addResource(const std::string& name, const std::vector<std::uint8_t>& data)
 {
-    SqliteQuery lookup(*impl_->database, "SELECT * FROM resources WHERE name = :name;");
+    auto* db = impl_->writeConnection();
+    if (db == nullptr) {
+        return false;
+    }
+    SqliteQuery lookup(*db, "SELECT * FROM resources WHERE name = :name;");
     lookup.bindParameter(":name", name, BindMode::NoCopy);
     if (lookup.executeStep() == QueryResult::Row) {
         impl_->lastWriteErrorCode = refusedAsDuplicate;
@@ -1011,7 +1294,7 @@ bool SqliteLogFile::addResource(const std::string& name, const std::vector<std::
     }
     const int level = isResourceCompressionSupported() ? impl_->compressionLevel : 0;
     const auto stored = PayloadCodec::encode(data, level);
-    SqliteQuery query(*impl_->database, "INSERT INTO resources (name, payload) VALUES (:name, :payload);");
+    SqliteQuery query(*db, "INSERT INTO resources (name, payload) VALUES (:name, :payload);");
     query.bindParameter(":name", name, BindMode::NoCopy);
     query.bindParameter(":payload", stored, BindMode::NoCopy);
     return finishWrite(*impl_, query, WriteOperation::Other);
@@ -1019,7 +1302,11 @@ bool SqliteLogFile::addResource(const std::string& name, const std::vector<std::
 
 bool SqliteLogFile::setThumbnail(const std::vector<std::uint8_t>& data)
 {
-    SqliteQuery counting(*impl_->database, "SELECT COUNT(*) FROM resources WHERE name = 'thumbnail';");
+    auto* db = impl_->writeConnection();
+    if (db == nullptr) {
+        return false;
+    }
+    SqliteQuery counting(*db, "SELECT COUNT(*) FROM resources WHERE name = 'thumbnail';");
     const auto count =
         counting.executeStep() == QueryResult::Row ? asInteger(counting.getValueFromColumn(0)) : std::nullopt;
     if (!count) {
@@ -1031,7 +1318,7 @@ bool SqliteLogFile::setThumbnail(const std::vector<std::uint8_t>& data)
     }
     const int level = isResourceCompressionSupported() ? impl_->compressionLevel : 0;
     const auto stored = PayloadCodec::encode(data, level);
-    SqliteQuery query(*impl_->database, "UPDATE resources SET payload = :payload WHERE name = 'thumbnail';");
+    SqliteQuery query(*db, "UPDATE resources SET payload = :payload WHERE name = 'thumbnail';");
     query.bindParameter(":payload", stored, BindMode::NoCopy);
     return finishWrite(*impl_, query, WriteOperation::Other);
 }
@@ -1043,7 +1330,11 @@ namespace {
 bool writeBookmark(LogFileImpl& impl, const Bookmark& bookmark, bool withPayload, const char* sqlWithPayload,
                    const char* sqlWithoutPayload)
 {
-    SqliteQuery query(*impl.database, withPayload ? sqlWithPayload : sqlWithoutPayload);
+    auto* db = impl.writeConnection();
+    if (db == nullptr) {
+        return false;
+    }
+    SqliteQuery query(*db, withPayload ? sqlWithPayload : sqlWithoutPayload);
     query.bindParameter(":entryId", bookmark.entryId);
     query.bindParameter(":title", bookmark.title, BindMode::NoCopy);
     query.bindParameter(":comments", bookmark.comments, BindMode::NoCopy);
@@ -1076,7 +1367,11 @@ bool SqliteLogFile::updateBookmark(const Bookmark& bookmark)
 
 bool SqliteLogFile::removeBookmark(const Bookmark& bookmark)
 {
-    SqliteQuery query(*impl_->database, "DELETE FROM bookmarks WHERE entryId = :entryId;");
+    auto* db = impl_->writeConnection();
+    if (db == nullptr) {
+        return false;
+    }
+    SqliteQuery query(*db, "DELETE FROM bookmarks WHERE entryId = :entryId;");
     query.bindParameter(":entryId", bookmark.entryId);
     return finishWrite(*impl_, query, WriteOperation::Other);
 }
@@ -1088,8 +1383,12 @@ namespace {
 // interchangeable, so the first is as good as any.
 std::optional<std::int64_t> findBookmarkRow(LogFileImpl& impl, const Bookmark& chosen)
 {
-    SqliteQuery query(*impl.database, "SELECT rowid FROM bookmarks WHERE entryId = :entryId AND title = :title "
-                                      "AND IFNULL(comments, '') = :comments ORDER BY rowid LIMIT 1;");
+    auto* db = impl.writeConnection();
+    if (db == nullptr) {
+        return std::nullopt;
+    }
+    SqliteQuery query(*db, "SELECT rowid FROM bookmarks WHERE entryId = :entryId AND title = :title "
+                           "AND IFNULL(comments, '') = :comments ORDER BY rowid LIMIT 1;");
     query.bindParameter(":entryId", chosen.entryId);
     query.bindParameter(":title", chosen.title, BindMode::NoCopy);
     query.bindParameter(":comments", chosen.comments, BindMode::NoCopy);
@@ -1106,12 +1405,15 @@ std::optional<std::int64_t> findBookmarkRow(LogFileImpl& impl, const Bookmark& c
 
 bool SqliteLogFile::editBookmark(const Bookmark& chosen, const std::string& title, const std::string& comments)
 {
+    auto* db = impl_->writeConnection();
+    if (db == nullptr) {
+        return false;
+    }
     const auto row = findBookmarkRow(*impl_, chosen);
     if (!row) {
         return false;
     }
-    SqliteQuery query(*impl_->database,
-                      "UPDATE bookmarks SET title = :title, comments = :comments WHERE rowid = :row;");
+    SqliteQuery query(*db, "UPDATE bookmarks SET title = :title, comments = :comments WHERE rowid = :row;");
     query.bindParameter(":title", title, BindMode::NoCopy);
     query.bindParameter(":comments", comments, BindMode::NoCopy);
     query.bindParameter(":row", *row);
@@ -1120,11 +1422,15 @@ bool SqliteLogFile::editBookmark(const Bookmark& chosen, const std::string& titl
 
 bool SqliteLogFile::removeOneBookmark(const Bookmark& chosen)
 {
+    auto* db = impl_->writeConnection();
+    if (db == nullptr) {
+        return false;
+    }
     const auto row = findBookmarkRow(*impl_, chosen);
     if (!row) {
         return false;
     }
-    SqliteQuery query(*impl_->database, "DELETE FROM bookmarks WHERE rowid = :row;");
+    SqliteQuery query(*db, "DELETE FROM bookmarks WHERE rowid = :row;");
     query.bindParameter(":row", *row);
     return finishWrite(*impl_, query, WriteOperation::Other);
 }

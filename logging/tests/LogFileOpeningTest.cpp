@@ -221,7 +221,7 @@ TEST(LogFileClosing, ClosedFileIsAnOrdinarySingleFileDatabase)
     EXPECT_EQ(integrityCheck(path), "ok");
 }
 
-TEST(LogFileClosing, BookmarkTableWithBrokenForeignKeyIsRebuiltWithItsBookmarks)
+TEST(LogFileClosing, BookmarkTableWithBrokenForeignKeyKeepsItsBookmarksAndTakesNewOnes)
 {
     TempFolder folder;
     const auto path = folder.file("oldbookmarks.ondrix");

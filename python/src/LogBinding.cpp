@@ -43,6 +43,12 @@ struct LogState
     std::unique_ptr<FrameReader> reader;
     bool writable = false;
     std::string path;
+    // Found when the log was opened: the entries it lists and those that read.
+    bool damaged = false;
+    std::int64_t listedEntries = 0;
+    std::int64_t readableEntries = 0;
+    // What opening it found wrong, for a warning; empty when nothing.
+    std::string warning;
 };
 
 [[noreturn]] void raiseClosed()
@@ -92,9 +98,13 @@ public:
             throw Logging::NotALogFileError();
         }
         try {
-            state_->file = writable ? std::make_unique<Logging::SqliteLogFile>(std::filesystem::path(path))
-                                    : std::make_unique<Logging::SqliteLogFile>(
-                                          std::filesystem::path(path), Logging::SqliteLogFile::Access::ReadOnly);
+            // Writable or not, opening writes nothing: a bookmark opens the
+            // file for writing when it is added.
+            state_->file = std::make_unique<Logging::SqliteLogFile>(
+                std::filesystem::path(path), writable ? Logging::SqliteLogFile::Access::ReadWriteExisting
+                                                      : Logging::SqliteLogFile::Access::ReadOnly);
+            // First: a damaged log's frames are those found to read.
+            checkDamage(*state_);
             state_->reader = std::make_unique<FrameReader>(*state_->file);
         } catch (const Logging::NotALogFileError&) {
             throw;
@@ -103,6 +113,36 @@ public:
         } catch (const Database::DatabaseError& failure) {
             throw FileFailure(path + ": " + failure.what());
         }
+    }
+
+    // Counts what reads of a damaged log, and words the warning.
+    static void checkDamage(LogState& state)
+    {
+        const Logging::SqliteLogFile& file = *state.file;
+        if (file.lookForDamage()) {
+            const auto count = file.checkEntries();
+            state.damaged = true;
+            state.listedEntries = count ? count->listed : 0;
+            state.readableEntries = count ? count->readable : 0;
+            state.warning = state.path + ": " +
+                            (file.endIsDamaged() ? "the end is damaged: " : "the file is damaged: ") +
+                            std::to_string(state.readableEntries) + " of " + std::to_string(state.listedEntries) +
+                            " entries readable";
+        } else {
+            state.listedEntries = state.readableEntries = std::max(file.getEntryCount(), 0);
+            if (file.openedMidWrite()) {
+                state.warning =
+                    state.path +
+                    ": the recording was cut off while it was being written; its committed entries are read";
+            }
+        }
+    }
+
+    [[nodiscard]] const std::string& openingWarning() const { return state_->warning; }
+    [[nodiscard]] bool damaged() const { return state_->damaged; }
+    [[nodiscard]] std::pair<std::int64_t, std::int64_t> entryCounts() const
+    {
+        return {state_->readableEntries, state_->listedEntries};
     }
 
     void close()
@@ -245,7 +285,11 @@ public:
 
     [[nodiscard]] std::shared_ptr<LogState> state() const { return state_; }
     [[nodiscard]] const std::string& path() const { return state_->path; }
-    [[nodiscard]] bool writable() const { return state_->writable; }
+    [[nodiscard]] bool writable() const
+    {
+        return state_->writable &&
+               withFile([](const Logging::SqliteLogFile& file, auto&) { return file.writeRefusal().empty(); });
+    }
 
 private:
     static py::object makeBookmark(const Logging::Bookmark& bookmark)
@@ -427,7 +471,15 @@ void defineLog(py::module_& module)
         .def_property_readonly(
             "path", [](const Log& log) { return py::module_::import("os").attr("fsdecode")(py::bytes(log.path())); },
             "The path the log was opened from.")
-        .def_property_readonly("writable", &Log::writable, "True when opened with writable=True.")
+        .def_property_readonly("writable", &Log::writable,
+                               "True when opened with writable=True and a write may be tried: False for a\n"
+                               "damaged log, a recording cut off mid-write, or a file or folder that is read-only.")
+        .def_property_readonly("damaged", &Log::damaged,
+                               "True when the file is damaged (cut short, or pages that do not read); opening\n"
+                               "it warned. Its readable entries are still read; `ondrix-cli log recover` copies\n"
+                               "them into a new file.")
+        .def_property_readonly("entry_counts", &Log::entryCounts,
+                               "(readable, listed): the entries that read whole and those the file lists.")
         .def("__enter__", [](Log& log) -> Log& { return log; })
         .def("__exit__", [](Log& log, const py::args&) { log.close(); })
         .def("__len__", &Log::length, "Number of frames (sonar images) in the log.")
@@ -477,12 +529,19 @@ void defineLog(py::module_& module)
         [](const py::object& path, bool writable) {
             // str, bytes or any os.PathLike, as open() takes.
             const auto text = py::module_::import("os").attr("fsencode")(path).cast<std::string>();
-            return std::make_unique<Log>(text, writable);
+            auto log = std::make_unique<Log>(text, writable);
+            if (!log->openingWarning().empty()) {
+                const auto warnings = py::module_::import("warnings");
+                warnings.attr("warn")(log->openingWarning(), py::module_::import("builtins").attr("RuntimeWarning"), 2);
+            }
+            return log;
         },
         py::arg("path"), py::kw_only(), py::arg("writable") = false,
         "Open the log file at `path` and return a Log. Opening never writes to the file: a\n"
         "missing, empty or foreign file is refused, not made into a new log. With\n"
         "writable=True, bookmarks can be added.\n"
+        "A damaged log opens with a RuntimeWarning (\"the end is damaged: N of M entries\n"
+        "readable\") and Log.damaged set.\n"
         "\n"
         "Raises NotALogFileError for a file that is not a log, LegacyLogFileError for a log\n"
         "of the older format, and OSError for a missing or unreadable path.");

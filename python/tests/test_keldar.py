@@ -322,3 +322,54 @@ def test_a_reader_that_falls_behind_loses_the_oldest_images_not_memory(rig):
     finally:
         sim.terminate()
         sim.wait()
+
+
+CORPUS = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "fuzz", "logfile", "corpus")
+
+
+def unpack(name, folder):
+    """A corpus input as a user finds it: a log, and for a bundle the journal its writer left beside it."""
+    raw = open(os.path.join(CORPUS, name), "rb").read()
+    path = folder / "log.ondrix"
+    if raw[:8] == b"KDBUNDLE":
+        kind, length = int.from_bytes(raw[8:12], "little"), int.from_bytes(raw[12:20], "little")
+        (folder / ("log.ondrix" + ("-wal" if kind == 0 else "-journal"))).write_bytes(raw[20 + length:])
+        raw = raw[20:20 + length]
+    path.write_bytes(raw)
+    return path
+
+
+def folder_contents(folder):
+    return {entry.name: entry.read_bytes() for entry in folder.iterdir()}
+
+
+@pytest.mark.parametrize("name,damaged", [("damaged-bad-data-page.ondrix", True),
+                                          ("damaged-bad-bookmark-page.ondrix", True),
+                                          ("damaged-cut-60.ondrix", True), ("damaged-header-overcount.ondrix", True),
+                                          ("damaged-wal-beside.ondrix", False),
+                                          ("damaged-journal-beside.ondrix", False)])
+def test_damaged_logs_are_reported_and_left_as_they_were(tmp_path, name, damaged):
+    folder = tmp_path / "log"
+    folder.mkdir()
+    path = unpack(name, folder)
+    before = folder_contents(folder)
+    with pytest.warns(RuntimeWarning, match="damaged: [0-9]+ of [0-9]+ entries readable" if damaged else "cut off"):
+        log = keldar.open_log(str(path), writable=True)
+    with log:
+        readable, listed = log.entry_counts
+        assert log.damaged == damaged and (readable < listed or not damaged or "overcount" in name)
+        assert not log.writable and log.bookmarks is not None
+        with pytest.raises(OSError, match="recover it into a new file"):
+            log.add_bookmark(0, "refused")
+    done = cli("log", "info", str(path), expect=6 if damaged else 0)
+    if damaged:
+        assert f"damaged: {readable} of {listed} entries readable" in done.stderr
+        cli("log", "frames", str(path), expect=6)
+    assert folder_contents(folder) == before
+
+    recovered = tmp_path / "recovered.ondrix"
+    done = cli("log", "recover", str(path), "--output", str(recovered))
+    assert f"Recovered {readable} of {listed} entries" in done.stdout
+    assert folder_contents(folder) == before
+    with keldar.open_log(str(recovered)) as log:
+        assert not log.damaged and log.entry_counts == (readable, readable)

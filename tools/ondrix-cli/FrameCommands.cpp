@@ -75,6 +75,7 @@ void addFrames(CLI::App& log)
     frames->add_flag("--json", options->json, "JSON Lines: one object per image");
     frames->callback([options] {
         const auto file = Keldar::Cli::openLog(options->file);
+        const std::string damage = Keldar::Cli::damageOf(*file);
         const int damaged = Keldar::Cli::forEachFrame(*file, 0, -1, [&](const LoggedFrame& frame) {
             if (options->json) {
                 std::cout << frameJson(frame).dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) << "\n";
@@ -83,6 +84,7 @@ void addFrames(CLI::App& log)
             }
         });
         std::cout.flush();
+        Keldar::Cli::failIfDamaged(damage);
         if (damaged > 0) {
             Keldar::Cli::fail(std::to_string(damaged) + " entries could not be read as sonar images", 5);
         }

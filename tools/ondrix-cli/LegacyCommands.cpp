@@ -91,8 +91,10 @@ void runExport(const ExportOptions& options)
     std::optional<Legacy::LegacyExportResult> exported;
     InterruptibleProgress interruption;
     try {
-        Playback::LogFilePlayer player(std::make_unique<SqliteLogFile>(std::filesystem::path(options.file)),
-                                       {KD_LogDataSourceType_Sonar}, {}, false, 500);
+        // Read as every inspection reads: nothing written to the log or beside it.
+        Playback::LogFilePlayer player(
+            std::make_unique<SqliteLogFile>(std::filesystem::path(options.file), SqliteLogFile::Access::ReadOnly),
+            {KD_LogDataSourceType_Sonar}, {}, false, 500);
         exported = Legacy::exportToLegacyLog(player, options.from, options.to, interruption.progress);
     } catch (const Legacy::LegacyExportError& error) {
         Keldar::Cli::fail(options.file + ": Something went wrong: " + error.what(), 4);

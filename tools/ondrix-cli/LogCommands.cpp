@@ -7,6 +7,7 @@
 #include "LogFiles.h"
 
 #include <keldar/logging/Algorithms.h>
+#include <keldar/logging/Recovery.h>
 #include <keldar/logging/SqliteLogFile.h>
 
 #include <filesystem>
@@ -198,6 +199,16 @@ void runExport(const ExportOptions& options, bool whole)
     }
 }
 
+void runRecover(const std::string& path, const std::string& output)
+{
+    const auto source = openLog(path);
+    Keldar::Logging::Algorithms::RecoveryReport report;
+    if (!Keldar::Logging::Algorithms::recoverInto(*source, output, "ondrix-cli", KELDAR_VERSION, report)) {
+        Keldar::Cli::fail("Failed to recover " + path + ": " + report.error, 4);
+    }
+    std::cout << report.summary(output) << std::endl;
+}
+
 void addExportOptions(CLI::App& command, ExportOptions& options)
 {
     command.add_option("FILE", options.file, "Log file")->required();
@@ -220,12 +231,23 @@ void addLog(CLI::App& app)
     info->add_flag("--json", *infoJson, "One JSON object");
     info->callback([infoFile, infoJson] {
         const auto file = openLog(*infoFile);
+        const std::string damage = Keldar::Cli::damageOf(*file);
         if (*infoJson) {
             printInfoJson(*file);
         } else {
             printInfoText(*file);
         }
+        std::cout.flush();
+        Keldar::Cli::failIfDamaged(damage);
     });
+
+    auto recoverFile = std::make_shared<std::string>();
+    auto recoverOutput = std::make_shared<std::string>();
+    auto* recover = log->add_subcommand("recover", "Copy every readable entry and bookmark of a damaged log into a new "
+                                                   "file, and say what was lost; the damaged file is not changed");
+    recover->add_option("FILE", *recoverFile, "Log file")->required();
+    recover->add_option("--output", *recoverOutput, "The new log file; must not exist")->required();
+    recover->callback([recoverFile, recoverOutput] { runRecover(*recoverFile, *recoverOutput); });
 
     auto sliceOptions = std::make_shared<ExportOptions>();
     auto* slice = log->add_subcommand("slice", "Copy entries FIRST..LAST (inclusive ids) into a new log; prints its "

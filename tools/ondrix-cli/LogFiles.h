@@ -37,6 +37,29 @@ inline std::unique_ptr<Logging::SqliteLogFile> openLog(const std::string& path)
     }
 }
 
+/// What is wrong with a damaged log, how much of it still reads, and what to
+/// do about it; empty for a sound log. Reads a damaged log through once, so
+/// that its frames are then those that read.
+inline std::string damageOf(const Logging::SqliteLogFile& file)
+{
+    if (!file.lookForDamage()) {
+        return {};
+    }
+    const auto count = file.checkEntries();
+    const std::string where = file.endIsDamaged() ? "the end is damaged" : "the file is damaged";
+    return file.getFilePath().string() + ": " + where + ": " + std::to_string(count ? count->readable : 0) + " of " +
+           std::to_string(count ? count->listed : 0) +
+           " entries readable; 'ondrix-cli log recover' copies them into a new file";
+}
+
+/// Fails the command (exit code 6) with `damage` when there is any.
+inline void failIfDamaged(const std::string& damage)
+{
+    if (!damage.empty()) {
+        fail(damage, 6);
+    }
+}
+
 using Logging::Frames::LoggedFrame;
 
 /// Tells stderr of an entry that is not a readable sonar image.

@@ -206,6 +206,9 @@ public slots:
     BookmarkOutcome removeBookmark(Keldar::Logging::Bookmark chosen);
     /// Close in the main toolbar (asks the arbiter).
     void closeLogFile();
+    // Writes every readable entry and bookmark of the open log into a new
+    // file beside it and tells what was lost; the log itself is not changed.
+    void recoverOpenLog();
     void exportToVideo(Keldar::Ondrix::Visualisation::VideoExport::VideoExportSettings settings,
                        Keldar::Ondrix::Visualisation::FanDisplayOptions::DisplaySettings displaySettings);
     void exportToLog(int firstFrame, int lastFrame);

@@ -51,8 +51,6 @@ struct MainController::LogSide
     bool loop = false;
     // Why the open log's bookmarks cannot be changed; empty when they can.
     QString readOnlyReason;
-    // The log being opened had a journal beside it: it was cut off mid-write.
-    bool openedMidWrite = false;
     // Lends the player to work on another thread: while it is away, every
     // slot finds no player and leaves it alone (the arbiter is in Working).
     class LentPlayer

@@ -18,6 +18,7 @@
 #include <keldar/logging/Algorithms.h>
 #include <keldar/logging/LegacyLogFileError.h>
 #include <keldar/logging/NotALogFileError.h>
+#include <keldar/logging/Recovery.h>
 #include <keldar/logging/SqliteLogFile.h>
 #include <keldar/ondrix/MessageParsing.h>
 #include <keldar/ondrix/ModelSpecs.h>
@@ -139,20 +140,6 @@ void announceFile(GUI::Widgets::Notifications::ToastType type, const QString& te
     }
 }
 
-// A journal left beside a log: whatever wrote it stopped before closing it
-// (a crash or a power loss), and the open recovers what it had committed.
-bool hasJournalBeside(const std::filesystem::path& log)
-{
-    for (const char* suffix : {"-wal", "-journal"}) {
-        std::error_code error;
-        const auto size = std::filesystem::file_size(std::filesystem::path(log.string() + suffix), error);
-        if (!error && size > 0) {
-            return true;
-        }
-    }
-    return false;
-}
-
 QString savedAs(const std::string& file)
 {
     return QStringLiteral(" Saved as ") + QString::fromStdString(file);
@@ -193,6 +180,53 @@ QString readOnlyReasonFor(const std::filesystem::path& file)
     return {};
 }
 
+// A copy's progress shown by a work dialog, and its Cancel button heard.
+Logging::Algorithms::CopyControl followedBy(WorkProgress& progress)
+{
+    Logging::Algorithms::CopyControl control;
+    control.progress = [&progress](std::int64_t handled, std::int64_t selected) {
+        progress.setRange(0, selected);
+        progress.setValue(handled);
+    };
+    control.cancelled = [&progress] { return progress.cancelRequested(); };
+    return control;
+}
+
+// A damaged log is read through once, off the GUI thread, to learn which
+// entries still read, so that playing it never meets a lost one. False when
+// the user cancelled.
+bool readDamagedLog(const Logging::SqliteLogFile& log)
+{
+    if (!log.lookForDamage()) {
+        return true;
+    }
+    QProgressDialog dialog(QStringLiteral("Reading the damaged log file..."), QStringLiteral("Cancel"), 0, 0);
+    prepareWorkDialog(dialog);
+    dialog.setProperty("class", QStringLiteral("inverted"));
+    WorkProgress progress;
+    bool read = false;
+    runBehindDialog(dialog, progress, [&] {
+        read = log.checkEntries([&progress](std::int64_t done, std::int64_t total) {
+                      progress.setRange(0, total);
+                      progress.setValue(done);
+                      return !progress.cancelRequested();
+                  })
+                   .has_value();
+    });
+    return read;
+}
+
+// Where the recovered copy of `damaged` goes: beside it, or in the log folder
+// when its own folder cannot be written.
+std::filesystem::path recoveryPath(const std::filesystem::path& damaged, const std::string& logFolder)
+{
+    std::filesystem::path folder = damaged.has_parent_path() ? damaged.parent_path() : std::filesystem::path(".");
+    if (::access(folder.c_str(), W_OK) != 0) {
+        folder = logFolder;
+    }
+    return Filesystem::makeUniqueFilePath(Filesystem::appendTextToFilename(folder / damaged.filename(), "_recovered"));
+}
+
 } // namespace
 
 bool MainController::hasOpenLog() const
@@ -224,20 +258,29 @@ void MainController::openFile(const std::string& file)
 {
     std::unique_ptr<Logging::SqliteLogFile> log;
     const QString readOnlyReason = readOnlyReasonFor(std::filesystem::path(file));
-    // Looked at before the open, which may take the journal into the file.
-    logs->openedMidWrite = hasJournalBeside(std::filesystem::path(file));
     bool converted = false;
     // Absolute, so that stills go beside the log whatever the current folder.
     std::error_code absoluteError;
     const std::filesystem::path absolute = std::filesystem::absolute(std::filesystem::path(file), absoluteError);
     try {
         // Opening never writes: an empty or missing file is refused, not made
-        // a log, and a log that may not be changed is not even opened for
-        // writing.
-        log = std::make_unique<Logging::SqliteLogFile>(absoluteError ? std::filesystem::path(file) : absolute,
-                                                       readOnlyReason.isEmpty()
-                                                           ? Logging::SqliteLogFile::Access::ReadWriteExisting
-                                                           : Logging::SqliteLogFile::Access::ReadOnly);
+        // a log, and a log is opened for writing only when a bookmark asks.
+        const std::filesystem::path path = absoluteError ? std::filesystem::path(file) : absolute;
+        const auto open = [&] {
+            log = std::make_unique<Logging::SqliteLogFile>(path, readOnlyReason.isEmpty()
+                                                                     ? Logging::SqliteLogFile::Access::ReadWriteExisting
+                                                                     : Logging::SqliteLogFile::Access::ReadOnly);
+        };
+        if (Logging::SqliteLogFile::hasJournalBeside(path)) {
+            // Read from a copy made with its journal: off the GUI thread.
+            QProgressDialog dialog(QStringLiteral("Reading the recording that was cut off..."), QString(), 0, 0);
+            prepareWorkDialog(dialog);
+            dialog.setProperty("class", QStringLiteral("inverted"));
+            WorkProgress progress;
+            runBehindDialog(dialog, progress, open);
+        } else {
+            open();
+        }
     } catch (const Logging::DamagedLogFileError& error) {
         warning(QStringLiteral("Damaged log file"), QString::fromLocal8Bit(error.what()));
         return;
@@ -255,6 +298,9 @@ void MainController::openFile(const std::string& file)
         MessageBoxes::critical(
             mainWindow(), QStringLiteral("Cannot Open Log File"),
             QStringLiteral("The log file could not be opened: %1").arg(QString::fromLocal8Bit(error.what())));
+        return;
+    }
+    if (!converted && !readDamagedLog(*log)) {
         return;
     }
     playLogFile(std::move(log), file, converted ? QString() : readOnlyReason);
@@ -303,7 +349,8 @@ void MainController::playLogFile(std::unique_ptr<Logging::SqliteLogFile> log, co
         return;
     }
     const bool endIsDamaged = log->endIsDamaged();
-    const bool openedMidWrite = std::exchange(logs->openedMidWrite, false);
+    const bool pagesDamaged = log->isDamaged();
+    const bool openedMidWrite = log->openedMidWrite();
     // The source shown (a sonar, a recording the user agreed to stop, or
     // another log) ends completely first: the window shows one at a time.
     endSource();
@@ -357,16 +404,72 @@ void MainController::playLogFile(std::unique_ptr<Logging::SqliteLogFile> log, co
     emit logFrameTimesRetrieved(player.getFrameTimestamps());
     emit logPlayTimeRetrieved(player.getTotalPlayTime());
     emit newBookmarkList(player.getBookmarks());
+    QString damage;
     if (endIsDamaged) {
-        toast(ToastType::Warning,
-              QStringLiteral("The end of the log file is damaged: it plays up to its last complete entry."),
-              damagedEndToastMs);
+        damage = QStringLiteral("The end of the log file is damaged: it plays up to its last complete entry.");
+    } else if (pagesDamaged) {
+        damage = QStringLiteral("The log file is damaged: it plays the entries that can still be read.");
     } else if (openedMidWrite) {
-        toast(ToastType::Warning,
-              QStringLiteral("The recording was cut off while it was being written: it plays up to its last "
-                             "complete entry."),
-              damagedEndToastMs);
+        damage = QStringLiteral("The recording was cut off while it was being written: it plays up to its last "
+                                "complete entry.");
     }
+    if (damage.isEmpty()) {
+        return;
+    }
+    // The file itself is never repaired: the button writes a clean copy.
+    using GUI::Widgets::Notifications::AffirmativeButton;
+    using GUI::Widgets::Notifications::Toast;
+    if (auto* window = mainWindow()) {
+        Toast* shown = window->newToast(ToastType::Warning, damage, damagedEndToastMs, AffirmativeButton::Custom,
+                                        QStringLiteral("Recover into a new file"), true);
+        if (shown != nullptr) {
+            QObject::connect(shown, &Toast::affirmative, this, [this] { recoverOpenLog(); });
+        }
+    }
+}
+
+void MainController::recoverOpenLog()
+{
+    if (!logs->player || arbiter.state() != SourceState::Playing) {
+        return;
+    }
+    LogFilePlayer& player = *logs->player;
+    const auto* source = dynamic_cast<const Logging::SqliteLogFile*>(&player.getUnderlyingLogFile());
+    if (source == nullptr) {
+        return;
+    }
+    if (player.isPlaying()) {
+        player.stop();
+        emit playbackStopped();
+    }
+    const std::filesystem::path output = recoveryPath(source->getFilePath(), logs->logFolder);
+    QProgressDialog dialog(QStringLiteral("Recovering into a new file..."), QStringLiteral("Cancel"), 0, 0);
+    prepareWorkDialog(dialog);
+    dialog.setProperty("class", QStringLiteral("inverted"));
+    WorkProgress progress;
+    const Logging::Algorithms::CopyControl control = followedBy(progress);
+    Logging::Algorithms::RecoveryReport report;
+    bool recovered = false;
+    beginWork(QStringLiteral("recovery"));
+    const WorkEnds workEnds([this] { endWork(); });
+    {
+        const LogSide::LentPlayer lent(*logs);
+        runBehindDialog(dialog, progress, [&] {
+            recovered =
+                Logging::Algorithms::recoverInto(*source, output, applicationName, applicationVersion, report, control);
+        });
+    }
+    if (report.cancelled) {
+        toast(ToastType::Info, QStringLiteral("Recovery cancelled."), standardToastMs);
+        return;
+    }
+    if (!recovered) {
+        toast(ToastType::Error, QStringLiteral("Recovery failed: %1").arg(QString::fromStdString(report.error)), 0);
+        return;
+    }
+    announceFile(report.lostEntries() > 0 || report.bookmarksOnLostEntries > 0 ? ToastType::Warning
+                                                                               : ToastType::Success,
+                 QString::fromStdString(report.summary(output)), output.string());
 }
 
 void MainController::playEntry(std::uint64_t generation, int32_t frame, Logging::DataEntry entry)
@@ -584,12 +687,7 @@ void MainController::exportToLog(int firstFrame, int lastFrame)
     dialog.setProperty("class", QStringLiteral("inverted"));
     WorkProgress progress;
     progress.setRange(0, lastFrame - firstFrame + 1);
-    Logging::Algorithms::CopyControl control;
-    control.progress = [&progress](std::int64_t handled, std::int64_t selected) {
-        progress.setRange(0, selected);
-        progress.setValue(handled);
-    };
-    control.cancelled = [&progress] { return progress.cancelRequested(); };
+    const Logging::Algorithms::CopyControl control = followedBy(progress);
     Logging::Algorithms::CopyReport report;
     std::unique_ptr<Logging::LogFileInterface> exported;
     beginWork(QStringLiteral("export"));

@@ -1,8 +1,11 @@
 // Damaged and odd files through the real window: every input the log file
-// fuzzers start from is opened as a user would and played to its end, or
-// refused with a message; nothing crashes or hangs, and no file is written
-// but by a conversion the user accepted.
+// fuzzers start from (damaged logs among them, some with the journal their
+// writer left beside them) is opened as a user would and played to its end,
+// or refused with a message; nothing crashes or hangs, and no file is
+// written, nor any journal or index file touched, but by a conversion the
+// user accepted or a recovery into a new file.
 
+#include "LogBundle.h"
 #include "support/LogTestSupport.h"
 #include "support/OlderFormatFiles.h"
 
@@ -10,7 +13,13 @@
 #include "controller/MainController.h"
 #include "playback/PlaybackToolbar.h"
 
+#include "playback/BookmarkControls.h"
+#include "playback/BookmarkListWidget.h"
+
+#include <keldar/gui/PopOutWidgetButton.h>
 #include <keldar/gui/SvgButton.h>
+#include <keldar/gui/Toast.h>
+#include <keldar/gui/ToastDisplayManager.h>
 
 #include <QSignalSpy>
 #include <QTest>
@@ -19,6 +28,9 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <fstream>
+#include <iterator>
+#include <map>
 #include <vector>
 
 using namespace Keldar::OndrixLumivane;
@@ -50,6 +62,38 @@ std::vector<std::string> namesIn(const std::filesystem::path& folder)
     return names;
 }
 
+// Every file of a folder, name to bytes: the listing and the contents.
+std::map<std::string, FileBytes> folderContents(const std::filesystem::path& folder)
+{
+    std::map<std::string, FileBytes> contents;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        contents[entry.path().filename().string()] = bytesOnDisk(entry.path());
+    }
+    return contents;
+}
+
+// Writes a corpus input into `folder` as a user would find it: a log, and
+// the journal its writer left beside it for the inputs that carry one.
+std::filesystem::path unpackInto(const std::filesystem::path& input, const std::filesystem::path& folder)
+{
+    std::ifstream in(input, std::ios::binary);
+    const std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)), {});
+    const auto path = folder / input.filename();
+    Keldar::Fuzzing::writeLogBundle(bytes.data(), bytes.size(), path);
+    return path;
+}
+
+// The toast that says `text`, or null.
+Keldar::GUI::Widgets::Notifications::Toast* toastSaying(ViewerSession& viewer, const QString& text)
+{
+    for (auto* toast : viewer.window->getToastDisplayManager()->getToasts()) {
+        if (toast != nullptr && !toast->isHidden() && toast->getText() == text) {
+            return toast;
+        }
+    }
+    return nullptr;
+}
+
 } // namespace
 
 TEST(DamagedFiles, EveryFuzzInputPlaysToItsEndOrIsRefusedAndIsLeftAsItWas)
@@ -65,9 +109,8 @@ TEST(DamagedFiles, EveryFuzzInputPlaysToItsEndOrIsRefusedAndIsLeftAsItWas)
         SCOPED_TRACE(input.string());
         // Each in a folder of its own, so that anything written beside it shows.
         QTemporaryDir folder;
-        const std::filesystem::path copy = std::filesystem::path(folder.path().toStdString()) / input.filename();
-        std::filesystem::copy_file(input, copy);
-        const FileBytes before = bytesOnDisk(copy);
+        const std::filesystem::path copy = unpackInto(input, folder.path().toStdString());
+        const auto before = folderContents(copy.parent_path());
         viewer.messageBoxes.clear();
 
         if (openThroughToolbar(viewer, copy)) {
@@ -92,12 +135,14 @@ TEST(DamagedFiles, EveryFuzzInputPlaysToItsEndOrIsRefusedAndIsLeftAsItWas)
         const bool asked = std::any_of(viewer.messageBoxes.begin(), viewer.messageBoxes.end(),
                                        [](const auto& box) { return box.first == "Legacy Log File"; });
         EXPECT_TRUE(asked || !converted);
-        EXPECT_EQ(bytesOnDisk(converted ? kept : copy), before);
-        std::vector<std::string> expected{copy.filename().string()};
         if (converted) {
-            expected.push_back(kept.filename().string());
+            EXPECT_EQ(bytesOnDisk(kept), before.at(copy.filename().string()));
+            EXPECT_EQ(namesIn(copy.parent_path()),
+                      (std::vector<std::string>{copy.filename().string(), kept.filename().string()}));
+        } else {
+            // Every byte of the file and of any journal or index beside it.
+            EXPECT_EQ(folderContents(copy.parent_path()), before);
         }
-        EXPECT_EQ(namesIn(copy.parent_path()), expected);
     }
     // Both ways are met, or the corpora no longer test what they should.
     EXPECT_GT(played, 0);
@@ -174,4 +219,74 @@ TEST(DamagedFiles, ARecordingCutOffByAPowerLossOpensWithEveryCompleteEntryAndSay
     }));
     EXPECT_EQ(frames(), 50);
     viewer.controller->closeLogFile();
+}
+
+TEST(DamagedFiles, ADamagedLogShowsItsReadableBookmarksRefusesNewOnesAndRecoversIntoANewFile)
+{
+    ViewerSession viewer;
+    QTemporaryDir folder;
+    const std::filesystem::path damaged =
+        unpackInto(std::filesystem::path(KELDAR_FUZZ_DIR) / "logfile/corpus/damaged-bad-bookmark-page.ondrix",
+                   folder.path().toStdString());
+    const auto before = folderContents(damaged.parent_path());
+    ASSERT_TRUE(openThroughToolbar(viewer, damaged));
+    const QString message = "The log file is damaged: it plays the entries that can still be read.";
+    ASSERT_TRUE(waitFor([&] { return toastSaying(viewer, message) != nullptr; }));
+
+    // The bookmark on an entry that reads is listed, the one whose entry was
+    // lost goes to the next entry that reads.
+    auto* toolbar = viewer.window->getPlaybackToolbar();
+    QTest::mouseClick(toolbar->getBookmarksButton(), Qt::LeftButton);
+    BookmarkListWidget* list = toolbar->getBookmarkControls()->getList();
+    QStringList titles;
+    for (int i = 0; i < list->count(); ++i) {
+        titles << list->item(i)->text();
+    }
+    EXPECT_TRUE(titles.contains("readable")) << titles.join(", ").toStdString();
+
+    // A new bookmark would be written into a damaged file: refused, saying why.
+    const auto outcome = viewer.controller->addBookmark(viewer.controller->getLogEntryIndex().back(), "new", "");
+    EXPECT_FALSE(outcome.done);
+    EXPECT_TRUE(outcome.message.contains("recover it into a new file")) << outcome.message.toStdString();
+    EXPECT_EQ(folderContents(damaged.parent_path()), before);
+
+    // Recovery writes a new file beside it and says what was lost.
+    auto* toast = toastSaying(viewer, message);
+    ASSERT_NE(toast, nullptr);
+    QTest::mouseClick(toast->getAffirmativeButton(), Qt::LeftButton);
+    const std::filesystem::path recovered = damaged.parent_path() / "damaged-bad-bookmark-page_recovered.ondrix";
+    ASSERT_TRUE(waitFor([&] {
+        const QStringList shown = viewer.shownToasts();
+        return std::any_of(shown.begin(), shown.end(),
+                           [](const QString& text) { return text.startsWith("Recovered "); });
+    }));
+    ASSERT_TRUE(std::filesystem::exists(recovered));
+    auto contents = folderContents(damaged.parent_path());
+    contents.erase(recovered.filename().string());
+    EXPECT_EQ(contents, before);
+    const auto played = viewer.controller->getLogEntryIndex().size();
+    viewer.controller->closeLogFile();
+    EXPECT_EQ(folderContents(damaged.parent_path()).size(), before.size() + 1);
+
+    const auto copy = openLog(recovered);
+    EXPECT_FALSE(copy->lookForDamage());
+    EXPECT_EQ(copy->getBookmarks().size(), 2U);
+    EXPECT_EQ(copy->getEntryIndex({}).size(), played);
+}
+
+TEST(DamagedFiles, ASoundLogIsOpenedForWritingOnlyWhenABookmarkIsAdded)
+{
+    ViewerSession viewer;
+    QTemporaryDir folder;
+    const std::filesystem::path log = folder.filePath("sound.ondrix").toStdString();
+    std::filesystem::copy_file(std::filesystem::path(KELDAR_FUZZ_DIR) / "logfile/corpus/raw-v4.ondrix", log);
+    const auto before = folderContents(log.parent_path());
+    ASSERT_TRUE(openThroughToolbar(viewer, log));
+    EXPECT_EQ(folderContents(log.parent_path()), before);
+    const auto outcome = viewer.controller->addBookmark(viewer.controller->getLogEntryIndex().back(), "added", "");
+    EXPECT_TRUE(outcome.done) << outcome.message.toStdString();
+    viewer.controller->closeLogFile();
+    EXPECT_NE(bytesOnDisk(log), before.at("sound.ondrix"));
+    EXPECT_EQ(namesIn(log.parent_path()), std::vector<std::string>{"sound.ondrix"});
+    EXPECT_EQ(openLog(log)->getBookmarks().size(), 2U);
 }

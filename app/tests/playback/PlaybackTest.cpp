@@ -765,14 +765,15 @@ TEST(Playback, ABookmarkMarksTheFrameOnScreenAndChangesTouchOnlyTheChosenOneOfAW
     EXPECT_EQ(stored[1].comments, "b");
     EXPECT_EQ(stored[1].payload, (std::vector<std::uint8_t>{1, 2, 3}));
 
-    // A write the file refuses is told with the file's reason.
+    // A write the file refuses is told with the file's reason. The file is
+    // opened for writing when the bookmark is added.
+    ASSERT_TRUE(reopen());
     {
         const DiskFullAfterPages full(1);
-        ASSERT_TRUE(reopen());
+        answer("New Bookmark", QString(20000, 'x'));
+        log.scrub->getSlider()->setValue(12);
+        panel->getAddButton()->click();
     }
-    answer("New Bookmark", QString(20000, 'x'));
-    log.scrub->getSlider()->setValue(12);
-    panel->getAddButton()->click();
     EXPECT_TRUE(viewer.toastShown("The bookmark was not added: Filesystem full."));
     EXPECT_EQ(list->count(), 2);
 

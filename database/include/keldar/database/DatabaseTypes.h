@@ -12,10 +12,16 @@ enum class OpenMode : int {
     ReadOnly = 0x1,
     ReadWrite = 0x2,
     ReadWriteCreate = 0x6,
-    // Read-only, for a file shorter than its header says (its end was lost):
-    // SQLite refuses such a file unless it may take the schema as it finds
-    // it, which is harmless where nothing can be written.
-    ReadOnlyCutShort = 0x1001,
+    // Read-only and unchanging, for a file shorter than its header says (its
+    // end was lost): SQLite refuses such a file unless it may take the schema
+    // as it finds it, which is harmless where nothing can be written.
+    ReadOnlyCutShort = 0x3001,
+    // Read-only, and the file is taken to stay as it is: no lock, no journal
+    // or write-ahead log looked at, nothing created or rolled back beside it.
+    ReadOnlyUnchanging = 0x2001,
+    // Read and write, taking the schema as it finds it: for a private copy of
+    // a file cut short, whose journal is rolled back there.
+    ReadWriteCutShort = 0x1002,
 };
 
 // Copy: SQLite copies the bytes at bind time.

@@ -35,6 +35,9 @@ public:
     bool readBlob(const char* table, const char* column, std::int64_t rowId, std::vector<std::uint8_t>& into);
 
     std::int64_t getLastInsertedRowId() const;
+    // Whether SQLite opened the file for reading only (asked to, or because
+    // the file may not be written).
+    bool isReadOnly() const;
     // The code of the connection's most recent failure, on whichever thread;
     // a statement's own failure is better read from SqliteQuery::getLastErrorCode.
     int getLastErrorCode() const;

@@ -29,6 +29,9 @@ public:
         ReadOnly,
         // Opens an existing log for reading and occasional writes (bookmarks);
         // a missing or empty file is refused as with ReadOnly, not created.
+        // Opening writes nothing: the file is opened for writing when a
+        // write first asks for it, and never when it is damaged or its writer
+        // stopped mid-write (the write fails and getLastError says why).
         ReadWriteExisting,
     };
 
@@ -47,6 +50,10 @@ public:
     // Whether the file starts as a log does (a database, or a log of the
     // older format), whatever its name; reads its first bytes only.
     static bool hasLogFileSignature(const std::filesystem::path& path);
+    // Whether a journal lies beside the file: whatever wrote it stopped
+    // before closing it (a crash or a power loss), or is still writing.
+    // Opening such a log copies it with its journal, which takes a while.
+    static bool hasJournalBeside(const std::filesystem::path& path);
 
     SqliteLogFile(SqliteLogFile&& other) noexcept;
     SqliteLogFile& operator=(SqliteLogFile&& other) noexcept;
@@ -94,6 +101,33 @@ public:
     // True when the file is shorter than it should be (the disk lost its end):
     // it is opened read-only and reads up to the first entry that was lost.
     bool endIsDamaged() const;
+    // True when reading found the file damaged: its end cut short, or a page
+    // that does not read (met by getEntryIndex or checkEntries).
+    bool isDamaged() const;
+    // True when a journal lay beside the file when it was opened: its writer
+    // stopped mid-write. The committed entries are read from a private copy
+    // with the journal applied; the original and its journal are not touched.
+    bool openedMidWrite() const;
+    // Why a write through this handle would be refused now (a sentence
+    // starting in lower case), or empty when it may be tried. Opens nothing.
+    std::string writeRefusal() const;
+
+    struct EntryCount
+    {
+        // The entries the file lists, counting those on pages that no longer
+        // read, and those that read whole.
+        std::int64_t listed = 0;
+        std::int64_t readable = 0;
+    };
+    // Walks the pages that list the entries (not their payloads) unless
+    // damage is known already; true when the file is damaged.
+    bool lookForDamage() const;
+    // Reads every entry, once: later calls give the same count, and
+    // getEntryIndex leaves out the entries that did not read without reading
+    // them again. `progress(done, total)` is called now and then and returns
+    // false to stop, which gives no count.
+    std::optional<EntryCount>
+    checkEntries(const std::function<bool(std::int64_t done, std::int64_t total)>& progress = {}) const;
 
     // Groups many writes into one commit (used by bulk copies). Not for use
     // while another thread writes through the same file.
@@ -128,6 +162,8 @@ public:
 
 private:
     void readVersion();
+    // Every entry id the table's readable pages list, in order.
+    std::vector<std::int32_t> listEntryIds(const EntryIndexFilter& filter) const;
     std::vector<DataEntry> readEntryRange(int first, int last, const EntryIndexFilter& filter, int limit,
                                           bool decode) const;
     bool logStored(const DataEntry& entry, const std::vector<std::uint8_t>& stored);
