@@ -84,7 +84,7 @@ GeoreferencedSamples georeferenceSamples(const UtmProjection& projection, const 
                                          const std::vector<double>& rowRanges, const std::vector<double>& bearings);
 
 /// The fan's outline (apex, far arc, back) as projected points.
-std::vector<UtmPoint> fanOutline(const SonarPlacement& placement, double range, double firstBearing,
-                                 double lastBearing, int arcPoints = 32);
+std::vector<UtmPoint> fanOutline(const SonarPlacement& placement, double range, double firstBearing, double lastBearing,
+                                 int arcPoints = 32);
 
 } // namespace Keldar::Navigation

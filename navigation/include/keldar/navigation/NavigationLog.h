@@ -1,5 +1,6 @@
 #pragma once
 
+#include <keldar/navigation/GeoTiff.h>
 #include <keldar/navigation/NavigationTrack.h>
 
 #include <cstdint>
@@ -7,7 +8,10 @@
 
 namespace Keldar::Logging {
 class LogFileInterface;
+namespace Frames {
+struct LoggedFrame;
 }
+} // namespace Keldar::Logging
 
 namespace Keldar::Navigation {
 
@@ -24,5 +28,17 @@ NavigationTrack readNavigationTrack(const Logging::LogFileInterface& file);
 
 /// Whether the log has a navigation source.
 bool hasNavigationSource(const Logging::LogFileInterface& file);
+
+/// The mounting kept as properties of the navigation source (double values
+/// under these keys); zero where the log has none.
+constexpr const char* headingOffsetKey = "mountingHeadingOffset";
+constexpr const char* leverArmForwardKey = "mountingForward";
+constexpr const char* leverArmStarboardKey = "mountingStarboard";
+Mounting recordedMounting(const Logging::LogFileInterface& file);
+
+/// A frame with the position and heading interpolated at its time; empty
+/// when the track has no position or no heading near it.
+std::optional<GeoFrame> placeFrame(const Logging::Frames::LoggedFrame& frame, const NavigationTrack& track,
+                                   const Mounting& mounting);
 
 } // namespace Keldar::Navigation

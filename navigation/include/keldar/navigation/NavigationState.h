@@ -7,7 +7,7 @@
 
 namespace Keldar::Navigation {
 
-template <typename T>
+template<typename T>
 struct Timed
 {
     T value{};
@@ -36,6 +36,9 @@ public:
 
     /// Milliseconds since the position last arrived; empty when it never did.
     [[nodiscard]] std::optional<std::int64_t> positionAgeMs(std::int64_t nowMs) const;
+
+private:
+    std::optional<std::int64_t> utcDateMs_;
 };
 
 } // namespace Keldar::Navigation

@@ -11,7 +11,7 @@ namespace Keldar::Navigation {
 /// set; a sentence that cannot be trusted whole gives nothing at all.
 struct NmeaFix
 {
-    std::string type; // "GGA", "RMC", ... without the talker
+    std::string type;                // "GGA", "RMC", ... without the talker
     std::optional<double> latitude;  // degrees, north positive
     std::optional<double> longitude; // degrees, east positive
     std::optional<int> fixQuality;   // GGA's code; RMC/GLL "A" counts as 1
@@ -36,8 +36,7 @@ struct NmeaCounters
     [[nodiscard]] std::uint64_t ignored() const { return badChecksum + truncated + invalidFix + garbage + unsupported; }
 };
 
-enum class NmeaVerdict : std::uint8_t
-{
+enum class NmeaVerdict : std::uint8_t {
     Accepted,
     BadChecksum,
     Truncated,

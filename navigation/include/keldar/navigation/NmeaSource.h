@@ -12,8 +12,7 @@ namespace Keldar::Navigation {
 /// address), "tcp:HOST:PORT" (a client), "serial:PATH:BAUD".
 struct NmeaEndpoint
 {
-    enum class Kind : std::uint8_t
-    {
+    enum class Kind : std::uint8_t {
         Udp,
         Tcp,
         Serial,

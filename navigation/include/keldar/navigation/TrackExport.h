@@ -18,8 +18,7 @@ struct Footprint
     std::vector<Position> outline; // closed ring
 };
 
-enum class TrackFormat : std::uint8_t
-{
+enum class TrackFormat : std::uint8_t {
     GeoJson,
     Kml,
     Gpx,
@@ -32,7 +31,7 @@ std::optional<TrackFormat> trackFormatFromName(const std::string& name);
 std::string formatTrack(const NavigationTrack& track, const std::vector<Footprint>& footprints, TrackFormat format);
 
 /// The fan of a frame as a ring of latitudes and longitudes.
-std::vector<Position> footprintOutline(const Position& antenna, double heading, const Mounting& mounting,
-                                       double range, double firstBearing, double lastBearing);
+std::vector<Position> footprintOutline(const Position& antenna, double heading, const Mounting& mounting, double range,
+                                       double firstBearing, double lastBearing);
 
 } // namespace Keldar::Navigation
