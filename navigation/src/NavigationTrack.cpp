@@ -12,8 +12,13 @@ namespace {
 template<typename Sample>
 void insertInOrder(std::vector<Sample>& samples, Sample sample)
 {
+    // GGA and RMC of one fix arrive together: one sample per moment.
+    if (!samples.empty() && samples.back().timeMs == sample.timeMs) {
+        samples.back() = std::move(sample);
+        return;
+    }
     // Sentences arrive in order; a late one still lands in its place.
-    if (samples.empty() || samples.back().timeMs <= sample.timeMs) {
+    if (samples.empty() || samples.back().timeMs < sample.timeMs) {
         samples.push_back(std::move(sample));
         return;
     }
