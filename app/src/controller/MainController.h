@@ -173,6 +173,9 @@ public:
     [[nodiscard]] bool isRecording() const;
     /// The file being recorded, or empty.
     [[nodiscard]] std::string getRecordingPath() const;
+    /// Writes an NMEA sentence into the recording, under a navigation source
+    /// of its own; does nothing when no recording runs. From any thread.
+    void writeNavigationSentence(const std::string& sentence, std::int64_t receivedMs);
     /// The recording's bookmark on `entryId`, if it has one.
     [[nodiscard]] std::optional<Logging::Bookmark> getRecordingBookmark(int32_t entryId) const;
     [[nodiscard]] bool isPlayingLog() const;

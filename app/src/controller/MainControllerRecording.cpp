@@ -108,6 +108,7 @@ MainController::LogSide::~LogSide()
     }
     recordingConnection.disconnect();
     KD_LogDataSource_Destroy(source);
+    KD_LogDataSource_Destroy(navigationSource);
     KD_LogConfig_Destroy(config);
 }
 
@@ -432,6 +433,30 @@ MainController::BookmarkOutcome MainController::addBookmark(int32_t entryId, std
         return {false, existing ? QStringLiteral("The bookmark was not changed: ") + reason : notAdded(reason)};
     }
     return {true, existing ? QStringLiteral("Bookmark updated!") : QStringLiteral("Bookmark added!")};
+}
+
+void MainController::writeNavigationSentence(const std::string& sentence, std::int64_t receivedMs)
+{
+    LogSide& log = *logs;
+    std::lock_guard lock(log.writeMutex);
+    if (log.file == nullptr || log.stopFlag.load() != 0) {
+        return;
+    }
+    // Recordings are named uniquely: a new path is a new file.
+    if (log.navigationSourcePath != log.recordingPath) {
+        KD_LogDataSource_Destroy(log.navigationSource);
+        log.navigationSource = KD_LogDataSource_Create(KD_LogDataSourceType_Navigation, "NMEA 0183");
+        log.navigationSourcePath = log.recordingPath;
+        if (!KD_LogFile_AddDataSource(log.file, log.navigationSource, nullptr)) {
+            // The sonar's own writes report a file that refuses them.
+            return;
+        }
+    }
+    KD_LogDataEntry* entry = KD_LogDataEntry_Create(
+        log.navigationSource, 0U, reinterpret_cast<const std::uint8_t*>(sentence.data()), sentence.size());
+    KD_LogDataEntry_SetTimestamp(entry, receivedMs);
+    KD_LogFile_LogData(log.file, entry, nullptr);
+    KD_LogDataEntry_Destroy(entry);
 }
 
 } // namespace Keldar::OndrixLumivane

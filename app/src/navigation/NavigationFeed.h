@@ -1,0 +1,108 @@
+#pragma once
+
+#include <keldar/navigation/Georeference.h>
+#include <keldar/navigation/NavigationState.h>
+#include <keldar/navigation/NavigationTrack.h>
+#include <keldar/navigation/Nmea.h>
+
+#include <QObject>
+#include <QString>
+#include <QWidget>
+
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <optional>
+
+namespace Keldar::Navigation {
+class NmeaSource;
+}
+
+namespace Keldar::OndrixLumivane {
+
+class MainController;
+class NavigationFeed;
+
+/// Hands the feed to the window's navigation display and starts the input
+/// the settings name, unless one is already running (from --nmea).
+void attachNavigation(QWidget& window, NavigationFeed& feed);
+
+/// What the navigation display shows at one moment.
+struct NavigationSnapshot
+{
+    bool fromRecording = false;
+    std::optional<Navigation::Position> position;
+    std::optional<int> fixQuality;
+    std::optional<double> heading; // degrees true
+    std::optional<double> course;  // degrees true
+    std::optional<double> speed;   // m/s
+    /// When the position shown was measured: live, the arrival time; from a
+    /// recording, the sample time. `referenceMs` is "now" for the age:
+    /// live, the clock when the display asks; from a recording, the frame's.
+    std::optional<std::int64_t> positionMs;
+    std::int64_t referenceMs = 0;
+};
+
+/// The viewer's navigation: NMEA from the chosen input, written into the
+/// recording while one runs, and in playback the recording's own track at
+/// the shown frame's time.
+///
+/// One explicit mode decides what the display shows:
+///   Live      the latest of the NMEA input (also with no input: nothing)
+///   Playback  the open recording's track at the shown frame's time
+/// Requests:           Live                 Playback
+///   sentence          show, record         record only
+///   log opened        -> Playback          -> Playback (new track)
+///   log time          ignore               show pose at that time
+///   sonar connected   stay                 -> Live
+/// The input runs in both modes, so a recording in progress keeps its
+/// navigation whatever is on screen.
+class NavigationFeed : public QObject
+{
+    Q_OBJECT
+
+public:
+    static constexpr const char* inputKey = "Navigation/input";
+    static constexpr const char* formatKey = "Navigation/positionFormat";
+
+    enum class Mode : std::uint8_t {
+        Live,
+        Playback,
+    };
+
+    explicit NavigationFeed(MainController& controller, QObject* parent = nullptr);
+    ~NavigationFeed() override;
+
+    /// Starts reading "udp:PORT", "tcp:HOST:PORT" or "serial:PATH:BAUD";
+    /// empty stops. False with `error` set when the text or the port is
+    /// refused (the previous input then stays as it was).
+    bool setInput(const QString& endpoint, QString* error = nullptr);
+    [[nodiscard]] QString input() const;
+    [[nodiscard]] Mode mode() const { return mode_; }
+    [[nodiscard]] NavigationSnapshot snapshot() const;
+    [[nodiscard]] Navigation::NmeaCounters counters() const;
+
+Q_SIGNALS:
+    void changed();
+
+private:
+    void sentence(const std::string& line, std::int64_t receivedMs);
+    void logOpened(const std::string& path);
+    void logTime(std::int64_t timestamp);
+    void enterLive();
+
+    MainController& controller_;
+    Mode mode_ = Mode::Live;
+    std::unique_ptr<Navigation::NmeaSource> source_;
+    QString input_;
+
+    // Guarded: the source's thread writes, the GUI thread reads.
+    mutable std::mutex mutex_;
+    Navigation::NmeaParser parser_;
+    Navigation::NavigationState live_;
+
+    Navigation::NavigationTrack track_;
+    NavigationSnapshot playback_;
+};
+
+} // namespace Keldar::OndrixLumivane
