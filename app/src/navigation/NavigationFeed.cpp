@@ -7,6 +7,7 @@
 #include <keldar/logging/SqliteLogFile.h>
 #include <keldar/navigation/NavigationLog.h>
 #include <keldar/navigation/NmeaSource.h>
+#include <keldar/visualisation/FanDisplay.h>
 
 #include <QMetaObject>
 #include <QSettings>
@@ -178,6 +179,10 @@ void attachNavigation(QWidget& window, NavigationFeed& feed)
 {
     if (auto* display = window.findChild<NavigationDisplay*>()) {
         display->setFeed(&feed);
+        if (auto* fan = window.findChild<Ondrix::Visualisation::FanDisplay*>()) {
+            QObject::connect(fan, &Ondrix::Visualisation::FanDisplay::newMousePosition, display,
+                             &NavigationDisplay::newMousePosition);
+        }
     }
     if (feed.input().isEmpty()) {
         const QString configured = openSettingsStore()->value(QString::fromLatin1(NavigationFeed::inputKey)).toString();

@@ -10,15 +10,18 @@
 #include "controller/MainController.h"
 #include "displaycontrols/AdditionalDisplays.h"
 #include "displaycontrols/DisplayControlToolbar.h"
+#include "displaycontrols/overlays/NavigationDisplay.h"
 #include "navigation/NavigationFeed.h"
 
 #include <keldar/gui/ToggleSwitch.h>
 #include <keldar/navigation/NavigationLog.h>
 #include <keldar/sim/NmeaSender.h>
+#include <keldar/visualisation/FanDisplay.h>
 
 #include <gtest/gtest.h>
 
 #include <QLabel>
+#include <QTest>
 
 namespace Keldar::OndrixLumivane {
 namespace {
@@ -67,6 +70,20 @@ TEST(NavigationDisplay, LiveThenStaleThenFromTheRecording)
     EXPECT_EQ(text(display, "navigationHeading"), QStringLiteral("200.0°"));
     EXPECT_EQ(text(display, "navigationSpeed"), QStringLiteral("3.00 m/s (5.8 kn)"));
     EXPECT_EQ(text(display, "navigationFix"), QStringLiteral("GPS"));
+
+    // The cursor's place on the earth, from the fan display's mouse position
+    // (tracked while the mouse position display is on).
+    displays->switchFor(QStringLiteral("mousePositionDisplay"))->setState(true);
+    auto* fan = viewer.window->getFanDisplay();
+    ASSERT_TRUE(waitFor([&] { return fan->hasMouseTracking(); }));
+    QTest::mouseMove(fan, QPoint(fan->width() / 2, fan->height() / 3));
+    EXPECT_TRUE(waitFor([&] { return text(display, "navigationCursor").contains(QStringLiteral("°S 130.")); }))
+        << text(display, "navigationCursor").toStdString();
+    NavigationSnapshot east;
+    east.position = Navigation::Position{60.0, 10.7};
+    east.heading = 90.0;
+    EXPECT_EQ(NavigationDisplay::geographicText(east, 10.0, 0.0, QStringLiteral("decimal")),
+              QStringLiteral("60.000000°N 10.700179°E")); // 10 m over the prime vertical radius
 
     const auto before = feed->counters().accepted;
     viewer.controller->startLogging();

@@ -46,6 +46,7 @@ NavigationDisplay::NavigationDisplay(QWidget* parent)
     , course(addLine(QStringLiteral("Course:"), QStringLiteral("navigationCourse"), QStringLiteral("-")))
     , speed(addLine(QStringLiteral("Speed:"), QStringLiteral("navigationSpeed"), QStringLiteral("-")))
     , fix(addLine(QStringLiteral("Fix:"), QStringLiteral("navigationFix"), QStringLiteral("-")))
+    , cursor(addLine(QStringLiteral("Cursor:"), QStringLiteral("navigationCursor"), QStringLiteral("-")))
     , status(new QLabel(QStringLiteral("no navigation input"), this))
 {
     status->setObjectName(QStringLiteral("navigationStatus"));
@@ -87,6 +88,28 @@ QString NavigationDisplay::positionText(double latitude, double longitude, const
         .arg(QLatin1Char(longitude < 0 ? 'W' : 'E'));
 }
 
+QString NavigationDisplay::geographicText(const NavigationSnapshot& shown, double r, double theta,
+                                          const QString& format)
+{
+    if (!shown.position || !shown.heading) {
+        return QStringLiteral("-");
+    }
+    try {
+        const Navigation::UtmProjection projection(*shown.position);
+        const auto placement = Navigation::placeSonar(projection, *shown.position, *shown.heading, {});
+        const auto where = projection.inverse(Navigation::samplePoint(placement, r, theta));
+        return positionText(where.latitude, where.longitude, format);
+    } catch (const std::exception&) {
+        return QStringLiteral("-");
+    }
+}
+
+void NavigationDisplay::newMousePosition(double, double, double r, double theta)
+{
+    mouse = std::pair{r, theta};
+    refresh();
+}
+
 void NavigationDisplay::refresh()
 {
     if (feed != nullptr && isVisible()) {
@@ -109,6 +132,7 @@ void NavigationDisplay::showSnapshot(const NavigationSnapshot& shown)
                                      .arg(*shown.speed * 3600.0 / 1852.0, 0, 'f', 1)
                                : QStringLiteral("-"));
     fix->setText(shown.fixQuality ? fixName(*shown.fixQuality) : QStringLiteral("-"));
+    cursor->setText(mouse ? geographicText(shown, mouse->first, mouse->second, format) : QStringLiteral("-"));
 
     const auto age = shown.positionMs ? std::optional<qint64>(shown.referenceMs - *shown.positionMs) : std::nullopt;
     const bool stale = !age || *age > staleAfterMs || !shown.position;

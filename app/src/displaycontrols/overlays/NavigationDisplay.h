@@ -4,6 +4,9 @@
 
 #include <QTimer>
 
+#include <optional>
+#include <utility>
+
 namespace Keldar::OndrixLumivane {
 
 class NavigationFeed;
@@ -26,8 +29,15 @@ public:
     // "32N 594815 6652444" by `format` ("decimal", "dm", "utm").
     static QString positionText(double latitude, double longitude, const QString& format);
 
+    // Where a point at range r (metres) and bearing theta (degrees) from the
+    // sonar lies, "-" without a position and heading.
+    static QString geographicText(const NavigationSnapshot& shown, double r, double theta, const QString& format);
+
 public Q_SLOTS:
     void refresh();
+    // The fan display's mouse position: the cursor line gives its place on
+    // the earth.
+    void newMousePosition(double x, double y, double r, double theta);
 
 private:
     void showSnapshot(const NavigationSnapshot& shown);
@@ -39,7 +49,9 @@ private:
     QLabel* course;
     QLabel* speed;
     QLabel* fix;
+    QLabel* cursor;
     QLabel* status;
+    std::optional<std::pair<double, double>> mouse; // r, theta
 };
 
 } // namespace Keldar::OndrixLumivane
