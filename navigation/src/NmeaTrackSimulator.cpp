@@ -2,6 +2,8 @@
 
 #include <keldar/navigation/Nmea.h>
 
+#include "IsoTime.h"
+
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -67,15 +69,10 @@ Position NmeaTrackSimulator::positionAt(std::int64_t timeMs) const
 
 std::vector<std::string> NmeaTrackSimulator::sentencesAt(std::int64_t timeMs) const
 {
-    using namespace std::chrono;
-    const sys_time<milliseconds> time{milliseconds(timeMs)};
-    const auto day = floor<days>(time);
-    const year_month_day date(day);
-    const hh_mm_ss clock(time - day);
+    const auto date = utcFields(timeMs);
     char utc[32];
-    std::snprintf(utc, sizeof utc, "%02ld%02ld%02ld.%02ld", static_cast<long>(clock.hours().count()),
-                  static_cast<long>(clock.minutes().count()), static_cast<long>(clock.seconds().count()),
-                  static_cast<long>(clock.subseconds().count() / 10));
+    std::snprintf(utc, sizeof utc, "%02ld%02ld%02ld.%02ld", date.hours, date.minutes, date.seconds,
+                  date.milliseconds / 10);
     const auto position = positionAt(timeMs);
     const auto latitude = angleText(position.latitude, 2, 'N', 'S');
     const auto longitude = angleText(position.longitude, 3, 'E', 'W');
@@ -86,15 +83,13 @@ std::vector<std::string> NmeaTrackSimulator::sentencesAt(std::int64_t timeMs) co
     std::snprintf(text, sizeof text, "GPGGA,%s,%s,%s,1,12,0.8,0.0,M,0.0,M,,", utc, latitude.c_str(), longitude.c_str());
     sentences.push_back(withChecksum(text));
     std::snprintf(text, sizeof text, "GPRMC,%s,A,%s,%s,%.2f,%.2f,%02u%02u%02d,,,A", utc, latitude.c_str(),
-                  longitude.c_str(), knots, heading, static_cast<unsigned>(date.day()),
-                  static_cast<unsigned>(date.month()), static_cast<int>(date.year()) % 100);
+                  longitude.c_str(), knots, heading, date.day, date.month, date.year % 100);
     sentences.push_back(withChecksum(text));
     std::snprintf(text, sizeof text, "HEHDT,%.2f,T", heading);
     sentences.push_back(withChecksum(text));
     std::snprintf(text, sizeof text, "GPVTG,%.2f,T,,M,%.2f,N,%.2f,K,A", heading, knots, settings_.speed * 3.6);
     sentences.push_back(withChecksum(text));
-    std::snprintf(text, sizeof text, "GPZDA,%s,%02u,%02u,%04d,00,00", utc, static_cast<unsigned>(date.day()),
-                  static_cast<unsigned>(date.month()), static_cast<int>(date.year()));
+    std::snprintf(text, sizeof text, "GPZDA,%s,%02u,%02u,%04d,00,00", utc, date.day, date.month, date.year);
     sentences.push_back(withChecksum(text));
     return sentences;
 }
