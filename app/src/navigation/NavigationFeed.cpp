@@ -1,14 +1,19 @@
 #include "navigation/NavigationFeed.h"
 
 #include "base/SettingsStore.h"
+#include "capture/CaptureToolbar.h"
 #include "controller/MainController.h"
 #include "displaycontrols/overlays/NavigationDisplay.h"
+#include "settings/SettingsDefaults.h"
 
+#include <keldar/gui/MainWindow.h>
 #include <keldar/logging/SqliteLogFile.h>
+#include <keldar/navigation/GeoTiff.h>
 #include <keldar/navigation/NavigationLog.h>
 #include <keldar/navigation/NmeaSource.h>
 #include <keldar/visualisation/FanDisplay.h>
 
+#include <QDateTime>
 #include <QMetaObject>
 #include <QSettings>
 
@@ -36,6 +41,50 @@ NavigationFeed::NavigationFeed(MainController& controller, QObject* parent)
     connect(&controller, &MainController::logFileOpened, this, &NavigationFeed::logOpened);
     connect(&controller, &MainController::currentLogTime, this, &NavigationFeed::logTime);
     connect(&controller, &MainController::connectedToSonar, this, &NavigationFeed::enterLive);
+    connect(&controller, &MainController::newImage, this, &NavigationFeed::imageShown);
+}
+
+void NavigationFeed::imageShown(const Ondrix::OndrixImage& image)
+{
+    // In playback the frame's own time arrives with it (currentLogTime).
+    shownImage_ = image;
+    shownImageMs_ = mode_ == Mode::Playback ? playback_.referenceMs : nowMs();
+}
+
+std::filesystem::path NavigationFeed::saveGeoTiff(const std::filesystem::path& folder, QString& failure) const
+{
+    if (!shownImage_ || shownImage_->getWidth() == 0) {
+        failure = QStringLiteral("No image on screen: no GeoTIFF saved.");
+        return {};
+    }
+    const NavigationSnapshot shown = snapshot();
+    const bool fresh =
+        shown.positionMs && shown.referenceMs - *shown.positionMs <= Navigation::NavigationTrack::maximumGapMs;
+    if (!shown.position || !shown.heading || !fresh) {
+        failure = QStringLiteral("No position and heading for this image: no GeoTIFF saved.");
+        return {};
+    }
+    Navigation::GeoFrame frame;
+    frame.timestampMs = shownImageMs_;
+    frame.beams = shownImage_->getWidth();
+    frame.ranges = shownImage_->getHeight();
+    frame.samples = shownImage_->getData();
+    for (const auto bearing : shownImage_->getBearings()) {
+        frame.bearings.push_back(bearing / 100.0);
+    }
+    frame.range = shownImage_->getRange();
+    frame.position = *shown.position;
+    frame.heading = *shown.heading;
+    const auto name =
+        QDateTime::fromMSecsSinceEpoch(shownImageMs_).toString(QStringLiteral("'Ondrix_'yyyyMMdd_hhmmss_zzz'.tif'"));
+    const std::filesystem::path path = folder / name.toStdString();
+    try {
+        Navigation::writeGeoTiff(frame, path);
+    } catch (const std::exception& error) {
+        failure = QStringLiteral("The GeoTIFF could not be saved: %1").arg(QString::fromStdString(error.what()));
+        return {};
+    }
+    return path;
 }
 
 NavigationFeed::~NavigationFeed()
@@ -183,6 +232,26 @@ void attachNavigation(QWidget& window, NavigationFeed& feed)
             QObject::connect(fan, &Ondrix::Visualisation::FanDisplay::newMousePosition, display,
                              &NavigationDisplay::newMousePosition);
         }
+    }
+    if (auto* capture = window.findChild<CaptureToolbar*>()) {
+        QObject::connect(capture, &CaptureToolbar::geoTiffCapture, &feed, [&window, &feed] {
+            const auto store = openSettingsStore();
+            const QString folder =
+                store
+                    ->value(QString::fromLatin1(Settings::generalGroup) + QStringLiteral("/logLocation"),
+                            Settings::defaultLogLocation())
+                    .toString();
+            QString failure;
+            const auto path = feed.saveGeoTiff(folder.toStdString(), failure);
+            if (auto* main = qobject_cast<GUI::Widgets::MainWindow*>(&window)) {
+                // Says saved only once the file is in place.
+                main->newToast(path.empty() ? GUI::Widgets::MainWindow::ToastType::Error
+                                            : GUI::Widgets::MainWindow::ToastType::Success,
+                               path.empty()
+                                   ? failure
+                                   : QStringLiteral("GeoTIFF saved: %1").arg(QString::fromStdString(path.string())));
+            }
+        });
     }
     if (feed.input().isEmpty()) {
         const QString configured = openSettingsStore()->value(QString::fromLatin1(NavigationFeed::inputKey)).toString();

@@ -9,7 +9,10 @@
 #include <QString>
 #include <QWidget>
 
+#include <keldar/ondrix/OndrixImage.h>
+
 #include <cstdint>
+#include <filesystem>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -82,6 +85,12 @@ public:
     [[nodiscard]] NavigationSnapshot snapshot() const;
     [[nodiscard]] Navigation::NmeaCounters counters() const;
 
+    /// Saves the image on screen as a GeoTIFF in `folder`, placed by the
+    /// navigation at its time; the path written, or empty with `failure`
+    /// saying why (no image, no position and heading near it, a write that
+    /// failed: nothing is left behind).
+    std::filesystem::path saveGeoTiff(const std::filesystem::path& folder, QString& failure) const;
+
 Q_SIGNALS:
     void changed();
 
@@ -90,6 +99,7 @@ private:
     void logOpened(const std::string& path);
     void logTime(std::int64_t timestamp);
     void enterLive();
+    void imageShown(const Ondrix::OndrixImage& image);
 
     MainController& controller_;
     Mode mode_ = Mode::Live;
@@ -103,6 +113,8 @@ private:
 
     Navigation::NavigationTrack track_;
     NavigationSnapshot playback_;
+    std::optional<Ondrix::OndrixImage> shownImage_;
+    std::int64_t shownImageMs_ = 0;
 };
 
 } // namespace Keldar::OndrixLumivane

@@ -20,6 +20,9 @@
 
 #include <gtest/gtest.h>
 
+#include <QAction>
+#include <QDir>
+#include <QFileInfo>
 #include <QLabel>
 #include <QTest>
 
@@ -85,6 +88,22 @@ TEST(NavigationDisplay, LiveThenStaleThenFromTheRecording)
     EXPECT_EQ(NavigationDisplay::geographicText(east, 10.0, 0.0, QStringLiteral("decimal")),
               QStringLiteral("60.000000°N 10.700179°E")); // 10 m over the prime vertical radius
 
+    // The capture button's menu saves the image on screen as a GeoTIFF, and
+    // says so only once the file is there.
+    auto* geoTiff = viewer.window->findChild<QAction*>(QStringLiteral("geoTiffCaptureAction"));
+    ASSERT_NE(geoTiff, nullptr);
+    geoTiff->trigger();
+    QString saved;
+    ASSERT_TRUE(waitFor([&] {
+        for (const QString& toast : viewer.shownToasts()) {
+            if (toast.startsWith(QStringLiteral("GeoTIFF saved: "))) {
+                saved = toast.mid(15);
+            }
+        }
+        return !saved.isEmpty();
+    })) << viewer.shownToasts().join(QLatin1Char('|')).toStdString();
+    EXPECT_TRUE(QFileInfo(saved).size() > 0) << saved.toStdString();
+
     const auto before = feed->counters().accepted;
     viewer.controller->startLogging();
     ASSERT_TRUE(viewer.controller->isRecording());
@@ -97,6 +116,11 @@ TEST(NavigationDisplay, LiveThenStaleThenFromTheRecording)
         waitFor([&] { return text(display, "navigationStatus").startsWith(QStringLiteral("no position for")); }));
     EXPECT_FALSE(display->findChild<QLabel*>(QStringLiteral("navigationPosition"))->isEnabled());
     viewer.controller->stopLogging();
+    geoTiff->trigger();
+    EXPECT_TRUE(waitFor([&] {
+        return viewer.toastShown(QStringLiteral("No position and heading for this image: no GeoTIFF saved."));
+    }));
+    EXPECT_EQ(QDir(QFileInfo(saved).path()).entryList({QStringLiteral("*.tif")}).size(), 1);
 
     // Recorded beside the images, read back by the library's own reader.
     const auto log = Testing::openLog(recording);
