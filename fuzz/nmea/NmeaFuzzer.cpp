@@ -20,11 +20,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
     }
     const auto& fix = result.fix;
-    const bool inRange = (!fix.latitude || std::abs(*fix.latitude) <= 90.0) &&
-                         (!fix.longitude || std::abs(*fix.longitude) <= 180.0) &&
-                         (!fix.heading || (*fix.heading >= 0.0 && *fix.heading < 360.0)) &&
-                         (!fix.course || (*fix.course >= 0.0 && *fix.course < 360.0)) &&
-                         (!fix.speed || *fix.speed >= 0.0);
+    const bool inRange =
+        (!fix.latitude || std::abs(*fix.latitude) <= 90.0) && (!fix.longitude || std::abs(*fix.longitude) <= 180.0) &&
+        (!fix.heading || (*fix.heading >= 0.0 && *fix.heading < 360.0)) &&
+        (!fix.course || (*fix.course >= 0.0 && *fix.course < 360.0)) && (!fix.speed || *fix.speed >= 0.0);
     if (!inRange) {
         std::abort();
     }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <keldar/navigation/Georeference.h>
+
 #include "controller/MetaTypes.h"
 #include "controller/PlaybackMetaTypes.h"
 #include "export/VideoExport.h"
@@ -174,8 +176,10 @@ public:
     /// The file being recorded, or empty.
     [[nodiscard]] std::string getRecordingPath() const;
     /// Writes an NMEA sentence into the recording, under a navigation source
-    /// of its own; does nothing when no recording runs. From any thread.
-    void writeNavigationSentence(const std::string& sentence, std::int64_t receivedMs);
+    /// of its own (with the sonar's mounting as its properties); does nothing
+    /// when no recording runs. From any thread.
+    void writeNavigationSentence(const std::string& sentence, std::int64_t receivedMs,
+                                 const Navigation::Mounting& mounting);
     /// The recording's bookmark on `entryId`, if it has one.
     [[nodiscard]] std::optional<Logging::Bookmark> getRecordingBookmark(int32_t entryId) const;
     [[nodiscard]] bool isPlayingLog() const;

@@ -44,6 +44,14 @@ NavigationFeed::NavigationFeed(MainController& controller, QObject* parent)
     connect(&controller, &MainController::newImage, this, &NavigationFeed::imageShown);
 }
 
+Navigation::Mounting NavigationFeed::mounting()
+{
+    const auto store = openSettingsStore();
+    return {store->value(QString::fromLatin1(headingOffsetKey), 0.0).toDouble(),
+            store->value(QString::fromLatin1(forwardKey), 0.0).toDouble(),
+            store->value(QString::fromLatin1(starboardKey), 0.0).toDouble()};
+}
+
 void NavigationFeed::imageShown(const Ondrix::OndrixImage& image)
 {
     // In playback the frame's own time arrives with it (currentLogTime).
@@ -75,6 +83,7 @@ std::filesystem::path NavigationFeed::saveGeoTiff(const std::filesystem::path& f
     frame.range = shownImage_->getRange();
     frame.position = *shown.position;
     frame.heading = *shown.heading;
+    frame.mounting = mounting();
     const auto name =
         QDateTime::fromMSecsSinceEpoch(shownImageMs_).toString(QStringLiteral("'Ondrix_'yyyyMMdd_hhmmss_zzz'.tif'"));
     const std::filesystem::path path = folder / name.toStdString();
@@ -105,7 +114,11 @@ bool NavigationFeed::setInput(const QString& endpoint, QString* error)
         auto source = std::make_unique<Navigation::NmeaSource>(
             Navigation::NmeaEndpoint::parse(endpoint.trimmed().toStdString()),
             [this](const std::string& line, std::int64_t receivedMs) { sentence(line, receivedMs); });
+        // The old input lets go of its port first; the source's thread
+        // reads the mounting, set before it starts.
         source_.reset();
+        input_.clear();
+        mounting_ = mounting();
         source->start();
         source_ = std::move(source);
         input_ = endpoint.trimmed();
@@ -135,7 +148,7 @@ void NavigationFeed::sentence(const std::string& line, std::int64_t receivedMs)
     }
     // Verbatim, only whole valid sentences: a recording reads them back
     // through the same parser.
-    controller_.writeNavigationSentence(line, receivedMs);
+    controller_.writeNavigationSentence(line, receivedMs, mounting_);
     QMetaObject::invokeMethod(this, &NavigationFeed::changed, Qt::QueuedConnection);
 }
 

@@ -67,6 +67,13 @@ class NavigationFeed : public QObject
 public:
     static constexpr const char* inputKey = "Navigation/input";
     static constexpr const char* formatKey = "Navigation/positionFormat";
+    // The sonar relative to the position antenna: degrees clockwise, metres.
+    static constexpr const char* headingOffsetKey = "Navigation/mountingHeadingOffset";
+    static constexpr const char* forwardKey = "Navigation/mountingForward";
+    static constexpr const char* starboardKey = "Navigation/mountingStarboard";
+
+    /// The mounting in the settings; zero where unset.
+    static Navigation::Mounting mounting();
 
     enum class Mode : std::uint8_t {
         Live,
@@ -77,8 +84,9 @@ public:
     ~NavigationFeed() override;
 
     /// Starts reading "udp:PORT", "tcp:HOST:PORT" or "serial:PATH:BAUD";
-    /// empty stops. False with `error` set when the text or the port is
-    /// refused (the previous input then stays as it was).
+    /// empty stops. False with `error` set when the text is refused (the
+    /// previous input then stays as it was) or the input cannot be opened
+    /// (then none runs).
     bool setInput(const QString& endpoint, QString* error = nullptr);
     [[nodiscard]] QString input() const;
     [[nodiscard]] Mode mode() const { return mode_; }
@@ -103,6 +111,8 @@ private:
 
     MainController& controller_;
     Mode mode_ = Mode::Live;
+    // Before the source: read by its thread, so set before it starts.
+    Navigation::Mounting mounting_;
     std::unique_ptr<Navigation::NmeaSource> source_;
     QString input_;
 

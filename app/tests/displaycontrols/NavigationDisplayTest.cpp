@@ -7,6 +7,7 @@
 
 #include "application/LumivaneApplication.h"
 #include "application/LumivaneWindow.h"
+#include "base/SettingsStore.h"
 #include "controller/MainController.h"
 #include "displaycontrols/AdditionalDisplays.h"
 #include "displaycontrols/DisplayControlToolbar.h"
@@ -24,6 +25,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QLabel>
+#include <QSettings>
 #include <QTest>
 
 namespace Keldar::OndrixLumivane {
@@ -51,6 +53,7 @@ TEST(NavigationDisplay, LiveThenStaleThenFromTheRecording)
     ASSERT_TRUE(waitFor([&] { return display->isVisible(); }));
     EXPECT_EQ(text(display, "navigationStatus"), QStringLiteral("no navigation input"));
 
+    openSettingsStore()->setValue(QString::fromLatin1(NavigationFeed::headingOffsetKey), 5.0);
     NavigationFeed* feed = viewer.application->getNavigationFeed();
     const auto port = Testing::freeUdpPort();
     const QString endpoint = QStringLiteral("udp:127.0.0.1:%1").arg(port);
@@ -85,7 +88,7 @@ TEST(NavigationDisplay, LiveThenStaleThenFromTheRecording)
     NavigationSnapshot east;
     east.position = Navigation::Position{60.0, 10.7};
     east.heading = 90.0;
-    EXPECT_EQ(NavigationDisplay::geographicText(east, 10.0, 0.0, QStringLiteral("decimal")),
+    EXPECT_EQ(NavigationDisplay::geographicText(east, {}, 10.0, 0.0, QStringLiteral("decimal")),
               QStringLiteral("60.000000°N 10.700179°E")); // 10 m over the prime vertical radius
 
     // The capture button's menu saves the image on screen as a GeoTIFF, and
@@ -128,6 +131,7 @@ TEST(NavigationDisplay, LiveThenStaleThenFromTheRecording)
     ASSERT_GE(recorded.positions().size(), 5U);
     EXPECT_NEAR(recorded.positions().front().position.latitude, -12.5, 0.01);
     EXPECT_NEAR(recorded.headings().back().heading, 200.0, 1e-6);
+    EXPECT_EQ(Navigation::recordedMounting(*log).headingOffset, 5.0);
 
     viewer.controller->openLogFile(recording.string());
     ASSERT_TRUE(waitFor([&] { return viewer.window->getMode() == LumivaneWindow::LogPlayback; }));

@@ -88,15 +88,15 @@ QString NavigationDisplay::positionText(double latitude, double longitude, const
         .arg(QLatin1Char(longitude < 0 ? 'W' : 'E'));
 }
 
-QString NavigationDisplay::geographicText(const NavigationSnapshot& shown, double r, double theta,
-                                          const QString& format)
+QString NavigationDisplay::geographicText(const NavigationSnapshot& shown, const Navigation::Mounting& mounting,
+                                          double r, double theta, const QString& format)
 {
     if (!shown.position || !shown.heading) {
         return QStringLiteral("-");
     }
     try {
         const Navigation::UtmProjection projection(*shown.position);
-        const auto placement = Navigation::placeSonar(projection, *shown.position, *shown.heading, {});
+        const auto placement = Navigation::placeSonar(projection, *shown.position, *shown.heading, mounting);
         const auto where = projection.inverse(Navigation::samplePoint(placement, r, theta));
         return positionText(where.latitude, where.longitude, format);
     } catch (const std::exception&) {
@@ -132,7 +132,8 @@ void NavigationDisplay::showSnapshot(const NavigationSnapshot& shown)
                                      .arg(*shown.speed * 3600.0 / 1852.0, 0, 'f', 1)
                                : QStringLiteral("-"));
     fix->setText(shown.fixQuality ? fixName(*shown.fixQuality) : QStringLiteral("-"));
-    cursor->setText(mouse ? geographicText(shown, mouse->first, mouse->second, format) : QStringLiteral("-"));
+    cursor->setText(mouse ? geographicText(shown, NavigationFeed::mounting(), mouse->first, mouse->second, format)
+                          : QStringLiteral("-"));
 
     const auto age = shown.positionMs ? std::optional<qint64>(shown.referenceMs - *shown.positionMs) : std::nullopt;
     const bool stale = !age || *age > staleAfterMs || !shown.position;

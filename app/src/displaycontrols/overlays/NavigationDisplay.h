@@ -2,6 +2,8 @@
 
 #include "displaycontrols/overlays/OverlayDisplays.h"
 
+#include <keldar/navigation/Georeference.h>
+
 #include <QTimer>
 
 #include <optional>
@@ -31,7 +33,8 @@ public:
 
     // Where a point at range r (metres) and bearing theta (degrees) from the
     // sonar lies, "-" without a position and heading.
-    static QString geographicText(const NavigationSnapshot& shown, double r, double theta, const QString& format);
+    static QString geographicText(const NavigationSnapshot& shown, const Navigation::Mounting& mounting, double r,
+                                  double theta, const QString& format);
 
 public Q_SLOTS:
     void refresh();
