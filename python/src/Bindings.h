@@ -1,8 +1,16 @@
 #pragma once
 
+#include <keldar/navigation/Georeference.h>
+#include <keldar/navigation/NavigationTrack.h>
+
 #include <pybind11/pybind11.h>
 
+#include <optional>
 #include <stdexcept>
+
+namespace Keldar::Logging {
+class LogFileInterface;
+}
 
 namespace Keldar::Python {
 
@@ -22,7 +30,20 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+struct Frame;
+
+/// A log's navigation, read on first use.
+struct LogNavigation
+{
+    std::optional<Navigation::NavigationTrack> track;
+    Navigation::Mounting mounting;
+};
+
+/// Gives a frame of `file` its position and heading. Needs no GIL.
+void attachNavigation(Frame& frame, const Logging::LogFileInterface& file, LogNavigation& navigation);
+
 void defineLog(py::module_& module);
+void defineNavigation(py::module_& module);
 void defineSonar(py::module_& module);
 
 } // namespace Keldar::Python

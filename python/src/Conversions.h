@@ -5,6 +5,8 @@
 
 #include <keldar/logging/PropertyValue.h>
 #include <keldar/logging/frames/LoggedFrame.h>
+#include <keldar/navigation/Georeference.h>
+#include <keldar/navigation/NavigationTrack.h>
 
 #include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
@@ -38,6 +40,9 @@ struct Frame
     py::array_t<std::uint8_t> image;
     py::array_t<double> bearings;
     py::array_t<double> rowRanges;
+    // Interpolated from the navigation recorded with the log; empty otherwise.
+    Navigation::Pose pose;
+    Navigation::Mounting mounting;
 };
 
 /// `live` frames have no log entry.

@@ -49,7 +49,18 @@ struct LogState
     std::int64_t readableEntries = 0;
     // What opening it found wrong, for a warning; empty when nothing.
     std::string warning;
+    LogNavigation navigation;
 };
+
+// Position and heading from the log's navigation, under the log's lock.
+void withNavigation(Frame& frame, const std::shared_ptr<LogState>& state)
+{
+    py::gil_scoped_release release;
+    std::lock_guard lock(state->mutex);
+    if (state->file) {
+        attachNavigation(frame, *state->file, state->navigation);
+    }
+}
 
 [[noreturn]] void raiseClosed()
 {
@@ -203,7 +214,9 @@ public:
             }
         });
         try {
-            return makeFrame(logged, false);
+            auto result = makeFrame(logged, false);
+            withNavigation(result, state_);
+            return result;
         } catch (const Logging::Frames::DamagedFrameError& error) {
             throw py::value_error(error.what());
         }
@@ -398,7 +411,9 @@ public:
         }
         LoggedFrame logged = std::move(buffer_.front());
         buffer_.pop_front();
-        return makeFrame(logged, false);
+        auto result = makeFrame(logged, false);
+        withNavigation(result, state_);
+        return result;
     }
 
 private:

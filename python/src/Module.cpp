@@ -51,5 +51,6 @@ PYBIND11_MODULE(keldar, module)
 
     Python::defineFrame(module);
     Python::defineLog(module);
+    Python::defineNavigation(module);
     Python::defineSonar(module);
 }

@@ -6,6 +6,8 @@
 #include "SonarLookup.h"
 
 #include <keldar/logging/FlatInterface.h>
+#include <keldar/navigation/NavigationLog.h>
+#include <keldar/navigation/NmeaSource.h>
 #include <keldar/ondrix/ConnectionManager.h>
 #include <keldar/ondrix/OndrixSonar.h>
 
@@ -43,6 +45,8 @@ struct RecordOptions
     double discoverySeconds = 5.0;
     double imageTimeoutSeconds = 5.0;
     Keldar::Cli::ListenOptions listen;
+    std::string nmea;
+    Keldar::Navigation::Mounting mounting;
 };
 
 // "yyyyMMdd_hhmmss" in local time.
@@ -148,6 +152,33 @@ bool createRecording(const std::filesystem::path& path, bool compression, const 
     return false;
 }
 
+// The navigation source and its mounting; null with `failure` set when the
+// file refuses them.
+KD_LogDataSource* addNavigationSource(KD_LogFile* file, const Keldar::Navigation::Mounting& mounting,
+                                      std::string& failure)
+{
+    KD_LogDataSource* source =
+        KD_LogDataSource_Create(KD_LogDataSourceType_Navigation, Keldar::Navigation::navigationSourceName);
+    KD_LogError* error = nullptr;
+    bool ok = KD_LogFile_AddDataSource(file, source, &error);
+    for (const auto& [key, value] : {std::pair{Keldar::Navigation::headingOffsetKey, mounting.headingOffset},
+                                     std::pair{Keldar::Navigation::leverArmForwardKey, mounting.forward},
+                                     std::pair{Keldar::Navigation::leverArmStarboardKey, mounting.starboard}}) {
+        if (!ok) {
+            break;
+        }
+        KD_LogDataSourceProperty* property = KD_LogDataSourceProperty_CreateDouble(source, key, value);
+        ok = KD_LogFile_AddDataSourceProperty(file, property, &error);
+        KD_LogDataSourceProperty_Destroy(property);
+    }
+    if (!ok) {
+        failure = "cannot add the navigation source: " + takeMessage(error, "Unknown internal error");
+        KD_LogDataSource_Destroy(source);
+        return nullptr;
+    }
+    return source;
+}
+
 // Writes raw messages from the session thread; stop() makes later messages a
 // no-op and waits for a write in progress before the file is closed.
 class Recording
@@ -187,6 +218,34 @@ public:
         }
         KD_LogDataEntry_Destroy(entry);
         changed_.notify_all();
+    }
+
+    // Navigation arrives on its own thread; it neither counts as a sonar
+    // entry nor keeps a silent sonar's recording alive.
+    void writeSentence(KD_LogDataSource* source, const std::string& line, std::int64_t receivedMs)
+    {
+        std::lock_guard lock(mutex_);
+        if (file_ == nullptr) {
+            return;
+        }
+        KD_LogDataEntry* entry =
+            KD_LogDataEntry_Create(source, Keldar::Navigation::nmeaSentenceType,
+                                   reinterpret_cast<const std::uint8_t*>(line.data()), line.size());
+        KD_LogDataEntry_SetTimestamp(entry, receivedMs);
+        KD_LogError* error = nullptr;
+        if (KD_LogFile_LogData(file_, entry, &error)) {
+            ++sentences_;
+        } else {
+            ++failed_;
+            lastError_ = takeMessage(error, "Unknown internal error");
+        }
+        KD_LogDataEntry_Destroy(entry);
+    }
+
+    unsigned sentences()
+    {
+        std::lock_guard lock(mutex_);
+        return sentences_;
     }
 
     // Waits until `count` entries are written, the deadline passes, no
@@ -242,6 +301,7 @@ private:
     KD_LogDataSource* source_;
     bool progress_;
     unsigned written_ = 0;
+    unsigned sentences_ = 0;
     unsigned failed_ = 0;
     std::string lastError_;
 };
@@ -288,7 +348,34 @@ void runRecord(const RecordOptions& options)
         std::printf("recording %s\n", path.string().c_str());
         std::fflush(stdout);
     }
+    std::unique_ptr<KD_LogDataSource, decltype(&KD_LogDataSource_Destroy)> navigationSource(nullptr,
+                                                                                            &KD_LogDataSource_Destroy);
+    if (!options.nmea.empty()) {
+        navigationSource.reset(addNavigationSource(file, options.mounting, failure));
+        if (!navigationSource) {
+            KD_LogFile_Destroy(file);
+            Keldar::Cli::fail(failure, 4);
+        }
+    }
     auto recording = std::make_unique<Recording>(file, source, options.progress);
+    std::unique_ptr<Keldar::Navigation::NmeaSource> nmea;
+    if (navigationSource) {
+        // Only whole, valid sentences are kept, verbatim, so that reading the
+        // recording back runs them through the same parser.
+        nmea = std::make_unique<Keldar::Navigation::NmeaSource>(
+            Keldar::Navigation::NmeaEndpoint::parse(options.nmea),
+            [&recording, source = navigationSource.get()](const std::string& line, std::int64_t receivedMs) {
+                if (Keldar::Navigation::parseNmea(line).verdict == Keldar::Navigation::NmeaVerdict::Accepted) {
+                    recording->writeSentence(source, line, receivedMs);
+                }
+            });
+        try {
+            nmea->start();
+        } catch (const std::exception& error) {
+            recording->stop();
+            Keldar::Cli::fail(error.what(), 4);
+        }
+    }
     auto connection =
         sonar->rawMessage.connect([&recording](const std::vector<std::byte>& bytes, Keldar::Ondrix::MessageType,
                                                int version) { recording->write(bytes, version); });
@@ -305,6 +392,8 @@ void runRecord(const RecordOptions& options)
         recording->waitFor(options.count, deadline, std::chrono::duration<double>(options.imageTimeoutSeconds));
     // Close the file first (waiting for a write in progress), then detach.
     recording->stop();
+    nmea.reset();
+    const unsigned sentences = recording->sentences();
     connection.disconnect();
     sonar.reset();
     const unsigned failures = recording->failures();
@@ -318,6 +407,9 @@ void runRecord(const RecordOptions& options)
                         !std::filesystem::exists(path.string() + "-journal", error);
     const std::string unclosed = "the recording could not be closed cleanly: its journal remains beside it";
     std::cout << path.string() << "\n" << written << " entries\n";
+    if (!options.nmea.empty()) {
+        std::cout << sentences << " navigation sentences\n";
+    }
     if (Keldar::Cli::interrupted()) {
         Keldar::Cli::exitInterrupted("recording stopped; " + std::to_string(written) + " entries kept in " +
                                      path.string() + (closed ? "" : "; " + unclosed));
@@ -360,6 +452,22 @@ void addRecord(CLI::App& app)
                      "Stop when no ping result arrives for this many seconds")
         ->check(CLI::Range(0.1, 3600.0))
         ->capture_default_str();
+    command
+        ->add_option("--nmea", options->nmea,
+                     "Record navigation too: NMEA 0183 from udp:PORT, tcp:HOST:PORT or serial:PATH:BAUD")
+        ->check([](const std::string& text) {
+            try {
+                Keldar::Navigation::NmeaEndpoint::parse(text);
+                return std::string();
+            } catch (const std::exception& error) {
+                return std::string(error.what());
+            }
+        });
+    command->add_option("--mount-heading-offset", options->mounting.headingOffset,
+                        "Sonar heading relative to the vessel, degrees clockwise");
+    command->add_option("--mount-forward", options->mounting.forward, "Sonar ahead of the position antenna, metres");
+    command->add_option("--mount-starboard", options->mounting.starboard,
+                        "Sonar to starboard of the position antenna, metres");
     Keldar::Cli::addListenOptions(*command, options->listen);
     command->callback([options] {
         if (!options->count && !options->seconds) {

@@ -1,6 +1,7 @@
 // ondrix-sim: plays one or more Ondrix sonars on loopback addresses, for
 // tests, demos and users without a sonar.
 
+#include <keldar/sim/NmeaSender.h>
 #include <keldar/sim/SimulatedSonar.h>
 #include <keldar/sim/SimulatorCommands.h>
 
@@ -136,6 +137,25 @@ int main(int argc, char** argv)
     app.add_option("--duration", duration, "Stop after this many seconds (0: run until interrupted)")
         ->capture_default_str();
     app.add_flag("-q,--quiet", quiet, "Print nothing but errors");
+    std::string nmea;
+    Keldar::Navigation::NmeaTrackSimulator::Settings track;
+    app.add_option("--nmea", nmea,
+                   "Also send NMEA 0183 (GGA, RMC, HDT, VTG, ZDA at 10 Hz) along a track, to udp:ADDRESS:PORT");
+    app.add_option("--nmea-latitude", track.start.latitude, "Start of the track, degrees north")
+        ->check(CLI::Range(-84.0, 84.0))
+        ->capture_default_str();
+    app.add_option("--nmea-longitude", track.start.longitude, "Start of the track, degrees east")
+        ->check(CLI::Range(-180.0, 180.0))
+        ->capture_default_str();
+    app.add_option("--nmea-heading", track.heading, "Heading along the track, degrees true")
+        ->check(CLI::Range(0.0, 360.0))
+        ->capture_default_str();
+    app.add_option("--nmea-speed", track.speed, "Speed along the track, m/s")
+        ->check(CLI::Range(0.0, 50.0))
+        ->capture_default_str();
+    app.add_option("--nmea-turn", track.turnRate, "Rate of turn, degrees per second to starboard")
+        ->check(CLI::Range(-30.0, 30.0))
+        ->capture_default_str();
 
     CLI11_PARSE(app, argc, argv);
     base.statusInterval = std::chrono::milliseconds(statusIntervalMs);
@@ -162,6 +182,20 @@ int main(int argc, char** argv)
     } catch (const std::exception& error) {
         std::cerr << "ondrix-sim: " << error.what() << std::endl;
         return 1;
+    }
+
+    std::unique_ptr<Keldar::Sim::NmeaSender> nmeaSender;
+    if (!nmea.empty()) {
+        try {
+            nmeaSender = std::make_unique<Keldar::Sim::NmeaSender>(nmea, track);
+        } catch (const std::exception& error) {
+            std::cerr << "ondrix-sim: " << error.what() << std::endl;
+            return 1;
+        }
+        nmeaSender->start();
+        if (!quiet) {
+            std::cout << "NMEA to " << nmea << std::endl;
+        }
     }
 
     std::signal(SIGINT, onSignal);

@@ -5,6 +5,7 @@
 #include "application/TerminationSignals.h"
 #include "base/SettingsStore.h"
 #include "controller/MainController.h"
+#include "navigation/NavigationFeed.h"
 
 #include <keldar/gui/ThemeManager.h>
 #include <keldar/gui/UpdateChecker.h>
@@ -38,6 +39,7 @@ struct LumivaneApplication::Private
     std::unique_ptr<GUI::Tools::UpdateChecker> updateChecker;
     QString maintenanceProgram; // where the update check found it
     std::unique_ptr<RunningViewer> runningViewer;
+    std::unique_ptr<NavigationFeed> navigation;
 };
 
 namespace {
@@ -96,6 +98,8 @@ void LumivaneApplication::setup(QApplication& application,
     d->themeManager->setTheme(GUI::Theming::ThemeManager::Dark);
 
     d->controller = std::make_unique<MainController>(network);
+    d->navigation.reset();
+    d->navigation = std::make_unique<NavigationFeed>(*d->controller);
 }
 
 void LumivaneApplication::start(LumivaneWindow* window, std::optional<std::uint32_t> connectSerial)
@@ -120,6 +124,7 @@ void LumivaneApplication::start(LumivaneWindow* window, std::optional<std::uint3
         window->show();
     }
     emit uiConstructed();
+    attachNavigation(*window, *d->navigation);
     if (connectSerial) {
         d->controller->connectWhenSeen(*connectSerial);
     }
@@ -230,6 +235,11 @@ void LumivaneApplication::endOnSignal()
 LumivaneWindow* LumivaneApplication::getMainWindow() const
 {
     return d->window.data();
+}
+
+NavigationFeed* LumivaneApplication::getNavigationFeed() const
+{
+    return d->navigation.get();
 }
 
 MainController* LumivaneApplication::getController() const

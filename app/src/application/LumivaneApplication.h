@@ -27,6 +27,7 @@ namespace Keldar::OndrixLumivane {
 
 class LumivaneWindow;
 class MainController;
+class NavigationFeed;
 
 /// Program-wide state: the main controller, the display units, the theme and
 /// the update checker. One per process, created on first use and deleted when
@@ -70,6 +71,7 @@ public:
 
     [[nodiscard]] LumivaneWindow* getMainWindow() const;
     [[nodiscard]] MainController* getController() const;
+    [[nodiscard]] NavigationFeed* getNavigationFeed() const;
     [[nodiscard]] GUI::Theming::ThemeManager* getThemeManager() const override;
     [[nodiscard]] GUI::Widgets::MainWindow* getMainWindowBase() const override;
     bool saveStillImage(const QString& path) override;

@@ -9,6 +9,7 @@
 #include "base/MessageBoxes.h"
 #include "base/SettingsStore.h"
 #include "controller/MainController.h"
+#include "navigation/NavigationFeed.h"
 
 #include <keldar/gui/Scaling.h>
 
@@ -36,6 +37,7 @@ struct CommandLine
     QString screenshot;
     bool quitAfterScreenshot = false;
     bool newWindow = false;
+    QString nmea; // navigation input, over the settings' one
     // What was passed over, for stderr and a message box once the window shows.
     QStringList problems;
 };
@@ -181,7 +183,11 @@ std::optional<int> parseCommandLine(int argc, char** argv, CommandLine& result)
                                        QStringLiteral("Open the log file in a viewer of its own, even when one "
                                                       "is already running (by default the running viewer "
                                                       "opens it)."));
-    parser.addOptions({connect, record, listenAddress, statusPort, sonarPort, screenshot, quit, newWindow});
+    const QCommandLineOption nmea(QStringLiteral("nmea"),
+                                  QStringLiteral("Navigation input: NMEA 0183 from udp:PORT, tcp:HOST:PORT or "
+                                                 "serial:PATH:BAUD (instead of the one in the settings)"),
+                                  QStringLiteral("input"));
+    parser.addOptions({connect, record, listenAddress, statusPort, sonarPort, screenshot, quit, newWindow, nmea});
 
     if (!parser.parse(withoutToolkitOptions(arguments))) {
         return fail(result, parser.errorText());
@@ -235,6 +241,7 @@ std::optional<int> parseCommandLine(int argc, char** argv, CommandLine& result)
     result.screenshot = parser.value(screenshot);
     result.quitAfterScreenshot = parser.isSet(quit);
     result.newWindow = parser.isSet(newWindow);
+    result.nmea = parser.value(nmea);
     return std::nullopt;
 }
 
@@ -327,6 +334,10 @@ int runViewer(int argc, char** argv)
     }
     LumivaneApplication* lumivane = LumivaneApplication::instance();
     lumivane->setup(*application, commandLine.network);
+    if (QString error;
+        !commandLine.nmea.isEmpty() && !lumivane->getNavigationFeed()->setInput(commandLine.nmea, &error)) {
+        warn(commandLine, QStringLiteral("--nmea %1: %2").arg(commandLine.nmea, error));
+    }
     auto window = std::make_unique<LumivaneWindow>();
     if (!commandLine.screenshot.isEmpty()) {
         arrangeScreenshot(*window, commandLine.screenshot, commandLine.quitAfterScreenshot);

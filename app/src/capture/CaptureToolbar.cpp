@@ -4,6 +4,7 @@
 
 #include <keldar/gui/SvgButton.h>
 
+#include <QAction>
 #include <QFrame>
 #include <QKeySequence>
 #include <QSettings>
@@ -63,6 +64,11 @@ CaptureToolbar::CaptureToolbar(QWidget* parent)
     });
     connect(bookmarkButton, &QAbstractButton::clicked, this, &CaptureToolbar::currentEntryIdRequested);
     connect(captureButton, &QAbstractButton::clicked, this, &CaptureToolbar::stillCapture);
+    auto* geoTiff = new QAction(QStringLiteral("Save frame as GeoTIFF"), captureButton);
+    geoTiff->setObjectName(QStringLiteral("geoTiffCaptureAction"));
+    captureButton->addAction(geoTiff);
+    captureButton->setContextMenuPolicy(Qt::ActionsContextMenu);
+    connect(geoTiff, &QAction::triggered, this, &CaptureToolbar::geoTiffCapture);
     connect(startStopShortcut, &QShortcut::activated, this,
             [this] { (recordButton->isVisible() ? recordButton : stopButton)->click(); });
     connect(stillCaptureShortcut, &QShortcut::activated, captureButton, &QAbstractButton::click);

@@ -45,6 +45,8 @@ Q_SIGNALS:
     void startLogging();
     void stopLogging();
     void stillCapture();
+    // The capture button's menu: the image on screen as a GeoTIFF.
+    void geoTiffCapture();
     void currentEntryIdRequested();
     void newBookmarkRequested(int32_t entryId, std::string title, std::string comments);
 

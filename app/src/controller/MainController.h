@@ -1,5 +1,7 @@
 #pragma once
 
+#include <keldar/navigation/Georeference.h>
+
 #include "controller/MetaTypes.h"
 #include "controller/PlaybackMetaTypes.h"
 #include "controller/SourceArbiter.h"
@@ -218,6 +220,11 @@ public:
     [[nodiscard]] bool isRecording() const;
     /// The file being recorded, or empty.
     [[nodiscard]] std::string getRecordingPath() const;
+    /// Writes an NMEA sentence into the recording, under a navigation source
+    /// of its own (with the sonar's mounting as its properties); does nothing
+    /// when no recording runs. From any thread.
+    void writeNavigationSentence(const std::string& sentence, std::int64_t receivedMs,
+                                 const Navigation::Mounting& mounting);
     /// The recording's bookmark on `entryId`, if it has one.
     [[nodiscard]] std::optional<Logging::Bookmark> getRecordingBookmark(int32_t entryId) const;
     [[nodiscard]] bool isPlayingLog() const;

@@ -37,6 +37,9 @@ struct MainController::LogSide
     KD_LogFile* file = nullptr;
     KD_LogError* error = nullptr;
     KD_LogDataSource* source = nullptr;
+    // The navigation source, added to the recording with its first sentence.
+    KD_LogDataSource* navigationSource = nullptr;
+    std::filesystem::path navigationSourcePath;
     std::filesystem::path recordingPath;
     // 1 stopped (or stopping), 0 recording.
     std::atomic<std::int32_t> stopFlag{1};

@@ -3,6 +3,8 @@
 
 #include "controller/MainControllerLogSide.h"
 
+#include <keldar/navigation/NavigationLog.h>
+
 #include "base/MessageBoxes.h"
 #include "base/SettingsStore.h"
 #include "base/ViewerContext.h"
@@ -113,6 +115,7 @@ MainController::LogSide::~LogSide()
     }
     recordingConnection.disconnect();
     KD_LogDataSource_Destroy(source);
+    KD_LogDataSource_Destroy(navigationSource);
     KD_LogConfig_Destroy(config);
 }
 
@@ -490,6 +493,40 @@ MainController::BookmarkOutcome MainController::addBookmark(int32_t entryId, std
         return {false, existing ? QStringLiteral("The bookmark was not changed: ") + reason : notAdded(reason)};
     }
     return {true, existing ? QStringLiteral("Bookmark updated!") : QStringLiteral("Bookmark added!")};
+}
+
+void MainController::writeNavigationSentence(const std::string& sentence, std::int64_t receivedMs,
+                                             const Navigation::Mounting& mounting)
+{
+    LogSide& log = *logs;
+    std::lock_guard lock(log.writeMutex);
+    if (log.file == nullptr || log.stopFlag.load() != 0) {
+        return;
+    }
+    // Recordings are named uniquely: a new path is a new file.
+    if (log.navigationSourcePath != log.recordingPath) {
+        KD_LogDataSource_Destroy(log.navigationSource);
+        log.navigationSource =
+            KD_LogDataSource_Create(KD_LogDataSourceType_Navigation, Navigation::navigationSourceName);
+        log.navigationSourcePath = log.recordingPath;
+        if (!KD_LogFile_AddDataSource(log.file, log.navigationSource, nullptr)) {
+            // The sonar's own writes report a file that refuses them.
+            return;
+        }
+        for (const auto& [key, value] : {std::pair{Navigation::headingOffsetKey, mounting.headingOffset},
+                                         std::pair{Navigation::leverArmForwardKey, mounting.forward},
+                                         std::pair{Navigation::leverArmStarboardKey, mounting.starboard}}) {
+            KD_LogDataSourceProperty* property =
+                KD_LogDataSourceProperty_CreateDouble(log.navigationSource, key, value);
+            KD_LogFile_AddDataSourceProperty(log.file, property, nullptr);
+            KD_LogDataSourceProperty_Destroy(property);
+        }
+    }
+    KD_LogDataEntry* entry = KD_LogDataEntry_Create(
+        log.navigationSource, 0U, reinterpret_cast<const std::uint8_t*>(sentence.data()), sentence.size());
+    KD_LogDataEntry_SetTimestamp(entry, receivedMs);
+    KD_LogFile_LogData(log.file, entry, nullptr);
+    KD_LogDataEntry_Destroy(entry);
 }
 
 } // namespace Keldar::OndrixLumivane

@@ -35,7 +35,8 @@ AdditionalDisplays::AdditionalDisplays(GUI::Widgets::Bases::PopOutWidgetControl*
     , diagnostics(new StatusDiagnosticsDisplay(this))
     , environment(new EnvironmentalConditionsDisplay(this))
     , logTime(new LogDateTimeDisplay(this))
-    , displays{zoom, attitude, fps, coordinates, parameters, details, diagnostics, environment, logTime}
+    , navigation(new NavigationDisplay(this))
+    , displays{zoom, attitude, fps, coordinates, parameters, details, diagnostics, environment, logTime, navigation}
 {
     setObjectName(QStringLiteral("additionalDisplays"));
     group.setSpacing(displaySpacing);
@@ -47,7 +48,8 @@ AdditionalDisplays::AdditionalDisplays(GUI::Widgets::Bases::PopOutWidgetControl*
                                          "Sonar details display:",
                                          "Status/Diagnostics display:",
                                          "Environmental Conditions display",
-                                         "Log date time display:"};
+                                         "Log date time display:",
+                                         "Navigation display:"};
     auto* layout = PanelLayout::popOutBody(this);
     layout->addWidget(PanelLayout::heading(QStringLiteral("Additional Displays"), this));
     auto* grid = PanelLayout::section();
@@ -321,6 +323,11 @@ LogDateTimeDisplay* AdditionalDisplays::getLogDateTimeDisplay() const
 const std::vector<AdditionalDisplayWidget*>& AdditionalDisplays::getDisplays() const
 {
     return displays;
+}
+
+NavigationDisplay* AdditionalDisplays::getNavigationDisplay() const
+{
+    return navigation;
 }
 
 AdditionalDisplays::ToggleSwitch* AdditionalDisplays::switchFor(const QString& keyStem) const

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "displaycontrols/overlays/NavigationDisplay.h"
 #include "displaycontrols/overlays/OverlayDisplays.h"
 
 #include <keldar/gui/BasicPopOutWidget.h>
@@ -47,6 +48,7 @@ public:
     StatusDiagnosticsDisplay* getStatusDiagnosticsDisplay() const;
     EnvironmentalConditionsDisplay* getEnvironmentDisplay() const;
     LogDateTimeDisplay* getLogDateTimeDisplay() const;
+    NavigationDisplay* getNavigationDisplay() const;
     const std::vector<AdditionalDisplayWidget*>& getDisplays() const;
     // The switch of the display with `keyStem`.
     ToggleSwitch* switchFor(const QString& keyStem) const;
@@ -89,6 +91,7 @@ private:
     StatusDiagnosticsDisplay* diagnostics;
     EnvironmentalConditionsDisplay* environment;
     LogDateTimeDisplay* logTime;
+    NavigationDisplay* navigation;
     std::vector<AdditionalDisplayWidget*> displays;
     std::vector<ToggleSwitch*> switches;
     // Where each display was put by the user or the settings, whatever the
