@@ -457,9 +457,10 @@ TEST(DisplayControls, OverlayDisplaysShowARecordingAsTheyShowTheLiveSonar)
     EXPECT_TRUE(waitFor([&] { return labelText(fps, "fpsLabel").toInt() > 0; }));
     playback->getPauseButton()->click();
 
-    // Closed, nothing of the recording is left for the next source.
+    // Closed, nothing of the recording is left for the next source: no
+    // frame rate where nothing plays.
     viewer.controller->closeLogFile();
-    EXPECT_EQ(labelText(fps, "fpsLabel"), QStringLiteral("0"));
+    EXPECT_EQ(labelText(fps, "fpsLabel"), QStringLiteral("—"));
     EXPECT_EQ(labelText(parameters, "rangeLabel"), QString());
     EXPECT_EQ(labelText(environment, "depthLabel"), QString());
     EXPECT_EQ(labelText(displays->getLogDateTimeDisplay(), "logTimeLabel"), QString());
