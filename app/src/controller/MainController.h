@@ -270,6 +270,7 @@ private:
     /// Takes what the worker of a recording's start or stop has done, waiting
     /// for it if it is still at work, and ends the phase.
     void settleRecording();
+    void settleWhenReady();
     void finishStarting(StartedRecording started);
     void finishStopping(const ClosedRecording& closed);
     /// Closes `recording`'s file and reads it back; on any thread.

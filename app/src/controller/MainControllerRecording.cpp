@@ -231,7 +231,7 @@ void MainController::startLogging()
             }
         }
         QMetaObject::invokeMethod(
-            this, [this] { settleRecording(); }, Qt::QueuedConnection);
+            this, [this] { settleWhenReady(); }, Qt::QueuedConnection);
         return started;
     });
 }
@@ -244,6 +244,21 @@ void MainController::settleRecording()
     } else if (log.stopping.valid()) {
         finishStopping(log.stopping.get());
     }
+}
+
+void MainController::settleWhenReady()
+{
+    // The worker calls back just before its result is set: if it has not
+    // been set yet, the GUI thread looks again rather than wait for it.
+    LogSide& log = *logs;
+    const auto pending = [](const auto& future) {
+        return future.valid() && future.wait_for(std::chrono::seconds(0)) != std::future_status::ready;
+    };
+    if (pending(log.starting) || pending(log.stopping)) {
+        QTimer::singleShot(1, this, &MainController::settleWhenReady);
+        return;
+    }
+    settleRecording();
 }
 
 void MainController::finishStarting(StartedRecording started)
@@ -425,15 +440,16 @@ void MainController::stopLogging()
     if (arbiter.base() != SourceState::Recording || log.file == nullptr) {
         return;
     }
-    // The file leaves the writers at once (the session thread never waits
-    // for the close); closing and reading it back is file work, done off the
-    // GUI thread. "Log file saved" comes only from the checked result.
-    StartedRecording taken = log.takeFile();
+    // No write starts after this (one under way ends first); the worker
+    // takes the file from the writers, waiting for such a write, then closes
+    // and reads it back, all off the GUI thread and without holding up the
+    // session thread. "Log file saved" comes only from the checked result.
+    log.stopFlag.store(1);
     moveTo(SourceState::Stopping);
-    log.stopping = std::async(std::launch::async, [this, taken] {
-        ClosedRecording closed = closeAndCheck(taken);
+    log.stopping = std::async(std::launch::async, [this, side = logs] {
+        ClosedRecording closed = closeAndCheck(side->takeFile());
         QMetaObject::invokeMethod(
-            this, [this] { settleRecording(); }, Qt::QueuedConnection);
+            this, [this] { settleWhenReady(); }, Qt::QueuedConnection);
         return closed;
     });
 }
@@ -452,7 +468,8 @@ void MainController::stopRecordingOnDisconnection()
 
 void MainController::recordingFailed(const QString& reason)
 {
-    if (logs->file == nullptr || !logs->writeFailed) {
+    // While stopping, the worker's checked close reports what was kept.
+    if (arbiter.base() != SourceState::Recording || logs->file == nullptr || !logs->writeFailed) {
         return;
     }
     closeRecording();

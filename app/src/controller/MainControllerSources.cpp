@@ -358,8 +358,12 @@ void MainController::checkInvariants() const
         break;
     case SourceState::Live:
     case SourceState::Starting:
-    case SourceState::Stopping:
         assert(holdsSonar && !holdsLog && !writing);
+        break;
+    case SourceState::Stopping:
+        // The worker takes the file from the writers when a write under way
+        // has ended.
+        assert(holdsSonar && !holdsLog);
         break;
     case SourceState::Recording:
         assert(holdsSonar && !holdsLog && writing);
