@@ -92,6 +92,20 @@ void pause(int ms)
     runUntil([] { return false; }, ms);
 }
 
+// Waits for a recording's start or stop under way, then stops a recording
+// and waits until its close has been checked.
+void settleRecording(MainController& controller)
+{
+    using Keldar::OndrixLumivane::SourceState;
+    runUntil(
+        [&] { return controller.getState() == SourceState::Live || controller.getState() == SourceState::Recording; },
+        20000);
+    if (controller.isRecording()) {
+        controller.stopLogging();
+        runUntil([&] { return controller.getState() == SourceState::Live; }, 20000);
+    }
+}
+
 sockaddr_in loopback(const char* address, std::uint16_t port)
 {
     sockaddr_in result{};
@@ -266,14 +280,17 @@ int main(int argc, char** argv)
     for (int run = 0; run < runsOf('3'); ++run) {
         QTimer toggle;
         toggle.setTimerType(Qt::PreciseTimer);
+        // Starts and stops counted when done: a file is made and closed off
+        // the GUI thread, and a press before that is ignored.
         int toggles = 0;
+        const auto started = QObject::connect(controller, &MainController::loggingStarted, [&] { ++toggles; });
+        const auto stopped = QObject::connect(controller, &MainController::loggingStopped, [&] { ++toggles; });
         QObject::connect(&toggle, &QTimer::timeout, [&] {
             if (controller->isRecording()) {
                 controller->stopLogging();
             } else {
                 controller->startLogging();
             }
-            ++toggles;
         });
         QElapsedTimer clock;
         measure(
@@ -285,9 +302,9 @@ int main(int argc, char** argv)
             [&] { return clock.isValid() && clock.elapsed() >= 3000; }, 20000);
         std::fprintf(stderr, "gui_stall_bench: %d starts and stops in 3 s (120 asked)\n", toggles);
         toggle.stop();
-        if (controller->isRecording()) {
-            controller->stopLogging();
-        }
+        QObject::disconnect(started);
+        QObject::disconnect(stopped);
+        settleRecording(*controller);
         for (const auto& name : QDir(folder.path()).entryList({"*.ondrix*"}, QDir::Files)) {
             QFile::remove(folder.filePath(name));
         }
@@ -355,9 +372,10 @@ int main(int argc, char** argv)
 
     // The 1 GB log, from one second of recording repeated.
     controller->startLogging();
+    runUntil([&] { return controller->isRecording(); }, 20000);
     const std::string recording = controller->getRecordingPath();
     pause(1000);
-    controller->stopLogging();
+    settleRecording(*controller);
     controller->disconnectFromSonar();
     sonar.stop();
     silent.stop();

@@ -60,6 +60,7 @@ struct OndrixSonarPrivate
     bool transmitFailureReported = false;
 
     std::atomic<std::int64_t> lastStatusTime{0};
+    std::atomic<std::uint64_t> foreignStatuses{0};
     // Set first thing in the destructor: a watchdog tick that starts after it
     // returns at once instead of trying another (2 s) reconnection.
     std::atomic<bool> destroying{false};
@@ -165,6 +166,13 @@ OndrixSonar::OndrixSonar(DeviceInfo info, const Status::StatusSocketThread* list
         namespace L = ProtocolLayout::Status;
         const StatusFields f = message.fields();
         if (f.serialNumber != d->info.serialNumber) {
+            return;
+        }
+        // Pinned to the address it was connected through: another sender
+        // claiming its serial (a spoofer) neither resets its watchdog nor
+        // changes its state.
+        if (d->info.senderAddress != 0 && message.senderAddress() != d->info.senderAddress) {
+            d->foreignStatuses.fetch_add(1, std::memory_order_relaxed);
             return;
         }
         d->lastStatusTime = nowNs();
@@ -455,6 +463,11 @@ ModelNumber OndrixSonar::getModelNumber() const
 std::uint32_t OndrixSonar::getSerialNumber() const
 {
     return d->info.serialNumber;
+}
+
+std::uint64_t OndrixSonar::foreignStatusCount() const
+{
+    return d->foreignStatuses.load(std::memory_order_relaxed);
 }
 SonarCapabilities OndrixSonar::getCapabilities() const
 {

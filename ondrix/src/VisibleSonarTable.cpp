@@ -110,6 +110,7 @@ bool VisibleSonarTable::add(const Status::Message& message, std::uint32_t sender
         }
         Entry entry;
         entry.info = firstInfo(f);
+        entry.info.senderAddress = sender;
         entry.firstHeard = nowNs;
         entry.recent.assign(m_limits.regularStatuses, 0);
         found = m_entries.emplace(key, std::move(entry)).first;

@@ -242,6 +242,7 @@ private:
     void go(SourceRequest request, const SourceTarget& target);
     bool ask(SourceRequest request, const SourceTarget& target);
     QString refusal(SourceRequest request, const SourceTarget& target) const;
+    QString waitMessage(SourceRequest request, const SourceTarget& target) const;
     void startConnecting(std::uint32_t serialNumber);
     void openFile(const std::string& file);
     /// Ends the source shown, completely, before another starts.
@@ -274,6 +275,16 @@ private:
     };
     ClosedRecording closeRecording();
     void announceClosedRecording(const ClosedRecording& closed);
+    // A new log file made off the GUI thread (MainControllerLogSide.h).
+    struct StartedRecording;
+    /// Takes what the worker of a recording's start or stop has done, waiting
+    /// for it if it is still at work, and ends the phase.
+    void settleRecording();
+    void settleWhenReady();
+    void finishStarting(StartedRecording started);
+    void finishStopping(const ClosedRecording& closed);
+    /// Closes `recording`'s file and reads it back; on any thread.
+    static ClosedRecording closeAndCheck(StartedRecording recording);
     void playEntry(std::uint64_t generation, int32_t frame, Logging::DataEntry entry);
     BookmarkOutcome addPlaybackBookmark(int32_t entryId, const std::string& title, const std::string& comments);
     /// Asks, converts and reports; the converted log, or null.

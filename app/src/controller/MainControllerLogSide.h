@@ -13,11 +13,21 @@
 #include <atomic>
 #include <cstdint>
 #include <filesystem>
+#include <future>
 #include <memory>
 #include <mutex>
 #include <string>
 
 namespace Keldar::OndrixLumivane {
+
+struct MainController::StartedRecording
+{
+    KD_LogFile* file = nullptr;
+    KD_LogDataSource* source = nullptr;
+    std::filesystem::path path;
+    // Why the file could not be made; empty when it was.
+    std::string failure;
+};
 
 struct MainController::LogSide
 {
@@ -47,6 +57,12 @@ struct MainController::LogSide
     // recording and tells the user once.
     bool writeFailed = false;
     Connection recordingConnection;
+    // Takes the file from the writers: nothing is written to it any more.
+    StartedRecording takeFile();
+    // The worker making a new recording (Starting) or closing and reading
+    // back the last one (Stopping); touched only on the GUI thread.
+    std::future<StartedRecording> starting;
+    std::future<ClosedRecording> stopping;
 
     std::unique_ptr<Logging::Playback::LogFilePlayer> player;
     // The frame last delivered to the screen, set on the player's thread.

@@ -22,9 +22,11 @@
 #include <QStandardPaths>
 #include <QTemporaryFile>
 #include <QTimeZone>
+#include <QTimer>
 
 #include <cerrno>
 #include <system_error>
+#include <utility>
 
 namespace Keldar::OndrixLumivane {
 
@@ -75,6 +77,15 @@ void toast(GUI::Widgets::Notifications::ToastType type, const QString& text, int
     }
 }
 
+// Made a moment ago and holding no data.
+void removeUnusedLog(const std::filesystem::path& path)
+{
+    std::error_code ignored;
+    for (const char* suffix : {"", "-wal", "-shm", "-journal"}) {
+        std::filesystem::remove(path.string() + suffix, ignored);
+    }
+}
+
 } // namespace
 
 bool isExistingFolder(const std::filesystem::path& folder)
@@ -104,6 +115,15 @@ MainController::LogSide::LogSide()
 
 MainController::LogSide::~LogSide()
 {
+    // A recording being made or closed is waited for.
+    if (starting.valid()) {
+        StartedRecording started = starting.get();
+        KD_LogFile_Destroy(started.file);
+        KD_LogDataSource_Destroy(started.source);
+    }
+    if (stopping.valid()) {
+        stopping.wait();
+    }
     player.reset();
     {
         std::lock_guard lock(writeMutex);
@@ -155,6 +175,8 @@ std::string MainController::getRecordingPath() const
 void MainController::startLogging()
 {
     Ondrix::OndrixSonar* sonar = getSonar();
+    // Only from Live: a second press while the file is being made, or while
+    // the last recording is being closed, is ignored.
     if (sonar == nullptr || arbiter.base() != SourceState::Live) {
         return;
     }
@@ -166,64 +188,122 @@ void MainController::startLogging()
     const std::filesystem::path path = Filesystem::makeUniqueFilePath(
         (std::filesystem::path(log.logFolder) / localTimeStamp()).replace_extension(".ondrix"));
 
-    KD_LogError* error = nullptr;
-    KD_LogFile* file = KD_LogFile_Create(path.c_str(), log.config, &error);
-    std::string failure;
-    KD_LogDataSource* source = nullptr;
-    if (file == nullptr) {
-        failure = takeMessage(error);
-    } else {
-        source = KD_LogDataSource_Create(KD_LogDataSourceType_Sonar, ("Ondrix " + sonar->getSpec().name).c_str());
-        bool ok = KD_LogFile_AddDataSource(file, source, &error);
-        for (const auto& [key, value] :
-             {std::pair{"serialNumber", static_cast<std::int32_t>(sonar->getSerialNumber())},
-              std::pair{"modelNumber", static_cast<std::int32_t>(sonar->getModelNumber())}}) {
+    // The worker has its own copy of the settings, which the settings panel
+    // may change meanwhile.
+    std::int8_t level = 0;
+    const char* zone = nullptr;
+    KD_LogConfig_GetCompressionLevel(log.config, &level);
+    KD_LogConfig_GetTimeZone(log.config, &zone);
+    KD_LogConfig* config = KD_LogConfig_Create(applicationName, applicationVersion, zone != nullptr ? zone : "");
+    KD_LogConfig_SetCompressionLevel(config, level, nullptr);
+    const std::string sourceName = "Ondrix " + sonar->getSpec().name;
+    const auto serial = static_cast<std::int32_t>(sonar->getSerialNumber());
+    const auto model = static_cast<std::int32_t>(sonar->getModelNumber());
+
+    moveTo(SourceState::Starting);
+    // Opening, the schema, the write-ahead log and the first commit are file
+    // work: off the GUI thread, which hears back through its event queue.
+    // What the sonar sends meanwhile is not recorded, as before: the
+    // recording begins when its file is ready.
+    log.starting = std::async(std::launch::async, [this, config, path, sourceName, serial, model] {
+        StartedRecording started;
+        started.path = path;
+        KD_LogError* error = nullptr;
+        started.file = KD_LogFile_Create(path.c_str(), config, &error);
+        KD_LogConfig_Destroy(config);
+        if (started.file == nullptr) {
+            started.failure = takeMessage(error);
+        } else {
+            started.source = KD_LogDataSource_Create(KD_LogDataSourceType_Sonar, sourceName.c_str());
+            bool ok = KD_LogFile_AddDataSource(started.file, started.source, &error);
+            for (const auto& [key, value] : {std::pair{"serialNumber", serial}, std::pair{"modelNumber", model}}) {
+                if (!ok) {
+                    break;
+                }
+                KD_LogDataSourceProperty* property = KD_LogDataSourceProperty_CreateInt32(started.source, key, value);
+                ok = KD_LogFile_AddDataSourceProperty(started.file, property, &error);
+                KD_LogDataSourceProperty_Destroy(property);
+            }
             if (!ok) {
-                break;
-            }
-            KD_LogDataSourceProperty* property = KD_LogDataSourceProperty_CreateInt32(source, key, value);
-            ok = KD_LogFile_AddDataSourceProperty(file, property, &error);
-            KD_LogDataSourceProperty_Destroy(property);
-        }
-        if (!ok) {
-            failure = takeMessage(error);
-            KD_LogFile_Destroy(file);
-            KD_LogDataSource_Destroy(source);
-            file = nullptr;
-            source = nullptr;
-            // Made a moment ago and holding no data.
-            std::error_code ignored;
-            for (const char* suffix : {"", "-wal", "-shm", "-journal"}) {
-                std::filesystem::remove(path.string() + suffix, ignored);
+                started.failure = takeMessage(error);
+                KD_LogFile_Destroy(started.file);
+                KD_LogDataSource_Destroy(started.source);
+                started.file = nullptr;
+                started.source = nullptr;
+                removeUnusedLog(path);
             }
         }
+        QMetaObject::invokeMethod(
+            this, [this] { settleWhenReady(); }, Qt::QueuedConnection);
+        return started;
+    });
+}
+
+void MainController::settleRecording()
+{
+    LogSide& log = *logs;
+    if (log.starting.valid()) {
+        finishStarting(log.starting.get());
+    } else if (log.stopping.valid()) {
+        finishStopping(log.stopping.get());
     }
-    if (file == nullptr) {
-        MessageBoxes::critical(
-            mainWindow(), QStringLiteral("Log File Error"),
-            QStringLiteral("The log file could not be created: %1").arg(QString::fromStdString(failure)));
+}
+
+void MainController::settleWhenReady()
+{
+    // The worker calls back just before its result is set: if it has not
+    // been set yet, the GUI thread looks again rather than wait for it.
+    LogSide& log = *logs;
+    const auto pending = [](const auto& future) {
+        return future.valid() && future.wait_for(std::chrono::seconds(0)) != std::future_status::ready;
+    };
+    if (pending(log.starting) || pending(log.stopping)) {
+        QTimer::singleShot(1, this, &MainController::settleWhenReady);
         return;
     }
+    settleRecording();
+}
 
-    {
-        std::lock_guard lock(log.writeMutex);
-        KD_LogFile_Destroy(log.file);
-        KD_LogError_Destroy(log.error);
-        KD_LogDataSource_Destroy(log.source);
-        log.file = file;
-        log.error = nullptr;
-        log.source = source;
-        log.recordingPath = path;
-        log.writeFailed = false;
-        log.stopFlag.exchange(0);
+void MainController::finishStarting(StartedRecording started)
+{
+    LogSide& log = *logs;
+    Ondrix::OndrixSonar* sonar = getSonar();
+    if (started.file != nullptr && sonar == nullptr) {
+        // Nothing can be recorded into it any more.
+        KD_LogFile_Destroy(started.file);
+        KD_LogDataSource_Destroy(started.source);
+        started.file = nullptr;
+        started.source = nullptr;
+        removeUnusedLog(started.path);
+        started.failure = "the sonar was disconnected";
     }
-    log.recordingConnection.disconnect();
-    log.recordingConnection =
-        sonar->rawMessage.connect([this](const std::vector<std::byte>& bytes, Ondrix::MessageType type, int version) {
-            writeToLog(bytes, type, version);
-        });
-    moveTo(SourceState::Recording);
-    emit loggingStarted();
+    if (started.file == nullptr) {
+        moveTo(SourceState::Live);
+        toast(ToastType::Error,
+              QStringLiteral("The log file could not be created: %1").arg(QString::fromStdString(started.failure)), 0);
+    } else {
+        {
+            std::lock_guard lock(log.writeMutex);
+            KD_LogFile_Destroy(log.file);
+            KD_LogError_Destroy(log.error);
+            KD_LogDataSource_Destroy(log.source);
+            log.file = started.file;
+            log.error = nullptr;
+            log.source = started.source;
+            log.recordingPath = started.path;
+            log.writeFailed = false;
+            log.stopFlag.exchange(0);
+        }
+        log.recordingConnection.disconnect();
+        log.recordingConnection =
+            sonar->rawMessage.connect([this](const std::vector<std::byte>& bytes, Ondrix::MessageType type,
+                                             int version) { writeToLog(bytes, type, version); });
+        moveTo(SourceState::Recording);
+        emit loggingStarted();
+    }
+    if (!arbiter.waiting.empty()) {
+        QTimer::singleShot(0, this, &MainController::runWaitingRequests);
+    }
 }
 
 void MainController::writeToLog(std::vector<std::byte> rawImage, Ondrix::MessageType, int version)
@@ -273,22 +353,14 @@ int32_t MainController::getLastEntryID()
     return count;
 }
 
-MainController::ClosedRecording MainController::closeRecording()
+MainController::ClosedRecording MainController::closeAndCheck(StartedRecording recording)
 {
-    LogSide& log = *logs;
     ClosedRecording closed;
-    {
-        std::lock_guard lock(log.writeMutex);
-        log.stopFlag.exchange(1);
-        closed.path = log.recordingPath;
-        std::int32_t counted = 0;
-        closed.counted = log.file != nullptr && KD_LogFile_GetEntryCount(log.file, &counted, nullptr);
-        closed.entries = counted;
-        KD_LogFile_Destroy(log.file);
-        KD_LogError_Destroy(log.error);
-        log.file = nullptr;
-        log.error = nullptr;
-    }
+    closed.path = recording.path;
+    std::int32_t counted = 0;
+    closed.counted = recording.file != nullptr && KD_LogFile_GetEntryCount(recording.file, &counted, nullptr);
+    closed.entries = counted;
+    KD_LogFile_Destroy(recording.file);
     // The close is checked by reading the file back: what the user is told
     // was saved is what a reader finds.
     try {
@@ -302,8 +374,36 @@ MainController::ClosedRecording MainController::closeRecording()
     } catch (const std::exception& error) {
         closed.failure = QString::fromLocal8Bit(error.what());
     }
+    return closed;
+}
+
+MainController::StartedRecording MainController::LogSide::takeFile()
+{
+    std::lock_guard lock(writeMutex);
+    stopFlag.exchange(1);
+    StartedRecording taken;
+    taken.file = std::exchange(file, nullptr);
+    taken.path = recordingPath;
+    KD_LogError_Destroy(error);
+    error = nullptr;
+    return taken;
+}
+
+MainController::ClosedRecording MainController::closeRecording()
+{
+    ClosedRecording closed = closeAndCheck(logs->takeFile());
     moveTo(SourceState::Live);
     return closed;
+}
+
+void MainController::finishStopping(const ClosedRecording& closed)
+{
+    moveTo(SourceState::Live);
+    announceClosedRecording(closed);
+    emit loggingStopped();
+    if (!arbiter.waiting.empty()) {
+        QTimer::singleShot(0, this, &MainController::runWaitingRequests);
+    }
 }
 
 void MainController::announceClosedRecording(const ClosedRecording& closed)
@@ -339,6 +439,29 @@ void MainController::announceClosedRecording(const ClosedRecording& closed)
 
 void MainController::stopLogging()
 {
+    LogSide& log = *logs;
+    if (arbiter.base() != SourceState::Recording || log.file == nullptr) {
+        return;
+    }
+    // No write starts after this (one under way ends first); the worker
+    // takes the file from the writers, waiting for such a write, then closes
+    // and reads it back, all off the GUI thread and without holding up the
+    // session thread. "Log file saved" comes only from the checked result.
+    log.stopFlag.store(1);
+    moveTo(SourceState::Stopping);
+    log.stopping = std::async(std::launch::async, [this, side = logs] {
+        ClosedRecording closed = closeAndCheck(side->takeFile());
+        QMetaObject::invokeMethod(
+            this, [this] { settleWhenReady(); }, Qt::QueuedConnection);
+        return closed;
+    });
+}
+
+void MainController::stopRecordingOnDisconnection()
+{
+    // A start or stop under way ends first; then the recording, if one is
+    // running, is closed and checked before its sonar goes.
+    settleRecording();
     if (logs->file == nullptr) {
         return;
     }
@@ -346,14 +469,10 @@ void MainController::stopLogging()
     emit loggingStopped();
 }
 
-void MainController::stopRecordingOnDisconnection()
-{
-    stopLogging();
-}
-
 void MainController::recordingFailed(const QString& reason)
 {
-    if (logs->file == nullptr || !logs->writeFailed) {
+    // While stopping, the worker's checked close reports what was kept.
+    if (arbiter.base() != SourceState::Recording || logs->file == nullptr || !logs->writeFailed) {
         return;
     }
     closeRecording();

@@ -75,7 +75,7 @@ MainController::RequestOutcome MainController::request(SourceRequest request, co
         break;
     case SourceAnswer::Wait:
         arbiter.waiting.emplace_back(request, target);
-        outcome.message = QStringLiteral("%1 will open when the %2 ends.").arg(fileName(target), workName);
+        outcome.message = waitMessage(request, target);
         toast(ToastType::Info, outcome.message, 0);
         break;
     case SourceAnswer::Ask:
@@ -147,6 +147,19 @@ bool MainController::ask(SourceRequest request, const SourceTarget& target)
     return MessageBoxes::show(box) == QMessageBox::Yes;
 }
 
+QString MainController::waitMessage(SourceRequest request, const SourceTarget& target) const
+{
+    if (!arbiter.inRecordingPhase()) {
+        return QStringLiteral("%1 will open when the %2 ends.").arg(fileName(target), workName);
+    }
+    const QString phase = arbiter.base() == SourceState::Starting ? QStringLiteral("the recording has started")
+                                                                  : QStringLiteral("the recording is saved");
+    if (namesFile(request)) {
+        return QStringLiteral("%1 will open once %2.").arg(fileName(target), phase);
+    }
+    return QStringLiteral("The sonar will be disconnected once %1.").arg(phase);
+}
+
 QString MainController::refusal(SourceRequest request, const SourceTarget& target) const
 {
     if (arbiter.state() == SourceState::Closing) {
@@ -160,6 +173,12 @@ QString MainController::refusal(SourceRequest request, const SourceTarget& targe
     case SourceState::Live:
     case SourceState::Recording:
         because = QStringLiteral("a sonar is connected.");
+        break;
+    case SourceState::Starting:
+        because = QStringLiteral("a recording is starting.");
+        break;
+    case SourceState::Stopping:
+        because = QStringLiteral("a recording is being saved.");
         break;
     case SourceState::Playing:
         because = QStringLiteral("a log file is open.");
@@ -235,7 +254,7 @@ void MainController::go(SourceRequest request, const SourceTarget& target)
 
 void MainController::runWaitingRequests()
 {
-    while (!arbiter.waiting.empty() && arbiter.state() != SourceState::Working) {
+    while (!arbiter.waiting.empty() && arbiter.state() != SourceState::Working && !arbiter.inRecordingPhase()) {
         auto [request, target] = arbiter.waiting.front();
         arbiter.waiting.pop_front();
         this->request(request, target);
@@ -244,6 +263,9 @@ void MainController::runWaitingRequests()
 
 void MainController::endSource()
 {
+    // A recording being made or closed off the GUI thread is waited for: it
+    // is never lost.
+    settleRecording();
     switch (arbiter.base()) {
     case SourceState::Connecting:
     case SourceState::Live:
@@ -335,7 +357,13 @@ void MainController::checkInvariants() const
         assert(!holdsLog && !writing);
         break;
     case SourceState::Live:
+    case SourceState::Starting:
         assert(holdsSonar && !holdsLog && !writing);
+        break;
+    case SourceState::Stopping:
+        // The worker takes the file from the writers when a write under way
+        // has ended.
+        assert(holdsSonar && !holdsLog);
         break;
     case SourceState::Recording:
         assert(holdsSonar && !holdsLog && writing);

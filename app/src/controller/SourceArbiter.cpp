@@ -11,8 +11,12 @@ const char* sourceStateName(SourceState state)
         return "connecting";
     case SourceState::Live:
         return "live";
+    case SourceState::Starting:
+        return "starting a recording";
     case SourceState::Recording:
         return "recording";
+    case SourceState::Stopping:
+        return "stopping a recording";
     case SourceState::Playing:
         return "playing";
     case SourceState::Working:

@@ -11,7 +11,11 @@
 //   Idle        no source; the home page.
 //   Connecting  a connection to a sonar is being made off the GUI thread.
 //   Live        one or more sonars connected (the window shows the first).
+//   Starting    live, and a new log file is being made off the GUI thread;
+//               the recording begins when it is ready.
 //   Recording   live, and the sonar's messages are written to a log.
+//   Stopping    live, and the recording is being closed and read back off
+//               the GUI thread; nothing is written to it any more.
 //   Playing     a log file is open (playing, paused or stopped).
 //   Working     an export of the open log, or a conversion of an older
 //               log, runs behind its progress dialog; it holds the player.
@@ -24,7 +28,14 @@
 //   connection made: Connecting -> Live; failed or abandoned: -> Idle
 //   Open, HandOver, Drop: Idle|Connecting|Live|Playing -> Playing (through
 //     Working for a conversion); from Recording after the user agrees
-//   start recording: Live -> Recording; stop, or a failed write: -> Live
+//   start recording: Live -> Starting -> Recording, or -> Live when the
+//     file cannot be made; a second press while Starting is ignored
+//   stop recording: Recording -> Stopping -> Live once the close is checked;
+//     a failed write: Recording -> Live
+//   while Starting or Stopping, what would change the source waits for the
+//     phase to end (then it is answered as in Recording or Live); Quit and
+//     Signal go, after waiting for the file to be made or closed, so the
+//     recording is never lost
 //   CloseLog: Playing -> Idle
 //   Disconnect: Connecting|Live|Recording -> Idle; SonarLost: Live|Recording -> Idle
 //   an export or conversion starts: Live|Recording|Playing -> Working
@@ -52,7 +63,17 @@
 
 namespace Keldar::OndrixLumivane {
 
-enum class SourceState : std::uint8_t { Idle, Connecting, Live, Recording, Playing, Working, Closing };
+enum class SourceState : std::uint8_t {
+    Idle,
+    Connecting,
+    Live,
+    Starting,
+    Recording,
+    Stopping,
+    Playing,
+    Working,
+    Closing
+};
 
 enum class SourceRequest : std::uint8_t {
     ChooseSonar,   // the user picked a sonar in the list
@@ -71,7 +92,7 @@ enum class SourceRequest : std::uint8_t {
 
 enum class SourceAnswer : std::uint8_t { Go, Ask, Wait, Refuse, Skip };
 
-inline constexpr std::size_t sourceStateCount = 7;
+inline constexpr std::size_t sourceStateCount = 9;
 inline constexpr std::size_t sourceRequestCount = 12;
 
 namespace SourceTable {
@@ -83,7 +104,9 @@ inline constexpr std::array<std::array<SourceAnswer, sourceRequestCount>, source
 /* Idle       */ {{A::Go,     A::Go,   A::Go,     A::Go,     A::Go,     A::Go,     A::Skip,   A::Skip,   A::Go,   A::Go,   A::Skip, A::Skip}},
 /* Connecting */ {{A::Refuse, A::Skip, A::Refuse, A::Go,     A::Go,     A::Go,     A::Skip,   A::Go,     A::Go,   A::Go,   A::Skip, A::Skip}},
 /* Live       */ {{A::Go,     A::Skip, A::Refuse, A::Go,     A::Go,     A::Go,     A::Skip,   A::Go,     A::Go,   A::Go,   A::Go,   A::Skip}},
+/* Starting   */ {{A::Refuse, A::Skip, A::Refuse, A::Wait,   A::Wait,   A::Wait,   A::Skip,   A::Wait,   A::Go,   A::Go,   A::Wait, A::Skip}},
 /* Recording  */ {{A::Ask,    A::Skip, A::Refuse, A::Ask,    A::Ask,    A::Ask,    A::Skip,   A::Ask,    A::Ask,  A::Go,   A::Go,   A::Skip}},
+/* Stopping   */ {{A::Refuse, A::Skip, A::Refuse, A::Wait,   A::Wait,   A::Wait,   A::Skip,   A::Wait,   A::Go,   A::Go,   A::Wait, A::Skip}},
 /* Playing    */ {{A::Go,     A::Skip, A::Refuse, A::Go,     A::Go,     A::Go,     A::Go,     A::Skip,   A::Go,   A::Go,   A::Skip, A::Skip}},
 /* Working    */ {{A::Refuse, A::Skip, A::Refuse, A::Wait,   A::Wait,   A::Wait,   A::Refuse, A::Refuse, A::Ask,  A::Go,   A::Go,   A::Go}},
 /* Closing    */ {{A::Refuse, A::Skip, A::Refuse, A::Refuse, A::Refuse, A::Refuse, A::Skip,   A::Skip,   A::Skip, A::Skip, A::Skip, A::Go}},
@@ -102,6 +125,7 @@ static_assert(answerFor(SourceState::Recording, SourceRequest::HandOver) == Sour
 static_assert(answerFor(SourceState::Working, SourceRequest::HandOver) == SourceAnswer::Wait);
 static_assert(answerFor(SourceState::Working, SourceRequest::AutoConnect) == SourceAnswer::Skip);
 static_assert(answerFor(SourceState::Working, SourceRequest::Signal) == SourceAnswer::Go);
+static_assert(answerFor(SourceState::Stopping, SourceRequest::Disconnect) == SourceAnswer::Wait);
 
 const char* sourceStateName(SourceState state);
 const char* sourceRequestName(SourceRequest request);
@@ -154,7 +178,14 @@ public:
         }
     }
 
-    // Requests that wait for the work to end, in the order they came.
+    // Whether the recording is starting or stopping.
+    [[nodiscard]] bool inRecordingPhase() const
+    {
+        return base() == SourceState::Starting || base() == SourceState::Stopping;
+    }
+
+    // Requests that wait for the work (or a recording's start or stop) to
+    // end, in the order they came.
     std::deque<std::pair<SourceRequest, SourceTarget>> waiting;
     // The user agreed to cancel the work and quit.
     bool quitWhenWorkEnds = false;

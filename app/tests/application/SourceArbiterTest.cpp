@@ -268,7 +268,7 @@ struct Bench
             }
             if (stage == Stage::Recording) {
                 QTest::mouseClick(viewer.window->getCaptureToolbar()->getRecordButton(), Qt::LeftButton);
-                return viewer.controller->isRecording() &&
+                return waitFor([&] { return viewer.controller->isRecording(); }) &&
                        waitFor([&] { return viewer.controller->getLastEntryID() > 0; });
             }
             return true;
@@ -575,4 +575,54 @@ TEST(SourceArbiter, ReproductionsThatTakeMoreThanOneStep)
     EXPECT_EQ(second.exitCode(), 2) << errors.toStdString();
     EXPECT_TRUE(errors.contains(QStringLiteral("--connect %1").arg(liveSerial))) << errors.toStdString();
     EXPECT_EQ(viewer.controller->getState(), SourceState::Idle);
+}
+
+TEST(SourceArbiter, WhileARecordingStartsOrIsSavedPressesAreIgnoredAndLeavingWaitsForTheSave)
+{
+    Bench bench;
+    ViewerSession& viewer = bench.viewer;
+    bench.reset();
+    ASSERT_TRUE(bench.enter(Stage::Live));
+    bench.quiet();
+    const auto recordings = [&] { return filesIn(bench.folder.path().toStdString(), ".ondrix").size(); };
+    const std::size_t before = recordings();
+
+    // The file is made off the GUI thread: until the event loop hears back,
+    // the recording is starting. A second press makes no second file.
+    viewer.controller->startLogging();
+    ASSERT_EQ(viewer.controller->getState(), SourceState::Starting);
+    viewer.controller->startLogging();
+    EXPECT_EQ(viewer.controller->request(R::ChooseSonar, {liveSerial, {}}).answer, A::Refuse);
+    ASSERT_TRUE(waitFor([&] { return viewer.controller->isRecording() && viewer.controller->getLastEntryID() > 0; }));
+    EXPECT_EQ(recordings(), before + 1);
+
+    // Disconnect while the recording is being saved waits for the checked
+    // close, then goes; "saved" is said once, with what the file holds.
+    const std::filesystem::path first = viewer.controller->getRecordingPath();
+    viewer.controller->stopLogging();
+    ASSERT_EQ(viewer.controller->getState(), SourceState::Stopping);
+    const auto disconnect = viewer.controller->request(R::Disconnect);
+    EXPECT_EQ(disconnect.answer, A::Wait);
+    EXPECT_TRUE(disconnect.message.contains("disconnected once the recording is saved"));
+    EXPECT_TRUE(viewer.controller->isConnected());
+    ASSERT_TRUE(waitFor([&] { return viewer.controller->getState() == SourceState::Idle; }));
+    const auto saved = openLog(first)->getEntryCount();
+    EXPECT_GT(saved, 0);
+    EXPECT_EQ(bench.said({}).count(QStringLiteral("Log file saved: %1 entries").arg(saved)), 1)
+        << bench.said({}).toStdString();
+
+    // A termination signal while saving: the close is waited for, checked
+    // and announced before the viewer ends.
+    bench.reset();
+    ASSERT_TRUE(bench.enter(Stage::Recording));
+    const std::filesystem::path second = viewer.controller->getRecordingPath();
+    viewer.controller->stopLogging();
+    ASSERT_EQ(viewer.controller->getState(), SourceState::Stopping);
+    viewer.application->endOnSignal();
+    EXPECT_EQ(viewer.controller->getState(), SourceState::Closing);
+    EXPECT_EQ(integrityCheck(second), "ok");
+    EXPECT_TRUE(
+        bench.said({}).contains(QStringLiteral("Log file saved: %1 entries").arg(openLog(second)->getEntryCount())))
+        << bench.said({}).toStdString();
+    bench.reset();
 }

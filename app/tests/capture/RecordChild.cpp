@@ -30,7 +30,7 @@ int main(int argc, char** argv)
     auto sonar = connectViewer(viewer, 40031, argv[1]);
     viewer.controller->setPingRate(static_cast<int>(Keldar::Ondrix::PingRate::Rate40Hz));
     viewer.window->getCaptureToolbar()->getRecordButton()->click();
-    if (!viewer.controller->isRecording()) {
+    if (!waitFor([&] { return viewer.controller->isRecording(); })) {
         std::fprintf(stderr, "recording did not start\n");
         return 1;
     }

@@ -99,7 +99,10 @@ TEST(Recording, RecordsEveryMessageOfTheSonarWithItsDetailsAndAClock)
 
     const QString before = QDateTime::currentDateTime().toString("yyyyMMdd_hhmmss");
     QTest::mouseClick(capture->getRecordButton(), Qt::LeftButton);
-    ASSERT_TRUE(viewer.controller->isRecording());
+    // A second press while the file is being made is ignored.
+    viewer.controller->startLogging();
+    ASSERT_TRUE(waitFor([&] { return viewer.controller->isRecording(); }));
+    EXPECT_EQ(filesIn(folder.path().toStdString(), ".ondrix").size(), 1U);
     // Starting again while recording changes nothing.
     const std::string path = viewer.controller->getRecordingPath();
     viewer.controller->startLogging();
@@ -116,6 +119,7 @@ TEST(Recording, RecordsEveryMessageOfTheSonarWithItsDetailsAndAClock)
     listening.disconnect();
 
     // Announced once read back: its entries, where it is.
+    ASSERT_TRUE(waitFor([&] { return viewer.controller->getState() == SourceState::Live; }));
     const auto saved = openLog(path)->getEntryCount();
     EXPECT_GT(saved, 0);
     EXPECT_TRUE(viewer.toastShown(
@@ -186,8 +190,11 @@ TEST(Recording, AFolderThatIsGoneOrAFileThatFillsUpIsToldAndNothingIsLost)
     {
         const DiskFullAfterPages full(60);
         QTest::mouseClick(capture->getRecordButton(), Qt::LeftButton);
+        ASSERT_TRUE(waitFor([&] {
+            return viewer.shownToasts().join('\n').contains("Recording stopped") && !viewer.controller->isRecording() &&
+                   capture->getRecordButton()->isVisible();
+        }));
     }
-    ASSERT_TRUE(waitFor([&] { return !viewer.controller->isRecording() && capture->getRecordButton()->isVisible(); }));
     EXPECT_FALSE(viewer.window->getRecordingTimeDisplay()->isVisible());
     EXPECT_FALSE(viewer.shownToasts().join('\n').contains("Log file saved"));
     const auto toasts = viewer.shownToasts().join('\n');
@@ -207,7 +214,7 @@ TEST(Recording, LeavingWhileRecordingAsksFirstAndQuittingSavesTheSonarsParameter
     auto sonar = connectViewer(viewer, serial, folder.path().toStdString());
     viewer.controller->setRange(7.0);
     QTest::mouseClick(viewer.window->getCaptureToolbar()->getRecordButton(), Qt::LeftButton);
-    ASSERT_TRUE(viewer.controller->isRecording());
+    ASSERT_TRUE(waitFor([&] { return viewer.controller->isRecording(); }));
 
     // The default answer keeps recording, connected and open.
     click(viewer.window->findChild<QWidget*>("disconnectButton"));
@@ -262,6 +269,7 @@ TEST(Recording, ABookmarkMarksTheEntryOfTheButtonPressAndIsToldAddedOnlyWhenStor
     // stored on an entry that does not exist.
     ASSERT_TRUE(holdImages());
     QTest::mouseClick(capture->getRecordButton(), Qt::LeftButton);
+    ASSERT_TRUE(waitFor([&] { return viewer.controller->isRecording(); }));
     ASSERT_EQ(viewer.controller->getLastEntryID(), 0);
     answer("New Bookmark", "Too soon");
     QTest::mouseClick(capture->getBookmarkButton(), Qt::LeftButton);
@@ -309,6 +317,7 @@ TEST(Recording, ABookmarkMarksTheEntryOfTheButtonPressAndIsToldAddedOnlyWhenStor
     QTest::mouseClick(capture->getBookmarkButton(), Qt::LeftButton);
     BookmarkDialog::setRunner({});
     EXPECT_TRUE(viewer.toastShown("The bookmark was not added: the recording stopped before it was saved."));
+    ASSERT_TRUE(waitFor([&] { return viewer.controller->getState() == SourceState::Live; }));
     const auto kept = openLog(path)->getBookmarks();
     ASSERT_EQ(kept.size(), 3U);
     EXPECT_EQ(kept.back().title, "Red buoy");

@@ -141,13 +141,14 @@ TEST_F(StopWhileWriting, AStopWaitsForTheWriteUnderWayAndKeepsIt)
     std::vector<std::pair<std::filesystem::path, int>> recordings; // path, entries before the stall
     for (int run = 0; run < 3; ++run) {
         QTest::mouseClick(capture->getRecordButton(), Qt::LeftButton);
-        ASSERT_TRUE(viewer.controller->isRecording()) << "run " << run;
+        ASSERT_TRUE(waitFor([&] { return viewer.controller->isRecording(); })) << "run " << run;
         ASSERT_TRUE(waitFor([&] { return viewer.controller->getLastEntryID() >= 2; }));
         recordings.emplace_back(viewer.controller->getRecordingPath(), viewer.controller->getLastEntryID());
         disk.arm();
         ASSERT_TRUE(waitFor([&] { return disk.stalling(); })) << "run " << run;
         QTest::mouseClick(capture->getStopButton(), Qt::LeftButton);
         EXPECT_FALSE(viewer.controller->isRecording());
+        ASSERT_TRUE(waitFor([&] { return viewer.controller->getState() == SourceState::Live; })) << "run " << run;
     }
     EXPECT_EQ(disk.closesDuringStalls(), 0) << "a file was closed under a write";
     for (const auto& [path, entriesBeforeStall] : recordings) {
@@ -165,9 +166,11 @@ TEST_F(StopWhileWriting, RapidStartsAndStopsWhileStreamingLeaveSoundFilesWithUni
     for (int run = 0; run < 20; ++run) {
         // Recordings started within one second get names of their own.
         QTest::mouseClick(capture->getRecordButton(), Qt::LeftButton);
-        ASSERT_TRUE(viewer.controller->isRecording()) << "run " << run;
+        ASSERT_TRUE(waitFor([&] { return viewer.controller->isRecording(); })) << "run " << run;
         ASSERT_TRUE(waitFor([&] { return viewer.controller->getLastEntryID() >= 1 + run % 3; }));
         QTest::mouseClick(capture->getStopButton(), Qt::LeftButton);
+        // The next press is ignored until the close has been checked.
+        ASSERT_TRUE(waitFor([&] { return viewer.controller->getState() == SourceState::Live; })) << "run " << run;
     }
     const auto files = filesIn(folder.path().toStdString(), ".ondrix");
     ASSERT_EQ(files.size(), 20U);

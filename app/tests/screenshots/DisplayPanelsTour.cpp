@@ -103,8 +103,10 @@ int main(int argc, char** argv)
         QTemporaryDir recordings;
         viewer.controller->setLogLocation(recordings.path().toStdString());
         viewer.controller->startLogging();
+        ok = waitFor([&] { return viewer.controller->isRecording(); }) && ok;
         ok = save(*window, QString("%1/recording-%2.png").arg(folder, name)) && ok;
         viewer.controller->stopLogging();
+        ok = waitFor([&] { return viewer.controller->getState() == SourceState::Live; }) && ok;
         for (const auto* display : displays->getDisplays()) {
             displays->switchFor(display->getKeyStem())->setState(false);
         }

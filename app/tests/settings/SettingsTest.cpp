@@ -485,11 +485,12 @@ TEST(Settings, ShortcutsActInTheirModeAndChangesTakeEffectAtOnce)
     QTemporaryDir folder;
     viewer.controller->setLogLocation(folder.path().toStdString());
     QTest::keyClick(window, Qt::Key_L);
-    EXPECT_TRUE(viewer.controller->isRecording());
+    EXPECT_TRUE(waitFor([&] { return viewer.controller->isRecording(); }));
     QTest::simulateEvent(window, true, Qt::Key_L, Qt::NoModifier, QStringLiteral("l"), true);
     EXPECT_TRUE(viewer.controller->isRecording());
     QTest::keyClick(window, Qt::Key_L);
     EXPECT_FALSE(viewer.controller->isRecording());
+    EXPECT_TRUE(waitFor([&] { return viewer.controller->getState() == SourceState::Live; }));
     QTest::keyClick(window, Qt::Key_C);
     QTest::simulateEvent(window, true, Qt::Key_C, Qt::NoModifier, QStringLiteral("c"), true);
     EXPECT_EQ(Testing::filesIn(folder.path().toStdString(), ".ondrix").size(), 1U);

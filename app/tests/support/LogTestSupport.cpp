@@ -355,7 +355,8 @@ std::filesystem::path recordEntries(ViewerSession& viewer, int entries)
         return {};
     }
     QTest::mouseClick(capture->getRecordButton(), Qt::LeftButton);
-    if (!viewer.controller->isRecording()) {
+    // The file is made off the GUI thread.
+    if (!waitFor([&] { return viewer.controller->isRecording(); })) {
         ADD_FAILURE() << "recording did not start";
         return {};
     }
@@ -363,6 +364,8 @@ std::filesystem::path recordEntries(ViewerSession& viewer, int entries)
     EXPECT_TRUE(waitFor([&] { return viewer.controller->getLastEntryID() >= entries; }));
     QTest::mouseClick(capture->getStopButton(), Qt::LeftButton);
     EXPECT_FALSE(viewer.controller->isRecording());
+    // Closed and checked off the GUI thread.
+    EXPECT_TRUE(waitFor([&] { return viewer.controller->getState() == SourceState::Live; }));
     return path;
 }
 

@@ -82,18 +82,26 @@ private:
     std::vector<T> m_values;
 };
 
-// Sends raw datagrams to 127.0.0.1:port.
+// Sends raw datagrams to 127.0.0.1:port, from `from` (a loopback address)
+// when given.
 class DatagramSender
 {
 public:
-    explicit DatagramSender(std::uint16_t port)
+    explicit DatagramSender(std::uint16_t port, const char* from = nullptr)
         : m_fd(::socket(AF_INET, SOCK_DGRAM, 0))
     {
+        if (from != nullptr) {
+            sockaddr_in source{};
+            source.sin_family = AF_INET;
+            ::inet_pton(AF_INET, from, &source.sin_addr);
+            m_bound = ::bind(m_fd, reinterpret_cast<const sockaddr*>(&source), sizeof source) == 0;
+        }
         m_destination.sin_family = AF_INET;
         m_destination.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
         m_destination.sin_port = htons(port);
     }
     ~DatagramSender() { ::close(m_fd); }
+    [[nodiscard]] bool bound() const { return m_bound; }
     DatagramSender(const DatagramSender&) = delete;
     DatagramSender& operator=(const DatagramSender&) = delete;
 
@@ -106,6 +114,7 @@ public:
 
 private:
     int m_fd;
+    bool m_bound = true;
     sockaddr_in m_destination{};
 };
 

@@ -38,7 +38,9 @@ protected:
         sonar->newEnvironmentalConditions.connect(
             [this](OndrixSonar::EnvironmentalConditions e) { environment.add(e); });
         sonar->transmitCircuitFailure.connect([this] { failures.add(1); });
-        sender = std::make_unique<DatagramSender>(rig.statusPort);
+        // From the address the sonar was connected through: the simulator's.
+        sender = std::make_unique<DatagramSender>(rig.statusPort, "127.0.0.2");
+        ASSERT_TRUE(sender->bound());
     }
 
     StatusFields fields(std::uint32_t word) const
@@ -159,4 +161,23 @@ TEST(SonarAlarmsFromSimulator, SimulatorStatusFlagsReachTheDevice)
     EXPECT_EQ(temperatures.values().back(), OndrixSonar::TemperatureStatus::OverheatWarning);
     EXPECT_EQ(failures.size(), 1U);
     EXPECT_EQ(pauses.size(), 1U);
+}
+
+TEST_F(SonarAlarms, StatusesWithItsSerialFromAnotherSenderAreIgnored)
+{
+    // The same serial from 127.0.0.3 is a spoofer's.
+    const DatagramSender spoofer(rig.statusPort, "127.0.0.3");
+    ASSERT_TRUE(spoofer.bound());
+    const std::size_t before = internal.size();
+    for (int i = 0; i < 3; ++i) {
+        spoofer.send(Keldar::Ondrix::MessageBuilding::buildStatusDatagram(fields(Layout::Status::transmitFailureBit)));
+    }
+    ASSERT_TRUE(waitUntil([&] { return sonar->foreignStatusCount() == 3; }, 3000ms));
+    // A forwarded status claims another address than the one it comes from:
+    // the sending address is what counts.
+    StatusFields forwarded = fields(0);
+    forwarded.ipAddress = 0x0302010A; // 10.1.2.3
+    sendAll({forwarded});
+    EXPECT_EQ(internal.size(), before + 1);
+    EXPECT_EQ(failures.size(), 0U);
 }

@@ -115,6 +115,9 @@ public:
     [[nodiscard]] std::string getFirmwareVersion() const;
     [[nodiscard]] ModelNumber getModelNumber() const;
     [[nodiscard]] std::uint32_t getSerialNumber() const;
+    /// Statuses carrying its serial from another sending address than the
+    /// one it was connected through, ignored. From any thread.
+    [[nodiscard]] std::uint64_t foreignStatusCount() const;
     [[nodiscard]] SonarCapabilities getCapabilities() const;
     [[nodiscard]] const ModelSpec& getSpec() const;
 

@@ -94,6 +94,9 @@ struct DeviceInfo
     std::string firmwareVersion = "N/A";
     bool connectable = false;
     std::int64_t lastSeen = 0; // steady clock, nanoseconds
+    // The IPv4 address (host order) its statuses came from, which need not be
+    // the one it claims (a vehicle's computer may forward them); 0 unknown.
+    std::uint32_t senderAddress = 0;
     ModelSpec spec;
     SonarCapabilities capabilities;
 };
