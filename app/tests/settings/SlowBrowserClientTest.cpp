@@ -144,14 +144,8 @@ TEST(SlowBrowserClient, NeitherSlowsTheViewerNorGrowsItsMemoryNorStarvesAReader)
     const QString stallReport = folder.path() + QStringLiteral("/stall.txt");
 
     QProcess viewer;
-    auto environment = QProcessEnvironment::systemEnvironment();
-    environment.insert("XDG_CONFIG_HOME", folder.path());
-    environment.insert("ONDRIX_LUMIVANE_STALL_REPORT", stallReport);
-    viewer.setProcessEnvironment(environment);
-    viewer.setProcessChannelMode(QProcess::ForwardedChannels);
-    viewer.start(LUMIVANE_EXECUTABLE,
-                 {"--connect", QString::number(serial), "--listen-address", "127.0.0.1", "--status-port",
-                  QString::number(network.statusPort), "--sonar-port", QString::number(network.sonarPort)});
+    startViewerProgram(viewer, LUMIVANE_EXECUTABLE, folder.path(), network, serial,
+                       {{QStringLiteral("ONDRIX_LUMIVANE_STALL_REPORT"), stallReport}});
     ASSERT_TRUE(viewer.waitForStarted());
     const qint64 pid = viewer.processId();
     ASSERT_TRUE(waitFor([&] { return status(webPort).value("images", 0) > 2 * rateHz; }, std::chrono::seconds(90)))
