@@ -14,6 +14,8 @@
     state: null,      // last state (online, playback, ...)
     palettes: [],
     palette: 0,
+    viewerPalette: null, // the viewer's own choice, as the server last said
+    pinnedPalette: false, // chosen in the page's address
     geometry: null,   // apex and radius in canvas pixels, bearings in degrees
     lastImageAt: 0,
     delays: [],       // milliseconds from the server's send to the paint
@@ -254,7 +256,9 @@
     view.state = state;
     const online = state.online;
     const stateBadge = $("state");
-    stateBadge.textContent = online ? "online" : "offline";
+    // A served recording says whether it plays; a sonar whether it is there.
+    const playing = state.playback ? (state.playback.playing ? "playing" : "paused") : "online";
+    stateBadge.textContent = online ? playing : "offline";
     stateBadge.className = "state " + (online ? "online" : "offline");
     $("view").classList.toggle("offline", !online);
     $("banner").textContent = "Sonar offline";
@@ -275,6 +279,7 @@
     if (!$("headingBox").hidden) {
       $("heading").textContent = state.heading_deg.toFixed(1) + "°";
     }
+    followViewerPalette(state.palette);
     const playback = state.playback;
     $("playback").hidden = !playback;
     if (playback) {
@@ -285,6 +290,32 @@
         seek.value = playback.frame;
       }
       $("frameText").textContent = playback.frame + 1 + " / " + playback.frames;
+    }
+  }
+
+  // The page shows the palette chosen in the viewer, each time it changes
+  // there; one picked on the page lasts until then, one in the address always.
+  function followViewerPalette(palette) {
+    const last = view.viewerPalette;
+    if (!palette || !last) {
+      return;
+    }
+    view.viewerPalette = palette;
+    const chosen = view.pinnedPalette ? view.palette : palette.selected;
+    const show = () => {
+      $("palette").value = chosen;
+      setPalette(chosen);
+    };
+    if (last.fire_modifier !== palette.fire_modifier || last.aqua_modifier !== palette.aqua_modifier) {
+      fetch(withToken("/palettes"))
+        .then((r) => r.json())
+        .then((tables) => {
+          view.palettes = tables.palettes;
+          show();
+        })
+        .catch(() => {});
+    } else if (last.selected !== palette.selected) {
+      show();
     }
   }
 
@@ -385,7 +416,10 @@
       option.textContent = entry.name;
       select.appendChild(option);
     });
-    const chosen = Number(new URLSearchParams(window.location.search).get("palette") ?? palettes.selected);
+    const pinned = new URLSearchParams(window.location.search).get("palette");
+    view.pinnedPalette = pinned !== null;
+    view.viewerPalette = status.palette;
+    const chosen = Number(pinned ?? palettes.selected);
     select.value = chosen;
     setPalette(chosen);
     const sonar = status.sonar;

@@ -620,6 +620,9 @@ Json ServerCore::stateJson() const
     state["frequency"] = frequency;
     state["position"] = figures.position ? Json::array({figures.position->first, figures.position->second}) : Json();
     state["heading_deg"] = figures.heading ? Json(*figures.heading) : Json();
+    // The viewer's palette travels with every state, so that a page follows a
+    // change made in the window after it opened.
+    state["palette"] = {{"selected", palette}, {"fire_modifier", fireModifier}, {"aqua_modifier", aquaModifier}};
     if (playback != nullptr) {
         state["playback"] = {
             {"frame", playbackState.frame}, {"frames", playbackState.frames}, {"playing", playbackState.playing}};
@@ -872,10 +875,16 @@ void ShareServer::setParameters(std::vector<std::pair<std::string, double>> para
 
 void ShareServer::setPalette(int palette, std::uint8_t fireModifier, std::uint8_t aquaModifier)
 {
-    std::lock_guard lock(impl->mutex);
-    impl->palette = palette;
-    impl->fireModifier = fireModifier;
-    impl->aquaModifier = aquaModifier;
+    {
+        std::lock_guard lock(impl->mutex);
+        if (impl->palette == palette && impl->fireModifier == fireModifier && impl->aquaModifier == aquaModifier) {
+            return;
+        }
+        impl->palette = palette;
+        impl->fireModifier = fireModifier;
+        impl->aquaModifier = aquaModifier;
+    }
+    net::post(impl->io, [d = impl.get()] { d->broadcastState(); });
 }
 
 void ShareServer::setPlaybackControl(PlaybackControl* control)

@@ -119,6 +119,18 @@ struct StreamClient
             }
         }
     }
+
+    // The next state text, skipping images.
+    Json nextState()
+    {
+        for (;;) {
+            beast::flat_buffer buffer;
+            ws.read(buffer);
+            if (!ws.got_binary()) {
+                return Json::parse(beast::buffers_to_string(buffer.data()));
+            }
+        }
+    }
 };
 
 template<typename Predicate>
@@ -180,6 +192,20 @@ TEST(ShareServer, ServesThePageStatusPalettesAndImagesOnLoopbackWithoutToken)
     EXPECT_EQ(status["parameters"]["gain_pct"], 40.0);
     ASSERT_EQ(status["clients"].size(), 1U);
     EXPECT_EQ(status["clients"][0]["sent"], 1);
+    EXPECT_EQ(status["palette"]["selected"], 0);
+
+    // A palette chosen in the viewer later reaches an open page at once, and
+    // the tables follow the new modifier.
+    server.setPalette(7, 127, 30);
+    Json state = client.nextState();
+    while (state["palette"]["selected"] != 7) { // the state sent when the stream opened
+        state = client.nextState();
+    }
+    EXPECT_EQ(state["palette"]["aqua_modifier"], 30);
+    const Json changed = Json::parse(request(server.port(), "/palettes").body);
+    EXPECT_EQ(changed["selected"], 7);
+    const auto aqua = Keldar::Maths::Palettes::aquaTable(30);
+    EXPECT_EQ(changed["palettes"][7]["rgb"][3 * 200 + 2].get<int>(), aqua[4 * 200 + 2]);
 }
 
 TEST(ShareServer, BeyondLoopbackEveryRequestNeedsTheToken)

@@ -11,8 +11,10 @@ import math
 import os
 import re
 import shutil
+import socket
 import subprocess
 import sys
+import tempfile
 import time
 import urllib.request
 
@@ -27,7 +29,7 @@ if not chromium or not driver_path:
 from selenium import webdriver  # noqa: E402  (python3-selenium)
 from selenium.webdriver.chrome.service import Service  # noqa: E402
 
-from loopback import Loopback  # noqa: E402
+from loopback import Loopback, free_port  # noqa: E402
 
 SERIAL = 64001
 PALETTE = 5  # spectrum: every channel moves, so a wrong lookup shows
@@ -49,6 +51,14 @@ sim_args = net.simulator_args(sim, SERIAL, "--range-lines", "300", "--duration",
 processes = []
 
 
+def answers(url):
+    try:
+        urllib.request.urlopen(url).close()
+        return True
+    except OSError:
+        return False
+
+
 def start(args, **kwargs):
     process = subprocess.Popen(args, **kwargs)
     processes.append(process)
@@ -57,6 +67,10 @@ def start(args, **kwargs):
 
 try:
     sonar = start(sim_args)
+    # A short recording, served at the end to show its playback state.
+    recordings = tempfile.TemporaryDirectory()
+    subprocess.run([cli, "record", "--serial", str(SERIAL), "--count", "20", "--folder", recordings.name,
+                    *net.listen], check=True, capture_output=True)
     server = start([cli, "serve", "--serial", str(SERIAL), "--bind", "0.0.0.0", "--port", str(web_port), *net.listen],
                    stdout=subprocess.PIPE, text=True)
     line = server.stdout.readline()
@@ -176,6 +190,17 @@ try:
             browser.set_window_size(390, 844)
             time.sleep(1)
             browser.save_screenshot(os.path.join(shots, "web-phone.png"))
+
+        # A served recording says whether it plays, and follows the page's pause.
+        [recording] = os.listdir(recordings.name)
+        file_port = free_port(socket.SOCK_STREAM)
+        start([cli, "serve", os.path.join(recordings.name, recording), "--port", str(file_port)],
+              stdout=subprocess.DEVNULL)
+        wait_for("the recording served", lambda: answers("http://127.0.0.1:%d/status" % file_port))
+        browser.get("http://127.0.0.1:%d/" % file_port)
+        wait_for("the playing state", lambda: text("state") == "playing")
+        browser.find_element("id", "playPause").click()
+        wait_for("the paused state", lambda: text("state") == "paused")
     finally:
         browser.quit()
 finally:

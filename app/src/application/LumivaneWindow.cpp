@@ -305,6 +305,11 @@ void LumivaneWindow::wireBrowserSharing(BrowserSharing* sharing)
             [sharing](uint32_t serial, const std::string& model, const std::string&, const std::string&) {
                 sharing->setSonar(serial, model);
             });
+    // Shared pages show the palette the window shows.
+    connect(d->displayControlToolbar, &DisplayControlToolbar::newPaletteRequested, sharing,
+            &BrowserSharing::setPalette);
+    connect(d->displayControlToolbar, &DisplayControlToolbar::newPaletteModifierRequested, sharing,
+            &BrowserSharing::setPaletteModifier);
 }
 
 void LumivaneWindow::onUiConstructed()

@@ -5,6 +5,7 @@
 #include "settings/SettingsDefaults.h"
 
 #include <keldar/gui/ToggleSwitch.h>
+#include <keldar/visualisation/FanDisplayOptions.h>
 #include <keldar/web/ShareServer.h>
 
 #include <QGridLayout>
@@ -78,6 +79,14 @@ BrowserSharing::BrowserSharing(QWidget* parent)
     grid->addWidget(addressLabel, grid->rowCount(), 0, 1, 2);
     grid->addWidget(qrLabel, grid->rowCount(), 0, 1, 2);
 
+    // The window's palette as stored, until it tells its own.
+    const auto stored = [this](const char* name, int fallback) {
+        return store->value(QStringLiteral("PaletteControl/") + QString::fromLatin1(name), fallback).toInt();
+    };
+    palette = stored("palette", 0);
+    fireModifier = static_cast<std::uint8_t>(stored("firePaletteModifier", 127));
+    aquaModifier = static_cast<std::uint8_t>(stored("aquaPaletteModifier", 127));
+
     connect(shareToggle, &ToggleSwitch::toggled, this, [this](bool on) {
         store->setValue(QString::fromLatin1(shareKey), on);
         apply();
@@ -138,12 +147,7 @@ void BrowserSharing::apply()
             server = std::make_unique<Web::ShareServer>(settings);
             server->setIdentity({serial, model, "live"});
             server->setOnline(online);
-            // A new page starts with the palette the window had when sharing began.
-            const auto stored = [this](const char* name, int fallback) {
-                return store->value(QStringLiteral("PaletteControl/") + QString::fromLatin1(name), fallback).toInt();
-            };
-            server->setPalette(stored("palette", 0), static_cast<std::uint8_t>(stored("firePaletteModifier", 127)),
-                               static_cast<std::uint8_t>(stored("aquaPaletteModifier", 127)));
+            server->setPalette(palette, fireModifier, aquaModifier);
         } catch (const std::exception& error) {
             problem = QString::fromStdString(error.what());
         }
@@ -219,6 +223,28 @@ void BrowserSharing::setSonar(uint32_t serialNumber, const std::string& modelNam
     model = modelName;
     if (server) {
         server->setIdentity({serial, model, "live"});
+    }
+}
+
+void BrowserSharing::setPalette(int chosen)
+{
+    palette = chosen;
+    if (server) {
+        server->setPalette(palette, fireModifier, aquaModifier);
+    }
+}
+
+void BrowserSharing::setPaletteModifier(int modifier)
+{
+    using Palette = Ondrix::Visualisation::FanDisplayOptions::Palette;
+    const auto value = static_cast<std::uint8_t>(std::clamp(modifier, 0, 255));
+    if (palette == Palette::DynamicFire) {
+        fireModifier = value;
+    } else if (palette == Palette::DynamicAqua) {
+        aquaModifier = value;
+    }
+    if (server) {
+        server->setPalette(palette, fireModifier, aquaModifier);
     }
 }
 

@@ -51,6 +51,10 @@ public Q_SLOTS:
     void setOnline(bool online);
     void setRecording(bool recording);
     void setSonar(uint32_t serialNumber, const std::string& modelName);
+    // The window's palette, which pages follow; a modifier applies to the
+    // dynamic palette shown.
+    void setPalette(int palette);
+    void setPaletteModifier(int modifier);
 
 Q_SIGNALS:
     // After sharing started or stopped; the text says why it could not start.
@@ -71,6 +75,9 @@ private:
     bool online = false;
     uint32_t serial = 0;
     std::string model;
+    int palette = 0;
+    std::uint8_t fireModifier = 127;
+    std::uint8_t aquaModifier = 127;
 };
 
 } // namespace Keldar::OndrixLumivane

@@ -81,13 +81,7 @@ TEST(StatusFlood, ViewerStaysSmallKeepsStreamingAndEndsOnSigterm)
     auto sonar = network.startSonar(serial);
 
     QProcess viewer;
-    auto environment = QProcessEnvironment::systemEnvironment();
-    environment.insert("XDG_CONFIG_HOME", folder.path()); // not the user's settings
-    viewer.setProcessEnvironment(environment);
-    viewer.setProcessChannelMode(QProcess::ForwardedChannels);
-    viewer.start(LUMIVANE_EXECUTABLE,
-                 {"--connect", QString::number(serial), "--listen-address", "127.0.0.1", "--status-port",
-                  QString::number(network.statusPort), "--sonar-port", QString::number(network.sonarPort)});
+    startViewerProgram(viewer, LUMIVANE_EXECUTABLE, folder.path(), network, serial);
     ASSERT_TRUE(viewer.waitForStarted());
     const qint64 pid = viewer.processId();
     // The viewer asks for the next image only once it has the last one.

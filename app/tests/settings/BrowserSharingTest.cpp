@@ -7,6 +7,8 @@
 
 #include "application/LumivaneWindow.h"
 #include "controller/MainController.h"
+#include "displaycontrols/DisplayControlToolbar.h"
+#include "displaycontrols/PaletteControl.h"
 #include "settings/BrowserSharing.h"
 #include "settings/SettingsControls.h"
 
@@ -22,6 +24,7 @@
 #include <QScrollArea>
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 #include <atomic>
 #include <cstdlib>
@@ -43,7 +46,7 @@ std::uint16_t portOf(const QString& address)
     return static_cast<std::uint16_t>(address.mid(colon + 1).section(QLatin1Char('/'), 0, 0).toUInt());
 }
 
-unsigned statusCode(std::uint16_t port, const std::string& target)
+beast::http::response<beast::http::string_body> get(std::uint16_t port, const std::string& target)
 {
     net::io_context io;
     tcp::socket socket(io);
@@ -54,7 +57,12 @@ unsigned statusCode(std::uint16_t port, const std::string& target)
     beast::flat_buffer buffer;
     beast::http::response<beast::http::string_body> response;
     beast::http::read(socket, buffer, response);
-    return response.result_int();
+    return response;
+}
+
+unsigned statusCode(std::uint16_t port, const std::string& target)
+{
+    return get(port, target).result_int();
 }
 
 TEST(BrowserSharing, SharesTheWindowsImagesOnlyWhenSwitchedOnAndNeedsTheTokenOnTheNetwork)
@@ -130,6 +138,15 @@ TEST(BrowserSharing, SharesTheWindowsImagesOnlyWhenSwitchedOnAndNeedsTheTokenOnT
     const std::string token = open.section(QStringLiteral("?token="), 1).toStdString();
     EXPECT_EQ(statusCode(portOf(open), "/status"), 401U);
     EXPECT_EQ(statusCode(portOf(open), "/status?token=" + token), 200U);
+
+    // A palette chosen in the window reaches the pages.
+    const auto shownPalette = [&] {
+        return nlohmann::json::parse(get(portOf(open), "/status?token=" + token).body())["palette"]["selected"]
+            .get<int>();
+    };
+    const int before = shownPalette();
+    viewer.window->getDisplayControlToolbar()->getPaletteControl()->selectNextPalette();
+    EXPECT_EQ(shownPalette(), (before + 1) % PaletteControl::paletteCount);
 
     viewer.restart();
     auto* again = viewer.window->getSettingsControls()->getBrowserSharing();

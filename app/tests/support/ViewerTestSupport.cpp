@@ -12,6 +12,7 @@
 #include <QAbstractSocket>
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QProcess>
 #include <QPushButton>
 #include <QSettings>
 #include <QStandardPaths>
@@ -130,6 +131,23 @@ std::unique_ptr<Sim::SimulatedSonar> LoopbackNetwork::startSonar(std::uint32_t s
     auto sonar = std::make_unique<Sim::SimulatedSonar>(sonarConfig(serialNumber, host));
     sonar->start();
     return sonar;
+}
+
+void startViewerProgram(QProcess& viewer, const QString& executable, const QString& configHome,
+                        const LoopbackNetwork& network, std::uint32_t serialNumber,
+                        const std::vector<std::pair<QString, QString>>& extra)
+{
+    auto environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("XDG_CONFIG_HOME"), configHome);
+    for (const auto& [name, value] : extra) {
+        environment.insert(name, value);
+    }
+    viewer.setProcessEnvironment(environment);
+    viewer.setProcessChannelMode(QProcess::ForwardedChannels);
+    viewer.start(executable,
+                 {QStringLiteral("--connect"), QString::number(serialNumber), QStringLiteral("--listen-address"),
+                  QStringLiteral("127.0.0.1"), QStringLiteral("--status-port"), QString::number(network.statusPort),
+                  QStringLiteral("--sonar-port"), QString::number(network.sonarPort)});
 }
 
 } // namespace Keldar::OndrixLumivane::Testing

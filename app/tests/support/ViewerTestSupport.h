@@ -19,6 +19,7 @@
 #include <vector>
 
 class QApplication;
+class QProcess;
 class QWidget;
 
 namespace Keldar::OndrixLumivane::Testing {
@@ -75,6 +76,13 @@ struct LoopbackNetwork
     /// Started; stopped when the returned object goes away.
     [[nodiscard]] std::unique_ptr<Sim::SimulatedSonar> startSonar(std::uint32_t serialNumber, int host = 2) const;
 };
+
+/// Starts the real program `executable` connecting to `serialNumber` on
+/// `network`, its settings under `configHome` (not the user's), with `extra`
+/// ("NAME", "value") added to its environment; its output is the test's.
+void startViewerProgram(QProcess& viewer, const QString& executable, const QString& configHome,
+                        const LoopbackNetwork& network, std::uint32_t serialNumber,
+                        const std::vector<std::pair<QString, QString>>& extra = {});
 
 } // namespace Keldar::OndrixLumivane::Testing
 

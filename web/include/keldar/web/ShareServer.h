@@ -98,7 +98,7 @@ public:
     void setOnline(bool online);
     // Named numbers shown in /status (ping rate, gamma, ...).
     void setParameters(std::vector<std::pair<std::string, double>> parameters);
-    // The palette the feeder shows, for a page that has not chosen one.
+    // The palette the feeder shows; pages follow each change (see /status).
     void setPalette(int palette, std::uint8_t fireModifier, std::uint8_t aquaModifier);
     // Not owned; must outlive the server or be reset to null first. Resetting
     // waits for a client's request that is running the player; the control's
