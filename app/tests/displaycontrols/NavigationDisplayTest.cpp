@@ -11,6 +11,7 @@
 #include "controller/MainController.h"
 #include "displaycontrols/AdditionalDisplays.h"
 #include "displaycontrols/DisplayControlToolbar.h"
+#include "displaycontrols/DisplayPanels.h"
 #include "displaycontrols/overlays/NavigationDisplay.h"
 #include "navigation/NavigationFeed.h"
 
@@ -18,13 +19,19 @@
 #include <keldar/navigation/NavigationLog.h>
 #include <keldar/sim/NmeaSender.h>
 #include <keldar/visualisation/FanDisplay.h>
+#include <keldar/visualisation/MeasuringToolBase.h>
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+
+#include <QAbstractButton>
 #include <QAction>
+#include <QApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QLabel>
+#include <QMouseEvent>
 #include <QSettings>
 #include <QTest>
 
@@ -77,10 +84,32 @@ TEST(NavigationDisplay, LiveThenStaleThenFromTheRecording)
     EXPECT_EQ(text(display, "navigationSpeed"), QStringLiteral("3.00 m/s (5.8 kn)"));
     EXPECT_EQ(text(display, "navigationFix"), QStringLiteral("GPS"));
 
+    // North up: the fan's centre line turns by the heading plus the mounting
+    // offset, 205° true, that is 155° counter-clockwise from up.
+    auto* fan = viewer.window->getFanDisplay();
+    auto* rotation = viewer.window->getDisplayControlToolbar()->getRotationControls();
+    const auto turned = [fan] { return std::lround(fan->getCurrentRotation()) % 360; };
+    EXPECT_EQ(turned(), 0);
+    // A line measured to the right lies 90° clockwise of the centre line:
+    // 295° true heading up, east once north is up.
+    const QPoint from(fan->width() / 2, fan->height() / 2);
+    QTest::mousePress(fan, Qt::LeftButton, {}, from);
+    // A drag: a move with the button held (QTest's moves carry no buttons).
+    QMouseEvent drag(QEvent::MouseMove, from + QPoint(60, 0), Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(fan, &drag);
+    QTest::mouseRelease(fan, Qt::LeftButton, {}, from + QPoint(60, 0));
+    const auto measured = [fan] { return QString::fromStdString(fan->getMeasuringTool().getText()); };
+    EXPECT_TRUE(waitFor([&] { return measured().endsWith(QStringLiteral("  Bearing: 295.0 deg T")); }))
+        << measured().toStdString();
+    rotation->northUpButton()->click();
+    EXPECT_TRUE(waitFor([&] { return turned() == 155; })) << fan->getCurrentRotation();
+    EXPECT_EQ(text(rotation, "orientationStatus"), QStringLiteral("north up"));
+    EXPECT_TRUE(waitFor([&] { return measured().endsWith(QStringLiteral("  Bearing: 090.0 deg T")); }))
+        << measured().toStdString();
+
     // The cursor's place on the earth, from the fan display's mouse position
     // (tracked while the mouse position display is on).
     displays->switchFor(QStringLiteral("mousePositionDisplay"))->setState(true);
-    auto* fan = viewer.window->getFanDisplay();
     ASSERT_TRUE(waitFor([&] { return fan->hasMouseTracking(); }));
     QTest::mouseMove(fan, QPoint(fan->width() / 2, fan->height() / 3));
     EXPECT_TRUE(waitFor([&] { return text(display, "navigationCursor").contains(QStringLiteral("°S 130.")); }))
@@ -118,6 +147,10 @@ TEST(NavigationDisplay, LiveThenStaleThenFromTheRecording)
     ASSERT_TRUE(
         waitFor([&] { return text(display, "navigationStatus").startsWith(QStringLiteral("no position for")); }));
     EXPECT_FALSE(display->findChild<QLabel*>(QStringLiteral("navigationPosition"))->isEnabled());
+    // Without a heading north up falls back to heading up, and says so.
+    EXPECT_TRUE(
+        waitFor([&] { return text(rotation, "orientationStatus") == QStringLiteral("heading up: no heading"); }));
+    EXPECT_EQ(turned(), 0);
     viewer.controller->stopLogging();
     geoTiff->trigger();
     EXPECT_TRUE(waitFor([&] {
@@ -140,6 +173,9 @@ TEST(NavigationDisplay, LiveThenStaleThenFromTheRecording)
     EXPECT_TRUE(waitFor([&] { return text(display, "navigationStatus") == QStringLiteral("from the recording"); }))
         << text(display, "navigationStatus").toStdString();
     EXPECT_TRUE(text(display, "navigationPosition").startsWith(QStringLiteral("12.50")));
+    // North up again from the recorded heading and mounting.
+    EXPECT_TRUE(waitFor([&] { return turned() == 155; })) << fan->getCurrentRotation();
+    EXPECT_EQ(text(rotation, "orientationStatus"), QStringLiteral("north up"));
 }
 
 } // namespace
