@@ -14,6 +14,8 @@
 #include "displaycontrols/DisplayPanels.h"
 #include "displaycontrols/overlays/NavigationDisplay.h"
 #include "navigation/NavigationFeed.h"
+#include "settings/BrowserSharing.h"
+#include "settings/SettingsControls.h"
 
 #include <keldar/gui/ToggleSwitch.h>
 #include <keldar/navigation/NavigationLog.h>
@@ -22,6 +24,10 @@
 #include <keldar/visualisation/MeasuringToolBase.h>
 
 #include <gtest/gtest.h>
+
+#include <boost/asio.hpp>
+#include <boost/beast/core.hpp>
+#include <boost/beast/http.hpp>
 
 #include <cmath>
 
@@ -40,6 +46,20 @@ namespace {
 
 using Testing::ViewerSession;
 using Testing::waitFor;
+
+std::string httpGet(std::uint16_t port, const std::string& target)
+{
+    boost::asio::io_context io;
+    boost::asio::ip::tcp::socket socket(io);
+    socket.connect({boost::asio::ip::make_address("127.0.0.1"), port});
+    boost::beast::http::request<boost::beast::http::empty_body> request{boost::beast::http::verb::get, target, 11};
+    request.set(boost::beast::http::field::host, "127.0.0.1");
+    boost::beast::http::write(socket, request);
+    boost::beast::flat_buffer buffer;
+    boost::beast::http::response<boost::beast::http::string_body> response;
+    boost::beast::http::read(socket, buffer, response);
+    return response.body();
+}
 
 QString text(const QWidget* display, const char* name)
 {
@@ -83,6 +103,19 @@ TEST(NavigationDisplay, LiveThenStaleThenFromTheRecording)
     EXPECT_EQ(text(display, "navigationHeading"), QStringLiteral("200.0°"));
     EXPECT_EQ(text(display, "navigationSpeed"), QStringLiteral("3.00 m/s (5.8 kn)"));
     EXPECT_EQ(text(display, "navigationFix"), QStringLiteral("GPS"));
+
+    // The browser view gets the same position and heading with each image.
+    viewer.setGeneralSetting(QStringLiteral("sharePort"), 0);
+    auto* sharing = viewer.window->getSettingsControls()->getBrowserSharing();
+    sharing->findChild<GUI::Widgets::Controls::ToggleSwitch*>(QStringLiteral("shareInBrowser"))->setState(true);
+    ASSERT_TRUE(sharing->isSharing());
+    const auto sharePort = static_cast<std::uint16_t>(
+        sharing->address().section(QLatin1Char(':'), 2).section(QLatin1Char('/'), 0, 0).toUInt());
+    EXPECT_TRUE(waitFor([&] {
+        const std::string status = httpGet(sharePort, "/status");
+        return status.find("\"heading_deg\":200.0") != std::string::npos &&
+               status.find("\"position\":[-12.") != std::string::npos;
+    })) << httpGet(sharePort, "/status");
 
     // North up: the fan's centre line turns by the heading plus the mounting
     // offset, 205° true, that is 155° counter-clockwise from up.
