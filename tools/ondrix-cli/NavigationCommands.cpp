@@ -2,6 +2,7 @@
 // the navigation recorded with it.
 
 #include "Commands.h"
+#include "Interruption.h"
 #include "LogFiles.h"
 
 #include <keldar/core/OutputFile.h>
@@ -12,6 +13,7 @@
 #include <algorithm>
 #include <fstream>
 #include <memory>
+#include <optional>
 
 namespace {
 
@@ -52,10 +54,19 @@ void addTrack(CLI::App& log)
         const auto file = Keldar::Cli::openLog(options->file);
         const auto navigation = loadNavigation(*file, options->file);
         const auto format = *Nav::trackFormatFromName(options->format);
+        // Standard output is the user's to cut short; a file is written whole or not at all.
+        std::optional<Keldar::Cli::InterruptionScope> interruption;
+        if (!options->output.empty()) {
+            interruption.emplace();
+        }
         std::vector<Nav::Footprint> footprints;
         int damaged = 0;
         if (format != Nav::TrackFormat::Gpx) {
             damaged = Keldar::Cli::forEachFrame(*file, 0, -1, [&](const Keldar::Cli::LoggedFrame& frame) {
+                if (interruption && Keldar::Cli::interrupted()) {
+                    // Nothing is written yet: the footprints are only in memory.
+                    Keldar::Cli::exitInterrupted(std::vector<std::filesystem::path>{});
+                }
                 const auto placed = Nav::placeFrame(frame, navigation.track, navigation.mounting);
                 if (!placed) {
                     return;
@@ -76,6 +87,11 @@ void addTrack(CLI::App& log)
             stream.close();
             if (!stream) {
                 Keldar::Cli::fail("cannot write " + options->output, 4);
+            }
+            if (Keldar::Cli::interrupted()) {
+                const auto partial = output.temporaryPath();
+                output.discard();
+                Keldar::Cli::exitInterrupted(std::vector<std::filesystem::path>{partial});
             }
             output.commit();
         }
@@ -120,9 +136,13 @@ void addExportGeoTiff(CLI::App& log)
                               2);
         }
         const bool series = options->every > 0;
+        const Keldar::Cli::InterruptionScope interruption;
+        // Interrupted, a series takes back every file it wrote and the folder it made.
+        std::vector<std::filesystem::path> writtenPaths;
+        bool madeFolder = false;
         if (series) {
             std::error_code error;
-            std::filesystem::create_directories(options->output, error);
+            madeFolder = std::filesystem::create_directories(options->output, error);
             if (error) {
                 Keldar::Cli::fail("cannot make the folder " + options->output + ": " + error.message(), 4);
             }
@@ -130,29 +150,54 @@ void addExportGeoTiff(CLI::App& log)
         int written = 0;
         int unplaced = 0;
         const auto last = series ? -1 : options->frame;
-        const int damaged =
-            Keldar::Cli::forEachFrame(reader, options->frame, last, [&](const Keldar::Cli::LoggedFrame& frame) {
-                if (series && (frame.frame - options->frame) % options->every != 0) {
-                    return;
+        int damaged = 0;
+        try {
+            damaged =
+                Keldar::Cli::forEachFrame(reader, options->frame, last, [&](const Keldar::Cli::LoggedFrame& frame) {
+                    if (series && (frame.frame - options->frame) % options->every != 0) {
+                        return;
+                    }
+                    Keldar::Cli::throwIfInterrupted();
+                    const auto placed = Nav::placeFrame(frame, navigation.track, navigation.mounting);
+                    if (!placed) {
+                        ++unplaced;
+                        std::cerr << "ondrix-cli: frame " << frame.frame << " has no position and heading near it\n";
+                        return;
+                    }
+                    char name[32];
+                    std::snprintf(name, sizeof name, "frame_%06d.tif", frame.frame);
+                    const std::filesystem::path path =
+                        series ? std::filesystem::path(options->output) / name : std::filesystem::path(options->output);
+                    try {
+                        Nav::writeGeoTiff(*placed, path, options->pixels);
+                    } catch (const std::exception& error) {
+                        Keldar::Cli::fail(error.what(), 4);
+                    }
+                    writtenPaths.push_back(path);
+                    ++written;
+                });
+            // A signal during the last frame's write: that frame stands, so take it back too.
+            Keldar::Cli::throwIfInterrupted();
+        } catch (const Keldar::Cli::Interrupted&) {
+            std::vector<std::filesystem::path> removed;
+            for (const auto& path : writtenPaths) {
+                std::error_code error;
+                if (std::filesystem::remove(path, error)) {
+                    removed.push_back(path);
                 }
-                const auto placed = Nav::placeFrame(frame, navigation.track, navigation.mounting);
-                if (!placed) {
-                    ++unplaced;
-                    std::cerr << "ondrix-cli: frame " << frame.frame << " has no position and heading near it\n";
-                    return;
+            }
+            if (madeFolder) {
+                std::error_code error;
+                if (std::filesystem::remove(options->output, error)) { // only when empty
+                    removed.emplace_back(options->output);
                 }
-                char name[32];
-                std::snprintf(name, sizeof name, "frame_%06d.tif", frame.frame);
-                const std::filesystem::path path =
-                    series ? std::filesystem::path(options->output) / name : std::filesystem::path(options->output);
-                try {
-                    Nav::writeGeoTiff(*placed, path, options->pixels);
-                } catch (const std::exception& error) {
-                    Keldar::Cli::fail(error.what(), 4);
-                }
-                std::cout << path.string() << "\n";
-                ++written;
-            });
+            }
+            Keldar::Cli::exitInterrupted(removed);
+        }
+        // Named once the whole series stands, so that none is listed and then taken back.
+        for (const auto& path : writtenPaths) {
+            std::cout << path.string() << "\n";
+        }
         std::cout << std::flush;
         if (damaged > 0 || unplaced > 0 || written == 0) {
             Keldar::Cli::fail(std::to_string(written) + " written; " + std::to_string(unplaced) +

@@ -7,6 +7,7 @@
 #include "SonarLookup.h"
 
 #include <keldar/logging/LogFilePlayer.h>
+#include <keldar/navigation/NavigationLog.h>
 #include <keldar/ondrix/ConnectionManager.h>
 #include <keldar/ondrix/OndrixSonar.h>
 #include <keldar/web/ShareServer.h>
@@ -205,6 +206,8 @@ void serveFile(const ServeOptions& options)
 {
     TerminationSignals signals;
     auto file = Keldar::Cli::openLog(options.file);
+    // A recording with navigation tells the page where each frame was.
+    const auto track = Keldar::Navigation::readNavigationTrack(*file);
     const auto server = startServer(options);
     server->setIdentity({0, "", std::filesystem::path(options.file).filename().string()});
     RateCounter rate;
@@ -224,7 +227,11 @@ void serveFile(const ServeOptions& options)
                 served->atFrame(frame);
             }
             if (parsed) {
-                server->publish(parsed->image, {rate.add(), false, std::nullopt, std::nullopt});
+                std::optional<std::pair<double, double>> position;
+                if (const auto at = track.positionAt(parsed->timestamp)) {
+                    position.emplace(at->latitude, at->longitude);
+                }
+                server->publish(parsed->image, {rate.add(), false, position, track.headingAt(parsed->timestamp)});
             }
         },
         true, maximumGapMs);

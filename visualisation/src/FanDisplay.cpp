@@ -22,6 +22,7 @@
 #include <algorithm>
 #include <cmath>
 #include <numbers>
+#include <optional>
 #include <utility>
 
 namespace Keldar::Ondrix::Visualisation {
@@ -53,6 +54,7 @@ struct FanDisplay::Private
     bool draggingZoomRegion = false;
     QPointF zoomGrab;
 
+    std::optional<double> centreLineBearing;
     bool rangeLabels = true;
     bool rangeArcs = true;
     bool sectorLines = true;
@@ -156,7 +158,27 @@ void FanDisplay::setRotation(int degrees)
     if (d->zoomDisplay) {
         d->zoomDisplay->setRotation(getCurrentRotation());
     }
+    orientTool();
     updateWithMagnifier();
+}
+
+void FanDisplay::setCentreLineBearing(std::optional<double> bearing)
+{
+    if (bearing == d->centreLineBearing) {
+        return;
+    }
+    d->centreLineBearing = bearing;
+    orientTool();
+    update();
+}
+
+void FanDisplay::orientTool()
+{
+    d->tool->setOrientation(getCurrentRotation(), d->centreLineBearing);
+    if (d->tool->hasMeasurement() || d->tool->getState() == MeasuringToolBase::Measuring) {
+        const auto s = getCurrentScale();
+        d->tool->calculate(d->engine.getImageRange(), s.x, s.y);
+    }
 }
 
 void FanDisplay::horizontalFlip()
@@ -368,6 +390,7 @@ void FanDisplay::setMeasurementMode(MeasurementMode mode)
     default:
         return;
     }
+    d->tool->setOrientation(getCurrentRotation(), d->centreLineBearing);
     d->measurementMode = mode;
     update();
 }

@@ -55,7 +55,7 @@ std::string MeasuringToolBase::getText() const
     }
     char number[64];
     std::snprintf(number, sizeof number, "%.2f", unit->fromSI(value));
-    return std::string(label()) + number + unit->getAsciiSymbol();
+    return std::string(label()) + number + unit->getAsciiSymbol() + suffix();
 }
 
 } // namespace Keldar::Ondrix::Visualisation

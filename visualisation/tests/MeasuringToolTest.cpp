@@ -118,3 +118,29 @@ TEST(CircleAreaMeasurement, AreaFromCentreAndEdge)
     EXPECT_FLOAT_EQ(tool.getRadius(), 0.F);
     EXPECT_FALSE(tool.hasMeasurement());
 }
+
+TEST(StraightLineBearing, FromTheScreenThroughTheViewToTrueNorth)
+{
+    // Up the screen is along the centre line; the view's x scale is undone.
+    EXPECT_NEAR(StraightLineMeasure::relativeBearing({0.0, 0.0}, {0.0, 0.5}, 1.F, 1.F, 0.F), 0.0, 1e-9);
+    EXPECT_NEAR(StraightLineMeasure::relativeBearing({0.0, 0.0}, {0.25, 0.5}, 1.F, 2.F, 0.F), 45.0, 1e-9);
+    EXPECT_NEAR(StraightLineMeasure::relativeBearing({0.0, 0.0}, {-0.5, 0.0}, 1.F, 1.F, 0.F), 270.0, 1e-9);
+    // The fan turned 90° counter-clockwise: a line to the right now points
+    // behind the sonar.
+    EXPECT_NEAR(StraightLineMeasure::relativeBearing({0.0, 0.0}, {0.5, 0.0}, 1.F, 1.F, 90.F), 180.0, 1e-9);
+
+    const Units::Distance::Metres metres;
+    StraightLineMeasure tool;
+    tool.setUnit(&metres);
+    tool.setOrientation(0.F, std::nullopt);
+    tool.begin(nullptr, {0.0, 0.0});
+    tool.update({0.5, 0.0}, 10.0, 1.F, 1.F);
+    EXPECT_FALSE(tool.getTrueBearing()) << "no heading, no bearing";
+    EXPECT_EQ(tool.getText(), "Distance: 5.00m");
+    // Heading 300° true: the line to the right points 30°, across north.
+    tool.setOrientation(0.F, 300.0);
+    tool.update({0.5, 0.0}, 10.0, 1.F, 1.F);
+    ASSERT_TRUE(tool.getTrueBearing());
+    EXPECT_NEAR(*tool.getTrueBearing(), 30.0, 1e-9);
+    EXPECT_EQ(tool.getText(), "Distance: 5.00m  Bearing: 030.0 deg T");
+}

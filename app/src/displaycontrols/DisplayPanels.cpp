@@ -11,6 +11,7 @@
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QPushButton>
 #include <QSettings>
 #include <QSlider>
 #include <QVBoxLayout>
@@ -83,6 +84,8 @@ QSlider* FilterControls::getClampSlider() const
 RotationControls::RotationControls(GUI::Widgets::Bases::PopOutWidgetControl* button, QWidget* parent)
     : BasicSliderPopOut(button, QStringLiteral("Rotation:"), 0, 359, 5, 45, "°", 1.0F, false, parent)
     , store(openSettingsStore())
+    , northUp(new QPushButton(QStringLiteral("North up"), this))
+    , orientationStatus(new QLabel(this))
 {
     setObjectName(QStringLiteral("rotationControls"));
     static const char* const icons[4] = {
@@ -105,8 +108,26 @@ RotationControls::RotationControls(GUI::Widgets::Bases::PopOutWidgetControl* but
             showOrientation(getSlider()->value());
         });
     }
+    northUp->setObjectName(QStringLiteral("northUpButton"));
+    northUp->setCheckable(true);
+    northUp->setToolTip(QStringLiteral("Draw the fan with true north up when the navigation gives a heading"));
+    orientationStatus->setObjectName(QStringLiteral("orientationStatus"));
+    row->insertWidget(row->count() - 1, northUp);
+    row->insertWidget(row->count() - 1, orientationStatus);
+    connect(northUp, &QAbstractButton::toggled, this, &RotationControls::northUpChanged);
     connect(getSlider(), &QSlider::valueChanged, this, &RotationControls::showOrientation);
     showOrientation(0);
+}
+
+bool RotationControls::isNorthUp() const
+{
+    return northUp->isChecked();
+}
+
+void RotationControls::showOrientationStatus(const QString& text)
+{
+    orientationStatus->setText(text);
+    orientationStatus->setVisible(!text.isEmpty());
 }
 
 RotationControls::~RotationControls() = default;
@@ -129,11 +150,13 @@ void RotationControls::loadState()
     getSlider()->setValue(angle);
     // Sent even when unchanged: the display starts from its own default.
     Q_EMIT valueChanged(getSlider()->value());
+    northUp->setChecked(store->value(QString::fromLatin1(settingsGroup) + QStringLiteral("/northUp"), false).toBool());
 }
 
 void RotationControls::saveState()
 {
     store->setValue(QString::fromLatin1(settingsGroup) + QStringLiteral("/displayRotation"), getSlider()->value());
+    store->setValue(QString::fromLatin1(settingsGroup) + QStringLiteral("/northUp"), northUp->isChecked());
     store->sync();
 }
 

@@ -9,6 +9,7 @@
 #include <memory>
 
 class QAbstractButton;
+class QLabel;
 class QSettings;
 class QSlider;
 class QVBoxLayout;
@@ -67,14 +68,24 @@ public:
 
     // Up, left, down, right: 0, 90, 180 and 270 degrees.
     QAbstractButton* orientationButton(int index) const;
+    // North up when a heading is known, instead of the sonar's heading up.
+    QAbstractButton* northUpButton() const { return northUp; }
+    bool isNorthUp() const;
+    // What the fan shows: "north up", "heading up: no heading", or nothing.
+    void showOrientationStatus(const QString& text);
     void loadState();
     void saveState();
+
+Q_SIGNALS:
+    void northUpChanged(bool on);
 
 private:
     void showOrientation(int angle);
 
     std::unique_ptr<QSettings> store;
     std::array<QAbstractButton*, 4> orientationButtons{};
+    QAbstractButton* northUp;
+    QLabel* orientationStatus;
 };
 
 // Range arcs, range labels and sector lines on or off; the toggle shortcut

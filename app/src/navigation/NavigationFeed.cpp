@@ -3,7 +3,12 @@
 #include "base/SettingsStore.h"
 #include "capture/CaptureToolbar.h"
 #include "controller/MainController.h"
+#include "displaycontrols/DisplayControlToolbar.h"
+#include "displaycontrols/DisplayPanels.h"
 #include "displaycontrols/overlays/NavigationDisplay.h"
+#include "navigation/FanOrientation.h"
+#include "settings/BrowserSharing.h"
+#include "settings/NavigationSettings.h"
 #include "settings/SettingsDefaults.h"
 
 #include <keldar/gui/MainWindow.h>
@@ -15,6 +20,7 @@
 
 #include <QDateTime>
 #include <QMetaObject>
+#include <QPointer>
 #include <QSettings>
 
 #include <algorithm>
@@ -34,6 +40,14 @@ std::int64_t nowMs()
 
 } // namespace
 
+std::optional<double> NavigationSnapshot::freshHeading() const
+{
+    if (!heading || !headingMs || referenceMs - *headingMs > Navigation::NavigationTrack::maximumGapMs) {
+        return std::nullopt;
+    }
+    return heading;
+}
+
 NavigationFeed::NavigationFeed(MainController& controller, QObject* parent)
     : QObject(parent)
     , controller_(controller)
@@ -50,6 +64,11 @@ Navigation::Mounting NavigationFeed::mounting()
     return {store->value(QString::fromLatin1(headingOffsetKey), 0.0).toDouble(),
             store->value(QString::fromLatin1(forwardKey), 0.0).toDouble(),
             store->value(QString::fromLatin1(starboardKey), 0.0).toDouble()};
+}
+
+Navigation::Mounting NavigationFeed::shownMounting() const
+{
+    return mode_ == Mode::Playback ? recordedMounting_ : mounting();
 }
 
 void NavigationFeed::imageShown(const Ondrix::OndrixImage& image)
@@ -169,6 +188,7 @@ NavigationSnapshot NavigationFeed::snapshot() const
     }
     if (live_.heading) {
         shown.heading = live_.heading->value;
+        shown.headingMs = live_.heading->receivedMs;
     }
     if (live_.course) {
         shown.course = live_.course->value;
@@ -189,11 +209,13 @@ void NavigationFeed::logOpened(const std::string& path)
 {
     mode_ = Mode::Playback;
     track_ = {};
+    recordedMounting_ = {};
     playback_ = {};
     playback_.fromRecording = true;
     try {
         const Logging::SqliteLogFile file(std::filesystem::path(path), Logging::SqliteLogFile::Access::ReadOnly);
         track_ = Navigation::readNavigationTrack(file);
+        recordedMounting_ = Navigation::recordedMounting(file);
     } catch (const std::exception&) {
         // A log whose navigation cannot be read shows none; playing its
         // images is the controller's business.
@@ -211,6 +233,10 @@ void NavigationFeed::logTime(std::int64_t timestamp)
     shown.referenceMs = timestamp;
     shown.position = track_.positionAt(timestamp);
     shown.heading = track_.headingAt(timestamp);
+    if (shown.heading) {
+        // Interpolated at the frame's time, from samples close around it.
+        shown.headingMs = timestamp;
+    }
     // The last sample at or before the frame: how old the position is.
     const auto& positions = track_.positions();
     const auto after =
@@ -239,12 +265,38 @@ void NavigationFeed::logTime(std::int64_t timestamp)
 
 void attachNavigation(QWidget& window, NavigationFeed& feed)
 {
+    auto* fan = window.findChild<Ondrix::Visualisation::FanDisplay*>();
+    auto* toolbar = window.findChild<DisplayControlToolbar*>();
+    if (fan != nullptr && toolbar != nullptr) {
+        // The rotation slider now reaches the fan through the orientation,
+        // which turns it north-up when asked and a heading is known.
+        QObject::disconnect(toolbar, &DisplayControlToolbar::changeRotation, fan,
+                            &Ondrix::Visualisation::FanDisplay::setRotation);
+        new FanOrientation(feed, *fan, *toolbar->getRotationControls(), fan);
+    }
     if (auto* display = window.findChild<NavigationDisplay*>()) {
         display->setFeed(&feed);
         if (auto* fan = window.findChild<Ondrix::Visualisation::FanDisplay*>()) {
             QObject::connect(fan, &Ondrix::Visualisation::FanDisplay::newMousePosition, display,
                              &NavigationDisplay::newMousePosition);
         }
+    }
+    if (auto* sharing = window.findChild<BrowserSharing*>()) {
+        // The browser view's position and heading: what the display shows,
+        // nothing once it is too old to stand for the image.
+        sharing->setNavigation([feed = QPointer<NavigationFeed>(&feed)] {
+            BrowserSharing::Whereabouts where;
+            if (feed.isNull()) {
+                return where;
+            }
+            const auto shown = feed->snapshot();
+            if (shown.position && shown.positionMs &&
+                shown.referenceMs - *shown.positionMs <= Navigation::NavigationTrack::maximumGapMs) {
+                where.position.emplace(shown.position->latitude, shown.position->longitude);
+            }
+            where.heading = shown.freshHeading();
+            return where;
+        });
     }
     if (auto* capture = window.findChild<CaptureToolbar*>()) {
         QObject::connect(capture, &CaptureToolbar::geoTiffCapture, &feed, [&window, &feed] {
@@ -272,6 +324,9 @@ void attachNavigation(QWidget& window, NavigationFeed& feed)
         if (!configured.isEmpty() && !feed.setInput(configured, &error)) {
             qWarning("navigation input %s: %s", qUtf8Printable(configured), qUtf8Printable(error));
         }
+    }
+    if (auto* settings = window.findChild<NavigationSettings*>()) {
+        settings->setFeed(&feed);
     }
 }
 

@@ -36,14 +36,18 @@ struct NavigationSnapshot
     bool fromRecording = false;
     std::optional<Navigation::Position> position;
     std::optional<int> fixQuality;
-    std::optional<double> heading; // degrees true
-    std::optional<double> course;  // degrees true
-    std::optional<double> speed;   // m/s
+    std::optional<double> heading;         // degrees true
+    std::optional<std::int64_t> headingMs; // when it was measured, as positionMs
+    std::optional<double> course;          // degrees true
+    std::optional<double> speed;           // m/s
     /// When the position shown was measured: live, the arrival time; from a
     /// recording, the sample time. `referenceMs` is "now" for the age:
     /// live, the clock when the display asks; from a recording, the frame's.
     std::optional<std::int64_t> positionMs;
     std::int64_t referenceMs = 0;
+
+    /// A heading no older than an interpolation may reach.
+    [[nodiscard]] std::optional<double> freshHeading() const;
 };
 
 /// The viewer's navigation: NMEA from the chosen input, written into the
@@ -74,6 +78,9 @@ public:
 
     /// The mounting in the settings; zero where unset.
     static Navigation::Mounting mounting();
+    /// The mounting that goes with what is shown: in playback the
+    /// recording's own, live the settings'.
+    [[nodiscard]] Navigation::Mounting shownMounting() const;
 
     enum class Mode : std::uint8_t {
         Live,
@@ -122,6 +129,7 @@ private:
     Navigation::NavigationState live_;
 
     Navigation::NavigationTrack track_;
+    Navigation::Mounting recordedMounting_;
     NavigationSnapshot playback_;
     std::optional<Ondrix::OndrixImage> shownImage_;
     std::int64_t shownImageMs_ = 0;

@@ -200,8 +200,14 @@ void BrowserSharing::showImage(const Keldar::Ondrix::OndrixImage& image)
         imageTimes.pop_front();
     }
     if (server) {
-        server->publish(image, {static_cast<double>(imageTimes.size()), recording, std::nullopt, std::nullopt});
+        const Whereabouts where = navigation ? navigation() : Whereabouts{};
+        server->publish(image, {static_cast<double>(imageTimes.size()), recording, where.position, where.heading});
     }
+}
+
+void BrowserSharing::setNavigation(std::function<Whereabouts()> source)
+{
+    navigation = std::move(source);
 }
 
 void BrowserSharing::setOnline(bool isOnline)

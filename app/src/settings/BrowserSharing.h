@@ -8,8 +8,11 @@
 #include <chrono>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <string>
+#include <utility>
 
 class QLabel;
 class QSettings;
@@ -46,6 +49,15 @@ public:
     // zone; a null image when the text does not fit one.
     static QImage qrCode(const QString& text, int scale);
 
+    // Where the sonar is as each image is shown (live or from a recording):
+    // latitude and longitude, heading, each empty when not known.
+    struct Whereabouts
+    {
+        std::optional<std::pair<double, double>> position;
+        std::optional<double> heading;
+    };
+    void setNavigation(std::function<Whereabouts()> source);
+
 public Q_SLOTS:
     void showImage(const Keldar::Ondrix::OndrixImage& image);
     void setOnline(bool online);
@@ -78,6 +90,7 @@ private:
     int palette = 0;
     std::uint8_t fireModifier = 127;
     std::uint8_t aquaModifier = 127;
+    std::function<Whereabouts()> navigation;
 };
 
 } // namespace Keldar::OndrixLumivane

@@ -5,6 +5,7 @@
 #include "base/SettingsStore.h"
 #include "settings/BrowserSharing.h"
 #include "settings/KeyboardShortcutConfigDialog.h"
+#include "settings/NavigationSettings.h"
 #include "settings/SettingsDefaults.h"
 #include "settings/WaterAndBandwidthEditor.h"
 
@@ -187,6 +188,11 @@ SettingsControls::SettingsControls(GUI::Widgets::Bases::PopOutWidgetControl* but
     layout->addWidget(heading(QStringLiteral("Share in a Browser"), this));
     browserSharing = new BrowserSharing(this);
     layout->addWidget(browserSharing);
+    layout->addWidget(divider(this));
+
+    layout->addWidget(heading(QStringLiteral("Navigation"), this));
+    navigationSettings = new NavigationSettings(this);
+    layout->addWidget(navigationSettings);
 
     auto* themes = ViewerContext::instance()->getThemeManager();
     connect(themeCombo, QOverload<int>::of(&QComboBox::currentIndexChanged), this, [this, themes](int index) {
@@ -297,6 +303,7 @@ void SettingsControls::loadSettings()
         store->value(key(manualSalinityKey), QStringLiteral("0")).toString(),
         store->value(key(bandwidthKey), Settings::defaultBandwidthLimit).toInt());
     browserSharing->loadSettings();
+    navigationSettings->loadSettings();
     compressionToggle->setState(store->value(key(compressionKey), Settings::defaultLogCompression).toBool());
     const QString location = store->value(key(locationKey), Settings::defaultLogLocation()).toString();
     if (location == logLocationText->text()) {

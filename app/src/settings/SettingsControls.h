@@ -26,6 +26,7 @@ class ToggleSwitch;
 namespace Keldar::OndrixLumivane {
 
 class BrowserSharing;
+class NavigationSettings;
 class KeyboardShortcutConfigDialog;
 class WaterAndBandwidthEditor;
 
@@ -119,6 +120,7 @@ private:
     QComboBox* captureFormatCombo;
     KeyboardShortcutConfigDialog* shortcutDialog;
     BrowserSharing* browserSharing;
+    NavigationSettings* navigationSettings;
     FolderChooser folderChooser;
     bool loaded = false;
 };

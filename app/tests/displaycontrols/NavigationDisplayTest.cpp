@@ -11,20 +11,33 @@
 #include "controller/MainController.h"
 #include "displaycontrols/AdditionalDisplays.h"
 #include "displaycontrols/DisplayControlToolbar.h"
+#include "displaycontrols/DisplayPanels.h"
 #include "displaycontrols/overlays/NavigationDisplay.h"
 #include "navigation/NavigationFeed.h"
+#include "settings/BrowserSharing.h"
+#include "settings/SettingsControls.h"
 
 #include <keldar/gui/ToggleSwitch.h>
 #include <keldar/navigation/NavigationLog.h>
 #include <keldar/sim/NmeaSender.h>
 #include <keldar/visualisation/FanDisplay.h>
+#include <keldar/visualisation/MeasuringToolBase.h>
 
 #include <gtest/gtest.h>
 
+#include <boost/asio.hpp>
+#include <boost/beast/core.hpp>
+#include <boost/beast/http.hpp>
+
+#include <cmath>
+
+#include <QAbstractButton>
 #include <QAction>
+#include <QApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QLabel>
+#include <QMouseEvent>
 #include <QSettings>
 #include <QTest>
 
@@ -33,6 +46,20 @@ namespace {
 
 using Testing::ViewerSession;
 using Testing::waitFor;
+
+std::string httpGet(std::uint16_t port, const std::string& target)
+{
+    boost::asio::io_context io;
+    boost::asio::ip::tcp::socket socket(io);
+    socket.connect({boost::asio::ip::make_address("127.0.0.1"), port});
+    boost::beast::http::request<boost::beast::http::empty_body> request{boost::beast::http::verb::get, target, 11};
+    request.set(boost::beast::http::field::host, "127.0.0.1");
+    boost::beast::http::write(socket, request);
+    boost::beast::flat_buffer buffer;
+    boost::beast::http::response<boost::beast::http::string_body> response;
+    boost::beast::http::read(socket, buffer, response);
+    return response.body();
+}
 
 QString text(const QWidget* display, const char* name)
 {
@@ -77,10 +104,45 @@ TEST(NavigationDisplay, LiveThenStaleThenFromTheRecording)
     EXPECT_EQ(text(display, "navigationSpeed"), QStringLiteral("3.00 m/s (5.8 kn)"));
     EXPECT_EQ(text(display, "navigationFix"), QStringLiteral("GPS"));
 
+    // The browser view gets the same position and heading with each image.
+    viewer.setGeneralSetting(QStringLiteral("sharePort"), 0);
+    auto* sharing = viewer.window->getSettingsControls()->getBrowserSharing();
+    sharing->findChild<GUI::Widgets::Controls::ToggleSwitch*>(QStringLiteral("shareInBrowser"))->setState(true);
+    ASSERT_TRUE(sharing->isSharing());
+    const auto sharePort = static_cast<std::uint16_t>(
+        sharing->address().section(QLatin1Char(':'), 2).section(QLatin1Char('/'), 0, 0).toUInt());
+    EXPECT_TRUE(waitFor([&] {
+        const std::string status = httpGet(sharePort, "/status");
+        return status.find("\"heading_deg\":200.0") != std::string::npos &&
+               status.find("\"position\":[-12.") != std::string::npos;
+    })) << httpGet(sharePort, "/status");
+
+    // North up: the fan's centre line turns by the heading plus the mounting
+    // offset, 205° true, that is 155° counter-clockwise from up.
+    auto* fan = viewer.window->getFanDisplay();
+    auto* rotation = viewer.window->getDisplayControlToolbar()->getRotationControls();
+    const auto turned = [fan] { return std::lround(fan->getCurrentRotation()) % 360; };
+    EXPECT_EQ(turned(), 0);
+    // A line measured to the right lies 90° clockwise of the centre line:
+    // 295° true heading up, east once north is up.
+    const QPoint from(fan->width() / 2, fan->height() / 2);
+    QTest::mousePress(fan, Qt::LeftButton, {}, from);
+    // A drag: a move with the button held (QTest's moves carry no buttons).
+    QMouseEvent drag(QEvent::MouseMove, from + QPoint(60, 0), Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(fan, &drag);
+    QTest::mouseRelease(fan, Qt::LeftButton, {}, from + QPoint(60, 0));
+    const auto measured = [fan] { return QString::fromStdString(fan->getMeasuringTool().getText()); };
+    EXPECT_TRUE(waitFor([&] { return measured().endsWith(QStringLiteral("  Bearing: 295.0 deg T")); }))
+        << measured().toStdString();
+    rotation->northUpButton()->click();
+    EXPECT_TRUE(waitFor([&] { return turned() == 155; })) << fan->getCurrentRotation();
+    EXPECT_EQ(text(rotation, "orientationStatus"), QStringLiteral("north up"));
+    EXPECT_TRUE(waitFor([&] { return measured().endsWith(QStringLiteral("  Bearing: 090.0 deg T")); }))
+        << measured().toStdString();
+
     // The cursor's place on the earth, from the fan display's mouse position
     // (tracked while the mouse position display is on).
     displays->switchFor(QStringLiteral("mousePositionDisplay"))->setState(true);
-    auto* fan = viewer.window->getFanDisplay();
     ASSERT_TRUE(waitFor([&] { return fan->hasMouseTracking(); }));
     QTest::mouseMove(fan, QPoint(fan->width() / 2, fan->height() / 3));
     EXPECT_TRUE(waitFor([&] { return text(display, "navigationCursor").contains(QStringLiteral("°S 130.")); }))
@@ -118,6 +180,10 @@ TEST(NavigationDisplay, LiveThenStaleThenFromTheRecording)
     ASSERT_TRUE(
         waitFor([&] { return text(display, "navigationStatus").startsWith(QStringLiteral("no position for")); }));
     EXPECT_FALSE(display->findChild<QLabel*>(QStringLiteral("navigationPosition"))->isEnabled());
+    // Without a heading north up falls back to heading up, and says so.
+    EXPECT_TRUE(
+        waitFor([&] { return text(rotation, "orientationStatus") == QStringLiteral("heading up: no heading"); }));
+    EXPECT_EQ(turned(), 0);
     viewer.controller->stopLogging();
     geoTiff->trigger();
     EXPECT_TRUE(waitFor([&] {
@@ -140,6 +206,9 @@ TEST(NavigationDisplay, LiveThenStaleThenFromTheRecording)
     EXPECT_TRUE(waitFor([&] { return text(display, "navigationStatus") == QStringLiteral("from the recording"); }))
         << text(display, "navigationStatus").toStdString();
     EXPECT_TRUE(text(display, "navigationPosition").startsWith(QStringLiteral("12.50")));
+    // North up again from the recorded heading and mounting.
+    EXPECT_TRUE(waitFor([&] { return turned() == 155; })) << fan->getCurrentRotation();
+    EXPECT_EQ(text(rotation, "orientationStatus"), QStringLiteral("north up"));
 }
 
 } // namespace

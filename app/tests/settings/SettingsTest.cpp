@@ -13,6 +13,7 @@
 #include "displaycontrols/DisplayControlToolbar.h"
 #include "displaycontrols/DisplayPanels.h"
 #include "displaycontrols/PaletteControl.h"
+#include "navigation/NavigationFeed.h"
 #include "playback/PlaybackSpeedControl.h"
 #include "playback/PlaybackToolbar.h"
 #include "settings/KeyboardShortcutConfigDialog.h"
@@ -34,6 +35,7 @@
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QDir>
+#include <QDoubleSpinBox>
 #include <QKeySequenceEdit>
 #include <QLabel>
 #include <QLineEdit>
@@ -205,6 +207,26 @@ TEST(Settings, EverySettingSurvivesARestart)
     find<QSlider>(defaults, "bandwidthInput")->setValue(40);
     find<QPushButton>(settings, "logBrowseButton")->click();
     find<QComboBox>(settings, "captureFormat")->setCurrentIndex(1);
+    // Navigation: the input starts as soon as it is chosen; a refused one
+    // says why and is not kept.
+    auto* navigation = find<QWidget>(settings, "navigationSettings");
+    const QString nmea = QStringLiteral("127.0.0.1:%1").arg(Testing::freeUdpPort());
+    find<QLineEdit>(navigation, "navigationInputAddress")->setText(nmea);
+    find<QComboBox>(navigation, "navigationInputKind")->setCurrentIndex(1);
+    EXPECT_EQ(viewer.application->getNavigationFeed()->input(), QStringLiteral("udp:") + nmea);
+    auto* nmeaAddress = find<QLineEdit>(navigation, "navigationInputAddress");
+    find<QComboBox>(navigation, "navigationInputKind")->setCurrentIndex(2);
+    nmeaAddress->setText(QStringLiteral("no-port"));
+    Q_EMIT nmeaAddress->editingFinished();
+    EXPECT_TRUE(find<QLabel>(navigation, "navigationInputStatus")->text().startsWith(QStringLiteral("Cannot read")));
+    find<QComboBox>(navigation, "navigationInputKind")->setCurrentIndex(1);
+    nmeaAddress->setText(nmea);
+    Q_EMIT nmeaAddress->editingFinished();
+    find<QComboBox>(navigation, "positionFormatSelect")->setCurrentIndex(2);
+    find<QDoubleSpinBox>(navigation, "mountingHeadingOffsetInput")->setValue(12.5);
+    find<QDoubleSpinBox>(navigation, "mountingForwardInput")->setValue(1.5);
+    find<QDoubleSpinBox>(navigation, "mountingStarboardInput")->setValue(-0.75);
+    EXPECT_EQ(NavigationFeed::mounting().headingOffset, 12.5) << "written at once";
 
     ASSERT_TRUE(connectSonar(viewer, 42001));
     // Custom water by default: typed in feet per second, the unit shown; the
@@ -227,6 +249,7 @@ TEST(Settings, EverySettingSurvivesARestart)
     toolbar->getPaletteControl()->paletteButton(7)->click();
     toolbar->getOverlayFeatures()->getRangeLabelsToggle()->setState(false);
     toolbar->getRotationControls()->getSlider()->setValue(90);
+    toolbar->getRotationControls()->northUpButton()->click();
     toolbar->getFlipButton()->click();
     toolbar->getMeasuringToolsButton()->click();
     ASSERT_TRUE(waitFor([&] {
@@ -259,6 +282,15 @@ TEST(Settings, EverySettingSurvivesARestart)
     EXPECT_EQ(stored(QStringLiteral("GeneralSettings/environmentIndex")).toInt(), 2);
     EXPECT_EQ(stored(QStringLiteral("GeneralSettings/manualSpeed")).toString(), QStringLiteral("1500"));
     EXPECT_EQ(find<QLineEdit>(defaults, "salinityInput")->text(), QStringLiteral("20"));
+    navigation = find<QWidget>(settings, "navigationSettings");
+    EXPECT_EQ(viewer.application->getNavigationFeed()->input(), QStringLiteral("udp:") + nmea);
+    EXPECT_EQ(find<QComboBox>(navigation, "navigationInputKind")->currentIndex(), 1);
+    EXPECT_EQ(find<QLineEdit>(navigation, "navigationInputAddress")->text(), nmea);
+    EXPECT_EQ(find<QComboBox>(navigation, "positionFormatSelect")->currentText(), QStringLiteral("UTM"));
+    EXPECT_EQ(stored(QString::fromLatin1(NavigationFeed::formatKey)).toString(), QStringLiteral("utm"));
+    EXPECT_EQ(find<QDoubleSpinBox>(navigation, "mountingHeadingOffsetInput")->value(), 12.5);
+    EXPECT_EQ(find<QDoubleSpinBox>(navigation, "mountingForwardInput")->value(), 1.5);
+    EXPECT_EQ(find<QDoubleSpinBox>(navigation, "mountingStarboardInput")->value(), -0.75);
 
     // Auto-connect is on now: the lone simulator is connected by itself.
     ASSERT_TRUE(waitFor([&] { return viewer.window->getMode() == LumivaneWindow::LiveSonar; }));
@@ -276,6 +308,7 @@ TEST(Settings, EverySettingSurvivesARestart)
     EXPECT_TRUE(toolbar->getFlipButton()->isChecked());
     EXPECT_FALSE(toolbar->getOverlayFeatures()->getRangeLabelsToggle()->isEnabled());
     EXPECT_EQ(toolbar->getRotationControls()->getValue(), 90);
+    EXPECT_TRUE(toolbar->getRotationControls()->isNorthUp());
     EXPECT_TRUE(toolbar->getMeasuringToolsButton()->isChecked());
     EXPECT_FALSE(toolbar->getMeasuringTools()->isDocked());
     ASSERT_TRUE(waitFor([&] {

@@ -5,6 +5,8 @@
 // 128 + signal. A recording interrupted is kept instead.
 
 #include <keldar/logging/SqliteLogFile.h>
+#include <keldar/navigation/NavigationLog.h>
+#include <keldar/navigation/NmeaTrackSimulator.h>
 #include <keldar/ondrix/MessageBuilding.h>
 
 #include <gtest/gtest.h>
@@ -133,8 +135,9 @@ private:
 };
 
 // 600 images of 512 beams x 256 ranges of noise, 100 ms apart (75 MB): long
-// enough to take a while to copy, compress, draw or convert.
-void writeSurvey(const fs::path& path)
+// enough to take a while to copy, compress, draw or convert; with navigation,
+// a vessel's NMEA beside them so that each frame can be placed.
+void writeSurvey(const fs::path& path, bool navigation = false)
 {
     Build::ImageDescription image;
     image.beams = 512;
@@ -152,10 +155,20 @@ void writeSurvey(const fs::path& path)
     Keldar::Logging::SqliteLogFile log(path.string(), "UTC", "interruption-test", "1", 0, 1700000000000);
     Keldar::Logging::DataSource source{-1, KD_LogDataSourceType_Sonar, "Ondrix Sonar"};
     log.addDataSource(source);
+    Keldar::Logging::DataSource nmea{-1, KD_LogDataSourceType_Navigation, Keldar::Navigation::navigationSourceName};
+    if (navigation) {
+        log.addDataSource(nmea);
+    }
+    const Keldar::Navigation::NmeaTrackSimulator vessel({{60.0, 10.7}, 45.0, 2.0, 0.0, 1700000000000});
     log.setBulkWriting(true);
     log.beginTransaction();
     for (int i = 0; i < 600; ++i) {
-        log.logData({0, source.id, 1, payload, 1700000000000 + i * 100});
+        const std::int64_t time = 1700000000000 + i * 100;
+        log.logData({0, source.id, 1, payload, time});
+        for (const auto& sentence : navigation ? vessel.sentencesAt(time) : std::vector<std::string>{}) {
+            log.logData({0, nmea.id, Keldar::Navigation::nmeaSentenceType,
+                         std::vector<std::uint8_t>(sentence.begin(), sentence.end()), time});
+        }
     }
     log.commitTransaction();
     log.setBulkWriting(false);
@@ -169,6 +182,8 @@ struct Interruption
     int signal;
     // The command works on an older-format copy of the log, made first.
     bool olderFormat = false;
+    // The log has navigation.
+    bool navigated = false;
 };
 
 class InterruptedCommand : public ::testing::TestWithParam<Interruption>
@@ -179,6 +194,7 @@ public:
         root = fs::temp_directory_path() / ("ondrix-cli-interruption-" + std::to_string(getpid()));
         fs::create_directories(root);
         writeSurvey(root / "survey.ondrix");
+        writeSurvey(root / "navigated.ondrix", true);
     }
     static void TearDownTestSuite() { fs::remove_all(root); }
 
@@ -195,7 +211,7 @@ TEST_P(InterruptedCommand, LeavesTheFolderAsItWasAndSaysWhatItRemoved)
     const fs::path folder = work / "files";
     fs::create_directories(folder);
     fs::path log = folder / "survey.ondrix";
-    fs::copy_file(root / "survey.ondrix", log);
+    fs::copy_file(root / (param.navigated ? "navigated.ondrix" : "survey.ondrix"), log);
     if (param.olderFormat) {
         Process legacy({cli, "log", "export-legacy", log.string(), "--from", "0", "--to", "599"}, work);
         ASSERT_EQ(legacy.wait(), 0) << legacy.errors();
@@ -243,7 +259,12 @@ INSTANTIATE_TEST_SUITE_P(
             "export_frames_npz", {"log", "export-frames", "LOG", "--format", "npz", "DIR/frames.npz"}, SIGTERM},
         Interruption{"export_frames_png", {"log", "export-frames", "LOG", "--format", "png", "DIR/frames"}, SIGINT},
         Interruption{"export_video", {"log", "export-video", "LOG", "--to", "300"}, SIGINT},
-        Interruption{"export_video_mp4", {"log", "export-video", "LOG", "--to", "300", "--format", "mp4"}, SIGTERM}),
+        Interruption{"export_video_mp4", {"log", "export-video", "LOG", "--to", "300", "--format", "mp4"}, SIGTERM},
+        Interruption{"export_geotiff_series",
+                     {"log", "export-geotiff", "LOG", "--every", "1", "--output", "DIR/tiles"},
+                     SIGINT,
+                     false,
+                     true}),
     [](const auto& info) { return std::string(info.param.name); });
 
 std::uint16_t freePort(int type)

@@ -14,6 +14,8 @@ import sqlite3
 import subprocess
 import sys
 import tempfile
+import time
+import urllib.request
 
 sim, cli = sys.argv[1], sys.argv[2]
 work = tempfile.TemporaryDirectory()
@@ -134,4 +136,23 @@ assert len(listed) == 4
 # A frame past the end is refused and nothing is written.
 run(cli, "log", "export-geotiff", log, "--frame", "99", "--output", os.path.join(work.name, "x.tif"), expect=2)
 assert not os.path.exists(os.path.join(work.name, "x.tif"))
+
+# Served to browsers, each frame carries where the sonar was: the page's
+# position and heading come from the recording.
+web_port = free_port(socket.SOCK_STREAM)
+server = subprocess.Popen([cli, "serve", log, "--port", str(web_port)], stdout=subprocess.PIPE, text=True)
+try:
+    assert f"http://127.0.0.1:{web_port}/" in server.stdout.readline()
+    for _ in range(200):  # until the first frame has been published
+        with urllib.request.urlopen(f"http://127.0.0.1:{web_port}/status", timeout=20) as reply:
+            status = json.load(reply)
+        if status["position"] is not None:
+            break
+        time.sleep(0.1)
+    assert status["position"] is not None, status
+    assert abs(status["position"][0] - 60) < 0.01 and abs(status["position"][1] - 10.7) < 0.01, status
+    assert abs(status["heading_deg"] - 30) < 1e-6, status
+finally:
+    server.terminate()
+    assert server.wait(timeout=10) == 0
 print("navigation outputs ok")

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace Keldar::DataProcessing::Units {
@@ -42,6 +43,9 @@ public:
     FanDisplayOptions::DisplaySettings getCurrentDisplaySettings() const;
 
     void setRotation(int degrees);
+    // The true bearing of the sonar's centre line (heading plus mounting
+    // offset), when known: a measured line then gives its own.
+    void setCentreLineBearing(std::optional<double> bearing);
     void horizontalFlip();
     void verticalFlip();
     void setOverlayFeature(FanDisplayOptions::OverlayFeature feature, bool enabled);
@@ -104,6 +108,10 @@ protected:
     QPointF toDeviceCoordinates(QPointF position) const;
 
 private:
+    // Hands the tool the view's rotation and the centre line's bearing and
+    // measures again: a line fixed on screen turns with the fan.
+    void orientTool();
+
     friend class ZoomDisplay;
     bool onZoomRegionBorder(QPointF point) const;
     QPointF zoomRegionGrabPoint(QPointF point) const;

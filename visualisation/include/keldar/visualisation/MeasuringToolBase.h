@@ -4,6 +4,7 @@
 #include <QPointF>
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 class QWidget;
@@ -47,11 +48,21 @@ public:
     float getValue() const { return value; }
     QPointF getStartPoint() const { return start; }
     QPointF getEndPoint() const { return end; }
-    // "<label><value in the unit, two decimals><ASCII symbol>"; empty without a unit.
+    // "<label><value in the unit, two decimals><ASCII symbol>", then what the
+    // tool adds (a line's true bearing); empty without a unit.
     std::string getText() const;
+
+    // How the fan is turned on screen (degrees counter-clockwise) and the
+    // true bearing of the sonar's centre line, when the navigation knows it.
+    void setOrientation(float rotation, std::optional<double> centreLineBearing)
+    {
+        viewRotation = rotation;
+        centreBearing = centreLineBearing;
+    }
 
 protected:
     virtual const char* label() const = 0;
+    virtual std::string suffix() const { return {}; }
     // Draws the text in the tools' red over a dark shadow, leaving the
     // painter's font as it was.
     void drawText(GUI::Widgets::Bases::OpenGLWidgetPainter& painter, QPointF at, std::uint8_t alignment) const;
@@ -68,6 +79,8 @@ protected:
     const DataProcessing::Units::AbstractUnit* unit = nullptr;
     float value = 0.F;
     float radius = 0.F;
+    float viewRotation = 0.F;
+    std::optional<double> centreBearing;
 };
 
 } // namespace Keldar::Ondrix::Visualisation
