@@ -169,9 +169,10 @@ TEST(NavigationDisplay, LiveThenStaleThenFromTheRecording)
     })) << viewer.shownToasts().join(QLatin1Char('|')).toStdString();
     EXPECT_TRUE(QFileInfo(saved).size() > 0) << saved.toStdString();
 
-    const auto before = feed->counters().accepted;
     viewer.controller->startLogging();
-    ASSERT_TRUE(viewer.controller->isRecording());
+    ASSERT_TRUE(waitFor([&] { return viewer.controller->isRecording(); }));
+    // Counted once the file is made: the recording starts off the GUI thread.
+    const auto before = feed->counters().accepted;
     const std::filesystem::path recording = viewer.controller->getRecordingPath();
     ASSERT_TRUE(waitFor([&] { return feed->counters().accepted >= before + 30; }));
 
@@ -185,6 +186,15 @@ TEST(NavigationDisplay, LiveThenStaleThenFromTheRecording)
         waitFor([&] { return text(rotation, "orientationStatus") == QStringLiteral("heading up: no heading"); }));
     EXPECT_EQ(turned(), 0);
     viewer.controller->stopLogging();
+    // The file is closed and checked off the GUI thread; read only once saved.
+    ASSERT_TRUE(waitFor([&] {
+        for (const QString& toast : viewer.shownToasts()) {
+            if (toast.startsWith(QStringLiteral("Log file saved"))) {
+                return true;
+            }
+        }
+        return false;
+    })) << viewer.shownToasts().join(QLatin1Char('|')).toStdString();
     geoTiff->trigger();
     EXPECT_TRUE(waitFor([&] {
         return viewer.toastShown(QStringLiteral("No position and heading for this image: no GeoTIFF saved."));
