@@ -73,7 +73,9 @@ public:
             const int null = open("/dev/null", O_WRONLY);
             dup2(null, STDOUT_FILENO);
             dup2(null, STDERR_FILENO);
-            execlp("Xvfb", "Xvfb", "-displayfd", "3", "-screen", "0", "1920x1080x24", "-nolisten", "tcp",
+            // -noreset: a server that resets when its last client leaves
+            // refuses a client that connects during the reset.
+            execlp("Xvfb", "Xvfb", "-displayfd", "3", "-screen", "0", "1920x1080x24", "-nolisten", "tcp", "-noreset",
                    static_cast<char*>(nullptr));
             _exit(127);
         }
