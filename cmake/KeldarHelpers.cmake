@@ -5,6 +5,12 @@ function(keldar_set_warnings target)
   if(KELDAR_WERROR)
     target_compile_options(${target} PRIVATE -Werror)
   endif()
+  # Boost.Asio's handler recycling uses std::atomic_thread_fence, which GCC's
+  # ThreadSanitizer cannot model and warns about in every file that posts a
+  # handler; the sanitizer still checks everything else.
+  if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU" AND CMAKE_CXX_FLAGS MATCHES "-fsanitize=thread")
+    target_compile_options(${target} PRIVATE -Wno-tsan)
+  endif()
 endfunction()
 
 # Adds every immediate sub-folder of `parent` that holds a CMakeLists.txt.

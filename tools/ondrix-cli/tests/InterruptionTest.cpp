@@ -244,9 +244,11 @@ TEST_P(InterruptedCommand, LeavesTheFolderAsItWasAndSaysWhatItRemoved)
     EXPECT_EQ(command.output(), "");
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    EveryWritingCommand, InterruptedCommand,
-    ::testing::Values(
+// The video needs the drawing helper, which only a build with the viewer's
+// libraries has.
+std::vector<Interruption> writingCommands()
+{
+    std::vector<Interruption> commands{
         // Recompressing every entry takes seconds.
         Interruption{
             "slice",
@@ -258,14 +260,21 @@ INSTANTIATE_TEST_SUITE_P(
         Interruption{
             "export_frames_npz", {"log", "export-frames", "LOG", "--format", "npz", "DIR/frames.npz"}, SIGTERM},
         Interruption{"export_frames_png", {"log", "export-frames", "LOG", "--format", "png", "DIR/frames"}, SIGINT},
-        Interruption{"export_video", {"log", "export-video", "LOG", "--to", "300"}, SIGINT},
-        Interruption{"export_video_mp4", {"log", "export-video", "LOG", "--to", "300", "--format", "mp4"}, SIGTERM},
         Interruption{"export_geotiff_series",
                      {"log", "export-geotiff", "LOG", "--every", "1", "--output", "DIR/tiles"},
                      SIGINT,
                      false,
-                     true}),
-    [](const auto& info) { return std::string(info.param.name); });
+                     true}};
+#if ONDRIX_CLI_WITH_VIDEO
+    commands.push_back(Interruption{"export_video", {"log", "export-video", "LOG", "--to", "300"}, SIGINT});
+    commands.push_back(
+        Interruption{"export_video_mp4", {"log", "export-video", "LOG", "--to", "300", "--format", "mp4"}, SIGTERM});
+#endif
+    return commands;
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryWritingCommand, InterruptedCommand, ::testing::ValuesIn(writingCommands()),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 std::uint16_t freePort(int type)
 {
