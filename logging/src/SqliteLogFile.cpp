@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <array>
 #include <fstream>
+#include <functional>
 #include <limits>
 #include <string_view>
 
@@ -679,26 +680,16 @@ std::vector<DataSourceProperty> SqliteLogFile::getAllDataSourceProperties() cons
 
 namespace {
 
-// Whether any entry has an id of `from` or more can be told: the step through
-// the table's pages to the first such entry reads.
-bool entryTableReadsFrom(SqliteDatabase& database, std::int64_t from)
-{
-    SqliteQuery probe(database, "SELECT entryId FROM data WHERE entryId >= :from ORDER BY entryId LIMIT 1;");
-    probe.bindParameter(":from", from);
-    const auto step = probe.executeStep();
-    return step == QueryResult::Row || step == QueryResult::Done;
-}
-
-// The first id at or after `from` the table can be read from again, past a
+// The first id at or after `from` from which `reads` succeeds again, past a
 // run of unreadable pages: the ids a damaged page held form one range, so
 // a doubling step finds the far side and halving finds its edge.
-std::optional<std::int64_t> firstReadableFrom(SqliteDatabase& database, std::int64_t from)
+std::optional<std::int64_t> firstReadableFrom(const std::function<bool(std::int64_t)>& reads, std::int64_t from)
 {
     constexpr std::int64_t lastId = std::numeric_limits<std::int32_t>::max();
     std::int64_t unreadable = from;
     std::optional<std::int64_t> readable;
     for (std::int64_t step = 1; from + step <= lastId; step *= 2) {
-        if (entryTableReadsFrom(database, from + step)) {
+        if (reads(from + step)) {
             readable = from + step;
             break;
         }
@@ -709,7 +700,7 @@ std::optional<std::int64_t> firstReadableFrom(SqliteDatabase& database, std::int
     }
     while (*readable - unreadable > 1) {
         const std::int64_t middle = unreadable + (*readable - unreadable) / 2;
-        (entryTableReadsFrom(database, middle) ? *readable : unreadable) = middle;
+        (reads(middle) ? *readable : unreadable) = middle;
     }
     return readable;
 }
@@ -741,9 +732,20 @@ std::vector<std::int32_t> SqliteLogFile::listEntryIds(const EntryIndexFilter& fi
     clause += clause.empty() ? "WHERE" : " AND";
     std::vector<std::int32_t> index;
     index.reserve(reserveSize(countRows(*impl_->database, "SELECT COUNT(*) " + join + ";", &filter)));
-    SqliteQuery query(*impl_->database, "SELECT data.entryId FROM data INNER JOIN dataSources ON data.dataSourceId = "
-                                        "dataSources.dataSourceId " +
-                                            clause + " data.entryId >= :from ORDER BY data.entryId;");
+    const std::string listing = "SELECT data.entryId FROM data INNER JOIN dataSources ON data.dataSourceId = "
+                                "dataSources.dataSourceId " +
+                                clause + " data.entryId >= :from ORDER BY data.entryId";
+    SqliteQuery query(*impl_->database, listing + ";");
+    // Whether the listing itself can be read from `from` on (its first row,
+    // or the end): the same query as the listing's, so that a round started
+    // there lists at least one entry or ends, and the rounds always end.
+    const auto listingReadsFrom = [&](std::int64_t start) {
+        SqliteQuery probe(*impl_->database, listing + " LIMIT 1;");
+        bindFilter(probe, filter);
+        probe.bindParameter(":from", start);
+        const auto step = probe.executeStep();
+        return step == QueryResult::Row || step == QueryResult::Done;
+    };
     std::int64_t from = std::numeric_limits<std::int32_t>::min();
     while (true) {
         query.resetQuery();
@@ -762,7 +764,7 @@ std::vector<std::int32_t> SqliteLogFile::listEntryIds(const EntryIndexFilter& fi
         // entry on the pages that read is listed.
         impl_->pagesDamaged = true;
         const std::int64_t next = index.empty() ? from : std::max<std::int64_t>(from, index.back() + std::int64_t{1});
-        const auto readable = firstReadableFrom(*impl_->database, next);
+        const auto readable = firstReadableFrom(listingReadsFrom, next);
         if (!readable || *readable <= from) {
             break;
         }

@@ -79,6 +79,11 @@ std::optional<std::int64_t> timeOfDay(std::string_view text)
     if (!raw) {
         return std::nullopt;
     }
+    // Checked before the conversion: a double beyond the integer's range
+    // does not convert.
+    if (*raw < 0 || *raw >= 240000.0) {
+        throw Bad{NmeaVerdict::Garbage};
+    }
     const auto whole = static_cast<std::int64_t>(*raw);
     const std::int64_t hours = whole / 10000;
     const std::int64_t minutes = whole / 100 % 100;
