@@ -5,6 +5,7 @@
 #include "application/TerminationSignals.h"
 #include "base/SettingsStore.h"
 #include "controller/MainController.h"
+#include "export/VideoExport.h"
 #include "navigation/NavigationFeed.h"
 
 #include <keldar/gui/ThemeManager.h>
@@ -223,6 +224,9 @@ MainController::RequestOutcome LumivaneApplication::openFromOutside(const QStrin
 
 void LumivaneApplication::endOnSignal()
 {
+    // First, before any window closes: the video export's renderer draws
+    // with the window's fan display and must stop asking for pictures.
+    cancelVideoExport();
     d->controller->request(SourceRequest::Signal);
     TerminationSignals::endModalWork();
     if (!d->window.isNull()) {
