@@ -807,17 +807,26 @@ void MainController::exportToVideo(VideoExportSettings settings,
     VideoExportResult result;
     beginWork(QStringLiteral("export"));
     const WorkEnds workEnds([this] { endWork(); });
+    QString failure;
     try {
+        // Lent, as to the other exports: a request that ends the source while
+        // the export runs (a signal) finds no player to destroy under it.
+        const LogSide::LentPlayer lent(*logs);
         result = exportLogToVideo(player, settings, displaySettings);
     } catch (const std::exception& error) {
-        Logging::DataEntry entry;
-        player.seekInto(shown, entry);
-        toast(ToastType::Error, QStringLiteral("Something went wrong: ") + QString::fromLocal8Bit(error.what()), 0);
+        failure = QString::fromLocal8Bit(error.what());
+    }
+    // The viewer began to close meanwhile: nothing more to show.
+    if (arbiter.state() == SourceState::Closing || !logs->player) {
         return;
     }
     // Playing goes on from the frame on screen, quietly, as it is shown already.
     Logging::DataEntry entry;
     player.seekInto(shown, entry);
+    if (!failure.isEmpty()) {
+        toast(ToastType::Error, QStringLiteral("Something went wrong: ") + failure, 0);
+        return;
+    }
     if (!result.finished) {
         toast(ToastType::Info, QStringLiteral("Export cancelled."), standardToastMs);
         return;
