@@ -73,6 +73,9 @@ public:
     /// the event loop, after the answer has gone back.
     RequestOutcome request(SourceRequest request, const SourceTarget& target = {});
     [[nodiscard]] SourceState getState() const;
+    /// The first move that left the state and what the controller holds at
+    /// odds ("Live without a sonar"), or empty. Debug builds stop there.
+    [[nodiscard]] const std::string& getBrokenInvariant() const;
     /// The sonars connected; the window shows the first.
     [[nodiscard]] std::size_t connectedSonarCount() const;
 
@@ -238,7 +241,8 @@ public:
 private:
     // The arbiter's side (MainControllerSources.cpp).
     void moveTo(SourceState state);
-    void checkInvariants() const;
+    void checkInvariants();
+    [[nodiscard]] std::string brokenInvariant() const;
     void go(SourceRequest request, const SourceTarget& target);
     bool ask(SourceRequest request, const SourceTarget& target);
     QString refusal(SourceRequest request, const SourceTarget& target) const;
@@ -257,6 +261,7 @@ private:
     /// ended meanwhile.
     void deliver(std::uint64_t generation, std::function<void()> emitIt);
     SourceArbiter arbiter;
+    std::string firstBrokenInvariant;
     // What the running work is called in messages ("export", "conversion").
     QString workName;
 

@@ -340,50 +340,75 @@ void MainController::moveTo(SourceState state)
     emit stateChanged(arbiter.state());
 }
 
-void MainController::checkInvariants() const
+void MainController::checkInvariants()
 {
-#ifndef NDEBUG
+    std::string broken = brokenInvariant();
+    if (broken.empty()) {
+        return;
+    }
+    qWarning("source state: %s", broken.c_str());
+    assert(false && "the source state and what the controller holds disagree");
+    if (firstBrokenInvariant.empty()) {
+        firstBrokenInvariant = std::move(broken);
+    }
+}
+
+const std::string& MainController::getBrokenInvariant() const
+{
+    return firstBrokenInvariant;
+}
+
+std::string MainController::brokenInvariant() const
+{
     const SourceState base = arbiter.base();
     const bool holdsSonar = isConnected();
     const bool holdsLog = logs->player != nullptr;
     const bool writing = logs->file != nullptr;
     // A work that holds the player has it lent: Playing may hold none then.
     const bool lent = arbiter.working();
+    bool holds = true;
     switch (base) {
     case SourceState::Idle:
-        assert(!holdsSonar && !writing && (!holdsLog || lent));
+        holds = !holdsSonar && !writing && (!holdsLog || lent);
         break;
     case SourceState::Connecting:
-        assert(!holdsLog && !writing);
+        holds = !holdsLog && !writing;
         break;
     case SourceState::Live:
     case SourceState::Starting:
-        assert(holdsSonar && !holdsLog && !writing);
+        holds = holdsSonar && !holdsLog && !writing;
         break;
     case SourceState::Stopping:
         // The worker takes the file from the writers when a write under way
         // has ended.
-        assert(holdsSonar && !holdsLog);
+        holds = holdsSonar && !holdsLog;
         break;
     case SourceState::Recording:
-        assert(holdsSonar && !holdsLog && writing);
+        holds = holdsSonar && !holdsLog && writing;
         break;
     case SourceState::Playing:
-        assert(!holdsSonar && !writing && (holdsLog || lent));
+        holds = !holdsSonar && !writing && (holdsLog || lent);
         break;
     case SourceState::Working:
     case SourceState::Closing:
         // Never a source's own state.
-        assert(false);
+        holds = false;
         break;
     }
-    assert(arbiter.working() ==
-           (arbiter.state() == SourceState::Working || (arbiter.state() == SourceState::Closing && arbiter.working())));
-    (void)holdsSonar;
-    (void)holdsLog;
-    (void)writing;
-    (void)lent;
-#endif
+    const bool workAgrees = arbiter.working() == (arbiter.state() == SourceState::Working ||
+                                                  (arbiter.state() == SourceState::Closing && arbiter.working()));
+    if (holds && workAgrees) {
+        return {};
+    }
+    std::string held;
+    for (const auto& [name, what] :
+         {std::pair{"sonar", holdsSonar}, {"log", holdsLog}, {"recording", writing}, {"lent player", lent}}) {
+        if (what) {
+            held += held.empty() ? name : std::string(", ") + name;
+        }
+    }
+    return std::string(sourceStateName(arbiter.state())) + " over " + sourceStateName(base) + " holding " +
+           (held.empty() ? std::string("nothing") : held) + (workAgrees ? "" : "; the work flag disagrees");
 }
 
 } // namespace Keldar::OndrixLumivane

@@ -196,8 +196,15 @@ struct Bench
     }
 
     // Back to an idle viewer with nothing said.
+    // No move ever left the state at odds with what the controller holds:
+    // debug builds stop at such a move, this build notes it.
+    ~Bench() { EXPECT_EQ(viewer.controller->getBrokenInvariant(), ""); }
+    Bench(const Bench&) = delete;
+    Bench& operator=(const Bench&) = delete;
+
     void reset()
     {
+        EXPECT_EQ(viewer.controller->getBrokenInvariant(), "");
         MessageBoxes::setRefusing(false);
         if (!viewer.window->isVisible()) {
             // A signal left the application quitting: a main loop run to its
