@@ -496,6 +496,11 @@ void FanDisplay::paintGL()
     auto* painter = getPainter();
     auto* f = QOpenGLContext::currentContext()->functions();
     if (d->fontDirty && painter != nullptr) {
+        // The "Offline" atlases are made now, with the others, rather than
+        // when the sonar drops, where building them stalled the window.
+        const auto [edge, face] = offlineFonts(*painter);
+        painter->setFont(edge);
+        painter->setFont(face);
         painter->setFont(painter->addFont(d->font, d->textColour));
         d->fontDirty = false;
         ++d->fontRebuilds;
@@ -547,6 +552,16 @@ void FanDisplay::paintGL()
     }
 }
 
+std::pair<int, int> FanDisplay::offlineFonts(GUI::Widgets::Bases::OpenGLWidgetPainter& painter) const
+{
+    QFont font = d->font;
+    font.setPointSize(28);
+    font.setBold(true);
+    // White on a dark edge: readable over the dimmed fan and a light theme's
+    // background alike.
+    return {painter.addFont(font, QColor(0, 0, 0)), painter.addFont(font, QColor(255, 255, 255))};
+}
+
 void FanDisplay::drawOffline()
 {
     auto* painter = getPainter();
@@ -556,19 +571,15 @@ void FanDisplay::drawOffline()
     }
     painter->drawImage(-1.F, 1.F, 2.F, 2.F, d->offlineShade, true);
     const int previous = painter->getCurrentFont();
-    QFont font = d->font;
-    font.setPointSize(28);
-    font.setBold(true);
+    const auto [edge, face] = offlineFonts(*painter);
     constexpr std::uint8_t centred = Painter::AlignHCentre | Painter::AlignVCentre;
-    // White on a dark edge: readable over the dimmed fan and a light theme's
-    // background alike.
-    painter->setFont(painter->addFont(font, QColor(0, 0, 0)));
+    painter->setFont(edge);
     const float dx = 4.F / static_cast<float>(std::max(1, width()));
     const float dy = 4.F / static_cast<float>(std::max(1, height()));
     for (const auto& [x, y] : {std::pair{dx, 0.F}, std::pair{-dx, 0.F}, std::pair{0.F, dy}, std::pair{0.F, -dy}}) {
         painter->drawText(x, y, 0, "Offline", centred, true);
     }
-    painter->setFont(painter->addFont(font, QColor(255, 255, 255)));
+    painter->setFont(face);
     painter->drawText(0.F, 0.F, 0, "Offline", centred, true);
     painter->setFont(previous);
 }

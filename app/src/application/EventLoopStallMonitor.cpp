@@ -1,9 +1,10 @@
 #include "application/EventLoopStallMonitor.h"
 
 #include <QDateTime>
-#include <QSaveFile>
+#include <QFile>
 
 #include <algorithm>
+#include <cstdio>
 #include <utility>
 
 namespace Keldar::OndrixLumivane {
@@ -65,9 +66,12 @@ bool EventLoopStallMonitor::writeReport() const
     if (path.isEmpty()) {
         return false;
     }
-    // Replaced whole, so that a reader never sees half a report.
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Text)) {
+    // Replaced whole, so that a reader never sees half a report, but not
+    // synced to disk: a sync here, on the GUI thread, was itself a stall of
+    // up to 100 ms while a recording wrote.
+    const QString temporary = path + QStringLiteral(".writing");
+    QFile file(temporary);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text)) {
         return false;
     }
     QString text = QStringLiteral("longest_ms %1\nlongest_at_s %2\nslow_stalls %3\nbeats %4\n")
@@ -83,7 +87,13 @@ bool EventLoopStallMonitor::writeReport() const
                     .arg(window.longestMs, 0, 'f', 1);
     }
     const QByteArray bytes = text.toUtf8();
-    return file.write(bytes) == bytes.size() && file.commit();
+    const bool written = file.write(bytes) == bytes.size() && file.flush();
+    file.close();
+    if (!written || std::rename(QFile::encodeName(temporary).constData(), QFile::encodeName(path).constData()) != 0) {
+        QFile::remove(temporary);
+        return false;
+    }
+    return true;
 }
 
 } // namespace Keldar::OndrixLumivane

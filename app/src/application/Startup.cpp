@@ -5,6 +5,7 @@
 #include "application/LumivaneApplication.h"
 #include "application/LumivaneWindow.h"
 #include "application/RunningViewer.h"
+#include "application/StallSampler.h"
 #include "application/TerminationSignals.h"
 #include "base/MessageBoxes.h"
 #include "base/SettingsStore.h"
@@ -392,8 +393,13 @@ int runViewer(int argc, char** argv)
     if (const QString report = qEnvironmentVariable("ONDRIX_LUMIVANE_STALL_REPORT"); !report.isEmpty()) {
         stallMonitor = std::make_unique<EventLoopStallMonitor>(report);
     }
+    std::unique_ptr<StallSampler> stallSampler;
+    if (const QString stacks = qEnvironmentVariable("ONDRIX_LUMIVANE_STALL_STACKS"); !stacks.isEmpty()) {
+        stallSampler = std::make_unique<StallSampler>(stacks, 50);
+    }
 
     const int exitCode = ending ? 0 : QApplication::exec();
+    stallSampler.reset();
     stallMonitor.reset();
     window.reset();
     LumivaneApplication::destroyInstance();

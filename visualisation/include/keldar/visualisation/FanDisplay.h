@@ -12,6 +12,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <utility>
 #include <vector>
 
 namespace Keldar::DataProcessing::Units {
@@ -120,6 +121,8 @@ private:
     void updateWithMagnifier();
     void drawBranding();
     void drawOffline();
+    // The black edge's and the white face's font of "Offline", made on first use.
+    std::pair<int, int> offlineFonts(GUI::Widgets::Bases::OpenGLWidgetPainter& painter) const;
 
     struct Private;
     std::unique_ptr<Private> d;
