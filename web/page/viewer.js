@@ -355,6 +355,11 @@
     const scheme = window.location.protocol === "https:" ? "wss://" : "ws://";
     socket = new WebSocket(scheme + window.location.host + withToken("/stream"));
     socket.binaryType = "arraybuffer";
+    socket.onopen = () => {
+      const queued = pending;
+      pending = [];
+      queued.forEach(send);
+    };
     socket.onmessage = (event) => {
       if (typeof event.data === "string") {
         showState(JSON.parse(event.data));
@@ -377,15 +382,22 @@
     };
     socket.onclose = () => {
       socket = null;
+      pending = [];
       showState(Object.assign({}, view.state || { frame_rate: 0 }, { online: false }));
       $("banner").textContent = "No connection to the viewer";
       setTimeout(connect, 2000);
     };
   }
 
+  // A control pressed while the stream is still opening is sent once it is
+  // open, not dropped; one pressed while there is no viewer to reach is.
+  let pending = [];
+
   function send(message) {
     if (socket && socket.readyState === WebSocket.OPEN) {
       socket.send(JSON.stringify(message));
+    } else if (socket && socket.readyState === WebSocket.CONNECTING && pending.length < 16) {
+      pending.push(message);
     }
   }
 
