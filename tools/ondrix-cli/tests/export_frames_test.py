@@ -17,14 +17,10 @@ import zlib
 
 import numpy  # a missing NumPy fails the test: it is what analysts read with
 
+from loopback import free_port  # beside this script
+
 sim, cli = sys.argv[1], sys.argv[2]
 work = tempfile.TemporaryDirectory()
-
-
-def free_port(kind):
-    with socket.socket(socket.AF_INET, kind) as s:
-        s.bind(("127.0.0.1", 0))
-        return s.getsockname()[1]
 
 
 def run(*args, expect=0):

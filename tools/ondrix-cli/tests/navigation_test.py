@@ -17,14 +17,10 @@ import tempfile
 import time
 import urllib.request
 
+from loopback import free_port  # beside this script
+
 sim, cli = sys.argv[1], sys.argv[2]
 work = tempfile.TemporaryDirectory()
-
-
-def free_port(kind):
-    with socket.socket(socket.AF_INET, kind) as s:
-        s.bind(("127.0.0.1", 0))
-        return s.getsockname()[1]
 
 
 def run(program, *args, expect=0):
