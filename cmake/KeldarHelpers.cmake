@@ -54,6 +54,9 @@ function(keldar_add_test)
   add_executable(${T_NAME} ${T_SOURCES})
   target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} GTest::gtest GTest::gmock GTest::gtest_main)
   keldar_set_warnings(${T_NAME})
+  # A test's own code drives the libraries, which keep their optimisation;
+  # compiled for debugging, a test file builds in about a third less time.
+  target_compile_options(${T_NAME} PRIVATE $<$<CONFIG:RelWithDebInfo,Release>:-Og>)
   keldar_group_by_labels(${T_NAME} ${T_LABELS})
   if(T_DISPLAY)
     add_test(NAME ${T_NAME}

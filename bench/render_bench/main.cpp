@@ -1,4 +1,6 @@
-// Frame rate of the fan display at 1920 x 1080 with a new 512 x 1000 image per
+// Frame rate of the fan display filling the screen (1920 x 1080 under
+// scripts/with-display; WITH_DISPLAY_SIZE sets another, to compare with the
+// viewer's full-screen window at that size) with a new 512 x 1000 image per
 // frame and every overlay on, with despeckle off and at the largest kernel
 // (done once per image, and for comparison by the direct per-pixel shader),
 // and with the magnifier open. Run under a display, e.g. scripts/with-display
@@ -27,6 +29,7 @@
 #include <QOpenGLContext>
 #include <QOpenGLFunctions>
 #include <QOpenGLWidget>
+#include <QScreen>
 #include <QTest>
 #include <QWindow>
 #include <benchmark/benchmark.h>
@@ -36,6 +39,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <limits>
@@ -49,6 +53,9 @@ using Method = FanGeometryEngine::DespeckleMethod;
 using Keldar::Bench::PaintCounter;
 
 namespace {
+
+// The screen's size, which the fan and the reference frames fill.
+QSize frame(1920, 1080);
 
 struct Scene
 {
@@ -67,15 +74,15 @@ struct Scene
             auto image = generator.generate(512, 1000, 40.0, 60.0, 0.2 * i);
             images.emplace_back(512, 1000, 40.0, 60.0, 900.0, std::move(image.bearings), std::move(image.samples));
         }
-        window.resize(1920, 1080);
+        window.resize(frame);
         display = new FanDisplay(&window);
-        display->setGeometry(0, 0, 1920, 1080);
+        display->setGeometry(0, 0, frame.width(), frame.height());
         display->setDistanceUnit(&metres);
         // The magnifier sits in the same window, as the viewer's zoom panel does,
         // hidden until a case shows it.
         zoom = display->getZoomDisplay();
         zoom->setParent(&window);
-        zoom->setGeometry(1920 - 420, 1080 - 300, 400, 280);
+        zoom->setGeometry(frame.width() - 420, frame.height() - 300, 400, 280);
         zoom->hide();
         window.show();
         exposed = QTest::qWaitForWindowExposed(&window);
@@ -87,7 +94,9 @@ struct Scene
     // A measurement on screen as well, so every overlay is drawn.
     void measure()
     {
-        auto pixel = [&](QPointF ndc) { return QPointF((ndc.x() + 1) * 960, (1 - ndc.y()) * 540); };
+        auto pixel = [&](QPointF ndc) {
+            return QPointF((ndc.x() + 1) * frame.width() / 2, (1 - ndc.y()) * frame.height() / 2);
+        };
         QMouseEvent press(QEvent::MouseButtonPress, pixel({-0.2, 0.0}), Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
         QCoreApplication::sendEvent(display, &press);
         QMouseEvent move(QEvent::MouseMove, pixel({0.3, 0.4}), Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
@@ -292,7 +301,7 @@ void EmptyFrame(benchmark::State& state)
     scene->measure();
 }
 
-// Reference floors, outside the fan display: the same 1920 x 1080 frame that
+// Reference floors, outside the fan display: the same full-screen frame that
 // only clears, once as a bare toolkit OpenGL widget (rendered into its own
 // framebuffer, then composed with the window's other widgets and presented)
 // and once drawn straight into a native window. The difference is what the
@@ -316,9 +325,9 @@ protected:
 void BareWidgetClearOnly(benchmark::State& state)
 {
     QWidget window;
-    window.resize(1920, 1080);
+    window.resize(frame);
     auto* widget = new ClearingWidget(&window);
-    widget->setGeometry(0, 0, 1920, 1080);
+    widget->setGeometry(0, 0, frame.width(), frame.height());
     window.show();
     if (!QTest::qWaitForWindowExposed(&window)) {
         state.SkipWithError("the window was not exposed");
@@ -341,7 +350,7 @@ void NativeWindowClearOnly(benchmark::State& state)
 {
     QWindow window;
     window.setSurfaceType(QSurface::OpenGLSurface);
-    window.resize(1920, 1080);
+    window.resize(frame);
     window.show();
     QOpenGLContext context;
     if (!QTest::qWaitForWindowExposed(&window) || !context.create()) {
@@ -352,7 +361,7 @@ void NativeWindowClearOnly(benchmark::State& state)
     for (auto _ : state) {
         context.makeCurrent(&window);
         auto* f = context.functions();
-        f->glViewport(0, 0, 1920, 1080);
+        f->glViewport(0, 0, frame.width(), frame.height());
         f->glClearColor(0.1F, 0.1F, 0.1F, 1.0F);
         f->glClear(GL_COLOR_BUFFER_BIT);
         context.swapBuffers(&window);
@@ -431,6 +440,8 @@ int main(int argc, char** argv)
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication application(argc, argv);
     benchmark::Initialize(&argc, argv);
+    frame = QGuiApplication::primaryScreen()->size();
+    std::printf("render_bench: frame %dx%d\n", frame.width(), frame.height());
     Scene sharedScene;
     scene = &sharedScene;
     PaintCounter counter;

@@ -323,6 +323,9 @@
   let socket = null;
   let seeking = false;
   let waiting = null;
+  // The newest state message's count: an image made before it (sent or
+  // painted after it) must not undo it, such as a pause shown as playing.
+  let lastStateSeq = 0;
   let paintScheduled = false;
 
   function onImage(buffer) {
@@ -348,7 +351,9 @@
     if (view.delays.length > 500) {
       view.delays.shift();
     }
-    showState(meta);
+    if ((meta.state_seq || 0) >= lastStateSeq) {
+      showState(meta);
+    }
   }
 
   function connect() {
@@ -362,7 +367,9 @@
     };
     socket.onmessage = (event) => {
       if (typeof event.data === "string") {
-        showState(JSON.parse(event.data));
+        const state = JSON.parse(event.data);
+        lastStateSeq = Math.max(lastStateSeq, state.state_seq || 0);
+        showState(state);
         return;
       }
       // Only the newest image is painted, once per display frame: a slow
@@ -437,6 +444,7 @@
     const sonar = status.sonar;
     $("source").textContent =
       (sonar.model ? sonar.model + " " : "") + (sonar.serial ? sonar.serial : "") + (sonar.source ? " · " + sonar.source : "");
+    lastStateSeq = status.state_seq || 0;
     showState(status);
     connect();
   }

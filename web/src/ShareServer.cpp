@@ -149,6 +149,10 @@ struct ServerCore
     double gain = 0.0;
     double frequency = 0.0;
     bool imageSeen = false;
+    // Counts the state messages sent; each image carries the count it was
+    // made under, so that a page can tell an image made before a change
+    // (a pause, say) that reaches it after the change, and keep the change.
+    std::uint64_t stateSeq = 0;
     std::shared_ptr<const std::string> pendingImage;
     std::atomic<std::uint64_t> published{0};
     std::atomic<std::size_t> streamCount{0};
@@ -572,6 +576,7 @@ void ServerCore::broadcastState()
     std::shared_ptr<const std::string> text;
     {
         std::lock_guard lock(mutex);
+        ++stateSeq;
         Json state = stateJson();
         state["type"] = "state";
         text = std::make_shared<const std::string>(serialise(state));
@@ -613,6 +618,7 @@ Json ServerCore::stateJson() const
 {
     Json state;
     state["online"] = online;
+    state["state_seq"] = stateSeq;
     state["recording"] = figures.recording;
     state["frame_rate"] = figures.frameRate;
     state["range_m"] = range;
