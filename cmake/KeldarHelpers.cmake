@@ -55,8 +55,22 @@ function(keldar_add_test)
   target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} GTest::gtest GTest::gmock GTest::gtest_main)
   keldar_set_warnings(${T_NAME})
   # A test's own code drives the libraries, which keep their optimisation;
-  # compiled for debugging, a test file builds in about a third less time.
-  target_compile_options(${T_NAME} PRIVATE $<$<CONFIG:RelWithDebInfo,Release>:-Og>)
+  # compiled for debugging, a test file builds in about a third less time
+  # (the sanitizers still check it).
+  target_compile_options(${T_NAME} PRIVATE -Og)
+  # The folder may turn on AUTOMOC for its libraries; a test without a QObject
+  # class of its own would only pay for the scan and an empty file.
+  set(needs_moc OFF)
+  foreach(source IN LISTS T_SOURCES)
+    get_filename_component(source ${source} ABSOLUTE)
+    if(EXISTS ${source})
+      file(STRINGS ${source} moc_lines REGEX "Q_OBJECT|Q_GADGET")
+      if(moc_lines)
+        set(needs_moc ON)
+      endif()
+    endif()
+  endforeach()
+  set_target_properties(${T_NAME} PROPERTIES AUTOMOC ${needs_moc})
   keldar_group_by_labels(${T_NAME} ${T_LABELS})
   if(T_DISPLAY)
     add_test(NAME ${T_NAME}
